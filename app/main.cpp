@@ -1,0 +1,20 @@
+#include "frmbmp2icon.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tervana"));
+    QApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
+
+    // The program takes no arguments of its own: it starts straight into
+    // its window whatever the command line holds.
+    QtFileDialogBackend fileDialogs;
+    QtMessageBoxes messageBoxes;
+    frmBmp2Icon window({&fileDialogs, &messageBoxes, QCoreApplication::applicationDirPath()});
+    fileDialogs.setParent(&window);
+    messageBoxes.setParent(&window);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,141 @@
+#include "iconfile.h"
+
+#include <QtEndian>
+
+namespace {
+
+// Appends little-endian values one field at a time.
+class LittleEndianWriter
+{
+public:
+    template<typename T>
+    LittleEndianWriter &operator<<(T value)
+    {
+        char bytes[sizeof(T)];
+        qToLittleEndian<T>(value, bytes);
+        m_bytes.append(bytes, sizeof(T));
+        return *this;
+    }
+    QByteArray bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+// The signed split of a colour into its three bytes, truncating toward zero,
+// so that the invalid colour -1 comes out as red FF.
+struct SplitColour
+{
+    quint8 blue, green, red;
+};
+
+SplitColour splitColour(quint32 value)
+{
+    const qint64 colour = qint32(value);
+    const qint64 blue = colour / 65536;
+    const qint64 green = (colour - blue * 65536) / 256;
+    const qint64 red = colour - blue * 65536 - green * 256;
+    return {quint8(blue & 0xFF), quint8(green & 0xFF), quint8(red & 0xFF)};
+}
+
+} // namespace
+
+IconDirRecord iconDirValues()
+{
+    return {0, 1 /* icon */, 1 /* one image */};
+}
+
+IconEntryRecord iconEntryValues()
+{
+    IconEntryRecord entry{};
+    entry.bWidth = IconFile::side;
+    entry.bHeight = IconFile::side;
+    entry.bColorCount = 0; // no palette at 24 bits
+    entry.wPlanes = 1;
+    entry.wBitCount = 24;
+    entry.dwBytesInRes = IconFile::fileBytes - 22; // everything after the directory
+    entry.dwImageOffset = 22;                      // the bitmap header follows the directory
+    return entry;
+}
+
+IconHeaderRecord iconHeaderValues()
+{
+    IconHeaderRecord header{};
+    header.biSize = 40;
+    header.biWidth = IconFile::side;
+    header.biHeight = 2 * IconFile::side; // colour bitmap and mask stacked
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = 0; // uncompressed RGB
+    header.biSizeImage = IconFile::colourBytes + IconFile::maskBytes;
+    return header;
+}
+
+QByteArray serialise(const IconDirRecord &r)
+{
+    return (LittleEndianWriter() << r.idReserved << r.idType << r.idCount).bytes();
+}
+
+QByteArray serialise(const IconEntryRecord &r)
+{
+    return (LittleEndianWriter() << r.bWidth << r.bHeight << r.bColorCount << r.bReserved << r.wPlanes
+                                 << r.wBitCount << r.dwBytesInRes << r.dwImageOffset)
+        .bytes();
+}
+
+QByteArray serialise(const IconHeaderRecord &r)
+{
+    return (LittleEndianWriter() << r.biSize << r.biWidth << r.biHeight << r.biPlanes << r.biBitCount
+                                 << r.biCompression << r.biSizeImage << r.biXPelsPerMeter
+                                 << r.biYPelsPerMeter << r.biClrUsed << r.biClrImportant)
+        .bytes();
+}
+
+quint8 bitStringToByte(const QString &bits)
+{
+    int result = 0;
+    for (int i = 0; i < 8 && i < bits.size(); ++i)
+        if (bits[i] == QLatin1Char('1'))
+            result += 1 << (7 - i);
+    return quint8(result);
+}
+
+QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, const IconEntryRecord &entry,
+                        const IconHeaderRecord &header)
+{
+    using namespace IconFile;
+    QByteArray file;
+    file.reserve(fileBytes);
+    file += serialise(dir);
+    file += serialise(entry);
+    file += serialise(header);
+
+    // Colour pixels: rows bottom-up, each pixel blue, green, red; a
+    // transparent pixel is stored black whatever its colour.
+    for (int y = side - 1; y >= 0; --y) {
+        for (int x = 0; x < side; ++x) {
+            const int i = y * side + x;
+            const SplitColour c = pixels.transparent[i] ? SplitColour{0, 0, 0} : splitColour(pixels.colours[i]);
+            file.append(char(c.blue)).append(char(c.green)).append(char(c.red));
+        }
+    }
+
+    // AND mask: same row order, eight pixels a byte, the leftmost pixel in
+    // the highest bit; 1 marks a transparent pixel.
+    QString bits;
+    for (int y = side - 1; y >= 0; --y) {
+        for (int x = 0; x < side; ++x) {
+            bits += pixels.transparent[y * side + x] ? QLatin1Char('1') : QLatin1Char('0');
+            if (bits.size() == 8) {
+                file.append(char(bitStringToByte(bits)));
+                bits.clear();
+            }
+        }
+    }
+    return file;
+}
+
+QByteArray encodeIcon24(const IconPixels &pixels)
+{
+    return encodeIcon24(pixels, iconDirValues(), iconEntryValues(), iconHeaderValues());
+}

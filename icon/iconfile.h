@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+
+// The one icon layout Tervana writes: a single 32 x 32 image at 24 bits per
+// pixel with a 1-bit AND mask, 3,262 bytes in all.
+namespace IconFile {
+
+constexpr int side = 32;
+constexpr int pixelCount = side * side;
+constexpr int headerBytes = 6 + 16 + 40;
+constexpr int colourBytes = side * side * 3; // 32 rows of 96 bytes, no padding needed
+constexpr int maskBytes = side * side / 8;   // 32 rows of 4 bytes
+constexpr int colourOffset = headerBytes;
+constexpr int maskOffset = colourOffset + colourBytes;
+constexpr int fileBytes = maskOffset + maskBytes;
+static_assert(fileBytes == 3262);
+
+} // namespace IconFile
+
+// ICONDIR
+struct IconDirRecord
+{
+    quint16 idReserved;
+    quint16 idType;
+    quint16 idCount;
+};
+
+// ICONDIRENTRY
+struct IconEntryRecord
+{
+    quint8 bWidth;
+    quint8 bHeight;
+    quint8 bColorCount;
+    quint8 bReserved;
+    quint16 wPlanes;
+    quint16 wBitCount;
+    quint32 dwBytesInRes;
+    quint32 dwImageOffset;
+};
+
+// BITMAPINFOHEADER of the image
+struct IconHeaderRecord
+{
+    quint32 biSize;
+    qint32 biWidth;
+    qint32 biHeight;
+    quint16 biPlanes;
+    quint16 biBitCount;
+    quint32 biCompression;
+    quint32 biSizeImage;
+    qint32 biXPelsPerMeter;
+    qint32 biYPelsPerMeter;
+    quint32 biClrUsed;
+    quint32 biClrImportant;
+};
+
+static_assert(sizeof(IconDirRecord) == 6, "ICONDIR is 6 bytes");
+static_assert(sizeof(IconEntryRecord) == 16, "ICONDIRENTRY is 16 bytes");
+static_assert(sizeof(IconHeaderRecord) == 40, "BITMAPINFOHEADER is 40 bytes");
+
+// The three header records with the values of a 32 x 32, 24-bit icon.
+IconDirRecord iconDirValues();
+IconEntryRecord iconEntryValues();
+IconHeaderRecord iconHeaderValues();
+
+// The records as little-endian bytes, field by field, whatever the host.
+QByteArray serialise(const IconDirRecord &record);
+QByteArray serialise(const IconEntryRecord &record);
+QByteArray serialise(const IconHeaderRecord &record);
+
+// One 32 x 32 picture to encode, rows top-down, pixels left to right.
+// A colour is 0x00BBGGRR; a failed pixel read (0xFFFFFFFF) is encoded the way
+// its signed value splits: blue 00, green 00, red FF.
+struct IconPixels
+{
+    std::array<quint32, IconFile::pixelCount> colours{};
+    std::array<bool, IconFile::pixelCount> transparent{};
+
+    quint32 &colour(int x, int y) { return colours[y * IconFile::side + x]; }
+    bool &isTransparent(int x, int y) { return transparent[y * IconFile::side + x]; }
+};
+
+// The 3,262 bytes of the icon file for `pixels`, given the three headers.
+QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, const IconEntryRecord &entry,
+                        const IconHeaderRecord &header);
+// The same with the standard header values.
+QByteArray encodeIcon24(const IconPixels &pixels);
+
+// Packs a text of "1" and "0" into a byte, the first character being the most
+// significant bit. Only the first eight characters count; a missing one, or
+// any character but "1", is a 0 bit.
+quint8 bitStringToByte(const QString &bits);

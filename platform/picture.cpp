@@ -1,0 +1,180 @@
+#include "picture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+
+Picture::Picture(QImage image, QSize naturalSize)
+    : m_image(std::move(image))
+    , m_size(naturalSize.isValid() ? naturalSize : m_image.size())
+{
+}
+
+namespace {
+
+PictureLoad failure(VbError error, QString reason)
+{
+    return {Picture(), std::move(error), std::move(reason)};
+}
+
+// JPEG decoders can scale by 1/2, 1/4 or 1/8 while decoding. Picks the
+// strongest reduction that still leaves at least eight source pixels for each
+// pixel of the drawing, in both directions.
+QSize jpegDecodeSize(QSize stored, QSize drawSize)
+{
+    const int needWidth = 8 * std::max(drawSize.width(), 1);
+    const int needHeight = 8 * std::max(drawSize.height(), 1);
+    for (int denominator : {8, 4, 2}) {
+        const QSize reduced((stored.width() + denominator - 1) / denominator,
+                            (stored.height() + denominator - 1) / denominator);
+        if (reduced.width() >= needWidth && reduced.height() >= needHeight)
+            return reduced;
+    }
+    return QSize();
+}
+
+// A 24-bit or smaller icon stores its transparency in an AND mask after the
+// colour pixels; Qt's reader leaves it out, so it is applied here to the first
+// image of the file.
+void applyIconMask(const QString &path, QImage &image)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.read(4 * 1024 * 1024);
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
+    if (bytes.size() < 22 || u16(2) != 1 || u16(4) < 1)
+        return;
+    const qint64 offset = u32(18);
+    if (offset + 40 > bytes.size() || u32(offset) != 40)
+        return;
+    const qint64 width = qint32(u32(offset + 4));
+    const qint64 height = qint32(u32(offset + 8)) / 2;
+    const int bitCount = u16(offset + 14);
+    if (bitCount >= 32 || bitCount == 0 || width != image.width() || height != image.height())
+        return;
+    const quint32 coloursUsed = u32(offset + 32);
+    const qint64 paletteBytes = bitCount <= 8 ? 4 * qint64(coloursUsed ? coloursUsed : 1u << bitCount) : 0;
+    const qint64 colourStride = ((width * bitCount + 31) / 32) * 4;
+    const qint64 maskStride = ((width + 31) / 32) * 4;
+    const qint64 maskStart = offset + 40 + paletteBytes + colourStride * height;
+    if (maskStart + maskStride * height > bytes.size())
+        return;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        // Rows are stored bottom-up, leftmost pixel in the highest bit.
+        const uchar *maskRow = reinterpret_cast<const uchar *>(bytes.constData()) + maskStart
+                               + maskStride * (height - 1 - y);
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            if (maskRow[x / 8] & (0x80 >> (x % 8)))
+                line[x] = 0;
+    }
+}
+
+} // namespace
+
+PictureLoad LoadPicture(const QString &path, QSize drawSize)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || info.isDir()) {
+        const VbError error = readFailureFor(path);
+        return failure(error, error.number == 76 ? QStringLiteral("its folder does not exist.")
+                                                 : QStringLiteral("there is no such file."));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(readFailureFor(path), QStringLiteral("the file cannot be read (%1).").arg(file.errorString()));
+
+    QImageReader reader(&file);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return failure(VbError::invalidPicture(), QStringLiteral("it is not a picture Tervana can read."));
+
+    const QByteArray format = reader.format();
+    QSize stored = reader.size();
+    if (stored.isValid() && qint64(stored.width()) * stored.height() > maximumPicturePixels)
+        return failure(VbError::outOfMemory(),
+                       QStringLiteral("the picture is too large (%1 x %2 pixels).").arg(stored.width()).arg(stored.height()));
+
+    QSize natural = stored;
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        natural.transpose();
+    if (format == "jpeg" && stored.isValid() && drawSize.isValid()) {
+        const QSize reduced = jpegDecodeSize(stored, drawSize);
+        if (reduced.isValid())
+            reader.setScaledSize(reduced);
+    }
+    // Qt refuses decodes above 128 MB by default; the pixel limit above is
+    // what guards memory here, so the reader may use what that allows.
+    reader.setAllocationLimit(int(maximumPicturePixels * 4 / (1024 * 1024)) + 1);
+
+    QImage image = reader.read();
+    if (image.isNull())
+        return failure(VbError::invalidPicture(),
+                       QStringLiteral("it is not a picture Tervana can read (%1).").arg(reader.errorString()));
+    if (!natural.isValid())
+        natural = image.size();
+    if (format == "ico")
+        applyIconMask(path, image);
+    return {Picture(std::move(image), natural), VbError::none(), QString()};
+}
+
+QByteArray encodeBmp24(const QImage &source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    const int width = image.width();
+    const int height = image.height();
+    const int stride = ((width * 3 + 3) / 4) * 4; // rows padded to 32 bits
+    const quint32 pixelBytes = quint32(stride) * height;
+    QByteArray bytes(54 + pixelBytes, '\0');
+    char *p = bytes.data();
+    // BITMAPFILEHEADER
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(54 + pixelBytes, p + 2); // file size
+    qToLittleEndian<quint32>(54, p + 10);             // offset of the pixels
+    // BITMAPINFOHEADER
+    qToLittleEndian<quint32>(40, p + 14);
+    qToLittleEndian<qint32>(width, p + 18);
+    qToLittleEndian<qint32>(height, p + 22); // positive: rows stored bottom-up
+    qToLittleEndian<quint16>(1, p + 26);     // planes
+    qToLittleEndian<quint16>(24, p + 28);    // bits per pixel
+    qToLittleEndian<quint32>(0, p + 30);     // uncompressed
+    qToLittleEndian<quint32>(pixelBytes, p + 34);
+    qToLittleEndian<qint32>(3780, p + 38);   // 96 dots per inch, in pixels per metre
+    qToLittleEndian<qint32>(3780, p + 42);
+    for (int y = 0; y < height; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(height - 1 - y));
+        uchar *out = reinterpret_cast<uchar *>(p + 54 + qsizetype(stride) * y);
+        for (int x = 0; x < width; ++x) {
+            out[3 * x] = uchar(qBlue(line[x]));
+            out[3 * x + 1] = uchar(qGreen(line[x]));
+            out[3 * x + 2] = uchar(qRed(line[x]));
+        }
+    }
+    return bytes;
+}
+
+VbError SavePicture(const Picture &picture, const QString &path)
+{
+    if (picture.isNull())
+        return VbError::invalidPicture();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailureFor(path);
+    const QByteArray bytes = encodeBmp24(picture.image());
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return VbError::diskFull();
+    }
+    if (!file.commit())
+        return writeFailureFor(path);
+    return VbError::none();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "vberror.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// A picture value, as a picture box holds it. The pixels may have been decoded
+// at a reduced size (a big photo opened only to be shrunk); `size()` is still
+// the picture's natural size in pixels, the size a box shows it at.
+class Picture
+{
+public:
+    Picture() = default;
+    explicit Picture(QImage image, QSize naturalSize = QSize());
+
+    bool isNull() const { return m_image.isNull(); }
+    QSize size() const { return m_size; }
+    const QImage &image() const { return m_image; }
+
+private:
+    QImage m_image;
+    QSize m_size;
+};
+
+// The outcome of reading a picture file: the picture, or the run-time error
+// with a plain-English reason a message box can show.
+struct PictureLoad
+{
+    Picture picture;
+    VbError error;
+    QString reason;
+};
+
+// Pictures bigger than this (in pixels, width x height) are refused before any
+// pixel memory is taken: a header may claim absurd dimensions.
+constexpr qint64 maximumPicturePixels = 400'000'000;
+
+// Reads a picture file, recognising JPEG, GIF, BMP, ICO (and whatever else the
+// image plugins read) from its content, never from its name. A JPEG photo's
+// orientation tag is applied; an animated GIF gives its first frame. When
+// `drawSize` is given, a JPEG may be decoded at a reduced size that still holds
+// far more detail than a drawing of that size needs.
+PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize());
+
+// Writes the picture as an uncompressed 24-bit Windows bitmap, replacing the
+// file at `path` whole or not at all.
+VbError SavePicture(const Picture &picture, const QString &path);
+
+// The bytes of a 24-bit bottom-up Windows bitmap of `image`.
+QByteArray encodeBmp24(const QImage &image);

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tervana needs that are not installed yet.
+#   scripts/install-deps.sh build   what building and running needs
+#   scripts/install-deps.sh test    that, plus what the tests use
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev)
+test_packages=(xvfb xdotool x11-apps imagemagick icoutils python3-pil)
+
+wanted=("${build_packages[@]}")
+if [ "${1:-build}" = test ]; then
+    wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

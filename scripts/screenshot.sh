@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Takes a screenshot of Tervana's window in a virtual X server.
+#   scripts/screenshot.sh OUTPUT.png [PICTURE]
+# With PICTURE, the script opens it first through the window's Open dialog,
+# so the preview shows it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+output=$(realpath -m "${1:-docs/screenshot.png}")
+picture=${2:-}
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 800x600x24 >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $tervana $xvfb 2>/dev/null || true' EXIT
+export DISPLAY=$display
+sleep 1
+build/tervana >/dev/null 2>&1 &
+tervana=$!
+window=$(xdotool search --sync --name '^Tervana$' | head -n 1)
+sleep 1
+if [ -n "$picture" ]; then
+    geometry=$(xdotool getwindowgeometry --shell "$window")
+    eval "$geometry"
+    # "Apri" sits at (16 + 34, 116 + 24) inside the window's client area.
+    xdotool mousemove $((X + 50)) $((Y + 140)) click 1
+    sleep 1.5
+    xdotool type --delay 20 "$(realpath "$picture")"
+    xdotool key Return
+    sleep 1.5
+fi
+import -window "$window" "$output"
+echo "Saved $output"

@@ -1,0 +1,230 @@
+// The main window: its controls as the layout gives them, start-up and the
+// two ways of ending.
+
+#include "testutils.h"
+
+#include <QEventLoop>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace testutils;
+
+class tst_Window : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void controlIsPlacedAsTheLayoutSays_data();
+    void controlIsPlacedAsTheLayoutSays();
+    void onlyTheVisibleControlsCanBeSeen();
+    void windowIsFixedAndTitled();
+    void captionsColoursAndStartTexts();
+    void tabOrderFollowsTheIndexes();
+    void squareSurfacesStartAt32By32();
+    void loadSwitchesAutoRedrawOnForTheWorkSurfaces();
+    void exitEndsAtOnceWithoutACloseRequest();
+    void closeRequestIsAlwaysAccepted();
+    void commandLineArgumentsChangeNothing();
+};
+
+void tst_Window::controlIsPlacedAsTheLayoutSays_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QRect>("twips");
+
+    const auto row = [](const char *name, const char *kind, const char *container, QRect twips) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(kind)
+                            << QString::fromLatin1(container) << twips;
+    };
+    row("Frame1", "Frame", "frmBmp2Icon", QRect(30, 60, 5445, 2805));
+    row("Frame2", "Frame", "Frame1", QRect(90, 120, 5265, 1305));
+    row("Picture3", "PictureBox", "Frame2", QRect(90, 180, 735, 1020));
+    row("Label2", "Label", "Frame2", QRect(870, 240, 4275, 285));
+    row("Label3", "Label", "Frame2", QRect(870, 450, 3495, 225));
+    row("Label4", "Label", "Frame2", QRect(870, 660, 2985, 225));
+    row("Label1", "Label", "Frame1", QRect(210, 1500, 1155, 255));
+    row("Frame3", "Frame", "Frame1", QRect(150, 1740, 1215, 1005));
+    row("Picture1", "PictureBox", "Frame3", QRect(330, 270, 540, 540));
+    row("Frame4", "Frame", "Frame1", QRect(1470, 1740, 3015, 1005));
+    row("Command3", "CommandButton", "Frame4", QRect(240, 180, 1005, 735));
+    row("Command1", "CommandButton", "Frame4", QRect(1710, 180, 1035, 705));
+    row("Command2", "CommandButton", "Frame1", QRect(4710, 2100, 495, 465));
+    row("Picture4", "PictureBox", "Frame1", QRect(750, 4350, 2595, 1725));
+    row("Picture5", "PictureBox", "Frame1", QRect(4860, 4500, 540, 540));
+    row("Picture6", "PictureBox", "Frame1", QRect(5730, 4710, 540, 540));
+    row("Picture2", "PictureBox", "Frame1", QRect(5880, 3360, 540, 540));
+    row("picImage", "PictureBox", "Frame1", QRect(7410, 210, 540, 540));
+    row("picMask", "PictureBox", "Frame1", QRect(7410, 780, 540, 540));
+    row("lblPath", "Label", "Frame1", QRect(6960, 2040, 1935, 735));
+}
+
+void tst_Window::controlIsPlacedAsTheLayoutSays()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, container);
+    QFETCH(QRect, twips);
+
+    ScriptedWindow w(m_dir.path());
+    auto *control = w->findChild<QWidget *>(name);
+    QVERIFY2(control, qPrintable(name));
+    QCOMPARE(QString::fromLatin1(control->metaObject()->className()), kind);
+    QCOMPARE(control->parentWidget()->objectName(), container);
+    const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    QCOMPARE(control->geometry(), pixels);
+}
+
+void tst_Window::onlyTheVisibleControlsCanBeSeen()
+{
+    ScriptedWindow w(m_dir.path());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QStringList seen = {"Frame1", "Frame2", "Picture3", "Label1", "Label2", "Label3", "Label4",
+                              "Frame3", "Picture1", "Frame4", "Command1", "Command2", "Command3"};
+    const QStringList unseen = {"Picture2", "Picture4", "Picture5", "Picture6", "picImage", "picMask", "lblPath"};
+    for (const QString &name : seen)
+        QVERIFY2(!w->findChild<QWidget *>(name)->visibleRegion().isEmpty(), qPrintable(name));
+    for (const QString &name : unseen) {
+        QWidget *control = w->findChild<QWidget *>(name);
+        QVERIFY2(control->visibleRegion().isEmpty(), qPrintable(name));
+        QVERIFY2(!w->Frame1->rect().intersects(control->geometry()), qPrintable(name));
+    }
+    // The common dialog is an object of the window, not a widget on it.
+    QVERIFY(w->findChild<CommonDialog *>(QStringLiteral("cmndlg")));
+}
+
+void tst_Window::windowIsFixedAndTitled()
+{
+    ScriptedWindow w(m_dir.path());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tervana"));
+    QCOMPARE(w->size(), QSize(368, 194));
+    QCOMPARE(w->minimumSize(), w->maximumSize());
+    const Qt::WindowFlags flags = w->windowFlags();
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(flags & Qt::WindowSystemMenuHint);
+    const QIcon icon = w->windowIcon();
+    QVERIFY(icon.availableSizes().contains(QSize(64, 64)));
+    QVERIFY(icon.pixmap(64, 64).toImage().convertToFormat(QImage::Format_Indexed8).colorCount() <= 256);
+
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QRect screen = w->screen()->availableGeometry();
+    QVERIFY(qAbs(w->frameGeometry().center().x() - screen.center().x()) <= 1);
+    QVERIFY(qAbs(w->frameGeometry().center().y() - screen.center().y()) <= 1);
+}
+
+void tst_Window::captionsColoursAndStartTexts()
+{
+    ScriptedWindow w(m_dir.path());
+    QCOMPARE(w->Label1->Caption(), QStringLiteral("Anteprima"));
+    QCOMPARE(w->Command3->Caption(), QStringLiteral("Apri"));
+    QCOMPARE(w->Command1->Caption(), QStringLiteral("Salva"));
+    QCOMPARE(w->Command2->Caption(), QString());
+    QCOMPARE(w->lblPath->Caption(), QStringLiteral("Label1"));
+    for (Label *credit : {w->Label2, w->Label3, w->Label4})
+        QVERIFY(!credit->Caption().isEmpty());
+    QVERIFY(w->Label3->Caption().contains(QStringLiteral("Tervana")));
+
+    QCOMPARE(w->Frame1->BackColor(), Colour(0x00DCC5B8));
+    QCOMPARE(w->Command2->BackColor(), Colour(0x001247D1));
+    QCOMPARE(w->Command2->palette().color(QPalette::Button), QColor(209, 71, 18));
+    QCOMPARE(w->picImage->BackColor(), Colours::black);
+    QCOMPARE(w->picMask->BackColor(), Colours::windowBackground);
+    QCOMPARE(w->Picture1->BackColor(), Colours::windowBackground);
+    QCOMPARE(w->Picture1->Point(0, 0), Colours::white);
+    for (CommandButton *button : {w->Command1, w->Command3})
+        QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    // The logo box is sized to its 45 x 64 picture.
+    QCOMPARE(w->Picture3->Picture().size(), QSize(45, 64));
+    QCOMPARE(w->Picture3->ScaleWidth(), 45.0f * 15);
+}
+
+void tst_Window::tabOrderFollowsTheIndexes()
+{
+    ScriptedWindow w(m_dir.path());
+    QCOMPARE(w->Frame1->property("TabIndex").toInt(), 0);
+    QCOMPARE(w->Command2->property("TabIndex").toInt(), 4);
+    QCOMPARE(w->Label1->property("TabIndex").toInt(), 19);
+    // Tab moves between the buttons in index order: Exit, Save, Open.
+    QStringList tabStops;
+    QWidget *widget = w->Command2;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            tabStops << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != w->Command2);
+    QCOMPARE(tabStops, QStringList({"Command2", "Command1", "Command3"}));
+}
+
+void tst_Window::squareSurfacesStartAt32By32()
+{
+    ScriptedWindow w(m_dir.path());
+    for (PictureBox *box : {w->Picture1, w->Picture2, w->Picture5, w->Picture6, w->picImage, w->picMask}) {
+        QCOMPARE(box->ScaleMode(), PictureBox::ScaleModeKind::Pixels);
+        QCOMPARE(box->ScaleWidth(), 32.0f);
+        QCOMPARE(box->ScaleHeight(), 32.0f);
+    }
+    QVERIFY(w->Picture5->AutoSize());
+    QVERIFY(!w->picImage->AutoSize());
+    QCOMPARE(w->Picture4->ScaleMode(), PictureBox::ScaleModeKind::Twips);
+}
+
+void tst_Window::loadSwitchesAutoRedrawOnForTheWorkSurfaces()
+{
+    ScriptedWindow w(m_dir.path());
+    QVERIFY(w->picImage->AutoRedraw());
+    QVERIFY(w->picMask->AutoRedraw());
+    // They keep what is drawn, unseen.
+    w->picMask->PSet(7, 9, Colours::white);
+    w->picImage->PSet(7, 9, 0x123456);
+    QCOMPARE(w->picMask->Point(7, 9), Colours::white);
+    QCOMPARE(gdi::GetPixel(w->picImage->hDC(), 7, 9), Colour(0x123456));
+}
+
+void tst_Window::exitEndsAtOnceWithoutACloseRequest()
+{
+    ScriptedWindow w(m_dir.path());
+    w->show();
+    QSignalSpy closeRequests(w.window.get(), &frmBmp2Icon::queryUnload);
+    QEventLoop loop;
+    QTimer::singleShot(0, w->Command2, &QAbstractButton::click);
+    QTimer::singleShot(5000, &loop, [&loop] { loop.exit(99); });
+    QCOMPARE(loop.exec(), 0); // ended by the Exit button, not the time-out
+    QCOMPARE(closeRequests.count(), 0);
+}
+
+void tst_Window::closeRequestIsAlwaysAccepted()
+{
+    ScriptedWindow w(m_dir.path());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QSignalSpy closeRequests(w.window.get(), &frmBmp2Icon::queryUnload);
+    QVERIFY(w->close());
+    QCOMPARE(closeRequests.count(), 1);
+    QVERIFY(!w->isVisible());
+    QVERIFY(w.boxes.shown.isEmpty()); // no message on the way out
+}
+
+void tst_Window::commandLineArgumentsChangeNothing()
+{
+    // The real program, given arguments, still starts into its window and
+    // ends normally when asked to close.
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.start(QStringLiteral(TERVANA_EXECUTABLE), {QStringLiteral("--nonsense"), QStringLiteral("picture.jpg")});
+    QVERIFY(program.waitForStarted());
+    QVERIFY(!program.waitForFinished(1500)); // still running: the window waits for the user
+    program.terminate();
+    QVERIFY(program.waitForFinished(5000));
+}
+
+QTEST_MAIN(tst_Window)
+#include "tst_window.moc"

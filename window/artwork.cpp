@@ -1,0 +1,137 @@
+#include "artwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+QImage transparentCanvas(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// A small landscape: sky, sun and hill, the kind of picture Tervana turns
+// into an icon.
+void drawLandscape(QPainter &p, const QRectF &r)
+{
+    QLinearGradient sky(r.topLeft(), r.bottomLeft());
+    sky.setColorAt(0, QColor(70, 140, 220));
+    sky.setColorAt(1, QColor(180, 215, 245));
+    p.fillRect(r, sky);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 200, 40));
+    const qreal s = r.width() / 8;
+    p.drawEllipse(QRectF(r.right() - 3 * s, r.top() + s, 2 * s, 2 * s));
+    QPainterPath hill;
+    hill.moveTo(r.left(), r.bottom());
+    hill.cubicTo(r.left() + r.width() * 0.3, r.top() + r.height() * 0.45, r.left() + r.width() * 0.6,
+                 r.top() + r.height() * 0.55, r.right(), r.top() + r.height() * 0.7);
+    hill.lineTo(r.bottomRight());
+    hill.closeSubpath();
+    p.setBrush(QColor(60, 150, 70));
+    p.drawPath(hill);
+}
+
+} // namespace
+
+namespace Artwork {
+
+QImage windowIcon()
+{
+    QImage image = transparentCanvas(64, 64);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // A large picture behind, and the small square icon made from it in front.
+    drawLandscape(p, QRectF(2, 2, 46, 36));
+    p.setPen(QPen(QColor(40, 40, 60), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(2, 2, 46, 36));
+    p.fillRect(QRectF(30, 30, 32, 32), Qt::white);
+    drawLandscape(p, QRectF(33, 33, 26, 26));
+    p.setPen(QPen(QColor(40, 40, 60), 2));
+    p.drawRect(QRectF(31, 31, 30, 30));
+    p.end();
+    // The window icon is a 256-colour image.
+    return image.convertToFormat(QImage::Format_Indexed8).convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage openPicture()
+{
+    QImage image = transparentCanvas(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(120, 80, 10), 1.2));
+    p.setBrush(QColor(235, 185, 70));
+    QPainterPath back;
+    back.moveTo(3, 8);
+    back.lineTo(12, 8);
+    back.lineTo(14, 11);
+    back.lineTo(28, 11);
+    back.lineTo(28, 27);
+    back.lineTo(3, 27);
+    back.closeSubpath();
+    p.drawPath(back);
+    drawLandscape(p, QRectF(9, 5, 16, 12));
+    p.setBrush(QColor(250, 210, 100));
+    QPainterPath front;
+    front.moveTo(3, 27);
+    front.lineTo(7, 15);
+    front.lineTo(31, 15);
+    front.lineTo(28, 27);
+    front.closeSubpath();
+    p.drawPath(front);
+    return image;
+}
+
+QImage savePicture()
+{
+    QImage image = transparentCanvas(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(20, 30, 70), 1.2));
+    p.setBrush(QColor(50, 80, 170));
+    p.drawRoundedRect(QRectF(4, 4, 24, 24), 2, 2);
+    p.setBrush(QColor(230, 230, 235));
+    p.drawRect(QRectF(9, 4.5, 14, 9));
+    p.setBrush(QColor(50, 80, 170));
+    p.drawRect(QRectF(18, 6, 3, 6));
+    drawLandscape(p, QRectF(8, 17, 16, 10));
+    return image;
+}
+
+QImage exitPicture()
+{
+    QImage image = transparentCanvas(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // A power symbol: an open ring with a bar through its gap.
+    QPen pen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(pen);
+    p.drawArc(QRectF(6, 7, 20, 20), 120 * 16, 300 * 16);
+    p.drawLine(QPointF(16, 4), QPointF(16, 15));
+    return image;
+}
+
+QImage logo()
+{
+    QImage image(45, 64, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient background(0, 0, 0, 64);
+    background.setColorAt(0, QColor(30, 60, 120));
+    background.setColorAt(1, QColor(90, 40, 110));
+    p.fillRect(image.rect(), background);
+    drawLandscape(p, QRectF(6, 38, 33, 20));
+    p.setPen(Qt::white);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(30);
+    p.setFont(font);
+    p.drawText(QRect(0, 2, 45, 34), Qt::AlignCenter, QStringLiteral("T"));
+    return image;
+}
+
+} // namespace Artwork
