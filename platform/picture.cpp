@@ -1,9 +1,10 @@
 #include "picture.h"
 
+#include "atomicfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -166,15 +167,5 @@ VbError SavePicture(const Picture &picture, const QString &path)
 {
     if (picture.isNull())
         return VbError::invalidPicture();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return writeFailureFor(path);
-    const QByteArray bytes = encodeBmp24(picture.image());
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return VbError::diskFull();
-    }
-    if (!file.commit())
-        return writeFailureFor(path);
-    return VbError::none();
+    return writeFileAtomically(path, encodeBmp24(picture.image()));
 }

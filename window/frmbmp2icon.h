@@ -60,6 +60,12 @@ public:
     CommandButton *Command3;
     CommonDialog *cmndlg;
 
+    // Writes the icon made of picImage's colours and picMask's transparency
+    // (pure white) to `path`, whole or not at all, and says why it could not.
+    // It shows no message of its own.
+    VbError WriteIconFile(const QString &path);
+    static quint8 BitStringToByte(const QString &bits);
+
 signals:
     // Raised by a close request, before the window closes.
     void queryUnload();

@@ -1,0 +1,19 @@
+#include "atomicfile.h"
+
+#include <QSaveFile>
+
+VbError writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailureFor(path);
+    // A full disk can take part of a write and still report success, so the
+    // size that reached the disk is checked before the file replaces the old.
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
+        file.cancelWriting();
+        return VbError::diskFull();
+    }
+    if (!file.commit())
+        return writeFailureFor(path);
+    return VbError::none();
+}
