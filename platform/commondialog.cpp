@@ -31,19 +31,19 @@ VbError CommonDialog::show(FileDialogRequest::Kind kind)
 {
     FileDialogRequest request;
     request.kind = kind;
-    request.title = DialogTitle;
-    request.filters = parseFilter(Filter);
-    request.filterIndex = FilterIndex;
-    request.initDir = InitDir;
-    request.fileName = FileName;
-    request.confirmOverwrite = (Flags & OFN_OVERWRITEPROMPT) != 0;
+    request.title = m_dialogTitle;
+    request.filters = parseFilter(m_filter);
+    request.filterIndex = m_filterIndex;
+    request.initDir = m_initDir;
+    request.fileName = m_fileName;
+    request.confirmOverwrite = (m_flags & OFN_OVERWRITEPROMPT) != 0;
     const FileDialogAnswer answer = m_backend->run(request);
     if (!answer.accepted) {
-        FileName.clear();
-        return CancelError ? VbError::cancelled() : VbError::none();
+        m_fileName.clear();
+        return m_cancelError ? VbError::cancelled() : VbError::none();
     }
-    FileName = answer.fileName;
-    FilterIndex = answer.filterIndex;
+    m_fileName = answer.fileName;
+    m_filterIndex = answer.filterIndex;
     return VbError::none();
 }
 

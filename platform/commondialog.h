@@ -92,13 +92,22 @@ public:
 
     explicit CommonDialog(FileDialogBackend *backend, QObject *parent = nullptr);
 
-    bool CancelError = false;
-    QString FileName;
-    QString Filter; // "description|pattern|description|pattern"
-    int FilterIndex = 0;
-    QString DialogTitle;
-    quint32 Flags = 0;
-    QString InitDir;
+    bool CancelError() const { return m_cancelError; }
+    void setCancelError(bool on) { m_cancelError = on; emit propertySet(QStringLiteral("CancelError")); }
+    QString FileName() const { return m_fileName; }
+    void setFileName(const QString &name) { m_fileName = name; emit propertySet(QStringLiteral("FileName")); }
+    // "description|pattern|description|pattern", one pair per filter entry.
+    QString Filter() const { return m_filter; }
+    void setFilter(const QString &filter) { m_filter = filter; emit propertySet(QStringLiteral("Filter")); }
+    // 1-based, the entry selected when the dialog opens and when it closed.
+    int FilterIndex() const { return m_filterIndex; }
+    void setFilterIndex(int index) { m_filterIndex = index; emit propertySet(QStringLiteral("FilterIndex")); }
+    QString DialogTitle() const { return m_dialogTitle; }
+    void setDialogTitle(const QString &title) { m_dialogTitle = title; emit propertySet(QStringLiteral("DialogTitle")); }
+    quint32 Flags() const { return m_flags; }
+    void setFlags(quint32 flags) { m_flags = flags; emit propertySet(QStringLiteral("Flags")); }
+    QString InitDir() const { return m_initDir; }
+    void setInitDir(const QString &folder) { m_initDir = folder; emit propertySet(QStringLiteral("InitDir")); }
 
     // Show the dialog. A cancel empties FileName and, with CancelError set,
     // returns the cancel failure (32755); otherwise it returns no failure.
@@ -111,8 +120,19 @@ public:
     // "a|b|c|d" as its entries {a, b} and {c, d}.
     static QList<FileDialogFilter> parseFilter(const QString &filter);
 
+signals:
+    // Raised each time the window sets a property, with its name.
+    void propertySet(const QString &name);
+
 private:
     VbError show(FileDialogRequest::Kind kind);
 
     FileDialogBackend *m_backend;
+    bool m_cancelError = false;
+    QString m_fileName;
+    QString m_filter;
+    int m_filterIndex = 0;
+    QString m_dialogTitle;
+    quint32 m_flags = 0;
+    QString m_initDir;
 };

@@ -8,6 +8,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 Picture::Picture(QImage image, QSize naturalSize)
@@ -79,6 +80,33 @@ void applyIconMask(const QString &path, QImage &image)
     }
 }
 
+// The size a BMP or GIF header claims, read straight from its first bytes.
+// Qt's readers give no size at all for a header they find too large, and the
+// user should hear that the picture is too large, not that it is unreadable.
+QSize claimedSize(QIODevice &file)
+{
+    const QByteArray head = file.peek(26);
+    if (head.startsWith("BM") && head.size() >= 26) {
+        const qint32 width = qFromLittleEndian<qint32>(head.constData() + 18);
+        const qint32 height = qFromLittleEndian<qint32>(head.constData() + 22);
+        return QSize(qAbs(width), height == INT_MIN ? INT_MAX : qAbs(height));
+    }
+    if ((head.startsWith("GIF87a") || head.startsWith("GIF89a")) && head.size() >= 10)
+        return QSize(qFromLittleEndian<quint16>(head.constData() + 6), qFromLittleEndian<quint16>(head.constData() + 8));
+    return QSize();
+}
+
+bool isTooLarge(QSize size)
+{
+    return size.isValid() && qint64(size.width()) * size.height() > maximumPicturePixels;
+}
+
+PictureLoad tooLarge(QSize size)
+{
+    return failure(VbError::outOfMemory(),
+                   QStringLiteral("the picture is too large (%1 x %2 pixels).").arg(size.width()).arg(size.height()));
+}
+
 } // namespace
 
 PictureLoad LoadPicture(const QString &path, QSize drawSize)
@@ -93,6 +121,10 @@ PictureLoad LoadPicture(const QString &path, QSize drawSize)
     if (!file.open(QIODevice::ReadOnly))
         return failure(readFailureFor(path), QStringLiteral("the file cannot be read (%1).").arg(file.errorString()));
 
+    const QSize claimed = claimedSize(file);
+    if (isTooLarge(claimed))
+        return tooLarge(claimed);
+
     QImageReader reader(&file);
     reader.setAutoTransform(true);
     if (!reader.canRead())
@@ -100,9 +132,8 @@ PictureLoad LoadPicture(const QString &path, QSize drawSize)
 
     const QByteArray format = reader.format();
     QSize stored = reader.size();
-    if (stored.isValid() && qint64(stored.width()) * stored.height() > maximumPicturePixels)
-        return failure(VbError::outOfMemory(),
-                       QStringLiteral("the picture is too large (%1 x %2 pixels).").arg(stored.width()).arg(stored.height()));
+    if (isTooLarge(stored))
+        return tooLarge(stored);
 
     QSize natural = stored;
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)

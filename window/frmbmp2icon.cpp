@@ -90,6 +90,7 @@ void frmBmp2Icon::createControls()
     Command3->setCaption(QStringLiteral("Apri"));
     Command3->setPicture(QIcon(QPixmap::fromImage(Artwork::openPicture())), QSize(32, 32));
     Command3->setBackColor(windowBackColor);
+    connect(Command3, &QAbstractButton::clicked, this, &frmBmp2Icon::Command3_Click);
     Command1 = make<CommandButton>(Frame4, "Command1", 1710, 180, 1035, 705);
     Command1->setCaption(QStringLiteral("Salva"));
     Command1->setPicture(QIcon(QPixmap::fromImage(Artwork::savePicture())), QSize(32, 32));

@@ -66,6 +66,9 @@ public:
     VbError WriteIconFile(const QString &path);
     static quint8 BitStringToByte(const QString &bits);
 
+    // The Open command (the "Apri" button).
+    void Command3_Click();
+
 signals:
     // Raised by a close request, before the window closes.
     void queryUnload();
@@ -80,6 +83,10 @@ private:
     void Load();
     bool QueryUnload();
     void Command2_Click();
+    // The Open command's steps; returns the message for the user when a step
+    // fails, or nothing.
+    QString OpenPicture();
+    void FitIntoPicture5();
 
     WindowServices m_services;
     int m_mousePointer = 0;

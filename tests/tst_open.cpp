@@ -1,0 +1,385 @@
+// The Open command, driven through the window with a scripted dialog.
+
+#include "testutils.h"
+
+#include "picture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QStandardPaths>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QtEndian>
+
+using namespace testutils;
+
+namespace {
+
+constexpr Colour white = 0xFFFFFF;
+
+// Checks that exactly the pixels of Picture5 inside `inside` are `in` and all
+// others `out`, naming the first pixel that is not.
+void verifySquare(const PictureBox &box, const QRect &inside, Colour in, Colour out)
+{
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const Colour expected = inside.contains(x, y) ? in : out;
+            if (box.Point(x, y) != expected)
+                QFAIL(qPrintable(QStringLiteral("%1 pixel (%2, %3) is %4, expected %5")
+                                     .arg(box.objectName()).arg(x).arg(y)
+                                     .arg(box.Point(x, y), 6, 16, QLatin1Char('0'))
+                                     .arg(expected, 6, 16, QLatin1Char('0'))));
+        }
+}
+
+void verifySameSquare(const PictureBox &a, const PictureBox &b)
+{
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (a.Point(x, y) != b.Point(x, y))
+                QFAIL(qPrintable(QStringLiteral("%1 and %2 differ at (%3, %4)")
+                                     .arg(a.objectName(), b.objectName()).arg(x).arg(y)));
+}
+
+// A bitmap header that claims a picture of `width` x `height`, and no pixels.
+QByteArray bmpHeaderClaiming(qint32 width, qint32 height)
+{
+    QByteArray bytes(54, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    qToLittleEndian<quint32>(54, bytes.data() + 10);
+    qToLittleEndian<quint32>(40, bytes.data() + 14);
+    qToLittleEndian<qint32>(width, bytes.data() + 18);
+    qToLittleEndian<qint32>(height, bytes.data() + 22);
+    qToLittleEndian<quint16>(1, bytes.data() + 26);
+    qToLittleEndian<quint16>(24, bytes.data() + 28);
+    return bytes;
+}
+
+} // namespace
+
+class tst_Open : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_programFolder;
+
+    QString picturePath(const QString &name) const { return m_dir.filePath(name); }
+    QString workFile() const { return QDir(m_programFolder).filePath(QStringLiteral("temporaneo")); }
+
+    QString makePicture(const QString &name, const QImage &image, const char *format = "BMP")
+    {
+        const QString path = picturePath(name);
+        if (!saveImage(image, path, format))
+            qWarning("could not write %s", qPrintable(path));
+        return path;
+    }
+
+private slots:
+    void init();
+    void fitsProportionallyAndCentred_data();
+    void fitsProportionallyAndCentred();
+    void dialogIsSetUpInOrder();
+    void cancelErasesTheDrawingsAndWritesNothing();
+    void twoOpensInARow();
+    void bandsKeepPicture5sPicture();
+    void failuresAreReportedAndLoseNothing_data();
+    void failuresAreReportedAndLoseNothing();
+    void unwritableProgramFolderUsesTheDataFolder();
+    void bigPhotoOpensAtItsNaturalSize();
+    void photoOrientationIsApplied();
+    void animatedGifOpensAtItsFirstFrame();
+    void absurdDimensionsAreRefusedQuickly();
+};
+
+void tst_Open::init()
+{
+    // Every test gets a program folder of its own.
+    m_programFolder = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char('-')
+                                     + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
+    QDir().mkpath(m_programFolder);
+}
+
+void tst_Open::fitsProportionallyAndCentred_data()
+{
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<QRect>("covered");
+
+    // The outer size of Picture4 (picture plus a 2-pixel border each side)
+    // decides the proportions.
+    QTest::newRow("square outer fills from 0,0") << QSize(32, 32) << QRect(0, 0, 32, 32);
+    QTest::newRow("outer 2:1, rows 8-23") << QSize(60, 28) << QRect(0, 8, 32, 16);
+    QTest::newRow("outer 1:2, columns 8-23") << QSize(28, 60) << QRect(8, 0, 16, 32);
+    QTest::newRow("outer 3:2, fractional") << QSize(92, 60) << QRect(0, 5, 32, 22);
+    QTest::newRow("big square") << QSize(500, 500) << QRect(0, 0, 32, 32);
+    QTest::newRow("tiny 1x1, outer square") << QSize(1, 1) << QRect(0, 0, 32, 32);
+}
+
+void tst_Open::fitsProportionallyAndCentred()
+{
+    QFETCH(QSize, pictureSize);
+    QFETCH(QRect, covered);
+
+    ScriptedWindow w(m_programFolder);
+    const QString path = makePicture(QStringLiteral("solid.bmp"), solidImage(pictureSize.width(), pictureSize.height(), 0x2040C0));
+    w.dialogs.choose(path, 3);
+    QTest::mouseClick(w->Command3, Qt::LeftButton);
+
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    QCOMPARE(QSize(w->Picture4->Width(), w->Picture4->Height()), (pictureSize + QSize(4, 4)) * 15);
+    verifySquare(*w->Picture5, covered, 0x2040C0, white);
+    // The work file holds exactly Picture5's image, and comes back into Picture6 and the preview.
+    const PictureLoad work = LoadPicture(workFile());
+    QVERIFY(!work.error);
+    QCOMPARE(work.picture.image().convertToFormat(QImage::Format_RGB32),
+             w->Picture5->Image().image().convertToFormat(QImage::Format_RGB32));
+    verifySameSquare(*w->Picture5, *w->Picture6);
+    verifySameSquare(*w->Picture5, *w->Picture1);
+    QCOMPARE(w->cmndlg->FilterIndex(), 3);
+    QCOMPARE(w->cmndlg->FileName(), path);
+}
+
+void tst_Open::dialogIsSetUpInOrder()
+{
+    ScriptedWindow w(m_programFolder);
+    w->cmndlg->setFilterIndex(2); // left by an earlier use
+    QSignalSpy settings(w->cmndlg, &CommonDialog::propertySet);
+    w.dialogs.cancel();
+    w->Command3_Click();
+
+    QStringList order;
+    for (const QList<QVariant> &set : std::as_const(settings))
+        order << set.first().toString();
+    QCOMPARE(order, QStringList({"CancelError", "FileName", "Filter", "DialogTitle", "Flags", "InitDir"}));
+    QCOMPARE(w.dialogs.requests.size(), 1);
+    const FileDialogRequest &request = w.dialogs.requests.first();
+    QCOMPARE(request.kind, FileDialogRequest::Kind::Open);
+    QCOMPARE(request.title, QStringLiteral("Apri file Immagine"));
+    QCOMPARE(request.filters.size(), 3);
+    QCOMPARE(request.filters[0].description, QStringLiteral("File Immagine jpg"));
+    QCOMPARE(request.filters[0].pattern, QStringLiteral("*.jpg"));
+    QCOMPARE(request.filters[1].pattern, QStringLiteral("*.gif"));
+    QCOMPARE(request.filters[2].description, QStringLiteral("File Immagine bmp"));
+    QCOMPARE(request.filterIndex, 2);
+    QCOMPARE(request.initDir, QDir::toNativeSeparators(m_programFolder));
+    QCOMPARE(request.fileName, QString());
+    QCOMPARE(w->cmndlg->Flags(), quint32(5));
+    QVERIFY(!w->cmndlg->CancelError());
+
+    // The real dialog is built from the same request.
+    QtFileDialogBackend real;
+    const auto dialog = real.createDialog(request);
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Apri file Immagine"));
+    QCOMPARE(dialog->nameFilters(), QStringList({"File Immagine jpg (*.jpg)", "File Immagine gif (*.gif)",
+                                                 "File Immagine bmp (*.bmp)"}));
+    QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("File Immagine gif (*.gif)"));
+    QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(m_programFolder).canonicalPath());
+    QCOMPARE(dialog->fileMode(), QFileDialog::AnyFile); // a typed name need not exist
+}
+
+void tst_Open::cancelErasesTheDrawingsAndWritesNothing()
+{
+    ScriptedWindow w(m_programFolder);
+    const QString earlier = makePicture(QStringLiteral("earlier.bmp"), solidImage(40, 20, 0x00FF00));
+    w.dialogs.choose(earlier);
+    w->Command3_Click();
+    QVERIFY(QFile::remove(workFile()));
+    w->Picture4->PSet(0, 0, 0x0000FF);
+
+    w.dialogs.cancel();
+    w->Command3_Click();
+    QVERIFY(w.boxes.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(workFile()));
+    verifySquare(*w->Picture1, QRect(), 0, white); // the preview is blank
+    verifySquare(*w->Picture5, QRect(), 0, white);
+    // Picture4 and Picture6 keep the pictures of the earlier Open.
+    QCOMPARE(w->Picture4->Picture().size(), QSize(40, 20));
+    QCOMPARE(w->Picture4->Point(0, 0), Colour(0x00FF00));
+    QCOMPARE(w->Picture6->Point(0, 0), white);       // band of the earlier square
+    QCOMPARE(w->Picture6->Point(0, 16), Colour(0x00FF00));
+    QCOMPARE(w->cmndlg->FileName(), QString());
+}
+
+void tst_Open::twoOpensInARow()
+{
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(makePicture(QStringLiteral("first.bmp"), solidImage(10, 10, 0x0000FF)));
+    w.dialogs.choose(makePicture(QStringLiteral("second.gif"), solidImage(10, 10, 0xFF0000), "GIF"), 2);
+    w->Command3_Click();
+    const QByteArray first = readFile(workFile());
+    w->Command3_Click();
+    const QByteArray second = readFile(workFile());
+    QVERIFY(first != second);
+    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0xFF0000, 0);
+    QCOMPARE(w.dialogs.requests.size(), 2);
+    QCOMPARE(w.dialogs.requests[1].fileName, QString());
+    QCOMPARE(w.dialogs.requests[1].initDir, QDir::toNativeSeparators(m_programFolder));
+    QCOMPARE(w.dialogs.requests[1].filterIndex, 1); // what the first Open left
+}
+
+void tst_Open::bandsKeepPicture5sPicture()
+{
+    ScriptedWindow w(m_programFolder);
+    // As a save leaves it: a new background and a picture of its own.
+    w->Picture5->setBackColor(0x00DCC5B8);
+    w->Picture5->setPicture(Picture(solidImage(32, 32, 0x00FFFF)));
+    w.dialogs.choose(makePicture(QStringLiteral("wide.bmp"), solidImage(60, 28, 0x000080)));
+    w->Command3_Click();
+    verifySquare(*w->Picture5, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
+    verifySquare(*w->Picture1, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
+}
+
+void tst_Open::failuresAreReportedAndLoseNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("missing file typed") << "missing.jpg" << QByteArray() << "there is no such file";
+    QTest::newRow("text named bmp") << "notes.bmp" << QByteArray("just some words\n") << "not a picture Tervana can read";
+    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray("") << "not a picture Tervana can read";
+    QTest::newRow("header claims 60000 x 60000") << "huge.bmp" << bmpHeaderClaiming(60000, 60000) << "too large";
+}
+
+void tst_Open::failuresAreReportedAndLoseNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(makePicture(QStringLiteral("good.bmp"), solidImage(20, 20, 0x808000)));
+    w->Command3_Click();
+    const QByteArray workBefore = readFile(workFile());
+
+    const QString path = picturePath(name);
+    if (!content.isNull())
+        QVERIFY(writeFile(path, content));
+    w.dialogs.choose(path);
+    w->Command3_Click();
+    QCOMPARE(w.boxes.shown.size(), 1);
+    const ScriptedMessageBoxes::Shown &box = w.boxes.shown.first();
+    QVERIFY2(box.prompt.contains(QDir::toNativeSeparators(path)), qPrintable(box.prompt));
+    QVERIFY2(box.prompt.contains(reason), qPrintable(box.prompt));
+    QCOMPARE(box.buttons, MsgBox::vbOKOnly);
+    QCOMPARE(box.title, QCoreApplication::applicationName());
+    QCOMPARE(readFile(workFile()), workBefore);
+    QCOMPARE(w->Picture4->Picture().size(), QSize(20, 20));
+
+    // The window keeps working.
+    w.dialogs.choose(makePicture(QStringLiteral("after.bmp"), solidImage(8, 8, 0x0000FF)));
+    w->Command3_Click();
+    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
+}
+
+void tst_Open::unwritableProgramFolderUsesTheDataFolder()
+{
+    // A program folder that cannot take files (here it is not even a folder).
+    const QString notAFolder = m_dir.filePath(QStringLiteral("program-file"));
+    QVERIFY(writeFile(notAFolder, "x"));
+    ScriptedWindow w(notAFolder);
+    w.dialogs.choose(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x123456)));
+    w->Command3_Click();
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                                 .filePath(QStringLiteral("temporaneo"));
+    QVERIFY(QFileInfo::exists(fallback));
+    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0x123456, 0);
+
+    // When the work file itself cannot be written the user is told so.
+    ScriptedWindow blocked(m_programFolder);
+    QVERIFY(QDir().mkpath(workFile())); // a folder where the work file belongs
+    blocked.dialogs.choose(makePicture(QStringLiteral("any2.bmp"), solidImage(16, 16, 0x654321)));
+    blocked->Command3_Click();
+    QCOMPARE(blocked.boxes.shown.size(), 1);
+    QVERIFY(blocked.boxes.shown.first().prompt.contains(QStringLiteral("work file")));
+    verifySquare(*blocked->Picture5, QRect(0, 0, 32, 32), 0x654321, 0); // drawn before the failure
+    verifySquare(*blocked->Picture1, QRect(), 0, white);                 // the preview was not updated
+}
+
+void tst_Open::bigPhotoOpensAtItsNaturalSize()
+{
+    // 48 megapixels: left half red, right half blue.
+    QImage photo(8000, 6000, QImage::Format_RGB32);
+    photo.fill(qRgb(230, 20, 20));
+    for (int y = 0; y < photo.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(photo.scanLine(y));
+        std::fill(line + 4000, line + 8000, qRgb(20, 20, 230));
+    }
+    const QString path = makePicture(QStringLiteral("photo.jpg"), photo, "JPG");
+    photo = QImage();
+
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(path);
+    w->Command3_Click();
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    QCOMPARE(w->Picture4->Width(), 8004 * 15);
+    QCOMPARE(w->Picture4->Height(), 6004 * 15);
+    // It was decoded far below its natural size.
+    QVERIFY(w->Picture4->Picture().image().width() <= 1000);
+    // 4:3 fits into rows 4 to 27; left red, right blue.
+    const QColor left = QColor::fromRgb(toQRgb(w->Picture5->Point(4, 16)));
+    const QColor right = QColor::fromRgb(toQRgb(w->Picture5->Point(27, 16)));
+    QVERIFY(left.red() > 200 && left.blue() < 50);
+    QVERIFY(right.blue() > 200 && right.red() < 50);
+    QCOMPARE(w->Picture5->Point(10, 2), white);
+    QCOMPARE(w->Picture5->Point(10, 29), white);
+}
+
+void tst_Open::photoOrientationIsApplied()
+{
+    // Stored 40 x 20, top half red; tagged "rotate 90 clockwise" to be shown 20 x 40.
+    QImage stored(40, 20, QImage::Format_RGB32);
+    stored.fill(qRgb(0, 0, 255));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 40; ++x)
+            stored.setPixel(x, y, qRgb(255, 0, 0));
+    const QString plain = makePicture(QStringLiteral("plain.jpg"), stored, "JPG");
+    const QString tagged = picturePath(QStringLiteral("tagged.jpg"));
+    const QString tagWithPillow = QStringLiteral("from PIL import Image; import sys; e = Image.Exif(); e[0x0112] = 6; "
+                                                 "Image.open(sys.argv[1]).save(sys.argv[2], exif=e, quality=95)");
+    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), tagWithPillow, plain, tagged}), 0);
+
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(tagged);
+    w->Command3_Click();
+    QCOMPARE(w->Picture4->Picture().size(), QSize(20, 40));
+    QCOMPARE(w->Picture4->Width(), 24 * 15);
+    // Turned clockwise, the red top half becomes the right half.
+    const QColor right = QColor::fromRgb(toQRgb(w->Picture5->Point(20, 16)));
+    const QColor left = QColor::fromRgb(toQRgb(w->Picture5->Point(11, 16)));
+    QVERIFY2(right.red() > 200 && right.blue() < 60, qPrintable(right.name()));
+    QVERIFY2(left.blue() > 200 && left.red() < 60, qPrintable(left.name()));
+}
+
+void tst_Open::animatedGifOpensAtItsFirstFrame()
+{
+    const QString red = makePicture(QStringLiteral("red.bmp"), solidImage(16, 16, 0x0000FF));
+    const QString green = makePicture(QStringLiteral("green.bmp"), solidImage(16, 16, 0x00FF00));
+    const QString animated = picturePath(QStringLiteral("animated.gif"));
+    QCOMPARE(QProcess::execute(QStringLiteral("convert"), {QStringLiteral("-delay"), QStringLiteral("10"), red, green, animated}), 0);
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(animated, 2);
+    w->Command3_Click();
+    QVERIFY(w.boxes.shown.isEmpty());
+    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
+}
+
+void tst_Open::absurdDimensionsAreRefusedQuickly()
+{
+    const QString path = picturePath(QStringLiteral("absurd.bmp"));
+    QVERIFY(writeFile(path, bmpHeaderClaiming(60000, 60000) + QByteArray(4096, '\x7f')));
+    QElapsedTimer timer;
+    timer.start();
+    const PictureLoad load = LoadPicture(path, QSize(32, 32));
+    QVERIFY(load.error.isError());
+    QVERIFY(load.reason.contains(QStringLiteral("too large")));
+    // Refused from the header: far quicker than touching 14 GB would be.
+    QVERIFY(timer.elapsed() < 2000);
+}
+
+QTEST_MAIN(tst_Open)
+#include "tst_open.moc"

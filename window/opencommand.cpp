@@ -1,0 +1,87 @@
+// The Open command: choose a picture, fit it proportionally and centred into
+// the 32 x 32 square of Picture5, pass it through the "temporaneo" work file
+// and show it in the preview.
+
+#include "frmbmp2icon.h"
+
+#include "workfolder.h"
+
+#include <QDir>
+
+namespace {
+
+const QString openFilter = QStringLiteral("File Immagine jpg|*.jpg|File Immagine gif|*.gif|File Immagine bmp|*.bmp");
+const QString openTitle = QStringLiteral("Apri file Immagine");
+constexpr quint32 openFlags = CommonDialog::OFN_READONLY | CommonDialog::OFN_HIDEREADONLY;
+constexpr int side = 32;
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+void frmBmp2Icon::Command3_Click()
+{
+    const QString failure = OpenPicture();
+    if (!failure.isEmpty())
+        m_services.messageBoxes->show(failure, MsgBox::vbOKOnly);
+}
+
+QString frmBmp2Icon::OpenPicture()
+{
+    for (PictureBox *box : {Picture1, Picture2, Picture4, Picture5, Picture6})
+        box->Cls();
+    picImage->setAutoRedraw(true);
+    picMask->setAutoRedraw(true);
+
+    cmndlg->setCancelError(false);
+    cmndlg->setFileName(QString());
+    cmndlg->setFilter(openFilter);
+    cmndlg->setDialogTitle(openTitle);
+    cmndlg->setFlags(openFlags);
+    cmndlg->setInitDir(nativePath(m_services.programFolder));
+    cmndlg->ShowOpen();
+    const QString fileName = cmndlg->FileName();
+    if (fileName.isEmpty())
+        return QString(); // cancelled: the boxes stay cleared, nothing else changes
+
+    // Only a 32 x 32 drawing is made of the picture, so a big JPEG may be
+    // decoded at a fraction of its size; the box still takes its natural size.
+    const PictureLoad load = LoadPicture(fileName, QSize(side, side));
+    if (load.error)
+        return QStringLiteral("Tervana cannot open \"%1\": %2").arg(nativePath(fileName), load.reason);
+    Picture4->setPicture(load.picture);
+
+    FitIntoPicture5();
+
+    const QString workFile = workFilePath(m_services.programFolder, QStringLiteral("temporaneo"));
+    if (const VbError saved = SavePicture(Picture5->Image(), workFile))
+        return QStringLiteral("Tervana cannot write its work file \"%1\": %2.").arg(workFile, saved.description);
+    const PictureLoad back = LoadPicture(workFile);
+    if (back.error)
+        return QStringLiteral("Tervana cannot read back its work file \"%1\": %2").arg(workFile, back.reason);
+    Picture6->setPicture(back.picture);
+    Picture1->PaintPicture(Picture6->Picture(), 0, 0, side, side);
+    return QString();
+}
+
+// The proportions come from Picture4's outer size, border included; the
+// longer side fills 32 pixels and the shorter one is centred.
+void frmBmp2Icon::FitIntoPicture5()
+{
+    const double W = double(float(Picture4->Width()));
+    const double H = double(float(Picture4->Height()));
+    if (W >= H) {
+        const double k = W / side;
+        const double f = H / k;
+        const float o = float((side - f) / 2);
+        Picture5->PaintPicture(Picture4->Picture(), 0, o, side, f);
+    } else {
+        const double k = H / side;
+        const double f = W / k;
+        const float o = float((side - f) / 2);
+        Picture5->PaintPicture(Picture4->Picture(), o, 0, f, side);
+    }
+}
