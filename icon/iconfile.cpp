@@ -38,7 +38,33 @@ SplitColour splitColour(quint32 value)
     return {quint8(blue & 0xFF), quint8(green & 0xFF), quint8(red & 0xFF)};
 }
 
+bool isLight(quint32 colour)
+{
+    const SplitColour c = splitColour(colour);
+    return 299 * c.red + 587 * c.green + 114 * c.blue >= 128 * 1000;
+}
+
 } // namespace
+
+// A 1-bit bitmap (or mask): rows bottom-up, eight pixels a byte, the leftmost
+// pixel in the highest bit, the first pixel of each group of eight being the
+// first character of its bit string.
+static QByteArray packedBits(const std::array<bool, IconFile::pixelCount> &set)
+{
+    using IconFile::side;
+    QByteArray bytes;
+    QString bits;
+    for (int y = side - 1; y >= 0; --y) {
+        for (int x = 0; x < side; ++x) {
+            bits += set[y * side + x] ? QLatin1Char('1') : QLatin1Char('0');
+            if (bits.size() == 8) {
+                bytes.append(char(bitStringToByte(bits)));
+                bits.clear();
+            }
+        }
+    }
+    return bytes;
+}
 
 IconDirRecord iconDirValues()
 {
@@ -120,22 +146,34 @@ QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, cons
         }
     }
 
-    // AND mask: same row order, eight pixels a byte, the leftmost pixel in
-    // the highest bit; 1 marks a transparent pixel.
-    QString bits;
-    for (int y = side - 1; y >= 0; --y) {
-        for (int x = 0; x < side; ++x) {
-            bits += pixels.transparent[y * side + x] ? QLatin1Char('1') : QLatin1Char('0');
-            if (bits.size() == 8) {
-                file.append(char(bitStringToByte(bits)));
-                bits.clear();
-            }
-        }
-    }
+    file += packedBits(pixels.transparent);
     return file;
 }
 
 QByteArray encodeIcon24(const IconPixels &pixels)
 {
     return encodeIcon24(pixels, iconDirValues(), iconEntryValues(), iconHeaderValues());
+}
+
+QByteArray encodeIcon1(const IconPixels &pixels)
+{
+    using namespace IconFile;
+    IconEntryRecord entry = iconEntryValues();
+    entry.bColorCount = 2;
+    entry.wBitCount = 1;
+    entry.dwBytesInRes = MonoIconFile::fileBytes - 22;
+    IconHeaderRecord header = iconHeaderValues();
+    header.biBitCount = 1;
+    header.biSizeImage = MonoIconFile::colourBytes + maskBytes;
+    header.biClrUsed = 2;
+
+    QByteArray file = serialise(iconDirValues()) + serialise(entry) + serialise(header);
+    file += QByteArray::fromHex("00000000" "FFFFFF00"); // palette: black, white
+    // The AND mask marks transparency; those pixels are stored black.
+    std::array<bool, pixelCount> white{};
+    for (int i = 0; i < pixelCount; ++i)
+        white[i] = !pixels.transparent[i] && isLight(pixels.colours[i]);
+    file += packedBits(white);
+    file += packedBits(pixels.transparent);
+    return file;
 }

@@ -91,6 +91,19 @@ QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, cons
 // The same with the standard header values.
 QByteArray encodeIcon24(const IconPixels &pixels);
 
+// A black-and-white icon of the same picture: 32 x 32 at 1 bit per pixel
+// with a two-entry palette (black, then white) and the same AND mask, 326
+// bytes. Each opaque pixel becomes white when its brightness is at least
+// half, black otherwise; a transparent pixel is stored black.
+namespace MonoIconFile {
+constexpr int paletteBytes = 2 * 4;
+constexpr int rowBytes = 4; // 32 bits, already a multiple of 4 bytes
+constexpr int colourBytes = IconFile::side * rowBytes;
+constexpr int fileBytes = IconFile::headerBytes + paletteBytes + colourBytes + IconFile::maskBytes;
+static_assert(fileBytes == 326);
+}
+QByteArray encodeIcon1(const IconPixels &pixels);
+
 // Packs a text of "1" and "0" into a byte, the first character being the most
 // significant bit. Only the first eight characters count; a missing one, or
 // any character but "1", is a 0 bit.

@@ -94,6 +94,8 @@ FileDialogAnswer QtFileDialogBackend::run(const FileDialogRequest &request)
 FileDialogAnswer ScriptedFileDialog::run(const FileDialogRequest &request)
 {
     requests.append(request);
+    if (onShow)
+        onShow();
     if (m_answers.isEmpty())
         return {false, QString(), request.filterIndex};
     return m_answers.takeFirst();

@@ -7,10 +7,11 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QFileDialog;
-class QWidget;
+#include <QWidget>
 
 // What the window asks of a file dialog, and what comes back.
 struct FileDialogFilter
@@ -73,6 +74,8 @@ public:
     FileDialogAnswer run(const FileDialogRequest &request) override;
 
     QList<FileDialogRequest> requests;
+    // Called while a dialog is "open", before it answers.
+    std::function<void()> onShow;
 
 private:
     QList<FileDialogAnswer> m_answers;

@@ -32,6 +32,7 @@ struct Table
     quintptr next = 0x100;
     int live = 0;
     Call failing = Call::None;
+    int callsUntilFailure = 0;
 
     quintptr add(Object object, bool counted)
     {
@@ -56,7 +57,7 @@ struct Table
 
     bool takeFailure(Call call)
     {
-        if (failing != call)
+        if (failing != call || --callsUntilFailure > 0)
             return false;
         failing = Call::None;
         return true;
@@ -207,9 +208,10 @@ int liveObjectCount()
     return table().live;
 }
 
-void failNextCall(Call call)
+void failCall(Call call, int nth)
 {
     table().failing = call;
+    table().callsUntilFailure = nth;
 }
 
 } // namespace gdi

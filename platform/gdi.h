@@ -78,9 +78,9 @@ bool DeleteObject(HGDIOBJ object);
 // Device contexts, bitmaps and brushes created and not yet deleted.
 int liveObjectCount();
 
-// Lets a test make the next call of one kind fail the way the real library
-// can fail (a zero result), to drive the callers' failure paths.
+// Lets a test make the n-th coming call of one kind fail the way the real
+// library can fail (a zero result), to drive the callers' failure paths.
 enum class Call { None, BitBlt, SelectObject, CreateDIBSection };
-void failNextCall(Call call);
+void failCall(Call call, int nth = 1);
 
 } // namespace gdi

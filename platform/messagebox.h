@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QList>
+
+#include <functional>
 #include <QPointer>
 #include <QString>
 
-class QWidget;
+#include <QWidget>
 
 // Message boxes with the classic button and answer codes. A box given no
 // title bears the application's title.
@@ -58,6 +60,8 @@ public:
 
     void answer(int reply) { m_answers.append(reply); }
     QList<Shown> shown;
+    // Called while a box is "open", before it answers.
+    std::function<void()> onShow;
 
 protected:
     int ask(const QString &prompt, int buttons, const QString &title) override;

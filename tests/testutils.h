@@ -15,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace testutils {
 
@@ -76,6 +79,51 @@ inline bool saveImage(const QImage &image, const QString &path, const char *form
     const int status = QProcess::execute(QStringLiteral("convert"), {bitmap, QStringLiteral("GIF:") + path});
     QFile::remove(bitmap);
     return status == 0;
+}
+
+// Makes every write past `bytes` in a file fail, as a full disk would, for
+// as long as the object lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved{};
+};
+
+// Decodes an icon with Pillow, an independent reader: its size, then one
+// RRGGBBAA string per pixel, top row first.
+inline QStringList decodeWithPillow(const QString &path)
+{
+    QProcess reader;
+    reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path});
+    if (!reader.waitForFinished(20000) || reader.exitCode() != 0)
+        return {QString::fromLocal8Bit(reader.readAllStandardError())};
+    QStringList lines = QString::fromLatin1(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList pixels{lines.isEmpty() ? QString() : lines.takeFirst()};
+    for (const QString &line : std::as_const(lines))
+        pixels += line.split(QLatin1Char(' '));
+    return pixels;
+}
+
+// The offset of the first byte where two files differ, or -1 when equal.
+inline qsizetype firstDifference(const QByteArray &a, const QByteArray &b)
+{
+    for (qsizetype i = 0; i < qMin(a.size(), b.size()); ++i)
+        if (a[i] != b[i])
+            return i;
+    return a.size() == b.size() ? -1 : qMin(a.size(), b.size());
 }
 
 } // namespace testutils

@@ -2,7 +2,9 @@
 
 #include "iconfile.h"
 
-#include <QTest>
+#include "testutils.h"
+
+using testutils::firstDifference;
 
 namespace {
 
@@ -12,15 +14,6 @@ IconPixels filled(quint32 colour, bool transparent)
     pixels.colours.fill(colour);
     pixels.transparent.fill(transparent);
     return pixels;
-}
-
-// The offset of the first byte where two files differ, or -1.
-qsizetype firstDifference(const QByteArray &a, const QByteArray &b)
-{
-    for (qsizetype i = 0; i < qMin(a.size(), b.size()); ++i)
-        if (a[i] != b[i])
-            return i;
-    return a.size() == b.size() ? -1 : qMin(a.size(), b.size());
 }
 
 } // namespace
@@ -152,5 +145,5 @@ void tst_IconFile::bitStringToByte()
     QCOMPARE(int(::bitStringToByte(bits)), value);
 }
 
-QTEST_APPLESS_MAIN(tst_IconFile)
+QTEST_GUILESS_MAIN(tst_IconFile)
 #include "tst_iconfile.moc"

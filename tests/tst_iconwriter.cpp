@@ -7,8 +7,6 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace testutils;
 
@@ -24,40 +22,6 @@ void fillSurfaces(frmBmp2Icon &w, Colour colour)
             w.picMask->PSet(x, y, Colours::black);
         }
 }
-
-// Decodes an icon with Pillow: one RRGGBBAA string per pixel, top row first.
-QStringList decodeWithPillow(const QString &path)
-{
-    QProcess reader;
-    reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path});
-    if (!reader.waitForFinished(20000) || reader.exitCode() != 0)
-        return {QString::fromLocal8Bit(reader.readAllStandardError())};
-    QStringList lines = QString::fromLatin1(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    const QString size = lines.takeFirst();
-    QStringList pixels{size};
-    for (const QString &line : std::as_const(lines))
-        pixels += line.split(QLatin1Char(' '));
-    return pixels;
-}
-
-// Makes every write past `bytes` in a file fail, as a full disk would, for
-// as long as the object lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-    rlimit m_saved{};
-};
 
 } // namespace
 

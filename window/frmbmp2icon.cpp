@@ -52,10 +52,14 @@ frmBmp2Icon::frmBmp2Icon(const WindowServices &services, QWidget *parent)
     setFont(small);
     createControls();
     applyTabOrder();
+    Module1::setMainWindow(this, m_services.messageBoxes);
     Load();
 }
 
-frmBmp2Icon::~frmBmp2Icon() = default;
+frmBmp2Icon::~frmBmp2Icon()
+{
+    Module1::setMainWindow(nullptr, nullptr);
+}
 
 void frmBmp2Icon::createControls()
 {
@@ -90,11 +94,12 @@ void frmBmp2Icon::createControls()
     Command3->setCaption(QStringLiteral("Apri"));
     Command3->setPicture(QIcon(QPixmap::fromImage(Artwork::openPicture())), QSize(32, 32));
     Command3->setBackColor(windowBackColor);
-    connect(Command3, &QAbstractButton::clicked, this, &frmBmp2Icon::Command3_Click);
+    connect(Command3, &QAbstractButton::clicked, this, [this] { runCommand(&frmBmp2Icon::Command3_Click); });
     Command1 = make<CommandButton>(Frame4, "Command1", 1710, 180, 1035, 705);
     Command1->setCaption(QStringLiteral("Salva"));
     Command1->setPicture(QIcon(QPixmap::fromImage(Artwork::savePicture())), QSize(32, 32));
     Command1->setBackColor(windowBackColor);
+    connect(Command1, &QAbstractButton::clicked, this, [this] { runCommand(&frmBmp2Icon::Command1_Click); });
 
     Command2 = make<CommandButton>(Frame1, "Command2", 4710, 2100, 495, 465);
     Command2->setPicture(QIcon(QPixmap::fromImage(Artwork::exitPicture())), QSize(24, 24));
@@ -181,8 +186,33 @@ bool frmBmp2Icon::QueryUnload()
     return true; // a close request is never refused
 }
 
+void frmBmp2Icon::runCommand(void (frmBmp2Icon::*command)())
+{
+    m_busy = true;
+    setButtonsEnabled(false);
+    (this->*command)();
+    setButtonsEnabled(true);
+    m_busy = false;
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+}
+
+void frmBmp2Icon::setButtonsEnabled(bool enabled)
+{
+    for (CommandButton *button : {Command1, Command2, Command3})
+        button->setEnabled(enabled);
+}
+
 void frmBmp2Icon::closeEvent(QCloseEvent *event)
 {
+    if (m_busy) {
+        // Never refused, only put off until the running command is done.
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
     if (QueryUnload())
         event->accept();
     else

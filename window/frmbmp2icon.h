@@ -4,10 +4,13 @@
 #include "commondialog.h"
 #include "controls.h"
 #include "messagebox.h"
+#include "module1.h"
 #include "picturebox.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 
 // What the window needs from outside: the dialogs it shows and the folder of
 // the program. The program passes Qt's dialogs; tests pass scripted ones.
@@ -21,7 +24,7 @@ struct WindowServices
 // The one window of Tervana: a credits panel, the 32 x 32 preview and the
 // Open, Save and Exit buttons, plus the never-seen surfaces the picture
 // passes through on its way to the icon.
-class frmBmp2Icon : public QWidget
+class frmBmp2Icon : public QWidget, public IconBuilder
 {
     Q_OBJECT
 
@@ -66,8 +69,28 @@ public:
     VbError WriteIconFile(const QString &path);
     static quint8 BitStringToByte(const QString &bits);
 
+    // Writes the same picture as a black-and-white icon.
+    VbError WriteMonochromeIconFile(const QString &path);
+
+    // The icon build's last step: Picture5 becomes the colour and mask
+    // surfaces and is written to the dialog's file and the temp file.
+    VbError Create24BitIcon() override;
+
     // The Open command (the "Apri" button).
     void Command3_Click();
+    // The Save command (the "Salva" button).
+    void Command1_Click();
+
+    // A step of the Save command: its failure, or the command ended on
+    // purpose (a message already shown, or the user said No).
+    struct StepOutcome
+    {
+        VbError failure;
+        bool ended = false;
+    };
+    // The Save command's last step: shows the saved file on Picture6 and
+    // Picture5, asking before shrinking a file bigger than 32 x 32.
+    StepOutcome ReloadSavedIcon(const QString &chosen);
 
 signals:
     // Raised by a close request, before the window closes.
@@ -83,12 +106,30 @@ private:
     void Load();
     bool QueryUnload();
     void Command2_Click();
+    // Runs one command with the buttons disabled, so no other command can
+    // start at one of its yields; a close request that came meanwhile is
+    // carried out afterwards.
+    void runCommand(void (frmBmp2Icon::*command)());
+    void setButtonsEnabled(bool enabled);
     // The Open command's steps; returns the message for the user when a step
     // fails, or nothing.
     QString OpenPicture();
     void FitIntoPicture5();
 
+    VbError SaveCommand();
+    void RestoreSaveDialogPlace();
+    QString ProposedFileName() const;
+    VbError SaveAsIcon(const QString &chosen);
+    VbError SaveAsBitmap(const QString &chosen);
+    VbError SaveInColourOrBlackAndWhite(const QString &chosen);
+    StepOutcome CaptureAndBuild(const QString &path, const std::function<VbError()> &beforeBuild);
+    void BuildMask();
+
     WindowServices m_services;
     int m_mousePointer = 0;
     bool m_centred = false;
+    bool m_busy = false;
+    bool m_closePending = false;
+    // Why the dialog's file could not be written by the last icon build.
+    VbError m_chosenFileFailure;
 };

@@ -1,0 +1,524 @@
+// The Save command, from Open to the written icon, through the window with
+// scripted dialogs and message boxes.
+
+#include "testutils.h"
+
+#include "iconfile.h"
+#include "module1.h"
+#include "picture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+
+using namespace testutils;
+
+namespace {
+
+constexpr Colour windowBack = 0x00DCC5B8;
+
+QString setting(const QString &key)
+{
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelbrin"));
+    return store.value(QStringLiteral("cmndlgSettings/") + key).toString();
+}
+
+void storeSettings(const QString &folder, const QString &index)
+{
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelbrin"));
+    store.setValue(QStringLiteral("cmndlgSettings/cdSaveAsDirSetting"), folder);
+    store.setValue(QStringLiteral("cmndlgSettings/cdSaveAsIndexSetting"), index);
+}
+
+// The icon the saved square must give: pure black transparent, everything
+// else opaque in its own colour.
+QByteArray expectedIcon(const QImage &square)
+{
+    IconPixels pixels;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const Colour c = fromQRgb(square.pixel(x, y));
+            pixels.colour(x, y) = c;
+            pixels.isTransparent(x, y) = c == Colours::black;
+        }
+    return encodeIcon24(pixels);
+}
+
+} // namespace
+
+class tst_Save : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_programFolder;
+    QString m_icons;
+
+    QString tempFile() const { return QDir(m_programFolder).filePath(QStringLiteral("temp")); }
+    QString iconPath(const QString &name) const { return QDir(m_icons).filePath(name); }
+
+    // Opens a 32 x 32 square of `square` (an exact copy lands on Picture5).
+    void open(ScriptedWindow &w, const QImage &square)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("square.bmp"));
+        QVERIFY(square.save(path, "BMP"));
+        w.dialogs.choose(path);
+        w->Command3_Click();
+        QVERIFY(w.boxes.shown.isEmpty());
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void openThenSaveWritesTheExactIcon_data();
+    void openThenSaveWritesTheExactIcon();
+    void dialogStartsWhereTheSettingsSay_data();
+    void dialogStartsWhereTheSettingsSay();
+    void settingsOutliveTheWindow();
+    void nameIsProposedFromTheLastSave_data();
+    void nameIsProposedFromTheLastSave();
+    void cancelChangesNothing();
+    void nameWithoutExtensionIsSavedAsTyped();
+    void saveBeforeAnyOpenUsesWhatPicture5Shows();
+    void sizeQuestion_data();
+    void sizeQuestion();
+    void captureFailureWritesNothing();
+    void bitmapBranch();
+    void colourBranchReplacesTheTempCopy();
+    void blackAndWhiteBranchWritesAOneBitIcon();
+    void otherFilterIndexEndsAfterTheSettings();
+    void unwritableChosenFileIsReported();
+    void failedReplaceKeepsTheEarlierIcon();
+    void changePixelsFailureIsShownOnceAndTheIconWritten();
+    void commandsCannotOverlapAndCloseWaits();
+};
+
+void tst_Save::initTestCase()
+{
+    // The settings store lives in the sandbox, chosen before its first use.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+}
+
+void tst_Save::init()
+{
+    const QString tag = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char('-')
+                        + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+    m_programFolder = m_dir.filePath(QStringLiteral("program-") + tag);
+    m_icons = m_dir.filePath(QStringLiteral("icons-") + tag);
+    QDir().mkpath(m_programFolder);
+    QDir().mkpath(m_icons);
+    storeSettings(QString(), QString());
+}
+
+void tst_Save::cleanup()
+{
+    // Every drawing object a save made has been released, whatever the path.
+    QCOMPARE(gdi::liveObjectCount(), 0);
+    QCOMPARE(Module1::MemDC, gdi::HDC(0));
+    QCOMPARE(Module1::MemBitmap, gdi::HBITMAP(0));
+}
+
+void tst_Save::openThenSaveWritesTheExactIcon_data()
+{
+    QTest::addColumn<QImage>("square");
+    QImage mixed = patternImage(32, 32);
+    for (int i = 0; i < 32; ++i) {
+        mixed.setPixel(i, i, qRgb(0, 0, 0));           // pure black: transparent
+        mixed.setPixel(31 - i, i, qRgb(1, 1, 1));      // almost black: opaque
+        mixed.setPixel(i, 31 - (i + 7) % 32, qRgb(0, 0, 1));
+    }
+    QTest::newRow("pattern with black, (1,1,1) and (0,0,1)") << mixed;
+    QTest::newRow("all black") << solidImage(32, 32, 0x000000);
+    QTest::newRow("all almost black") << solidImage(32, 32, 0x010101);
+    QTest::newRow("all white") << solidImage(32, 32, 0xFFFFFF);
+}
+
+void tst_Save::openThenSaveWritesTheExactIcon()
+{
+    QFETCH(QImage, square);
+    ScriptedWindow w(m_programFolder);
+    open(w, square);
+    const QString chosen = iconPath(QStringLiteral("Mare.ico"));
+    w.dialogs.choose(chosen, 1);
+    w->Command1_Click();
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+
+    const QByteArray icon = readFile(chosen);
+    QCOMPARE(firstDifference(icon, expectedIcon(square)), qsizetype(-1));
+    QCOMPARE(readFile(tempFile()), icon);
+    QCOMPARE(w->lblPath->Caption(), chosen);
+    QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), m_icons + QLatin1Char('/'));
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("1"));
+    // Kept in the user's configuration folder, as an INI file here.
+    const QString store = m_dir.filePath(QStringLiteral("config/Kelbrin.conf"));
+    QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=1"));
+    QCOMPARE(w->MousePointer(), 0);
+    // The saved icon is shown again: transparent pixels over the window's colour.
+    QCOMPARE(w->Picture5->BackColor(), windowBack);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const Colour c = fromQRgb(square.pixel(x, y));
+            QCOMPARE(w->Picture5->Point(x, y), c == Colours::black ? windowBack : c);
+            QCOMPARE(w->Picture6->Point(x, y), c == Colours::black ? Colours::white : c);
+        }
+    // The mask surfaces hold this save's mask.
+    QCOMPARE(w->picMask->Point(0, 0), fromQRgb(square.pixel(0, 0)) == 0 ? Colours::white : Colours::black);
+}
+
+void tst_Save::dialogStartsWhereTheSettingsSay_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<bool>("applied");
+
+    QTest::newRow("first save ever") << "" << "" << false;
+    QTest::newRow("both present") << "/stored/folder/" << "1" << true;
+    QTest::newRow("folder only") << "/stored/folder/" << "" << false;
+    QTest::newRow("index only") << "" << "1" << false;
+    QTest::newRow("index not a number") << "/stored/folder/" << "one" << false;
+    QTest::newRow("index beyond 16 bits") << "/stored/folder/" << "70000" << false;
+    QTest::newRow("index 3 stored") << "/stored/folder/" << "3" << true;
+}
+
+void tst_Save::dialogStartsWhereTheSettingsSay()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, index);
+    QFETCH(bool, applied);
+
+    storeSettings(folder, index);
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x336699));
+    w.dialogs.cancel();
+    w->Command1_Click();
+
+    const FileDialogRequest &request = w.dialogs.requests.last();
+    QCOMPARE(request.kind, FileDialogRequest::Kind::Save);
+    QCOMPARE(request.title, QStringLiteral("Salva file ico"));
+    QCOMPARE(request.filters.size(), 1);
+    QCOMPARE(request.filters[0].description, QStringLiteral("Icona (*.ico)"));
+    QCOMPARE(request.filters[0].pattern, QStringLiteral("*.ico"));
+    QVERIFY(request.confirmOverwrite);
+    QCOMPARE(w->cmndlg->Flags(), quint32(6));
+    QVERIFY(w->cmndlg->CancelError());
+    if (applied) {
+        QCOMPARE(request.initDir, folder);
+        QCOMPARE(request.filterIndex, index.toInt());
+    } else {
+        // Where the Open left the shared dialog: the program folder, entry 1.
+        QCOMPARE(request.initDir, QDir::toNativeSeparators(m_programFolder));
+        QCOMPARE(request.filterIndex, 1);
+    }
+    // A cancel writes no setting.
+    QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), folder);
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), index);
+}
+
+void tst_Save::settingsOutliveTheWindow()
+{
+    {
+        ScriptedWindow first(m_programFolder);
+        first.dialogs.choose(iconPath(QStringLiteral("mare.ico")), 1);
+        first->Command1_Click();
+    }
+    ScriptedWindow second(m_programFolder);
+    second.dialogs.cancel();
+    second->Command1_Click();
+    QCOMPARE(second.dialogs.requests.first().initDir, m_icons + QLatin1Char('/'));
+    QCOMPARE(second.dialogs.requests.first().filterIndex, 1);
+}
+
+void tst_Save::nameIsProposedFromTheLastSave_data()
+{
+    QTest::addColumn<QString>("lastPath");
+    QTest::addColumn<QString>("proposal");
+
+    QTest::newRow("nothing saved yet") << "Label1" << "";
+    QTest::newRow("Mare.ico") << "/home/u/Icone/Mare.ico" << "mare";
+    QTest::newRow("dot in folder and name") << "/home/u/a.b/foto.ico" << "foto";
+    QTest::newRow("dot only in folder") << "/home/u/a.b/Foto" << "foto";
+    QTest::newRow("two dots in name") << "/x/My.Icon.ICO" << "my.icon";
+}
+
+void tst_Save::nameIsProposedFromTheLastSave()
+{
+    QFETCH(QString, lastPath);
+    QFETCH(QString, proposal);
+    ScriptedWindow w(m_programFolder);
+    w->lblPath->setCaption(lastPath);
+    w.dialogs.cancel();
+    w->Command1_Click();
+    QCOMPARE(w.dialogs.requests.first().fileName, proposal);
+}
+
+void tst_Save::cancelChangesNothing()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x445566));
+    w.dialogs.cancel();
+    w->Command1_Click();
+    QVERIFY(w.boxes.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(tempFile()));
+    QCOMPARE(QDir(m_icons).entryList(QDir::Files), QStringList());
+    QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), QString());
+    QCOMPARE(w->lblPath->Caption(), QStringLiteral("Label1"));
+    QCOMPARE(w->Picture5->Point(3, 3), Colour(0x445566));
+    QCOMPARE(w->Picture5->BackColor(), Colours::windowBackground);
+    QCOMPARE(w->MousePointer(), 0);
+}
+
+void tst_Save::nameWithoutExtensionIsSavedAsTyped()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x102030));
+    w.dialogs.choose(iconPath(QStringLiteral("Mare.ico")));
+    w->Command1_Click();
+    // The proposal "mare" accepted as it is: no extension is added.
+    w.dialogs.choose(iconPath(QStringLiteral("mare")));
+    w->Command1_Click();
+    QCOMPARE(w.dialogs.requests.last().fileName, QStringLiteral("mare"));
+    QVERIFY(w.boxes.shown.isEmpty());
+    QCOMPARE(readFile(iconPath(QStringLiteral("mare"))).size(), 3262);
+    QCOMPARE(w->lblPath->Caption(), iconPath(QStringLiteral("mare")));
+    QCOMPARE(w->Picture5->Point(0, 0), Colour(0x102030)); // reloaded by its content
+}
+
+void tst_Save::saveBeforeAnyOpenUsesWhatPicture5Shows()
+{
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(iconPath(QStringLiteral("blank.ico")));
+    w->Command1_Click();
+    QVERIFY(w.boxes.shown.isEmpty());
+    QCOMPARE(readFile(iconPath(QStringLiteral("blank.ico"))), expectedIcon(solidImage(32, 32, 0xFFFFFF)));
+}
+
+void tst_Save::sizeQuestion_data()
+{
+    QTest::addColumn<QSize>("fileSize");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+
+    QTest::newRow("32x32, not asked") << QSize(32, 32) << int(MsgBox::vbNo) << false;
+    QTest::newRow("64x32, No") << QSize(64, 32) << int(MsgBox::vbNo) << true;
+    QTest::newRow("64x32, Yes") << QSize(64, 32) << int(MsgBox::vbYes) << true;
+    QTest::newRow("32x33, Yes") << QSize(32, 33) << int(MsgBox::vbYes) << true;
+}
+
+void tst_Save::sizeQuestion()
+{
+    QFETCH(QSize, fileSize);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+
+    ScriptedWindow w(m_programFolder);
+    // The file found at the chosen path: left half red, right half blue.
+    QImage picture = solidImage(fileSize.width(), fileSize.height(), 0x0000FF);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = picture.width() / 2; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(0, 0, 255));
+    const QString path = iconPath(QStringLiteral("found.bmp"));
+    QVERIFY(picture.save(path, "BMP"));
+    w->Picture5->PSet(0, 0, 0x00FF00);
+    w.boxes.answer(answer);
+
+    const frmBmp2Icon::StepOutcome outcome = w->ReloadSavedIcon(path);
+    QVERIFY(!outcome.failure);
+    QCOMPARE(w.boxes.shown.size(), asked ? 1 : 0);
+    if (asked) {
+        QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("Image not in 32X32 pixel format. Do you wish to resize?"));
+        QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
+        QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Image Size Test"));
+    }
+    QCOMPARE(outcome.ended, asked && answer != MsgBox::vbYes);
+    // The new background erased Picture5's drawing in every case.
+    if (outcome.ended) {
+        QCOMPARE(w->Picture5->Point(0, 0), windowBack);
+    } else {
+        // Shrunk (or copied) into 32 x 32: red on the left, blue on the right.
+        QCOMPARE(w->Picture5->Point(0, 0), Colour(0x0000FF));
+        QCOMPARE(w->Picture5->Point(31, 31), Colour(0xFF0000));
+    }
+}
+
+void tst_Save::captureFailureWritesNothing()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x665544));
+    const QString chosen = iconPath(QStringLiteral("x.ico"));
+    w.dialogs.choose(chosen);
+    gdi::failCall(gdi::Call::BitBlt);
+    w->Command1_Click();
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("Unable to BitBlt Picture."));
+    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbOKOnly);
+    QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
+    QVERIFY(!QFileInfo::exists(chosen));
+    QVERIFY(!QFileInfo::exists(tempFile()));
+    QCOMPARE(w->lblPath->Caption(), chosen);
+    QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), m_icons + QLatin1Char('/'));
+    QCOMPARE(w->MousePointer(), 0);
+}
+
+void tst_Save::bitmapBranch()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, patternImage(32, 32));
+    const QString chosen = iconPath(QStringLiteral("copy.ico")); // whatever the extension
+    w.dialogs.choose(chosen, 2);
+    w->Command1_Click();
+    QVERIFY(w.boxes.shown.isEmpty());
+    const QByteArray bytes = readFile(chosen);
+    QCOMPARE(bytes.left(2), QByteArray("BM"));
+    QCOMPARE(QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32), patternImage(32, 32));
+    QVERIFY(!QFileInfo::exists(tempFile()));
+    QCOMPARE(w->lblPath->Caption(), chosen);
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("2"));
+}
+
+void tst_Save::colourBranchReplacesTheTempCopy()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, patternImage(32, 32));
+    QVERIFY(writeFile(tempFile(), QByteArray(9000, 'o')));
+    const QString chosen = iconPath(QStringLiteral("colour.ico"));
+    w.dialogs.choose(chosen, 3);
+    w.boxes.answer(MsgBox::vbYes);
+    w->Command1_Click();
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QCOMPARE(w.boxes.shown.first().prompt,
+             QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file "
+                            "later OR a colored static .cur file?"));
+    QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Color or B-W?"));
+    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
+    QCOMPARE(readFile(chosen), expectedIcon(patternImage(32, 32)));
+    QCOMPARE(readFile(tempFile()), readFile(chosen));
+    QCOMPARE(Module1::BitDepth, 24);
+    QCOMPARE(w->lblPath->Caption(), chosen);
+}
+
+void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
+{
+    ScriptedWindow w(m_programFolder);
+    QImage square = solidImage(32, 32, 0xFFFFFF);
+    for (int x = 0; x < 32; ++x) {
+        square.setPixel(x, 0, qRgb(0, 0, 0));       // transparent
+        square.setPixel(x, 1, qRgb(40, 40, 40));    // dark: black
+        square.setPixel(x, 2, qRgb(200, 180, 190)); // light: white
+    }
+    open(w, square);
+    const QString chosen = iconPath(QStringLiteral("mono.ico"));
+    w.dialogs.choose(chosen, 3);
+    w.boxes.answer(MsgBox::vbNo);
+    w->Command1_Click();
+    QCOMPARE(w.boxes.shown.size(), 1); // only the colour question
+    QCOMPARE(Module1::BitDepth, 1);
+    const QByteArray icon = readFile(chosen);
+    QCOMPARE(icon.size(), 326);
+    QCOMPARE(readFile(tempFile()), icon);
+
+    const QStringList pixels = decodeWithPillow(chosen);
+    QCOMPARE(pixels.value(0), QStringLiteral("32 32"));
+    QCOMPARE(pixels.value(1 + 0 * 32 + 5), QStringLiteral("00000000"));
+    QCOMPARE(pixels.value(1 + 1 * 32 + 5), QStringLiteral("000000FF"));
+    QCOMPARE(pixels.value(1 + 2 * 32 + 5), QStringLiteral("FFFFFFFF"));
+    QCOMPARE(pixels.value(1 + 9 * 32 + 9), QStringLiteral("FFFFFFFF"));
+    // The reload shows it.
+    QCOMPARE(w->Picture5->Point(5, 1), Colours::black);
+    QCOMPARE(w->Picture5->Point(5, 0), windowBack);
+}
+
+void tst_Save::otherFilterIndexEndsAfterTheSettings()
+{
+    ScriptedWindow w(m_programFolder);
+    const QString chosen = iconPath(QStringLiteral("four.ico"));
+    w.dialogs.choose(chosen, 4);
+    w->Command1_Click();
+    QVERIFY(w.boxes.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(chosen));
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("4"));
+    QCOMPARE(w->lblPath->Caption(), QStringLiteral("Label1"));
+}
+
+void tst_Save::unwritableChosenFileIsReported()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x123456));
+    const QString chosen = iconPath(QStringLiteral("missing-folder/x.ico"));
+    w.dialogs.choose(chosen);
+    w->Command1_Click();
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 76 - Path not found"));
+    QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
+    QVERIFY(!QFileInfo::exists(chosen));
+    // The temp copy was still written, and the pointer is back.
+    QCOMPARE(readFile(tempFile()), expectedIcon(solidImage(32, 32, 0x123456)));
+    QCOMPARE(w->MousePointer(), 0);
+    QCOMPARE(w->lblPath->Caption(), chosen);
+}
+
+void tst_Save::failedReplaceKeepsTheEarlierIcon()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x654321));
+    const QString chosen = iconPath(QStringLiteral("earlier.ico"));
+    const QByteArray earlier = QByteArray("an earlier icon ").repeated(100);
+    QVERIFY(writeFile(chosen, earlier));
+    w.dialogs.choose(chosen);
+    {
+        const FileSizeLimit fullDisk(1000);
+        w->Command1_Click();
+    }
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 61 - Disk full"));
+    QCOMPARE(readFile(chosen), earlier);
+    QCOMPARE(w->MousePointer(), 0);
+}
+
+void tst_Save::changePixelsFailureIsShownOnceAndTheIconWritten()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x0A0B0C));
+    const QString chosen = iconPath(QStringLiteral("still.ico"));
+    w.dialogs.choose(chosen);
+    // The save's own selection, the scratch surface's, then ChangePixels'.
+    gdi::failCall(gdi::Call::SelectObject, 3);
+    w->Command1_Click();
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("In ChangePixels - SelectObject(CopyDC, CopyBitmap) = 0"));
+    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbOKOnly);
+    QCOMPARE(readFile(chosen), expectedIcon(solidImage(32, 32, 0x0A0B0C)));
+}
+
+void tst_Save::commandsCannotOverlapAndCloseWaits()
+{
+    ScriptedWindow w(m_programFolder);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    open(w, solidImage(32, 32, 0x777777));
+    QSignalSpy closeRequests(w.window.get(), &frmBmp2Icon::queryUnload);
+    w.dialogs.choose(iconPath(QStringLiteral("busy.ico")), 3);
+    bool buttonsWereDisabled = false;
+    w.boxes.onShow = [&] {
+        // While the save asks its question: the buttons are off, and a click
+        // on Open or a close request does not cut in.
+        buttonsWereDisabled = !w->Command1->isEnabled() && !w->Command2->isEnabled() && !w->Command3->isEnabled();
+        QTest::mouseClick(w->Command3, Qt::LeftButton);
+        w->close();
+        QCoreApplication::processEvents();
+        QVERIFY(w->isVisible());
+    };
+    w.boxes.answer(MsgBox::vbYes);
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QVERIFY(buttonsWereDisabled);
+    QCOMPARE(w.dialogs.requests.size(), 2); // the Open, then the Save; no second Open
+    QCOMPARE(readFile(iconPath(QStringLiteral("busy.ico"))).size(), 3262);
+    // The close request was carried out once the save was done.
+    QCOMPARE(closeRequests.count(), 1);
+    QVERIFY(!w->isVisible());
+}
+
+QTEST_MAIN(tst_Save)
+#include "tst_save.moc"

@@ -1,0 +1,223 @@
+// The Save command: the save dialog with its remembered folder and filter
+// index, the capture of Picture5, the icon build, and the saved icon shown
+// again.
+
+#include "frmbmp2icon.h"
+
+#include "module1.h"
+#include "settingsstore.h"
+#include "workfolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString settingsApplication = QStringLiteral("Kelbrin");
+const QString settingsSection = QStringLiteral("cmndlgSettings");
+const QString folderKey = QStringLiteral("cdSaveAsDirSetting");
+const QString indexKey = QStringLiteral("cdSaveAsIndexSetting");
+
+const QString saveFilter = QStringLiteral("Icona (*.ico)|*.ico");
+const QString saveTitle = QStringLiteral("Salva file ico");
+constexpr quint32 saveFlags = CommonDialog::OFN_OVERWRITEPROMPT | CommonDialog::OFN_HIDEREADONLY;
+
+constexpr int pointerDefault = 0;
+constexpr int pointerHourglass = 11;
+
+// 0-based position of the last folder separator, or -1.
+qsizetype lastSeparator(const QString &path)
+{
+    return qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QDir::separator()));
+}
+
+void yield()
+{
+    QCoreApplication::processEvents();
+}
+
+// The 32 x 32 memory surface a save captures Picture5 into. It is released
+// (context first, then bitmap) however the command ends.
+class MemorySurface
+{
+public:
+    MemorySurface()
+    {
+        Module1::MemDC = gdi::CreateCompatibleDC(0);
+        Module1::describeSurface(32, 32);
+        Module1::MemBitmap = gdi::CreateDIBSection(Module1::MemDC, Module1::BmpInfo, gdi::DIB_RGB_COLORS,
+                                                   nullptr, 0, 0);
+        gdi::SelectObject(Module1::MemDC, Module1::MemBitmap);
+    }
+    ~MemorySurface() { release(); }
+    MemorySurface(const MemorySurface &) = delete;
+    MemorySurface &operator=(const MemorySurface &) = delete;
+
+    void release()
+    {
+        if (Module1::MemDC)
+            gdi::DeleteDC(Module1::MemDC);
+        if (Module1::MemBitmap)
+            gdi::DeleteObject(Module1::MemBitmap);
+        Module1::MemDC = 0;
+        Module1::MemBitmap = 0;
+    }
+};
+
+} // namespace
+
+void frmBmp2Icon::Command1_Click()
+{
+    const VbError failure = SaveCommand();
+    if (failure && failure.number != VbError::cancelled().number)
+        m_services.messageBoxes->show(
+            QStringLiteral("mnuSave Error # %1 - %2").arg(failure.number).arg(failure.description), MsgBox::vbOKOnly);
+    // However the command ended, the pointer is the default one again.
+    setMousePointer(pointerDefault);
+}
+
+// The stored folder and index are used only together, and only when the
+// index is a 16-bit whole number; anything else stored is ignored.
+void frmBmp2Icon::RestoreSaveDialogPlace()
+{
+    const QString folder = GetSetting(settingsApplication, settingsSection, folderKey);
+    const QString index = GetSetting(settingsApplication, settingsSection, indexKey);
+    if (folder.isEmpty() || index.isEmpty())
+        return;
+    bool whole = false;
+    const short filterIndex = index.trimmed().toShort(&whole);
+    if (!whole)
+        return;
+    cmndlg->setFilterIndex(filterIndex);
+    cmndlg->setInitDir(folder);
+}
+
+// The last saved file's name, lower case, without folder or extension; the
+// whole name when the last "." belongs to a folder; none without a ".".
+QString frmBmp2Icon::ProposedFileName() const
+{
+    const QString path = lblPath->Caption();
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return QString();
+    const qsizetype nameStart = lastSeparator(path) + 1;
+    const qsizetype length = dot >= nameStart ? dot - nameStart : path.size() - nameStart;
+    return path.mid(nameStart, length).toLower();
+}
+
+VbError frmBmp2Icon::SaveCommand()
+{
+    RestoreSaveDialogPlace();
+    cmndlg->setCancelError(true);
+    cmndlg->setFileName(QString());
+    cmndlg->setFileName(ProposedFileName());
+    cmndlg->setFilter(saveFilter);
+    cmndlg->setDialogTitle(saveTitle);
+    cmndlg->setFlags(saveFlags);
+    if (const VbError cancelled = cmndlg->ShowSave())
+        return cancelled;
+
+    // Remembered before anything is captured, so a save that fails later
+    // has still updated both settings.
+    const QString chosen = cmndlg->FileName();
+    SaveSetting(settingsApplication, settingsSection, folderKey, chosen.left(lastSeparator(chosen) + 1));
+    SaveSetting(settingsApplication, settingsSection, indexKey, QString::number(cmndlg->FilterIndex()));
+
+    switch (cmndlg->FilterIndex()) {
+    case 1: return SaveAsIcon(chosen);
+    case 2: return SaveAsBitmap(chosen);
+    case 3: return SaveInColourOrBlackAndWhite(chosen);
+    default: return VbError::none();
+    }
+}
+
+VbError frmBmp2Icon::SaveAsIcon(const QString &chosen)
+{
+    setMousePointer(pointerHourglass);
+    lblPath->setCaption(chosen);
+    Module1::BitDepth = 24;
+    const StepOutcome built = CaptureAndBuild(chosen, nullptr);
+    if (built.failure || built.ended)
+        return built.failure;
+    const StepOutcome reloaded = ReloadSavedIcon(chosen);
+    if (reloaded.failure || reloaded.ended)
+        return reloaded.failure;
+    lblPath->setCaption(chosen);
+    return VbError::none();
+}
+
+VbError frmBmp2Icon::SaveAsBitmap(const QString &chosen)
+{
+    setMousePointer(pointerDefault);
+    if (const VbError failure = SavePicture(Picture5->Image(), chosen))
+        return failure;
+    lblPath->setCaption(chosen);
+    return VbError::none();
+}
+
+VbError frmBmp2Icon::SaveInColourOrBlackAndWhite(const QString &chosen)
+{
+    const int answer = m_services.messageBoxes->show(
+        QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file later "
+                       "OR a colored static .cur file?"),
+        MsgBox::vbYesNo, QStringLiteral("Color or B-W?"));
+    setMousePointer(pointerHourglass);
+    Module1::BitDepth = answer == MsgBox::vbNo ? 1 : 24;
+    const QString temp = workFilePath(m_services.programFolder, QStringLiteral("temp"));
+    const StepOutcome built = CaptureAndBuild(temp, [&temp]() -> VbError {
+        // A plain file left by an earlier save goes first.
+        const QFileInfo earlier(temp);
+        if (earlier.isFile() && !earlier.isHidden() && !QFile::remove(temp))
+            return VbError::pathFileAccess();
+        return VbError::none();
+    });
+    if (built.failure || built.ended)
+        return built.failure;
+    yield();
+    lblPath->setCaption(chosen);
+    return ReloadSavedIcon(chosen).failure;
+}
+
+// Captures Picture5 into the memory surface and runs the icon build on it;
+// `beforeBuild` runs between the capture and the build.
+frmBmp2Icon::StepOutcome frmBmp2Icon::CaptureAndBuild(const QString &path,
+                                                      const std::function<VbError()> &beforeBuild)
+{
+    MemorySurface surface;
+    if (!gdi::BitBlt(Module1::MemDC, 0, 0, 32, 32, Picture5->hDC(), 0, 0, gdi::SRCCOPY)) {
+        m_services.messageBoxes->show(QStringLiteral("Unable to BitBlt Picture."), MsgBox::vbOKOnly);
+        return {VbError::none(), true};
+    }
+    yield();
+    if (beforeBuild) {
+        if (const VbError failure = beforeBuild())
+            return {failure, false};
+    }
+    m_chosenFileFailure = VbError::none();
+    Module1::SaveIcon(path, Module1::MemDC, Module1::MemBitmap, Module1::BitDepth);
+    surface.release();
+    // A chosen file that could not be written must not pass for a save.
+    return {m_chosenFileFailure, false};
+}
+
+frmBmp2Icon::StepOutcome frmBmp2Icon::ReloadSavedIcon(const QString &chosen)
+{
+    Picture5->setBackColor(BackColor());
+    const PictureLoad saved = LoadPicture(chosen);
+    if (saved.error)
+        return {saved.error, false};
+    Picture6->setPicture(saved.picture);
+    yield();
+    if (Picture6->ScaleWidth() > 32.0f || Picture6->ScaleHeight() > 32.0f) {
+        const int answer = m_services.messageBoxes->show(
+            QStringLiteral("Image not in 32X32 pixel format. Do you wish to resize?"), MsgBox::vbYesNo,
+            QStringLiteral("Image Size Test"));
+        if (answer != MsgBox::vbYes)
+            return {VbError::none(), true};
+        Picture5->PaintPicture(Picture6->Image(), 0, 0, 32, 32);
+    } else {
+        Picture5->setPicture(saved.picture);
+    }
+    return {VbError::none(), false};
+}
