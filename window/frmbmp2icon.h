@@ -81,6 +81,12 @@ public:
     // The Save command (the "Salva" button).
     void Command1_Click();
 
+    // What the Save command does once the dialog has chosen `path` with
+    // filter entry `filterIndex` (1 icon, 2 bitmap, 3 colour or black and
+    // white): capture Picture5, write the file, show it again. Settings and
+    // dialog are left alone. Returns the failure the command would report.
+    VbError SaveSquare(const QString &path, int filterIndex);
+
     // A step of the Save command: its failure, or the command ended on
     // purpose (a message already shown, or the user said No).
     struct StepOutcome

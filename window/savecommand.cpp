@@ -124,10 +124,17 @@ VbError frmBmp2Icon::SaveCommand()
     SaveSetting(settingsApplication, settingsSection, folderKey, chosen.left(lastSeparator(chosen) + 1));
     SaveSetting(settingsApplication, settingsSection, indexKey, QString::number(cmndlg->FilterIndex()));
 
-    switch (cmndlg->FilterIndex()) {
-    case 1: return SaveAsIcon(chosen);
-    case 2: return SaveAsBitmap(chosen);
-    case 3: return SaveInColourOrBlackAndWhite(chosen);
+    return SaveSquare(chosen, cmndlg->FilterIndex());
+}
+
+VbError frmBmp2Icon::SaveSquare(const QString &path, int filterIndex)
+{
+    // The icon build writes the file the dialog holds.
+    cmndlg->setFileName(path);
+    switch (filterIndex) {
+    case 1: return SaveAsIcon(path);
+    case 2: return SaveAsBitmap(path);
+    case 3: return SaveInColourOrBlackAndWhite(path);
     default: return VbError::none();
     }
 }
