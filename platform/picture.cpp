@@ -43,10 +43,9 @@ QSize jpegDecodeSize(QSize stored, QSize drawSize)
 // A 24-bit or smaller icon stores its transparency in an AND mask after the
 // colour pixels; Qt's reader leaves it out, so it is applied here to the first
 // image of the file.
-void applyIconMask(const QString &path, QImage &image)
+void applyIconMask(QIODevice &file, QImage &image)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.seek(0))
         return;
     const QByteArray bytes = file.read(4 * 1024 * 1024);
     const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
@@ -87,9 +86,11 @@ QSize claimedSize(QIODevice &file)
 {
     const QByteArray head = file.peek(26);
     if (head.startsWith("BM") && head.size() >= 26) {
-        const qint32 width = qFromLittleEndian<qint32>(head.constData() + 18);
-        const qint32 height = qFromLittleEndian<qint32>(head.constData() + 22);
-        return QSize(qAbs(width), height == INT_MIN ? INT_MAX : qAbs(height));
+        // Widened first: the absolute value of the most negative 32-bit
+        // number does not fit in 32 bits.
+        const qint64 width = qAbs(qint64(qFromLittleEndian<qint32>(head.constData() + 18)));
+        const qint64 height = qAbs(qint64(qFromLittleEndian<qint32>(head.constData() + 22)));
+        return QSize(int(qMin<qint64>(width, INT_MAX)), int(qMin<qint64>(height, INT_MAX)));
     }
     if ((head.startsWith("GIF87a") || head.startsWith("GIF89a")) && head.size() >= 10)
         return QSize(qFromLittleEndian<quint16>(head.constData() + 6), qFromLittleEndian<quint16>(head.constData() + 8));
@@ -109,6 +110,15 @@ PictureLoad tooLarge(QSize size)
 
 } // namespace
 
+const QList<QByteArray> &readableFormats()
+{
+    // The picture kinds the open dialog offers, icons (a saved icon is read
+    // back) and PNG. Other image plugins a system may have are not trusted
+    // with files the user did not mean as pictures.
+    static const QList<QByteArray> formats = {"jpeg", "gif", "bmp", "ico", "png"};
+    return formats;
+}
+
 PictureLoad LoadPicture(const QString &path, QSize drawSize)
 {
     const QFileInfo info(path);
@@ -120,7 +130,11 @@ PictureLoad LoadPicture(const QString &path, QSize drawSize)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(readFailureFor(path), QStringLiteral("the file cannot be read (%1).").arg(file.errorString()));
+    return readPicture(file, drawSize);
+}
 
+PictureLoad readPicture(QIODevice &file, QSize drawSize)
+{
     const QSize claimed = claimedSize(file);
     if (isTooLarge(claimed))
         return tooLarge(claimed);
@@ -131,6 +145,8 @@ PictureLoad LoadPicture(const QString &path, QSize drawSize)
         return failure(VbError::invalidPicture(), QStringLiteral("it is not a picture Tervana can read."));
 
     const QByteArray format = reader.format();
+    if (!readableFormats().contains(format))
+        return failure(VbError::invalidPicture(), QStringLiteral("it is not a picture Tervana can read."));
     QSize stored = reader.size();
     if (isTooLarge(stored))
         return tooLarge(stored);
@@ -154,7 +170,7 @@ PictureLoad LoadPicture(const QString &path, QSize drawSize)
     if (!natural.isValid())
         natural = image.size();
     if (format == "ico")
-        applyIconMask(path, image);
+        applyIconMask(file, image);
     return {Picture(std::move(image), natural), VbError::none(), QString()};
 }
 

@@ -2,7 +2,9 @@
 
 #include "vberror.h"
 
+#include <QIODevice>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -43,6 +45,12 @@ constexpr qint64 maximumPicturePixels = 400'000'000;
 // `drawSize` is given, a JPEG may be decoded at a reduced size that still holds
 // far more detail than a drawing of that size needs.
 PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize());
+
+// The same from an open device (a file, or bytes in memory).
+PictureLoad readPicture(QIODevice &device, QSize drawSize = QSize());
+
+// The formats (as Qt names them) that are read at all.
+const QList<QByteArray> &readableFormats();
 
 // Writes the picture as an uncompressed 24-bit Windows bitmap, replacing the
 // file at `path` whole or not at all.

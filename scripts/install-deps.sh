@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev)
-test_packages=(xvfb xdotool x11-apps imagemagick icoutils python3-pil)
+test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = test ]; then

@@ -19,12 +19,12 @@ tervana=$!
 window=$(xdotool search --sync --name '^Tervana$' | head -n 1)
 sleep 1
 if [ -n "$picture" ]; then
-    geometry=$(xdotool getwindowgeometry --shell "$window")
-    eval "$geometry"
-    # "Apri" sits at (16 + 34, 116 + 24) inside the window's client area.
-    xdotool mousemove $((X + 50)) $((Y + 140)) click 1
-    sleep 1.5
-    xdotool type --delay 20 "$(realpath "$picture")"
+    # The centre of "Apri" inside the window.
+    xdotool mousemove --window "$window" 149 156 click 1
+    dialog=$(xdotool search --sync --onlyvisible --name 'Apri file Immagine' | head -n 1)
+    sleep 0.5
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool type --delay 5 "$(realpath "$picture")"
     xdotool key Return
     sleep 1.5
 fi

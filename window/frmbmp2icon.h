@@ -78,6 +78,8 @@ public:
 
     // The Open command (the "Apri" button).
     void Command3_Click();
+    // Draws Picture4's picture into Picture5, proportions kept and centred.
+    void FitIntoPicture5();
     // The Save command (the "Salva" button).
     void Command1_Click();
 
@@ -120,7 +122,6 @@ private:
     // The Open command's steps; returns the message for the user when a step
     // fails, or nothing.
     QString OpenPicture();
-    void FitIntoPicture5();
 
     VbError SaveCommand();
     void RestoreSaveDialogPlace();

@@ -57,6 +57,7 @@ def main():
         ("either", "bmp cut in half.bmp", bmp[: len(bmp) // 2]),
         ("refused", "bmp header only.bmp", bmp_header(300, 200)),
         ("refused", "bmp claims 60000x60000.bmp", bmp_header(60000, 60000) + b"\x7f" * 4096),
+        ("refused", "bmp width most negative.bmp", bmp_header(-2**31, 200) + b"\x00" * 64),
         ("refused", "bmp claims zero bits.bmp", bmp_header(16, 16, bits=0) + b"\x00" * 1024),
         ("either", "gif huge logical screen.gif", gif_with_screen(65535, 65535)),
         ("ok", "png named.jpg", encoded(picture, "PNG")),

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The Open benchmark: times Tervana's Open command (fit a picture into the
+# 32 x 32 square) against ImageMagick and Pillow doing the same job, each as a
+# whole process, and measures how close our square is to the exact area
+# average of the picture.
+#   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${BENCH_RUNS:-5}
+python=/usr/bin/python3 # Debian's, which has Pillow and NumPy
+
+# Packages: what building needs, then what the benchmark itself uses.
+scripts/install-deps.sh build
+missing=()
+for package in imagemagick python3-pil python3-numpy time; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-bench --parallel --target tervana-open-bench tervana-convert
+bench=build-bench/bench/tervana-open-bench
+converter=build-bench/tervana-convert
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+echo "Generating inputs in $work"
+"$python" bench/make_inputs.py "$work"
+
+# measure NAME COMMAND...: runs COMMAND $runs times under /usr/bin/time and
+# appends "NAME median-seconds median-peak-KB" to the results.
+measure() {
+    local name=$1
+    shift
+    local seconds=() kilobytes=() i s k
+    for ((i = 0; i < runs; i++)); do
+        if ! /usr/bin/time -f "%e %M" -o "$work/time" "$@" 2>"$work/stderr"; then
+            echo "$name failed:" >&2
+            cat "$work/stderr" >&2
+            exit 1
+        fi
+        read -r s k <"$work/time"
+        seconds+=("$s")
+        kilobytes+=("$k")
+    done
+    echo "$name $(median "${seconds[@]}") $(median "${kilobytes[@]}")" >>"$work/results"
+}
+
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
+: >"$work/results"
+for input in photo.jpg photo.bmp photo.gif; do
+    in=$work/$input
+    echo "Timing $input ($runs runs per tool)"
+    measure "$input tervana" "$bench" "$in" "$work/ours.bmp"
+    measure "$input tervana-convert" "$converter" "$in" -o "$work/converted.ico"
+    measure "$input imagemagick" convert "$in" -resize 32x32 -background white -gravity center -extent 32x32 "$work/magick.ico"
+    measure "$input pillow" "$python" bench/pillow_ico.py "$in" "$work/pillow.ico"
+    echo "$input psnr $("$python" bench/psnr.py "$in" "$work/ours.bmp")" >>"$work/results"
+done
+
+echo
+echo "Median of $runs runs; peak MB is the median of each run's peak resident memory."
+echo "tervana: the Open command through the real window (scripted dialog);"
+echo "tervana-convert: the command-line converter, Open and Save to an icon."
+echo "Targets: ours faster than both peers; peak memory <= the leaner peer's on the JPEG,"
+echo "within 1.25x of it on the others; PSNR >= 50 dB against the exact area average."
+echo
+awk '
+    $2 == "psnr" { psnr[$1] = $3; next }
+    { sec[$1, $2] = $3; kb[$1, $2] = $4; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
+    function verdict(ok) { return ok ? "ok" : "MISS" }
+    function timeRatio(name, ours, peer,    t) {
+        if (sec[name, peer] <= 0) return "n/a"
+        t = sec[name, ours] / sec[name, peer]
+        return sprintf("%.2fx %s", t, verdict(t < 1))
+    }
+    END {
+        fmt = "%-10s %-16s %9s %8s  %-13s %-13s %-20s %s\n"
+        printf fmt, "input", "tool", "median s", "peak MB", "time/magick", "time/pillow", "mem/leaner peer", "PSNR dB"
+        for (i = 1; i <= n; i++) {
+            name = order[i]
+            leaner = kb[name, "imagemagick"] <= kb[name, "pillow"] ? "imagemagick" : "pillow"
+            limit = name ~ /\.jpg$/ ? 1.00 : 1.25
+            split("tervana tervana-convert imagemagick pillow", tools, " ")
+            for (k = 1; k <= 4; k++) {
+                tool = tools[k]
+                ours = tool ~ /^tervana/
+                m = kb[name, tool] / kb[name, leaner]
+                printf fmt, k == 1 ? name : "", tool, sprintf("%.2f", sec[name, tool]), sprintf("%.1f", kb[name, tool] / 1024),
+                       ours ? timeRatio(name, tool, "imagemagick") : "", ours ? timeRatio(name, tool, "pillow") : "",
+                       ours ? sprintf("%.2fx %s (<=%.2f)", m, verdict(m <= limit), limit) : (tool == leaner ? "(leaner peer)" : ""),
+                       tool == "tervana" ? sprintf("%.2f %s", psnr[name], verdict(psnr[name] >= 50)) : ""
+            }
+        }
+    }' "$work/results"

@@ -1,0 +1,55 @@
+// libFuzzer target over the whole road a picture file takes: read it as the
+// Open command does, fit it into the 32 x 32 square, and encode the icon.
+
+#include "frmbmp2icon.h"
+#include "iconfile.h"
+#include "picture.h"
+
+#include <QApplication>
+#include <QBuffer>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+frmBmp2Icon *window = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    static QApplication app(*argc, *argv);
+    static ScriptedFileDialog dialogs;
+    static ScriptedMessageBoxes boxes;
+    window = new frmBmp2Icon({&dialogs, &boxes, QString()});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    const PictureLoad load = readPicture(device, QSize(32, 32));
+    if (load.error) {
+        if (!load.picture.isNull() || load.reason.isEmpty())
+            std::abort(); // a failure always comes with a reason and no picture
+        return 0;
+    }
+
+    window->Picture5->Cls();
+    window->Picture4->setPicture(load.picture);
+    window->FitIntoPicture5();
+    IconPixels pixels;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            pixels.colour(x, y) = window->Picture5->Point(x, y);
+            pixels.isTransparent(x, y) = pixels.colour(x, y) == Colours::black;
+        }
+    if (encodeIcon24(pixels).size() != IconFile::fileBytes || encodeIcon1(pixels).size() != MonoIconFile::fileBytes)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the fuzz target with clang, AddressSanitizer and UBSan, seeds it
+# with small pictures of every kind, and fuzzes for a bounded time.
+#   scripts/fuzz.sh [SECONDS]     (default 60)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTERVANA_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-fuzz --parallel --target fuzz_picture
+
+corpus=build-fuzz/corpus
+mkdir -p "$corpus"
+/usr/bin/python3 - "$corpus" <<'PY'
+import io, os, sys
+from PIL import Image
+out = sys.argv[1]
+picture = Image.new("RGB", (7, 5), (200, 30, 90))
+picture.putpixel((3, 2), (0, 0, 0))
+for name, image, fmt in [("seed.jpg", picture, "JPEG"), ("seed.gif", picture.convert("P"), "GIF"),
+                         ("seed.bmp", picture, "BMP"), ("seed.png", picture, "PNG"),
+                         ("seed.ico", picture.resize((16, 16)), "ICO"),
+                         ("seed-gray.jpg", picture.convert("L"), "JPEG"), ("seed-1bit.bmp", picture.convert("1"), "BMP")]:
+    image.save(os.path.join(out, name), fmt)
+PY
+/usr/bin/python3 tests/hostile/make_hostile_pictures.py build-fuzz/hostile >/dev/null
+find build-fuzz/hostile -type f -size -200k -exec cp {} "$corpus"/ \;
+
+export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+build-fuzz/fuzz/fuzz_picture -max_total_time="$seconds" -max_len=65536 -timeout=30 \
+    -rss_limit_mb=8192 -malloc_limit_mb=8192 -print_final_stats=1 "$corpus"

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The real program in a real X server: click "Apri", type a picture's path
+# into the file dialog, click "Salva", type an icon's path, then check the
+# icon's bytes, the temp copy, the saved settings and the preview on screen.
+#   e2e_test.sh TERVANA_EXECUTABLE OUTPUT_DIR
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+executable=$1
+output=$2
+mkdir -p "$output"
+
+work=$(mktemp -d)
+program="$work/program folder"
+mkdir -p "$program" "$work/pictures" "$work/icons" "$work/config"
+# The work files go beside the executable, so it runs from a folder of its own.
+cp "$executable" "$program/tervana"
+export XDG_CONFIG_HOME="$work/config"
+unset QT_QPA_PLATFORM
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+picture="$work/pictures/beach day.bmp"
+/usr/bin/python3 - "$picture" <<'PY'
+import sys
+from PIL import Image
+image = Image.new("RGB", (32, 32))
+for y in range(32):
+    for x in range(32):
+        image.putpixel((x, y), (8 * x, 8 * y, 255 - 4 * (x + y)))
+for i in range(32):
+    image.putpixel((i, i), (0, 0, 0))        # pure black: transparent
+    image.putpixel((31 - i, i), (1, 1, 1))   # almost black: opaque
+image.save(sys.argv[1], "BMP")
+PY
+
+display=":$((100 + $$ % 400))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+tervana=""
+trap 'kill $tervana $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$program/tervana" >"$output/tervana.log" 2>&1 &
+tervana=$!
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tervana$' | head -n 1)
+[ -n "$window" ] || fail "the window did not appear"
+
+# Waits until a dialog with this title is shown, or until it is gone.
+dialog_shown() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+dialog_gone() {
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "dialog '$1' did not close"
+}
+answer_dialog() { # TITLE PATH
+    local dialog
+    dialog=$(dialog_shown "$1")
+    [ -n "$dialog" ] || fail "dialog '$1' did not open"
+    sleep 0.5
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool type --delay 5 "$2"
+    sleep 0.3
+    xdotool key Return
+    dialog_gone "$1"
+}
+
+# Button centres inside the window: Apri (149, 156), Salva (248, 155).
+xdotool mousemove --window "$window" 149 156 click 1
+answer_dialog 'Apri file Immagine' "$picture"
+for _ in $(seq 50); do [ -f "$program/temporaneo" ] && break; sleep 0.1; done
+[ -f "$program/temporaneo" ] || fail "the Open command wrote no temporaneo work file"
+
+icon="$work/icons/Mare.ico"
+xdotool mousemove --window "$window" 248 155 click 1
+answer_dialog 'Salva file ico' "$icon"
+for _ in $(seq 50); do [ -f "$program/temp" ] && break; sleep 0.1; done
+sleep 0.5
+
+/usr/bin/python3 "$here/expected_icon.py" "$picture" "$work/expected.ico"
+cmp "$icon" "$work/expected.ico" || fail "the saved icon's bytes differ from the expected icon"
+cmp "$icon" "$program/temp" || fail "the temp copy differs from the saved icon"
+grep -qx "cdSaveAsDirSetting=$work/icons/" "$work/config/Kelbrin.conf" || fail "folder setting missing"
+grep -qx "cdSaveAsIndexSetting=1" "$work/config/Kelbrin.conf" || fail "index setting missing"
+
+import -window "$window" "$output/e2e-window.png"
+# The preview's client area starts at (36, 140) in the window; it shows the
+# opened square pixel for pixel.
+/usr/bin/python3 - "$output/e2e-window.png" "$picture" <<'PY' || fail "the preview does not show the picture"
+import sys
+from PIL import Image
+shot = Image.open(sys.argv[1]).convert("RGB")
+picture = Image.open(sys.argv[2]).convert("RGB")
+for y in range(32):
+    for x in range(32):
+        expected = picture.getpixel((x, y))
+        actual = shot.getpixel((36 + x, 140 + y))
+        if actual != expected:
+            sys.exit(f"preview pixel ({x}, {y}) is {actual}, expected {expected}")
+PY
+kill -0 "$tervana" || fail "tervana is not running any more"
+echo "PASS: opened and saved through the real window; screenshot in $output/e2e-window.png"
