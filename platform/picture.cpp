@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include "atomicfile.h"
+#include "bmpreduce.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,9 +12,10 @@
 #include <climits>
 #include <cmath>
 
-Picture::Picture(QImage image, QSize naturalSize)
+Picture::Picture(QImage image, QSize naturalSize, QSizeF extent)
     : m_image(std::move(image))
     , m_size(naturalSize.isValid() ? naturalSize : m_image.size())
+    , m_extent(extent.isValid() ? extent : QSizeF(m_image.size()))
 {
 }
 
@@ -26,14 +28,14 @@ PictureLoad failure(VbError error, QString reason)
 
 // JPEG decoders can scale by 1/2, 1/4 or 1/8 while decoding. Picks the
 // strongest reduction that still leaves at least eight source pixels for each
-// pixel of the drawing, in both directions.
+// pixel of the drawing, in both directions. The size asked for is rounded
+// down, so Qt's reader picks exactly that reduction.
 QSize jpegDecodeSize(QSize stored, QSize drawSize)
 {
     const int needWidth = 8 * std::max(drawSize.width(), 1);
     const int needHeight = 8 * std::max(drawSize.height(), 1);
     for (int denominator : {8, 4, 2}) {
-        const QSize reduced((stored.width() + denominator - 1) / denominator,
-                            (stored.height() + denominator - 1) / denominator);
+        const QSize reduced(stored.width() / denominator, stored.height() / denominator);
         if (reduced.width() >= needWidth && reduced.height() >= needHeight)
             return reduced;
     }
@@ -138,6 +140,10 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     const QSize claimed = claimedSize(file);
     if (isTooLarge(claimed))
         return tooLarge(claimed);
+
+    ReducedBmp reduced = readReducedBmp(file, drawSize);
+    if (!reduced.image.isNull())
+        return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
 
     QImageReader reader(&file);
     reader.setAutoTransform(true);

@@ -6,24 +6,30 @@
 #include <QImage>
 #include <QList>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 
 // A picture value, as a picture box holds it. The pixels may have been decoded
 // at a reduced size (a big photo opened only to be shrunk); `size()` is still
 // the picture's natural size in pixels, the size a box shows it at.
+// `extent()` is how much of the pixels the picture covers: all of them, or,
+// when the last reduced row and column stand for only part of a block of the
+// original, a little less.
 class Picture
 {
 public:
     Picture() = default;
-    explicit Picture(QImage image, QSize naturalSize = QSize());
+    explicit Picture(QImage image, QSize naturalSize = QSize(), QSizeF extent = QSizeF());
 
     bool isNull() const { return m_image.isNull(); }
     QSize size() const { return m_size; }
     const QImage &image() const { return m_image; }
+    QSizeF extent() const { return m_extent; }
 
 private:
     QImage m_image;
     QSize m_size;
+    QSizeF m_extent;
 };
 
 // The outcome of reading a picture file: the picture, or the run-time error

@@ -109,7 +109,7 @@ void PictureBox::PaintPicture(const ::Picture &picture, double x, double y, doub
     const QRect visible = target.intersected(QRect(QPoint(0, 0), clientSize()));
     if (visible.isEmpty())
         return;
-    QImage scaled = resampleImage(picture.image(), target.size());
+    QImage scaled = resampleImage(picture.image(), target.size(), picture.extent());
     // A negative width or height mirrors the picture, as the classic call does.
     scaled = scaled.mirrored(right < left, bottom < top);
     QPainter painter(&drawing());
@@ -196,8 +196,8 @@ QImage PictureBox::composedBase() const
         } else {
             // Reduced-size pixels are only drawn where the box can show them.
             const QRect shown = QRect(QPoint(0, 0), m_picture.size()).intersected(base.rect());
-            const double sx = double(m_picture.image().width()) / m_picture.size().width();
-            const double sy = double(m_picture.image().height()) / m_picture.size().height();
+            const double sx = m_picture.extent().width() / m_picture.size().width();
+            const double sy = m_picture.extent().height() / m_picture.size().height();
             const QRectF source(shown.x() * sx, shown.y() * sy, shown.width() * sx, shown.height() * sy);
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
             painter.drawImage(QRectF(shown), m_picture.image(), source);

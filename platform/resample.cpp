@@ -18,10 +18,11 @@ struct Tap
 // For one axis: which source pixels make up each target pixel, and how much.
 using AxisTaps = std::vector<std::vector<Tap>>;
 
-AxisTaps areaAverageTaps(int sourceLength, int targetLength)
+// `extent` is the source's length in pixels, the last one possibly partial.
+AxisTaps areaAverageTaps(int sourceLength, double extent, int targetLength)
 {
     AxisTaps taps(targetLength);
-    const double scale = double(sourceLength) / targetLength;
+    const double scale = extent / targetLength;
     for (int i = 0; i < targetLength; ++i) {
         const double start = i * scale;
         const double end = (i + 1) * scale;
@@ -36,12 +37,12 @@ AxisTaps areaAverageTaps(int sourceLength, int targetLength)
     return taps;
 }
 
-AxisTaps linearTaps(int sourceLength, int targetLength)
+AxisTaps linearTaps(int sourceLength, double extent, int targetLength)
 {
     AxisTaps taps(targetLength);
     for (int i = 0; i < targetLength; ++i) {
         // Pixel centres line up: target centre i + 0.5 maps onto the source.
-        const double centre = (i + 0.5) * sourceLength / targetLength - 0.5;
+        const double centre = (i + 0.5) * extent / targetLength - 0.5;
         const int left = int(std::floor(centre));
         const float t = float(centre - left);
         const int a = std::clamp(left, 0, sourceLength - 1);
@@ -51,16 +52,16 @@ AxisTaps linearTaps(int sourceLength, int targetLength)
     return taps;
 }
 
-AxisTaps tapsFor(int sourceLength, int targetLength)
+AxisTaps tapsFor(int sourceLength, double extent, int targetLength)
 {
-    if (sourceLength == targetLength) {
+    if (sourceLength == targetLength && extent == sourceLength) {
         AxisTaps taps(targetLength);
         for (int i = 0; i < targetLength; ++i)
             taps[i] = {{i, 1.0f}};
         return taps;
     }
-    return sourceLength > targetLength ? areaAverageTaps(sourceLength, targetLength)
-                                       : linearTaps(sourceLength, targetLength);
+    return extent > targetLength ? areaAverageTaps(sourceLength, extent, targetLength)
+                                 : linearTaps(sourceLength, extent, targetLength);
 }
 
 using Pixel = std::array<float, 4>; // premultiplied a, r, g, b
@@ -141,14 +142,16 @@ uchar toByte(float v)
 
 } // namespace
 
-QImage resampleImage(const QImage &source, QSize size)
+QImage resampleImage(const QImage &source, QSize size, QSizeF extent)
 {
+    if (!extent.isValid())
+        extent = QSizeF(source.size());
     QImage target(size, QImage::Format_ARGB32_Premultiplied);
     if (target.isNull() || source.isNull())
         return target;
 
-    const AxisTaps across = tapsFor(source.width(), size.width());
-    const AxisTaps down = tapsFor(source.height(), size.height());
+    const AxisTaps across = tapsFor(source.width(), extent.width(), size.width());
+    const AxisTaps down = tapsFor(source.height(), extent.height(), size.height());
 
     // Rows are narrowed first, so the second pass only touches target columns.
     const RowReader reader(source);
