@@ -1,7 +1,5 @@
 #include "controls.h"
 
-#include "twips.h"
-
 void applyBackColor(QWidget *widget, Colour colour)
 {
     QPalette palette = widget->palette();
@@ -13,54 +11,24 @@ void applyBackColor(QWidget *widget, Colour colour)
 }
 
 Frame::Frame(QWidget *parent)
-    : QFrame(parent)
+    : TwipsControl<QFrame>(parent)
 {
     setFrameStyle(QFrame::Box | QFrame::Sunken);
     setLineWidth(1);
     setMidLineWidth(0);
-    applyBackColor(this, m_backColor);
-}
-
-void Frame::setBounds(int left, int top, int width, int height)
-{
-    placeInTwips(this, left, top, width, height);
-}
-
-void Frame::setBackColor(Colour colour)
-{
-    m_backColor = colour;
-    applyBackColor(this, colour);
 }
 
 Label::Label(QWidget *parent)
-    : QLabel(parent)
+    : TwipsControl<QLabel>(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    applyBackColor(this, m_backColor);
-}
-
-void Label::setBounds(int left, int top, int width, int height)
-{
-    placeInTwips(this, left, top, width, height);
-}
-
-void Label::setBackColor(Colour colour)
-{
-    m_backColor = colour;
-    applyBackColor(this, colour);
 }
 
 CommandButton::CommandButton(QWidget *parent)
-    : QToolButton(parent)
+    : TwipsControl<QToolButton>(parent)
 {
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setFocusPolicy(Qt::StrongFocus);
-    applyBackColor(this, m_backColor);
-}
-
-void CommandButton::setBounds(int left, int top, int width, int height)
-{
-    placeInTwips(this, left, top, width, height);
 }
 
 void CommandButton::setCaption(const QString &caption)
@@ -73,10 +41,4 @@ void CommandButton::setPicture(const QIcon &picture, QSize size)
 {
     setIcon(picture);
     setIconSize(size);
-}
-
-void CommandButton::setBackColor(Colour colour)
-{
-    m_backColor = colour;
-    applyBackColor(this, colour);
 }

@@ -93,9 +93,7 @@ void tst_Hostile::openCommand()
         QVERIFY(!QFileInfo::exists(QDir(program.path()).filePath(QStringLiteral("temporaneo"))));
     } else {
         // The preview shows exactly the square that was made.
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x)
-                QCOMPARE(w->Picture1->Point(x, y), w->Picture5->Point(x, y));
+        verifySameSquare(*w->Picture1, *w->Picture5);
     }
     // The window keeps working: a save afterwards writes a whole icon.
     const QString icon = m_dir.filePath(QStringLiteral("after-open.ico"));

@@ -18,30 +18,6 @@ namespace {
 
 constexpr Colour white = 0xFFFFFF;
 
-// Checks that exactly the pixels of Picture5 inside `inside` are `in` and all
-// others `out`, naming the first pixel that is not.
-void verifySquare(const PictureBox &box, const QRect &inside, Colour in, Colour out)
-{
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const Colour expected = inside.contains(x, y) ? in : out;
-            if (box.Point(x, y) != expected)
-                QFAIL(qPrintable(QStringLiteral("%1 pixel (%2, %3) is %4, expected %5")
-                                     .arg(box.objectName()).arg(x).arg(y)
-                                     .arg(box.Point(x, y), 6, 16, QLatin1Char('0'))
-                                     .arg(expected, 6, 16, QLatin1Char('0'))));
-        }
-}
-
-void verifySameSquare(const PictureBox &a, const PictureBox &b)
-{
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            if (a.Point(x, y) != b.Point(x, y))
-                QFAIL(qPrintable(QStringLiteral("%1 and %2 differ at (%3, %4)")
-                                     .arg(a.objectName(), b.objectName()).arg(x).arg(y)));
-}
-
 // A bitmap header that claims a picture of `width` x `height`, and no pixels.
 QByteArray bmpHeaderClaiming(qint32 width, qint32 height)
 {
@@ -130,7 +106,7 @@ void tst_Open::fitsProportionallyAndCentred()
 
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     QCOMPARE(QSize(w->Picture4->Width(), w->Picture4->Height()), (pictureSize + QSize(4, 4)) * 15);
-    verifySquare(*w->Picture5, covered, 0x2040C0, white);
+    verifyRegion(*w->Picture5, covered, 0x2040C0, white);
     // The work file holds exactly Picture5's image, and comes back into Picture6 and the preview.
     const PictureLoad work = LoadPicture(workFile());
     QVERIFY(!work.error);
@@ -193,8 +169,8 @@ void tst_Open::cancelErasesTheDrawingsAndWritesNothing()
     w->Command3_Click();
     QVERIFY(w.boxes.shown.isEmpty());
     QVERIFY(!QFileInfo::exists(workFile()));
-    verifySquare(*w->Picture1, QRect(), 0, white); // the preview is blank
-    verifySquare(*w->Picture5, QRect(), 0, white);
+    verifyRegion(*w->Picture1, QRect(), 0, white); // the preview is blank
+    verifyRegion(*w->Picture5, QRect(), 0, white);
     // Picture4 and Picture6 keep the pictures of the earlier Open.
     QCOMPARE(w->Picture4->Picture().size(), QSize(40, 20));
     QCOMPARE(w->Picture4->Point(0, 0), Colour(0x00FF00));
@@ -213,7 +189,7 @@ void tst_Open::twoOpensInARow()
     w->Command3_Click();
     const QByteArray second = readFile(workFile());
     QVERIFY(first != second);
-    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0xFF0000, 0);
+    verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0xFF0000, 0);
     QCOMPARE(w.dialogs.requests.size(), 2);
     QCOMPARE(w.dialogs.requests[1].fileName, QString());
     QCOMPARE(w.dialogs.requests[1].initDir, QDir::toNativeSeparators(m_programFolder));
@@ -228,8 +204,8 @@ void tst_Open::bandsKeepPicture5sPicture()
     w->Picture5->setPicture(Picture(solidImage(32, 32, 0x00FFFF)));
     w.dialogs.choose(makePicture(QStringLiteral("wide.bmp"), solidImage(60, 28, 0x000080)));
     w->Command3_Click();
-    verifySquare(*w->Picture5, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
-    verifySquare(*w->Picture1, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
+    verifyRegion(*w->Picture5, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
+    verifyRegion(*w->Picture1, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
 }
 
 void tst_Open::failuresAreReportedAndLoseNothing_data()
@@ -272,7 +248,7 @@ void tst_Open::failuresAreReportedAndLoseNothing()
     // The window keeps working.
     w.dialogs.choose(makePicture(QStringLiteral("after.bmp"), solidImage(8, 8, 0x0000FF)));
     w->Command3_Click();
-    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
+    verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
 }
 
 void tst_Open::unwritableProgramFolderUsesTheDataFolder()
@@ -287,7 +263,7 @@ void tst_Open::unwritableProgramFolderUsesTheDataFolder()
     const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
                                  .filePath(QStringLiteral("temporaneo"));
     QVERIFY(QFileInfo::exists(fallback));
-    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0x123456, 0);
+    verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x123456, 0);
 
     // When the work file itself cannot be written the user is told so.
     ScriptedWindow blocked(m_programFolder);
@@ -296,8 +272,8 @@ void tst_Open::unwritableProgramFolderUsesTheDataFolder()
     blocked->Command3_Click();
     QCOMPARE(blocked.boxes.shown.size(), 1);
     QVERIFY(blocked.boxes.shown.first().prompt.contains(QStringLiteral("work file")));
-    verifySquare(*blocked->Picture5, QRect(0, 0, 32, 32), 0x654321, 0); // drawn before the failure
-    verifySquare(*blocked->Picture1, QRect(), 0, white);                 // the preview was not updated
+    verifyRegion(*blocked->Picture5, QRect(0, 0, 32, 32), 0x654321, 0); // drawn before the failure
+    verifyRegion(*blocked->Picture1, QRect(), 0, white);                 // the preview was not updated
 }
 
 void tst_Open::bigPhotoOpensAtItsNaturalSize()
@@ -365,7 +341,7 @@ void tst_Open::animatedGifOpensAtItsFirstFrame()
     w.dialogs.choose(animated, 2);
     w->Command3_Click();
     QVERIFY(w.boxes.shown.isEmpty());
-    verifySquare(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
+    verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
 }
 
 void tst_Open::absurdDimensionsAreRefusedQuickly()

@@ -28,20 +28,6 @@ private:
         return box;
     }
 
-    // Checks that exactly the pixels inside `inside` have colour `in`, and
-    // all others `out`; reports the first pixel that does not.
-    static void verifyRegion(const PictureBox &box, const QRect &inside, Colour in, Colour out)
-    {
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x) {
-                const Colour expected = inside.contains(x, y) ? in : out;
-                if (box.Point(x, y) != expected)
-                    QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, expected %4")
-                                         .arg(x).arg(y).arg(box.Point(x, y), 6, 16, QLatin1Char('0'))
-                                         .arg(expected, 6, 16, QLatin1Char('0'))));
-            }
-    }
-
 private slots:
     void clientAreaFollowsBorderAndScale_data();
     void clientAreaFollowsBorderAndScale();
