@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -143,9 +144,18 @@ int main(int argc, char *argv[])
     }
 
     int status = AllConverted;
+    QHash<QString, QString> written; // output file -> the input it was made from
     for (const QString &input : std::as_const(options.inputs)) {
         const QString output = outputFor(options, input);
-        const QString failure = convert(options, input, output);
+        const QString key = QFileInfo(output).absoluteFilePath();
+        // Two inputs with the same name must not silently overwrite each other.
+        const QString failure = written.contains(key)
+            ? QStringLiteral("Tervana will not overwrite \"%1\", just made from \"%2\", with \"%3\".")
+                  .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(written[key]),
+                       QDir::toNativeSeparators(input))
+            : convert(options, input, output);
+        if (failure.isEmpty())
+            written.insert(key, input);
         if (!failure.isEmpty()) {
             printLine(stderr, QStringLiteral("tervana-convert: ") + failure);
             status = SomeFailed;

@@ -32,6 +32,12 @@ void setMainWindow(IconBuilder *window, MessageBoxes *messageBoxes)
     messages = messageBoxes;
 }
 
+void forgetMainWindow(IconBuilder *window)
+{
+    if (mainWindow == window)
+        setMainWindow(nullptr, nullptr);
+}
+
 void describeSurface(qint32 width, qint32 height)
 {
     BmpInfo.bmiHeader.biSize = 40;

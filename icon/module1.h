@@ -41,8 +41,10 @@ extern IconHeaderRecord IconHeader;
 // 24-bit icon, the zero fields included.
 void InitIconHeaders();
 
-// The main window's one instance, and where the build's messages go.
+// The main window's one instance, and where the build's messages go; a
+// window that goes away takes itself out (only if it is still the one).
 void setMainWindow(IconBuilder *window, MessageBoxes *messageBoxes);
+void forgetMainWindow(IconBuilder *window);
 
 // Builds the icon from the main window's Picture5 and writes it to the file
 // the save dialog chose, then to the temp work file. Shows its own message if

@@ -1,6 +1,6 @@
 #include "bmpreduce.h"
 
-#include <QtEndian>
+#include "headerfields.h"
 
 #include <algorithm>
 #include <climits>
@@ -24,18 +24,17 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
     const QByteArray head = device.peek(54);
     if (head.size() < 54 || !head.startsWith("BM"))
         return false;
-    const char *p = head.constData();
-    const quint32 headerSize = qFromLittleEndian<quint32>(p + 14);
-    const qint32 width = qFromLittleEndian<qint32>(p + 18);
-    const qint32 height = qFromLittleEndian<qint32>(p + 22);
-    const quint16 planes = qFromLittleEndian<quint16>(p + 26);
-    const quint16 bitCount = qFromLittleEndian<quint16>(p + 28);
-    const quint32 compression = qFromLittleEndian<quint32>(p + 30);
+    const quint32 headerSize = fieldAt<quint32>(head, 14);
+    const qint32 width = fieldAt<qint32>(head, 18);
+    const qint32 height = fieldAt<qint32>(head, 22);
+    const quint16 planes = fieldAt<quint16>(head, 26);
+    const quint16 bitCount = fieldAt<quint16>(head, 28);
+    const quint32 compression = fieldAt<quint32>(head, 30);
     if (headerSize < 40 || planes != 1 || compression != 0 || (bitCount != 24 && bitCount != 32))
         return false;
     if (width <= 0 || height == 0 || height == INT_MIN)
         return false;
-    layout.pixelOffset = qFromLittleEndian<quint32>(p + 10);
+    layout.pixelOffset = fieldAt<quint32>(head, 10);
     layout.width = width;
     layout.height = qAbs(height);
     layout.bottomUp = height > 0;

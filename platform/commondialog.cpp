@@ -47,11 +47,16 @@ VbError CommonDialog::show(FileDialogRequest::Kind kind)
     return VbError::none();
 }
 
+// Qt takes a filter's patterns from the parentheses at its end; a
+// description that already ends with them is used as it stands.
 static QString qtNameFilter(const FileDialogFilter &filter)
 {
     QString patterns = filter.pattern;
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    return QStringLiteral("%1 (%2)").arg(filter.description, patterns);
+    const QString shown = QStringLiteral("(%1)").arg(patterns);
+    if (filter.description.endsWith(shown))
+        return filter.description;
+    return QStringLiteral("%1 %2").arg(filter.description, shown);
 }
 
 std::unique_ptr<QFileDialog> QtFileDialogBackend::createDialog(const FileDialogRequest &request) const

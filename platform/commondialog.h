@@ -117,9 +117,6 @@ public:
     VbError ShowOpen();
     VbError ShowSave();
 
-    FileDialogBackend *backend() const { return m_backend; }
-    void setBackend(FileDialogBackend *backend) { m_backend = backend; }
-
     // "a|b|c|d" as its entries {a, b} and {c, d}.
     static QList<FileDialogFilter> parseFilter(const QString &filter);
 

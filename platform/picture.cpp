@@ -2,6 +2,7 @@
 
 #include "atomicfile.h"
 #include "bmpreduce.h"
+#include "headerfields.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -50,8 +51,8 @@ void applyIconMask(QIODevice &file, QImage &image)
     if (!file.seek(0))
         return;
     const QByteArray bytes = file.read(4 * 1024 * 1024);
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
+    const auto u16 = [&](qsizetype at) { return fieldAt<quint16>(bytes, at); };
+    const auto u32 = [&](qsizetype at) { return fieldAt<quint32>(bytes, at); };
     if (bytes.size() < 22 || u16(2) != 1 || u16(4) < 1)
         return;
     const qint64 offset = u32(18);
@@ -88,20 +89,43 @@ QSize claimedSize(QIODevice &file)
 {
     const QByteArray head = file.peek(26);
     if (head.startsWith("BM") && head.size() >= 26) {
+        // The oldest bitmap header (12 bytes) holds 16-bit sizes.
+        if (fieldAt<quint32>(head, 14) == 12)
+            return QSize(fieldAt<quint16>(head, 18), fieldAt<quint16>(head, 20));
         // Widened first: the absolute value of the most negative 32-bit
         // number does not fit in 32 bits.
-        const qint64 width = qAbs(qint64(qFromLittleEndian<qint32>(head.constData() + 18)));
-        const qint64 height = qAbs(qint64(qFromLittleEndian<qint32>(head.constData() + 22)));
+        const qint64 width = qAbs(qint64(fieldAt<qint32>(head, 18)));
+        const qint64 height = qAbs(qint64(fieldAt<qint32>(head, 22)));
         return QSize(int(qMin<qint64>(width, INT_MAX)), int(qMin<qint64>(height, INT_MAX)));
     }
     if ((head.startsWith("GIF87a") || head.startsWith("GIF89a")) && head.size() >= 10)
-        return QSize(qFromLittleEndian<quint16>(head.constData() + 6), qFromLittleEndian<quint16>(head.constData() + 8));
+        return QSize(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8));
     return QSize();
 }
 
-bool isTooLarge(QSize size)
+bool isTooLarge(QSize size, qint64 limit = maximumPicturePixels)
 {
-    return size.isValid() && qint64(size.width()) * size.height() > maximumPicturePixels;
+    return size.isValid() && qint64(size.width()) * size.height() > limit;
+}
+
+// Whether a JPEG stores its picture progressively: such a file is decoded
+// whole even when a reduced size is asked for, so it counts as a full decode.
+bool isProgressiveJpeg(QIODevice &file)
+{
+    const qint64 start = file.pos();
+    bool progressive = false;
+    uchar marker[4];
+    qint64 at = start + 2; // after the start-of-image marker
+    while (file.seek(at) && file.read(reinterpret_cast<char *>(marker), 4) == 4 && marker[0] == 0xFF) {
+        const int kind = marker[1];
+        if (kind >= 0xC0 && kind <= 0xCF && kind != 0xC4 && kind != 0xC8 && kind != 0xCC) {
+            progressive = kind == 0xC2 || kind == 0xC6 || kind == 0xCA || kind == 0xCE;
+            break; // the frame header says how the picture is coded
+        }
+        at += 2 + ((marker[2] << 8) | marker[3]);
+    }
+    file.seek(start);
+    return progressive;
 }
 
 PictureLoad tooLarge(QSize size)
@@ -160,14 +184,17 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     QSize natural = stored;
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
-    if (format == "jpeg" && stored.isValid() && drawSize.isValid()) {
-        const QSize reduced = jpegDecodeSize(stored, drawSize);
-        if (reduced.isValid())
-            reader.setScaledSize(reduced);
-    }
-    // Qt refuses decodes above 128 MB by default; the pixel limit above is
-    // what guards memory here, so the reader may use what that allows.
-    reader.setAllocationLimit(int(maximumPicturePixels * 4 / (1024 * 1024)) + 1);
+    QSize decoded;
+    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !isProgressiveJpeg(file))
+        decoded = jpegDecodeSize(stored, drawSize);
+    if (decoded.isValid())
+        reader.setScaledSize(decoded);
+    else if (isTooLarge(stored, maximumFullDecodePixels))
+        return tooLarge(stored);
+    // The reader may take what the picture needs and no more (Qt's own
+    // default of 128 MB would refuse a 48-megapixel bitmap).
+    const qint64 pixels = decoded.isValid() ? qint64(decoded.width()) * decoded.height() : maximumFullDecodePixels;
+    reader.setAllocationLimit(int(pixels * 4 / (1024 * 1024)) + 1);
 
     QImage image = reader.read();
     if (image.isNull())

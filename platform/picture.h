@@ -42,8 +42,12 @@ struct PictureLoad
 };
 
 // Pictures bigger than this (in pixels, width x height) are refused before any
-// pixel memory is taken: a header may claim absurd dimensions.
+// pixel memory is taken: a header may claim absurd dimensions. Up to this size
+// a picture is only read when it can be read reduced (a JPEG photo, a plain
+// bitmap) ...
 constexpr qint64 maximumPicturePixels = 400'000'000;
+// ... and up to this one when it has to be decoded whole (about 400 MB).
+constexpr qint64 maximumFullDecodePixels = 100'000'000;
 
 // Reads a picture file, recognising JPEG, GIF, BMP, ICO (and whatever else the
 // image plugins read) from its content, never from its name. A JPEG photo's

@@ -122,6 +122,19 @@ void tst_Convert::convertsTheRestWhenOnePictureFails()
     QVERIFY(run.errorLines[1].contains(QStringLiteral("no such file")));
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({"tall.ico", "wide.ico"}));
     QCOMPARE(readFile(QDir(out).filePath(QStringLiteral("wide.ico"))).size(), 3262);
+
+    // Two pictures of the same name: the first is kept, the second refused.
+    const QString other = path(QStringLiteral("other"));
+    QDir().mkpath(other);
+    QVERIFY(saveImage(solidImage(20, 20, 0x0000FF), QDir(other).filePath(QStringLiteral("wide.jpg")), "JPG"));
+    const QString same = path(QStringLiteral("same-names"));
+    QDir().mkpath(same);
+    const Run clash = runConverter({path(QStringLiteral("wide.bmp")), QDir(other).filePath(QStringLiteral("wide.jpg")),
+                                    QStringLiteral("-d"), same});
+    QCOMPARE(clash.exitCode, 1);
+    QCOMPARE(clash.errorLines.size(), 1);
+    QVERIFY(clash.errorLines.first().contains(QStringLiteral("will not overwrite")));
+    QCOMPARE(readFile(QDir(same).filePath(QStringLiteral("wide.ico"))), readFile(QDir(out).filePath(QStringLiteral("wide.ico"))));
 }
 
 void tst_Convert::badInputLeavesAnExistingOutputAlone()

@@ -121,6 +121,10 @@ void tst_Hostile::converter()
     converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), {picture, QStringLiteral("-o"), output});
     QVERIFY2(converter.waitForFinished(30000), "the converter hung");
     QCOMPARE(converter.exitStatus(), QProcess::NormalExit); // no crash
+    // Nor a giant allocation: the peak of every converter run so far.
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    QVERIFY2(usage.ru_maxrss < 600 * 1024, qPrintable(QStringLiteral("peak %1 KB").arg(usage.ru_maxrss)));
     const QStringList errors = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const int status = converter.exitCode();
     QVERIFY(status == 0 || status == 1);

@@ -8,6 +8,7 @@
 #include "picture.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
@@ -77,6 +78,7 @@ private slots:
     void openThenSaveWritesTheExactIcon();
     void dialogStartsWhereTheSettingsSay_data();
     void dialogStartsWhereTheSettingsSay();
+    void dialogIsSetUpInOrder();
     void settingsOutliveTheWindow();
     void nameIsProposedFromTheLastSave_data();
     void nameIsProposedFromTheLastSave();
@@ -92,6 +94,7 @@ private slots:
     void otherFilterIndexEndsAfterTheSettings();
     void unwritableChosenFileIsReported();
     void failedReplaceKeepsTheEarlierIcon();
+    void undeletableTempCopyStopsTheColourBranch();
     void changePixelsFailureIsShownOnceAndTheIconWritten();
     void commandsCannotOverlapAndCloseWaits();
 };
@@ -117,8 +120,6 @@ void tst_Save::cleanup()
 {
     // Every drawing object a save made has been released, whatever the path.
     QCOMPARE(gdi::liveObjectCount(), 0);
-    QCOMPARE(Module1::MemDC, gdi::HDC(0));
-    QCOMPARE(Module1::MemBitmap, gdi::HBITMAP(0));
 }
 
 void tst_Save::openThenSaveWritesTheExactIcon_data()
@@ -215,6 +216,31 @@ void tst_Save::dialogStartsWhereTheSettingsSay()
     // A cancel writes no setting.
     QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), folder);
     QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), index);
+}
+
+void tst_Save::dialogIsSetUpInOrder()
+{
+    storeSettings(m_icons + QLatin1Char('/'), QStringLiteral("1"));
+    ScriptedWindow w(m_programFolder);
+    QSignalSpy settings(w->cmndlg, &CommonDialog::propertySet);
+    w.dialogs.cancel();
+    w->Command1_Click();
+    QStringList order;
+    for (const QList<QVariant> &set : std::as_const(settings))
+        order << set.first().toString();
+    QCOMPARE(order, QStringList({"FilterIndex", "InitDir", "CancelError", "FileName", "FileName", "Filter",
+                                 "DialogTitle", "Flags"}));
+
+    // The real dialog made from the same request: a save dialog that asks
+    // before replacing a file and adds no extension of its own.
+    QtFileDialogBackend real;
+    const auto dialog = real.createDialog(w.dialogs.requests.first());
+    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Salva file ico"));
+    QCOMPARE(dialog->nameFilters(), QStringList{"Icona (*.ico)"});
+    QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    QCOMPARE(dialog->defaultSuffix(), QString());
+    QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(m_icons).canonicalPath());
 }
 
 void tst_Save::settingsOutliveTheWindow()
@@ -350,7 +376,10 @@ void tst_Save::captureFailureWritesNothing()
     const QString chosen = iconPath(QStringLiteral("x.ico"));
     w.dialogs.choose(chosen);
     gdi::failCall(gdi::Call::BitBlt);
+    int pointerWhileTold = -1;
+    w.boxes.onShow = [&] { pointerWhileTold = w->MousePointer(); };
     w->Command1_Click();
+    QCOMPARE(pointerWhileTold, 11); // the hourglass was up
     QCOMPARE(w.boxes.shown.size(), 1);
     QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("Unable to BitBlt Picture."));
     QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbOKOnly);
@@ -386,7 +415,10 @@ void tst_Save::colourBranchReplacesTheTempCopy()
     const QString chosen = iconPath(QStringLiteral("colour.ico"));
     w.dialogs.choose(chosen, 3);
     w.boxes.answer(MsgBox::vbYes);
+    int pointerWhileAsked = -1;
+    w.boxes.onShow = [&] { pointerWhileAsked = w->MousePointer(); };
     w->Command1_Click();
+    QCOMPARE(pointerWhileAsked, 0); // the hourglass comes after the question
     QCOMPARE(w.boxes.shown.size(), 1);
     QCOMPARE(w.boxes.shown.first().prompt,
              QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file "
@@ -477,6 +509,27 @@ void tst_Save::failedReplaceKeepsTheEarlierIcon()
     QCOMPARE(w->MousePointer(), 0);
 }
 
+void tst_Save::undeletableTempCopyStopsTheColourBranch()
+{
+    ScriptedWindow w(m_programFolder);
+    open(w, solidImage(32, 32, 0x224466));
+    QVERIFY(writeFile(tempFile(), "an earlier copy"));
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), tempFile()}) != 0)
+        QSKIP("this file system cannot make a file undeletable");
+    const QString chosen = iconPath(QStringLiteral("blocked.ico"));
+    w.dialogs.choose(chosen, 3);
+    w.boxes.answer(MsgBox::vbYes);
+    w->Command1_Click();
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), tempFile()});
+
+    QCOMPARE(w.boxes.shown.size(), 2);
+    QCOMPARE(w.boxes.shown[1].prompt, QStringLiteral("mnuSave Error # 75 - Path/File access error"));
+    QVERIFY(!QFileInfo::exists(chosen)); // stopped before the icon was built
+    QCOMPARE(readFile(tempFile()), QByteArray("an earlier copy"));
+    QCOMPARE(w->MousePointer(), 0);
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("3"));
+}
+
 void tst_Save::changePixelsFailureIsShownOnceAndTheIconWritten()
 {
     ScriptedWindow w(m_programFolder);
@@ -485,7 +538,10 @@ void tst_Save::changePixelsFailureIsShownOnceAndTheIconWritten()
     w.dialogs.choose(chosen);
     // The save's own selection, the scratch surface's, then ChangePixels'.
     gdi::failCall(gdi::Call::SelectObject, 3);
+    int pointerWhileTold = -1;
+    w.boxes.onShow = [&] { pointerWhileTold = w->MousePointer(); };
     w->Command1_Click();
+    QCOMPARE(pointerWhileTold, 11);
     QCOMPARE(w.boxes.shown.size(), 1);
     QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("In ChangePixels - SelectObject(CopyDC, CopyBitmap) = 0"));
     QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbOKOnly);

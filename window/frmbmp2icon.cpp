@@ -58,7 +58,7 @@ frmBmp2Icon::frmBmp2Icon(const WindowServices &services, QWidget *parent)
 
 frmBmp2Icon::~frmBmp2Icon()
 {
-    Module1::setMainWindow(nullptr, nullptr);
+    Module1::forgetMainWindow(this);
 }
 
 void frmBmp2Icon::createControls()

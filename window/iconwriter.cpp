@@ -75,8 +75,9 @@ VbError frmBmp2Icon::Create24BitIcon()
     const auto write = [&](const QString &path) {
         return colour ? WriteIconFile(path) : WriteMonochromeIconFile(path);
     };
-    // The temp copy is written even when the chosen file could not be; the
-    // Save command reports the chosen file's failure.
+    // The temp copy is written even when the chosen file could not be. The
+    // chosen file's failure is kept for the Save command to report: the
+    // build chain between them (SaveIcon) hands no failure back.
     m_chosenFileFailure = write(chosen);
     write(temp);
     return VbError::none();

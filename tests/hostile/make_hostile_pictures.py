@@ -42,6 +42,20 @@ def gif_with_screen(width, height):
     return head + image + b"\x3b"
 
 
+def icon_around(png):
+    # An icon whose one image is a PNG stream, as modern icons hold big images.
+    entry = struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 32, len(png), 22)
+    return struct.pack("<HHH", 0, 1, 1) + entry + png
+
+
+def os2_bitmap(width, height):
+    # The oldest bitmap header: 12 bytes, 16-bit sizes.
+    stride = (width * 3 + 3) // 4 * 4
+    info = struct.pack("<IHHHH", 12, width, height, 1, 24)
+    head = b"BM" + struct.pack("<IHHI", 26 + stride * height, 0, 0, 26)
+    return head + info + b"\x40\x80\xc0" * width * height + b"\x00" * ((stride - width * 3) * height)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -49,6 +63,7 @@ def main():
     jpeg = encoded(picture, "JPEG", quality=90)
     gif = encoded(picture.convert("P"), "GIF")
     bmp = encoded(picture, "BMP")
+    bomb = encoded(Image.new("L", (20000, 20000)), "PNG")
     files = [
         ("refused", "zero-bytes.jpg", b""),
         ("refused", "text named.bmp", b"This is a note, not a picture.\n" * 20),
@@ -59,7 +74,11 @@ def main():
         ("refused", "bmp claims 60000x60000.bmp", bmp_header(60000, 60000) + b"\x7f" * 4096),
         ("refused", "bmp width most negative.bmp", bmp_header(-2**31, 200) + b"\x00" * 64),
         ("refused", "bmp claims zero bits.bmp", bmp_header(16, 16, bits=0) + b"\x00" * 1024),
-        ("either", "gif huge logical screen.gif", gif_with_screen(65535, 65535)),
+        ("refused", "gif huge logical screen.gif", gif_with_screen(65535, 65535)),
+        ("refused", "png 20000x20000 named.jpg", bomb),
+        ("refused", "icon holding a 20000x20000 png.ico", icon_around(bomb)),
+        ("ok", "progressive.jpg", encoded(picture, "JPEG", progressive=True)),
+        ("ok", "oldest bitmap header.bmp", os2_bitmap(30, 20)),
         ("ok", "png named.jpg", encoded(picture, "PNG")),
         ("ok", "bmp stored top-down.bmp", bmp_header(2, -2) + b"\x00\x00\xff\xff\xff\xff\x00\x00" * 2),
         ("ok", "name with spaces.jpg", jpeg),
