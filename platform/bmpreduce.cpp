@@ -1,8 +1,7 @@
-#include "bmpreduce.h"
+#include "reducedpicture.h"
 
 #include "headerfields.h"
 
-#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -44,60 +43,31 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
            && device.size() >= layout.pixelOffset + layout.stride * layout.height;
 }
 
-// The block side: the largest that keeps eight source pixels for each drawn
-// pixel in both directions; 1 means reducing is not worth it.
-int blockSide(const BmpLayout &layout, QSize drawSize)
-{
-    const int byWidth = layout.width / (8 * std::max(drawSize.width(), 1));
-    const int byHeight = layout.height / (8 * std::max(drawSize.height(), 1));
-    return std::max(1, std::min(byWidth, byHeight));
-}
-
 } // namespace
 
-ReducedBmp readReducedBmp(QIODevice &device, QSize drawSize)
+ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
 {
     BmpLayout layout;
-    if (!drawSize.isValid() || device.isSequential() || !readLayout(device, layout))
+    if (device.isSequential() || !readLayout(device, layout))
         return {};
-    const int side = blockSide(layout, drawSize);
-    if (side < 2)
-        return {};
-    const int outWidth = (layout.width + side - 1) / side;
-    const int outHeight = (layout.height + side - 1) / side;
-    QImage reduced(outWidth, outHeight, QImage::Format_RGB32);
-    if (reduced.isNull() || !device.seek(layout.pixelOffset))
+    const QSize size(layout.width, layout.height);
+    const int side = reductionBlockSide(size, drawSize);
+    if (side < 2 || !device.seek(layout.pixelOffset))
         return {};
 
-    std::vector<quint64> sums(size_t(outWidth) * 3);
-    std::vector<char> row(size_t(layout.stride));
-    for (int blockRow = 0; blockRow < outHeight; ++blockRow) {
-        std::fill(sums.begin(), sums.end(), 0);
-        // Blocks line up with the picture's top-left corner; bottom-up files
-        // give the picture's last rows first.
-        const int y = layout.bottomUp ? outHeight - 1 - blockRow : blockRow;
-        const int rows = std::min(side, layout.height - y * side);
-        for (int r = 0; r < rows; ++r) {
-            if (device.read(row.data(), layout.stride) != layout.stride) {
-                device.seek(0);
-                return {};
-            }
-            const uchar *pixel = reinterpret_cast<const uchar *>(row.data());
-            for (int x = 0; x < layout.width; ++x, pixel += layout.bytesPerPixel) {
-                quint64 *sum = &sums[size_t(x / side) * 3];
-                sum[0] += pixel[2]; // stored blue, green, red
-                sum[1] += pixel[1];
-                sum[2] += pixel[0];
-            }
+    BlockAverager blocks(size, side);
+    std::vector<char> stored(size_t(layout.stride));
+    std::vector<QRgb> row(size_t(layout.width));
+    for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
+        if (device.read(stored.data(), layout.stride) != layout.stride) {
+            device.seek(0);
+            return {};
         }
-        QRgb *out = reinterpret_cast<QRgb *>(reduced.scanLine(y));
-        for (int x = 0; x < outWidth; ++x) {
-            const quint64 count = quint64(rows) * std::min(side, layout.width - x * side);
-            const quint64 *sum = &sums[size_t(x) * 3];
-            out[x] = qRgb(int((sum[0] + count / 2) / count), int((sum[1] + count / 2) / count),
-                          int((sum[2] + count / 2) / count));
-        }
+        const uchar *pixel = reinterpret_cast<const uchar *>(stored.data());
+        for (int x = 0; x < layout.width; ++x, pixel += layout.bytesPerPixel)
+            row[size_t(x)] = qRgb(pixel[2], pixel[1], pixel[0]); // stored blue, green, red
+        // Bottom-up files give the picture's last row first.
+        blocks.addRow(layout.bottomUp ? layout.height - 1 - fileRow : fileRow, row.data());
     }
-    return {reduced, QSize(layout.width, layout.height),
-            QSizeF(double(layout.width) / side, double(layout.height) / side)};
+    return blocks.result();
 }

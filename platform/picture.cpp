@@ -1,7 +1,7 @@
 #include "picture.h"
 
 #include "atomicfile.h"
-#include "bmpreduce.h"
+#include "reducedpicture.h"
 #include "headerfields.h"
 
 #include <QFile>
@@ -165,7 +165,9 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     if (isTooLarge(claimed))
         return tooLarge(claimed);
 
-    ReducedBmp reduced = readReducedBmp(file, drawSize);
+    ReducedPicture reduced = readReducedBmp(file, drawSize);
+    if (reduced.image.isNull())
+        reduced = readReducedGif(file, drawSize);
     if (!reduced.image.isNull())
         return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
 

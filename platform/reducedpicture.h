@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QIODevice>
+#include <QImage>
+#include <QSize>
+#include <QSizeF>
+
+#include <vector>
+
+// Big pictures that will only be drawn small are read straight into a
+// reduced image: every pixel of the result is the exact average of a block
+// of f x f source pixels, f chosen so that the result still has at least
+// eight pixels for each pixel of a `drawSize` drawing. Rows are summed as
+// they are decoded, so a huge picture never sits in memory whole.
+//
+// The readers give a null image, with the device back at the start, when
+// the file is a kind they leave to Qt's readers, is too small to be worth
+// reducing, or is damaged or cut short: Qt's reader then takes it, and
+// behaves as it always does.
+struct ReducedPicture
+{
+    QImage image;
+    QSize naturalSize;
+    // The picture's size in reduced pixels: the last column and row of blocks
+    // may be partial, and then cover only part of a reduced pixel.
+    QSizeF extent;
+};
+
+// An uncompressed 24- or 32-bit bitmap.
+ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize);
+// The first frame of a GIF whose first image covers its whole screen.
+ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
+
+// The block side for a picture of `size` drawn at `drawSize`; below 2 means
+// reducing is not worth it.
+int reductionBlockSide(QSize size, QSize drawSize);
+
+// Sums whole rows of premultiplied pixels into blocks and gives their means.
+class BlockAverager
+{
+public:
+    BlockAverager(QSize size, int side);
+    void addRow(int y, const QRgb *pixels);
+    ReducedPicture result() const;
+
+private:
+    QSize m_size;
+    int m_side;
+    QSize m_blocks;
+    std::vector<int> m_blockOfColumn;
+    std::vector<quint32> m_sums; // alpha, red, green, blue per block
+};
