@@ -1,19 +1,40 @@
 // libFuzzer target over the whole road a picture file takes: read it as the
 // Open command does, fit it into the 32 x 32 square, and encode the icon.
+// The reduced readers only take pictures far bigger than a fuzzing input,
+// so they are also run asking for a 1 x 1 drawing, which small inputs reach.
 
 #include "frmbmp2icon.h"
 #include "iconfile.h"
 #include "picture.h"
+#include "reducedpicture.h"
 
 #include <QApplication>
 #include <QBuffer>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
 
 frmBmp2Icon *window = nullptr;
+
+// A reduced reader gives nothing, or an image with blocks for the whole
+// picture, and leaves the device where it was.
+void checkReducedReads(QIODevice &device)
+{
+    for (auto read : {readReducedBmp, readReducedGif}) {
+        const ReducedPicture reduced = read(device, QSize(1, 1));
+        if (device.pos() != 0)
+            std::abort();
+        if (reduced.image.isNull())
+            continue;
+        const QSizeF blocks = reduced.extent;
+        if (reduced.naturalSize.isEmpty() || reduced.image.width() != int(std::ceil(blocks.width()))
+            || reduced.image.height() != int(std::ceil(blocks.height())))
+            std::abort();
+    }
+}
 
 } // namespace
 
@@ -33,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
+    checkReducedReads(device);
     const PictureLoad load = readPicture(device, QSize(32, 32));
     if (load.error) {
         if (!load.picture.isNull() || load.reason.isEmpty())

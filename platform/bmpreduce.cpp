@@ -43,26 +43,15 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
            && device.size() >= layout.pixelOffset + layout.stride * layout.height;
 }
 
-} // namespace
-
-ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
+// Sums the rows, which start at the device's current position.
+ReducedPicture sumRows(QIODevice &device, const BmpLayout &layout, int side)
 {
-    BmpLayout layout;
-    if (device.isSequential() || !readLayout(device, layout))
-        return {};
-    const QSize size(layout.width, layout.height);
-    const int side = reductionBlockSide(size, drawSize);
-    if (side < 2 || !device.seek(layout.pixelOffset))
-        return {};
-
-    BlockAverager blocks(size, side);
+    BlockAverager blocks(QSize(layout.width, layout.height), side);
     std::vector<char> stored(size_t(layout.stride));
     std::vector<QRgb> row(size_t(layout.width));
     for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
-        if (device.read(stored.data(), layout.stride) != layout.stride) {
-            device.seek(0);
+        if (device.read(stored.data(), layout.stride) != layout.stride)
             return {};
-        }
         const uchar *pixel = reinterpret_cast<const uchar *>(stored.data());
         for (int x = 0; x < layout.width; ++x, pixel += layout.bytesPerPixel)
             row[size_t(x)] = qRgb(pixel[2], pixel[1], pixel[0]); // stored blue, green, red
@@ -70,4 +59,20 @@ ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
         blocks.addRow(layout.bottomUp ? layout.height - 1 - fileRow : fileRow, row.data());
     }
     return blocks.result();
+}
+
+} // namespace
+
+ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
+{
+    BmpLayout layout;
+    if (device.isSequential() || !readLayout(device, layout))
+        return {};
+    const int side = reductionBlockSide(QSize(layout.width, layout.height), drawSize);
+    const qint64 start = device.pos();
+    if (side < 2 || !device.seek(start + layout.pixelOffset))
+        return {};
+    ReducedPicture reduced = sumRows(device, layout, side);
+    device.seek(start);
+    return reduced;
 }

@@ -9,22 +9,23 @@
 
 namespace {
 
-// Reads the file's bytes in order; any read past the end marks it failed.
+// Reads the file's bytes in order, a chunk at a time, so that only the
+// first frame's bytes are ever read; any read past the end marks it failed.
 class ByteReader
 {
 public:
-    explicit ByteReader(const QByteArray &bytes)
-        : m_bytes(bytes)
+    explicit ByteReader(QIODevice &device)
+        : m_device(device)
     {
     }
     bool ok() const { return m_ok; }
     uchar byte()
     {
-        if (m_at >= m_bytes.size()) {
+        if (m_at == m_chunk.size() && !refill()) {
             m_ok = false;
             return 0;
         }
-        return uchar(m_bytes.at(m_at++));
+        return uchar(m_chunk.at(m_at++));
     }
     int u16()
     {
@@ -51,7 +52,16 @@ public:
     }
 
 private:
-    const QByteArray &m_bytes;
+    bool refill()
+    {
+        constexpr qint64 chunkSize = 64 * 1024;
+        m_chunk = m_device.read(chunkSize);
+        m_at = 0;
+        return !m_chunk.isEmpty();
+    }
+
+    QIODevice &m_device;
+    QByteArray m_chunk;
     qsizetype m_at = 0;
     bool m_ok = true;
 };
@@ -273,6 +283,18 @@ bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &block
     return true;
 }
 
+ReducedPicture decodeFirstFrame(QIODevice &device, int side)
+{
+    ByteReader reader(device);
+    FirstFrame frame;
+    if (!readFirstFrame(reader, frame))
+        return {};
+    BlockAverager blocks(frame.size, side);
+    if (!decodeRows(reader, frame, blocks))
+        return {};
+    return blocks.result();
+}
+
 } // namespace
 
 ReducedPicture readReducedGif(QIODevice &device, QSize drawSize)
@@ -286,14 +308,7 @@ ReducedPicture readReducedGif(QIODevice &device, QSize drawSize)
         return {};
 
     const qint64 start = device.pos();
-    const QByteArray bytes = device.readAll();
+    ReducedPicture reduced = decodeFirstFrame(device, side);
     device.seek(start);
-    ByteReader reader(bytes);
-    FirstFrame frame;
-    if (!readFirstFrame(reader, frame))
-        return {};
-    BlockAverager blocks(frame.size, side);
-    if (!decodeRows(reader, frame, blocks))
-        return {};
-    return blocks.result();
+    return reduced;
 }

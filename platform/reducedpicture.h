@@ -13,9 +13,9 @@
 // eight pixels for each pixel of a `drawSize` drawing. Rows are summed as
 // they are decoded, so a huge picture never sits in memory whole.
 //
-// The readers give a null image, with the device back at the start, when
-// the file is a kind they leave to Qt's readers, is too small to be worth
-// reducing, or is damaged or cut short: Qt's reader then takes it, and
+// The readers leave the device where they found it. They give a null image
+// when the file is a kind they leave to Qt's readers, is too small to be
+// worth reducing, or is damaged or cut short: Qt's reader then takes it, and
 // behaves as it always does.
 struct ReducedPicture
 {

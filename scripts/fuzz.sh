@@ -22,18 +22,13 @@ for name, image, fmt in [("seed.jpg", picture, "JPEG"), ("seed.gif", picture.con
                          ("seed.ico", picture.resize((16, 16)), "ICO"),
                          ("seed-gray.jpg", picture.convert("L"), "JPEG"), ("seed-1bit.bmp", picture.convert("1"), "BMP")]:
     image.save(os.path.join(out, name), fmt)
-# Big enough to be read straight into a reduced image, small enough to fuzz.
-stripes = Image.new("P", (640, 480))
+# Big enough for the reduced readers at a 1 x 1 drawing (16 pixels a side).
+stripes = Image.new("P", (40, 24))
 stripes.putpalette([v for i in range(256) for v in (i, 255 - i, i // 2)])
-stripes.putdata([(x // 40 + y // 30) % 16 for y in range(480) for x in range(640)])
-stripes.save(os.path.join(out, "seed-big.gif"), "GIF", interlace=False)
-stripes.save(os.path.join(out, "seed-big-interlaced.gif"), "GIF", interlace=True)
-# A big bitmap does not fit in a fuzzing input, so this one is cut short:
-# its rows are read until the data runs out.
-big = io.BytesIO()
-stripes.convert("RGB").save(big, "BMP")
-with open(os.path.join(out, "seed-big-cut.bmp"), "wb") as f:
-    f.write(big.getvalue()[:60000])
+stripes.putdata([(x // 3 + y // 2) % 16 for y in range(24) for x in range(40)])
+stripes.save(os.path.join(out, "seed-stripes.gif"), "GIF", interlace=False)
+stripes.save(os.path.join(out, "seed-stripes-interlaced.gif"), "GIF", interlace=True)
+stripes.convert("RGB").save(os.path.join(out, "seed-stripes.bmp"), "BMP")
 PY
 /usr/bin/python3 tests/hostile/make_hostile_pictures.py build-fuzz/hostile >/dev/null
 find build-fuzz/hostile -type f -size -200k -exec cp {} "$corpus"/ \;

@@ -8,8 +8,12 @@
 
 #include <QBuffer>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
+
+#include <cmath>
+#include <unordered_map>
 
 using namespace testutils;
 
@@ -125,6 +129,160 @@ QByteArray withLocalColourTable(QByteArray gif)
     return gif;
 }
 
+// The variations a GIF may have that ImageMagick's writer never produces,
+// for the test's own GIF writer below.
+struct GifCoding
+{
+    int minimumCodeSize = 8;
+    int clearEvery = 0; // codes between clear codes; 0 keeps a full table (a deferred clear)
+    int subBlockSize = 255;
+    bool endCode = true;
+    int pixelsCoded = -1;  // fewer than all: the data ends before the last row
+    int extraPixels = 0;   // pixels coded after the last row
+    int badCodeAt = -1;    // where a code beyond the table is put
+    QByteArray extensions; // blocks before the image
+    bool secondFrame = false;
+};
+
+// Packs codes least significant bit first, as GIF stores them.
+class CodePacker
+{
+public:
+    void put(int code, int width)
+    {
+        m_bits |= quint32(code) << m_count;
+        for (m_count += width; m_count >= 8; m_count -= 8, m_bits >>= 8)
+            m_bytes += char(m_bits & 0xFF);
+    }
+    QByteArray finish() { return m_count > 0 ? m_bytes + char(m_bits & 0xFF) : m_bytes; }
+
+private:
+    QByteArray m_bytes;
+    quint32 m_bits = 0;
+    int m_count = 0;
+};
+
+// A plain LZW coder. The code width grows once the next free code no
+// longer fits, which keeps it one step ahead of the reader's table.
+QByteArray lzwCodes(std::vector<uchar> pixels, const GifCoding &coding)
+{
+    if (coding.pixelsCoded >= 0)
+        pixels.resize(size_t(coding.pixelsCoded));
+    for (int i = 0; i < coding.extraPixels; ++i)
+        pixels.push_back(pixels[size_t(i)]);
+    const int clear = 1 << coding.minimumCodeSize;
+    CodePacker out;
+    std::unordered_map<int, int> table; // (prefix code << 8 | pixel) -> code
+    int codeSize = coding.minimumCodeSize + 1;
+    int next = clear + 2;
+    int written = 0;
+    int sinceClear = 0;
+    const auto restart = [&] {
+        out.put(clear, codeSize);
+        table.clear();
+        codeSize = coding.minimumCodeSize + 1;
+        next = clear + 2;
+        sinceClear = 0;
+    };
+    const auto put = [&](int code) {
+        if (written++ == coding.badCodeAt)
+            code = next + 1;
+        out.put(code, codeSize);
+        ++sinceClear;
+        if (next >= (1 << codeSize) && codeSize < 12)
+            ++codeSize;
+    };
+    restart();
+    int string = pixels.front();
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const int key = (string << 8) | pixels[i];
+        const auto found = table.find(key);
+        if (found != table.end()) {
+            string = found->second;
+            continue;
+        }
+        put(string);
+        if (next < 4096)
+            table.emplace(key, next++);
+        string = pixels[i];
+        if (coding.clearEvery > 0 && sinceClear >= coding.clearEvery)
+            restart();
+    }
+    put(string);
+    if (coding.endCode)
+        out.put(clear + 1, codeSize);
+    return out.finish();
+}
+
+QByteArray u16(int value)
+{
+    return QByteArray().append(char(value & 0xFF)).append(char(value >> 8));
+}
+
+QByteArray imageBlock(QSize size, const std::vector<uchar> &pixels, const GifCoding &coding)
+{
+    QByteArray block = '\x2C' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0'
+                       + char(coding.minimumCodeSize);
+    const QByteArray codes = lzwCodes(pixels, coding);
+    for (qsizetype at = 0; at < codes.size(); at += coding.subBlockSize) {
+        const QByteArray chunk = codes.mid(at, coding.subBlockSize);
+        block += char(chunk.size()) + chunk;
+    }
+    return block + '\0';
+}
+
+// A GIF of `pixels` (indices into `palette`, whose size is a power of two),
+// written by the test's own coder.
+QByteArray ownGif(QSize size, const std::vector<QRgb> &palette, const std::vector<uchar> &pixels,
+                  const GifCoding &coding)
+{
+    const int tableBits = int(std::log2(palette.size()));
+    QByteArray gif = "GIF89a" + u16(size.width()) + u16(size.height()) + char(0x80 | (tableBits - 1)) + '\0' + '\0';
+    for (QRgb colour : palette)
+        gif.append(char(qRed(colour))).append(char(qGreen(colour))).append(char(qBlue(colour)));
+    gif += coding.extensions + imageBlock(size, pixels, coding);
+    if (coding.secondFrame)
+        gif += imageBlock(size, std::vector<uchar>(pixels.size(), 0), GifCoding{});
+    return gif + '\x3B';
+}
+
+std::vector<QRgb> ramp(int colours)
+{
+    std::vector<QRgb> palette;
+    for (int i = 0; i < colours; ++i)
+        palette.push_back(qRgb(i * 255 / (colours - 1), 255 - i * 255 / (colours - 1), (i * 37) & 0xFF));
+    return palette;
+}
+
+// Bands of random pixels, which fill the code table, between bands of long
+// runs, which the coder writes with codes the reader has not made yet.
+std::vector<uchar> noiseAndRuns(QSize size, int colours)
+{
+    QRandomGenerator random(7);
+    std::vector<uchar> pixels;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            pixels.push_back(uchar((y / 16) % 2 ? random.bounded(colours) : (x / (1 + y % 13)) % colours));
+    return pixels;
+}
+
+QByteArray ownGif(int colours, const GifCoding &coding)
+{
+    const QSize size(512, 520);
+    return ownGif(size, ramp(colours), noiseAndRuns(size, colours), coding);
+}
+
+// What the reduced reader must give for a picture: Qt's full decode summed
+// into blocks the same way.
+QImage blockAverageOf(const QImage &full, int side)
+{
+    const QImage premultiplied = full.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    BlockAverager blocks(premultiplied.size(), side);
+    for (int y = 0; y < premultiplied.height(); ++y)
+        blocks.addRow(y, reinterpret_cast<const QRgb *>(premultiplied.constScanLine(y)));
+    return blocks.result().image;
+}
+
 // The 32 x 32 drawings of a reduced and a fully decoded picture agree
 // closely: averaging blocks first moves a few source pixels at each target
 // edge into the neighbouring target pixel.
@@ -196,7 +354,12 @@ void tst_ReducedPicture::matchesTheFullDecode()
     QFETCH(int, bits);
     QFETCH(bool, topDown);
 
-    const QByteArray bytes = bitmapBytes(detailedImage(size.width(), size.height()), bits, topDown);
+    QByteArray bytes = bitmapBytes(detailedImage(size.width(), size.height()), bits, topDown);
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    QVERIFY(!readReducedBmp(device, QSize(32, 32)).image.isNull());
+    QCOMPARE(device.pos(), qint64(0));
+
     const PictureLoad reduced = readBytes(bytes, QSize(32, 32));
     QVERIFY(!reduced.error);
     QCOMPARE(reduced.picture.size(), size);             // the natural size, for the fit
@@ -240,25 +403,54 @@ void tst_ReducedPicture::gifMatchesTheFullDecode_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QSize>("size");
+    // Whether the drawings must agree too: only on smooth pictures, since
+    // random pixels make block edges show more.
+    QTest::addColumn<bool>("smooth");
 
     const QImage wide = palettedImage(1200, 800);
     const QString disc = QStringLiteral("rgb(10,200,30)");
-    QTest::newRow("plain") << gifBytes(wide, {}) << wide.size();
-    QTest::newRow("interlaced") << gifBytes(wide, {QStringLiteral("-interlace"), QStringLiteral("GIF")}) << wide.size();
-    QTest::newRow("transparent disc") << gifBytes(wide, {QStringLiteral("-transparent"), disc}) << wide.size();
+    QTest::newRow("plain") << gifBytes(wide, {}) << wide.size() << true;
+    QTest::newRow("interlaced") << gifBytes(wide, {QStringLiteral("-interlace"), QStringLiteral("GIF")}) << wide.size() << true;
+    QTest::newRow("transparent disc") << gifBytes(wide, {QStringLiteral("-transparent"), disc}) << wide.size() << true;
     QTest::newRow("interlaced, transparent")
         << gifBytes(wide, {QStringLiteral("-interlace"), QStringLiteral("GIF"), QStringLiteral("-transparent"), disc})
-        << wide.size();
-    QTest::newRow("local colour table") << withLocalColourTable(gifBytes(wide, {})) << wide.size();
+        << wide.size() << true;
+    QTest::newRow("local colour table") << withLocalColourTable(gifBytes(wide, {})) << wide.size() << true;
     const QImage odd = palettedImage(1003, 1711);
     QTest::newRow("odd sizes, interlaced") << gifBytes(odd, {QStringLiteral("-interlace"), QStringLiteral("GIF")})
-                                           << odd.size();
+                                           << odd.size() << true;
+    QTest::newRow("local colour table, transparent")
+        << withLocalColourTable(gifBytes(wide, {QStringLiteral("-transparent"), disc})) << wide.size() << true;
+
+    const QSize own(512, 520);
+    const auto coded = [](auto change) {
+        GifCoding coding;
+        change(coding);
+        return coding;
+    };
+    QTest::newRow("full table kept (deferred clear)") << ownGif(256, {}) << own << false;
+    QTest::newRow("clear every 7 codes") << ownGif(256, coded([](GifCoding &c) { c.clearEvery = 7; })) << own << false;
+    QTest::newRow("minimum code size 2") << ownGif(4, coded([](GifCoding &c) { c.minimumCodeSize = 2; })) << own << false;
+    QTest::newRow("4 colours at code size 8") << ownGif(4, {}) << own << false;
+    QTest::newRow("one-byte sub-blocks") << ownGif(256, coded([](GifCoding &c) { c.subBlockSize = 1; })) << own << false;
+    QTest::newRow("no end code") << ownGif(256, coded([](GifCoding &c) { c.endCode = false; })) << own << false;
+    QTest::newRow("codes after the last row") << ownGif(256, coded([](GifCoding &c) { c.extraPixels = 5000; })) << own << false;
+    QTest::newRow("a second frame") << ownGif(256, coded([](GifCoding &c) { c.secondFrame = true; })) << own << false;
+    const QByteArray comment = QByteArray("\x21\xFE\x05hello\x00", 9);
+    const QByteArray loop = QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    const QByteArray plainText = QByteArray("\x21\x01\x0C", 3) + QByteArray(12, '\1') + QByteArray("\x04text\x00", 6);
+    const QByteArray transparentFive = QByteArray("\x21\xF9\x04\x01\x00\x00\x05\x00", 8);
+    QTest::newRow("extensions before the image")
+        << ownGif(256, coded([&](GifCoding &c) { c.extensions = comment + loop + plainText + transparentFive; })) << own << false;
+    QTest::newRow("transparent index, own coder")
+        << ownGif(16, coded([&](GifCoding &c) { c.minimumCodeSize = 4; c.extensions = transparentFive; })) << own << false;
 }
 
 void tst_ReducedPicture::gifMatchesTheFullDecode()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QSize, size);
+    QFETCH(bool, smooth);
     QVERIFY(bytes.startsWith("GIF8"));
 
     QBuffer device(&bytes);
@@ -266,6 +458,7 @@ void tst_ReducedPicture::gifMatchesTheFullDecode()
     const ReducedPicture direct = readReducedGif(device, QSize(32, 32));
     QVERIFY(!direct.image.isNull()); // the reduced path was taken
     QCOMPARE(direct.naturalSize, size);
+    QCOMPARE(device.pos(), qint64(0));
 
     const PictureLoad reduced = readBytes(bytes, QSize(32, 32));
     QVERIFY(!reduced.error);
@@ -276,7 +469,11 @@ void tst_ReducedPicture::gifMatchesTheFullDecode()
     QVERIFY(!full.error);
     QCOMPARE(full.picture.image().size(), size);
 
-    verifyDrawingsAgree(reduced.picture, full.picture);
+    // Exactly Qt's pixels, summed into the same blocks.
+    const QImage expected = blockAverageOf(full.picture.image(), reductionBlockSide(size, QSize(32, 32)));
+    QCOMPARE(direct.image, expected);
+    if (smooth)
+        verifyDrawingsAgree(reduced.picture, full.picture);
 }
 
 void tst_ReducedPicture::leavesOtherGifsToTheOrdinaryReader_data()
@@ -296,6 +493,15 @@ void tst_ReducedPicture::leavesOtherGifsToTheOrdinaryReader_data()
     const int data = firstImageDescriptor(big) + 10;
     damaged[data] = 12; // a minimum code size no GIF may have
     QTest::newRow("impossible code size") << damaged << QSize(32, 32);
+
+    GifCoding early;
+    early.pixelsCoded = 512 * 100;
+    QTest::newRow("end code before the last row") << ownGif(256, early) << QSize(32, 32);
+    const QSize own(512, 520);
+    QTest::newRow("index outside the colour table") << ownGif(own, ramp(4), noiseAndRuns(own, 256), {}) << QSize(32, 32);
+    GifCoding beyond;
+    beyond.badCodeAt = 10;
+    QTest::newRow("code beyond the table") << ownGif(256, beyond) << QSize(32, 32);
 }
 
 void tst_ReducedPicture::leavesOtherGifsToTheOrdinaryReader()
