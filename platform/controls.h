@@ -55,14 +55,28 @@ public:
     void setCaption(const QString &caption) { setText(caption); }
 };
 
-// A push button showing its picture centred above its caption.
+// A push button showing its picture centred above its caption, painted flat
+// in exactly its own background colour whatever the style would draw: a
+// raised edge, sunken while pressed (picture and caption move one pixel down
+// and right), a dotted rectangle while it has the focus, and a greyed picture
+// and engraved caption while it is disabled.
 class CommandButton : public TwipsControl<QToolButton>
 {
     Q_OBJECT
 
 public:
+    // The focus rectangle lies this many pixels inside the button's edge.
+    static constexpr int focusInset = 3;
+
     explicit CommandButton(QWidget *parent = nullptr);
     QString Caption() const { return text(); }
     void setCaption(const QString &caption);
     void setPicture(const QIcon &picture, QSize size);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void paintEdge(QPainter &painter, bool pressed) const;
+    void paintContent(QPainter &painter, QPoint shift) const;
 };

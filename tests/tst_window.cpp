@@ -24,6 +24,9 @@ private slots:
     void windowIsFixedAndTitled();
     void captionsColoursAndStartTexts();
     void tabOrderFollowsTheIndexes();
+    void buttonsShowExactlyTheirOwnColour_data();
+    void buttonsShowExactlyTheirOwnColour();
+    void buttonsLookDisabledWhileACommandRuns();
     void squareSurfacesStartAt32By32();
     void loadSwitchesAutoRedrawOnForTheWorkSurfaces();
     void exitEndsAtOnceWithoutACloseRequest();
@@ -145,6 +148,112 @@ void tst_Window::captionsColoursAndStartTexts()
     // The logo box is sized to its 45 x 64 picture.
     QCOMPARE(w->Picture3->Picture().size(), QSize(45, 64));
     QCOMPARE(w->Picture3->ScaleWidth(), 45.0f * 15);
+}
+
+namespace {
+
+QImage look(CommandButton *button)
+{
+    return button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Names the first pixel of the button's margin (between its edge and its
+// focus rectangle, beside the picture) that is not exactly `colour`.
+QString marginNotFilledWith(const QImage &image, QRgb colour)
+{
+    const int x[] = {2, image.width() - 3};
+    for (const int column : x)
+        for (int y = 2; y < image.height() - 2; ++y)
+            if (image.pixel(column, y) != colour)
+                return QStringLiteral("pixel (%1, %2) is %3").arg(column).arg(y).arg(image.pixel(column, y), 8, 16);
+    return QString();
+}
+
+// How many pixels of the focus rectangle's outline differ between two looks.
+int focusLineDifferences(const QImage &a, const QImage &b)
+{
+    const QRect line = a.rect().adjusted(CommandButton::focusInset, CommandButton::focusInset,
+                                         -CommandButton::focusInset - 1, -CommandButton::focusInset - 1);
+    int differences = 0;
+    for (int y = line.top(); y <= line.bottom(); ++y)
+        for (int x = line.left(); x <= line.right(); ++x) {
+            const bool onLine = y == line.top() || y == line.bottom() || x == line.left() || x == line.right();
+            differences += onLine && a.pixel(x, y) != b.pixel(x, y);
+        }
+    return differences;
+}
+
+} // namespace
+
+void tst_Window::buttonsShowExactlyTheirOwnColour_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("Apri") << "Command3" << QColor(0xB8, 0xC5, 0xDC);
+    QTest::newRow("Salva") << "Command1" << QColor(0xB8, 0xC5, 0xDC);
+    QTest::newRow("Exit") << "Command2" << QColor(209, 71, 18);
+}
+
+void tst_Window::buttonsShowExactlyTheirOwnColour()
+{
+    QFETCH(QString, name);
+    QFETCH(QColor, colour);
+    ScriptedWindow w(m_dir.path());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    auto *button = w->findChild<CommandButton *>(name);
+    QVERIFY(button);
+    w->setFocus(); // no button has the focus yet
+    const QRgb fill = colour.rgb();
+
+    const QImage normal = look(button);
+    const QString flat = marginNotFilledWith(normal, fill);
+    QVERIFY2(flat.isEmpty(), qPrintable(flat));
+
+    // Pressed: sunken edge, the picture one pixel down and right, same fill.
+    button->setDown(true);
+    const QImage pressed = look(button);
+    button->setDown(false);
+    QVERIFY(pressed.pixel(0, 0) != normal.pixel(0, 0));
+    QVERIFY(pressed.copy(2, 2, pressed.width() - 4, pressed.height() - 4)
+            != normal.copy(2, 2, normal.width() - 4, normal.height() - 4));
+    QVERIFY(marginNotFilledWith(pressed, fill).isEmpty());
+
+    // Focus: a dotted rectangle inside the edge, over the same fill.
+    button->setFocus();
+    QVERIFY(button->hasFocus());
+    const QImage focused = look(button);
+    const int outline = 2 * (focused.width() + focused.height() - 4 * CommandButton::focusInset);
+    QVERIFY(focusLineDifferences(focused, normal) >= outline / 8); // dotted
+    QVERIFY(marginNotFilledWith(focused, fill).isEmpty());
+    w->setFocus();
+
+    // Disabled: the picture and caption greyed, the fill unchanged.
+    button->setEnabled(false);
+    const QImage disabled = look(button);
+    QVERIFY(disabled != normal);
+    QVERIFY(marginNotFilledWith(disabled, fill).isEmpty());
+}
+
+void tst_Window::buttonsLookDisabledWhileACommandRuns()
+{
+    ScriptedWindow w(m_dir.path());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QImage idle = look(w->Command1);
+    QImage whileOpen;
+    bool disabledWhileOpen = false;
+    w.dialogs.onShow = [&] {
+        disabledWhileOpen = !w->Command1->isEnabled();
+        whileOpen = look(w->Command1);
+    };
+    w.dialogs.cancel();
+    QTest::mouseClick(w->Command3, Qt::LeftButton);
+    QVERIFY(disabledWhileOpen);
+    QVERIFY(!whileOpen.isNull());
+    QVERIFY(whileOpen != idle);
+    // Afterwards it looks as it did before.
+    QCOMPARE(look(w->Command1), idle);
 }
 
 void tst_Window::tabOrderFollowsTheIndexes()
