@@ -19,3 +19,20 @@ QString workFilePath(const QString &programFolder, const QString &name)
     }
     return QDir::toNativeSeparators(QDir(folder).filePath(name));
 }
+
+WorkFileLock::WorkFileLock(const QString &workFile, std::chrono::milliseconds wait)
+    : m_lock(workFile + QStringLiteral(".lock"))
+{
+    m_locked = m_lock.tryLock(int(wait.count()));
+}
+
+QString WorkFileLock::reason() const
+{
+    switch (m_lock.error()) {
+    case QLockFile::NoError: return QString();
+    case QLockFile::LockFailedError: return QStringLiteral("another Tervana window is using it; try again in a moment");
+    case QLockFile::PermissionError: return QStringLiteral("its folder cannot be written");
+    case QLockFile::UnknownError: break;
+    }
+    return QStringLiteral("its lock file cannot be made");
+}

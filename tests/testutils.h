@@ -25,8 +25,9 @@ namespace testutils {
 // A window driven by scripted dialogs, its program folder in a sandbox.
 struct ScriptedWindow
 {
-    explicit ScriptedWindow(const QString &programFolder)
-        : window(std::make_unique<frmBmp2Icon>(WindowServices{&dialogs, &boxes, programFolder}))
+    explicit ScriptedWindow(const QString &programFolder,
+                            std::chrono::milliseconds workFileWait = WindowServices().workFileWait)
+        : window(std::make_unique<frmBmp2Icon>(WindowServices{&dialogs, &boxes, programFolder, workFileWait}))
     {
     }
 

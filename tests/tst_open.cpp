@@ -9,8 +9,12 @@
 #include <QFileDialog>
 #include <QStandardPaths>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QtEndian>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testutils;
 
@@ -61,7 +65,9 @@ private slots:
     void dialogIsSetUpInOrder();
     void cancelErasesTheDrawingsAndWritesNothing();
     void twoOpensInARow();
-    void bandsKeepPicture5sPicture();
+    void bandsAreCleanAfterASave();
+    void workFileInUseWaitsThenTellsAndOpensNothing();
+    void lockLeftByAnEndedWindowIsTakenOver();
     void failuresAreReportedAndLoseNothing_data();
     void failuresAreReportedAndLoseNothing();
     void unwritableProgramFolderUsesTheDataFolder();
@@ -196,16 +202,79 @@ void tst_Open::twoOpensInARow()
     QCOMPARE(w.dialogs.requests[1].filterIndex, 1); // what the first Open left
 }
 
-void tst_Open::bandsKeepPicture5sPicture()
+void tst_Open::bandsAreCleanAfterASave()
 {
     ScriptedWindow w(m_programFolder);
-    // As a save leaves it: a new background and a picture of its own.
-    w->Picture5->setBackColor(0x00DCC5B8);
-    w->Picture5->setPicture(Picture(solidImage(32, 32, 0x00FFFF)));
+    // A save leaves its icon on Picture5, over the window's colour ...
+    w.dialogs.choose(makePicture(QStringLiteral("square.bmp"), solidImage(32, 32, 0x00FFFF)));
+    w->Command3_Click();
+    w.dialogs.choose(m_dir.filePath(QStringLiteral("saved.ico")));
+    w->Command1_Click();
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    QCOMPARE(w->Picture5->BackColor(), Colour(0x00DCC5B8));
+    // ... and none of it shows in the bands of the next picture.
     w.dialogs.choose(makePicture(QStringLiteral("wide.bmp"), solidImage(60, 28, 0x000080)));
     w->Command3_Click();
-    verifyRegion(*w->Picture5, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
-    verifyRegion(*w->Picture1, QRect(0, 8, 32, 16), 0x000080, 0x00FFFF);
+    QCOMPARE(w->Picture5->BackColor(), Colours::windowBackground);
+    verifyRegion(*w->Picture5, QRect(0, 8, 32, 16), 0x000080, white);
+    verifyRegion(*w->Picture1, QRect(0, 8, 32, 16), 0x000080, white);
+}
+
+void tst_Open::workFileInUseWaitsThenTellsAndOpensNothing()
+{
+    ScriptedWindow w(m_programFolder, std::chrono::milliseconds(200));
+    // Another Tervana holds the work file's lock for longer than the window waits.
+    QLockFile other(workFile() + QStringLiteral(".lock"));
+    QVERIFY(other.tryLock(0));
+    const QString picture = makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x445566));
+    w.dialogs.choose(picture);
+    QElapsedTimer waited;
+    waited.start();
+    w->Command3_Click();
+    QVERIFY(waited.elapsed() >= 150);
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QVERIFY2(w.boxes.shown.first().prompt.contains(QStringLiteral("another Tervana window is using it")),
+             qPrintable(w.boxes.shown.first().prompt));
+    QVERIFY(!QFileInfo::exists(workFile()));
+    verifyRegion(*w->Picture5, QRect(), 0, white); // opened nothing
+    verifyRegion(*w->Picture1, QRect(), 0, white);
+    // So a save now writes what a fresh window writes with nothing opened.
+    const QString saved = m_dir.filePath(QStringLiteral("after-busy.ico"));
+    w.dialogs.choose(saved);
+    w->Command1_Click();
+    QTemporaryDir elsewhere;
+    ScriptedWindow fresh(elsewhere.path());
+    fresh.dialogs.choose(elsewhere.filePath(QStringLiteral("fresh.ico")));
+    fresh->Command1_Click();
+    QCOMPARE(readFile(saved), readFile(elsewhere.filePath(QStringLiteral("fresh.ico"))));
+
+    // Once the other one is done, the same Open works.
+    other.unlock();
+    w.dialogs.choose(picture);
+    w->Command3_Click();
+    QCOMPARE(w.boxes.shown.size(), 1);
+    verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x445566, 0);
+    QVERIFY(!QFileInfo::exists(workFile() + QStringLiteral(".lock"))); // released
+}
+
+void tst_Open::lockLeftByAnEndedWindowIsTakenOver()
+{
+    // A Tervana that died while it held the lock left the lock file behind.
+    const pid_t child = fork();
+    if (child == 0) {
+        QLockFile held(workFile() + QStringLiteral(".lock"));
+        _exit(held.tryLock(0) ? 0 : 1);
+    }
+    int status = -1;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QVERIFY(QFileInfo::exists(workFile() + QStringLiteral(".lock")));
+
+    ScriptedWindow w(m_programFolder, std::chrono::milliseconds(2000));
+    w.dialogs.choose(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x445566)));
+    w->Command3_Click();
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x445566, 0);
 }
 
 void tst_Open::failuresAreReportedAndLoseNothing_data()
@@ -272,8 +341,10 @@ void tst_Open::unwritableProgramFolderUsesTheDataFolder()
     blocked->Command3_Click();
     QCOMPARE(blocked.boxes.shown.size(), 1);
     QVERIFY(blocked.boxes.shown.first().prompt.contains(QStringLiteral("work file")));
-    verifyRegion(*blocked->Picture5, QRect(0, 0, 32, 32), 0x654321, 0); // drawn before the failure
-    verifyRegion(*blocked->Picture1, QRect(), 0, white);                 // the preview was not updated
+    // An Open that failed opened nothing: the square is blank again, and so
+    // is what a save writes now.
+    verifyRegion(*blocked->Picture5, QRect(), 0, white);
+    verifyRegion(*blocked->Picture1, QRect(), 0, white);
 }
 
 void tst_Open::bigPhotoOpensAtItsNaturalSize()

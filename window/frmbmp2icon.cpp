@@ -52,6 +52,7 @@ frmBmp2Icon::frmBmp2Icon(const WindowServices &services, QWidget *parent)
     setFont(small);
     createControls();
     applyTabOrder();
+    m_openedSquare = Picture5->Image();
     Module1::setMainWindow(this, m_services.messageBoxes);
     Load();
 }

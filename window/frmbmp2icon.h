@@ -10,15 +10,19 @@
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 
-// What the window needs from outside: the dialogs it shows and the folder of
-// the program. The program passes Qt's dialogs; tests pass scripted ones.
+// What the window needs from outside: the dialogs it shows, the folder of
+// the program, and how long to wait for a work file that another Tervana
+// started from the same folder is using. The program passes Qt's dialogs;
+// tests pass scripted ones.
 struct WindowServices
 {
     FileDialogBackend *fileDialogs = nullptr;
     MessageBoxes *messageBoxes = nullptr;
     QString programFolder;
+    std::chrono::milliseconds workFileWait{5000};
 };
 
 // The one window of Tervana: a credits panel, the 32 x 32 preview and the
@@ -80,6 +84,9 @@ public:
     void Command3_Click();
     // Draws Picture4's picture into Picture5, proportions kept and centred.
     void FitIntoPicture5();
+    // Picture5 as a fresh window has it: no picture, its own background,
+    // nothing drawn.
+    void ClearSquare();
     // The Save command (the "Salva" button).
     void Command1_Click();
 
@@ -137,6 +144,10 @@ private:
     bool m_centred = false;
     bool m_busy = false;
     bool m_closePending = false;
+    // The square the last Open made: blank when that Open was cancelled or
+    // failed, and before any Open. Every save starts from it, so nothing an
+    // earlier save left on Picture5 reaches the next file.
+    ::Picture m_openedSquare;
     // Why the dialog's file could not be written by the last icon build.
     VbError m_chosenFileFailure;
 };

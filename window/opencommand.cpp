@@ -25,13 +25,21 @@ QString nativePath(const QString &path)
 void frmBmp2Icon::Command3_Click()
 {
     const QString failure = OpenPicture();
-    if (!failure.isEmpty())
+    if (!failure.isEmpty()) {
+        // An Open that failed opened nothing: a save after it writes the
+        // blank square, as after a cancelled Open.
+        ClearSquare();
         m_services.messageBoxes->show(failure, MsgBox::vbOKOnly);
+    }
+    m_openedSquare = Picture5->Image();
 }
 
 QString frmBmp2Icon::OpenPicture()
 {
-    for (PictureBox *box : {Picture1, Picture2, Picture4, Picture5, Picture6})
+    // Every Open starts from a clean square: an earlier save's icon and
+    // background must not show in the bands of the new picture.
+    ClearSquare();
+    for (PictureBox *box : {Picture1, Picture2, Picture4, Picture6})
         box->Cls();
     picImage->setAutoRedraw(true);
     picMask->setAutoRedraw(true);
@@ -57,6 +65,11 @@ QString frmBmp2Icon::OpenPicture()
     FitIntoPicture5();
 
     const QString workFile = workFilePath(m_services.programFolder, QStringLiteral("temporaneo"));
+    // Other windows started from the same folder use the same work file;
+    // one at a time writes it and reads it back.
+    const WorkFileLock lock(workFile, m_services.workFileWait);
+    if (!lock.isLocked())
+        return QStringLiteral("Tervana cannot use its work file \"%1\": %2.").arg(workFile, lock.reason());
     if (const VbError saved = SavePicture(Picture5->Image(), workFile))
         return QStringLiteral("Tervana cannot write its work file \"%1\": %2.").arg(workFile, saved.description);
     const PictureLoad back = LoadPicture(workFile);
@@ -65,6 +78,12 @@ QString frmBmp2Icon::OpenPicture()
     Picture6->setPicture(back.picture);
     Picture1->PaintPicture(Picture6->Picture(), 0, 0, side, side);
     return QString();
+}
+
+void frmBmp2Icon::ClearSquare()
+{
+    Picture5->setPicture(::Picture());
+    Picture5->setBackColor(Colours::windowBackground);
 }
 
 // The proportions come from Picture4's outer size, border included; the

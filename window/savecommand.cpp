@@ -129,6 +129,11 @@ VbError frmBmp2Icon::SaveCommand()
 
 VbError frmBmp2Icon::SaveSquare(const QString &path, int filterIndex)
 {
+    // The file depends only on the last Open: Picture5 may still show what
+    // an earlier save reloaded (its transparent pixels in the window's
+    // colour, or a black-and-white icon).
+    ClearSquare();
+    Picture5->setPicture(m_openedSquare);
     // The icon build writes the file the dialog holds.
     cmndlg->setFileName(path);
     switch (filterIndex) {
@@ -202,6 +207,9 @@ frmBmp2Icon::StepOutcome frmBmp2Icon::CaptureAndBuild(const QString &path,
             return {failure, false};
     }
     m_chosenFileFailure = VbError::none();
+    // The build works on the window whose Save is running; another window
+    // may have been made since this one (tests, the converter).
+    Module1::setMainWindow(this, m_services.messageBoxes);
     Module1::SaveIcon(path, Module1::MemDC, Module1::MemBitmap, Module1::BitDepth);
     surface.release();
     // A chosen file that could not be written must not pass for a save.
