@@ -2,6 +2,9 @@
 # The real program in a real X server: click "Apri", type a picture's path
 # into the file dialog, click "Salva", type an icon's path, then check the
 # icon's bytes, the temp copy, the saved settings and the preview on screen.
+# Then the same window goes on as a person would: it saves the same picture
+# again, opens a wide one and saves that; both icons of the first picture
+# must be identical, and the wide one's bands clean, as in a fresh window.
 #   e2e_test.sh TERVANA_EXECUTABLE OUTPUT_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -33,6 +36,21 @@ for i in range(32):
 image.save(sys.argv[1], "BMP")
 PY
 
+# 60 x 28: the left half pure black, the right half one colour. It fits as
+# 32 x 16 at rows 8 to 23, black columns 0 to 15, between white bands.
+wide="$work/pictures/wide.bmp"
+/usr/bin/python3 - "$wide" "$work/wide-square.bmp" <<'PY'
+import sys
+from PIL import Image
+wide = Image.new("RGB", (60, 28), (200, 60, 30))
+wide.paste((0, 0, 0), (0, 0, 30, 28))
+wide.save(sys.argv[1], "BMP")
+square = Image.new("RGB", (32, 32), (255, 255, 255))
+square.paste((0, 0, 0), (0, 8, 16, 24))
+square.paste((200, 60, 30), (16, 8, 32, 24))
+square.save(sys.argv[2], "BMP")
+PY
+
 display=":$((100 + $$ % 400))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -61,6 +79,7 @@ answer_dialog() { # TITLE PATH
     [ -n "$dialog" ] || fail "dialog '$1' did not open"
     sleep 0.5
     xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool key ctrl+a # the save dialog proposes the last name
     xdotool type --delay 5 "$2"
     sleep 0.3
     xdotool key Return
@@ -100,5 +119,37 @@ for y in range(32):
         if actual != expected:
             sys.exit(f"preview pixel ({x}, {y}) is {actual}, expected {expected}")
 PY
+
+# The same picture saved again, with no new Open: the same bytes.
+again="$work/icons/Mare again.ico"
+xdotool mousemove --window "$window" 248 155 click 1
+answer_dialog 'Salva file ico' "$again"
+for _ in $(seq 50); do [ -f "$again" ] && break; sleep 0.1; done
+sleep 0.5
+cmp "$icon" "$again" || fail "saving the same picture again wrote other bytes"
+
+# A wide picture after those saves: exactly what a fresh window makes of it.
+xdotool mousemove --window "$window" 149 156 click 1
+answer_dialog 'Apri file Immagine' "$wide"
+sleep 1
+wide_icon="$work/icons/Wide.ico"
+xdotool mousemove --window "$window" 248 155 click 1
+answer_dialog 'Salva file ico' "$wide_icon"
+for _ in $(seq 50); do [ -f "$wide_icon" ] && break; sleep 0.1; done
+sleep 0.5
+/usr/bin/python3 "$here/expected_icon.py" "$work/wide-square.bmp" "$work/expected-wide.ico"
+cmp "$wide_icon" "$work/expected-wide.ico" || fail "the wide picture's icon differs from a fresh window's"
+import -window "$window" "$output/e2e-window-wide.png"
+/usr/bin/python3 - "$output/e2e-window-wide.png" "$work/wide-square.bmp" <<'PY' || fail "the preview of the wide picture is not clean"
+import sys
+from PIL import Image
+shot = Image.open(sys.argv[1]).convert("RGB")
+square = Image.open(sys.argv[2]).convert("RGB")
+for y in range(32):
+    for x in range(32):
+        if shot.getpixel((36 + x, 140 + y)) != square.getpixel((x, y)):
+            sys.exit(f"preview pixel ({x}, {y}) is {shot.getpixel((36 + x, 140 + y))}")
+PY
+
 kill -0 "$tervana" || fail "tervana is not running any more"
-echo "PASS: opened and saved through the real window; screenshot in $output/e2e-window.png"
+echo "PASS: opened and saved three times through the real window; screenshots in $output/"
