@@ -3,11 +3,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
+// Whether a file can really be made in `folder`: a folder's permission bits
+// do not tell everything (access lists, read-only mounts, attributes that
+// mean something else on another platform).
 static bool canWriteInto(const QString &folder)
 {
-    const QFileInfo info(folder);
-    return !folder.isEmpty() && info.isDir() && info.isWritable();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("tervana-probe-XXXXXX")));
+    return probe.open();
 }
 
 QString workFilePath(const QString &programFolder, const QString &name)
@@ -20,10 +26,17 @@ QString workFilePath(const QString &programFolder, const QString &name)
     return QDir::toNativeSeparators(QDir(folder).filePath(name));
 }
 
-WorkFileLock::WorkFileLock(const QString &workFile, std::chrono::milliseconds wait)
+WorkFileLock::WorkFileLock(const QString &workFile)
     : m_lock(workFile + QStringLiteral(".lock"))
 {
-    m_locked = m_lock.tryLock(int(wait.count()));
+    // Writing and reading back a work file of a few kilobytes takes
+    // milliseconds; a lock this old was left by a process that hangs.
+    m_lock.setStaleLockTime(3000);
+}
+
+bool WorkFileLock::tryLock(std::chrono::milliseconds wait)
+{
+    return m_lock.isLocked() || m_lock.tryLock(int(wait.count()));
 }
 
 QString WorkFileLock::reason() const

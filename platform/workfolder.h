@@ -6,27 +6,29 @@
 #include <chrono>
 
 // Where the program keeps its work files: its own folder, as the platform
-// reports it, or, when that folder cannot be written (an installed program
-// often lives in a read-only folder), the user's application data folder.
-// Returns the folder joined with `name` by the platform's separator.
+// reports it, or, when no file can be made there (an installed program
+// often lives in a folder its users cannot write), the user's application
+// data folder. Returns the folder joined with `name` by the platform's
+// separator.
 QString workFilePath(const QString &programFolder, const QString &name);
 
 // Keeps every other Tervana started from the same folder away from one work
 // file while this one writes it and reads it back: a lock file beside it,
-// "<work file>.lock", held for the object's lifetime. A lock left by a
-// process that has died is taken over.
+// "<work file>.lock", held from a successful tryLock until the object goes.
+// A lock left by a process that has ended, or held for longer than anyone
+// needs to write and read a work file, is taken over.
 class WorkFileLock
 {
 public:
-    WorkFileLock(const QString &workFile, std::chrono::milliseconds wait);
+    explicit WorkFileLock(const QString &workFile);
     WorkFileLock(const WorkFileLock &) = delete;
     WorkFileLock &operator=(const WorkFileLock &) = delete;
 
-    bool isLocked() const { return m_locked; }
+    // Waits at most `wait` for the lock; true once it is held.
+    bool tryLock(std::chrono::milliseconds wait);
     // Why the lock could not be taken, in words a message can show.
     QString reason() const;
 
 private:
     QLockFile m_lock;
-    bool m_locked = false;
 };

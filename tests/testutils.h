@@ -22,6 +22,28 @@
 
 namespace testutils {
 
+// Every test program runs with its home and its configuration, data and
+// cache folders in a sandbox of its own, set before main() so that no test,
+// not even one that forgets, touches the real ones. Programs the tests start
+// inherit it.
+class SandboxHome
+{
+public:
+    SandboxHome()
+    {
+        const QByteArray home = QFile::encodeName(m_dir.path());
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", home + "/.config");
+        qputenv("XDG_DATA_HOME", home + "/.local/share");
+        qputenv("XDG_CACHE_HOME", home + "/.cache");
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+inline const SandboxHome sandboxHome;
+
 // A window driven by scripted dialogs, its program folder in a sandbox.
 struct ScriptedWindow
 {

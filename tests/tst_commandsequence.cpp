@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QLockFile>
 
 #include <optional>
 #include <random>
@@ -24,7 +25,7 @@ constexpr int outputCount = 4;
 
 struct Step
 {
-    enum Kind { Open, CancelledOpen, FailedOpen, Save, CancelledSave };
+    enum Kind { Open, CancelledOpen, FailedOpen, BusyOpen, Save, CancelledSave, FailedSave };
     Kind kind = Open;
     int picture = 0; // Open: a good picture; FailedOpen: a bad one
     Output output = Output::Icon;
@@ -63,10 +64,13 @@ QImage pictureWithBlack(int width, int height)
     return image;
 }
 
-// The failure of one played sequence: the step it showed at, and how.
+// The failure of one played sequence: the step it showed at, what went
+// wrong there, and how.
 struct Failure
 {
+    enum Kind { Messages, Preview, WorkFile, SavedFile };
     int step = 0;
+    Kind kind = Messages;
     QString what;
 };
 
@@ -105,7 +109,7 @@ private:
     const Opened &freshOpen(int picture);
     const QByteArray &freshSave(int picture, Output output);
     std::optional<Failure> play(const QList<Step> &steps);
-    QList<Step> shrink(QList<Step> failing);
+    QList<Step> shrink(QList<Step> failing, Failure::Kind kind);
 
     void save(ScriptedWindow &w, const QString &path, Output output);
 
@@ -152,8 +156,12 @@ QString tst_CommandSequence::describe(const Step &step) const
     case Step::Open: return QStringLiteral("Open %1").arg(QFileInfo(m_pictures[step.picture]).fileName());
     case Step::CancelledOpen: return QStringLiteral("Open, cancelled");
     case Step::FailedOpen: return QStringLiteral("Open %1 (fails)").arg(QFileInfo(m_badPictures[step.picture]).fileName());
+    case Step::BusyOpen:
+        return QStringLiteral("Open %1 while another window holds the work file")
+            .arg(QFileInfo(m_pictures[step.picture]).fileName());
     case Step::Save: return QStringLiteral("Save as %1").arg(outputName(step.output));
     case Step::CancelledSave: return QStringLiteral("Save, cancelled");
+    case Step::FailedSave: return QStringLiteral("Save as %1 into a missing folder").arg(outputName(step.output));
     }
     return QString();
 }
@@ -176,19 +184,25 @@ QList<Step> tst_CommandSequence::randomSteps(quint32 seed, int count) const
     for (int i = 0; i < count; ++i) {
         Step step;
         const int roll = pick(100);
-        if (roll < 32) {
+        if (roll < 30) {
             step.kind = Step::Open;
             step.picture = pick(m_pictures.size());
-        } else if (roll < 38) {
+        } else if (roll < 35) {
             step.kind = Step::CancelledOpen;
-        } else if (roll < 44) {
+        } else if (roll < 40) {
             step.kind = Step::FailedOpen;
             step.picture = pick(m_badPictures.size());
-        } else if (roll < 90) {
+        } else if (roll < 43) {
+            step.kind = Step::BusyOpen;
+            step.picture = pick(m_pictures.size());
+        } else if (roll < 84) {
             step.kind = Step::Save;
             step.output = Output(pick(outputCount));
-        } else {
+        } else if (roll < 92) {
             step.kind = Step::CancelledSave;
+        } else {
+            step.kind = Step::FailedSave;
+            step.output = Output(pick(outputCount));
         }
         steps << step;
     }
@@ -240,12 +254,15 @@ const QByteArray &tst_CommandSequence::freshSave(int picture, Output output)
 std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
 {
     const QString folder = newFolder(QStringLiteral("play-"));
-    ScriptedWindow w(folder);
+    // Another window holding the work file is not waited for long here.
+    ScriptedWindow w(folder, std::chrono::milliseconds(20));
+    const QString workFile = QDir(folder).filePath(QStringLiteral("temporaneo"));
     int lastOpened = -1; // the picture of the last Open; -1 when it opened nothing
     for (int i = 0; i < steps.size(); ++i) {
         const Step &step = steps[i];
         const qsizetype messagesBefore = w.boxes.shown.size();
         const QString saved = QDir(folder).filePath(QStringLiteral("saved-%1").arg(i + 1));
+        const QString unsaved = QDir(folder).filePath(QStringLiteral("missing/saved-%1").arg(i + 1));
         switch (step.kind) {
         case Step::Open:
         case Step::FailedOpen:
@@ -259,6 +276,16 @@ std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
             w->Command3_Click();
             lastOpened = -1;
             break;
+        case Step::BusyOpen: {
+            // Fails after the picture is drawn, when the work file is due.
+            QLockFile otherWindow(workFile + QStringLiteral(".lock"));
+            if (!otherWindow.tryLock(0))
+                return Failure{i, Failure::Messages, QStringLiteral("the window left its lock behind")};
+            w.dialogs.choose(m_pictures[step.picture]);
+            w->Command3_Click();
+            lastOpened = -1;
+            break;
+        }
         case Step::Save:
             save(w, saved, step.output);
             break;
@@ -266,30 +293,37 @@ std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
             w.dialogs.cancel();
             w->Command1_Click();
             break;
+        case Step::FailedSave:
+            save(w, unsaved, step.output);
+            break;
         }
 
-        // A failed Open and the colour question show one box; nothing else any.
-        const bool asks = step.kind == Step::FailedOpen
-                          || (step.kind == Step::Save && filterIndexFor(step.output) == 3);
+        // A failed Open or Save tells why in one box, and entry 3 asks its
+        // colour question; nothing else shows any.
+        const bool saves = step.kind == Step::Save || step.kind == Step::FailedSave;
+        const qsizetype expected = (step.kind == Step::FailedOpen || step.kind == Step::BusyOpen)
+                                   + (step.kind == Step::FailedSave)
+                                   + (saves && filterIndexFor(step.output) == 3);
         const qsizetype shown = w.boxes.shown.size() - messagesBefore;
-        if (shown != (asks ? 1 : 0))
-            return Failure{i, QStringLiteral("%1 message(s) shown, %2 expected; last: %3")
-                                  .arg(shown).arg(asks ? 1 : 0)
+        if (shown != expected)
+            return Failure{i, Failure::Messages, QStringLiteral("%1 message(s) shown, %2 expected; last: %3")
+                                  .arg(shown).arg(expected)
                                   .arg(shown ? w.boxes.shown.last().prompt : QString())};
+        if (step.kind == Step::FailedSave && QFileInfo::exists(unsaved))
+            return Failure{i, Failure::SavedFile, QStringLiteral("a file appeared in a missing folder")};
 
         if (step.kind == Step::Open) {
             const Opened &fresh = freshOpen(step.picture);
             if (w->Picture1->Image().image().convertToFormat(QImage::Format_RGB32) != fresh.preview)
-                return Failure{i, QStringLiteral("the preview differs from a fresh window's")};
-            const QByteArray workFile = readFile(QDir(folder).filePath(QStringLiteral("temporaneo")));
-            if (const qsizetype at = firstDifference(workFile, fresh.workFile); at >= 0)
-                return Failure{i, QStringLiteral("the work file differs from a fresh window's at byte %1").arg(at)};
+                return Failure{i, Failure::Preview, QStringLiteral("the preview differs from a fresh window's")};
+            if (const qsizetype at = firstDifference(readFile(workFile), fresh.workFile); at >= 0)
+                return Failure{i, Failure::WorkFile, QStringLiteral("the work file differs from a fresh window's at byte %1").arg(at)};
         }
         if (step.kind == Step::Save) {
             const QByteArray bytes = readFile(saved);
             const QByteArray &fresh = freshSave(lastOpened, step.output);
             if (const qsizetype at = firstDifference(bytes, fresh); at >= 0)
-                return Failure{i, QStringLiteral("the saved file differs from a fresh window's at byte %1 "
+                return Failure{i, Failure::SavedFile, QStringLiteral("the saved file differs from a fresh window's at byte %1 "
                                                  "(%2 bytes, fresh %3)")
                                       .arg(at).arg(bytes.size()).arg(fresh.size())};
         }
@@ -297,16 +331,17 @@ std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
     return std::nullopt;
 }
 
-// Leaves out steps one at a time while the sequence still fails, so a report
-// shows only the steps the fault needs.
-QList<Step> tst_CommandSequence::shrink(QList<Step> failing)
+// Leaves out steps one at a time while the sequence still fails the same way,
+// so a report shows only the steps the fault needs.
+QList<Step> tst_CommandSequence::shrink(QList<Step> failing, Failure::Kind kind)
 {
     for (bool shorter = true; shorter;) {
         shorter = false;
         for (qsizetype i = failing.size() - 2; i >= 0; --i) {
             QList<Step> candidate = failing;
             candidate.removeAt(i);
-            if (const std::optional<Failure> failure = play(candidate)) {
+            const std::optional<Failure> failure = play(candidate);
+            if (failure && failure->kind == kind) {
                 failing = candidate.mid(0, failure->step + 1);
                 shorter = true;
                 i = qMin(i, failing.size() - 1);
@@ -339,7 +374,7 @@ void tst_CommandSequence::everySaveIsWhatAFreshWindowWrites()
     if (!failure)
         return;
     const QList<Step> prefix = steps.mid(0, failure->step + 1);
-    const QList<Step> shortest = shrink(prefix);
+    const QList<Step> shortest = shrink(prefix, failure->kind);
     const std::optional<Failure> shortestFailure = play(shortest);
     QFAIL(qPrintable(QStringLiteral("seed %1, step %2: %3\nshortest failing prefix (%4 steps):\n%5\n"
                                     "the fewest steps found that fail (%6):\n%7")

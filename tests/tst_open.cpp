@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtEndian>
 
 #include <sys/wait.h>
@@ -230,8 +231,13 @@ void tst_Open::workFileInUseWaitsThenTellsAndOpensNothing()
     w.dialogs.choose(picture);
     QElapsedTimer waited;
     waited.start();
+    // The window keeps repainting while it waits, with the hourglass up.
+    int pointerWhileWaiting = -1;
+    QTimer::singleShot(50, w.window.get(), [&] { pointerWhileWaiting = w->MousePointer(); });
     w->Command3_Click();
     QVERIFY(waited.elapsed() >= 150);
+    QCOMPARE(pointerWhileWaiting, 11);
+    QCOMPARE(w->MousePointer(), 0);
     QCOMPARE(w.boxes.shown.size(), 1);
     QVERIFY2(w.boxes.shown.first().prompt.contains(QStringLiteral("another Tervana window is using it")),
              qPrintable(w.boxes.shown.first().prompt));

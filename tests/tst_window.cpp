@@ -169,6 +169,16 @@ QString marginNotFilledWith(const QImage &image, QRgb colour)
     return QString();
 }
 
+// The share of the pixels inside the button's edge that are exactly `colour`.
+double shareFilledWith(const QImage &image, QRgb colour)
+{
+    int filled = 0;
+    for (int y = 2; y < image.height() - 2; ++y)
+        for (int x = 2; x < image.width() - 2; ++x)
+            filled += image.pixel(x, y) == colour;
+    return double(filled) / ((image.width() - 4) * (image.height() - 4));
+}
+
 // How many pixels of the focus rectangle's outline differ between two looks.
 int focusLineDifferences(const QImage &a, const QImage &b)
 {
@@ -209,6 +219,8 @@ void tst_Window::buttonsShowExactlyTheirOwnColour()
     const QImage normal = look(button);
     const QString flat = marginNotFilledWith(normal, fill);
     QVERIFY2(flat.isEmpty(), qPrintable(flat));
+    // Everything but the picture and the caption: no gradient, no shading.
+    QVERIFY2(shareFilledWith(normal, fill) > 0.4, qPrintable(QString::number(shareFilledWith(normal, fill))));
 
     // Pressed: sunken edge, the picture one pixel down and right, same fill.
     button->setDown(true);

@@ -13,6 +13,8 @@
 #include <chrono>
 #include <functional>
 
+class WorkFileLock;
+
 // What the window needs from outside: the dialogs it shows, the folder of
 // the program, and how long to wait for a work file that another Tervana
 // started from the same folder is using. The program passes Qt's dialogs;
@@ -129,6 +131,9 @@ private:
     // The Open command's steps; returns the message for the user when a step
     // fails, or nothing.
     QString OpenPicture();
+    // Waits for another window to be done with a work file, with the
+    // hourglass up and the window repainting; false when it waited too long.
+    bool waitForWorkFile(WorkFileLock &lock);
 
     VbError SaveCommand();
     void RestoreSaveDialogPlace();

@@ -6,7 +6,10 @@
 
 #include "workfolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
+
+#include <algorithm>
 
 namespace {
 
@@ -67,8 +70,8 @@ QString frmBmp2Icon::OpenPicture()
     const QString workFile = workFilePath(m_services.programFolder, QStringLiteral("temporaneo"));
     // Other windows started from the same folder use the same work file;
     // one at a time writes it and reads it back.
-    const WorkFileLock lock(workFile, m_services.workFileWait);
-    if (!lock.isLocked())
+    WorkFileLock lock(workFile);
+    if (!waitForWorkFile(lock))
         return QStringLiteral("Tervana cannot use its work file \"%1\": %2.").arg(workFile, lock.reason());
     if (const VbError saved = SavePicture(Picture5->Image(), workFile))
         return QStringLiteral("Tervana cannot write its work file \"%1\": %2.").arg(workFile, saved.description);
@@ -78,6 +81,23 @@ QString frmBmp2Icon::OpenPicture()
     Picture6->setPicture(back.picture);
     Picture1->PaintPicture(Picture6->Picture(), 0, 0, side, side);
     return QString();
+}
+
+bool frmBmp2Icon::waitForWorkFile(WorkFileLock &lock)
+{
+    using namespace std::chrono;
+    if (lock.tryLock(milliseconds(0)))
+        return true;
+    setMousePointer(11);
+    const auto deadline = steady_clock::now() + m_services.workFileWait;
+    bool locked = false;
+    while (!locked && steady_clock::now() < deadline) {
+        QCoreApplication::processEvents();
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        locked = lock.tryLock(std::clamp(left, milliseconds(0), milliseconds(50)));
+    }
+    setMousePointer(0);
+    return locked;
 }
 
 void frmBmp2Icon::ClearSquare()
