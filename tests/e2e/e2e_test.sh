@@ -87,16 +87,22 @@ answer_dialog() { # TITLE PATH
 }
 
 # Button centres inside the window: Apri (149, 156), Salva (248, 155).
-xdotool mousemove --window "$window" 149 156 click 1
-answer_dialog 'Apri file Immagine' "$picture"
-for _ in $(seq 50); do [ -f "$program/temporaneo" ] && break; sleep 0.1; done
-[ -f "$program/temporaneo" ] || fail "the Open command wrote no temporaneo work file"
+open_picture() { # PATH
+    xdotool mousemove --window "$window" 149 156 click 1
+    answer_dialog 'Apri file Immagine' "$1"
+    sleep 1
+}
+save_icon() { # PATH
+    xdotool mousemove --window "$window" 248 155 click 1
+    answer_dialog 'Salva file ico' "$1"
+    for _ in $(seq 50); do [ -f "$1" ] && break; sleep 0.1; done
+    sleep 0.5
+}
 
+open_picture "$picture"
+[ -f "$program/temporaneo" ] || fail "the Open command wrote no temporaneo work file"
 icon="$work/icons/Mare.ico"
-xdotool mousemove --window "$window" 248 155 click 1
-answer_dialog 'Salva file ico' "$icon"
-for _ in $(seq 50); do [ -f "$program/temp" ] && break; sleep 0.1; done
-sleep 0.5
+save_icon "$icon"
 
 /usr/bin/python3 "$here/expected_icon.py" "$picture" "$work/expected.ico"
 cmp "$icon" "$work/expected.ico" || fail "the saved icon's bytes differ from the expected icon"
@@ -104,52 +110,37 @@ cmp "$icon" "$program/temp" || fail "the temp copy differs from the saved icon"
 grep -qx "cdSaveAsDirSetting=$work/icons/" "$work/config/Kelbrin.conf" || fail "folder setting missing"
 grep -qx "cdSaveAsIndexSetting=1" "$work/config/Kelbrin.conf" || fail "index setting missing"
 
-import -window "$window" "$output/e2e-window.png"
-# The preview's client area starts at (36, 140) in the window; it shows the
-# opened square pixel for pixel.
-/usr/bin/python3 - "$output/e2e-window.png" "$picture" <<'PY' || fail "the preview does not show the picture"
-import sys
-from PIL import Image
-shot = Image.open(sys.argv[1]).convert("RGB")
-picture = Image.open(sys.argv[2]).convert("RGB")
-for y in range(32):
-    for x in range(32):
-        expected = picture.getpixel((x, y))
-        actual = shot.getpixel((36 + x, 140 + y))
-        if actual != expected:
-            sys.exit(f"preview pixel ({x}, {y}) is {actual}, expected {expected}")
-PY
-
-# The same picture saved again, with no new Open: the same bytes.
-again="$work/icons/Mare again.ico"
-xdotool mousemove --window "$window" 248 155 click 1
-answer_dialog 'Salva file ico' "$again"
-for _ in $(seq 50); do [ -f "$again" ] && break; sleep 0.1; done
-sleep 0.5
-cmp "$icon" "$again" || fail "saving the same picture again wrote other bytes"
-
-# A wide picture after those saves: exactly what a fresh window makes of it.
-xdotool mousemove --window "$window" 149 156 click 1
-answer_dialog 'Apri file Immagine' "$wide"
-sleep 1
-wide_icon="$work/icons/Wide.ico"
-xdotool mousemove --window "$window" 248 155 click 1
-answer_dialog 'Salva file ico' "$wide_icon"
-for _ in $(seq 50); do [ -f "$wide_icon" ] && break; sleep 0.1; done
-sleep 0.5
-/usr/bin/python3 "$here/expected_icon.py" "$work/wide-square.bmp" "$work/expected-wide.ico"
-cmp "$wide_icon" "$work/expected-wide.ico" || fail "the wide picture's icon differs from a fresh window's"
-import -window "$window" "$output/e2e-window-wide.png"
-/usr/bin/python3 - "$output/e2e-window-wide.png" "$work/wide-square.bmp" <<'PY' || fail "the preview of the wide picture is not clean"
+# The preview's client area starts at (36, 140) in the window; it must show
+# the 32 x 32 SQUARE pixel for pixel.
+check_preview() { # SCREENSHOT SQUARE
+    import -window "$window" "$1"
+    /usr/bin/python3 - "$1" "$2" <<'PY'
 import sys
 from PIL import Image
 shot = Image.open(sys.argv[1]).convert("RGB")
 square = Image.open(sys.argv[2]).convert("RGB")
 for y in range(32):
     for x in range(32):
-        if shot.getpixel((36 + x, 140 + y)) != square.getpixel((x, y)):
-            sys.exit(f"preview pixel ({x}, {y}) is {shot.getpixel((36 + x, 140 + y))}")
+        expected = square.getpixel((x, y))
+        actual = shot.getpixel((36 + x, 140 + y))
+        if actual != expected:
+            sys.exit(f"preview pixel ({x}, {y}) is {actual}, expected {expected}")
 PY
+}
+check_preview "$output/e2e-window.png" "$picture" || fail "the preview does not show the picture"
+
+# The same picture saved again, with no new Open: the same bytes.
+again="$work/icons/Mare again.ico"
+save_icon "$again"
+cmp "$icon" "$again" || fail "saving the same picture again wrote other bytes"
+
+# A wide picture after those saves: exactly what a fresh window makes of it.
+open_picture "$wide"
+wide_icon="$work/icons/Wide.ico"
+save_icon "$wide_icon"
+/usr/bin/python3 "$here/expected_icon.py" "$work/wide-square.bmp" "$work/expected-wide.ico"
+cmp "$wide_icon" "$work/expected-wide.ico" || fail "the wide picture's icon differs from a fresh window's"
+check_preview "$output/e2e-window-wide.png" "$work/wide-square.bmp" || fail "the wide picture's preview is not clean"
 
 kill -0 "$tervana" || fail "tervana is not running any more"
 echo "PASS: opened and saved three times through the real window; screenshots in $output/"
