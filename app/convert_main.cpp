@@ -2,6 +2,8 @@
 // scripts and batches. Each picture goes through a fresh, never-shown window
 // exactly as "Apri" then "Salva" would take it.
 
+#include "atomicfile.h"
+#include "fileaccess.h"
 #include "frmbmp2icon.h"
 
 #include <QApplication>
@@ -11,7 +13,16 @@
 #include <QHash>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+#ifdef TERVANA_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 namespace {
 
@@ -28,7 +39,33 @@ struct Options
 void printLine(FILE *stream, const QString &text)
 {
     std::fprintf(stream, "%s\n", qPrintable(text));
+    std::fflush(stream);
 }
+
+// The converter's stderr carries its own lines, one per picture that failed.
+// Some image libraries print complaints of their own straight to the
+// process's stderr (libpng does for a damaged PNG), so that goes to the null
+// device and the converter writes to a copy of the real one. Sanitizer
+// reports, in builds that have them, still go to the real one.
+FILE *keepLibraryMessagesOffStderr()
+{
+#ifdef Q_OS_UNIX
+    const int real = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (real < 0 || null < 0 || ::dup2(null, STDERR_FILENO) < 0)
+        return stderr;
+    ::close(null);
+    ::fcntl(real, F_SETFD, FD_CLOEXEC);
+#ifdef TERVANA_SANITIZED
+    __sanitizer_set_report_fd(reinterpret_cast<void *>(qintptr(real)));
+#endif
+    if (FILE *stream = ::fdopen(real, "w"))
+        return stream;
+#endif
+    return stderr;
+}
+
+FILE *messages = stderr;
 
 // The file a picture is converted to: -o as given, or the picture's base
 // name in -d's folder with the output's extension.
@@ -40,7 +77,30 @@ QString outputFor(const Options &options, const QString &input)
     return QDir(options.folder).filePath(QFileInfo(input).completeBaseName() + extension);
 }
 
-// Converts one picture; returns the reason it could not be, or nothing.
+// Standard output stands for the output file when it is named "-".
+bool isStandardOutput(const QString &output)
+{
+    return output == QStringLiteral("-");
+}
+
+QString cannotWrite(const QString &output, const QString &input, const QString &why)
+{
+    const QString shown = isStandardOutput(output) ? QStringLiteral("standard output") : QDir::toNativeSeparators(output);
+    return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.").arg(shown, QDir::toNativeSeparators(input), why);
+}
+
+VbError writeToStandardOutput(const QByteArray &bytes)
+{
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+        return VbError::pathFileAccess(QStringLiteral("standard output does not take it"));
+    return VbError::none();
+}
+
+// Converts one picture; returns the reason it could not be, or nothing. The
+// window saves into its work folder first and the result is then delivered
+// to `output`, so a device, a pipe or standard output is written into and
+// never replaced.
 QString convert(const Options &options, const QString &input, const QString &output)
 {
     QTemporaryDir workFolder;
@@ -56,13 +116,30 @@ QString convert(const Options &options, const QString &input, const QString &out
         return boxes.shown.first().prompt; // names the picture and the reason
 
     boxes.answer(MsgBox::vbNo); // the colour question, for a black-and-white icon
-    const VbError failure = window.SaveSquare(output, options.filterIndex);
-    if (failure)
-        return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
-            .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(input), failure.description);
+    const QString made = workFolder.filePath(QStringLiteral("result"));
+    if (const VbError failure = window.SaveSquare(made, options.filterIndex))
+        return cannotWrite(made, input, failure.why());
     for (const ScriptedMessageBoxes::Shown &box : std::as_const(boxes.shown))
         if (box.buttons == MsgBox::vbOKOnly)
             return box.prompt;
+
+    QFile result(made);
+    if (!result.open(QIODevice::ReadOnly))
+        return cannotWrite(made, input, result.errorString());
+    const QByteArray bytes = result.readAll();
+    const VbError delivered = isStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
+    return delivered ? cannotWrite(output, input, delivered.why()) : QString();
+}
+
+// The input of the run that `output` would overwrite, if any: a result must
+// never replace a picture being converted, whatever name it goes by.
+QString inputAt(const QString &output, const QStringList &inputs)
+{
+    if (isStandardOutput(output))
+        return QString();
+    for (const QString &input : inputs)
+        if (isSameFile(output, input))
+            return input;
     return QString();
 }
 
@@ -100,6 +177,8 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
         return QStringLiteral("Give either -o OUTPUT or -d DIR.");
     if (parser.isSet(output) && options.inputs.size() > 1)
         return QStringLiteral("-o takes one input; use -d DIR for several.");
+    if (parser.isSet(output) && options.output.isEmpty())
+        return QStringLiteral("-o needs a file name (or - for standard output).");
     if (parser.isSet(folder) && !QFileInfo(options.folder).isDir())
         return QStringLiteral("\"%1\" is not a folder.").arg(options.folder);
     return QString();
@@ -110,7 +189,7 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
 void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
-        printLine(stderr, message);
+        printLine(messages, message);
 }
 
 } // namespace
@@ -120,7 +199,12 @@ int main(int argc, char *argv[])
     // The window is never shown, so no display is needed.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    messages = keepLibraryMessagesOffStderr();
     qInstallMessageHandler(keepOnlySeriousMessages);
+#ifdef SIGPIPE
+    // A pipe that stops reading is reported as a failed write, not a kill.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tervana-convert"));
     QApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
@@ -129,8 +213,8 @@ int main(int argc, char *argv[])
     Options options;
     const QString usageError = parse(parser, QApplication::arguments(), options);
     if (!usageError.isEmpty()) {
-        printLine(stderr, QStringLiteral("tervana-convert: ") + usageError);
-        printLine(stderr, QStringLiteral("Try 'tervana-convert --help'."));
+        printLine(messages, QStringLiteral("tervana-convert: ") + usageError);
+        printLine(messages, QStringLiteral("Try 'tervana-convert --help'."));
         return BadUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
@@ -143,21 +227,37 @@ int main(int argc, char *argv[])
         return AllConverted;
     }
 
+    // Every output is checked against every input before anything is
+    // written, so no conversion can replace a picture a later one reads.
+    QStringList outputs;
+    QStringList overwrittenInputs;
+    for (const QString &input : std::as_const(options.inputs)) {
+        outputs << outputFor(options, input);
+        overwrittenInputs << inputAt(outputs.last(), options.inputs);
+    }
+
     int status = AllConverted;
     QHash<QString, QString> written; // output file -> the input it was made from
-    for (const QString &input : std::as_const(options.inputs)) {
-        const QString output = outputFor(options, input);
-        const QString key = QFileInfo(output).absoluteFilePath();
-        // Two inputs with the same name must not silently overwrite each other.
-        const QString failure = written.contains(key)
-            ? QStringLiteral("Tervana will not overwrite \"%1\", just made from \"%2\", with \"%3\".")
-                  .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(written[key]),
-                       QDir::toNativeSeparators(input))
-            : convert(options, input, output);
-        if (failure.isEmpty())
+    for (qsizetype i = 0; i < options.inputs.size(); ++i) {
+        const QString &input = options.inputs[i];
+        const QString &output = outputs[i];
+        const QString key = isStandardOutput(output) ? output : QFileInfo(output).absoluteFilePath();
+        QString failure;
+        if (!overwrittenInputs[i].isEmpty())
+            failure = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
+                          .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(input),
+                               QDir::toNativeSeparators(overwrittenInputs[i]));
+        else if (written.contains(key))
+            // Two inputs with the same name must not silently overwrite each other.
+            failure = QStringLiteral("Tervana will not overwrite \"%1\", just made from \"%2\", with \"%3\".")
+                          .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(written[key]),
+                               QDir::toNativeSeparators(input));
+        else
+            failure = convert(options, input, output);
+        if (failure.isEmpty()) {
             written.insert(key, input);
-        if (!failure.isEmpty()) {
-            printLine(stderr, QStringLiteral("tervana-convert: ") + failure);
+        } else {
+            printLine(messages, QStringLiteral("tervana-convert: ") + failure);
             status = SomeFailed;
         }
     }

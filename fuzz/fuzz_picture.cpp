@@ -2,18 +2,25 @@
 // Open command does, fit it into the 32 x 32 square, and encode the icon.
 // The reduced readers only take pictures far bigger than a fuzzing input,
 // so they are also run asking for a 1 x 1 drawing, which small inputs reach.
+// Each input is also read cut short at a place it chooses, and as a pipe
+// gives it (a device that cannot go back), as the input checks must refuse.
 
+#include "cutshort.h"
 #include "frmbmp2icon.h"
 #include "iconfile.h"
 #include "picture.h"
 #include "reducedpicture.h"
+#include "runlengthbmp.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,6 +43,52 @@ void checkReducedReads(QIODevice &device)
     }
 }
 
+// Bytes that arrive as through a pipe: read forward only.
+class PipeDevice : public QBuffer
+{
+public:
+    using QBuffer::QBuffer;
+    bool isSequential() const override { return true; }
+};
+
+// A picture the walk calls cut short is refused (as cut short, or for a
+// header that claims too much, which is looked at first), and the walk
+// leaves the device where it was.
+void checkCutShort(const QByteArray &bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer device(&copy);
+    device.open(QIODevice::ReadOnly);
+    const bool cutShort = isCutShort(device);
+    if (device.pos() != 0)
+        std::abort();
+    const PictureLoad load = readPicture(device, QSize(32, 32));
+    if (cutShort && (!load.error || !load.picture.isNull()))
+        std::abort();
+}
+
+void checkRefusedAsAPipe(const QByteArray &bytes)
+{
+    QByteArray copy = bytes;
+    PipeDevice pipe(&copy);
+    pipe.open(QIODevice::ReadOnly);
+    const PictureLoad load = readPicture(pipe, QSize(32, 32));
+    if (!load.error || !load.picture.isNull())
+        std::abort();
+}
+
+// Files that are no regular files are refused before anything waits on them.
+void checkSpecialFilesAreRefused()
+{
+    static QTemporaryDir folder;
+    const QString pipe = folder.filePath(QStringLiteral("pipe"));
+    if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0)
+        std::abort();
+    for (const QString &path : {pipe, QStringLiteral("/dev/zero"), folder.path()})
+        if (!LoadPicture(path, QSize(32, 32)).error)
+            std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -46,15 +99,21 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     static ScriptedFileDialog dialogs;
     static ScriptedMessageBoxes boxes;
     window = new frmBmp2Icon({&dialogs, &boxes, QString()});
+    checkSpecialFilesAreRefused();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    // The first byte chooses where the copy is cut.
+    checkCutShort(bytes.left(size ? qsizetype(size * data[0] / 256) : 0));
+    checkRefusedAsAPipe(bytes);
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     checkReducedReads(device);
+    if (readRunLengthBmp(device); device.pos() != 0)
+        std::abort();
     const PictureLoad load = readPicture(device, QSize(32, 32));
     if (load.error) {
         if (!load.picture.isNull() || load.reason.isEmpty())

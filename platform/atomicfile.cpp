@@ -1,5 +1,7 @@
 #include "atomicfile.h"
 
+#include "fileaccess.h"
+
 #include <QSaveFile>
 
 VbError writeFileAtomically(const QString &path, const QByteArray &bytes)
@@ -16,4 +18,16 @@ VbError writeFileAtomically(const QString &path, const QByteArray &bytes)
     if (!file.commit())
         return writeFailureFor(path);
     return VbError::none();
+}
+
+VbError writeFile(const QString &path, const QByteArray &bytes)
+{
+    switch (fileKindAt(path)) {
+    case FileKind::Missing:
+    case FileKind::Regular: return writeFileAtomically(path, bytes);
+    case FileKind::Stream: return writeIntoStream(path, bytes);
+    case FileKind::Folder:
+    case FileKind::Other: break;
+    }
+    return writeFailureFor(path);
 }

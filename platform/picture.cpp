@@ -1,11 +1,13 @@
 #include "picture.h"
 
 #include "atomicfile.h"
+#include "cutshort.h"
+#include "fileaccess.h"
 #include "reducedpicture.h"
+#include "runlengthbmp.h"
 #include "headerfields.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -110,9 +112,11 @@ bool isTooLarge(QSize size, qint64 limit = maximumPicturePixels)
 
 // Whether a JPEG stores its picture progressively: such a file is decoded
 // whole even when a reduced size is asked for, so it counts as a full decode.
-bool isProgressiveJpeg(QIODevice &file)
+// The markers are read from `start`, where the file begins, whatever the
+// reader has read since; the device is left where it was.
+bool isProgressiveJpeg(QIODevice &file, qint64 start)
 {
-    const qint64 start = file.pos();
+    const qint64 resume = file.pos();
     bool progressive = false;
     uchar marker[4];
     qint64 at = start + 2; // after the start-of-image marker
@@ -124,7 +128,7 @@ bool isProgressiveJpeg(QIODevice &file)
         }
         at += 2 + ((marker[2] << 8) | marker[3]);
     }
-    file.seek(start);
+    file.seek(resume);
     return progressive;
 }
 
@@ -147,29 +151,32 @@ const QList<QByteArray> &readableFormats()
 
 PictureLoad LoadPicture(const QString &path, QSize drawSize)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir()) {
-        const VbError error = readFailureFor(path);
-        return failure(error, error.number == 76 ? QStringLiteral("its folder does not exist.")
-                                                 : QStringLiteral("there is no such file."));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(readFailureFor(path), QStringLiteral("the file cannot be read (%1).").arg(file.errorString()));
+    QFile file;
+    if (const VbError failed = openRegularFile(path, file))
+        return failure(failed, failed.why() + QLatin1Char('.'));
     return readPicture(file, drawSize);
 }
 
 PictureLoad readPicture(QIODevice &file, QSize drawSize)
 {
+    // The checks below look back at the header; a pipe cannot go back.
+    if (file.isSequential())
+        return failure(VbError::pathFileAccess(QStringLiteral("it is not a regular file")),
+                       QStringLiteral("it is not a regular file."));
+    const qint64 start = file.pos();
     const QSize claimed = claimedSize(file);
     if (isTooLarge(claimed))
         return tooLarge(claimed);
+    if (isCutShort(file))
+        return failure(VbError::invalidPicture(), QStringLiteral("the file is cut short."));
 
     ReducedPicture reduced = readReducedBmp(file, drawSize);
     if (reduced.image.isNull())
         reduced = readReducedGif(file, drawSize);
     if (!reduced.image.isNull())
         return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
+    if (QImage runLength = readRunLengthBmp(file); !runLength.isNull())
+        return {Picture(std::move(runLength)), VbError::none(), QString()};
 
     QImageReader reader(&file);
     reader.setAutoTransform(true);
@@ -187,7 +194,7 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
     QSize decoded;
-    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !isProgressiveJpeg(file))
+    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !isProgressiveJpeg(file, start))
         decoded = jpegDecodeSize(stored, drawSize);
     if (decoded.isValid())
         reader.setScaledSize(decoded);
@@ -249,5 +256,5 @@ VbError SavePicture(const Picture &picture, const QString &path)
 {
     if (picture.isNull())
         return VbError::invalidPicture();
-    return writeFileAtomically(path, encodeBmp24(picture.image()));
+    return writeFile(path, encodeBmp24(picture.image()));
 }

@@ -31,9 +31,10 @@ stripes.save(os.path.join(out, "seed-stripes-interlaced.gif"), "GIF", interlace=
 stripes.convert("RGB").save(os.path.join(out, "seed-stripes.bmp"), "BMP")
 PY
 /usr/bin/python3 tests/hostile/make_hostile_pictures.py build-fuzz/hostile >/dev/null
+/usr/bin/python3 tests/hostile/make_hostile_pictures.py --cuts build-fuzz/hostile >/dev/null
 find build-fuzz/hostile -type f -size -200k -exec cp {} "$corpus"/ \;
 
 export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-build-fuzz/fuzz/fuzz_picture -max_total_time="$seconds" -max_len=65536 -timeout=30 \
+build-fuzz/fuzz/fuzz_picture -max_total_time="$seconds" -max_len=65536 -timeout=30 -artifact_prefix=build-fuzz/ \
     -rss_limit_mb=8192 -malloc_limit_mb=8192 -print_final_stats=1 "$corpus"

@@ -4,7 +4,15 @@
 #include "testutils.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
+#include <QStandardPaths>
+#include <qplatformdefs.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testutils;
 
@@ -13,21 +21,40 @@ namespace {
 struct Run
 {
     int exitCode = -1;
+    QByteArray outBytes;
     QString out;
     QStringList errorLines;
+    qint64 milliseconds = 0;
 };
 
-Run runConverter(const QStringList &arguments)
+Run runConverter(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess converter;
+    converter.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
     converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
     Run run;
     if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit)
         return run;
+    run.milliseconds = timer.elapsed();
     run.exitCode = converter.exitCode();
-    run.out = QString::fromUtf8(converter.readAllStandardOutput());
+    run.outBytes = converter.readAllStandardOutput();
+    run.out = QString::fromUtf8(run.outBytes);
     run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return run;
+}
+
+QString kindOf(const QString &path)
+{
+    QT_STATBUF info;
+    if (QT_STAT(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("pipe");
+    if (S_ISCHR(info.st_mode))
+        return QStringLiteral("device");
+    return S_ISREG(info.st_mode) ? QStringLiteral("file") : QStringLiteral("other");
 }
 
 } // namespace
@@ -47,6 +74,14 @@ private slots:
     void writesWhatTheWindowSaves();
     void convertsTheRestWhenOnePictureFails();
     void badInputLeavesAnExistingOutputAlone();
+    void outputsThatAreNotRegularFiles_data();
+    void outputsThatAreNotRegularFiles();
+    void outputThatIsAnInputIsRefused_data();
+    void outputThatIsAnInputIsRefused();
+    void inputsThatAreNotRegularFilesAreRefusedAtOnce_data();
+    void inputsThatAreNotRegularFilesAreRefusedAtOnce();
+    void failuresSayWhatIsReallyWrong_data();
+    void failuresSayWhatIsReallyWrong();
     void usageErrors_data();
     void usageErrors();
     void helpAndVersion();
@@ -150,7 +185,206 @@ void tst_Convert::badInputLeavesAnExistingOutputAlone()
     // An output in a missing folder is a failure too, not a silent success.
     const Run nowhere = runConverter({path(QStringLiteral("wide.bmp")), QStringLiteral("-o"), path(QStringLiteral("no/such/x.ico"))});
     QCOMPARE(nowhere.exitCode, 1);
-    QVERIFY(nowhere.errorLines.value(0).contains(QStringLiteral("Path not found")));
+    QVERIFY(nowhere.errorLines.value(0).contains(QStringLiteral("its folder does not exist")));
+}
+
+void tst_Convert::outputsThatAreNotRegularFiles_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason"); // in the one error line, when it fails
+    QTest::newRow("the null device") << "/dev/null" << 0 << "";
+    QTest::newRow("a device that is always full") << "/dev/full" << 1 << "the disk is full";
+    QTest::newRow("a pipe nothing reads") << "pipe" << 1 << "nothing is reading from it";
+    QTest::newRow("a pipe being read") << "read pipe" << 0 << "";
+    QTest::newRow("standard output") << "-" << 0 << "";
+    QTest::newRow("a folder") << "folder" << 1 << "it is a folder";
+}
+
+void tst_Convert::outputsThatAreNotRegularFiles()
+{
+    QFETCH(QString, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    const QString input = path(QStringLiteral("wide.bmp"));
+    const Run reference = runConverter({input, QStringLiteral("-o"), path(QStringLiteral("reference.ico"))});
+    QCOMPARE(reference.exitCode, 0);
+    const QByteArray icon = readFile(path(QStringLiteral("reference.ico")));
+
+    QTemporaryDir here;
+    QString target = output;
+    int reader = -1;
+    if (output == QLatin1String("pipe") || output == QLatin1String("read pipe")) {
+        target = here.filePath(QStringLiteral("pipe"));
+        QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        // Opened for reading before the converter writes, without waiting.
+        if (output == QLatin1String("read pipe"))
+            reader = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_NONBLOCK);
+    } else if (output == QLatin1String("folder")) {
+        target = here.filePath(QStringLiteral("folder.ico"));
+        QVERIFY(QDir().mkpath(target));
+    }
+    const QString kindBefore = kindOf(target);
+
+    const Run run = runConverter({input, QStringLiteral("-o"), target});
+    QCOMPARE(run.exitCode, exitCode);
+    // Never replaced by a plain file.
+    QCOMPARE(kindOf(target), kindBefore);
+    if (exitCode == 0) {
+        QVERIFY2(run.errorLines.isEmpty(), qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    } else {
+        QCOMPARE(run.errorLines.size(), 1);
+        QVERIFY2(run.errorLines.first().contains(reason), qPrintable(run.errorLines.first()));
+    }
+    if (output == QLatin1String("-"))
+        QCOMPARE(run.outBytes, icon);
+    if (reader >= 0) {
+        QByteArray received(2 * icon.size(), '\0');
+        const ssize_t got = ::read(reader, received.data(), size_t(received.size()));
+        ::close(reader);
+        QCOMPARE(received.left(qMax<qsizetype>(got, 0)), icon);
+    }
+}
+
+void tst_Convert::outputThatIsAnInputIsRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("refused");   // inputs whose result would replace an input
+    QTest::addColumn<QStringList>("converted"); // results written
+    QTest::newRow("-o names the input") << QStringList{"x.jpg", "-o", "x.jpg"} << QStringList{"x.jpg"} << QStringList();
+    QTest::newRow("-o names it another way") << QStringList{"x.jpg", "-o", "sub/../x.jpg"} << QStringList{"x.jpg"}
+                                             << QStringList();
+    QTest::newRow("-o names a hard link to it") << QStringList{"x.jpg", "-o", "link.jpg"} << QStringList{"x.jpg"}
+                                                << QStringList();
+    QTest::newRow("-d writes a bitmap over itself") << QStringList{"--bmp", "photo.bmp", "-d", "."}
+                                                    << QStringList{"photo.bmp"} << QStringList();
+    QTest::newRow("-d writes over another input")
+        << QStringList{"--bmp", "x.jpg", "x.bmp", "tall.jpg", "-d", "."} << QStringList{"x.jpg", "x.bmp"}
+        << QStringList{"tall.bmp"};
+}
+
+void tst_Convert::outputThatIsAnInputIsRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, refused);
+    QFETCH(QStringList, converted);
+    QTemporaryDir here;
+    QVERIFY(QDir().mkpath(here.filePath(QStringLiteral("sub"))));
+    QVERIFY(saveImage(patternImage(40, 30), here.filePath(QStringLiteral("x.jpg")), "JPG"));
+    QVERIFY(saveImage(patternImage(30, 40), here.filePath(QStringLiteral("x.bmp")), "BMP"));
+    QVERIFY(saveImage(patternImage(50, 20), here.filePath(QStringLiteral("photo.bmp")), "BMP"));
+    QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), here.filePath(QStringLiteral("tall.jpg"))));
+    QCOMPARE(::link(QFile::encodeName(here.filePath(QStringLiteral("x.jpg"))).constData(),
+                    QFile::encodeName(here.filePath(QStringLiteral("link.jpg"))).constData()), 0);
+    QHash<QString, QByteArray> before;
+    for (const QString &name : QDir(here.path()).entryList(QDir::Files))
+        before.insert(name, readFile(here.filePath(name)));
+
+    QProcess converter;
+    converter.setWorkingDirectory(here.path());
+    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
+    QVERIFY(converter.waitForFinished(60000));
+    QCOMPARE(converter.exitCode(), 1);
+    const QStringList errors = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(errors.size(), refused.size());
+    for (qsizetype i = 0; i < refused.size(); ++i)
+        QVERIFY2(errors[i].contains(QStringLiteral("for \"%1\": it is the picture").arg(refused[i])), qPrintable(errors[i]));
+    // Every input is as it was; the others were converted.
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(readFile(here.filePath(it.key())) == it.value(), qPrintable(it.key()));
+    for (const QString &name : converted)
+        QCOMPARE(readFile(here.filePath(name)).left(2), QByteArray("BM"));
+}
+
+void tst_Convert::inputsThatAreNotRegularFilesAreRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a pipe") << "pipe" << "it is not a regular file";
+    QTest::newRow("a device") << "/dev/zero" << "it is not a regular file";
+    QTest::newRow("a folder") << "folder.jpg" << "it is a folder";
+}
+
+void tst_Convert::inputsThatAreNotRegularFilesAreRefusedAtOnce()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, reason);
+    QTemporaryDir here;
+    QTemporaryDir temporary; // the converter's own temporary folders go here
+    QString picture = input;
+    if (input == QLatin1String("pipe")) {
+        picture = here.filePath(input);
+        QCOMPARE(mkfifo(QFile::encodeName(picture).constData(), 0600), 0);
+    } else if (input == QLatin1String("folder.jpg")) {
+        picture = here.filePath(input);
+        QVERIFY(QDir().mkpath(picture));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+    // Qt's own runtime folder would otherwise be made there too.
+    QTemporaryDir runtime;
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    const Run run = runConverter({picture, path(QStringLiteral("tall.jpg")), QStringLiteral("-d"), here.path()}, environment);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.milliseconds < 10000, "the converter waited on its input");
+    QCOMPARE(run.errorLines.size(), 1);
+    QVERIFY2(run.errorLines.first().contains(reason), qPrintable(run.errorLines.first()));
+    QCOMPARE(readFile(here.filePath(QStringLiteral("tall.ico"))).size(), 3262); // the other one
+    QCOMPARE(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void tst_Convert::failuresSayWhatIsReallyWrong_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("reason");
+    const QString longName = QString(300, QLatin1Char('n'));
+    QTest::newRow("input name too long") << longName + ".jpg" << "x.ico" << "its name is too long";
+    QTest::newRow("output name too long") << "tall.jpg" << longName + ".ico" << "its name is too long";
+    QTest::newRow("input in a missing folder") << "no/such.jpg" << "x.ico" << "its folder does not exist";
+    QTest::newRow("input missing") << "such.jpg" << "x.ico" << "there is no such file";
+    QTest::newRow("input in a folder nobody may enter") << "locked/tall.jpg" << "x.ico" << "permission denied";
+    QTest::newRow("input nobody may read") << "unreadable.jpg" << "x.ico" << "permission denied";
+    QTest::newRow("output in a folder nobody may write") << "tall.jpg" << "locked/x.ico" << "permission denied";
+}
+
+void tst_Convert::failuresSayWhatIsReallyWrong()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, reason);
+    // The permission cases need a user the permissions apply to; root is
+    // let through everywhere, so then the converter runs as "nobody".
+    QStringList command{QStringLiteral(TERVANA_CONVERT_EXECUTABLE)};
+    if (geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            QSKIP("running as root without setpriv to drop the permissions");
+        command = QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups"), command.first()};
+    }
+    // A folder everyone may enter, holding one that nobody may.
+    const QString open = QDir::tempPath() + QStringLiteral("/tervana-permissions-%1").arg(QCoreApplication::applicationPid());
+    QDir(open).removeRecursively();
+    QVERIFY(QDir().mkpath(open + QStringLiteral("/locked")));
+    QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), open + QStringLiteral("/tall.jpg")));
+    QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), open + QStringLiteral("/locked/tall.jpg")));
+    QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), open + QStringLiteral("/unreadable.jpg")));
+    QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                    | QFile::WriteOther | QFile::ExeOther);
+    QFile::setPermissions(open + QStringLiteral("/locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(open + QStringLiteral("/unreadable.jpg"), QFile::WriteOwner);
+    QFile::setPermissions(open + QStringLiteral("/tall.jpg"), QFile::ReadOwner | QFile::ReadOther);
+
+    QProcess converter;
+    converter.setWorkingDirectory(open);
+    converter.start(command.first(), command.mid(1) + QStringList{input, QStringLiteral("-o"), output});
+    QVERIFY(converter.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(converter.readAllStandardError());
+    QDir(open).removeRecursively();
+    QCOMPARE(converter.exitCode(), 1);
+    QCOMPARE(errors.count(QLatin1Char('\n')), 1);
+    QVERIFY2(errors.contains(reason), qPrintable(errors));
 }
 
 void tst_Convert::usageErrors_data()
@@ -163,6 +397,7 @@ void tst_Convert::usageErrors_data()
     QTest::newRow("bmp and mono") << QStringList{"--bmp", "--mono", "a.jpg", "-o", "x.ico"};
     QTest::newRow("unknown option") << QStringList{"--sharpen", "a.jpg", "-o", "x.ico"};
     QTest::newRow("-d not a folder") << QStringList{"a.jpg", "-d", "/no/such/folder"};
+    QTest::newRow("-o with an empty name") << QStringList{path(QStringLiteral("wide.bmp")), "-o", ""};
 }
 
 void tst_Convert::usageErrors()
@@ -172,6 +407,7 @@ void tst_Convert::usageErrors()
     QCOMPARE(run.exitCode, 2);
     QVERIFY(!run.errorLines.isEmpty());
     QVERIFY(!QFileInfo::exists(QStringLiteral("x.ico")));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("wide.ico")));
 }
 
 void tst_Convert::helpAndVersion()

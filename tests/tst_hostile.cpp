@@ -1,12 +1,15 @@
 // Bad and awkward pictures, made by tests/hostile/make_hostile_pictures.py,
 // through the Open command and through tervana-convert: a clear message or a
-// correct icon, never a crash or a hang, and no existing file lost.
+// correct icon, never a crash or a hang, and no existing file lost. Pictures
+// cut short at many places are refused in those words, and no result ever
+// depends on what memory held before.
 
 #include "testutils.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 
 using namespace testutils;
 
@@ -25,6 +28,7 @@ class tst_Hostile : public QObject
 private:
     QTemporaryDir m_dir;
     QString m_pictures;
+    QString m_cuts;
 
 private slots:
     void initTestCase();
@@ -32,19 +36,54 @@ private slots:
     void openCommand();
     void converter_data();
     void converter();
+    void cutShortPicturesAreRefusedByTheWindow();
+    void cutShortPicturesAreRefusedByTheConverter();
+    void resultsDoNotDependOnWhatMemoryHeld();
 };
+
+namespace {
+
+// Runs the picture maker; returns its "<expect> <name>" lines.
+QStringList makePictures(const QStringList &arguments)
+{
+    QProcess maker;
+    maker.start(QStringLiteral("/usr/bin/python3"),
+                QStringList{QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py")} + arguments);
+    if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(maker.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+struct Converted
+{
+    int exitCode = -1;
+    QByteArray errors;
+};
+
+// Converts every picture of `folder` into `output` in one run.
+Converted convertFolder(const QString &folder, const QString &output, const QProcessEnvironment &environment)
+{
+    QDir().mkpath(output);
+    QStringList arguments;
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
+        arguments << QDir(folder).filePath(name);
+    QProcess converter;
+    converter.setProcessEnvironment(environment);
+    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments + QStringList{QStringLiteral("-d"), output});
+    if (!converter.waitForFinished(300000) || converter.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {converter.exitCode(), converter.readAllStandardError()};
+}
+
+} // namespace
 
 void tst_Hostile::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
     m_pictures = m_dir.filePath(QStringLiteral("pictures"));
-    QProcess maker;
-    maker.start(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py"), m_pictures});
-    QVERIFY(maker.waitForFinished(60000));
-    QCOMPARE(maker.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(maker.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    m_cuts = m_dir.filePath(QStringLiteral("cuts"));
+    const QStringList lines = makePictures({m_pictures});
     QVERIFY(lines.size() >= 10);
+    QVERIFY(makePictures({QStringLiteral("--cuts"), m_cuts}).size() >= 100);
     QFile list(m_dir.filePath(QStringLiteral("list")));
     QVERIFY(list.open(QIODevice::WriteOnly));
     list.write(lines.join(QLatin1Char('\n')).toUtf8());
@@ -85,8 +124,11 @@ void tst_Hostile::openCommand()
     const bool refused = !w.boxes.shown.isEmpty();
     if (expect == QLatin1String("ok"))
         QVERIFY2(!refused, qPrintable(w.boxes.shown.value(0).prompt));
-    if (expect == QLatin1String("refused"))
+    if (expect == QLatin1String("refused") || expect == QLatin1String("cut"))
         QVERIFY(refused);
+    if (expect == QLatin1String("cut"))
+        QVERIFY2(w.boxes.shown.first().prompt.endsWith(QStringLiteral("the file is cut short.")),
+                 qPrintable(w.boxes.shown.first().prompt));
     if (refused) {
         QCOMPARE(w.boxes.shown.size(), 1);
         QVERIFY(w.boxes.shown.first().prompt.contains(QDir::toNativeSeparators(picture)));
@@ -130,8 +172,10 @@ void tst_Hostile::converter()
     QVERIFY(status == 0 || status == 1);
     if (expect == QLatin1String("ok"))
         QCOMPARE(status, 0);
-    if (expect == QLatin1String("refused"))
+    if (expect == QLatin1String("refused") || expect == QLatin1String("cut"))
         QCOMPARE(status, 1);
+    if (expect == QLatin1String("cut"))
+        QVERIFY2(errors.value(0).endsWith(QStringLiteral("the file is cut short.")), qPrintable(errors.value(0)));
     if (status == 1) {
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors.first().contains(picture));
@@ -141,6 +185,66 @@ void tst_Hostile::converter()
         const QStringList pixels = decodeWithPillow(output);
         QCOMPARE(pixels.value(0), QStringLiteral("32 32"));
         QCOMPARE(readFile(output).left(46), iconHeader);
+    }
+}
+
+void tst_Hostile::cutShortPicturesAreRefusedByTheWindow()
+{
+    QTemporaryDir program;
+    ScriptedWindow w(program.path());
+    const QStringList cuts = QDir(m_cuts).entryList(QDir::Files, QDir::Name);
+    for (const QString &name : cuts) {
+        w.dialogs.choose(QDir(m_cuts).filePath(name));
+        w->Command3_Click();
+        const QString prompt = w.boxes.shown.isEmpty() ? QString() : w.boxes.shown.takeLast().prompt;
+        if (!prompt.endsWith(QStringLiteral("the file is cut short.")))
+            QFAIL(qPrintable(QStringLiteral("%1: %2").arg(name, prompt.isEmpty() ? QStringLiteral("opened") : prompt)));
+    }
+}
+
+void tst_Hostile::cutShortPicturesAreRefusedByTheConverter()
+{
+    const QString output = m_dir.filePath(QStringLiteral("cuts converted"));
+    const Converted run = convertFolder(m_cuts, output, QProcessEnvironment::systemEnvironment());
+    QCOMPARE(run.exitCode, 1);
+    // Exactly one line per picture, each saying why; nothing written.
+    const QStringList lines = QString::fromUtf8(run.errors).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), QDir(m_cuts).entryList(QDir::Files).size());
+    for (const QString &line : lines)
+        QVERIFY2(line.endsWith(QStringLiteral("the file is cut short.")), qPrintable(line));
+    QCOMPARE(QDir(output).entryList(QDir::Files), QStringList());
+}
+
+// Memory handed out filled with 0, 85 or 170 where it used to be free: the
+// same files and the same refusals every time.
+void tst_Hostile::resultsDoNotDependOnWhatMemoryHeld()
+{
+    const QString everything = m_dir.filePath(QStringLiteral("all pictures"));
+    QDir().mkpath(everything);
+    for (const QString &folder : {m_pictures, m_cuts})
+        for (const QString &name : QDir(folder).entryList(QDir::Files))
+            QVERIFY(QFile::copy(QDir(folder).filePath(name), QDir(everything).filePath(name)));
+
+    QList<QHash<QString, QByteArray>> results;
+    QList<QByteArray> refusals;
+    for (const char *fill : {"0", "85", "170"}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("MALLOC_PERTURB_"), QLatin1String(fill));
+        const QString output = m_dir.filePath(QStringLiteral("filled with %1").arg(QLatin1String(fill)));
+        const Converted run = convertFolder(everything, output, environment);
+        QCOMPARE(run.exitCode, 1);
+        QHash<QString, QByteArray> files;
+        for (const QString &name : QDir(output).entryList(QDir::Files))
+            files.insert(name, readFile(QDir(output).filePath(name)));
+        QVERIFY(files.size() >= 8);
+        results << files;
+        refusals << run.errors;
+    }
+    for (qsizetype i = 1; i < results.size(); ++i) {
+        QCOMPARE(refusals[i], refusals[0]);
+        QCOMPARE(results[i].keys().size(), results[0].keys().size());
+        for (auto it = results[0].cbegin(); it != results[0].cend(); ++it)
+            QVERIFY2(results[i].value(it.key()) == it.value(), qPrintable(it.key()));
     }
 }
 

@@ -86,7 +86,7 @@ void tst_Module1::saveIconShowsTheBuildsFailure()
     QFETCH(int, number);
     QFETCH(QString, description);
     QFETCH(QString, message);
-    m_window.failure = {number, description};
+    m_window.failure = {number, description, QString()};
     Module1::SaveIcon(QString(), 0, 0, 24); // returns normally
     QCOMPARE(m_boxes.shown.size(), 1);
     QCOMPARE(m_boxes.shown.first().prompt, message);

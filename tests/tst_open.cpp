@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,8 @@ private slots:
     void bandsAreCleanAfterASave();
     void workFileInUseWaitsThenTellsAndOpensNothing();
     void lockLeftByAnEndedWindowIsTakenOver();
+    void specialFilesAreRefusedAtOnce_data();
+    void specialFilesAreRefusedAtOnce();
     void failuresAreReportedAndLoseNothing_data();
     void failuresAreReportedAndLoseNothing();
     void unwritableProgramFolderUsesTheDataFolder();
@@ -281,6 +284,46 @@ void tst_Open::lockLeftByAnEndedWindowIsTakenOver()
     w->Command3_Click();
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x445566, 0);
+}
+
+void tst_Open::specialFilesAreRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a pipe nothing writes to") << "pipe" << "it is not a regular file.";
+    QTest::newRow("a device") << "device" << "it is not a regular file.";
+    QTest::newRow("a folder") << "folder" << "it is a folder.";
+    QTest::newRow("a name too long") << "long name" << "its name is too long.";
+    QTest::newRow("a bitmap cut short") << "cut" << "the file is cut short.";
+}
+
+void tst_Open::specialFilesAreRefusedAtOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QString path = picturePath(kind + QStringLiteral(".bmp"));
+    if (kind == QLatin1String("pipe"))
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("device"))
+        path = QStringLiteral("/dev/zero");
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == QLatin1String("long name"))
+        path = picturePath(QString(300, QLatin1Char('x')) + QStringLiteral(".bmp"));
+    else if (kind == QLatin1String("cut"))
+        QVERIFY(writeFile(path, readFile(makePicture(QStringLiteral("whole.bmp"), patternImage(40, 30))).left(2000)));
+
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(path);
+    QElapsedTimer timer;
+    timer.start();
+    w->Command3_Click();
+    QVERIFY2(timer.elapsed() < 5000, "the Open command waited on the file");
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QCOMPARE(w.boxes.shown.first().prompt,
+             QStringLiteral("Tervana cannot open \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
+    QVERIFY(!QFileInfo::exists(workFile()));
+    verifyRegion(*w->Picture1, QRect(), 0, white);
 }
 
 void tst_Open::failuresAreReportedAndLoseNothing_data()

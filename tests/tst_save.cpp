@@ -13,6 +13,10 @@
 #include <QSettings>
 #include <QSignalSpy>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 using namespace testutils;
 
 namespace {
@@ -92,6 +96,8 @@ private slots:
     void colourBranchReplacesTheTempCopy();
     void blackAndWhiteBranchWritesAOneBitIcon();
     void otherFilterIndexEndsAfterTheSettings();
+    void settingsStoreThatIsNoRegularFileIsLeftAlone_data();
+    void settingsStoreThatIsNoRegularFileIsLeftAlone();
     void unwritableChosenFileIsReported();
     void failedReplaceKeepsTheEarlierIcon();
     void undeletableTempCopyStopsTheColourBranch();
@@ -460,6 +466,51 @@ void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
     // The reload shows it.
     QCOMPARE(w->Picture5->Point(5, 1), Colours::black);
     QCOMPARE(w->Picture5->Point(5, 0), windowBack);
+}
+
+void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a pipe") << "pipe";
+    QTest::newRow("a link to a pipe") << "link to a pipe";
+    QTest::newRow("a device") << "device";
+}
+
+// Neither read (a pipe would never answer) nor written (it would become a
+// plain file): the settings are left at their defaults and the save works.
+void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
+{
+    QFETCH(QString, kind);
+    const QString store = m_dir.filePath(QStringLiteral("config/Kelbrin.conf"));
+    const QByteArray storePath = QFile::encodeName(store);
+    QFile::remove(store);
+    if (kind == QLatin1String("pipe")) {
+        QCOMPARE(mkfifo(storePath.constData(), 0600), 0);
+    } else if (kind == QLatin1String("link to a pipe")) {
+        const QByteArray pipe = QFile::encodeName(m_dir.filePath(QStringLiteral("settings-pipe")));
+        QFile::remove(QFile::decodeName(pipe));
+        QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
+        QCOMPARE(symlink(pipe.constData(), storePath.constData()), 0);
+    } else if (mknod(storePath.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+        QSKIP("making a device node needs root");
+    }
+    const auto kindNow = [&storePath] {
+        struct stat info = {};
+        return stat(storePath.constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
+    };
+    const auto kindBefore = kindNow();
+
+    ScriptedWindow w(m_programFolder);
+    open(w, patternImage(32, 32));
+    const QString chosen = iconPath(QStringLiteral("saved.ico"));
+    w.dialogs.choose(chosen);
+    w->Command1_Click();
+    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    QCOMPARE(readFile(chosen), expectedIcon(patternImage(32, 32)));
+    // Where the Open left the dialog, as with no settings at all.
+    QCOMPARE(w.dialogs.requests.last().initDir, QDir::toNativeSeparators(m_programFolder));
+    QCOMPARE(kindNow(), kindBefore);
+    QFile::remove(store);
 }
 
 void tst_Save::otherFilterIndexEndsAfterTheSettings()

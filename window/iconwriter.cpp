@@ -31,7 +31,7 @@ IconPixels readSurfaces(gdi::HDC image, gdi::HDC mask)
 // back and tells its caller why.
 VbError writeIcon(const QString &path, const QByteArray &bytes)
 {
-    const VbError failure = writeFileAtomically(path, bytes);
+    const VbError failure = writeFile(path, bytes);
     if (failure) {
         while (QGuiApplication::overrideCursor())
             QGuiApplication::restoreOverrideCursor();

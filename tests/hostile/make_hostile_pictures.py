@@ -3,10 +3,13 @@
 that check Tervana refuses them cleanly or converts them correctly.
 
 Usage: make_hostile_pictures.py OUTDIR
+       make_hostile_pictures.py --cuts OUTDIR
 
 Prints one line per file: "<expect> <name>", where expect is "ok" (a
-readable picture), "refused" (must be refused with a message) or "either"
-(a damaged picture: a clear message or a correct icon are both fine)."""
+readable picture), "refused" (must be refused with a message), "either"
+(a damaged picture: a clear message or a correct icon are both fine) or
+"cut" (a picture cut short, which must be refused as such). With --cuts it
+writes only pictures of every format cut short at many places."""
 import io
 import os
 import struct
@@ -56,7 +59,84 @@ def os2_bitmap(width, height):
     return head + info + b"\x40\x80\xc0" * width * height + b"\x00" * ((stride - width * 3) * height)
 
 
+def rle8_bitmap(width, height, rows):
+    # An 8-bit run-length coded bitmap: a grey palette, then the coded rows.
+    palette = b"".join(bytes((i, i, i, 0)) for i in range(256))
+    data = b"".join(rows)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(data), 2835, 2835, 256, 0)
+    offset = 14 + len(info) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + palette + data
+
+
+def gif_with_short_data(width, height):
+    # A whole GIF (every block, the trailer) whose coded pixels stop after
+    # two: the rest of the image is never drawn.
+    head = b"GIF89a" + struct.pack("<HHBBB", width, height, 0x80, 0, 0) + b"\x10\x20\x30\xe0\xd0\xc0"
+    codes, bits, value = [4, 1, 1, 5], 0, 0  # clear, pixel 1, pixel 1, end; 3 bits each
+    for i, code in enumerate(codes):
+        value |= code << (3 * i)
+        bits += 3
+    data = value.to_bytes((bits + 7) // 8, "little")
+    image = b"\x2c" + struct.pack("<HHHHB", 0, 0, width, height, 0) + b"\x02" + bytes((len(data),)) + data + b"\x00"
+    return head + image + b"\x3b"
+
+
+def png_with_short_data(image):
+    # A PNG whose every chunk is whole, but whose pixel data stops halfway.
+    import zlib
+    data = encoded(image, "PNG")
+    start = data.index(b"IDAT") - 4
+    length = struct.unpack(">I", data[start:start + 4])[0]
+    pixels = zlib.decompress(data[start + 8:start + 8 + length])
+    short = zlib.compress(pixels[: len(pixels) // 2])
+    chunk = struct.pack(">I", len(short)) + b"IDAT" + short + struct.pack(">I", zlib.crc32(b"IDAT" + short))
+    return data[:start] + chunk + data[start + 12 + length:]
+
+
+def cuts(data, name, extension):
+    # Every byte of a small file's head, then places spread over the rest.
+    places = sorted(set(list(range(2, min(len(data), 64), 3)) + [len(data) * k // 23 for k in range(1, 23)]
+                        + [len(data) - 1, len(data) - 2]))
+    return [(f"{name} cut at {place}.{extension}", data[:place]) for place in places if 2 <= place < len(data)]
+
+
+def cut_set():
+    picture = photo(120, 80)
+    small_icon = io.BytesIO()
+    picture.save(small_icon, "ICO", sizes=[(32, 32), (16, 16)])
+    rle = rle8_bitmap(4, 2, [b"\x04\x80\x00\x00", b"\x02\x40\x00\x03\x10\x20\x30\x00\x00\x01"])
+    samples = [
+        ("bmp", "bmp", encoded(picture, "BMP")),
+        ("run-length bmp", "bmp", rle),
+        ("jpeg", "jpg", encoded(picture, "JPEG", quality=90)),
+        ("progressive jpeg", "jpg", encoded(picture, "JPEG", progressive=True)),
+        ("gif", "gif", encoded(picture.convert("P"), "GIF")),
+        ("png", "png", encoded(picture, "PNG")),
+        ("icon", "ico", small_icon.getvalue()),
+    ]
+    files = []
+    for name, extension, data in samples:
+        files += [("cut", cut_name, cut) for cut_name, cut in cuts(data, name, extension)]
+    return files
+
+
+def progressive_claiming(width, height):
+    # A whole small progressive JPEG whose frame header claims another size.
+    data = bytearray(encoded(photo(16, 16), "JPEG", progressive=True))
+    frame = data.index(b"\xff\xc2")
+    struct.pack_into(">HH", data, frame + 5, height, width)
+    return bytes(data)
+
+
 def main():
+    if sys.argv[1] == "--cuts":
+        out = sys.argv[2]
+        os.makedirs(out, exist_ok=True)
+        for expect, name, content in cut_set():
+            with open(os.path.join(out, name), "wb") as handle:
+                handle.write(content)
+            print(f"{expect} {name}")
+        return
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     picture = photo(300, 200)
@@ -67,16 +147,23 @@ def main():
     files = [
         ("refused", "zero-bytes.jpg", b""),
         ("refused", "text named.bmp", b"This is a note, not a picture.\n" * 20),
-        ("either", "jpeg cut in half.jpg", jpeg[: len(jpeg) // 2]),
-        ("either", "gif cut in half.gif", gif[: len(gif) // 2]),
-        ("either", "bmp cut in half.bmp", bmp[: len(bmp) // 2]),
-        ("refused", "bmp header only.bmp", bmp_header(300, 200)),
+        ("cut", "jpeg cut in half.jpg", jpeg[: len(jpeg) // 2]),
+        ("cut", "gif cut in half.gif", gif[: len(gif) // 2]),
+        ("cut", "bmp cut in half.bmp", bmp[: len(bmp) // 2]),
+        ("cut", "bmp header only.bmp", bmp_header(300, 200)),
+        ("refused", "progressive jpeg claims 12000x10000.jpg", progressive_claiming(12000, 10000)),
+        ("ok", "run-length bmp skipping pixels.bmp",
+         # a move right and down, and rows ended early: pixels never drawn
+         rle8_bitmap(6, 4, [b"\x02\x80\x00\x02\x02\x01\x01\xc0\x00\x00", b"\x06\x20\x00\x00\x00\x01"])),
         ("refused", "bmp claims 60000x60000.bmp", bmp_header(60000, 60000) + b"\x7f" * 4096),
         ("refused", "bmp width most negative.bmp", bmp_header(-2**31, 200) + b"\x00" * 64),
         ("refused", "bmp claims zero bits.bmp", bmp_header(16, 16, bits=0) + b"\x00" * 1024),
         ("refused", "gif huge logical screen.gif", gif_with_screen(65535, 65535)),
         ("refused", "png 20000x20000 named.jpg", bomb),
         ("refused", "icon holding a 20000x20000 png.ico", icon_around(bomb)),
+        ("either", "gif whose pixels stop early.gif", gif_with_short_data(100, 60)),
+        ("either", "png whose pixels stop early.png", png_with_short_data(picture)),
+        ("either", "jpeg whose pixels stop early.jpg", jpeg[: len(jpeg) // 2] + b"\xff\xd9"),
         ("ok", "progressive.jpg", encoded(picture, "JPEG", progressive=True)),
         ("ok", "oldest bitmap header.bmp", os2_bitmap(30, 20)),
         ("ok", "png named.jpg", encoded(picture, "PNG")),

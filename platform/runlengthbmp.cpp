@@ -1,0 +1,153 @@
+#include "runlengthbmp.h"
+
+#include "headerfields.h"
+#include "picture.h"
+
+#include <QList>
+
+#include <climits>
+
+namespace {
+
+struct RunLengthLayout
+{
+    int width = 0;
+    int height = 0;
+    bool bottomUp = true;
+    bool fourBits = false;
+    qint64 paletteOffset = 0;
+    int colours = 0;
+    qint64 pixelOffset = 0;
+};
+
+bool readLayout(const QByteArray &head, RunLengthLayout &layout)
+{
+    if (head.size() < 54 || !head.startsWith("BM"))
+        return false;
+    const quint32 infoSize = fieldAt<quint32>(head, 14);
+    const qint32 width = fieldAt<qint32>(head, 18);
+    const qint32 height = fieldAt<qint32>(head, 22);
+    const quint16 bits = fieldAt<quint16>(head, 28);
+    const quint32 compression = fieldAt<quint32>(head, 30);
+    const quint32 coloursUsed = fieldAt<quint32>(head, 46);
+    const bool runLength = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
+    if (infoSize < 40 || !runLength || width <= 0 || height == 0 || height == INT_MIN)
+        return false;
+    if (qint64(width) * qAbs(qint64(height)) > maximumFullDecodePixels)
+        return false;
+    layout.width = width;
+    layout.height = qAbs(height);
+    layout.bottomUp = height > 0;
+    layout.fourBits = bits == 4;
+    layout.paletteOffset = 14 + qint64(infoSize);
+    layout.colours = int(coloursUsed == 0 || coloursUsed > (1u << bits) ? 1u << bits : coloursUsed);
+    layout.pixelOffset = fieldAt<quint32>(head, 10);
+    return true;
+}
+
+// The palette's colours, opaque; an index past it draws black.
+QList<QRgb> readPalette(QIODevice &device, qint64 start, const RunLengthLayout &layout)
+{
+    QList<QRgb> palette(256, qRgb(0, 0, 0));
+    if (!device.seek(start + layout.paletteOffset))
+        return {};
+    const QByteArray entries = device.read(4 * qint64(layout.colours));
+    if (entries.size() != 4 * layout.colours)
+        return {};
+    for (int i = 0; i < layout.colours; ++i) // stored blue, green, red, unused
+        palette[i] = qRgb(uchar(entries[4 * i + 2]), uchar(entries[4 * i + 1]), uchar(entries[4 * i]));
+    return palette;
+}
+
+// Draws the coded pixels onto an image that starts transparent. A pixel
+// beyond the right edge or the last row is dropped, as the format says.
+class Painter
+{
+public:
+    Painter(QImage &image, const RunLengthLayout &layout, const QList<QRgb> &palette)
+        : m_image(image)
+        , m_layout(layout)
+        , m_palette(palette)
+    {
+    }
+
+    void put(int index)
+    {
+        if (m_x < m_layout.width && m_row < m_layout.height) {
+            const int y = m_layout.bottomUp ? m_layout.height - 1 - m_row : m_row;
+            reinterpret_cast<QRgb *>(m_image.scanLine(y))[m_x] = m_palette[index & 0xFF];
+        }
+        ++m_x;
+    }
+    void endRow()
+    {
+        m_x = 0;
+        ++m_row;
+    }
+    void move(int right, int down)
+    {
+        m_x += right;
+        m_row += down;
+    }
+    bool done() const { return m_row >= m_layout.height; }
+
+private:
+    QImage &m_image;
+    const RunLengthLayout &m_layout;
+    const QList<QRgb> &m_palette;
+    qint64 m_x = 0;
+    qint64 m_row = 0;
+};
+
+void decode(const QByteArray &data, bool fourBits, Painter &painter)
+{
+    const auto at = [&data](qsizetype i) { return i < data.size() ? int(uchar(data[i])) : 0; };
+    for (qsizetype i = 0; i + 1 < data.size() && !painter.done();) {
+        const int count = at(i);
+        const int value = at(i + 1);
+        i += 2;
+        if (count > 0) {
+            // One index repeated, or two nibbles taken in turn.
+            for (int p = 0; p < count; ++p)
+                painter.put(!fourBits ? value : (p % 2 ? value & 0x0F : value >> 4));
+        } else if (value == 0) {
+            painter.endRow();
+        } else if (value == 1) {
+            return; // the end of the bitmap
+        } else if (value == 2) {
+            painter.move(at(i), at(i + 1));
+            i += 2;
+        } else {
+            // A stretch stored as it is, padded to 16 bits.
+            const qsizetype bytes = fourBits ? (value + 1) / 2 : value;
+            for (int p = 0; p < value; ++p)
+                painter.put(!fourBits ? at(i + p) : (p % 2 ? at(i + p / 2) & 0x0F : at(i + p / 2) >> 4));
+            i += bytes + (bytes & 1);
+        }
+    }
+}
+
+} // namespace
+
+QImage readRunLengthBmp(QIODevice &device)
+{
+    RunLengthLayout layout;
+    if (device.isSequential() || !readLayout(device.peek(54), layout))
+        return {};
+    const qint64 start = device.pos();
+    const QList<QRgb> palette = readPalette(device, start, layout);
+    QByteArray data;
+    if (!palette.isEmpty() && device.seek(start + layout.pixelOffset))
+        data = device.read(device.size() - device.pos());
+    device.seek(start);
+    if (palette.isEmpty() || data.isEmpty())
+        return {};
+
+    QImage image(layout.width, layout.height, QImage::Format_ARGB32);
+    if (image.isNull())
+        return {};
+    image.fill(Qt::transparent);
+    Painter painter(image, layout, palette);
+    decode(data, layout.fourBits, painter);
+    return image;
+}
