@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <qplatformdefs.h>
 
@@ -82,6 +83,7 @@ private slots:
     void inputsThatAreNotRegularFilesAreRefusedAtOnce();
     void failuresSayWhatIsReallyWrong_data();
     void failuresSayWhatIsReallyWrong();
+    void aFullDiskIsSaidSo();
     void usageErrors_data();
     void usageErrors();
     void helpAndVersion();
@@ -385,6 +387,29 @@ void tst_Convert::failuresSayWhatIsReallyWrong()
     QCOMPARE(converter.exitCode(), 1);
     QCOMPARE(errors.count(QLatin1Char('\n')), 1);
     QVERIFY2(errors.contains(reason), qPrintable(errors));
+}
+
+// A real file system with no room left: a small one of its own, filled up.
+void tst_Convert::aFullDiskIsSaidSo()
+{
+    QTemporaryDir mountPoint;
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                     QStringLiteral("size=16k"), QStringLiteral("tmpfs"), mountPoint.path()})
+        != 0)
+        QSKIP("this machine lets no test mount a small file system");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint.path()}); });
+    QFile filler(mountPoint.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(1024, 'x')) == 1024 && filler.flush()) {
+    }
+    filler.close();
+    const QString output = mountPoint.filePath(QStringLiteral("x.ico"));
+    const Run run = runConverter({path(QStringLiteral("tall.jpg")), QStringLiteral("-o"), output});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errorLines.size(), 1);
+    QVERIFY2(run.errorLines.first().endsWith(QStringLiteral("the disk is full.")), qPrintable(run.errorLines.first()));
+    // Nothing half-written is left behind.
+    QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), QStringList{QStringLiteral("filler")});
 }
 
 void tst_Convert::usageErrors_data()
