@@ -1,6 +1,6 @@
 #include "reducedpicture.h"
 
-#include "headerfields.h"
+#include "bmpheader.h"
 
 #include <climits>
 #include <vector>
@@ -23,22 +23,18 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
     const QByteArray head = device.peek(54);
     if (head.size() < 54 || !head.startsWith("BM"))
         return false;
-    const quint32 headerSize = fieldAt<quint32>(head, 14);
-    const qint32 width = fieldAt<qint32>(head, 18);
-    const qint32 height = fieldAt<qint32>(head, 22);
-    const quint16 planes = fieldAt<quint16>(head, 26);
-    const quint16 bitCount = fieldAt<quint16>(head, 28);
-    const quint32 compression = fieldAt<quint32>(head, 30);
-    if (headerSize < 40 || planes != 1 || compression != 0 || (bitCount != 24 && bitCount != 32))
+    const BmpHeader header = BmpHeader::from(head);
+    if (header.infoSize < 40 || header.planes != 1 || header.compression != 0
+        || (header.bits != 24 && header.bits != 32))
         return false;
-    if (width <= 0 || height == 0 || height == INT_MIN)
+    if (header.width <= 0 || header.width > INT_MAX || header.height == 0 || qAbs(header.height) > INT_MAX)
         return false;
-    layout.pixelOffset = fieldAt<quint32>(head, 10);
-    layout.width = width;
-    layout.height = qAbs(height);
-    layout.bottomUp = height > 0;
-    layout.bytesPerPixel = bitCount / 8;
-    layout.stride = ((qint64(width) * bitCount + 31) / 32) * 4; // rows padded to 32 bits
+    layout.pixelOffset = header.pixelOffset;
+    layout.width = int(header.width);
+    layout.height = int(qAbs(header.height));
+    layout.bottomUp = header.height > 0;
+    layout.bytesPerPixel = header.bits / 8;
+    layout.stride = ((header.width * header.bits + 31) / 32) * 4; // rows padded to 32 bits
     return layout.pixelOffset >= 54
            && device.size() >= layout.pixelOffset + layout.stride * layout.height;
 }

@@ -1,5 +1,6 @@
 #include "cutshort.h"
 
+#include "bmpheader.h"
 #include "headerfields.h"
 
 #include <QtEndian>
@@ -126,29 +127,25 @@ Walk walkBmp(Reader &in, const QByteArray &head)
 {
     if (head.size() < 18)
         return Walk::CutShort;
-    const quint32 infoSize = fieldAt<quint32>(head, 14);
-    if (!in.has(14 + qint64(infoSize)))
+    const BmpHeader header = BmpHeader::from(head);
+    if (!in.has(14 + qint64(header.infoSize)))
         return Walk::CutShort;
-    const bool oldest = infoSize == 12; // 16-bit sizes, no compression field
-    const qint64 width = oldest ? fieldAt<quint16>(head, 18) : qAbs(qint64(fieldAt<qint32>(head, 18)));
-    const qint64 height = oldest ? fieldAt<quint16>(head, 20) : qAbs(qint64(fieldAt<qint32>(head, 22)));
-    const qint64 bits = oldest ? fieldAt<quint16>(head, 24) : fieldAt<quint16>(head, 28);
-    const quint32 compression = oldest ? 0 : fieldAt<quint32>(head, 30);
-    const qint64 pixelOffset = fieldAt<quint32>(head, 10);
-    switch (compression) {
+    const qint64 width = qAbs(header.width);
+    const qint64 height = qAbs(header.height);
+    switch (header.compression) {
     case 0: // plain rows
     case 3: // plain rows with bit masks
     case 6: {
-        const qint64 stride = ((width * bits + 31) / 32) * 4; // rows padded to 32 bits
-        if (stride > 0 && height > (std::numeric_limits<qint64>::max() - pixelOffset) / stride)
+        const qint64 stride = ((width * header.bits + 31) / 32) * 4; // rows padded to 32 bits
+        if (stride > 0 && height > (std::numeric_limits<qint64>::max() - header.pixelOffset) / stride)
             return Walk::CutShort; // more data than any file holds
-        return cutShortUnless(in.has(pixelOffset + stride * height));
+        return cutShortUnless(in.has(header.pixelOffset + stride * height));
     }
     case 1:
     case 2:
-        if (!in.skip(pixelOffset))
+        if (!in.skip(header.pixelOffset))
             return Walk::CutShort;
-        return walkBmpRunLengths(in, compression == 2);
+        return walkBmpRunLengths(in, header.compression == 2);
     default: return Walk::Unknown;
     }
 }

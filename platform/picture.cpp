@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include "atomicfile.h"
+#include "bmpheader.h"
 #include "cutshort.h"
 #include "fileaccess.h"
 #include "reducedpicture.h"
@@ -91,14 +92,8 @@ QSize claimedSize(QIODevice &file)
 {
     const QByteArray head = file.peek(26);
     if (head.startsWith("BM") && head.size() >= 26) {
-        // The oldest bitmap header (12 bytes) holds 16-bit sizes.
-        if (fieldAt<quint32>(head, 14) == 12)
-            return QSize(fieldAt<quint16>(head, 18), fieldAt<quint16>(head, 20));
-        // Widened first: the absolute value of the most negative 32-bit
-        // number does not fit in 32 bits.
-        const qint64 width = qAbs(qint64(fieldAt<qint32>(head, 18)));
-        const qint64 height = qAbs(qint64(fieldAt<qint32>(head, 22)));
-        return QSize(int(qMin<qint64>(width, INT_MAX)), int(qMin<qint64>(height, INT_MAX)));
+        const BmpHeader header = BmpHeader::from(head);
+        return QSize(int(qMin<qint64>(qAbs(header.width), INT_MAX)), int(qMin<qint64>(qAbs(header.height), INT_MAX)));
     }
     if ((head.startsWith("GIF87a") || head.startsWith("GIF89a")) && head.size() >= 10)
         return QSize(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8));

@@ -1,11 +1,10 @@
 #include "runlengthbmp.h"
 
-#include "headerfields.h"
+#include "bmpheader.h"
 #include "picture.h"
 
 #include <QList>
 
-#include <climits>
 
 namespace {
 
@@ -24,24 +23,20 @@ bool readLayout(const QByteArray &head, RunLengthLayout &layout)
 {
     if (head.size() < 54 || !head.startsWith("BM"))
         return false;
-    const quint32 infoSize = fieldAt<quint32>(head, 14);
-    const qint32 width = fieldAt<qint32>(head, 18);
-    const qint32 height = fieldAt<qint32>(head, 22);
-    const quint16 bits = fieldAt<quint16>(head, 28);
-    const quint32 compression = fieldAt<quint32>(head, 30);
-    const quint32 coloursUsed = fieldAt<quint32>(head, 46);
-    const bool runLength = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
-    if (infoSize < 40 || !runLength || width <= 0 || height == 0 || height == INT_MIN)
+    const BmpHeader header = BmpHeader::from(head);
+    const bool runLength = (header.compression == 1 && header.bits == 8) || (header.compression == 2 && header.bits == 4);
+    if (header.infoSize < 40 || !runLength || header.width <= 0 || header.height == 0)
         return false;
-    if (qint64(width) * qAbs(qint64(height)) > maximumFullDecodePixels)
+    if (header.width * qAbs(header.height) > maximumFullDecodePixels)
         return false;
-    layout.width = width;
-    layout.height = qAbs(height);
-    layout.bottomUp = height > 0;
-    layout.fourBits = bits == 4;
-    layout.paletteOffset = 14 + qint64(infoSize);
-    layout.colours = int(coloursUsed == 0 || coloursUsed > (1u << bits) ? 1u << bits : coloursUsed);
-    layout.pixelOffset = fieldAt<quint32>(head, 10);
+    layout.width = int(header.width);
+    layout.height = int(qAbs(header.height));
+    layout.bottomUp = header.height > 0;
+    layout.fourBits = header.bits == 4;
+    layout.paletteOffset = 14 + qint64(header.infoSize);
+    const quint32 most = 1u << header.bits;
+    layout.colours = int(header.coloursUsed == 0 || header.coloursUsed > most ? most : header.coloursUsed);
+    layout.pixelOffset = header.pixelOffset;
     return true;
 }
 

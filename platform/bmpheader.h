@@ -1,0 +1,43 @@
+#pragma once
+
+#include "headerfields.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// The fields of a bitmap file's two headers that the readers need, from the
+// file's first bytes. Fields past the end of `head` read as 0, so a header
+// cut short gives zeros, never garbage.
+struct BmpHeader
+{
+    qint64 pixelOffset = 0; // where the pixel rows begin, from the file's start
+    quint32 infoSize = 0;   // 12 for the oldest header, 40 or more since
+    qint64 width = 0;       // as stored, widened: INT_MIN's size fits
+    qint64 height = 0;      // negative when rows are stored top-down
+    int planes = 0;
+    int bits = 0;
+    quint32 compression = 0; // 0 plain rows, 1 and 2 run-length coded, 3 and 6 bit masks
+    quint32 coloursUsed = 0; // 0: as many as the bit count allows
+
+    static BmpHeader from(const QByteArray &head)
+    {
+        BmpHeader header;
+        header.pixelOffset = fieldAt<quint32>(head, 10);
+        header.infoSize = fieldAt<quint32>(head, 14);
+        if (header.infoSize == 12) {
+            // The oldest header: 16-bit sizes, no compression or palette size.
+            header.width = fieldAt<quint16>(head, 18);
+            header.height = fieldAt<quint16>(head, 20);
+            header.planes = fieldAt<quint16>(head, 22);
+            header.bits = fieldAt<quint16>(head, 24);
+            return header;
+        }
+        header.width = fieldAt<qint32>(head, 18);
+        header.height = fieldAt<qint32>(head, 22);
+        header.planes = fieldAt<quint16>(head, 26);
+        header.bits = fieldAt<quint16>(head, 28);
+        header.compression = fieldAt<quint32>(head, 30);
+        header.coloursUsed = fieldAt<quint32>(head, 46);
+        return header;
+    }
+};
