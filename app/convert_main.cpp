@@ -50,12 +50,13 @@ void printLine(FILE *stream, const QString &text)
 FILE *keepLibraryMessagesOffStderr()
 {
 #ifdef Q_OS_UNIX
-    const int real = ::dup(STDERR_FILENO);
+    // Above the three standard ones: were standard output closed, a copy in
+    // its place would take what the pipeline meant for it.
+    const int real = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (real < 0 || null < 0 || ::dup2(null, STDERR_FILENO) < 0)
         return stderr;
     ::close(null);
-    ::fcntl(real, F_SETFD, FD_CLOEXEC);
 #ifdef TERVANA_SANITIZED
     __sanitizer_set_report_fd(reinterpret_cast<void *>(qintptr(real)));
 #endif
@@ -78,14 +79,14 @@ QString outputFor(const Options &options, const QString &input)
 }
 
 // Standard output stands for the output file when it is named "-".
-bool isStandardOutput(const QString &output)
+bool namesStandardOutput(const QString &output)
 {
     return output == QStringLiteral("-");
 }
 
 QString cannotWrite(const QString &output, const QString &input, const QString &why)
 {
-    const QString shown = isStandardOutput(output) ? QStringLiteral("standard output") : QDir::toNativeSeparators(output);
+    const QString shown = namesStandardOutput(output) ? QStringLiteral("standard output") : QDir::toNativeSeparators(output);
     return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.").arg(shown, QDir::toNativeSeparators(input), why);
 }
 
@@ -127,7 +128,7 @@ QString convert(const Options &options, const QString &input, const QString &out
     if (!result.open(QIODevice::ReadOnly))
         return cannotWrite(made, input, result.errorString());
     const QByteArray bytes = result.readAll();
-    const VbError delivered = isStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
+    const VbError delivered = namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
     return delivered ? cannotWrite(output, input, delivered.why()) : QString();
 }
 
@@ -135,10 +136,8 @@ QString convert(const Options &options, const QString &input, const QString &out
 // never replace a picture being converted, whatever name it goes by.
 QString inputAt(const QString &output, const QStringList &inputs)
 {
-    if (isStandardOutput(output))
-        return QString();
     for (const QString &input : inputs)
-        if (isSameFile(output, input))
+        if (namesStandardOutput(output) ? isStandardOutput(input) : isSameFile(output, input))
             return input;
     return QString();
 }
@@ -241,7 +240,7 @@ int main(int argc, char *argv[])
     for (qsizetype i = 0; i < options.inputs.size(); ++i) {
         const QString &input = options.inputs[i];
         const QString &output = outputs[i];
-        const QString key = isStandardOutput(output) ? output : QFileInfo(output).absoluteFilePath();
+        const QString key = namesStandardOutput(output) ? output : QFileInfo(output).absoluteFilePath();
         QString failure;
         if (!overwrittenInputs[i].isEmpty())
             failure = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")

@@ -5,7 +5,7 @@
 // Each input is also read cut short at a place it chooses, and as a pipe
 // gives it (a device that cannot go back), as the input checks must refuse.
 
-#include "cutshort.h"
+#include "filestructure.h"
 #include "frmbmp2icon.h"
 #include "iconfile.h"
 #include "picture.h"

@@ -19,6 +19,28 @@ struct BmpHeader
     quint32 compression = 0; // 0 plain rows, 1 and 2 run-length coded, 3 and 6 bit masks
     quint32 coloursUsed = 0; // 0: as many as the bit count allows
 
+    // The palette's size in entries: none above 8 bits per pixel.
+    qint64 paletteEntries() const
+    {
+        if (bits < 1 || bits > 8)
+            return 0;
+        return coloursUsed ? coloursUsed : qint64(1) << bits;
+    }
+
+    // Where the pixel data really begins. Decoders read the headers, the
+    // colour masks and the palette first and never go back, so an offset
+    // that points into them is overruled: the data starts where they end,
+    // or at the offset when that lies further on.
+    qint64 pixelDataStart() const
+    {
+        qint64 end = 14 + qint64(infoSize);
+        const bool masksFollow = (compression == 3 || compression == 6) && infoSize < 108 && (bits == 16 || bits == 32);
+        if (masksFollow)
+            end += compression == 6 ? 16 : 12;
+        end += paletteEntries() * (infoSize == 12 ? 3 : 4); // the oldest palette has no spare byte
+        return qMax(pixelOffset, end);
+    }
+
     static BmpHeader from(const QByteArray &head)
     {
         BmpHeader header;

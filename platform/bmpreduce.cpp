@@ -29,14 +29,13 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
         return false;
     if (header.width <= 0 || header.width > INT_MAX || header.height == 0 || qAbs(header.height) > INT_MAX)
         return false;
-    layout.pixelOffset = header.pixelOffset;
+    layout.pixelOffset = header.pixelDataStart();
     layout.width = int(header.width);
     layout.height = int(qAbs(header.height));
     layout.bottomUp = header.height > 0;
     layout.bytesPerPixel = header.bits / 8;
     layout.stride = ((header.width * header.bits + 31) / 32) * 4; // rows padded to 32 bits
-    return layout.pixelOffset >= 54
-           && device.size() >= layout.pixelOffset + layout.stride * layout.height;
+    return device.size() >= layout.pixelOffset + layout.stride * layout.height;
 }
 
 // Sums the rows, which start at the device's current position.

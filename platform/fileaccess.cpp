@@ -39,7 +39,7 @@ VbError failureFor(std::error_code ec, const QString &path)
     if (condition == std::errc::no_such_file_or_directory)
         return folderExists(path) ? VbError::fileNotFound() : VbError::pathNotFound();
     if (condition == std::errc::not_a_directory)
-        return VbError::pathNotFound();
+        return {76, QStringLiteral("Path not found"), QStringLiteral("a folder on its path is a file")};
     if (condition == std::errc::permission_denied || condition == std::errc::operation_not_permitted
         || condition == std::errc::read_only_file_system)
         return VbError::permissionDenied();
@@ -206,4 +206,17 @@ bool isSameFile(const QString &a, const QString &b)
 {
     std::error_code ec;
     return fs::equivalent(toPath(a), toPath(b), ec) && !ec;
+}
+
+bool isStandardOutput(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat output = {};
+    struct stat file = {};
+    return ::fstat(STDOUT_FILENO, &output) == 0 && ::stat(QFile::encodeName(path).constData(), &file) == 0
+           && output.st_dev == file.st_dev && output.st_ino == file.st_ino;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
 }

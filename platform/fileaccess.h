@@ -39,3 +39,7 @@ VbError writeIntoStream(const QString &path, const QByteArray &bytes);
 // Whether `a` and `b` name the same existing file, however they are
 // written (links, "..", another name for the same folder).
 bool isSameFile(const QString &a, const QString &b);
+
+// Whether the process's standard output is the existing file at `path`
+// (as with "> file" or "1<> file").
+bool isStandardOutput(const QString &path);

@@ -2,7 +2,7 @@
 
 #include "atomicfile.h"
 #include "bmpheader.h"
-#include "cutshort.h"
+#include "filestructure.h"
 #include "fileaccess.h"
 #include "reducedpicture.h"
 #include "runlengthbmp.h"
@@ -105,26 +105,15 @@ bool isTooLarge(QSize size, qint64 limit = maximumPicturePixels)
     return size.isValid() && qint64(size.width()) * size.height() > limit;
 }
 
-// Whether a JPEG stores its picture progressively: such a file is decoded
-// whole even when a reduced size is asked for, so it counts as a full decode.
-// The markers are read from `start`, where the file begins, whatever the
-// reader has read since; the device is left where it was.
-bool isProgressiveJpeg(QIODevice &file, qint64 start)
+// Whether the JPEG that begins at `start` can only be decoded whole; the
+// reader has read on since, so the device is put back there first.
+bool jpegDecodedWhole(QIODevice &file, qint64 start)
 {
     const qint64 resume = file.pos();
-    bool progressive = false;
-    uchar marker[4];
-    qint64 at = start + 2; // after the start-of-image marker
-    while (file.seek(at) && file.read(reinterpret_cast<char *>(marker), 4) == 4 && marker[0] == 0xFF) {
-        const int kind = marker[1];
-        if (kind >= 0xC0 && kind <= 0xCF && kind != 0xC4 && kind != 0xC8 && kind != 0xCC) {
-            progressive = kind == 0xC2 || kind == 0xC6 || kind == 0xCA || kind == 0xCE;
-            break; // the frame header says how the picture is coded
-        }
-        at += 2 + ((marker[2] << 8) | marker[3]);
-    }
+    file.seek(start);
+    const bool whole = isJpegDecodedWhole(file);
     file.seek(resume);
-    return progressive;
+    return whole;
 }
 
 PictureLoad tooLarge(QSize size)
@@ -189,7 +178,7 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
     QSize decoded;
-    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !isProgressiveJpeg(file, start))
+    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !jpegDecodedWhole(file, start))
         decoded = jpegDecodeSize(stored, drawSize);
     if (decoded.isValid())
         reader.setScaledSize(decoded);

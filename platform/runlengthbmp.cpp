@@ -27,23 +27,23 @@ bool readLayout(const QByteArray &head, RunLengthLayout &layout)
     const bool runLength = (header.compression == 1 && header.bits == 8) || (header.compression == 2 && header.bits == 4);
     if (header.infoSize < 40 || !runLength || header.width <= 0 || header.height == 0)
         return false;
-    if (header.width * qAbs(header.height) > maximumFullDecodePixels)
+    if (header.width * qAbs(header.height) > maximumFullDecodePixels || header.paletteEntries() > 256)
         return false;
     layout.width = int(header.width);
     layout.height = int(qAbs(header.height));
     layout.bottomUp = header.height > 0;
     layout.fourBits = header.bits == 4;
     layout.paletteOffset = 14 + qint64(header.infoSize);
-    const quint32 most = 1u << header.bits;
-    layout.colours = int(header.coloursUsed == 0 || header.coloursUsed > most ? most : header.coloursUsed);
-    layout.pixelOffset = header.pixelOffset;
+    layout.colours = int(header.paletteEntries());
+    layout.pixelOffset = header.pixelDataStart();
     return true;
 }
 
-// The palette's colours, opaque; an index past it draws black.
+// The palette's colours, opaque; an index past it has no colour and draws
+// nothing, as with Qt's reader.
 QList<QRgb> readPalette(QIODevice &device, qint64 start, const RunLengthLayout &layout)
 {
-    QList<QRgb> palette(256, qRgb(0, 0, 0));
+    QList<QRgb> palette(256, qRgba(0, 0, 0, 0));
     if (!device.seek(start + layout.paletteOffset))
         return {};
     const QByteArray entries = device.read(4 * qint64(layout.colours));

@@ -15,18 +15,24 @@ QString settingName(const QString &section, const QString &key)
     return section + QLatin1Char('/') + key;
 }
 
+bool isFileOrNothing(const QString &path)
+{
+    const FileKind kind = fileKindAt(path);
+    return kind == FileKind::Missing || kind == FileKind::Regular;
+}
+
 // The user's store for `application`. Where the native store is a file (an
-// INI file in the user's configuration folder), it is used only while it is
-// a regular file or not there yet: a device or a pipe in its place would be
-// replaced by a plain file, or wait forever to be read. Such a store is left
-// alone, and the settings keep their defaults.
+// INI file in the user's configuration folder, with a lock file beside it
+// while it is written), it is used only while both are regular files or not
+// there yet: a device or a pipe in their place would be replaced by a plain
+// file, or wait forever to be read. Such a store is left alone, and the
+// settings keep their defaults.
 std::unique_ptr<QSettings> openStore(const QString &application)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
                              .filePath(application + QStringLiteral(".conf"));
-    const FileKind kind = fileKindAt(path);
-    if (kind != FileKind::Missing && kind != FileKind::Regular)
+    if (!isFileOrNothing(path) || !isFileOrNothing(path + QStringLiteral(".lock")))
         return nullptr;
     return std::make_unique<QSettings>(path, QSettings::IniFormat);
 #else

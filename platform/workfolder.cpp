@@ -1,5 +1,7 @@
 #include "workfolder.h"
 
+#include "fileaccess.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -36,11 +38,22 @@ WorkFileLock::WorkFileLock(const QString &workFile)
 
 bool WorkFileLock::tryLock(std::chrono::milliseconds wait)
 {
-    return m_lock.isLocked() || m_lock.tryLock(int(wait.count()));
+    if (m_lock.isLocked())
+        return true;
+    // A lock file is read to see who holds it: a pipe or device there would
+    // never answer.
+    const FileKind kind = fileKindAt(m_lock.fileName());
+    if (kind != FileKind::Missing && kind != FileKind::Regular) {
+        m_notAFile = true;
+        return false;
+    }
+    return m_lock.tryLock(int(wait.count()));
 }
 
 QString WorkFileLock::reason() const
 {
+    if (m_notAFile)
+        return QStringLiteral("its lock file is not a regular file");
     switch (m_lock.error()) {
     case QLockFile::NoError: return QString();
     case QLockFile::LockFailedError: return QStringLiteral("another Tervana window is using it; try again in a moment");

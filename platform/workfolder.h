@@ -26,9 +26,13 @@ public:
 
     // Waits at most `wait` for the lock; true once it is held.
     bool tryLock(std::chrono::milliseconds wait);
+    // Whether the last try failed because someone holds the lock, so that
+    // waiting longer can help.
+    bool isHeldElsewhere() const { return !m_notAFile && m_lock.error() == QLockFile::LockFailedError; }
     // Why the lock could not be taken, in words a message can show.
     QString reason() const;
 
 private:
     QLockFile m_lock;
+    bool m_notAFile = false;
 };

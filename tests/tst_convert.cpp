@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace testutils;
@@ -216,7 +217,13 @@ void tst_Convert::outputsThatAreNotRegularFiles()
     QTemporaryDir here;
     QString target = output;
     int reader = -1;
-    if (output == QLatin1String("pipe") || output == QLatin1String("read pipe")) {
+    // As root a regression could replace the system's own devices, so the
+    // test makes its own: the same kinds of device, in its own folder.
+    if (output.startsWith(QLatin1String("/dev/")) && geteuid() == 0) {
+        target = here.filePath(QFileInfo(output).fileName());
+        const dev_t device = output == QLatin1String("/dev/null") ? makedev(1, 3) : makedev(1, 7);
+        QCOMPARE(mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, device), 0);
+    } else if (output == QLatin1String("pipe") || output == QLatin1String("read pipe")) {
         target = here.filePath(QStringLiteral("pipe"));
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
         // Opened for reading before the converter writes, without waiting.
@@ -253,16 +260,19 @@ void tst_Convert::outputThatIsAnInputIsRefused_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("refused");   // inputs whose result would replace an input
     QTest::addColumn<QStringList>("converted"); // results written
-    QTest::newRow("-o names the input") << QStringList{"x.jpg", "-o", "x.jpg"} << QStringList{"x.jpg"} << QStringList();
+    QTest::addColumn<QString>("standardOutput"); // a file standard output is opened on
+    QTest::newRow("-o names the input") << QStringList{"x.jpg", "-o", "x.jpg"} << QStringList{"x.jpg"} << QStringList() << QString();
+    QTest::newRow("-o - with standard output on the input")
+        << QStringList{"--bmp", "photo.bmp", "-o", "-"} << QStringList{"photo.bmp"} << QStringList() << "photo.bmp";
     QTest::newRow("-o names it another way") << QStringList{"x.jpg", "-o", "sub/../x.jpg"} << QStringList{"x.jpg"}
-                                             << QStringList();
+                                             << QStringList() << QString();
     QTest::newRow("-o names a hard link to it") << QStringList{"x.jpg", "-o", "link.jpg"} << QStringList{"x.jpg"}
-                                                << QStringList();
+                                                << QStringList() << QString();
     QTest::newRow("-d writes a bitmap over itself") << QStringList{"--bmp", "photo.bmp", "-d", "."}
-                                                    << QStringList{"photo.bmp"} << QStringList();
+                                                    << QStringList{"photo.bmp"} << QStringList() << QString();
     QTest::newRow("-d writes over another input")
         << QStringList{"--bmp", "x.jpg", "x.bmp", "tall.jpg", "-d", "."} << QStringList{"x.jpg", "x.bmp"}
-        << QStringList{"tall.bmp"};
+        << QStringList{"tall.bmp"} << QString();
 }
 
 void tst_Convert::outputThatIsAnInputIsRefused()
@@ -270,6 +280,7 @@ void tst_Convert::outputThatIsAnInputIsRefused()
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, refused);
     QFETCH(QStringList, converted);
+    QFETCH(QString, standardOutput);
     QTemporaryDir here;
     QVERIFY(QDir().mkpath(here.filePath(QStringLiteral("sub"))));
     QVERIFY(saveImage(patternImage(40, 30), here.filePath(QStringLiteral("x.jpg")), "JPG"));
@@ -284,6 +295,8 @@ void tst_Convert::outputThatIsAnInputIsRefused()
 
     QProcess converter;
     converter.setWorkingDirectory(here.path());
+    if (!standardOutput.isEmpty())
+        converter.setStandardOutputFile(here.filePath(standardOutput), QIODevice::Append);
     converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
     QVERIFY(converter.waitForFinished(60000));
     QCOMPARE(converter.exitCode(), 1);

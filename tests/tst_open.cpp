@@ -70,6 +70,7 @@ private slots:
     void bandsAreCleanAfterASave();
     void workFileInUseWaitsThenTellsAndOpensNothing();
     void lockLeftByAnEndedWindowIsTakenOver();
+    void lockFileThatIsAPipeIsNotWaitedOn();
     void specialFilesAreRefusedAtOnce_data();
     void specialFilesAreRefusedAtOnce();
     void failuresAreReportedAndLoseNothing_data();
@@ -284,6 +285,22 @@ void tst_Open::lockLeftByAnEndedWindowIsTakenOver()
     w->Command3_Click();
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x445566, 0);
+}
+
+void tst_Open::lockFileThatIsAPipeIsNotWaitedOn()
+{
+    QCOMPARE(mkfifo(QFile::encodeName(workFile() + QStringLiteral(".lock")).constData(), 0600), 0);
+    ScriptedWindow w(m_programFolder);
+    w.dialogs.choose(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x445566)));
+    QElapsedTimer timer;
+    timer.start();
+    w->Command3_Click();
+    QVERIFY(timer.elapsed() < 4000);
+    QCOMPARE(w.boxes.shown.size(), 1);
+    QVERIFY2(w.boxes.shown.first().prompt.endsWith(QStringLiteral("its lock file is not a regular file.")),
+             qPrintable(w.boxes.shown.first().prompt));
+    QVERIFY(!QFileInfo::exists(workFile()));
+    QFile::remove(workFile() + QStringLiteral(".lock"));
 }
 
 void tst_Open::specialFilesAreRefusedAtOnce_data()

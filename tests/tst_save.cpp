@@ -474,6 +474,7 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
     QTest::newRow("a pipe") << "pipe";
     QTest::newRow("a link to a pipe") << "link to a pipe";
     QTest::newRow("a device") << "device";
+    QTest::newRow("a pipe as its lock file") << "pipe as lock";
 }
 
 // Neither read (a pipe would never answer) nor written (it would become a
@@ -481,10 +482,12 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
 void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
 {
     QFETCH(QString, kind);
-    const QString store = m_dir.filePath(QStringLiteral("config/Kelbrin.conf"));
+    QString store = m_dir.filePath(QStringLiteral("config/Kelbrin.conf"));
+    if (kind == QLatin1String("pipe as lock"))
+        store += QStringLiteral(".lock");
     const QByteArray storePath = QFile::encodeName(store);
     QFile::remove(store);
-    if (kind == QLatin1String("pipe")) {
+    if (kind.startsWith(QLatin1String("pipe"))) {
         QCOMPARE(mkfifo(storePath.constData(), 0600), 0);
     } else if (kind == QLatin1String("link to a pipe")) {
         const QByteArray pipe = QFile::encodeName(m_dir.filePath(QStringLiteral("settings-pipe")));

@@ -88,10 +88,12 @@ bool frmBmp2Icon::waitForWorkFile(WorkFileLock &lock)
     using namespace std::chrono;
     if (lock.tryLock(milliseconds(0)))
         return true;
+    if (!lock.isHeldElsewhere())
+        return false;
     setMousePointer(11);
     const auto deadline = steady_clock::now() + m_services.workFileWait;
     bool locked = false;
-    while (!locked && steady_clock::now() < deadline) {
+    while (!locked && lock.isHeldElsewhere() && steady_clock::now() < deadline) {
         QCoreApplication::processEvents();
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         locked = lock.tryLock(std::clamp(left, milliseconds(0), milliseconds(50)));

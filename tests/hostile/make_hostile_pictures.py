@@ -93,11 +93,12 @@ def png_with_short_data(image):
     return data[:start] + chunk + data[start + 12 + length:]
 
 
-def cuts(data, name, extension):
-    # Every byte of a small file's head, then places spread over the rest.
-    places = sorted(set(list(range(2, min(len(data), 64), 3)) + [len(data) * k // 23 for k in range(1, 23)]
-                        + [len(data) - 1, len(data) - 2]))
-    return [(f"{name} cut at {place}.{extension}", data[:place]) for place in places if 2 <= place < len(data)]
+def cuts(data, name, extension, whole_from=None):
+    # Places in a small file's head, then places spread over the rest; none
+    # from `whole_from` on, where all that is missing comes after the picture.
+    end = whole_from or len(data)
+    places = sorted(set(list(range(2, min(end, 64), 3)) + [end * k // 23 for k in range(1, 23)] + [end - 1, end - 2]))
+    return [(f"{name} cut at {place}.{extension}", data[:place]) for place in places if 2 <= place < end]
 
 
 def cut_set():
@@ -105,27 +106,57 @@ def cut_set():
     small_icon = io.BytesIO()
     picture.save(small_icon, "ICO", sizes=[(32, 32), (16, 16)])
     rle = rle8_bitmap(4, 2, [b"\x04\x80\x00\x00", b"\x02\x40\x00\x03\x10\x20\x30\x00\x00\x01"])
+    gif = encoded(picture.convert("P"), "GIF")
     samples = [
-        ("bmp", "bmp", encoded(picture, "BMP")),
-        ("run-length bmp", "bmp", rle),
-        ("jpeg", "jpg", encoded(picture, "JPEG", quality=90)),
-        ("progressive jpeg", "jpg", encoded(picture, "JPEG", progressive=True)),
-        ("gif", "gif", encoded(picture.convert("P"), "GIF")),
-        ("png", "png", encoded(picture, "PNG")),
-        ("icon", "ico", small_icon.getvalue()),
+        ("bmp", "bmp", encoded(picture, "BMP"), None),
+        ("run-length bmp", "bmp", rle, None),
+        ("jpeg", "jpg", encoded(picture, "JPEG", quality=90), None),
+        ("progressive jpeg", "jpg", encoded(picture, "JPEG", progressive=True), None),
+        ("gif", "gif", gif, len(gif) - 1),  # the trailer follows the one image
+        ("png", "png", encoded(picture, "PNG"), None),
+        ("icon", "ico", small_icon.getvalue(), None),
     ]
     files = []
-    for name, extension, data in samples:
-        files += [("cut", cut_name, cut) for cut_name, cut in cuts(data, name, extension)]
+    for name, extension, data, whole_from in samples:
+        files += [("cut", cut_name, cut) for cut_name, cut in cuts(data, name, extension, whole_from)]
     return files
 
 
-def progressive_claiming(width, height):
-    # A whole small progressive JPEG whose frame header claims another size.
-    data = bytearray(encoded(photo(16, 16), "JPEG", progressive=True))
-    frame = data.index(b"\xff\xc2")
+def claiming(data, frame_marker, width, height, before_frame=b""):
+    # A whole small JPEG whose frame header claims another size, with bytes
+    # the decoder skips (a fill byte, a stray byte) put before that header.
+    data = bytearray(data)
+    frame = data.index(frame_marker)
     struct.pack_into(">HH", data, frame + 5, height, width)
-    return bytes(data)
+    return bytes(data[:frame] + before_frame + data[frame:])
+
+
+def progressive_claiming(width, height, before_frame=b""):
+    return claiming(encoded(photo(16, 16), "JPEG", progressive=True), b"\xff\xc2", width, height, before_frame)
+
+
+def several_scans_claiming(width, height):
+    # A baseline JPEG whose first scan holds one colour component of three:
+    # the decoder must keep every coefficient until the last scan.
+    data = bytearray(claiming(encoded(photo(16, 16), "JPEG", quality=90), b"\xff\xc0", width, height))
+    scan = data.index(b"\xff\xda")
+    length, count = struct.unpack(">HB", data[scan + 2:scan + 5])
+    one = struct.pack(">HB", 6 + 2, 1) + data[scan + 5:scan + 7] + data[scan + 2 + length - 3:scan + 2 + length]
+    return bytes(data[:scan + 2] + one + data[scan + 2 + length:])
+
+
+def bitmap_reading_past_its_offset(bits, colours_claimed, offset, cut):
+    # The pixel offset points into the headers or the palette, or the palette
+    # claims more colours than it holds: decoders read the pixels only after
+    # the palette, so the file is shorter than they need.
+    width = height = 40
+    stride = (width * bits + 31) // 32 * 4
+    palette_entries = colours_claimed or (1 << bits if bits <= 8 else 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, 0, 2835, 2835, colours_claimed, 0)
+    palette = b"".join(bytes((i * 7 % 256, (255 - i) % 256, i * 3 % 256, 0)) for i in range(min(palette_entries, 256)))
+    pixels = bytes((x * 13 + y * 7) % 256 for y in range(height) for x in range(stride))
+    data = b"BM" + struct.pack("<IHHI", 0, 0, 0, offset) + info + palette + pixels
+    return data[:len(data) - cut]
 
 
 def main():
@@ -152,6 +183,14 @@ def main():
         ("cut", "bmp cut in half.bmp", bmp[: len(bmp) // 2]),
         ("cut", "bmp header only.bmp", bmp_header(300, 200)),
         ("refused", "progressive jpeg claims 12000x10000.jpg", progressive_claiming(12000, 10000)),
+        ("refused", "progressive jpeg claims 12000x10000 after a fill byte.jpg",
+         progressive_claiming(12000, 10000, b"\xff")),
+        ("refused", "progressive jpeg claims 12000x10000 after a stray byte.jpg",
+         progressive_claiming(12000, 10000, b"\x00")),
+        ("refused", "jpeg in several scans claims 12000x10000.jpg", several_scans_claiming(12000, 10000)),
+        ("cut", "bmp offset into the palette, cut.bmp", bitmap_reading_past_its_offset(8, 0, 54, 400)),
+        ("cut", "bmp offset into the header, cut.bmp", bitmap_reading_past_its_offset(24, 0, 14, 40)),
+        ("cut", "bmp claiming more colours than 1 bit, cut.bmp", bitmap_reading_past_its_offset(1, 56, 62, 20)),
         ("ok", "run-length bmp skipping pixels.bmp",
          # a move right and down, and rows ended early: pixels never drawn
          rle8_bitmap(6, 4, [b"\x02\x80\x00\x02\x02\x01\x01\xc0\x00\x00", b"\x06\x20\x00\x00\x00\x01"])),

@@ -1,0 +1,411 @@
+#include "filestructure.h"
+
+#include "bmpheader.h"
+#include "headerfields.h"
+
+#include <cstring>
+#include <limits>
+#include <optional>
+
+namespace {
+
+// Reads a device forward through a buffer, byte by byte or skipping ahead,
+// and says when it ran out. Walking a structure of millions of small blocks
+// then costs no more than reading the file once.
+class Reader
+{
+public:
+    Reader(QIODevice &device, qint64 start)
+        : m_device(device)
+        , m_start(start)
+        , m_position(start)
+        , m_size(device.size())
+    {
+    }
+
+    // Whether the file holds `bytes` more from here.
+    bool has(qint64 bytes) const { return bytes >= 0 && bytes <= m_size - m_position; }
+    // Whether the file holds everything up to `offset` from its start.
+    bool reaches(qint64 offset) const { return offset >= 0 && offset <= m_size - m_start; }
+    qint64 offset() const { return m_position - m_start; }
+    qint64 absolute(qint64 offset) const { return m_start + offset; }
+    void moveTo(qint64 offset) { m_position = m_start + offset; }
+    void back(qint64 bytes) { m_position -= bytes; }
+
+    bool skip(qint64 bytes)
+    {
+        if (!has(bytes))
+            return false;
+        m_position += bytes;
+        return true;
+    }
+
+    std::optional<uchar> byte()
+    {
+        if (!buffered() && !fill())
+            return std::nullopt;
+        return uchar(m_buffer.at(m_position++ - m_bufferStart));
+    }
+
+    // A little-endian or big-endian number of `width` bytes.
+    std::optional<quint32> number(int width, bool bigEndian)
+    {
+        quint32 value = 0;
+        for (int i = 0; i < width; ++i) {
+            const std::optional<uchar> b = byte();
+            if (!b)
+                return std::nullopt;
+            value = bigEndian ? (value << 8) | *b : value | (quint32(*b) << (8 * i));
+        }
+        return value;
+    }
+
+    // Moves to the next 0xFF byte; false at the end of the data.
+    bool findFF()
+    {
+        while (buffered() || fill()) {
+            const qint64 at = m_position - m_bufferStart;
+            const void *found = std::memchr(m_buffer.constData() + at, 0xFF, size_t(m_buffer.size() - at));
+            if (found) {
+                m_position = m_bufferStart + (static_cast<const char *>(found) - m_buffer.constData());
+                return true;
+            }
+            m_position = m_bufferStart + m_buffer.size();
+        }
+        return false;
+    }
+
+private:
+    bool buffered() const { return m_position >= m_bufferStart && m_position < m_bufferStart + m_buffer.size(); }
+    bool fill()
+    {
+        if (m_position < 0 || m_position >= m_size || !m_device.seek(m_position))
+            return false;
+        m_bufferStart = m_position;
+        m_buffer = m_device.read(64 * 1024);
+        return !m_buffer.isEmpty();
+    }
+
+    QIODevice &m_device;
+    qint64 m_start;
+    qint64 m_position;
+    qint64 m_size;
+    QByteArray m_buffer;
+    qint64 m_bufferStart = 0;
+};
+
+// What a walk found: the structure whole, cut short, or not what the walk
+// understands (left to the decoder).
+enum class Walk { Whole, CutShort, Unknown };
+
+Walk cutShortUnless(bool whole)
+{
+    return whole ? Walk::Whole : Walk::CutShort;
+}
+
+// Coded rows: pairs of bytes, up to the end-of-bitmap pair or until every
+// row has ended, as the decoder stops there.
+Walk walkBmpRunLengths(Reader &in, bool fourBits, qint64 height)
+{
+    for (qint64 row = 0; row < height;) {
+        const std::optional<uchar> count = in.byte();
+        const std::optional<uchar> value = in.byte();
+        if (!count || !value)
+            return Walk::CutShort;
+        if (*count != 0)
+            continue; // a run
+        if (*value == 0) {
+            ++row; // the end of a row
+        } else if (*value == 1) {
+            return Walk::Whole; // the end of the bitmap
+        } else if (*value == 2) {
+            const std::optional<uchar> right = in.byte(); // a move to another pixel
+            const std::optional<uchar> down = in.byte();
+            if (!right || !down)
+                return Walk::CutShort;
+            row += *down;
+        } else {
+            // A stretch of pixels stored as they are, padded to 16 bits.
+            const qint64 bytes = fourBits ? (*value + 1) / 2 : *value;
+            if (!in.skip(bytes + (bytes & 1)))
+                return Walk::CutShort;
+        }
+    }
+    return Walk::Whole;
+}
+
+Walk walkBmp(Reader &in, const QByteArray &head)
+{
+    if (head.size() < 18)
+        return Walk::CutShort;
+    const BmpHeader header = BmpHeader::from(head);
+    if (header.infoSize > 1024 || header.paletteEntries() > 256)
+        return Walk::Unknown; // no decoder reads such a header
+    if (!in.reaches(14 + qint64(header.infoSize)))
+        return Walk::CutShort;
+    const qint64 start = header.pixelDataStart();
+    const qint64 width = qAbs(header.width);
+    const qint64 height = qAbs(header.height);
+    switch (header.compression) {
+    case 0: // plain rows
+    case 3: // plain rows with bit masks
+    case 6: {
+        const qint64 stride = ((width * header.bits + 31) / 32) * 4; // rows padded to 32 bits
+        if (stride > 0 && height > (std::numeric_limits<qint64>::max() - start) / stride)
+            return Walk::CutShort; // more data than any file holds
+        return cutShortUnless(in.reaches(start + stride * height));
+    }
+    case 1:
+    case 2:
+        if (!in.reaches(start))
+            return Walk::CutShort;
+        in.moveTo(start);
+        return walkBmpRunLengths(in, header.compression == 2, height);
+    default: return Walk::Unknown;
+    }
+}
+
+bool isStandaloneJpegMarker(uchar marker)
+{
+    return (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01; // restarts, start of image, TEM
+}
+
+// The next marker, found as the decoder finds it: past any stray bytes (and
+// a scan's coded data), past fill bytes; 0xFF 0x00 is coded data.
+std::optional<uchar> nextJpegMarker(Reader &in)
+{
+    for (;;) {
+        if (!in.findFF())
+            return std::nullopt;
+        in.skip(1);
+        std::optional<uchar> code = in.byte();
+        while (code && *code == 0xFF)
+            code = in.byte();
+        if (!code)
+            return std::nullopt;
+        if (*code != 0x00)
+            return code;
+    }
+}
+
+// The length of the segment that starts here; nothing when the file ends or
+// the length is impossible.
+std::optional<qint64> jpegSegmentLength(Reader &in)
+{
+    const std::optional<quint32> length = in.number(2, true);
+    if (!length || *length < 2)
+        return std::nullopt;
+    return qint64(*length) - 2;
+}
+
+Walk walkJpeg(Reader &in)
+{
+    in.skip(2); // the start of image
+    for (;;) {
+        const std::optional<uchar> marker = nextJpegMarker(in);
+        if (!marker)
+            return Walk::CutShort;
+        if (*marker == 0xD9)
+            return Walk::Whole; // the end of image
+        if (isStandaloneJpegMarker(*marker))
+            continue;
+        const std::optional<qint64> length = jpegSegmentLength(in);
+        if (!length || !in.skip(*length))
+            return Walk::CutShort;
+    }
+}
+
+// Sub-blocks, each a length byte and that many bytes, up to an empty one.
+bool skipSubBlocks(Reader &in)
+{
+    for (;;) {
+        const std::optional<uchar> length = in.byte();
+        if (!length || !in.skip(*length))
+            return false;
+        if (*length == 0)
+            return true;
+    }
+}
+
+Walk walkGif(Reader &in, const QByteArray &head)
+{
+    if (head.size() < 13)
+        return Walk::CutShort;
+    const uchar screenFlags = uchar(head.at(10));
+    const qint64 globalColours = (screenFlags & 0x80) ? 3 << ((screenFlags & 7) + 1) : 0;
+    if (!in.skip(13 + globalColours))
+        return Walk::CutShort;
+    for (;;) {
+        const std::optional<uchar> block = in.byte();
+        if (!block)
+            return Walk::CutShort;
+        if (*block == 0x3B)
+            return Walk::Whole; // the trailer, before any image: no picture, the decoder says so
+        if (*block == 0x21) { // an extension: its label, then sub-blocks
+            if (!in.skip(1) || !skipSubBlocks(in))
+                return Walk::CutShort;
+        } else if (*block == 0x2C) { // an image: place, size, flags ...
+            if (!in.skip(8))
+                return Walk::CutShort;
+            const std::optional<uchar> flags = in.byte();
+            if (!flags)
+                return Walk::CutShort;
+            const qint64 localColours = (*flags & 0x80) ? 3 << ((*flags & 7) + 1) : 0;
+            // ... its colours, the code size and the coded pixels: the first
+            // image, the one shown, is whole.
+            return cutShortUnless(in.skip(localColours + 1) && skipSubBlocks(in));
+        } else {
+            return Walk::Unknown;
+        }
+    }
+}
+
+// Chunks (length, type, data, check) up to the end chunk.
+Walk walkPng(Reader &in)
+{
+    in.skip(8); // the signature
+    for (;;) {
+        const std::optional<quint32> length = in.number(4, true);
+        const std::optional<quint32> type = in.number(4, true);
+        if (!length || !type)
+            return Walk::CutShort;
+        if (*length > 0x7FFFFFFFu)
+            return Walk::Unknown;
+        if (!in.skip(qint64(*length) + 4))
+            return Walk::CutShort;
+        if (*type == 0x49454E44u) // "IEND"
+            return Walk::Whole;
+    }
+}
+
+// One image of an icon, a PNG stream or a bitmap without a file header: the
+// directory gives its length, and its own header sizes the colour rows and,
+// below 32 bits, the mask rows after them.
+Walk walkIconImage(Reader &in, QIODevice &device, qint64 offset, qint64 length, int entryWidth, int entryHeight)
+{
+    if (!in.reaches(offset + length))
+        return Walk::CutShort;
+    in.moveTo(offset);
+    device.seek(in.absolute(offset));
+    const QByteArray head = device.peek(40);
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return walkPng(in);
+    if (head.size() < 40)
+        return Walk::CutShort;
+    const quint32 infoSize = fieldAt<quint32>(head, 0);
+    const qint64 width = entryWidth ? entryWidth : qAbs(qint64(fieldAt<qint32>(head, 4)));
+    const qint64 height = entryHeight ? entryHeight : qAbs(qint64(fieldAt<qint32>(head, 8))) / 2;
+    const int bits = fieldAt<quint16>(head, 14);
+    const quint32 coloursUsed = fieldAt<quint32>(head, 32);
+    if (infoSize < 40 || infoSize > 1024 || width > 256 || height > 256)
+        return Walk::Unknown;
+    const qint64 palette = bits >= 1 && bits <= 8 ? 4 * qint64(coloursUsed ? coloursUsed : 1u << bits) : 0;
+    const qint64 colourRows = ((width * bits + 31) / 32) * 4 * height;
+    const qint64 maskRows = bits < 32 ? ((width + 31) / 32) * 4 * height : 0;
+    return cutShortUnless(in.reaches(offset + infoSize + palette + colourRows + maskRows));
+}
+
+Walk walkIcon(Reader &in, QIODevice &device, const QByteArray &head)
+{
+    if (head.size() < 6)
+        return Walk::CutShort;
+    const int count = fieldAt<quint16>(head, 4);
+    if (count == 0)
+        return Walk::Unknown;
+    const QByteArray directory = device.peek(6 + 16 * count);
+    if (directory.size() < 6 + 16 * count)
+        return Walk::CutShort;
+    for (int i = 0; i < count; ++i) {
+        const qint64 entry = 6 + 16 * i;
+        const Walk image = walkIconImage(in, device, fieldAt<quint32>(directory, entry + 12),
+                                         fieldAt<quint32>(directory, entry + 8), uchar(directory.at(entry)),
+                                         uchar(directory.at(entry + 1)));
+        if (image != Walk::Whole)
+            return image;
+    }
+    return Walk::Whole;
+}
+
+// A file that ends within the signature that opens a picture format.
+bool endsWithinASignature(const QByteArray &head)
+{
+    static const QByteArray signatures[] = {QByteArray("GIF87a"), QByteArray("GIF89a"),
+                                            QByteArray("\x89PNG\r\n\x1A\n"), QByteArray("\0\0\1\0", 4),
+                                            QByteArray("\0\0\2\0", 4)};
+    for (const QByteArray &signature : signatures)
+        if (head.size() >= 2 && head.size() < signature.size() && signature.startsWith(head))
+            return true;
+    return false;
+}
+
+Walk walk(QIODevice &device, qint64 start)
+{
+    Reader in(device, start);
+    const QByteArray head = device.peek(64);
+    if (endsWithinASignature(head))
+        return Walk::CutShort;
+    if (head.startsWith("BM"))
+        return walkBmp(in, head);
+    if (head.startsWith("\xFF\xD8"))
+        return walkJpeg(in);
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return walkGif(in, head);
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return walkPng(in);
+    if (head.size() >= 4 && head.startsWith(QByteArray("\0\0", 2)) && (head.at(2) == 1 || head.at(2) == 2)
+        && head.at(3) == 0)
+        return walkIcon(in, device, head);
+    return Walk::Unknown;
+}
+
+bool isFrameMarker(uchar marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool jpegDecodedWhole(QIODevice &device, qint64 start)
+{
+    Reader in(device, start);
+    if (device.peek(2) != "\xFF\xD8")
+        return false;
+    in.skip(2);
+    bool progressive = false;
+    int frameComponents = 0;
+    for (;;) {
+        const std::optional<uchar> marker = nextJpegMarker(in);
+        if (!marker || *marker == 0xD9)
+            return progressive;
+        if (isStandaloneJpegMarker(*marker))
+            continue;
+        const std::optional<qint64> length = jpegSegmentLength(in);
+        if (!length)
+            return progressive;
+        const qint64 next = in.offset() + *length;
+        if (isFrameMarker(*marker)) {
+            progressive = *marker == 0xC2 || *marker == 0xC6 || *marker == 0xCA || *marker == 0xCE;
+            in.skip(5); // precision, height, width
+            frameComponents = in.byte().value_or(0);
+        } else if (*marker == 0xDA) {
+            return progressive || in.byte().value_or(0) < frameComponents;
+        }
+        in.moveTo(next);
+    }
+}
+
+} // namespace
+
+bool isCutShort(QIODevice &device)
+{
+    const qint64 start = device.pos();
+    const Walk found = walk(device, start);
+    device.seek(start);
+    return found == Walk::CutShort;
+}
+
+bool isJpegDecodedWhole(QIODevice &device)
+{
+    const qint64 start = device.pos();
+    const bool whole = jpegDecodedWhole(device, start);
+    device.seek(start);
+    return whole;
+}
