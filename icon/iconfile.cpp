@@ -29,16 +29,16 @@ struct SplitColour
     quint8 blue, green, red;
 };
 
-SplitColour splitColour(quint32 value)
+SplitColour splitColour(Colour value)
 {
-    const qint64 colour = qint32(value);
+    const qint64 colour = qint32(value.value());
     const qint64 blue = colour / 65536;
     const qint64 green = (colour - blue * 65536) / 256;
     const qint64 red = colour - blue * 65536 - green * 256;
     return {quint8(blue & 0xFF), quint8(green & 0xFF), quint8(red & 0xFF)};
 }
 
-bool isLight(quint32 colour)
+bool isLight(Colour colour)
 {
     const SplitColour c = splitColour(colour);
     return 299 * c.red + 587 * c.green + 114 * c.blue >= 128 * 1000;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "colour.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -73,15 +75,15 @@ QByteArray serialise(const IconDirRecord &record);
 QByteArray serialise(const IconEntryRecord &record);
 QByteArray serialise(const IconHeaderRecord &record);
 
-// One 32 x 32 picture to encode, rows top-down, pixels left to right.
-// A colour is 0x00BBGGRR; a failed pixel read (0xFFFFFFFF) is encoded the way
-// its signed value splits: blue 00, green 00, red FF.
+// One 32 x 32 picture to encode, rows top-down, pixels left to right. A
+// failed pixel read (Colours::invalid, 0xFFFFFFFF) is encoded the way its
+// signed value splits: blue 00, green 00, red FF.
 struct IconPixels
 {
-    std::array<quint32, IconFile::pixelCount> colours{};
+    std::array<Colour, IconFile::pixelCount> colours{};
     std::array<bool, IconFile::pixelCount> transparent{};
 
-    quint32 &colour(int x, int y) { return colours[y * IconFile::side + x]; }
+    Colour &colour(int x, int y) { return colours[y * IconFile::side + x]; }
     bool &isTransparent(int x, int y) { return transparent[y * IconFile::side + x]; }
 };
 

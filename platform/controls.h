@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colour.h"
+#include "systemcolour.h"
 #include "twips.h"
 
 #include <QFrame>

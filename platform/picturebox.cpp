@@ -1,25 +1,20 @@
 #include "picturebox.h"
 
-#include "resample.h"
+#include "square.h"
 #include "twips.h"
 
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
-#include <cmath>
 
 PictureBox::PictureBox(QWidget *parent)
     : QWidget(parent)
-    , m_hdc(gdi::registerSurface(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-PictureBox::~PictureBox()
-{
-    gdi::unregisterSurface(m_hdc);
-}
+PictureBox::~PictureBox() = default;
 
 void PictureBox::setBounds(int left, int top, int width, int height)
 {
@@ -97,23 +92,7 @@ void PictureBox::Cls()
 
 void PictureBox::PaintPicture(const ::Picture &picture, double x, double y, double width, double height)
 {
-    if (picture.isNull())
-        return;
-    // Whole-pixel edges: a fractional rectangle never leaves a blended row.
-    const int left = int(std::lround(toPixels(x)));
-    const int top = int(std::lround(toPixels(y)));
-    const int right = int(std::lround(toPixels(x + width)));
-    const int bottom = int(std::lround(toPixels(y + height)));
-    const QRect target = QRect(QPoint(qMin(left, right), qMin(top, bottom)),
-                               QPoint(qMax(left, right) - 1, qMax(top, bottom) - 1));
-    const QRect visible = target.intersected(QRect(QPoint(0, 0), clientSize()));
-    if (visible.isEmpty())
-        return;
-    QImage scaled = resampleImage(picture.image(), target.size(), picture.extent());
-    // A negative width or height mirrors the picture, as the classic call does.
-    scaled = scaled.mirrored(right < left, bottom < top);
-    QPainter painter(&drawing());
-    painter.drawImage(target.topLeft(), scaled);
+    paintScaled(drawing(), picture, toPixels(x), toPixels(y), toPixels(width), toPixels(height));
     update();
 }
 
@@ -121,21 +100,15 @@ Colour PictureBox::Point(int x, int y) const
 {
     if (!QRect(QPoint(0, 0), clientSize()).contains(x, y))
         return Colours::invalid;
-    return fromQRgb(drawing().pixel(x, y));
+    return colourFromQRgb(drawing().pixel(x, y));
 }
 
 void PictureBox::PSet(int x, int y, Colour colour)
 {
     if (!QRect(QPoint(0, 0), clientSize()).contains(x, y))
         return;
-    drawing().setPixel(x, y, Colours::isSystemColour(colour) ? resolveColour(colour, palette()).rgb()
-                                                            : toQRgb(colour));
+    drawing().setPixel(x, y, resolveColour(colour, palette()).rgb());
     update();
-}
-
-QImage PictureBox::surfaceImage() const
-{
-    return m_drawing ? *m_drawing : composedBase();
 }
 
 QSize PictureBox::sizeHint() const

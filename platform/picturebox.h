@@ -1,7 +1,6 @@
 #pragma once
 
-#include "colour.h"
-#include "gdi.h"
+#include "systemcolour.h"
 #include "picture.h"
 
 #include <QImage>
@@ -14,7 +13,7 @@
 // drawing on top of both. Everything drawn is kept in an image of the client
 // area, so pixels read back exactly what was drawn or assigned, whether the
 // box is ever on screen or not.
-class PictureBox : public QWidget, public gdi::Surface
+class PictureBox : public QWidget
 {
     Q_OBJECT
 
@@ -65,14 +64,7 @@ public:
     Colour Point(int x, int y) const;
     void PSet(int x, int y, Colour colour);
 
-    // A device context on the kept image, for pixel reads and copies.
-    gdi::HDC hDC() const { return m_hdc; }
-
     QSize sizeHint() const override;
-
-    // gdi::Surface
-    Colour surfacePixel(int x, int y) const override { return Point(x, y); }
-    QImage surfaceImage() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -93,5 +85,4 @@ private:
     bool m_autoRedraw = false;
     bool m_autoSize = false;
     bool m_border = true;
-    gdi::HDC m_hdc = 0;
 };

@@ -7,6 +7,7 @@
 #include "commondialog.h"
 #include "frmbmp2icon.h"
 #include "messagebox.h"
+#include "qtcolour.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -19,6 +20,12 @@
 #include <memory>
 
 #include <sys/resource.h>
+
+// How a failed comparison shows a colour: 0x00BBGGRR.
+inline char *toString(const Colour &colour)
+{
+    return qstrdup(qPrintable(QStringLiteral("0x%1").arg(colour.value(), 8, 16, QLatin1Char('0'))));
+}
 
 namespace testutils {
 
@@ -61,6 +68,12 @@ struct ScriptedWindow
 };
 
 // A picture of one colour (0x00BBGGRR).
+inline QImage solidImage(int width, int height, Colour colour);
+// The same with the colour written 0x00BBGGRR.
+inline QImage solidImage(int width, int height, quint32 bgr)
+{
+    return solidImage(width, height, Colour(bgr));
+}
 inline QImage solidImage(int width, int height, Colour colour)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -150,9 +163,19 @@ inline void verifyRegion(const PictureBox &box, const QRect &inside, Colour in, 
             if (box.Point(x, y) != expected)
                 QFAIL(qPrintable(QStringLiteral("%1 pixel (%2, %3) is %4, expected %5")
                                      .arg(box.objectName()).arg(x).arg(y)
-                                     .arg(box.Point(x, y), 6, 16, QLatin1Char('0'))
-                                     .arg(expected, 6, 16, QLatin1Char('0'))));
+                                     .arg(box.Point(x, y).value(), 6, 16, QLatin1Char('0'))
+                                     .arg(expected.value(), 6, 16, QLatin1Char('0'))));
         }
+}
+
+// The same with the colours written 0x00BBGGRR.
+inline void verifyRegion(const PictureBox &box, const QRect &inside, quint32 in, quint32 out)
+{
+    verifyRegion(box, inside, Colour(in), Colour(out));
+}
+inline void verifyRegion(const PictureBox &box, const QRect &inside, quint32 in, Colour out)
+{
+    verifyRegion(box, inside, Colour(in), out);
 }
 
 // Checks that two boxes show the same 32 x 32 pixels.

@@ -8,7 +8,7 @@ using testutils::firstDifference;
 
 namespace {
 
-IconPixels filled(quint32 colour, bool transparent)
+IconPixels filled(Colour colour, bool transparent)
 {
     IconPixels pixels;
     pixels.colours.fill(colour);
@@ -39,7 +39,7 @@ void tst_IconFile::everyFileStartsWithTheSameHeaders()
                                                     "2020000001001800A80C000016000000"
                                                     "2800000020000000400000000100180000000000800C0000")
                                 + QByteArray(16, '\0');
-    for (const IconPixels &pixels : {filled(0x123456, false), filled(0, true)}) {
+    for (const IconPixels &pixels : {filled(Colour(0x123456), false), filled(Colours::black, true)}) {
         const QByteArray file = encodeIcon24(pixels);
         QCOMPARE(file.size(), 3262);
         QCOMPARE(file.left(62).toHex(' '), expected.toHex(' '));
@@ -81,7 +81,7 @@ void tst_IconFile::pixelAndMaskBytes()
     QFETCH(QByteArray, pixelBytes);
     QFETCH(char, maskByte);
 
-    const QByteArray file = encodeIcon24(filled(colour, transparent));
+    const QByteArray file = encodeIcon24(filled(Colour(colour), transparent));
     QCOMPARE(file.size(), 3262);
     const QByteArray expected = QByteArray(62, '\0') + pixelBytes.repeated(1024) + QByteArray(128, maskByte);
     const QByteArray actual = QByteArray(62, '\0') + file.mid(62);
@@ -113,8 +113,8 @@ void tst_IconFile::pixelLandsAtItsOffset()
     QFETCH(int, maskOffset);
     QFETCH(int, maskBit);
 
-    IconPixels pixels = filled(0xFFFFFF, false);
-    pixels.colour(x, y) = 0x123456; // red 0x56, green 0x34, blue 0x12
+    IconPixels pixels = filled(Colours::white, false);
+    pixels.colour(x, y) = Colour(0x123456); // red 0x56, green 0x34, blue 0x12
     pixels.isTransparent(x, y) = transparent;
     const QByteArray file = encodeIcon24(pixels);
     const QByteArray expectedColour = transparent ? QByteArray::fromHex("000000") : QByteArray::fromHex("123456");

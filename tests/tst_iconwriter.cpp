@@ -46,8 +46,8 @@ private slots:
 void tst_IconWriter::writesTheSurfacesAsAnIcon()
 {
     ScriptedWindow w(m_dir.path());
-    fillSurfaces(*w.window, 0xFFFFFF);
-    w->picImage->PSet(0, 31, 0x123456); // bottom-left, opaque: red 56, green 34, blue 12
+    fillSurfaces(*w.window, Colour(0xFFFFFF));
+    w->picImage->PSet(0, 31, Colour(0x123456)); // bottom-left, opaque: red 56, green 34, blue 12
     w->picMask->PSet(0, 0, Colours::white); // top-left, transparent
     const QString path = m_dir.filePath(QStringLiteral("one.ico"));
     QVERIFY(!w->WriteIconFile(path));
@@ -134,7 +134,7 @@ void tst_IconWriter::onlyPureWhiteOnTheMaskIsTransparent()
 void tst_IconWriter::failedSurfaceReadIsRedAndOpaque()
 {
     ScriptedWindow w(m_dir.path());
-    fillSurfaces(*w.window, 0x000000);
+    fillSurfaces(*w.window, Colour(0x000000));
     // A colour surface one pixel too small: its last column and row cannot be read.
     w->picImage->setBounds(7410, 210, 525, 525);
     QCOMPARE(w->picImage->ScaleWidth(), 31.0f);
@@ -149,7 +149,7 @@ void tst_IconWriter::failedSurfaceReadIsRedAndOpaque()
 void tst_IconWriter::overwritingLeavesExactlyTheIcon()
 {
     ScriptedWindow w(m_dir.path());
-    fillSurfaces(*w.window, 0x336699);
+    fillSurfaces(*w.window, Colour(0x336699));
     const QString path = m_dir.filePath(QStringLiteral("big.ico"));
     QVERIFY(writeFile(path, QByteArray(10000, 'x')));
     QVERIFY(!w->WriteIconFile(path));
@@ -176,7 +176,7 @@ void tst_IconWriter::missingFolderCreatesNothingAndSaysWhy()
 void tst_IconWriter::failedWriteKeepsTheEarlierFile()
 {
     ScriptedWindow w(m_dir.path());
-    fillSurfaces(*w.window, 0x445566);
+    fillSurfaces(*w.window, Colour(0x445566));
     const QString path = m_dir.filePath(QStringLiteral("good.ico"));
     const QByteArray good = QByteArray("an earlier good file ").repeated(300);
     QVERIFY(writeFile(path, good));

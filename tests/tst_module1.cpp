@@ -1,152 +1,74 @@
-// The icon build chain on its own: SaveIcon, ChangePixels and MakeIcon with a
-// stand-in for the window, and the drawing handles they use.
+// The icon build chain from SaveIcon to the window's writer: what it writes
+// at each depth, where, and what it leaves on the window's surfaces.
 
 #include "testutils.h"
 
 #include "module1.h"
+#include "square.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 using namespace testutils;
-
-namespace {
-
-// Counts the builds and fails them when told to.
-class FakeWindow : public IconBuilder
-{
-public:
-    VbError Create24BitIcon() override
-    {
-        ++builds;
-        return failure;
-    }
-    int builds = 0;
-    VbError failure;
-};
-
-} // namespace
 
 class tst_Module1 : public QObject
 {
     Q_OBJECT
 
-private:
-    FakeWindow m_window;
-    ScriptedMessageBoxes m_boxes;
-
 private slots:
-    void init();
-    void cleanup();
-    void saveIconBuildsOnceAndReleasesEverything();
-    void saveIconShowsTheBuildsFailure_data();
-    void saveIconShowsTheBuildsFailure();
-    void changePixels_data();
-    void changePixels();
-    void memorySurfaceCapturesAndReadsBack();
-    void selectedBitmapCannotBeDeletedBeforeItsContext();
+    void saveIconWritesAtItsDepth_data();
+    void saveIconWritesAtItsDepth();
+    void headersHoldTheIconsValues();
 };
 
-void tst_Module1::init()
+void tst_Module1::saveIconWritesAtItsDepth_data()
 {
-    m_window = FakeWindow();
-    m_boxes.shown.clear();
-    Module1::setMainWindow(&m_window, &m_boxes);
+    QTest::addColumn<int>("bitDepth");
+    QTest::addColumn<int>("fileBytes"); // 0: nothing written
+    QTest::newRow("colour") << 24 << 3262;
+    QTest::newRow("black and white") << 1 << 326;
+    QTest::newRow("any other depth") << 8 << 0;
 }
 
-void tst_Module1::cleanup()
+void tst_Module1::saveIconWritesAtItsDepth()
 {
-    Module1::setMainWindow(nullptr, nullptr);
-    QCOMPARE(gdi::liveObjectCount(), 0);
+    QFETCH(int, bitDepth);
+    QFETCH(int, fileBytes);
+    QTemporaryDir program;
+    ScriptedWindow w(program.path());
+    QImage square = patternImage(32, 32);
+    square.setPixel(4, 5, qRgb(0, 0, 0));
+    w->Picture5->PaintPicture(Picture(square), 0, 0, 32, 32);
+    const QString chosen = program.filePath(QStringLiteral("chosen.ico"));
+
+    QVERIFY(!Module1::SaveIcon(*w.window, chosen, bitDepth));
+    const QString temp = QDir(program.path()).filePath(QStringLiteral("temp"));
+    if (fileBytes == 0) {
+        QVERIFY(!QFileInfo::exists(chosen));
+        QVERIFY(!QFileInfo::exists(temp));
+    } else {
+        const QByteArray icon = readFile(chosen);
+        QCOMPARE(icon.size(), fileBytes);
+        QCOMPARE(readFile(temp), icon);
+        // The same bytes the core makes of the square.
+        QCOMPARE(icon, encodeSquare(square, bitDepth == 24 ? SquareOutput::ColourIcon
+                                                           : SquareOutput::BlackAndWhiteIcon));
+        // The mask surface holds this save's mask.
+        QCOMPARE(w->picMask->Point(4, 5), Colours::white);
+        QCOMPARE(w->picMask->Point(5, 5), Colours::black);
+    }
+    // Whatever the depth, what was drawn on Picture5 is now its picture.
+    w->Picture5->Cls();
+    QCOMPARE(w->Picture5->Point(0, 0), colourFromQRgb(square.pixel(0, 0)));
 }
 
-void tst_Module1::saveIconBuildsOnceAndReleasesEverything()
+void tst_Module1::headersHoldTheIconsValues()
 {
-    const gdi::HDC memDC = gdi::CreateCompatibleDC(0);
-    Module1::SaveIcon(QStringLiteral("ignored.ico"), memDC, 0, 24);
-    QCOMPARE(m_window.builds, 1);
-    QVERIFY(m_boxes.shown.isEmpty());
-    QCOMPARE(gdi::liveObjectCount(), 1); // only the caller's own context is left
-    QVERIFY(gdi::DeleteDC(memDC));
-    // The surface description is a 32 x 32, 24-bit uncompressed one.
-    QCOMPARE(Module1::BmpInfo.bmiHeader.biSize, quint32(40));
-    QCOMPARE(Module1::BmpInfo.bmiHeader.biWidth, 32);
-    QCOMPARE(Module1::BmpInfo.bmiHeader.biHeight, 32);
-    QCOMPARE(Module1::BmpInfo.bmiHeader.biBitCount, quint16(24));
-}
-
-void tst_Module1::saveIconShowsTheBuildsFailure_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("invalid picture") << 481 << "Invalid picture" << "SaveIcon error # 481 Invalid picture";
-    QTest::newRow("out of memory") << 7 << "Out of memory" << "SaveIcon error # 7 Out of memory";
-}
-
-void tst_Module1::saveIconShowsTheBuildsFailure()
-{
-    QFETCH(int, number);
-    QFETCH(QString, description);
-    QFETCH(QString, message);
-    m_window.failure = {number, description, QString()};
-    Module1::SaveIcon(QString(), 0, 0, 24); // returns normally
-    QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(m_boxes.shown.first().prompt, message);
-    QCOMPARE(m_boxes.shown.first().buttons, MsgBox::vbOKOnly);
-    QCOMPARE(m_boxes.shown.first().title, QCoreApplication::applicationName());
-    QCOMPARE(Module1::MakeIcon().number, number); // MakeIcon passes it on
-}
-
-void tst_Module1::changePixels_data()
-{
-    QTest::addColumn<bool>("failSelection");
-    QTest::newRow("selection works") << false;
-    QTest::newRow("selection fails") << true;
-}
-
-void tst_Module1::changePixels()
-{
-    QFETCH(bool, failSelection);
-    const gdi::HDC reference = gdi::CreateCompatibleDC(0);
-    if (failSelection)
-        gdi::failCall(gdi::Call::SelectObject);
-    QCOMPARE(Module1::ChangePixels(reference, 32, 32, Colours::black), !failSelection);
-    QCOMPARE(m_boxes.shown.size(), failSelection ? 1 : 0);
-    if (failSelection)
-        QCOMPARE(m_boxes.shown.first().prompt, QStringLiteral("In ChangePixels - SelectObject(CopyDC, CopyBitmap) = 0"));
-    // Brush, context and surface are released on both paths.
-    QCOMPARE(gdi::liveObjectCount(), 1);
-    gdi::DeleteDC(reference);
-}
-
-void tst_Module1::memorySurfaceCapturesAndReadsBack()
-{
-    PictureBox box;
-    box.setBounds(0, 0, 540, 540);
-    box.setBackColor(0x00DCC5B8);
-    box.PSet(31, 31, 0x010203);
-    const gdi::HDC dc = gdi::CreateCompatibleDC(0);
-    Module1::describeSurface(32, 32);
-    const gdi::HBITMAP bitmap = gdi::CreateDIBSection(dc, Module1::BmpInfo, gdi::DIB_RGB_COLORS, nullptr, 0, 0);
-    QVERIFY(bitmap);
-    QVERIFY(gdi::SelectObject(dc, bitmap));
-    QVERIFY(gdi::BitBlt(dc, 0, 0, 32, 32, box.hDC(), 0, 0, gdi::SRCCOPY));
-    QCOMPARE(gdi::GetPixel(dc, 31, 31), Colour(0x010203));
-    QCOMPARE(gdi::GetPixel(dc, 0, 0), Colour(0x00DCC5B8));
-    QCOMPARE(gdi::GetPixel(dc, 32, 0), Colours::invalid);
-    QVERIFY(gdi::DeleteDC(dc));
-    QVERIFY(gdi::DeleteObject(bitmap));
-}
-
-void tst_Module1::selectedBitmapCannotBeDeletedBeforeItsContext()
-{
-    const gdi::HDC dc = gdi::CreateCompatibleDC(0);
-    Module1::describeSurface(32, 32);
-    const gdi::HBITMAP bitmap = gdi::CreateDIBSection(dc, Module1::BmpInfo, gdi::DIB_RGB_COLORS, nullptr, 0, 0);
-    gdi::SelectObject(dc, bitmap);
-    QVERIFY(!gdi::DeleteObject(bitmap)); // still selected
-    QCOMPARE(gdi::liveObjectCount(), 2);
-    QVERIFY(gdi::DeleteDC(dc));
-    QVERIFY(gdi::DeleteObject(bitmap));
-    QVERIFY(!gdi::DeleteObject(bitmap)); // already gone
+    const Module1::IconHeaders headers = Module1::InitIconHeaders();
+    QCOMPARE(serialise(headers.IconDir).toHex(), QByteArray("000001000100"));
+    QCOMPARE(serialise(headers.IconEntry).toHex(), QByteArray("2020000001001800a80c000016000000"));
+    QCOMPARE(serialise(headers.IconHeader).toHex(),
+             QByteArray("2800000020000000400000000100180000000000800c0000") + QByteArray(32, '0'));
 }
 
 QTEST_MAIN(tst_Module1)

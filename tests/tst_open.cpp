@@ -22,7 +22,7 @@ using namespace testutils;
 
 namespace {
 
-constexpr Colour white = 0xFFFFFF;
+constexpr Colour white{0xFFFFFF};
 
 // A bitmap header that claims a picture of `width` x `height`, and no pixels.
 QByteArray bmpHeaderClaiming(qint32 width, qint32 height)
@@ -174,7 +174,7 @@ void tst_Open::cancelErasesTheDrawingsAndWritesNothing()
     w.dialogs.choose(earlier);
     w->Command3_Click();
     QVERIFY(QFile::remove(workFile()));
-    w->Picture4->PSet(0, 0, 0x0000FF);
+    w->Picture4->PSet(0, 0, Colour(0x0000FF));
 
     w.dialogs.cancel();
     w->Command3_Click();

@@ -66,10 +66,10 @@ void tst_TwoWindows::windowsOpeningAtOnceSeeOnlyTheirOwnPictures()
     QTemporaryDir dir;
     const QString programFolder = dir.filePath(QStringLiteral("program"));
     QVERIFY(QDir().mkpath(programFolder));
-    const Colour colours[] = {0x0000FF, 0x00FF00, 0xFF0000};
+    const Colour colours[] = {Colour(0x0000FF), Colour(0x00FF00), Colour(0xFF0000)};
     std::vector<std::unique_ptr<QProcess>> windows;
     for (const Colour colour : colours) {
-        const QString picture = dir.filePath(QStringLiteral("%1.bmp").arg(colour, 6, 16, QLatin1Char('0')));
+        const QString picture = dir.filePath(QStringLiteral("%1.bmp").arg(colour.value(), 6, 16, QLatin1Char('0')));
         QVERIFY(solidImage(24, 12, colour).save(picture, "BMP"));
         auto window = std::make_unique<QProcess>();
         window->setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -305,9 +305,9 @@ void tst_Window::loadSwitchesAutoRedrawOnForTheWorkSurfaces()
     QVERIFY(w->picMask->AutoRedraw());
     // They keep what is drawn, unseen.
     w->picMask->PSet(7, 9, Colours::white);
-    w->picImage->PSet(7, 9, 0x123456);
+    w->picImage->PSet(7, 9, Colour(0x123456));
     QCOMPARE(w->picMask->Point(7, 9), Colours::white);
-    QCOMPARE(gdi::GetPixel(w->picImage->hDC(), 7, 9), Colour(0x123456));
+    QCOMPARE(w->picImage->Point(7, 9), Colour(0x123456));
 }
 
 void tst_Window::exitEndsAtOnceWithoutACloseRequest()

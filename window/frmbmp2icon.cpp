@@ -53,14 +53,10 @@ frmBmp2Icon::frmBmp2Icon(const WindowServices &services, QWidget *parent)
     createControls();
     applyTabOrder();
     m_openedSquare = Picture5->Image();
-    Module1::setMainWindow(this, m_services.messageBoxes);
     Load();
 }
 
-frmBmp2Icon::~frmBmp2Icon()
-{
-    Module1::forgetMainWindow(this);
-}
+frmBmp2Icon::~frmBmp2Icon() = default;
 
 void frmBmp2Icon::createControls()
 {

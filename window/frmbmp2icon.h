@@ -4,14 +4,12 @@
 #include "commondialog.h"
 #include "controls.h"
 #include "messagebox.h"
-#include "module1.h"
 #include "picturebox.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <chrono>
-#include <functional>
 
 class WorkFileLock;
 
@@ -30,13 +28,13 @@ struct WindowServices
 // The one window of Tervana: a credits panel, the 32 x 32 preview and the
 // Open, Save and Exit buttons, plus the never-seen surfaces the picture
 // passes through on its way to the icon.
-class frmBmp2Icon : public QWidget, public IconBuilder
+class frmBmp2Icon : public QWidget
 {
     Q_OBJECT
 
 public:
-    static constexpr Colour windowBackColor = 0x00DCC5B8;
-    static constexpr Colour exitBackColor = 0x001247D1;
+    static constexpr Colour windowBackColor{0x00DCC5B8};
+    static constexpr Colour exitBackColor{0x001247D1};
 
     explicit frmBmp2Icon(const WindowServices &services, QWidget *parent = nullptr);
     ~frmBmp2Icon() override;
@@ -79,13 +77,13 @@ public:
     VbError WriteMonochromeIconFile(const QString &path);
 
     // The icon build's last step: Picture5 becomes the colour and mask
-    // surfaces and is written to the dialog's file and the temp file.
-    VbError Create24BitIcon() override;
+    // surfaces, written at `bitDepth` (24 colour, 1 black and white, else
+    // nothing) to `chosen` and to the temp file. Returns why `chosen`
+    // could not be written.
+    VbError Create24BitIcon(const QString &chosen, qint32 bitDepth);
 
     // The Open command (the "Apri" button).
     void Command3_Click();
-    // Draws Picture4's picture into Picture5, proportions kept and centred.
-    void FitIntoPicture5();
     // Picture5 as a fresh window has it: no picture, its own background,
     // nothing drawn.
     void ClearSquare();
@@ -94,8 +92,9 @@ public:
 
     // What the Save command does once the dialog has chosen `path` with
     // filter entry `filterIndex` (1 icon, 2 bitmap, 3 colour or black and
-    // white): capture Picture5, write the file, show it again. Settings and
-    // dialog are left alone. Returns the failure the command would report.
+    // white): build the file from the last Open's square, write it, show it
+    // again. Settings and dialog are left alone. Returns the failure the
+    // command would report.
     VbError SaveSquare(const QString &path, int filterIndex);
 
     // A step of the Save command: its failure, or the command ended on
@@ -131,6 +130,8 @@ private:
     // The Open command's steps; returns the message for the user when a step
     // fails, or nothing.
     QString OpenPicture();
+    // Draws Picture4's picture into Picture5, proportions kept and centred.
+    void FitIntoPicture5();
     // Waits for another window to be done with a work file, with the
     // hourglass up and the window repainting; false when it waited too long.
     bool waitForWorkFile(WorkFileLock &lock);
@@ -141,7 +142,6 @@ private:
     VbError SaveAsIcon(const QString &chosen);
     VbError SaveAsBitmap(const QString &chosen);
     VbError SaveInColourOrBlackAndWhite(const QString &chosen);
-    StepOutcome CaptureAndBuild(const QString &path, const std::function<VbError()> &beforeBuild);
     void BuildMask();
 
     WindowServices m_services;

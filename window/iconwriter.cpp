@@ -12,15 +12,15 @@
 
 namespace {
 
-// Reads the 32 x 32 pixels of both surfaces through their device contexts.
-IconPixels readSurfaces(gdi::HDC image, gdi::HDC mask)
+// The 32 x 32 pixels of both surfaces: colours from one, transparency (only
+// exact white; a failed read is opaque) from the other.
+IconPixels readSurfaces(const PictureBox &image, const PictureBox &mask)
 {
     IconPixels pixels;
     for (int y = 0; y < IconFile::side; ++y) {
         for (int x = 0; x < IconFile::side; ++x) {
-            pixels.colour(x, y) = gdi::GetPixel(image, x, y);
-            // Only exact white is transparent; a failed read (-1) is opaque.
-            pixels.isTransparent(x, y) = gdi::GetPixel(mask, x, y) == Colours::white;
+            pixels.colour(x, y) = image.Point(x, y);
+            pixels.isTransparent(x, y) = mask.Point(x, y) == Colours::white;
         }
     }
     return pixels;
@@ -43,14 +43,14 @@ VbError writeIcon(const QString &path, const QByteArray &bytes)
 
 VbError frmBmp2Icon::WriteIconFile(const QString &path)
 {
-    Module1::InitIconHeaders();
-    const IconPixels pixels = readSurfaces(picImage->hDC(), picMask->hDC());
-    return writeIcon(path, encodeIcon24(pixels, Module1::IconDir, Module1::IconEntry, Module1::IconHeader));
+    const Module1::IconHeaders headers = Module1::InitIconHeaders();
+    return writeIcon(path, encodeIcon24(readSurfaces(*picImage, *picMask), headers.IconDir, headers.IconEntry,
+                                        headers.IconHeader));
 }
 
 VbError frmBmp2Icon::WriteMonochromeIconFile(const QString &path)
 {
-    return writeIcon(path, encodeIcon1(readSurfaces(picImage->hDC(), picMask->hDC())));
+    return writeIcon(path, encodeIcon1(readSurfaces(*picImage, *picMask)));
 }
 
 quint8 frmBmp2Icon::BitStringToByte(const QString &bits)
@@ -58,29 +58,27 @@ quint8 frmBmp2Icon::BitStringToByte(const QString &bits)
     return bitStringToByte(bits);
 }
 
-VbError frmBmp2Icon::Create24BitIcon()
+VbError frmBmp2Icon::Create24BitIcon(const QString &chosen, qint32 bitDepth)
 {
     // What is drawn on Picture5 becomes its picture, whatever the depth.
     Picture5->setPicture(Picture5->Image());
-    const bool colour = Module1::BitDepth == 24;
-    if (!colour && Module1::BitDepth != 1)
+    const bool colour = bitDepth == 24;
+    if (!colour && bitDepth != 1)
         return VbError::none();
 
     Picture6->setPicture(Picture5->Picture());
     picImage->setPicture(Picture5->Picture());
     BuildMask();
 
-    const QString chosen = cmndlg->FileName();
     const QString temp = workFilePath(m_services.programFolder, QStringLiteral("temp"));
     const auto write = [&](const QString &path) {
         return colour ? WriteIconFile(path) : WriteMonochromeIconFile(path);
     };
-    // The temp copy is written even when the chosen file could not be. The
-    // chosen file's failure is kept for the Save command to report: the
-    // build chain between them (SaveIcon) hands no failure back.
-    m_chosenFileFailure = write(chosen);
+    // The temp copy is written even when the chosen file could not be; the
+    // chosen file's failure goes back to the Save command to report.
+    const VbError chosenFailure = write(chosen);
     write(temp);
-    return VbError::none();
+    return chosenFailure;
 }
 
 // Column by column: a pixel of exactly the key colour turns white on the

@@ -4,6 +4,7 @@
 
 #include "frmbmp2icon.h"
 
+#include "square.h"
 #include "workfolder.h"
 
 #include <QCoreApplication>
@@ -62,7 +63,7 @@ QString frmBmp2Icon::OpenPicture()
     // decoded at a fraction of its size; the box still takes its natural size.
     const PictureLoad load = LoadPicture(fileName, QSize(side, side));
     if (load.error)
-        return QStringLiteral("Tervana cannot open \"%1\": %2").arg(nativePath(fileName), load.reason);
+        return cannotOpen(fileName, load);
     Picture4->setPicture(load.picture);
 
     FitIntoPicture5();
@@ -108,21 +109,11 @@ void frmBmp2Icon::ClearSquare()
     Picture5->setBackColor(Colours::windowBackground);
 }
 
-// The proportions come from Picture4's outer size, border included; the
-// longer side fills 32 pixels and the shorter one is centred.
+// The fitted square, as the core makes it of Picture4's picture, drawn into
+// Picture5 over its own background.
 void frmBmp2Icon::FitIntoPicture5()
 {
-    const double W = double(float(Picture4->Width()));
-    const double H = double(float(Picture4->Height()));
-    if (W >= H) {
-        const double k = W / side;
-        const double f = H / k;
-        const float o = float((side - f) / 2);
-        Picture5->PaintPicture(Picture4->Picture(), 0, o, side, f);
-    } else {
-        const double k = H / side;
-        const double f = W / k;
-        const float o = float((side - f) / 2);
-        Picture5->PaintPicture(Picture4->Picture(), o, 0, f, side);
-    }
+    const QRgb background = resolveColour(Picture5->BackColor(), Picture5->palette()).rgb();
+    const QImage square = fitIntoSquare(Picture4->Picture(), background);
+    Picture5->PaintPicture(Picture(square), 0, 0, side, side);
 }

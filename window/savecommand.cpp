@@ -37,34 +37,6 @@ void yield()
     QCoreApplication::processEvents();
 }
 
-// The 32 x 32 memory surface a save captures Picture5 into. It is released
-// (context first, then bitmap) however the command ends.
-class MemorySurface
-{
-public:
-    MemorySurface()
-    {
-        Module1::MemDC = gdi::CreateCompatibleDC(0);
-        Module1::describeSurface(32, 32);
-        Module1::MemBitmap = gdi::CreateDIBSection(Module1::MemDC, Module1::BmpInfo, gdi::DIB_RGB_COLORS,
-                                                   nullptr, 0, 0);
-        gdi::SelectObject(Module1::MemDC, Module1::MemBitmap);
-    }
-    ~MemorySurface() { release(); }
-    MemorySurface(const MemorySurface &) = delete;
-    MemorySurface &operator=(const MemorySurface &) = delete;
-
-    void release()
-    {
-        if (Module1::MemDC)
-            gdi::DeleteDC(Module1::MemDC);
-        if (Module1::MemBitmap)
-            gdi::DeleteObject(Module1::MemBitmap);
-        Module1::MemDC = 0;
-        Module1::MemBitmap = 0;
-    }
-};
-
 } // namespace
 
 void frmBmp2Icon::Command1_Click()
@@ -134,8 +106,6 @@ VbError frmBmp2Icon::SaveSquare(const QString &path, int filterIndex)
     // colour, or a black-and-white icon).
     ClearSquare();
     Picture5->setPicture(m_openedSquare);
-    // The icon build writes the file the dialog holds.
-    cmndlg->setFileName(path);
     switch (filterIndex) {
     case 1: return SaveAsIcon(path);
     case 2: return SaveAsBitmap(path);
@@ -148,10 +118,9 @@ VbError frmBmp2Icon::SaveAsIcon(const QString &chosen)
 {
     setMousePointer(pointerHourglass);
     lblPath->setCaption(chosen);
-    Module1::BitDepth = 24;
-    const StepOutcome built = CaptureAndBuild(chosen, nullptr);
-    if (built.failure || built.ended)
-        return built.failure;
+    yield();
+    if (const VbError failure = Module1::SaveIcon(*this, chosen, 24))
+        return failure;
     const StepOutcome reloaded = ReloadSavedIcon(chosen);
     if (reloaded.failure || reloaded.ended)
         return reloaded.failure;
@@ -175,45 +144,18 @@ VbError frmBmp2Icon::SaveInColourOrBlackAndWhite(const QString &chosen)
                        "OR a colored static .cur file?"),
         MsgBox::vbYesNo, QStringLiteral("Color or B-W?"));
     setMousePointer(pointerHourglass);
-    Module1::BitDepth = answer == MsgBox::vbNo ? 1 : 24;
+    const qint32 bitDepth = answer == MsgBox::vbNo ? 1 : 24;
+    yield();
+    // A plain file left by an earlier save goes first.
     const QString temp = workFilePath(m_services.programFolder, QStringLiteral("temp"));
-    const StepOutcome built = CaptureAndBuild(temp, [&temp]() -> VbError {
-        // A plain file left by an earlier save goes first.
-        const QFileInfo earlier(temp);
-        if (earlier.isFile() && !earlier.isHidden() && !QFile::remove(temp))
-            return VbError::pathFileAccess();
-        return VbError::none();
-    });
-    if (built.failure || built.ended)
-        return built.failure;
+    const QFileInfo earlier(temp);
+    if (earlier.isFile() && !earlier.isHidden() && !QFile::remove(temp))
+        return VbError::pathFileAccess(QStringLiteral("the earlier temp file cannot be deleted"));
+    if (const VbError failure = Module1::SaveIcon(*this, chosen, bitDepth))
+        return failure;
     yield();
     lblPath->setCaption(chosen);
     return ReloadSavedIcon(chosen).failure;
-}
-
-// Captures Picture5 into the memory surface and runs the icon build on it;
-// `beforeBuild` runs between the capture and the build.
-frmBmp2Icon::StepOutcome frmBmp2Icon::CaptureAndBuild(const QString &path,
-                                                      const std::function<VbError()> &beforeBuild)
-{
-    MemorySurface surface;
-    if (!gdi::BitBlt(Module1::MemDC, 0, 0, 32, 32, Picture5->hDC(), 0, 0, gdi::SRCCOPY)) {
-        m_services.messageBoxes->show(QStringLiteral("Unable to BitBlt Picture."), MsgBox::vbOKOnly);
-        return {VbError::none(), true};
-    }
-    yield();
-    if (beforeBuild) {
-        if (const VbError failure = beforeBuild())
-            return {failure, false};
-    }
-    m_chosenFileFailure = VbError::none();
-    // The build works on the window whose Save is running; another window
-    // may have been made since this one (tests, the converter).
-    Module1::setMainWindow(this, m_services.messageBoxes);
-    Module1::SaveIcon(path, Module1::MemDC, Module1::MemBitmap, Module1::BitDepth);
-    surface.release();
-    // A chosen file that could not be written must not pass for a save.
-    return {m_chosenFileFailure, false};
 }
 
 frmBmp2Icon::StepOutcome frmBmp2Icon::ReloadSavedIcon(const QString &chosen)

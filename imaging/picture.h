@@ -41,6 +41,10 @@ struct PictureLoad
     QString reason;
 };
 
+// How a picture that cannot be read is reported, in the window and by the
+// converter alike: the file's native path and the reason.
+QString cannotOpen(const QString &path, const PictureLoad &load);
+
 // Pictures bigger than this (in pixels, width x height) are refused before any
 // pixel memory is taken: a header may claim absurd dimensions. Up to this size
 // a picture is only read when it can be read reduced (a JPEG photo, a plain

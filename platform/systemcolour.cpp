@@ -1,4 +1,4 @@
-#include "colour.h"
+#include "systemcolour.h"
 
 #include <QPalette>
 
@@ -24,7 +24,7 @@ static QPalette::ColorRole roleForSystemColour(quint32 index)
 
 QColor resolveColour(Colour c, const QPalette &palette)
 {
-    if (Colours::isSystemColour(c))
-        return palette.color(QPalette::Active, roleForSystemColour(c & 0xFFu));
+    if (c.isSystemColour())
+        return palette.color(QPalette::Active, roleForSystemColour(quint32(c.systemColourIndex())));
     return QColor::fromRgb(toQRgb(c));
 }

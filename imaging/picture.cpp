@@ -8,6 +8,7 @@
 #include "runlengthbmp.h"
 #include "headerfields.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QtEndian>
@@ -131,6 +132,11 @@ const QList<QByteArray> &readableFormats()
     // with files the user did not mean as pictures.
     static const QList<QByteArray> formats = {"jpeg", "gif", "bmp", "ico", "png"};
     return formats;
+}
+
+QString cannotOpen(const QString &path, const PictureLoad &load)
+{
+    return QStringLiteral("Tervana cannot open \"%1\": %2").arg(QDir::toNativeSeparators(path), load.reason);
 }
 
 PictureLoad LoadPicture(const QString &path, QSize drawSize)

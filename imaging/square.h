@@ -1,0 +1,36 @@
+#pragma once
+
+#include "iconfile.h"
+#include "picture.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QRgb>
+
+// The 32 x 32 square every output is made from, and the drawing that makes
+// it. The window's picture boxes draw with the same code, so the window and
+// the converter make the same square, pixel for pixel.
+
+namespace Square {
+constexpr int side = 32;
+}
+
+// Draws the whole of `picture`, scaled, into the rectangle x, y, width,
+// height of `canvas` (in pixels, fractions allowed). The edges are rounded
+// half away from zero, so no row or column is half covered; a negative width
+// or height mirrors the picture; pixels outside stay as they were.
+void paintScaled(QImage &canvas, const Picture &picture, double x, double y, double width, double height);
+
+// The picture fitted into the square, proportions kept and centred, over
+// `background` in the bands it leaves. The proportions are those of the box
+// the window loads the picture into: its size plus a 2-pixel border on each
+// side, in twips; the longer side fills 32 pixels, a tie counts as wide.
+QImage fitIntoSquare(const Picture &picture, QRgb background);
+
+// The pixels of an icon made of the square: pure black is the transparent
+// key colour, every other pixel is opaque in its own colour.
+IconPixels iconPixelsOf(const QImage &square);
+
+// What a square can be saved as.
+enum class SquareOutput { ColourIcon, Bitmap, BlackAndWhiteIcon };
+QByteArray encodeSquare(const QImage &square, SquareOutput output);
