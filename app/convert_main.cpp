@@ -1,20 +1,28 @@
-// tervana-convert: the window's Open and Save, run without a person, for
-// scripts and batches. Each picture goes through a fresh, never-shown window
-// exactly as "Apri" then "Salva" would take it.
+// tervana-convert: Tervana's conversion for scripts and batches, without a
+// window. Each picture is read, fitted into the 32 x 32 square and saved by
+// the same core the window's Open and Save use, so the files are the ones
+// the window writes. Pictures are converted side by side (-j); what is said
+// about them, and the exit status, follow the order they were given in.
 
 #include "atomicfile.h"
 #include "fileaccess.h"
-#include "frmbmp2icon.h"
+#include "picture.h"
+#include "square.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryDir>
+#include <QThread>
 
+#include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -28,13 +36,20 @@ namespace {
 
 enum ExitStatus { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
 
+// The window's square has the background of the classic colour scheme's
+// windows in its bands: white.
+constexpr QRgb bandColour = qRgb(255, 255, 255);
+
 struct Options
 {
-    int filterIndex = 1; // 1 colour icon, 2 bitmap, 3 (answered No) black-and-white icon
+    SquareOutput output = SquareOutput::ColourIcon;
     QStringList inputs;
-    QString output;
+    QString outputFile;
     QString folder;
+    int jobs = 1;
 };
+
+FILE *messages = stderr;
 
 void printLine(FILE *stream, const QString &text)
 {
@@ -53,8 +68,10 @@ FILE *keepLibraryMessagesOffStderr()
     // Above the three standard ones: were standard output closed, a copy in
     // its place would take what the pipeline meant for it.
     const int real = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (real < 0)
+        return stderr;
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (real < 0 || null < 0 || ::dup2(null, STDERR_FILENO) < 0)
+    if (null < 0 || ::dup2(null, STDERR_FILENO) < 0)
         return stderr;
     ::close(null);
 #ifdef TERVANA_SANITIZED
@@ -66,28 +83,25 @@ FILE *keepLibraryMessagesOffStderr()
     return stderr;
 }
 
-FILE *messages = stderr;
-
-// The file a picture is converted to: -o as given, or the picture's base
-// name in -d's folder with the output's extension.
-QString outputFor(const Options &options, const QString &input)
-{
-    if (!options.output.isEmpty())
-        return options.output;
-    const QString extension = options.filterIndex == 2 ? QStringLiteral(".bmp") : QStringLiteral(".ico");
-    return QDir(options.folder).filePath(QFileInfo(input).completeBaseName() + extension);
-}
-
 // Standard output stands for the output file when it is named "-".
 bool namesStandardOutput(const QString &output)
 {
     return output == QStringLiteral("-");
 }
 
-QString cannotWrite(const QString &output, const QString &input, const QString &why)
+QString shown(const QString &path)
 {
-    const QString shown = namesStandardOutput(output) ? QStringLiteral("standard output") : QDir::toNativeSeparators(output);
-    return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.").arg(shown, QDir::toNativeSeparators(input), why);
+    return namesStandardOutput(path) ? QStringLiteral("standard output") : QDir::toNativeSeparators(path);
+}
+
+// The file a picture is converted to: -o as given, or the picture's base
+// name in -d's folder with the output's extension.
+QString outputFor(const Options &options, const QString &input)
+{
+    if (!options.outputFile.isEmpty())
+        return options.outputFile;
+    const QString extension = options.output == SquareOutput::Bitmap ? QStringLiteral(".bmp") : QStringLiteral(".ico");
+    return QDir(options.folder).filePath(QFileInfo(input).completeBaseName() + extension);
 }
 
 VbError writeToStandardOutput(const QByteArray &bytes)
@@ -98,38 +112,19 @@ VbError writeToStandardOutput(const QByteArray &bytes)
     return VbError::none();
 }
 
-// Converts one picture; returns the reason it could not be, or nothing. The
-// window saves into its work folder first and the result is then delivered
-// to `output`, so a device, a pipe or standard output is written into and
-// never replaced.
-QString convert(const Options &options, const QString &input, const QString &output)
+// Converts one picture; returns the reason it could not be, or nothing. A
+// device, a pipe or standard output is written into, never replaced.
+QString convert(SquareOutput kind, const QString &input, const QString &output)
 {
-    QTemporaryDir workFolder;
-    if (!workFolder.isValid())
-        return QStringLiteral("no folder for the work files (%1)").arg(workFolder.errorString());
-    ScriptedFileDialog dialogs;
-    ScriptedMessageBoxes boxes;
-    frmBmp2Icon window({&dialogs, &boxes, workFolder.path()});
-
-    dialogs.choose(input);
-    window.Command3_Click();
-    if (!boxes.shown.isEmpty())
-        return boxes.shown.first().prompt; // names the picture and the reason
-
-    boxes.answer(MsgBox::vbNo); // the colour question, for a black-and-white icon
-    const QString made = workFolder.filePath(QStringLiteral("result"));
-    if (const VbError failure = window.SaveSquare(made, options.filterIndex))
-        return cannotWrite(made, input, failure.why());
-    for (const ScriptedMessageBoxes::Shown &box : std::as_const(boxes.shown))
-        if (box.buttons == MsgBox::vbOKOnly)
-            return box.prompt;
-
-    QFile result(made);
-    if (!result.open(QIODevice::ReadOnly))
-        return cannotWrite(made, input, result.errorString());
-    const QByteArray bytes = result.readAll();
-    const VbError delivered = namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
-    return delivered ? cannotWrite(output, input, delivered.why()) : QString();
+    const PictureLoad load = LoadPicture(input, QSize(Square::side, Square::side));
+    if (load.error)
+        return cannotOpen(input, load);
+    const QByteArray bytes = encodeSquare(fitIntoSquare(load.picture, bandColour), kind);
+    const VbError failure = namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
+    if (failure)
+        return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
+            .arg(shown(output), QDir::toNativeSeparators(input), failure.why());
+    return QString();
 }
 
 // The input of the run that `output` would overwrite, if any: a result must
@@ -142,20 +137,91 @@ QString inputAt(const QString &output, const QStringList &inputs)
     return QString();
 }
 
+// Why each picture is not converted at all, decided before anything is
+// written: its result would replace one of the inputs, or the result of an
+// earlier picture of the run (two pictures of one name).
+std::vector<QString> refusals(const QStringList &inputs, const QStringList &outputs)
+{
+    std::vector<QString> refused(size_t(inputs.size()));
+    QHash<QString, QString> taken; // output file -> the earlier input it is for
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        const QString &output = outputs[i];
+        const QString key = namesStandardOutput(output) ? output : QFileInfo(output).absoluteFilePath();
+        if (const QString input = inputAt(output, inputs); !input.isEmpty())
+            refused[size_t(i)] = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
+                                     .arg(shown(output), QDir::toNativeSeparators(inputs[i]), QDir::toNativeSeparators(input));
+        else if (taken.contains(key))
+            refused[size_t(i)] = QStringLiteral("Tervana will not overwrite \"%1\", the result for \"%2\", with \"%3\".")
+                                     .arg(shown(output), QDir::toNativeSeparators(taken[key]),
+                                          QDir::toNativeSeparators(inputs[i]));
+        else
+            taken.insert(key, inputs[i]);
+    }
+    return refused;
+}
+
+// Converts every picture on `jobs` threads and reports in input order, each
+// report as soon as it and all before it are done. Returns whether all were
+// converted.
+bool convertAll(const Options &options)
+{
+    const qsizetype count = options.inputs.size();
+    QStringList outputs;
+    for (const QString &input : options.inputs)
+        outputs << outputFor(options, input);
+    std::vector<QString> failures = refusals(options.inputs, outputs);
+
+    std::vector<bool> done(size_t(count), false);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<qsizetype> next{0};
+    const auto work = [&] {
+        for (qsizetype i = next++; i < count; i = next++) {
+            QString failure = failures[size_t(i)];
+            if (failure.isEmpty())
+                failure = convert(options.output, options.inputs[i], outputs[i]);
+            const std::lock_guard<std::mutex> lock(mutex);
+            failures[size_t(i)] = failure;
+            done[size_t(i)] = true;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (qsizetype j = 0; j < qMin<qsizetype>(options.jobs, count); ++j)
+        workers.emplace_back(work);
+
+    bool allConverted = true;
+    for (qsizetype i = 0; i < count; ++i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return bool(done[size_t(i)]); });
+        if (!failures[size_t(i)].isEmpty()) {
+            printLine(messages, QStringLiteral("tervana-convert: ") + failures[size_t(i)]);
+            allConverted = false;
+        }
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+    return allConverted;
+}
+
 // Reads the command line into `options`; returns an error text for bad usage.
 QString parse(QCommandLineParser &parser, const QStringList &arguments, Options &options)
 {
     const QCommandLineOption bmp(QStringLiteral("bmp"), QStringLiteral("Write the fitted square as a 24-bit bitmap."));
     const QCommandLineOption mono(QStringLiteral("mono"), QStringLiteral("Write a black-and-white (1-bit) icon."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Write the one input's result to <file>."), QStringLiteral("file"));
+                                    QStringLiteral("Write the one input's result to <file> (- for standard output)."),
+                                    QStringLiteral("file"));
     const QCommandLineOption folder({QStringLiteral("d"), QStringLiteral("directory")},
                                     QStringLiteral("Write each result into <dir>, named after its input."),
                                     QStringLiteral("dir"));
+    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
+                                  QStringLiteral("Convert <n> pictures at a time (default: one per processor)."),
+                                  QStringLiteral("n"));
     parser.setApplicationDescription(
         QStringLiteral("Turns pictures (JPEG, GIF, BMP) into 32 x 32 icons, as Tervana's window does: fitted with "
                        "proportions kept and centred, pure black transparent."));
-    parser.addOptions({bmp, mono, output, folder});
+    parser.addOptions({bmp, mono, output, folder, jobs});
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert."), QStringLiteral("INPUT..."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -165,18 +231,27 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
         return QString();
 
     options.inputs = parser.positionalArguments();
-    options.output = parser.value(output);
+    options.outputFile = parser.value(output);
     options.folder = parser.value(folder);
     if (parser.isSet(bmp) && parser.isSet(mono))
         return QStringLiteral("--bmp and --mono cannot be used together.");
-    options.filterIndex = parser.isSet(bmp) ? 2 : parser.isSet(mono) ? 3 : 1;
+    options.output = parser.isSet(bmp) ? SquareOutput::Bitmap
+                     : parser.isSet(mono) ? SquareOutput::BlackAndWhiteIcon
+                                          : SquareOutput::ColourIcon;
+    options.jobs = qMax(1, QThread::idealThreadCount());
+    if (parser.isSet(jobs)) {
+        bool whole = false;
+        options.jobs = parser.value(jobs).toInt(&whole);
+        if (!whole || options.jobs < 1 || options.jobs > 1024)
+            return QStringLiteral("-j takes a whole number from 1 to 1024.");
+    }
     if (options.inputs.isEmpty())
         return QStringLiteral("No input picture given.");
     if (parser.isSet(output) == parser.isSet(folder))
         return QStringLiteral("Give either -o OUTPUT or -d DIR.");
     if (parser.isSet(output) && options.inputs.size() > 1)
         return QStringLiteral("-o takes one input; use -d DIR for several.");
-    if (parser.isSet(output) && options.output.isEmpty())
+    if (parser.isSet(output) && options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
     if (parser.isSet(folder) && !QFileInfo(options.folder).isDir())
         return QStringLiteral("\"%1\" is not a folder.").arg(options.folder);
@@ -184,7 +259,7 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
 }
 
 // A command-line tool's stderr is for its own one-line reports; the
-// toolkit's warnings about the desktop session are noise there.
+// toolkit's warnings are noise there.
 void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
@@ -195,22 +270,19 @@ void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const Q
 
 int main(int argc, char *argv[])
 {
-    // The window is never shown, so no display is needed.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     messages = keepLibraryMessagesOffStderr();
     qInstallMessageHandler(keepOnlySeriousMessages);
 #ifdef SIGPIPE
     // A pipe that stops reading is reported as a failed write, not a kill.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tervana-convert"));
-    QApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tervana-convert"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
 
     QCommandLineParser parser;
     Options options;
-    const QString usageError = parse(parser, QApplication::arguments(), options);
+    const QString usageError = parse(parser, QCoreApplication::arguments(), options);
     if (!usageError.isEmpty()) {
         printLine(messages, QStringLiteral("tervana-convert: ") + usageError);
         printLine(messages, QStringLiteral("Try 'tervana-convert --help'."));
@@ -218,47 +290,12 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("help"))) {
         printLine(stdout, parser.helpText());
-        printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono] INPUT... (-o OUTPUT | -d DIR)"));
+        printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono] [-j N] INPUT... (-o OUTPUT | -d DIR)"));
         return AllConverted;
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        printLine(stdout, QStringLiteral("tervana-convert ") + QApplication::applicationVersion());
+        printLine(stdout, QStringLiteral("tervana-convert ") + QCoreApplication::applicationVersion());
         return AllConverted;
     }
-
-    // Every output is checked against every input before anything is
-    // written, so no conversion can replace a picture a later one reads.
-    QStringList outputs;
-    QStringList overwrittenInputs;
-    for (const QString &input : std::as_const(options.inputs)) {
-        outputs << outputFor(options, input);
-        overwrittenInputs << inputAt(outputs.last(), options.inputs);
-    }
-
-    int status = AllConverted;
-    QHash<QString, QString> written; // output file -> the input it was made from
-    for (qsizetype i = 0; i < options.inputs.size(); ++i) {
-        const QString &input = options.inputs[i];
-        const QString &output = outputs[i];
-        const QString key = namesStandardOutput(output) ? output : QFileInfo(output).absoluteFilePath();
-        QString failure;
-        if (!overwrittenInputs[i].isEmpty())
-            failure = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
-                          .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(input),
-                               QDir::toNativeSeparators(overwrittenInputs[i]));
-        else if (written.contains(key))
-            // Two inputs with the same name must not silently overwrite each other.
-            failure = QStringLiteral("Tervana will not overwrite \"%1\", just made from \"%2\", with \"%3\".")
-                          .arg(QDir::toNativeSeparators(output), QDir::toNativeSeparators(written[key]),
-                               QDir::toNativeSeparators(input));
-        else
-            failure = convert(options, input, output);
-        if (failure.isEmpty()) {
-            written.insert(key, input);
-        } else {
-            printLine(messages, QStringLiteral("tervana-convert: ") + failure);
-            status = SomeFailed;
-        }
-    }
-    return status;
+    return convertAll(options) ? AllConverted : SomeFailed;
 }
