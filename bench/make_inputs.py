@@ -1,5 +1,7 @@
 """Writes the benchmark's pictures into FOLDER: photo.jpg (6000 x 4000,
-quality 90), photo.bmp (the same pixels, 24-bit) and photo.gif (2000 x 2000).
+quality 90), photo.bmp (the same pixels, 24-bit) and photo.gif (2000 x 2000),
+and FOLDER/batch: 300 photos of 0.3 to 1.9 megapixels in every shape, JPEG,
+GIF and BMP in turn.
 
 The picture looks like a photo as far as the coders care: smooth colour
 gradients, some filled shapes and per-pixel noise. A fixed seed makes every
@@ -35,7 +37,31 @@ def photo(width, height, seed):
     return Image.fromarray(np.clip(pixels + noise, 0, 255).astype(np.uint8))
 
 
+def batch(folder, count=300):
+    rng = np.random.default_rng(3)
+    bases = [photo(1900, 1500, seed=10 + i) for i in range(3)]
+    for i in range(count):
+        pixels = rng.uniform(0.3e6, 1.9e6)
+        aspect = rng.uniform(0.6, 1.7)
+        width = min(1900, int((pixels * aspect) ** 0.5))
+        height = min(1500, int(pixels / width))
+        base = bases[i % 3]
+        left, top = int(rng.integers(0, 1900 - width + 1)), int(rng.integers(0, 1500 - height + 1))
+        picture = base.crop((left, top, left + width, top + height))
+        kind = ("jpg", "gif", "bmp")[i % 3]
+        path = f"{folder}/batch/{i:03d}.{kind}"
+        if kind == "gif":
+            picture.quantize(256, method=Image.Quantize.FASTOCTREE).save(path)
+        elif kind == "jpg":
+            picture.save(path, quality=88)
+        else:
+            picture.save(path)
+
+
 def main(folder):
+    import os
+    os.makedirs(f"{folder}/batch", exist_ok=True)
+    batch(folder)
     big = photo(6000, 4000, seed=1)
     big.save(f"{folder}/photo.jpg", quality=90)
     big.save(f"{folder}/photo.bmp")

@@ -1,19 +1,20 @@
-// libFuzzer target over the whole road a picture file takes: read it as the
-// Open command does, fit it into the 32 x 32 square, and encode the icon.
+// libFuzzer target over the whole road a picture file takes through the
+// conversion core: read it, fit it into the 32 x 32 square, and encode each
+// output.
 // The reduced readers only take pictures far bigger than a fuzzing input,
 // so they are also run asking for a 1 x 1 drawing, which small inputs reach.
 // Each input is also read cut short at a place it chooses, and as a pipe
 // gives it (a device that cannot go back), as the input checks must refuse.
 
 #include "filestructure.h"
-#include "frmbmp2icon.h"
 #include "iconfile.h"
 #include "picture.h"
 #include "reducedpicture.h"
 #include "runlengthbmp.h"
+#include "square.h"
 
-#include <QApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -23,8 +24,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-frmBmp2Icon *window = nullptr;
 
 // A reduced reader gives nothing, or an image with blocks for the whole
 // picture, and leaves the device where it was.
@@ -93,12 +92,8 @@ void checkSpecialFilesAreRefused()
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    static QApplication app(*argc, *argv);
-    static ScriptedFileDialog dialogs;
-    static ScriptedMessageBoxes boxes;
-    window = new frmBmp2Icon({&dialogs, &boxes, QString()});
+    static QCoreApplication app(*argc, *argv);
     checkSpecialFilesAreRefused();
     return 0;
 }
@@ -121,16 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
 
-    window->Picture5->Cls();
-    window->Picture4->setPicture(load.picture);
-    window->FitIntoPicture5();
-    IconPixels pixels;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            pixels.colour(x, y) = window->Picture5->Point(x, y);
-            pixels.isTransparent(x, y) = pixels.colour(x, y) == Colours::black;
-        }
-    if (encodeIcon24(pixels).size() != IconFile::fileBytes || encodeIcon1(pixels).size() != MonoIconFile::fileBytes)
+    const QImage square = fitIntoSquare(load.picture, qRgb(255, 255, 255));
+    if (encodeSquare(square, SquareOutput::ColourIcon).size() != IconFile::fileBytes
+        || encodeSquare(square, SquareOutput::BlackAndWhiteIcon).size() != MonoIconFile::fileBytes
+        || encodeSquare(square, SquareOutput::Bitmap).size() != 54 + 32 * 96)
         std::abort();
     return 0;
 }

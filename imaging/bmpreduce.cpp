@@ -2,6 +2,7 @@
 
 #include "bmpheader.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -42,16 +43,19 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
 ReducedPicture sumRows(QIODevice &device, const BmpLayout &layout, int side)
 {
     BlockAverager blocks(QSize(layout.width, layout.height), side);
-    std::vector<char> stored(size_t(layout.stride));
-    std::vector<QRgb> row(size_t(layout.width));
-    for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
-        if (device.read(stored.data(), layout.stride) != layout.stride)
+    // Many rows are read at a time: fewer, larger reads.
+    const int rowsAtOnce = int(std::max<qint64>(1, (1 << 20) / layout.stride));
+    std::vector<char> stored(size_t(layout.stride) * size_t(rowsAtOnce));
+    for (int fileRow = 0; fileRow < layout.height; fileRow += rowsAtOnce) {
+        const int rows = std::min(rowsAtOnce, layout.height - fileRow);
+        if (device.read(stored.data(), layout.stride * rows) != layout.stride * rows)
             return {};
-        const uchar *pixel = reinterpret_cast<const uchar *>(stored.data());
-        for (int x = 0; x < layout.width; ++x, pixel += layout.bytesPerPixel)
-            row[size_t(x)] = qRgb(pixel[2], pixel[1], pixel[0]); // stored blue, green, red
-        // Bottom-up files give the picture's last row first.
-        blocks.addRow(layout.bottomUp ? layout.height - 1 - fileRow : fileRow, row.data());
+        for (int i = 0; i < rows; ++i) {
+            const uchar *pixels = reinterpret_cast<const uchar *>(stored.data()) + layout.stride * i;
+            // Bottom-up files give the picture's last row first.
+            const int y = layout.bottomUp ? layout.height - 1 - (fileRow + i) : fileRow + i;
+            blocks.addBgrRow(y, pixels, layout.bytesPerPixel);
+        }
     }
     return blocks.result();
 }

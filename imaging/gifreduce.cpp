@@ -4,6 +4,7 @@
 
 #include "headerfields.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -67,7 +68,7 @@ private:
 };
 
 // Reads the LZW codes of the image data: packed least significant bit first
-// into a chain of sub-blocks.
+// into a chain of sub-blocks, each taken whole into a local buffer.
 class CodeReader
 {
 public:
@@ -78,26 +79,33 @@ public:
     bool read(int width, int &code)
     {
         while (m_bitCount < width) {
-            if (m_left == 0) {
-                m_left = m_bytes.byte();
-                if (m_left == 0 || !m_bytes.ok())
-                    return false; // the data ended before the picture did
-            }
-            m_bits |= quint32(m_bytes.byte()) << m_bitCount;
+            if (m_at == m_size && !nextSubBlock())
+                return false; // the data ended before the picture did
+            m_bits |= quint32(m_block[size_t(m_at++)]) << m_bitCount;
             m_bitCount += 8;
-            --m_left;
         }
         code = int(m_bits & ((1u << width) - 1));
         m_bits >>= width;
         m_bitCount -= width;
-        return m_bytes.ok();
+        return true;
     }
 
 private:
+    bool nextSubBlock()
+    {
+        m_size = m_bytes.byte();
+        for (int i = 0; i < m_size; ++i)
+            m_block[size_t(i)] = m_bytes.byte();
+        m_at = 0;
+        return m_size > 0 && m_bytes.ok();
+    }
+
     ByteReader &m_bytes;
+    std::array<uchar, 255> m_block{};
+    int m_size = 0;
+    int m_at = 0;
     quint32 m_bits = 0;
     int m_bitCount = 0;
-    int m_left = 0;
 };
 
 struct FirstFrame
@@ -205,6 +213,73 @@ private:
     int m_step = 1;
 };
 
+// Collects decoded palette indexes into rows and hands each full row to
+// `blocks`; strings of pixels are copied in whole where they fit.
+class RowFiller
+{
+public:
+    RowFiller(const FirstFrame &frame, BlockAverager &blocks)
+        : m_width(frame.size.width())
+        , m_row(size_t(frame.size.width()))
+        , m_rows(frame.size.height(), frame.interlaced)
+        , m_blocks(blocks)
+    {
+        // 256 colours, so any index has one; an index past the table marks
+        // the data as damaged.
+        m_palette.fill(0);
+        std::copy(frame.colours.begin(), frame.colours.end(), m_palette.begin());
+        m_valid.fill(false);
+        std::fill(m_valid.begin(), m_valid.begin() + qsizetype(frame.colours.size()), true);
+    }
+    bool done() const { return m_rows.done(); }
+    bool damaged() const { return m_damaged; }
+
+    // Room left in the current row.
+    int room() const { return m_width - m_column; }
+    // Where the next `count` pixels go, when they fit in the row; the
+    // caller fills them and then calls advance(count).
+    uchar *place() { return m_row.data() + m_column; }
+    void advance(int count)
+    {
+        m_column += count;
+        if (m_column == m_width)
+            finishRow();
+    }
+
+    // Puts the pixels `reversed[count - 1]` down to `reversed[0]`, across
+    // rows where they must.
+    void put(const uchar *reversed, int count)
+    {
+        while (count > 0 && !m_rows.done()) {
+            const int n = std::min(count, room());
+            uchar *out = place();
+            for (int i = 0; i < n; ++i)
+                out[i] = reversed[count - 1 - i];
+            count -= n;
+            advance(n);
+        }
+    }
+
+private:
+    void finishRow()
+    {
+        for (const uchar index : m_row)
+            m_damaged = m_damaged || !m_valid[index];
+        m_blocks.addIndexedRow(m_rows.row(), m_row.data(), m_palette.data());
+        m_rows.advance();
+        m_column = 0;
+    }
+
+    int m_width;
+    std::vector<uchar> m_row;
+    int m_column = 0;
+    RowOrder m_rows;
+    BlockAverager &m_blocks;
+    std::array<QRgb, 256> m_palette;
+    std::array<bool, 256> m_valid;
+    bool m_damaged = false;
+};
+
 // Decodes the LZW data into rows handed to `blocks`. False when the data is
 // damaged or ends before the last row.
 bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &blocks)
@@ -212,28 +287,17 @@ bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &block
     constexpr int maximumCodes = 4096;
     const int clear = 1 << frame.minimumCodeSize;
     const int end = clear + 1;
+    // Each code's string: its last pixel, the code of the rest, its length.
     std::array<quint16, maximumCodes> prefix{};
     std::array<uchar, maximumCodes> suffix{};
+    std::array<quint16, maximumCodes> length{};
     std::array<uchar, maximumCodes + 1> stack{};
-    for (int i = 0; i < clear; ++i)
+    for (int i = 0; i < clear; ++i) {
         suffix[size_t(i)] = uchar(i);
+        length[size_t(i)] = 1;
+    }
 
-    const int width = frame.size.width();
-    std::vector<QRgb> row(static_cast<size_t>(width));
-    int column = 0;
-    RowOrder rows(frame.size.height(), frame.interlaced);
-    const auto put = [&](int index) {
-        if (index >= int(frame.colours.size()))
-            return false;
-        row[size_t(column++)] = frame.colours[size_t(index)];
-        if (column == width) {
-            blocks.addRow(rows.row(), row.data());
-            rows.advance();
-            column = 0;
-        }
-        return true;
-    };
-
+    RowFiller rows(frame, blocks);
     CodeReader codes(bytes);
     int codeSize = frame.minimumCodeSize + 1;
     int next = clear + 2;
@@ -251,36 +315,48 @@ bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &block
         }
         if (code > next || (previous < 0 && code >= clear))
             return false;
-        // Unwind the code's string onto the stack, last pixel first; the one
-        // code not yet in the table is the previous string plus its own first
-        // pixel.
-        int depth = 0;
-        int walk = code;
-        if (code == next) {
-            if (previous < 0)
-                return false;
-            stack[size_t(depth++)] = first;
-            walk = previous;
+        // The one code not yet in the table is the previous string plus its
+        // own first pixel.
+        const bool unknown = code == next;
+        if (unknown && previous < 0)
+            return false;
+        int walk = unknown ? previous : code;
+        const int count = length[size_t(walk)] + (unknown ? 1 : 0);
+        if (count <= rows.room()) {
+            // Written straight into the row, from its last pixel back.
+            uchar *out = rows.place() + count;
+            if (unknown)
+                *--out = first;
+            while (walk >= clear) {
+                *--out = suffix[size_t(walk)];
+                walk = prefix[size_t(walk)];
+            }
+            *--out = uchar(walk);
+            first = uchar(walk);
+            rows.advance(count);
+        } else {
+            int depth = 0;
+            if (unknown)
+                stack[size_t(depth++)] = first;
+            while (walk >= clear) {
+                stack[size_t(depth++)] = suffix[size_t(walk)];
+                walk = prefix[size_t(walk)];
+            }
+            stack[size_t(depth++)] = uchar(walk);
+            first = uchar(walk);
+            rows.put(stack.data(), depth);
         }
-        while (walk >= clear) {
-            stack[size_t(depth++)] = suffix[size_t(walk)];
-            walk = prefix[size_t(walk)];
-        }
-        stack[size_t(depth++)] = uchar(walk);
-        first = uchar(walk);
-        while (depth > 0 && !rows.done())
-            if (!put(stack[size_t(--depth)]))
-                return false;
         if (previous >= 0 && next < maximumCodes) {
             prefix[size_t(next)] = quint16(previous);
             suffix[size_t(next)] = first;
+            length[size_t(next)] = quint16(length[size_t(previous)] + 1);
             ++next;
             if (next == (1 << codeSize) && codeSize < 12)
                 ++codeSize;
         }
         previous = code;
     }
-    return true;
+    return !rows.damaged();
 }
 
 ReducedPicture decodeFirstFrame(QIODevice &device, int side)

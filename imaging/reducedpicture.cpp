@@ -15,24 +15,57 @@ BlockAverager::BlockAverager(QSize size, int side)
     : m_size(size)
     , m_side(side)
     , m_blocks((size.width() + side - 1) / side, (size.height() + side - 1) / side)
-    , m_blockOfColumn(size_t(size.width()))
     , m_sums(size_t(m_blocks.width()) * size_t(m_blocks.height()) * 4)
 {
-    for (int x = 0; x < size.width(); ++x)
-        m_blockOfColumn[size_t(x)] = x / side;
+}
+
+template<typename Add>
+void BlockAverager::accumulate(int y, Add add)
+{
+    quint32 *sum = &m_sums[size_t(y / m_side) * size_t(m_blocks.width()) * 4];
+    for (int x = 0; x < m_size.width(); sum += 4) {
+        const int end = std::min(x + m_side, m_size.width());
+        quint32 alpha = 0, red = 0, green = 0, blue = 0;
+        for (; x < end; ++x)
+            add(x, alpha, red, green, blue);
+        sum[0] += alpha;
+        sum[1] += red;
+        sum[2] += green;
+        sum[3] += blue;
+    }
 }
 
 void BlockAverager::addRow(int y, const QRgb *pixels)
 {
-    quint32 *row = &m_sums[size_t(y / m_side) * size_t(m_blocks.width()) * 4];
-    for (int x = 0; x < m_size.width(); ++x) {
-        quint32 *sum = row + size_t(m_blockOfColumn[size_t(x)]) * 4;
+    accumulate(y, [pixels](int x, quint32 &alpha, quint32 &red, quint32 &green, quint32 &blue) {
         const QRgb p = pixels[x];
-        sum[0] += qAlpha(p);
-        sum[1] += qRed(p);
-        sum[2] += qGreen(p);
-        sum[3] += qBlue(p);
-    }
+        alpha += qAlpha(p);
+        red += qRed(p);
+        green += qGreen(p);
+        blue += qBlue(p);
+    });
+}
+
+void BlockAverager::addIndexedRow(int y, const uchar *indexes, const QRgb *palette)
+{
+    accumulate(y, [indexes, palette](int x, quint32 &alpha, quint32 &red, quint32 &green, quint32 &blue) {
+        const QRgb p = palette[indexes[x]];
+        alpha += qAlpha(p);
+        red += qRed(p);
+        green += qGreen(p);
+        blue += qBlue(p);
+    });
+}
+
+void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
+{
+    accumulate(y, [pixels, bytesPerPixel](int x, quint32 &alpha, quint32 &red, quint32 &green, quint32 &blue) {
+        const uchar *p = pixels + x * bytesPerPixel;
+        alpha += 255;
+        red += p[2];
+        green += p[1];
+        blue += p[0];
+    });
 }
 
 ReducedPicture BlockAverager::result() const

@@ -35,18 +35,29 @@ ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
 // reducing is not worth it.
 int reductionBlockSide(QSize size, QSize drawSize);
 
-// Sums whole rows of premultiplied pixels into blocks and gives their means.
+// Sums whole rows of pixels into blocks and gives their means. A row is
+// summed block by block, each block's part in registers, so a big picture
+// costs a few additions a pixel.
 class BlockAverager
 {
 public:
     BlockAverager(QSize size, int side);
+    // A row of premultiplied pixels.
     void addRow(int y, const QRgb *pixels);
+    // A row of palette indexes; the palette holds 256 premultiplied colours.
+    void addIndexedRow(int y, const uchar *indexes, const QRgb *palette);
+    // A row of opaque pixels stored blue, green, red, with a spare fourth
+    // byte when `bytesPerPixel` is 4.
+    void addBgrRow(int y, const uchar *pixels, int bytesPerPixel);
     ReducedPicture result() const;
 
 private:
+    // Adds add(x, alpha, red, green, blue) for every pixel x of row y.
+    template<typename Add>
+    void accumulate(int y, Add add);
+
     QSize m_size;
     int m_side;
     QSize m_blocks;
-    std::vector<int> m_blockOfColumn;
     std::vector<quint32> m_sums; // alpha, red, green, blue per block
 };
