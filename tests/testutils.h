@@ -67,6 +67,18 @@ struct ScriptedWindow
     frmBmp2Icon *operator->() const { return window.get(); }
 };
 
+// The external tools some tests use, found when the tests were configured;
+// empty when missing. QSKIP_UNLESS_TOOL skips the test that needs one.
+inline const QString python3WithPillow = QStringLiteral(PYTHON3_WITH_PILLOW);
+inline const QString imageMagickConvert = QStringLiteral(IMAGEMAGICK_CONVERT);
+inline const QString icotool = QStringLiteral(ICOTOOL);
+inline const QString setpriv = QStringLiteral(SETPRIV);
+#define QSKIP_UNLESS_TOOL(tool) \
+    do { \
+        if (testutils::tool.isEmpty()) \
+            QSKIP(#tool " is not installed"); \
+    } while (false)
+
 // A picture of one colour (0x00BBGGRR).
 inline QImage solidImage(int width, int height, Colour colour);
 // The same with the colour written 0x00BBGGRR.
@@ -112,7 +124,9 @@ inline bool saveImage(const QImage &image, const QString &path, const char *form
     const QString bitmap = path + QStringLiteral(".source.bmp");
     if (!image.save(bitmap, "BMP"))
         return false;
-    const int status = QProcess::execute(QStringLiteral("convert"), {bitmap, QStringLiteral("GIF:") + path});
+    const int status = imageMagickConvert.isEmpty()
+                           ? -1
+                           : QProcess::execute(imageMagickConvert, {bitmap, QStringLiteral("GIF:") + path});
     QFile::remove(bitmap);
     return status == 0;
 }
@@ -143,7 +157,7 @@ private:
 inline QStringList decodeWithPillow(const QString &path)
 {
     QProcess reader;
-    reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path});
+    reader.start(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path});
     if (!reader.waitForFinished(20000) || reader.exitCode() != 0)
         return {QString::fromLocal8Bit(reader.readAllStandardError())};
     QStringList lines = QString::fromLatin1(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -92,6 +92,7 @@ private slots:
 
 void tst_Convert::initTestCase()
 {
+    QSKIP_UNLESS_TOOL(imageMagickConvert);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
     QImage wide = patternImage(90, 40);
     for (int x = 0; x < 90; ++x)
@@ -372,9 +373,7 @@ void tst_Convert::failuresSayWhatIsReallyWrong()
     // let through everywhere, so then the converter runs as "nobody".
     QStringList command{QStringLiteral(TERVANA_CONVERT_EXECUTABLE)};
     if (geteuid() == 0) {
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty())
-            QSKIP("running as root without setpriv to drop the permissions");
+        QSKIP_UNLESS_TOOL(setpriv);
         command = QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                               QStringLiteral("--clear-groups"), command.first()};
     }

@@ -47,7 +47,7 @@ namespace {
 QStringList makePictures(const QStringList &arguments)
 {
     QProcess maker;
-    maker.start(QStringLiteral("/usr/bin/python3"),
+    maker.start(python3WithPillow,
                 QStringList{QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py")} + arguments);
     if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
         return {};
@@ -79,6 +79,7 @@ Converted convertFolder(const QString &folder, const QString &output, const QPro
 
 void tst_Hostile::initTestCase()
 {
+    QSKIP_UNLESS_TOOL(python3WithPillow);
     m_pictures = m_dir.filePath(QStringLiteral("pictures"));
     m_cuts = m_dir.filePath(QStringLiteral("cuts"));
     const QStringList lines = makePictures({m_pictures});

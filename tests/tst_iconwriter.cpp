@@ -72,6 +72,8 @@ void tst_IconWriter::independentReadersAgree()
     const QString path = m_dir.filePath(QStringLiteral("pattern.ico"));
     QVERIFY(!w->WriteIconFile(path));
 
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QSKIP_UNLESS_TOOL(icotool);
     const QStringList pixels = decodeWithPillow(path);
     QCOMPARE(pixels.value(0), QStringLiteral("32 32"));
     QCOMPARE(pixels.size(), 1 + 1024);
@@ -87,13 +89,13 @@ void tst_IconWriter::independentReadersAgree()
         }
 
     QProcess icotool;
-    icotool.start(QStringLiteral("icotool"), {QStringLiteral("--list"), path});
+    icotool.start(testutils::icotool, {QStringLiteral("--list"), path});
     QVERIFY(icotool.waitForFinished(10000));
     const QString listing = QString::fromLatin1(icotool.readAllStandardOutput());
     QVERIFY2(listing.contains(QStringLiteral("--width=32 --height=32 --bit-depth=24")), qPrintable(listing));
     const QString extracted = m_dir.filePath(QStringLiteral("extracted"));
     QDir().mkpath(extracted);
-    QCOMPARE(QProcess::execute(QStringLiteral("icotool"), {QStringLiteral("-x"), QStringLiteral("-o"), extracted, path}), 0);
+    QCOMPARE(QProcess::execute(testutils::icotool, {QStringLiteral("-x"), QStringLiteral("-o"), extracted, path}), 0);
     const QStringList pngs = QDir(extracted).entryList({QStringLiteral("*.png")});
     QCOMPARE(pngs.size(), 1);
     const QImage png(QDir(extracted).filePath(pngs.first()));

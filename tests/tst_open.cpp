@@ -454,7 +454,8 @@ void tst_Open::photoOrientationIsApplied()
     const QString tagged = picturePath(QStringLiteral("tagged.jpg"));
     const QString tagWithPillow = QStringLiteral("from PIL import Image; import sys; e = Image.Exif(); e[0x0112] = 6; "
                                                  "Image.open(sys.argv[1]).save(sys.argv[2], exif=e, quality=95)");
-    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), tagWithPillow, plain, tagged}), 0);
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QCOMPARE(QProcess::execute(python3WithPillow, {QStringLiteral("-c"), tagWithPillow, plain, tagged}), 0);
 
     ScriptedWindow w(m_programFolder);
     w.dialogs.choose(tagged);
@@ -473,7 +474,8 @@ void tst_Open::animatedGifOpensAtItsFirstFrame()
     const QString red = makePicture(QStringLiteral("red.bmp"), solidImage(16, 16, 0x0000FF));
     const QString green = makePicture(QStringLiteral("green.bmp"), solidImage(16, 16, 0x00FF00));
     const QString animated = picturePath(QStringLiteral("animated.gif"));
-    QCOMPARE(QProcess::execute(QStringLiteral("convert"), {QStringLiteral("-delay"), QStringLiteral("10"), red, green, animated}), 0);
+    QSKIP_UNLESS_TOOL(imageMagickConvert);
+    QCOMPARE(QProcess::execute(imageMagickConvert, {QStringLiteral("-delay"), QStringLiteral("10"), red, green, animated}), 0);
     ScriptedWindow w(m_programFolder);
     w.dialogs.choose(animated, 2);
     w->Command3_Click();

@@ -136,6 +136,8 @@ void tst_PictureInput::everyCutIsRefusedAsCutShort_data()
 void tst_PictureInput::everyCutIsRefusedAsCutShort()
 {
     QFETCH(QByteArray, whole);
+    if (whole.isEmpty())
+        QSKIP_UNLESS_TOOL(imageMagickConvert); // makes the GIF
     QVERIFY(whole.size() > 20);
     QVERIFY(!cutShort(whole));
     const PictureLoad wholeLoad = read(whole);

@@ -10,6 +10,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 executable=$1
 output=$2
+# 77: skipped, for want of the tools that drive and check the real window.
+for tool in Xvfb xdotool xdpyinfo import; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+/usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
 mkdir -p "$output"
 
 work=$(mktemp -d)
