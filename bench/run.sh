@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Open benchmark: times Tervana's Open command (fit a picture into the
-# 32 x 32 square) against ImageMagick and Pillow doing the same job, each as a
-# whole process, and measures how close our square is to the exact area
-# average of the picture.
+# The benchmark: times Tervana's Open command (fit a picture into the 32 x 32
+# square) and tervana-convert against ImageMagick and Pillow doing the same
+# job, each as a whole process, on big single pictures and on a batch of 300
+# photos, and measures how close our square is to the exact area average of
+# the picture.
 #   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -71,6 +72,14 @@ for input in photo.jpg photo.bmp photo.gif; do
     echo "$input psnr $("$python" bench/psnr.py "$in" "$work/ours.bmp")" >>"$work/results"
 done
 
+batch=("$work"/batch/*)
+mkdir -p "$work/out-ours" "$work/out-pillow" "$work/out-magick"
+echo "Timing the batch of ${#batch[@]} photos ($runs runs per tool)"
+measure "batch tervana-convert" "$converter" "${batch[@]}" -d "$work/out-ours"
+measure "batch pillow" "$python" bench/pillow_batch.py "$work/out-pillow" "${batch[@]}"
+measure "batch imagemagick" mogrify -path "$work/out-magick" -format ico -resize 32x32 -background white \
+    -gravity center -extent 32x32 "${batch[@]}"
+
 echo
 echo "Median of $runs runs; peak MB is the median of each run's peak resident memory."
 echo "tervana: the Open command through the real window (scripted dialog);"
@@ -80,6 +89,7 @@ echo "within 1.25x of it on the others; PSNR >= 50 dB against the exact area ave
 echo
 awk '
     $2 == "psnr" { psnr[$1] = $3; next }
+    $1 == "batch" { next }
     { sec[$1, $2] = $3; kb[$1, $2] = $4; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     function verdict(ok) { return ok ? "ok" : "MISS" }
     function timeRatio(name, ours, peer,    t) {
@@ -105,4 +115,22 @@ awk '
                        tool == "tervana" ? sprintf("%.2f %s", psnr[name], verdict(psnr[name] >= 50)) : ""
             }
         }
+    }' "$work/results"
+
+echo
+echo "The conversion core (tervana-convert) against Pillow, $(nproc) processors:"
+awk '
+    { sec[$1, $2] = $3; kb[$1, $2] = $4 }
+    function row(what, name, ours, timeLimit) {
+        t = sec[name, ours] / sec[name, "pillow"]; m = kb[name, ours] / kb[name, "pillow"]
+        printf "%-34s %6.2f s %7.1f MB | pillow %6.2f s %7.1f MB | magick %6.2f s %7.1f MB | time %.2fx %s (<=%.2f)  memory %.2fx %s (<=1.00)\n",
+               what, sec[name, ours], kb[name, ours] / 1024, sec[name, "pillow"], kb[name, "pillow"] / 1024,
+               sec[name, "imagemagick"], kb[name, "imagemagick"] / 1024,
+               t, t <= timeLimit ? "ok" : "MISS", timeLimit, m, m <= 1 ? "ok" : "MISS"
+    }
+    END {
+        row("300 photos, mixed JPEG/GIF/BMP, -d", "batch", "tervana-convert", 0.5)
+        row("one 6000 x 4000 JPEG", "photo.jpg", "tervana-convert", 0.7)
+        printf "the window'\''s Open of the 6000 x 4000 JPEG: %.2f s, %.1f MB (before the core: 0.10 s, 28.2 MB)\n",
+               sec["photo.jpg", "tervana"], kb["photo.jpg", "tervana"] / 1024
     }' "$work/results"

@@ -30,7 +30,6 @@ public:
     qint64 offset() const { return m_position - m_start; }
     qint64 absolute(qint64 offset) const { return m_start + offset; }
     void moveTo(qint64 offset) { m_position = m_start + offset; }
-    void back(qint64 bytes) { m_position -= bytes; }
 
     bool skip(qint64 bytes)
     {
