@@ -75,6 +75,7 @@ private slots:
     void writesWhatTheWindowSaves_data();
     void writesWhatTheWindowSaves();
     void convertsTheRestWhenOnePictureFails();
+    void parallelRunsReportInInputOrder();
     void badInputLeavesAnExistingOutputAlone();
     void outputsThatAreNotRegularFiles_data();
     void outputsThatAreNotRegularFiles();
@@ -174,6 +175,46 @@ void tst_Convert::convertsTheRestWhenOnePictureFails()
     QCOMPARE(clash.errorLines.size(), 1);
     QVERIFY(clash.errorLines.first().contains(QStringLiteral("will not overwrite")));
     QCOMPARE(readFile(QDir(same).filePath(QStringLiteral("wide.ico"))), readFile(QDir(out).filePath(QStringLiteral("wide.ico"))));
+}
+
+// A slow picture first and quick failures after it: with many jobs the
+// failures finish first, yet the lines, the files and the status are those
+// of a run that takes one picture at a time.
+void tst_Convert::parallelRunsReportInInputOrder()
+{
+    QTemporaryDir here;
+    const QString slow = here.filePath(QStringLiteral("slow.png"));
+    QVERIFY(patternImage(3000, 2500).save(slow, "PNG"));
+    QStringList inputs{slow};
+    for (int i = 0; i < 6; ++i) {
+        inputs << here.filePath(QStringLiteral("broken %1.jpg").arg(i));
+        QVERIFY(writeFile(inputs.last(), "not a picture"));
+        inputs << here.filePath(QStringLiteral("missing %1.gif").arg(i));
+        inputs << path(i % 2 ? QStringLiteral("wide.bmp") : QStringLiteral("tall.jpg"));
+    }
+    QList<Run> runs;
+    QList<QHash<QString, QByteArray>> files;
+    for (const char *jobs : {"1", "8"}) {
+        const QString out = here.filePath(QStringLiteral("out-%1").arg(QLatin1String(jobs)));
+        QVERIFY(QDir().mkpath(out));
+        runs << runConverter(QStringList{QStringLiteral("-j"), QLatin1String(jobs)} + inputs
+                             + QStringList{QStringLiteral("-d"), out});
+        runs.last().errorLines.replaceInStrings(out, QStringLiteral("OUT"));
+        QHash<QString, QByteArray> made;
+        for (const QString &name : QDir(out).entryList(QDir::Files))
+            made.insert(name, readFile(QDir(out).filePath(name)));
+        files << made;
+    }
+    QCOMPARE(runs[1].exitCode, 1);
+    QCOMPARE(runs[1].exitCode, runs[0].exitCode);
+    QCOMPARE(runs[1].errorLines, runs[0].errorLines);
+    // Each picture's line in its place: the two inputs named after the test
+    // pictures repeat, so only their first results are written.
+    QCOMPARE(runs[1].errorLines.size(), 12 + 4);
+    QVERIFY(runs[1].errorLines[0].contains(QStringLiteral("broken 0.jpg")));
+    QVERIFY(runs[1].errorLines.last().contains(QStringLiteral("wide.bmp")));
+    QCOMPARE(files[1], files[0]);
+    QCOMPARE(files[1].keys().size(), 3); // slow, tall, wide
 }
 
 void tst_Convert::badInputLeavesAnExistingOutputAlone()
