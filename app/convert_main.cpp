@@ -137,16 +137,30 @@ QString inputAt(const QString &output, const QStringList &inputs)
     return QString();
 }
 
+// What an output file is, whatever name leads to it: the file a link
+// points to, in its folder as the folder really is.
+QString fileIdentity(const QString &output)
+{
+    const QFileInfo info(output);
+    if (namesStandardOutput(output))
+        return output;
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());
+}
+
 // Why each picture is not converted at all, decided before anything is
 // written: its result would replace one of the inputs, or the result of an
-// earlier picture of the run (two pictures of one name).
+// earlier picture of the run (two pictures of one name, or names that lead
+// to one file).
 std::vector<QString> refusals(const QStringList &inputs, const QStringList &outputs)
 {
     std::vector<QString> refused(size_t(inputs.size()));
     QHash<QString, QString> taken; // output file -> the earlier input it is for
     for (qsizetype i = 0; i < inputs.size(); ++i) {
         const QString &output = outputs[i];
-        const QString key = namesStandardOutput(output) ? output : QFileInfo(output).absoluteFilePath();
+        const QString key = fileIdentity(output);
         if (const QString input = inputAt(output, inputs); !input.isEmpty())
             refused[size_t(i)] = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
                                      .arg(shown(output), QDir::toNativeSeparators(inputs[i]), QDir::toNativeSeparators(input));

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <mutex>
 
 Picture::Picture(QImage image, QSize naturalSize, QSizeF extent)
     : m_image(std::move(image))
@@ -117,6 +118,20 @@ bool jpegDecodedWhole(QIODevice &file, qint64 start)
     return whole;
 }
 
+// Qt's readers refuse to allocate more than a limit that is one setting for
+// the whole process (its default of 128 MB would refuse a 48-megapixel
+// bitmap). The size checks above keep every decode within the whole-decode
+// limit, so that is the setting, made once.
+void allowWholeDecodes()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(int(maximumFullDecodePixels * 4 / (1024 * 1024)) + 1); });
+}
+
+// Decodes above this many pixels wait for one another.
+constexpr qint64 bigDecodePixels = 16'000'000;
+std::mutex bigDecodes;
+
 PictureLoad tooLarge(QSize size)
 {
     return failure(VbError::outOfMemory(),
@@ -165,8 +180,13 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
         reduced = readReducedGif(file, drawSize);
     if (!reduced.image.isNull())
         return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
+    std::unique_lock<std::mutex> bigRunLengths(bigDecodes, std::defer_lock);
+    if (qint64(claimed.width()) * claimed.height() > bigDecodePixels)
+        bigRunLengths.lock(); // a run-length coded bitmap is decoded whole
     if (QImage runLength = readRunLengthBmp(file); !runLength.isNull())
         return {Picture(std::move(runLength)), VbError::none(), QString()};
+    if (bigRunLengths.owns_lock())
+        bigRunLengths.unlock();
 
     QImageReader reader(&file);
     reader.setAutoTransform(true);
@@ -190,11 +210,13 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
         reader.setScaledSize(decoded);
     else if (isTooLarge(stored, maximumFullDecodePixels))
         return tooLarge(stored);
-    // The reader may take what the picture needs and no more (Qt's own
-    // default of 128 MB would refuse a 48-megapixel bitmap).
-    const qint64 pixels = decoded.isValid() ? qint64(decoded.width()) * decoded.height() : maximumFullDecodePixels;
-    reader.setAllocationLimit(int(pixels * 4 / (1024 * 1024)) + 1);
-
+    allowWholeDecodes();
+    // Decoding whole takes up to 400 MB: one such decode at a time, however
+    // many pictures are read side by side, so memory stays bounded.
+    const qint64 pixels = decoded.isValid() ? qint64(decoded.width()) * decoded.height() : qint64(stored.width()) * stored.height();
+    std::unique_lock<std::mutex> oneBigDecode(bigDecodes, std::defer_lock);
+    if (pixels > bigDecodePixels)
+        oneBigDecode.lock();
     QImage image = reader.read();
     if (image.isNull())
         return failure(VbError::invalidPicture(),

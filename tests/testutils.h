@@ -1,12 +1,9 @@
 #pragma once
 
-// Shared fixtures: a sandbox folder per test, a window wired to scripted
-// dialogs, and generated pictures.
+// Shared fixtures of every test: the sandbox home, the external tools,
+// generated pictures and file helpers. windowtestutils.h adds the window.
 
 #include "colour.h"
-#include "commondialog.h"
-#include "frmbmp2icon.h"
-#include "messagebox.h"
 #include "qtcolour.h"
 
 #include <QByteArray>
@@ -50,22 +47,6 @@ private:
     QTemporaryDir m_dir;
 };
 inline const SandboxHome sandboxHome;
-
-// A window driven by scripted dialogs, its program folder in a sandbox.
-struct ScriptedWindow
-{
-    explicit ScriptedWindow(const QString &programFolder,
-                            std::chrono::milliseconds workFileWait = WindowServices().workFileWait)
-        : window(std::make_unique<frmBmp2Icon>(WindowServices{&dialogs, &boxes, programFolder, workFileWait}))
-    {
-    }
-
-    ScriptedFileDialog dialogs;
-    ScriptedMessageBoxes boxes;
-    std::unique_ptr<frmBmp2Icon> window;
-
-    frmBmp2Icon *operator->() const { return window.get(); }
-};
 
 // The external tools some tests use, found when the tests were configured;
 // empty when missing. QSKIP_UNLESS_TOOL skips the test that needs one.
@@ -165,41 +146,6 @@ inline QStringList decodeWithPillow(const QString &path)
     for (const QString &line : std::as_const(lines))
         pixels += line.split(QLatin1Char(' '));
     return pixels;
-}
-
-// Checks that exactly the 32 x 32 pixels of `box` inside `inside` are `in`
-// and all others `out`, naming the first pixel that is not.
-inline void verifyRegion(const PictureBox &box, const QRect &inside, Colour in, Colour out)
-{
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const Colour expected = inside.contains(x, y) ? in : out;
-            if (box.Point(x, y) != expected)
-                QFAIL(qPrintable(QStringLiteral("%1 pixel (%2, %3) is %4, expected %5")
-                                     .arg(box.objectName()).arg(x).arg(y)
-                                     .arg(box.Point(x, y).value(), 6, 16, QLatin1Char('0'))
-                                     .arg(expected.value(), 6, 16, QLatin1Char('0'))));
-        }
-}
-
-// The same with the colours written 0x00BBGGRR.
-inline void verifyRegion(const PictureBox &box, const QRect &inside, quint32 in, quint32 out)
-{
-    verifyRegion(box, inside, Colour(in), Colour(out));
-}
-inline void verifyRegion(const PictureBox &box, const QRect &inside, quint32 in, Colour out)
-{
-    verifyRegion(box, inside, Colour(in), out);
-}
-
-// Checks that two boxes show the same 32 x 32 pixels.
-inline void verifySameSquare(const PictureBox &a, const PictureBox &b)
-{
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            if (a.Point(x, y) != b.Point(x, y))
-                QFAIL(qPrintable(QStringLiteral("%1 and %2 differ at (%3, %4)")
-                                     .arg(a.objectName(), b.objectName()).arg(x).arg(y)));
 }
 
 // The offset of the first byte where two files differ, or -1 when equal.

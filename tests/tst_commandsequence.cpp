@@ -5,7 +5,7 @@
 // same last Open (or with nothing opened, when the last Open was cancelled or
 // failed); after every Open the preview and the work file must be too.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include <QDir>
 #include <QHash>

@@ -1,7 +1,7 @@
 // tervana-convert, run as a process: the same files as the window, clear
 // refusals, and exit statuses scripts can rely on.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -175,6 +175,18 @@ void tst_Convert::convertsTheRestWhenOnePictureFails()
     QCOMPARE(clash.errorLines.size(), 1);
     QVERIFY(clash.errorLines.first().contains(QStringLiteral("will not overwrite")));
     QCOMPARE(readFile(QDir(same).filePath(QStringLiteral("wide.ico"))), readFile(QDir(out).filePath(QStringLiteral("wide.ico"))));
+
+    // Two names that lead to one file are one output too.
+    const QString linked = path(QStringLiteral("linked"));
+    QDir().mkpath(linked);
+    QVERIFY(writeFile(QDir(linked).filePath(QStringLiteral("tall.ico")), "earlier"));
+    QVERIFY(QFile::link(QStringLiteral("tall.ico"), QDir(linked).filePath(QStringLiteral("wide.ico"))));
+    const Run oneFile = runConverter({path(QStringLiteral("tall.jpg")), path(QStringLiteral("wide.bmp")),
+                                      QStringLiteral("-d"), linked});
+    QCOMPARE(oneFile.exitCode, 1);
+    QCOMPARE(oneFile.errorLines.size(), 1);
+    QVERIFY(oneFile.errorLines.first().contains(QStringLiteral("will not overwrite")));
+    QVERIFY(oneFile.errorLines.first().contains(path(QStringLiteral("wide.bmp"))));
 }
 
 // A slow picture first and quick failures after it: with many jobs the

@@ -4,7 +4,7 @@
 // cut short at many places are refused in those words, and no result ever
 // depends on what memory held before.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The window's icon writer: picImage and picMask become an icon file, checked
 // byte by byte and by independent readers (Pillow, icotool).
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // The Open command, driven through the window with a scripted dialog.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include "picture.h"
 

@@ -3,6 +3,7 @@
 
 #include "testutils.h"
 
+#include "picturebox.h"
 #include "reducedpicture.h"
 #include "picture.h"
 

@@ -1,7 +1,7 @@
 // The Save command, from Open to the written icon, through the window with
 // scripted dialogs and message boxes.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include "iconfile.h"
 #include "module1.h"

@@ -4,7 +4,7 @@
 // process of its own, as it would on a desktop: this program started again
 // with --open-repeatedly.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include <QApplication>
 #include <QDir>

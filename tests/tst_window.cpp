@@ -1,7 +1,7 @@
 // The main window: its controls as the layout gives them, start-up and the
 // two ways of ending.
 
-#include "testutils.h"
+#include "windowtestutils.h"
 
 #include <QEventLoop>
 #include <QProcess>

@@ -71,15 +71,14 @@ public:
     // (pure white) to `path`, whole or not at all, and says why it could not.
     // It shows no message of its own.
     VbError WriteIconFile(const QString &path);
-    static quint8 BitStringToByte(const QString &bits);
 
     // Writes the same picture as a black-and-white icon.
     VbError WriteMonochromeIconFile(const QString &path);
 
     // The icon build's last step: Picture5 becomes the colour and mask
-    // surfaces, written at `bitDepth` (24 colour, 1 black and white, else
-    // nothing) to `chosen` and to the temp file. Returns why `chosen`
-    // could not be written.
+    // surfaces, written at `bitDepth` (24 colour, 1 black and white) to
+    // `chosen` and to the temp file. Returns why `chosen` could not be
+    // written.
     VbError Create24BitIcon(const QString &chosen, qint32 bitDepth);
 
     // The Open command (the "Apri" button).
@@ -153,6 +152,4 @@ private:
     // failed, and before any Open. Every save starts from it, so nothing an
     // earlier save left on Picture5 reaches the next file.
     ::Picture m_openedSquare;
-    // Why the dialog's file could not be written by the last icon build.
-    VbError m_chosenFileFailure;
 };

@@ -53,18 +53,11 @@ VbError frmBmp2Icon::WriteMonochromeIconFile(const QString &path)
     return writeIcon(path, encodeIcon1(readSurfaces(*picImage, *picMask)));
 }
 
-quint8 frmBmp2Icon::BitStringToByte(const QString &bits)
-{
-    return bitStringToByte(bits);
-}
-
 VbError frmBmp2Icon::Create24BitIcon(const QString &chosen, qint32 bitDepth)
 {
-    // What is drawn on Picture5 becomes its picture, whatever the depth.
+    // What is drawn on Picture5 becomes its picture.
     Picture5->setPicture(Picture5->Image());
     const bool colour = bitDepth == 24;
-    if (!colour && bitDepth != 1)
-        return VbError::none();
 
     Picture6->setPicture(Picture5->Picture());
     picImage->setPicture(Picture5->Picture());

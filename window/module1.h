@@ -26,7 +26,7 @@ struct IconHeaders
 IconHeaders InitIconHeaders();
 
 // Has the window build the icon of its square at `bitDepth` (24 for colour,
-// 1 for black and white; any other depth writes nothing) and write it to
+// 1 for black and white) and write it to
 // `path` and to the temp work file. Returns why `path` could not be
 // written, for the Save command to report.
 VbError SaveIcon(frmBmp2Icon &window, const QString &path, qint32 bitDepth);

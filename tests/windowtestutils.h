@@ -1,0 +1,31 @@
+#pragma once
+
+// Fixtures of the tests that drive the window: a window wired to scripted
+// dialogs.
+
+#include "boxtestutils.h"
+#include "testutils.h"
+
+#include "commondialog.h"
+#include "frmbmp2icon.h"
+#include "messagebox.h"
+
+namespace testutils {
+
+// A window driven by scripted dialogs, its program folder in a sandbox.
+struct ScriptedWindow
+{
+    explicit ScriptedWindow(const QString &programFolder,
+                            std::chrono::milliseconds workFileWait = WindowServices().workFileWait)
+        : window(std::make_unique<frmBmp2Icon>(WindowServices{&dialogs, &boxes, programFolder, workFileWait}))
+    {
+    }
+
+    ScriptedFileDialog dialogs;
+    ScriptedMessageBoxes boxes;
+    std::unique_ptr<frmBmp2Icon> window;
+
+    frmBmp2Icon *operator->() const { return window.get(); }
+};
+
+} // namespace testutils
