@@ -424,16 +424,20 @@ void tst_Convert::failuresSayWhatIsReallyWrong()
     QFETCH(QString, reason);
     // The permission cases need a user the permissions apply to; root is
     // let through everywhere, so then the converter runs as "nobody".
-    QStringList command{QStringLiteral(TERVANA_CONVERT_EXECUTABLE)};
-    if (geteuid() == 0) {
+    if (geteuid() == 0)
         QSKIP_UNLESS_TOOL(setpriv);
-        command = QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups"), command.first()};
-    }
-    // A folder everyone may enter, holding one that nobody may.
+    // A folder everyone may enter, holding one that nobody may, and the
+    // converter itself (the build folder may be closed to others).
     const QString open = QDir::tempPath() + QStringLiteral("/tervana-permissions-%1").arg(QCoreApplication::applicationPid());
     QDir(open).removeRecursively();
     QVERIFY(QDir().mkpath(open + QStringLiteral("/locked")));
+    QStringList command{open + QStringLiteral("/tervana-convert")};
+    QVERIFY(QFile::copy(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), command.first()));
+    QFile::setPermissions(command.first(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    if (geteuid() == 0) {
+        command = QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups"), command.first()};
+    }
     QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), open + QStringLiteral("/tall.jpg")));
     QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), open + QStringLiteral("/locked/tall.jpg")));
     QVERIFY(QFile::copy(path(QStringLiteral("tall.jpg")), open + QStringLiteral("/unreadable.jpg")));
