@@ -276,7 +276,8 @@ void tst_Convert::outputsThatAreNotRegularFiles()
     if (output.startsWith(QLatin1String("/dev/")) && geteuid() == 0) {
         target = here.filePath(QFileInfo(output).fileName());
         const dev_t device = output == QLatin1String("/dev/null") ? makedev(1, 3) : makedev(1, 7);
-        QCOMPARE(mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, device), 0);
+        if (mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, device) != 0)
+            QSKIP("this machine lets no test make a device node");
     } else if (output == QLatin1String("pipe") || output == QLatin1String("read pipe")) {
         target = here.filePath(QStringLiteral("pipe"));
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
