@@ -11,8 +11,12 @@ picture=${2:-}
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 800x600x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $tervana $xvfb 2>/dev/null || true' EXIT
+trap 'kill $tervana $xvfb 2>/dev/null || true; rm -rf "${config:-}"' EXIT
 export DISPLAY=$display
+# The file dialog remembers its state in the user's configuration; keep
+# the screenshot's run out of the real one.
+config=$(mktemp -d)
+export XDG_CONFIG_HOME=$config
 sleep 1
 build/tervana >/dev/null 2>&1 &
 tervana=$!

@@ -83,9 +83,6 @@ public:
 
     // The Open command (the "Apri" button).
     void Command3_Click();
-    // Picture5 as a fresh window has it: no picture, its own background,
-    // nothing drawn.
-    void ClearSquare();
     // The Save command (the "Salva" button).
     void Command1_Click();
 
@@ -131,6 +128,9 @@ private:
     QString OpenPicture();
     // Draws Picture4's picture into Picture5, proportions kept and centred.
     void FitIntoPicture5();
+    // Picture5 as a fresh window has it: no picture, its own background,
+    // nothing drawn.
+    void ClearSquare();
     // Waits for another window to be done with a work file, with the
     // hourglass up and the window repainting; false when it waited too long.
     bool waitForWorkFile(WorkFileLock &lock);
