@@ -127,14 +127,23 @@ QString convert(SquareOutput kind, const QString &input, const QString &output)
     return QString();
 }
 
-// The input of the run that `output` would overwrite, if any: a result must
-// never replace a picture being converted, whatever name it goes by.
-QString inputAt(const QString &output, const QStringList &inputs)
+// The pictures of the run by the file each is, the first of any that are
+// one file: a result must never replace a picture being converted,
+// whatever name it goes by.
+QHash<QString, QString> inputsByFile(const QStringList &inputs)
 {
+    QHash<QString, QString> byFile;
     for (const QString &input : inputs)
-        if (namesStandardOutput(output) ? isStandardOutput(input) : isSameFile(output, input))
-            return input;
-    return QString();
+        if (const QString key = existingFileKey(input); !key.isEmpty() && !byFile.contains(key))
+            byFile.insert(key, input);
+    return byFile;
+}
+
+// The input of the run that `output` would overwrite, if any.
+QString inputAt(const QString &output, const QHash<QString, QString> &inputs)
+{
+    const QString key = namesStandardOutput(output) ? standardOutputKey() : existingFileKey(output);
+    return key.isEmpty() ? QString() : inputs.value(key);
 }
 
 // What an output file is, whatever name leads to it: the file a link
@@ -158,10 +167,11 @@ std::vector<QString> refusals(const QStringList &inputs, const QStringList &outp
 {
     std::vector<QString> refused(size_t(inputs.size()));
     QHash<QString, QString> taken; // output file -> the earlier input it is for
+    const QHash<QString, QString> byFile = inputsByFile(inputs);
     for (qsizetype i = 0; i < inputs.size(); ++i) {
         const QString &output = outputs[i];
         const QString key = fileIdentity(output);
-        if (const QString input = inputAt(output, inputs); !input.isEmpty())
+        if (const QString input = inputAt(output, byFile); !input.isEmpty())
             refused[size_t(i)] = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
                                      .arg(shown(output), QDir::toNativeSeparators(inputs[i]), QDir::toNativeSeparators(input));
         else if (taken.contains(key))

@@ -202,21 +202,34 @@ VbError writeIntoStream(const QString &path, const QByteArray &bytes)
 #endif
 }
 
-bool isSameFile(const QString &a, const QString &b)
+#ifdef Q_OS_UNIX
+namespace {
+
+// A file is its device and inode number.
+QString keyOf(const struct stat &file)
 {
-    std::error_code ec;
-    return fs::equivalent(toPath(a), toPath(b), ec) && !ec;
+    return QStringLiteral("%1:%2").arg(quint64(file.st_dev)).arg(quint64(file.st_ino));
 }
 
-bool isStandardOutput(const QString &path)
+} // namespace
+#endif
+
+QString existingFileKey(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat file = {};
+    return ::stat(QFile::encodeName(path).constData(), &file) == 0 ? keyOf(file) : QString();
+#else
+    return QFileInfo(path).canonicalFilePath();
+#endif
+}
+
+QString standardOutputKey()
 {
 #ifdef Q_OS_UNIX
     struct stat output = {};
-    struct stat file = {};
-    return ::fstat(STDOUT_FILENO, &output) == 0 && ::stat(QFile::encodeName(path).constData(), &file) == 0
-           && output.st_dev == file.st_dev && output.st_ino == file.st_ino;
+    return ::fstat(STDOUT_FILENO, &output) == 0 ? keyOf(output) : QString();
 #else
-    Q_UNUSED(path);
-    return false;
+    return QString();
 #endif
 }

@@ -36,10 +36,11 @@ VbError writeFailureFor(const QString &path);
 // it takes them. A pipe that nothing reads is refused at once.
 VbError writeIntoStream(const QString &path, const QByteArray &bytes);
 
-// Whether `a` and `b` name the same existing file, however they are
-// written (links, "..", another name for the same folder).
-bool isSameFile(const QString &a, const QString &b);
+// A key for the existing file `path` leads to, the same however the path is
+// written (links, "..", another name for the same folder), so that many
+// paths are told apart by one look each; empty when nothing is there.
+QString existingFileKey(const QString &path);
 
-// Whether the process's standard output is the existing file at `path`
-// (as with "> file" or "1<> file").
-bool isStandardOutput(const QString &path);
+// The key of the file the process's standard output is open on (as with
+// "> file" or "1<> file"), or empty.
+QString standardOutputKey();
