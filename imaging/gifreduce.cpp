@@ -4,8 +4,11 @@
 
 #include "headerfields.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -40,6 +43,19 @@ public:
         const int width = u16();
         return QSize(width, u16());
     }
+    // Copies up to `count` bytes to `out`; fewer only at the file's end.
+    int read(uchar *out, int count)
+    {
+        int copied = 0;
+        while (copied < count && (m_at < m_chunk.size() || refill())) {
+            const int n = int(std::min<qsizetype>(count - copied, m_chunk.size() - m_at));
+            std::memcpy(out + copied, m_chunk.constData() + m_at, size_t(n));
+            m_at += n;
+            copied += n;
+        }
+        m_ok = m_ok && copied == count;
+        return copied;
+    }
     void skip(int count)
     {
         for (int i = 0; i < count && m_ok; ++i)
@@ -68,7 +84,9 @@ private:
 };
 
 // Reads the LZW codes of the image data: packed least significant bit first
-// into a chain of sub-blocks, each taken whole into a local buffer.
+// into a chain of sub-blocks. The sub-blocks' contents are gathered into one
+// buffer, some at a time, and the codes read from it through a 64-bit bit
+// buffer that takes in up to seven bytes at once.
 class CodeReader
 {
 public:
@@ -78,12 +96,8 @@ public:
     }
     bool read(int width, int &code)
     {
-        while (m_bitCount < width) {
-            if (m_at == m_size && !nextSubBlock())
-                return false; // the data ended before the picture did
-            m_bits |= quint32(m_block[size_t(m_at++)]) << m_bitCount;
-            m_bitCount += 8;
-        }
+        if (m_bitCount < width && !fill(width))
+            return false; // the data ended before the picture did
         code = int(m_bits & ((1u << width) - 1));
         m_bits >>= width;
         m_bitCount -= width;
@@ -91,20 +105,53 @@ public:
     }
 
 private:
-    bool nextSubBlock()
+    bool fill(int width)
     {
-        m_size = m_bytes.byte();
-        for (int i = 0; i < m_size; ++i)
-            m_block[size_t(i)] = m_bytes.byte();
+        if (m_at + 8 > m_data.size())
+            gather();
+        if (m_at + 8 <= m_data.size()) {
+            // The bits above m_bitCount may already hold the bytes that
+            // follow; loading them again at the same place changes nothing.
+            quint64 word;
+            std::memcpy(&word, m_data.data() + m_at, sizeof word);
+            m_bits |= qFromLittleEndian(word) << m_bitCount;
+            m_at += size_t((63 - m_bitCount) / 8);
+            m_bitCount |= 56;
+            return true;
+        }
+        while (m_bitCount < width && m_at < m_data.size()) {
+            m_bits |= quint64(m_data[m_at++]) << m_bitCount;
+            m_bitCount += 8;
+        }
+        return m_bitCount >= width;
+    }
+
+    // Keeps the bytes not yet read and appends the next sub-blocks.
+    void gather()
+    {
+        m_data.erase(m_data.begin(), m_data.begin() + qsizetype(m_at));
         m_at = 0;
-        return m_size > 0 && m_bytes.ok();
+        constexpr size_t enough = 64 * 1024;
+        while (!m_ended && m_data.size() < enough) {
+            const int size = m_bytes.byte();
+            if (size == 0 || !m_bytes.ok()) {
+                m_ended = true;
+                break;
+            }
+            const size_t old = m_data.size();
+            m_data.resize(old + size_t(size));
+            if (m_bytes.read(m_data.data() + old, size) != size) {
+                m_data.resize(old);
+                m_ended = true;
+            }
+        }
     }
 
     ByteReader &m_bytes;
-    std::array<uchar, 255> m_block{};
-    int m_size = 0;
-    int m_at = 0;
-    quint32 m_bits = 0;
+    std::vector<uchar> m_data;
+    size_t m_at = 0;
+    bool m_ended = false;
+    quint64 m_bits = 0;
     int m_bitCount = 0;
 };
 
@@ -214,7 +261,7 @@ private:
 };
 
 // Collects decoded palette indexes into rows and hands each full row to
-// `blocks`; strings of pixels are copied in whole where they fit.
+// `blocks`.
 class RowFiller
 {
 public:
@@ -226,45 +273,35 @@ public:
     {
         // 256 colours, so any index has one; an index past the table marks
         // the data as damaged.
+        m_colourCount = int(frame.colours.size());
         m_palette.fill(0);
         std::copy(frame.colours.begin(), frame.colours.end(), m_palette.begin());
-        m_valid.fill(false);
-        std::fill(m_valid.begin(), m_valid.begin() + qsizetype(frame.colours.size()), true);
     }
     bool done() const { return m_rows.done(); }
     bool damaged() const { return m_damaged; }
 
-    // Room left in the current row.
-    int room() const { return m_width - m_column; }
-    // Where the next `count` pixels go, when they fit in the row; the
-    // caller fills them and then calls advance(count).
-    uchar *place() { return m_row.data() + m_column; }
-    void advance(int count)
-    {
-        m_column += count;
-        if (m_column == m_width)
-            finishRow();
-    }
-
-    // Puts the pixels `reversed[count - 1]` down to `reversed[0]`, across
-    // rows where they must.
-    void put(const uchar *reversed, int count)
+    // Takes up to `count` pixels, filling rows in turn; pixels past the
+    // last row are left.
+    void take(const uchar *pixels, size_t count)
     {
         while (count > 0 && !m_rows.done()) {
-            const int n = std::min(count, room());
-            uchar *out = place();
-            for (int i = 0; i < n; ++i)
-                out[i] = reversed[count - 1 - i];
+            const size_t n = std::min(count, size_t(m_width - m_column));
+            std::memcpy(m_row.data() + m_column, pixels, n);
+            pixels += n;
             count -= n;
-            advance(n);
+            m_column += int(n);
+            if (m_column == m_width)
+                finishRow();
         }
     }
 
 private:
     void finishRow()
     {
+        uchar highest = 0;
         for (const uchar index : m_row)
-            m_damaged = m_damaged || !m_valid[index];
+            highest = std::max(highest, index);
+        m_damaged = m_damaged || highest >= m_colourCount;
         m_blocks.addIndexedRow(m_rows.row(), m_row.data(), m_palette.data());
         m_rows.advance();
         m_column = 0;
@@ -276,8 +313,93 @@ private:
     RowOrder m_rows;
     BlockAverager &m_blocks;
     std::array<QRgb, 256> m_palette;
-    std::array<bool, 256> m_valid;
+    int m_colourCount;
     bool m_damaged = false;
+};
+
+// Writes the first `count` pixels of `code`'s string to `out` by walking the
+// table from the string's end back to its start.
+void writeFromTable(uchar *out, int code, const std::array<quint16, 4096> &prefix,
+                    const std::array<uchar, 4096> &suffix, int clear, size_t count)
+{
+    uchar *at = out + count;
+    while (code >= clear) {
+        *--at = suffix[size_t(code)];
+        code = prefix[size_t(code)];
+    }
+    *--at = uchar(code);
+}
+
+// The decoded pixels of a frame: appended at the end, handed to the rows a
+// batch at a time, and kept for a while after, because every code's string
+// is a copy of pixels decoded earlier.
+class PixelHistory
+{
+public:
+    // How far back strings are copied from; an older one is rebuilt from
+    // the code table instead.
+    static constexpr size_t window = 1 << 20;
+    static constexpr size_t batch = 64 * 1024;
+    // The longest string: the table holds 4096 codes.
+    static constexpr size_t longest = 4096;
+
+    PixelHistory()
+        : m_pixels(window + batch + longest + 16)
+    {
+    }
+    // The position of the next pixel, counted from the frame's first.
+    qint64 end() const { return m_start + qint64(m_filled); }
+    bool batchFull() const { return m_filled - m_handed >= batch; }
+    bool holds(qint64 position) const { return position >= m_start; }
+    uchar at(qint64 position) const { return m_pixels[size_t(position - m_start)]; }
+
+    void append(uchar pixel) { m_pixels[m_filled++] = pixel; }
+    // Appends the `count` pixels that start at `position`, which it holds;
+    // they may run on into the pixels being appended (a string that repeats
+    // its own start).
+    void appendCopy(qint64 position, size_t count)
+    {
+        const uchar *from = m_pixels.data() + (position - m_start);
+        uchar *to = m_pixels.data() + m_filled;
+        if (from + count <= to && count <= 16) {
+            uchar chunk[16]; // one load and one store; the room after is spare
+            std::memcpy(chunk, from, sizeof chunk);
+            std::memcpy(to, chunk, sizeof chunk);
+        } else if (from + count <= to) {
+            std::memcpy(to, from, count);
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                to[i] = from[i];
+        }
+        m_filled += count;
+    }
+    // Room for `count` pixels to be written from the end by the caller.
+    uchar *reserve(size_t count)
+    {
+        uchar *at = m_pixels.data() + m_filled;
+        m_filled += count;
+        return at;
+    }
+
+    // Hands the new pixels to `rows`, then drops what is past the window.
+    void handTo(RowFiller &rows)
+    {
+        rows.take(m_pixels.data() + m_handed, m_filled - m_handed);
+        m_handed = m_filled;
+        if (m_filled > window) {
+            const size_t dropped = m_filled - window;
+            std::memmove(m_pixels.data(), m_pixels.data() + dropped, window);
+            m_start += qint64(dropped);
+            m_filled -= dropped;
+            m_handed -= dropped;
+        }
+    }
+
+private:
+    std::vector<uchar> m_pixels;
+    qint64 m_start = 0; // the position of m_pixels[0]
+    size_t m_filled = 0;
+    size_t m_handed = 0;
 };
 
 // Decodes the LZW data into rows handed to `blocks`. False when the data is
@@ -287,76 +409,72 @@ bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &block
     constexpr int maximumCodes = 4096;
     const int clear = 1 << frame.minimumCodeSize;
     const int end = clear + 1;
-    // Each code's string: its last pixel, the code of the rest, its length.
+    // Each code's string: where it was decoded last, its length, and (for
+    // strings older than the history) its last pixel and the code of the rest.
+    std::array<qint64, maximumCodes> position{};
+    std::array<quint16, maximumCodes> length{};
     std::array<quint16, maximumCodes> prefix{};
     std::array<uchar, maximumCodes> suffix{};
-    std::array<quint16, maximumCodes> length{};
-    std::array<uchar, maximumCodes + 1> stack{};
     for (int i = 0; i < clear; ++i) {
         suffix[size_t(i)] = uchar(i);
         length[size_t(i)] = 1;
     }
 
+    PixelHistory pixels;
     RowFiller rows(frame, blocks);
     CodeReader codes(bytes);
     int codeSize = frame.minimumCodeSize + 1;
     int next = clear + 2;
     int previous = -1;
-    uchar first = 0;
-    int code = 0;
-    while (!rows.done()) {
-        if (!codes.read(codeSize, code) || code == end)
-            return false;
-        if (code == clear) {
-            codeSize = frame.minimumCodeSize + 1;
-            next = clear + 2;
-            previous = -1;
-            continue;
-        }
-        if (code > next || (previous < 0 && code >= clear))
-            return false;
-        // The one code not yet in the table is the previous string plus its
-        // own first pixel.
-        const bool unknown = code == next;
-        if (unknown && previous < 0)
-            return false;
-        int walk = unknown ? previous : code;
-        const int count = length[size_t(walk)] + (unknown ? 1 : 0);
-        if (count <= rows.room()) {
-            // Written straight into the row, from its last pixel back.
-            uchar *out = rows.place() + count;
-            if (unknown)
-                *--out = first;
-            while (walk >= clear) {
-                *--out = suffix[size_t(walk)];
-                walk = prefix[size_t(walk)];
+    qint64 previousAt = 0;
+    bool ended = false; // no more pixels: the data ends, or is damaged here
+    while (!ended && !rows.done()) {
+        while (!pixels.batchFull()) {
+            int code = 0;
+            if (!codes.read(codeSize, code) || code == end || code > next || (previous < 0 && code > clear)) {
+                ended = true;
+                break;
             }
-            *--out = uchar(walk);
-            first = uchar(walk);
-            rows.advance(count);
-        } else {
-            int depth = 0;
-            if (unknown)
-                stack[size_t(depth++)] = first;
-            while (walk >= clear) {
-                stack[size_t(depth++)] = suffix[size_t(walk)];
-                walk = prefix[size_t(walk)];
+            if (code == clear) {
+                codeSize = frame.minimumCodeSize + 1;
+                next = clear + 2;
+                previous = -1;
+                continue;
             }
-            stack[size_t(depth++)] = uchar(walk);
-            first = uchar(walk);
-            rows.put(stack.data(), depth);
+            const qint64 at = pixels.end();
+            if (code < clear) {
+                pixels.append(uchar(code));
+            } else if (code == next) {
+                // The one code not yet in the table: the previous string
+                // and then its own first pixel.
+                const size_t count = length[size_t(previous)] + 1u;
+                if (pixels.holds(previousAt))
+                    pixels.appendCopy(previousAt, count);
+                else
+                    writeFromTable(pixels.reserve(count), previous, prefix, suffix, clear, count - 1);
+            } else if (pixels.holds(position[size_t(code)])) {
+                pixels.appendCopy(position[size_t(code)], length[size_t(code)]);
+            } else {
+                writeFromTable(pixels.reserve(length[size_t(code)]), code, prefix, suffix, clear,
+                               length[size_t(code)]);
+            }
+            if (code == next) // its last pixel is its first
+                *(pixels.reserve(0) - 1) = pixels.at(at);
+            if (previous >= 0 && next < maximumCodes) {
+                position[size_t(next)] = previousAt;
+                prefix[size_t(next)] = quint16(previous);
+                suffix[size_t(next)] = pixels.at(at);
+                length[size_t(next)] = quint16(length[size_t(previous)] + 1);
+                ++next;
+                if (next == (1 << codeSize) && codeSize < 12)
+                    ++codeSize;
+            }
+            previous = code;
+            previousAt = at;
         }
-        if (previous >= 0 && next < maximumCodes) {
-            prefix[size_t(next)] = quint16(previous);
-            suffix[size_t(next)] = first;
-            length[size_t(next)] = quint16(length[size_t(previous)] + 1);
-            ++next;
-            if (next == (1 << codeSize) && codeSize < 12)
-                ++codeSize;
-        }
-        previous = code;
+        pixels.handTo(rows);
     }
-    return !rows.damaged();
+    return rows.done() && !rows.damaged();
 }
 
 ReducedPicture decodeFirstFrame(QIODevice &device, int side)

@@ -1,6 +1,7 @@
 #include "reducedpicture.h"
 
 #include <algorithm>
+#include <array>
 
 int reductionBlockSide(QSize size, QSize drawSize)
 {
@@ -19,68 +20,124 @@ BlockAverager::BlockAverager(QSize size, int side)
 {
 }
 
-template<typename Add>
-void BlockAverager::accumulate(int y, Add add)
+namespace {
+
+// A pixel's channels in 16-bit lanes: blue, green, red, alpha from the
+// lowest. A lane holds the sum of up to 257 pixels' channels without carry.
+constexpr int laneCapacity = 65535 / 255;
+
+quint64 spread(quint64 alpha, quint64 red, quint64 green, quint64 blue)
+{
+    return blue | green << 16 | red << 32 | alpha << 48;
+}
+
+quint64 spread(QRgb p)
+{
+    return spread(qAlpha(p), qRed(p), qGreen(p), qBlue(p));
+}
+
+quint32 lane(quint64 lanes, int channel)
+{
+    return quint32(lanes >> (16 * channel)) & 0xFFFF;
+}
+
+} // namespace
+
+template<typename Lanes>
+void BlockAverager::accumulate(int y, Lanes lanes)
 {
     quint32 *sum = &m_sums[size_t(y / m_side) * size_t(m_blocks.width()) * 4];
-    for (int x = 0; x < m_size.width(); sum += 4) {
-        const int end = std::min(x + m_side, m_size.width());
-        quint32 alpha = 0, red = 0, green = 0, blue = 0;
-        for (; x < end; ++x)
-            add(x, alpha, red, green, blue);
-        sum[0] += alpha;
-        sum[1] += red;
-        sum[2] += green;
-        sum[3] += blue;
+    const int width = m_size.width();
+    // A block row wider than a lane holds is summed in pieces.
+    const int piece = std::min(m_side, laneCapacity);
+    for (int x = 0; x < width; sum += 4) {
+        const int blockEnd = std::min(x + m_side, width);
+        while (x < blockEnd) {
+            const int end = std::min(x + piece, blockEnd);
+            quint64 total = 0;
+            for (; x < end; ++x)
+                total += lanes(x);
+            sum[0] += lane(total, 3);
+            sum[1] += lane(total, 2);
+            sum[2] += lane(total, 1);
+            sum[3] += lane(total, 0);
+        }
     }
 }
 
 void BlockAverager::addRow(int y, const QRgb *pixels)
 {
-    accumulate(y, [pixels](int x, quint32 &alpha, quint32 &red, quint32 &green, quint32 &blue) {
-        const QRgb p = pixels[x];
-        alpha += qAlpha(p);
-        red += qRed(p);
-        green += qGreen(p);
-        blue += qBlue(p);
-    });
+    accumulate(y, [pixels](int x) { return spread(pixels[x]); });
 }
 
 void BlockAverager::addIndexedRow(int y, const uchar *indexes, const QRgb *palette)
 {
-    accumulate(y, [indexes, palette](int x, quint32 &alpha, quint32 &red, quint32 &green, quint32 &blue) {
-        const QRgb p = palette[indexes[x]];
-        alpha += qAlpha(p);
-        red += qRed(p);
-        green += qGreen(p);
-        blue += qBlue(p);
-    });
+    std::array<quint64, 256> spreadPalette;
+    for (size_t i = 0; i < spreadPalette.size(); ++i)
+        spreadPalette[i] = spread(palette[i]);
+    accumulate(y, [indexes, &spreadPalette](int x) { return spreadPalette[indexes[x]]; });
 }
 
 void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
 {
-    accumulate(y, [pixels, bytesPerPixel](int x, quint32 &alpha, quint32 &red, quint32 &green, quint32 &blue) {
-        const uchar *p = pixels + x * bytesPerPixel;
-        alpha += 255;
-        red += p[2];
-        green += p[1];
-        blue += p[0];
-    });
+    const int blockRow = y / m_side;
+    if (blockRow != m_bgrBlockRow || m_bgrRows == laneCapacity || bytesPerPixel != m_bgrBytesPerPixel)
+        flushBgrColumns();
+    m_bgrBlockRow = blockRow;
+    m_bgrBytesPerPixel = bytesPerPixel;
+    const size_t bytes = size_t(m_size.width()) * size_t(bytesPerPixel);
+    m_bgrColumns.resize(bytes);
+    quint16 *columns = m_bgrColumns.data();
+    for (size_t i = 0; i < bytes; ++i)
+        columns[i] += pixels[i];
+    ++m_bgrRows;
 }
 
-ReducedPicture BlockAverager::result() const
+void BlockAverager::flushBgrColumns()
 {
+    if (m_bgrRows == 0)
+        return;
+    quint32 *sum = &m_sums[size_t(m_bgrBlockRow) * size_t(m_blocks.width()) * 4];
+    const quint16 *column = m_bgrColumns.data();
+    const int width = m_size.width();
+    for (int x = 0; x < width; sum += 4) {
+        const int end = std::min(x + m_side, width);
+        sum[0] += quint32(255 * m_bgrRows * (end - x));
+        for (; x < end; ++x, column += m_bgrBytesPerPixel) {
+            sum[1] += column[2];
+            sum[2] += column[1];
+            sum[3] += column[0];
+        }
+    }
+    std::fill(m_bgrColumns.begin(), m_bgrColumns.end(), quint16(0));
+    m_bgrRows = 0;
+}
+
+ReducedPicture BlockAverager::result()
+{
+    flushBgrColumns();
     QImage image(m_blocks, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
     for (int by = 0; by < m_blocks.height(); ++by) {
         QRgb *out = reinterpret_cast<QRgb *>(image.scanLine(by));
         const int rows = std::min(m_side, m_size.height() - by * m_side);
+        // Edge blocks hold fewer pixels; each is the mean of what it holds.
+        quint32 count = 0;
+        double reciprocal = 0;
         for (int bx = 0; bx < m_blocks.width(); ++bx) {
-            // Edge blocks hold fewer pixels; each is the mean of what it holds.
-            const quint32 count = quint32(rows) * quint32(std::min(m_side, m_size.width() - bx * m_side));
+            const quint32 blockCount = quint32(rows) * quint32(std::min(m_side, m_size.width() - bx * m_side));
+            if (blockCount != count) {
+                count = blockCount;
+                reciprocal = 1.0 / count;
+            }
+            // (total + count / 2) / count, rounded down, without a division:
+            // the nudge is below the smallest fraction, 1 / count, and above
+            // the double's error, so the floor is exact.
+            const auto mean = [count, reciprocal](quint32 total) {
+                return int((double(total) + count / 2) * reciprocal + 1e-9);
+            };
             const quint32 *sum = &m_sums[(size_t(by) * size_t(m_blocks.width()) + size_t(bx)) * 4];
-            const auto mean = [count](quint32 total) { return int((total + count / 2) / count); };
             out[bx] = qRgba(mean(sum[1]), mean(sum[2]), mean(sum[3]), mean(sum[0]));
         }
     }

@@ -431,6 +431,8 @@ void tst_ReducedPicture::gifMatchesTheFullDecode_data()
         return coding;
     };
     QTest::newRow("full table kept (deferred clear)") << ownGif(256, {}) << own << false;
+    const QSize big(1500, 1000); // strings far older than what the reader keeps of the pixels
+    QTest::newRow("full table kept past a megapixel") << ownGif(big, ramp(256), noiseAndRuns(big, 256), {}) << big << false;
     QTest::newRow("clear every 7 codes") << ownGif(256, coded([](GifCoding &c) { c.clearEvery = 7; })) << own << false;
     QTest::newRow("minimum code size 2") << ownGif(4, coded([](GifCoding &c) { c.minimumCodeSize = 2; })) << own << false;
     QTest::newRow("4 colours at code size 8") << ownGif(4, {}) << own << false;
