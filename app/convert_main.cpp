@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSemaphore>
 #include <QThread>
 
 #include <atomic>
@@ -112,14 +113,25 @@ VbError writeToStandardOutput(const QByteArray &bytes)
     return VbError::none();
 }
 
-// Converts one picture; returns the reason it could not be, or nothing. A
-// device, a pipe or standard output is written into, never replaced.
-QString convert(SquareOutput kind, const QString &input, const QString &output)
+// One picture made into the bytes of its result, or the reason it cannot be.
+struct Converted
+{
+    QByteArray bytes;
+    QString failure;
+};
+
+Converted convert(SquareOutput kind, const QString &input)
 {
     const PictureLoad load = LoadPicture(input, QSize(Square::side, Square::side));
     if (load.error)
-        return cannotOpen(input, load);
-    const QByteArray bytes = encodeSquare(fitIntoSquare(load.picture, bandColour), kind);
+        return {QByteArray(), cannotOpen(input, load)};
+    return {encodeSquare(fitIntoSquare(load.picture, bandColour), kind), QString()};
+}
+
+// Writes a result; returns the reason it could not be, or nothing. A
+// device, a pipe or standard output is written into, never replaced.
+QString write(const QByteArray &bytes, const QString &output, const QString &input)
+{
     const VbError failure = namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
     if (failure)
         return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
@@ -184,9 +196,10 @@ std::vector<QString> refusals(const QStringList &inputs, const QStringList &outp
     return refused;
 }
 
-// Converts every picture on `jobs` threads and reports in input order, each
+// Converts every picture, `jobs` at a time, and reports in input order, each
 // report as soon as it and all before it are done. Returns whether all were
-// converted.
+// converted. There are twice as many threads as jobs: a thread waiting for
+// its file to reach the disk has left its job to another.
 bool convertAll(const Options &options)
 {
     const qsizetype count = options.inputs.size();
@@ -199,11 +212,17 @@ bool convertAll(const Options &options)
     std::mutex mutex;
     std::condition_variable finished;
     std::atomic<qsizetype> next{0};
+    QSemaphore jobs(options.jobs);
     const auto work = [&] {
         for (qsizetype i = next++; i < count; i = next++) {
             QString failure = failures[size_t(i)];
-            if (failure.isEmpty())
-                failure = convert(options.output, options.inputs[i], outputs[i]);
+            if (failure.isEmpty()) {
+                jobs.acquire();
+                const Converted converted = convert(options.output, options.inputs[i]);
+                jobs.release();
+                failure = converted.failure.isEmpty() ? write(converted.bytes, outputs[i], options.inputs[i])
+                                                      : converted.failure;
+            }
             const std::lock_guard<std::mutex> lock(mutex);
             failures[size_t(i)] = failure;
             done[size_t(i)] = true;
@@ -211,7 +230,7 @@ bool convertAll(const Options &options)
         }
     };
     std::vector<std::thread> workers;
-    for (qsizetype j = 0; j < qMin<qsizetype>(options.jobs, count); ++j)
+    for (qsizetype j = 0; j < qMin<qsizetype>(2 * qsizetype(options.jobs), count); ++j)
         workers.emplace_back(work);
 
     bool allConverted = true;

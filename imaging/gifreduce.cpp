@@ -274,8 +274,9 @@ public:
         // 256 colours, so any index has one; an index past the table marks
         // the data as damaged.
         m_colourCount = int(frame.colours.size());
-        m_palette.fill(0);
-        std::copy(frame.colours.begin(), frame.colours.end(), m_palette.begin());
+        std::array<QRgb, 256> palette{};
+        std::copy(frame.colours.begin(), frame.colours.end(), palette.begin());
+        m_blocks.setPalette(palette.data());
     }
     bool done() const { return m_rows.done(); }
     bool damaged() const { return m_damaged; }
@@ -302,7 +303,7 @@ private:
         for (const uchar index : m_row)
             highest = std::max(highest, index);
         m_damaged = m_damaged || highest >= m_colourCount;
-        m_blocks.addIndexedRow(m_rows.row(), m_row.data(), m_palette.data());
+        m_blocks.addIndexedRow(m_rows.row(), m_row.data());
         m_rows.advance();
         m_column = 0;
     }
@@ -312,7 +313,6 @@ private:
     int m_column = 0;
     RowOrder m_rows;
     BlockAverager &m_blocks;
-    std::array<QRgb, 256> m_palette;
     int m_colourCount;
     bool m_damaged = false;
 };

@@ -118,6 +118,18 @@ bool jpegDecodedWhole(QIODevice &file, qint64 start)
     return whole;
 }
 
+// The JPEG that begins at `start` read reduced; the device is put back
+// where Qt's reader had left it.
+ReducedPicture readReducedJpegAt(QIODevice &file, qint64 start, QSize drawSize,
+                                 QImageIOHandler::Transformations orientation)
+{
+    const qint64 resume = file.pos();
+    file.seek(start);
+    ReducedPicture reduced = readReducedJpeg(file, drawSize, orientation);
+    file.seek(resume);
+    return reduced;
+}
+
 // Qt's readers refuse to allocate more than a limit that is one setting for
 // the whole process (its default of 128 MB would refuse a 48-megapixel
 // bitmap). The size checks above keep every decode within the whole-decode
@@ -204,8 +216,12 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
     QSize decoded;
-    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !jpegDecodedWhole(file, start))
-        decoded = jpegDecodeSize(stored, drawSize);
+    if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !jpegDecodedWhole(file, start)) {
+        if (ReducedPicture reduced = readReducedJpegAt(file, start, drawSize, reader.transformation());
+            !reduced.image.isNull())
+            return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
+        decoded = jpegDecodeSize(stored, drawSize); // a CMYK one, which Qt's reader converts
+    }
     if (decoded.isValid())
         reader.setScaledSize(decoded);
     else if (isTooLarge(stored, maximumFullDecodePixels))

@@ -1,7 +1,6 @@
 #include "reducedpicture.h"
 
 #include <algorithm>
-#include <array>
 
 int reductionBlockSide(QSize size, QSize drawSize)
 {
@@ -70,12 +69,15 @@ void BlockAverager::addRow(int y, const QRgb *pixels)
     accumulate(y, [pixels](int x) { return spread(pixels[x]); });
 }
 
-void BlockAverager::addIndexedRow(int y, const uchar *indexes, const QRgb *palette)
+void BlockAverager::setPalette(const QRgb *palette)
 {
-    std::array<quint64, 256> spreadPalette;
-    for (size_t i = 0; i < spreadPalette.size(); ++i)
-        spreadPalette[i] = spread(palette[i]);
-    accumulate(y, [indexes, &spreadPalette](int x) { return spreadPalette[indexes[x]]; });
+    for (size_t i = 0; i < m_palette.size(); ++i)
+        m_palette[i] = spread(palette[i]);
+}
+
+void BlockAverager::addIndexedRow(int y, const uchar *indexes)
+{
+    accumulate(y, [indexes, this](int x) { return m_palette[indexes[x]]; });
 }
 
 void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QIODevice>
+#include <QImageIOHandler>
 #include <QImage>
 #include <QSize>
 #include <QSizeF>
 
+#include <array>
 #include <vector>
 
 // Big pictures that will only be drawn small are read straight into a
@@ -30,6 +32,10 @@ struct ReducedPicture
 ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize);
 // The first frame of a GIF whose first image covers its whole screen.
 ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
+// A sequential (not progressive) JPEG in colour or grey, decoded at the
+// smallest scale of 1/8, 2/8 or 4/8 that keeps eight pixels for each pixel
+// of the drawing, and turned as `orientation` says.
+ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandler::Transformations orientation);
 
 // The block side for a picture of `size` drawn at `drawSize`; below 2 means
 // reducing is not worth it.
@@ -44,8 +50,10 @@ public:
     BlockAverager(QSize size, int side);
     // A row of premultiplied pixels.
     void addRow(int y, const QRgb *pixels);
-    // A row of palette indexes; the palette holds 256 premultiplied colours.
-    void addIndexedRow(int y, const uchar *indexes, const QRgb *palette);
+    // The palette of the indexed rows that follow: 256 premultiplied colours.
+    void setPalette(const QRgb *palette);
+    // A row of palette indexes.
+    void addIndexedRow(int y, const uchar *indexes);
     // A row of opaque pixels stored blue, green, red, with a spare fourth
     // byte when `bytesPerPixel` is 4. Rows of one row of blocks should come
     // one after another: they are summed byte by byte into columns first,
@@ -65,6 +73,7 @@ private:
     int m_side;
     QSize m_blocks;
     std::vector<quint32> m_sums; // alpha, red, green, blue per block
+    std::array<quint64, 256> m_palette{}; // each colour spread into lanes
     std::vector<quint16> m_bgrColumns; // each byte of a row, summed down
     int m_bgrBytesPerPixel = 3;
     int m_bgrBlockRow = -1;
