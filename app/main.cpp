@@ -1,4 +1,5 @@
 #include "frmbmp2icon.h"
+#include "workfolder.h"
 
 #include <QApplication>
 
@@ -12,7 +13,9 @@ int main(int argc, char *argv[])
     // its window whatever the command line holds.
     QtFileDialogBackend fileDialogs;
     QtMessageBoxes messageBoxes;
-    frmBmp2Icon window({&fileDialogs, &messageBoxes, QCoreApplication::applicationDirPath()});
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    frmBmp2Icon window({&fileDialogs, &messageBoxes, programFolder,
+                        workFolderFor(programFolder, QStringLiteral(TERVANA_BUILD_FOLDER))});
     fileDialogs.setParent(&window);
     messageBoxes.setParent(&window);
     window.show();

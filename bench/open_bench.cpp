@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
     ScriptedFileDialog dialogs;
     ScriptedMessageBoxes boxes;
     dialogs.choose(input);
-    frmBmp2Icon window(WindowServices{&dialogs, &boxes, programFolder.path()});
+    frmBmp2Icon window(WindowServices{&dialogs, &boxes, programFolder.path(), programFolder.path()});
     window.Command3_Click();
 
     if (!boxes.shown.isEmpty()) {

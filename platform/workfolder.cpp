@@ -18,11 +18,24 @@ static bool canWriteInto(const QString &folder)
     return probe.open();
 }
 
+static QString userDataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+}
+
+QString workFolderFor(const QString &programFolder, const QString &buildFolder)
+{
+    const QString program = QFileInfo(programFolder).canonicalFilePath();
+    if (!program.isEmpty() && program == QFileInfo(buildFolder).canonicalFilePath())
+        return programFolder;
+    return userDataFolder();
+}
+
 QString workFilePath(const QString &programFolder, const QString &name)
 {
     QString folder = programFolder;
     if (!canWriteInto(folder)) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        folder = userDataFolder();
         QDir().mkpath(folder);
     }
     return QDir::toNativeSeparators(QDir(folder).filePath(name));

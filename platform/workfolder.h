@@ -5,6 +5,12 @@
 
 #include <chrono>
 
+// The folder for the work files of a program in `programFolder` that was
+// built in `buildFolder`: its own folder while it runs from where it was
+// built; once installed anywhere else, the user's application data folder
+// (for root too), so that an installed program never writes beside itself.
+QString workFolderFor(const QString &programFolder, const QString &buildFolder);
+
 // Where the program keeps its work files: its own folder, as the platform
 // reports it, or, when no file can be made there (an installed program
 // often lives in a folder its users cannot write), the user's application

@@ -3,6 +3,7 @@
 #include "windowtestutils.h"
 
 #include "picture.h"
+#include "workfolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QStandardPaths>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtEndian>
@@ -76,6 +78,11 @@ private slots:
     void failuresAreReportedAndLoseNothing_data();
     void failuresAreReportedAndLoseNothing();
     void unwritableProgramFolderUsesTheDataFolder();
+    void installedProgramKeepsItsWorkFilesInTheDataFolder();
+    void droppedPictureOpensAsApriWould_data();
+    void droppedPictureOpensAsApriWould();
+    void otherDropsAreIgnored_data();
+    void otherDropsAreIgnored();
     void bigPhotoOpensAtItsNaturalSize();
     void photoOrientationIsApplied();
     void animatedGifOpensAtItsFirstFrame();
@@ -411,6 +418,104 @@ void tst_Open::unwritableProgramFolderUsesTheDataFolder()
     // is what a save writes now.
     verifyRegion(*blocked->Picture5, QRect(), 0, white);
     verifyRegion(*blocked->Picture1, QRect(), 0, white);
+}
+
+void tst_Open::installedProgramKeepsItsWorkFilesInTheDataFolder()
+{
+    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // Run from its build folder, under any name for it, the program keeps
+    // its work files beside itself.
+    QCOMPARE(workFolderFor(m_programFolder, m_programFolder), m_programFolder);
+    const QString link = m_dir.filePath(QStringLiteral("build-link"));
+    QVERIFY(QFile::link(m_programFolder, link));
+    QCOMPARE(workFolderFor(m_programFolder, link), m_programFolder);
+    // Anywhere else it is installed, writable or not.
+    QCOMPARE(workFolderFor(m_programFolder, m_dir.filePath(QStringLiteral("elsewhere"))), dataFolder);
+    QCOMPARE(workFolderFor(QStringLiteral("/usr/bin"), m_programFolder), dataFolder);
+}
+
+// What a drag from a file manager carries: the files' URLs.
+std::unique_ptr<QMimeData> dragOf(const QList<QUrl> &urls)
+{
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls(urls);
+    return data;
+}
+
+// Drags `data` onto the window's middle and drops it; whether the window
+// took the drag.
+bool dragAndDrop(frmBmp2Icon &window, const QMimeData &data)
+{
+    const QPoint middle = window.rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    QCoreApplication::processEvents(); // the Open runs just after the drop
+    return drop.isAccepted();
+}
+
+void tst_Open::droppedPictureOpensAsApriWould_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("bmp") << "dropped.bmp" << QByteArray("BMP");
+    QTest::newRow("jpg") << "dropped.jpg" << QByteArray("JPG");
+    QTest::newRow("gif, upper-case name") << "DROPPED.GIF" << QByteArray("GIF");
+    QTest::newRow("not really a picture") << "broken.jpg" << QByteArray();
+}
+
+void tst_Open::droppedPictureOpensAsApriWould()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    const QString path = format.isEmpty() ? picturePath(name) : makePicture(name, patternImage(60, 28), format.constData());
+    if (format.isEmpty())
+        QVERIFY(writeFile(path, "not a picture"));
+
+    ScriptedWindow dropped(m_programFolder);
+    QVERIFY(dragAndDrop(*dropped.window, *dragOf({QUrl::fromLocalFile(path)})));
+    QVERIFY(dropped.dialogs.requests.isEmpty()); // no dialog
+
+    ScriptedWindow opened(m_programFolder);
+    opened.dialogs.choose(path);
+    opened->Command3_Click();
+    QCOMPARE(dropped.boxes.shown.size(), opened.boxes.shown.size());
+    if (!opened.boxes.shown.isEmpty())
+        QCOMPARE(dropped.boxes.shown.first().prompt, opened.boxes.shown.first().prompt);
+    verifySameSquare(*dropped->Picture5, *opened->Picture5);
+    verifySameSquare(*dropped->Picture1, *opened->Picture1);
+    // The buttons are back for the next command.
+    QVERIFY(dropped->Command3->isEnabled());
+}
+
+void tst_Open::otherDropsAreIgnored_data()
+{
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<bool>("withText");
+    const QUrl picture = QUrl::fromLocalFile(makePicture(QStringLiteral("ignored.bmp"), patternImage(16, 16)));
+    const QUrl png = QUrl::fromLocalFile(makePicture(QStringLiteral("ignored.png"), patternImage(16, 16), "PNG"));
+    QTest::newRow("two pictures") << QList<QUrl>{picture, picture} << false;
+    QTest::newRow("a kind Apri does not offer") << QList<QUrl>{png} << false;
+    QTest::newRow("a picture on the web") << QList<QUrl>{QUrl(QStringLiteral("https://example.org/a.jpg"))} << false;
+    QTest::newRow("text") << QList<QUrl>{} << true;
+}
+
+void tst_Open::otherDropsAreIgnored()
+{
+    QFETCH(QList<QUrl>, urls);
+    QFETCH(bool, withText);
+    const std::unique_ptr<QMimeData> data = dragOf(urls);
+    if (withText)
+        data->setText(picturePath(QStringLiteral("ignored.bmp")));
+    ScriptedWindow w(m_programFolder);
+    QVERIFY(!dragAndDrop(*w.window, *data));
+    QVERIFY(w.dialogs.requests.isEmpty());
+    QVERIFY(w.boxes.shown.isEmpty());
+    verifyRegion(*w->Picture1, QRect(), 0, white);
+    QVERIFY(!QFileInfo::exists(workFile()));
 }
 
 void tst_Open::bigPhotoOpensAtItsNaturalSize()

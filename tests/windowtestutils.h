@@ -12,12 +12,14 @@
 
 namespace testutils {
 
-// A window driven by scripted dialogs, its program folder in a sandbox.
+// A window driven by scripted dialogs, its program folder in a sandbox and
+// its work files there, as a program run from its build folder keeps them.
 struct ScriptedWindow
 {
     explicit ScriptedWindow(const QString &programFolder,
                             std::chrono::milliseconds workFileWait = WindowServices().workFileWait)
-        : window(std::make_unique<frmBmp2Icon>(WindowServices{&dialogs, &boxes, programFolder, workFileWait}))
+        : window(std::make_unique<frmBmp2Icon>(
+              WindowServices{&dialogs, &boxes, programFolder, programFolder, workFileWait}))
     {
     }
 

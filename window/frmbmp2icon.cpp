@@ -5,9 +5,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <utility>
@@ -52,6 +57,7 @@ frmBmp2Icon::frmBmp2Icon(const WindowServices &services, QWidget *parent)
     setFont(small);
     createControls();
     applyTabOrder();
+    setAcceptDrops(true);
     m_openedSquare = Picture5->Image();
     Load();
 }
@@ -91,12 +97,12 @@ void frmBmp2Icon::createControls()
     Command3->setCaption(QStringLiteral("Apri"));
     Command3->setPicture(QIcon(QPixmap::fromImage(Artwork::openPicture())), QSize(32, 32));
     Command3->setBackColor(windowBackColor);
-    connect(Command3, &QAbstractButton::clicked, this, [this] { runCommand(&frmBmp2Icon::Command3_Click); });
+    connect(Command3, &QAbstractButton::clicked, this, [this] { runCommand([this] { Command3_Click(); }); });
     Command1 = make<CommandButton>(Frame4, "Command1", 1710, 180, 1035, 705);
     Command1->setCaption(QStringLiteral("Salva"));
     Command1->setPicture(QIcon(QPixmap::fromImage(Artwork::savePicture())), QSize(32, 32));
     Command1->setBackColor(windowBackColor);
-    connect(Command1, &QAbstractButton::clicked, this, [this] { runCommand(&frmBmp2Icon::Command1_Click); });
+    connect(Command1, &QAbstractButton::clicked, this, [this] { runCommand([this] { Command1_Click(); }); });
 
     Command2 = make<CommandButton>(Frame1, "Command2", 4710, 2100, 495, 465);
     Command2->setPicture(QIcon(QPixmap::fromImage(Artwork::exitPicture())), QSize(24, 24));
@@ -177,17 +183,45 @@ void frmBmp2Icon::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+QString frmBmp2Icon::droppedPicture(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1)
+        return QString();
+    const QUrl url = data->urls().constFirst();
+    return url.isLocalFile() && isPictureFileName(url.toLocalFile()) ? url.toLocalFile() : QString();
+}
+
+void frmBmp2Icon::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!m_busy && !droppedPicture(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmBmp2Icon::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedPicture(event->mimeData());
+    if (m_busy || path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drop is answered first; the Open, which may show a message, runs
+    // right after, as a click on Apri would.
+    QTimer::singleShot(0, this, [this, path] {
+        if (!m_busy)
+            runCommand([this, path] { OpenDroppedPicture(path); });
+    });
+}
+
 bool frmBmp2Icon::QueryUnload()
 {
     emit queryUnload();
     return true; // a close request is never refused
 }
 
-void frmBmp2Icon::runCommand(void (frmBmp2Icon::*command)())
+void frmBmp2Icon::runCommand(const std::function<void()> &command)
 {
     m_busy = true;
     setButtonsEnabled(false);
-    (this->*command)();
+    command();
     setButtonsEnabled(true);
     m_busy = false;
     if (m_closePending) {

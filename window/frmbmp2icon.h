@@ -10,18 +10,22 @@
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
 
+class QMimeData;
 class WorkFileLock;
 
 // What the window needs from outside: the dialogs it shows, the folder of
-// the program, and how long to wait for a work file that another Tervana
-// started from the same folder is using. The program passes Qt's dialogs;
-// tests pass scripted ones.
+// the program (where the Open dialog starts), the folder for its work files
+// (see workFolderFor), and how long to wait for a work file that another
+// Tervana is using. The program passes Qt's dialogs; tests pass scripted
+// ones.
 struct WindowServices
 {
     FileDialogBackend *fileDialogs = nullptr;
     MessageBoxes *messageBoxes = nullptr;
     QString programFolder;
+    QString workFolder;
     std::chrono::milliseconds workFileWait{5000};
 };
 
@@ -83,6 +87,12 @@ public:
 
     // The Open command (the "Apri" button).
     void Command3_Click();
+    // A picture file dropped on the window, opened as the Open command opens
+    // the file its dialog chose.
+    void OpenDroppedPicture(const QString &path);
+    // Whether a dropped file is one the Open command offers: a .jpg, .gif or
+    // .bmp file.
+    static bool isPictureFileName(const QString &path);
     // The Save command (the "Salva" button).
     void Command1_Click();
 
@@ -110,6 +120,8 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -121,11 +133,16 @@ private:
     // Runs one command with the buttons disabled, so no other command can
     // start at one of its yields; a close request that came meanwhile is
     // carried out afterwards.
-    void runCommand(void (frmBmp2Icon::*command)());
+    void runCommand(const std::function<void()> &command);
     void setButtonsEnabled(bool enabled);
     // The Open command's steps; returns the message for the user when a step
     // fails, or nothing.
     QString OpenPicture();
+    void startOpen();
+    QString OpenPictureFile(const QString &fileName);
+    void finishOpen(const QString &failure);
+    // The one picture file a drag carries, or nothing.
+    static QString droppedPicture(const QMimeData *data);
     // Draws Picture4's picture into Picture5, proportions kept and centred.
     void FitIntoPicture5();
     // Picture5 as a fresh window has it: no picture, its own background,

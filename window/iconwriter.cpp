@@ -63,7 +63,7 @@ VbError frmBmp2Icon::Create24BitIcon(const QString &chosen, qint32 bitDepth)
     picImage->setPicture(Picture5->Picture());
     BuildMask();
 
-    const QString temp = workFilePath(m_services.programFolder, QStringLiteral("temp"));
+    const QString temp = workFilePath(m_services.workFolder, QStringLiteral("temp"));
     const auto write = [&](const QString &path) {
         return colour ? WriteIconFile(path) : WriteMonochromeIconFile(path);
     };

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -28,7 +29,23 @@ QString nativePath(const QString &path)
 
 void frmBmp2Icon::Command3_Click()
 {
-    const QString failure = OpenPicture();
+    finishOpen(OpenPicture());
+}
+
+void frmBmp2Icon::OpenDroppedPicture(const QString &path)
+{
+    startOpen();
+    finishOpen(OpenPictureFile(path));
+}
+
+bool frmBmp2Icon::isPictureFileName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("gif") || suffix == QLatin1String("bmp");
+}
+
+void frmBmp2Icon::finishOpen(const QString &failure)
+{
     if (!failure.isEmpty()) {
         // An Open that failed opened nothing: a save after it writes the
         // blank square, as after a cancelled Open.
@@ -38,7 +55,7 @@ void frmBmp2Icon::Command3_Click()
     m_openedSquare = Picture5->Image();
 }
 
-QString frmBmp2Icon::OpenPicture()
+void frmBmp2Icon::startOpen()
 {
     // Every Open starts from a clean square: an earlier save's icon and
     // background must not show in the bands of the new picture.
@@ -47,7 +64,11 @@ QString frmBmp2Icon::OpenPicture()
         box->Cls();
     picImage->setAutoRedraw(true);
     picMask->setAutoRedraw(true);
+}
 
+QString frmBmp2Icon::OpenPicture()
+{
+    startOpen();
     cmndlg->setCancelError(false);
     cmndlg->setFileName(QString());
     cmndlg->setFilter(openFilter);
@@ -58,7 +79,11 @@ QString frmBmp2Icon::OpenPicture()
     const QString fileName = cmndlg->FileName();
     if (fileName.isEmpty())
         return QString(); // cancelled: the boxes stay cleared, nothing else changes
+    return OpenPictureFile(fileName);
+}
 
+QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
+{
     // Only a 32 x 32 drawing is made of the picture, so a big JPEG may be
     // decoded at a fraction of its size; the box still takes its natural size.
     const PictureLoad load = LoadPicture(fileName, QSize(side, side));
@@ -68,7 +93,7 @@ QString frmBmp2Icon::OpenPicture()
 
     FitIntoPicture5();
 
-    const QString workFile = workFilePath(m_services.programFolder, QStringLiteral("temporaneo"));
+    const QString workFile = workFilePath(m_services.workFolder, QStringLiteral("temporaneo"));
     // Other windows started from the same folder use the same work file;
     // one at a time writes it and reads it back.
     WorkFileLock lock(workFile);

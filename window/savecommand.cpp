@@ -147,7 +147,7 @@ VbError frmBmp2Icon::SaveInColourOrBlackAndWhite(const QString &chosen)
     const qint32 bitDepth = answer == MsgBox::vbNo ? 1 : 24;
     yield();
     // A plain file left by an earlier save goes first.
-    const QString temp = workFilePath(m_services.programFolder, QStringLiteral("temp"));
+    const QString temp = workFilePath(m_services.workFolder, QStringLiteral("temp"));
     const QFileInfo earlier(temp);
     if (earlier.isFile() && !earlier.isHidden() && !QFile::remove(temp))
         return VbError::pathFileAccess(QStringLiteral("the earlier temp file cannot be deleted"));
