@@ -5,11 +5,15 @@
 # Then the same window goes on as a person would: it saves the same picture
 # again, opens a wide one and saves that; both icons of the first picture
 # must be identical, and the wide one's bands clean, as in a fresh window.
-#   e2e_test.sh TERVANA_EXECUTABLE OUTPUT_DIR
+# Last, a picture dragged from another program and dropped on the window
+# opens without a dialog. The executable runs from a folder other than its
+# build folder, as an installed one does: nothing may appear beside it.
+#   e2e_test.sh TERVANA_EXECUTABLE OUTPUT_DIR DRAG_SOURCE_EXECUTABLE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 executable=$1
 output=$2
+dragsource=$3
 # 77: skipped, for want of the tools that drive and check the real window.
 for tool in Xvfb xdotool xdpyinfo import; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -19,10 +23,10 @@ mkdir -p "$output"
 
 work=$(mktemp -d)
 program="$work/program folder"
-mkdir -p "$program" "$work/pictures" "$work/icons" "$work/config"
-# The work files go beside the executable, so it runs from a folder of its own.
+mkdir -p "$program" "$work/pictures" "$work/icons" "$work/config" "$work/data"
 cp "$executable" "$program/tervana"
-export XDG_CONFIG_HOME="$work/config"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+data="$work/data/Tervana" # where an installed window keeps its work files
 unset QT_QPA_PLATFORM
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -60,7 +64,8 @@ display=":$((100 + $$ % 400))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 tervana=""
-trap 'kill $tervana $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+source_window=""
+trap 'kill $tervana $source_window $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
@@ -105,13 +110,13 @@ save_icon() { # PATH
 }
 
 open_picture "$picture"
-[ -f "$program/temporaneo" ] || fail "the Open command wrote no temporaneo work file"
+[ -f "$data/temporaneo" ] || fail "the Open command wrote no temporaneo work file in $data"
 icon="$work/icons/Mare.ico"
 save_icon "$icon"
 
 /usr/bin/python3 "$here/expected_icon.py" "$picture" "$work/expected.ico"
 cmp "$icon" "$work/expected.ico" || fail "the saved icon's bytes differ from the expected icon"
-cmp "$icon" "$program/temp" || fail "the temp copy differs from the saved icon"
+cmp "$icon" "$data/temp" || fail "the temp copy differs from the saved icon"
 grep -qx "cdSaveAsDirSetting=$work/icons/" "$work/config/Kelbrin.conf" || fail "folder setting missing"
 grep -qx "cdSaveAsIndexSetting=1" "$work/config/Kelbrin.conf" || fail "index setting missing"
 
@@ -147,5 +152,37 @@ save_icon "$wide_icon"
 cmp "$wide_icon" "$work/expected-wide.ico" || fail "the wide picture's icon differs from a fresh window's"
 check_preview "$output/e2e-window-wide.png" "$work/wide-square.bmp" || fail "the wide picture's preview is not clean"
 
+# A picture dragged from another program onto the window: it opens as Apri
+# opens it, with no dialog.
+dropped="$work/pictures/dropped.bmp"
+/usr/bin/python3 - "$dropped" <<'PY'
+import sys
+from PIL import Image
+image = Image.new("RGB", (32, 32))
+for y in range(32):
+    for x in range(32):
+        image.putpixel((x, y), (255 - 7 * x, 40 + 5 * y, 90))
+image.save(sys.argv[1], "BMP")
+PY
+"$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
+source_window=$!
+from=$(timeout 20 xdotool search --sync --onlyvisible --name '^drag source$' | head -n 1)
+[ -n "$from" ] || fail "the drag source did not appear"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+target_x=$((X + 200)) target_y=$((Y + 60))
+eval "$(xdotool getwindowgeometry --shell "$from")"
+xdotool mousemove $((X + 60)) $((Y + 40)) mousedown 1
+for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((X + 60 + (target_x - X - 60) * step / 8)) $((Y + 40 + (target_y - Y - 40) * step / 8))
+    sleep 0.1
+done
+sleep 0.3
+xdotool mouseup 1
+sleep 1.5
+xdotool search --onlyvisible --name 'Apri file Immagine' >/dev/null 2>&1 && fail "the drop opened a dialog"
+check_preview "$output/e2e-window-dropped.png" "$dropped" || fail "the dropped picture is not shown"
+
+leftovers=$(find "$program" -mindepth 1 ! -name tervana)
+[ -z "$leftovers" ] || fail "files appeared beside the executable: $leftovers"
 kill -0 "$tervana" || fail "tervana is not running any more"
-echo "PASS: opened and saved three times through the real window; screenshots in $output/"
+echo "PASS: opened and saved three times and opened a dropped picture through the real window; screenshots in $output/"
