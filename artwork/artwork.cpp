@@ -39,11 +39,13 @@ void drawLandscape(QPainter &p, const QRectF &r)
 
 namespace Artwork {
 
-QImage windowIcon()
+void drawWindowIcon(QPainter &p, qreal side)
 {
-    QImage image = transparentCanvas(64, 64);
-    QPainter p(&image);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 64 x 64 grid, scaled to the side asked for.
+    if (side != 64)
+        p.scale(side / 64, side / 64);
     // A large picture behind, and the small square icon made from it in front.
     drawLandscape(p, QRectF(2, 2, 46, 36));
     p.setPen(QPen(QColor(40, 40, 60), 2));
@@ -53,6 +55,14 @@ QImage windowIcon()
     drawLandscape(p, QRectF(33, 33, 26, 26));
     p.setPen(QPen(QColor(40, 40, 60), 2));
     p.drawRect(QRectF(31, 31, 30, 30));
+    p.restore();
+}
+
+QImage windowIcon()
+{
+    QImage image = transparentCanvas(64, 64);
+    QPainter p(&image);
+    drawWindowIcon(p, 64);
     p.end();
     // The window icon is a 256-colour image.
     return image.convertToFormat(QImage::Format_Indexed8).convertToFormat(QImage::Format_ARGB32);
