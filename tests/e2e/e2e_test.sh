@@ -9,6 +9,7 @@
 # opens without a dialog. The executable runs from a folder other than its
 # build folder, as an installed one does: nothing may appear beside it.
 #   e2e_test.sh TERVANA_EXECUTABLE OUTPUT_DIR DRAG_SOURCE_EXECUTABLE
+# With E2E_IN_PLACE=1 the executable runs where it is (an installed one).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 executable=$1
@@ -24,7 +25,13 @@ mkdir -p "$output"
 work=$(mktemp -d)
 program="$work/program folder"
 mkdir -p "$program" "$work/pictures" "$work/icons" "$work/config" "$work/data"
-cp "$executable" "$program/tervana"
+if [ "${E2E_IN_PLACE:-0}" = 1 ]; then
+    program=$(dirname "$executable")
+else
+    cp "$executable" "$program/tervana"
+fi
+tervana_executable="$program/$(basename "$executable")"
+beside_before=$(ls -A "$program")
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 data="$work/data/Tervana" # where an installed window keeps its work files
 unset QT_QPA_PLATFORM
@@ -69,7 +76,7 @@ trap 'kill $tervana $source_window $xvfb 2>/dev/null || true; rm -rf "$work"' EX
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-"$program/tervana" >"$output/tervana.log" 2>&1 &
+"$tervana_executable" >"$output/tervana.log" 2>&1 &
 tervana=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tervana$' | head -n 1)
 [ -n "$window" ] || fail "the window did not appear"
@@ -182,7 +189,7 @@ sleep 1.5
 xdotool search --onlyvisible --name 'Apri file Immagine' >/dev/null 2>&1 && fail "the drop opened a dialog"
 check_preview "$output/e2e-window-dropped.png" "$dropped" || fail "the dropped picture is not shown"
 
-leftovers=$(find "$program" -mindepth 1 ! -name tervana)
+leftovers=$(diff <(echo "$beside_before") <(ls -A "$program") || true)
 [ -z "$leftovers" ] || fail "files appeared beside the executable: $leftovers"
 kill -0 "$tervana" || fail "tervana is not running any more"
 echo "PASS: opened and saved three times and opened a dropped picture through the real window; screenshots in $output/"
