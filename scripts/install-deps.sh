@@ -4,7 +4,7 @@
 #   scripts/install-deps.sh test    that, plus what the tests use
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev)
+build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev)
 test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev)
 
 wanted=("${build_packages[@]}")
