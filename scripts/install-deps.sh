@@ -2,15 +2,19 @@
 # Installs the Debian packages Tervana needs that are not installed yet.
 #   scripts/install-deps.sh build   what building and running needs
 #   scripts/install-deps.sh test    that, plus what the tests use
+#   scripts/install-deps.sh package that, plus what making and checking the
+#                                   Debian package uses
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev)
 test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev)
+package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
 
 wanted=("${build_packages[@]}")
-if [ "${1:-build}" = test ]; then
-    wanted+=("${test_packages[@]}")
-fi
+case "${1:-build}" in
+    test) wanted+=("${test_packages[@]}") ;;
+    package) wanted+=("${package_packages[@]}") ;;
+esac
 
 missing=()
 for package in "${wanted[@]}"; do
