@@ -7,7 +7,8 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev)
-test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev)
+test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev
+               desktop-file-utils appstream)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
 
 wanted=("${build_packages[@]}")
