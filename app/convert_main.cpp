@@ -6,6 +6,7 @@
 
 #include "atomicfile.h"
 #include "fileaccess.h"
+#include "iconsizes.h"
 #include "picture.h"
 #include "square.h"
 
@@ -47,6 +48,8 @@ constexpr QRgb bandColour = qRgb(255, 255, 255);
 struct Options
 {
     SquareOutput output = SquareOutput::ColourIcon;
+    std::vector<int> sizes; // with --sizes: an icon of these sizes instead
+    bool keyBlack = false;
     QStringList inputs;
     QString outputFile;
     QString folder;
@@ -123,12 +126,21 @@ struct Converted
     QString failure;
 };
 
-Converted convert(SquareOutput kind, const QString &input)
+Converted convert(const Options &options, const QString &input)
 {
+    if (!options.sizes.empty()) {
+        // Read once, with detail enough for the largest size; every size is
+        // made from that.
+        const int largest = options.sizes.front();
+        const PictureLoad load = LoadPicture(input, QSize(largest, largest), DrawDetail::FittedPicture);
+        if (load.error)
+            return {QByteArray(), cannotOpen(input, load)};
+        return {encodeIconSizes(load.picture, options.sizes, options.keyBlack), QString()};
+    }
     const PictureLoad load = LoadPicture(input, QSize(Square::side, Square::side));
     if (load.error)
         return {QByteArray(), cannotOpen(input, load)};
-    return {encodeSquare(fitIntoSquare(load.picture, bandColour), kind), QString()};
+    return {encodeSquare(fitIntoSquare(load.picture, bandColour), options.output), QString()};
 }
 
 // Writes a result; returns the reason it could not be, or nothing. A
@@ -221,7 +233,7 @@ bool convertAll(const Options &options)
             QString failure = failures[size_t(i)];
             if (failure.isEmpty()) {
                 jobs.acquire();
-                const Converted converted = convert(options.output, options.inputs[i]);
+                const Converted converted = convert(options, options.inputs[i]);
                 jobs.release();
                 failure = converted.failure.isEmpty() ? write(converted.bytes, outputs[i], options.inputs[i])
                                                       : converted.failure;
@@ -264,10 +276,19 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
                                   QStringLiteral("Convert <n> pictures at a time (default: one per processor)."),
                                   QStringLiteral("n"));
+    const QCommandLineOption sizes(
+        QStringLiteral("sizes"),
+        QStringLiteral("Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated "
+                       "by commas, or \"all\" for 16,24,32,48,64,128,256), largest first, at 32 bits with real "
+                       "transparency: the picture's own, and transparent bands. The 256 image is stored as PNG."),
+        QStringLiteral("list"));
+    const QCommandLineOption keyBlack(QStringLiteral("key-black"),
+                                      QStringLiteral("With --sizes: make pure black transparent too, as the window does."));
     parser.setApplicationDescription(
         QStringLiteral("Turns pictures (JPEG, GIF, BMP) into 32 x 32 icons, as Tervana's window does: fitted with "
-                       "proportions kept and centred, pure black transparent."));
-    parser.addOptions({bmp, mono, output, folder, jobs});
+                       "proportions kept and centred, pure black transparent. With --sizes, into icons of several "
+                       "sizes with an alpha channel."));
+    parser.addOptions({bmp, mono, output, folder, jobs, sizes, keyBlack});
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert."), QStringLiteral("INPUT..."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -284,6 +305,17 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
     options.output = parser.isSet(bmp) ? SquareOutput::Bitmap
                      : parser.isSet(mono) ? SquareOutput::BlackAndWhiteIcon
                                           : SquareOutput::ColourIcon;
+    if (parser.isSet(sizes)) {
+        if (parser.isSet(bmp) || parser.isSet(mono))
+            return QStringLiteral("--sizes cannot be used with --bmp or --mono.");
+        QString error;
+        options.sizes = parseIconSizes(parser.value(sizes), error);
+        if (options.sizes.empty())
+            return error;
+    }
+    if (parser.isSet(keyBlack) && !parser.isSet(sizes))
+        return QStringLiteral("--key-black goes with --sizes (the 32 x 32 icon always makes pure black transparent).");
+    options.keyBlack = parser.isSet(keyBlack);
     options.jobs = qMax(1, QThread::idealThreadCount());
     if (parser.isSet(jobs)) {
         bool whole = false;
@@ -342,7 +374,9 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("help"))) {
         printLine(stdout, parser.helpText());
-        printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono] [-j N] INPUT... (-o OUTPUT | -d DIR)"));
+        printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
+                                         "INPUT... (-o OUTPUT | -d DIR)"));
+        printLine(stdout, QStringLiteral("Example: tervana-convert --sizes all logo.png -o logo.ico"));
         return AllConverted;
     }
     if (parser.isSet(QStringLiteral("version"))) {

@@ -118,6 +118,17 @@ bool jpegDecodedWhole(QIODevice &file, qint64 start)
     return whole;
 }
 
+// The drawing size the reduced readers are given, which keep eight pixels
+// for each pixel of it: the drawing itself, or half of the part of it a
+// picture of `size` covers.
+QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail)
+{
+    if (detail == DrawDetail::WholeDrawing || !size.isValid() || !drawSize.isValid())
+        return drawSize;
+    const QSize fitted = size.scaled(drawSize, Qt::KeepAspectRatio);
+    return QSize(std::max(1, fitted.width() / 2), std::max(1, fitted.height() / 2));
+}
+
 // The JPEG that begins at `start` read reduced; the device is put back
 // where Qt's reader had left it.
 ReducedPicture readReducedJpegAt(QIODevice &file, qint64 start, QSize drawSize,
@@ -166,15 +177,15 @@ QString cannotOpen(const QString &path, const PictureLoad &load)
     return QStringLiteral("Tervana cannot open \"%1\": %2").arg(QDir::toNativeSeparators(path), load.reason);
 }
 
-PictureLoad LoadPicture(const QString &path, QSize drawSize)
+PictureLoad LoadPicture(const QString &path, QSize drawSize, DrawDetail detail)
 {
     QFile file;
     if (const VbError failed = openRegularFile(path, file))
         return failure(failed, failed.why() + QLatin1Char('.'));
-    return readPicture(file, drawSize);
+    return readPicture(file, drawSize, detail);
 }
 
-PictureLoad readPicture(QIODevice &file, QSize drawSize)
+PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail detail)
 {
     // The checks below look back at the header; a pipe cannot go back.
     if (file.isSequential())
@@ -187,6 +198,7 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     if (isCutShort(file))
         return failure(VbError::invalidPicture(), QStringLiteral("the file is cut short."));
 
+    QSize drawSize = readerDrawSize(claimed, requestedDrawSize, detail);
     ReducedPicture reduced = readReducedBmp(file, drawSize);
     if (reduced.image.isNull())
         reduced = readReducedGif(file, drawSize);
@@ -216,6 +228,7 @@ PictureLoad readPicture(QIODevice &file, QSize drawSize)
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
     QSize decoded;
+    drawSize = readerDrawSize(stored, requestedDrawSize, detail);
     if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !jpegDecodedWhole(file, start)) {
         if (ReducedPicture reduced = readReducedJpegAt(file, start, drawSize, reader.transformation());
             !reduced.image.isNull())

@@ -53,15 +53,28 @@ constexpr qint64 maximumPicturePixels = 400'000'000;
 // ... and up to this one when it has to be decoded whole (about 400 MB).
 constexpr qint64 maximumFullDecodePixels = 100'000'000;
 
+// How much detail a picture read for a drawing of `drawSize` keeps.
+enum class DrawDetail {
+    // At least eight decoded pixels for each pixel of the whole drawing on
+    // each axis, whatever the picture's proportions: the 32 x 32 square.
+    WholeDrawing,
+    // At least four for each pixel of the part of the drawing the picture
+    // covers when it is fitted in, proportions kept: icons of up to 256
+    // pixels, which then cost little more to read than the 32 x 32 square.
+    FittedPicture,
+};
+
 // Reads a picture file, recognising JPEG, GIF, BMP, ICO (and whatever else the
 // image plugins read) from its content, never from its name. A JPEG photo's
 // orientation tag is applied; an animated GIF gives its first frame. When
-// `drawSize` is given, a JPEG may be decoded at a reduced size that still holds
-// far more detail than a drawing of that size needs.
-PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize());
+// `drawSize` is given, a big picture may be read at a reduced size that still
+// holds far more detail than a drawing of that size needs.
+PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize(),
+                        DrawDetail detail = DrawDetail::WholeDrawing);
 
 // The same from an open device (a file, or bytes in memory).
-PictureLoad readPicture(QIODevice &device, QSize drawSize = QSize());
+PictureLoad readPicture(QIODevice &device, QSize drawSize = QSize(),
+                        DrawDetail detail = DrawDetail::WholeDrawing);
 
 // The formats (as Qt names them) that are read at all.
 const QList<QByteArray> &readableFormats();

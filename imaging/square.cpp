@@ -5,6 +5,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,25 +34,44 @@ void paintScaled(QImage &canvas, const Picture &picture, double x, double y, dou
     painter.drawImage(target.topLeft(), scaled);
 }
 
-QImage fitIntoSquare(const Picture &picture, QRgb background)
+namespace {
+
+// Draws `picture` into the square `square`, proportions kept and centred;
+// its shorter side spans at least `thinnest` pixels.
+void drawFitted(QImage &square, const Picture &picture, double thinnest = 0)
 {
-    using Square::side;
-    QImage square(side, side, QImage::Format_RGB32);
-    square.fill(background);
+    const int side = square.width();
     // The box's outer size in twips, read back in single precision.
     const double W = double(float((picture.size().width() + 2 * borderPixels) * twipsPerPixel));
     const double H = double(float((picture.size().height() + 2 * borderPixels) * twipsPerPixel));
     if (W >= H) {
         const double k = W / side;
-        const double f = H / k;
+        const double f = std::max(H / k, thinnest);
         const float o = float((side - f) / 2);
         paintScaled(square, picture, 0, o, side, f);
     } else {
         const double k = H / side;
-        const double f = W / k;
+        const double f = std::max(W / k, thinnest);
         const float o = float((side - f) / 2);
         paintScaled(square, picture, o, 0, f, side);
     }
+}
+
+} // namespace
+
+QImage fitIntoSquare(const Picture &picture, QRgb background)
+{
+    QImage square(Square::side, Square::side, QImage::Format_RGB32);
+    square.fill(background);
+    drawFitted(square, picture);
+    return square;
+}
+
+QImage fitIntoClearSquare(const Picture &picture, int side)
+{
+    QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    drawFitted(square, picture, 1); // a picture never fades to nothing in an icon
     return square;
 }
 

@@ -27,6 +27,12 @@ void paintScaled(QImage &canvas, const Picture &picture, double x, double y, dou
 // side, in twips; the longer side fills 32 pixels, a tie counts as wide.
 QImage fitIntoSquare(const Picture &picture, QRgb background);
 
+// The picture fitted by the same rule into a square of `side` pixels whose
+// bands are transparent, its own transparency kept: premultiplied 32-bit.
+// A picture so thin that it would cover less than a pixel (1 x 1000 in a
+// 16-pixel icon) is drawn one pixel thin instead of not at all.
+QImage fitIntoClearSquare(const Picture &picture, int side);
+
 // The pixels of an icon made of the square: pure black is the transparent
 // key colour, every other pixel is opaque in its own colour.
 IconPixels iconPixelsOf(const QImage &square);

@@ -509,7 +509,9 @@ void tst_Convert::helpAndVersion()
 {
     const Run help = runConverter({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    QVERIFY(help.out.contains(QStringLiteral("tervana-convert [--bmp | --mono] [-j N] INPUT... (-o OUTPUT | -d DIR)")));
+    QVERIFY(help.out.contains(QStringLiteral("tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
+                                             "INPUT... (-o OUTPUT | -d DIR)")));
+    QVERIFY(help.out.contains(QStringLiteral("--sizes all logo.png -o logo.ico")));
     const Run version = runConverter({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
     QVERIFY(version.out.startsWith(QStringLiteral("tervana-convert ")));

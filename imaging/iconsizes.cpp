@@ -1,0 +1,100 @@
+#include "iconsizes.h"
+
+#include "iconset.h"
+#include "square.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
+#include <algorithm>
+#include <functional>
+#include <future>
+#include <set>
+
+const std::vector<int> &IconSizes::all()
+{
+    static const std::vector<int> sizes = {256, 128, 64, 48, 32, 24, 16};
+    return sizes;
+}
+
+std::vector<int> parseIconSizes(const QString &list, QString &error)
+{
+    if (list.trimmed() == QLatin1String("all"))
+        return IconSizes::all();
+    std::set<int> seen;
+    std::vector<int> sizes;
+    for (const QString &item : list.split(QLatin1Char(','))) {
+        bool whole = false;
+        const int size = item.trimmed().toInt(&whole);
+        if (!whole || size < IconSizes::smallest || size > IconSizes::largest) {
+            error = QStringLiteral("--sizes takes whole numbers from 1 to 256 separated by commas, or \"all\"; "
+                                   "\"%1\" is not one.")
+                        .arg(item.trimmed());
+            return {};
+        }
+        if (!seen.insert(size).second) {
+            error = QStringLiteral("--sizes lists %1 twice.").arg(size);
+            return {};
+        }
+        sizes.push_back(size);
+    }
+    std::sort(sizes.begin(), sizes.end(), std::greater<int>());
+    return sizes;
+}
+
+namespace {
+
+// The square's pixels, alpha no longer premultiplied, top-down.
+std::vector<quint32> straightPixels(const QImage &square, bool keyBlack)
+{
+    const QImage straight = square.convertToFormat(QImage::Format_ARGB32);
+    std::vector<quint32> pixels;
+    pixels.reserve(size_t(straight.width()) * size_t(straight.height()));
+    for (int y = 0; y < straight.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(straight.constScanLine(y));
+        for (int x = 0; x < straight.width(); ++x)
+            pixels.push_back(keyBlack && (line[x] & 0x00FFFFFF) == 0 ? 0u : line[x]);
+    }
+    return pixels;
+}
+
+QByteArray pngOf(const std::vector<quint32> &pixels, int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    for (int y = 0; y < side; ++y)
+        std::copy_n(pixels.begin() + qsizetype(y) * side, side, reinterpret_cast<QRgb *>(image.scanLine(y)));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(80); // zlib's fastest level: several times quicker, a few KB more
+    writer.write(image);
+    return png;
+}
+
+IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
+{
+    IconImage image;
+    image.side = side;
+    image.pixels = straightPixels(fitIntoClearSquare(picture, side), keyBlack);
+    // A 256 x 256 bitmap takes 264 KB; the format allows PNG there.
+    if (side == IconSizes::largest) {
+        image.png = pngOf(image.pixels, side);
+        image.pixels.clear();
+    }
+    return image;
+}
+
+} // namespace
+
+QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes, bool keyBlack)
+{
+    // The sizes are made side by side: each reads the whole picture.
+    std::vector<std::future<IconImage>> made;
+    for (int side : sizes)
+        made.push_back(std::async(std::launch::async, iconImageOf, std::cref(picture), side, keyBlack));
+    std::vector<IconImage> images;
+    for (std::future<IconImage> &image : made)
+        images.push_back(image.get());
+    return encodeIconSet(images);
+}

@@ -1,0 +1,269 @@
+// Icons of several sizes from the converter (--sizes): the file's layout by
+// the published rules, each image read back by independent readers, real
+// transparency, and the size lists that are refused.
+
+#include "testutils.h"
+
+#include "iconsizes.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+using namespace testutils;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QStringList errorLines;
+};
+
+Run runConverter(const QStringList &arguments)
+{
+    QProcess converter;
+    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
+    Run run;
+    if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = converter.exitCode();
+    run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return run;
+}
+
+// What a program prints, or nothing when it fails.
+QString outputOf(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+template<typename T>
+T field(const QByteArray &bytes, qsizetype at)
+{
+    return at >= 0 && at + qsizetype(sizeof(T)) <= bytes.size() ? qFromLittleEndian<T>(bytes.constData() + at) : T(0);
+}
+
+// Checks the file against the published layout and returns the sides of
+// its images in file order: the directory (reserved 0, type 1, then 16-byte
+// entries), images back to back from the end of the directory to the end of
+// the file, each bitmap a 40-byte header of height 2 x side and 32 bits,
+// colour rows then an AND mask whose bit is set exactly where alpha is 0,
+// and the 256 image a PNG.
+QList<int> verifiedLayout(const QByteArray &icon)
+{
+    QList<int> sides;
+    [&] {
+        QCOMPARE(field<quint16>(icon, 0), quint16(0));
+        QCOMPARE(field<quint16>(icon, 2), quint16(1));
+        const int count = field<quint16>(icon, 4);
+        quint32 expectedOffset = quint32(6 + 16 * count);
+        for (int i = 0; i < count; ++i) {
+            const qsizetype entry = 6 + 16 * i;
+            const int side = uchar(icon.at(entry)) == 0 ? 256 : uchar(icon.at(entry));
+            QCOMPARE(uchar(icon.at(entry + 1)), uchar(icon.at(entry)));
+            QCOMPARE(uchar(icon.at(entry + 2)), uchar(0)); // no palette
+            QCOMPARE(uchar(icon.at(entry + 3)), uchar(0));
+            QCOMPARE(field<quint16>(icon, entry + 4), quint16(1));
+            QCOMPARE(field<quint16>(icon, entry + 6), quint16(32));
+            const quint32 bytes = field<quint32>(icon, entry + 8);
+            const quint32 offset = field<quint32>(icon, entry + 12);
+            QCOMPARE(offset, expectedOffset);
+            expectedOffset += bytes;
+            const QByteArray image = icon.mid(offset, bytes);
+            if (side == 256) {
+                QVERIFY(image.startsWith("\x89PNG\r\n\x1A\n"));
+            } else {
+                const int maskRow = (side + 31) / 32 * 4;
+                QCOMPARE(qsizetype(bytes), qsizetype(40 + side * side * 4 + side * maskRow));
+                QCOMPARE(field<quint32>(image, 0), quint32(40));
+                QCOMPARE(field<qint32>(image, 4), side);
+                QCOMPARE(field<qint32>(image, 8), 2 * side);
+                QCOMPARE(field<quint16>(image, 14), quint16(32));
+                QCOMPARE(field<quint32>(image, 16), quint32(0));
+                for (int row = 0; row < side; ++row)
+                    for (int x = 0; x < side; ++x) {
+                        const bool clear = uchar(image.at(40 + (row * side + x) * 4 + 3)) == 0;
+                        const uchar maskByte = uchar(image.at(40 + side * side * 4 + row * maskRow + x / 8));
+                        QCOMPARE(bool(maskByte & (0x80 >> (x % 8))), clear);
+                    }
+            }
+            sides << side;
+        }
+        QCOMPARE(qsizetype(expectedOffset), icon.size());
+    }();
+    return sides;
+}
+
+QImage alphaLogo()
+{
+    QImage logo(300, 200, QImage::Format_ARGB32);
+    logo.fill(Qt::transparent);
+    QPainter painter(&logo);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(200, 40, 40));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRectF(20, 20, 260, 160));
+    return logo;
+}
+
+} // namespace
+
+class tst_IconSizes : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void readsBackInEveryReader_data();
+    void readsBackInEveryReader();
+    void keyBlackMakesPureBlackTransparent();
+    void badOptionsAreRefused_data();
+    void badOptionsAreRefused();
+};
+
+void tst_IconSizes::readsBackInEveryReader_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("sizes");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::addColumn<bool>("clearCorner");
+
+    const QList<int> all = {256, 128, 64, 48, 32, 24, 16};
+    QVERIFY(saveImage(patternImage(900, 600), path(QStringLiteral("photo.jpg")), "JPG"));
+    QVERIFY(saveImage(patternImage(64, 64), path(QStringLiteral("opaque.bmp")), "BMP"));
+    QVERIFY(saveImage(alphaLogo(), path(QStringLiteral("logo.png")), "PNG"));
+    QVERIFY(saveImage(patternImage(1, 1000), path(QStringLiteral("line.bmp")), "BMP"));
+    // A GIF whose background index is transparent, around a green square.
+    QImage gif(120, 120, QImage::Format_RGB32);
+    gif.fill(qRgb(255, 255, 255));
+    QPainter(&gif).fillRect(30, 30, 60, 60, QColor(0, 128, 0));
+    const bool haveGif = !imageMagickConvert.isEmpty()
+                         && gif.save(path(QStringLiteral("logo-source.bmp")))
+                         && QProcess::execute(imageMagickConvert, {path(QStringLiteral("logo-source.bmp")),
+                                                                   QStringLiteral("-transparent"), QStringLiteral("white"),
+                                                                   path(QStringLiteral("logo.gif"))})
+                                == 0;
+
+    struct Source { const char *name; bool clearCorner; };
+    QList<Source> sources = {{"photo.jpg", true}, {"opaque.bmp", false}, {"logo.png", true}, {"line.bmp", true}};
+    if (haveGif)
+        sources.append({"logo.gif", true});
+    for (const Source &source : sources) {
+        const QString name = QString::fromLatin1(source.name);
+        QTest::addRow("%s, all", source.name) << name << "all" << all << source.clearCorner;
+        QTest::addRow("%s, 256", source.name) << name << "256" << QList<int>{256} << source.clearCorner;
+        QTest::addRow("%s, 48,1,256,16", source.name) << name << "48,1,256,16" << QList<int>{256, 48, 16, 1}
+                                                       << source.clearCorner;
+    }
+}
+
+void tst_IconSizes::readsBackInEveryReader()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, sizes);
+    QFETCH(QList<int>, expected);
+    QFETCH(bool, clearCorner);
+
+    const QString icon = path(source + QLatin1Char('-') + sizes + QStringLiteral(".ico"));
+    const Run run = runConverter({QStringLiteral("--sizes"), sizes, path(source), QStringLiteral("-o"), icon});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.errorLines.isEmpty(), qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    const QList<int> sides = verifiedLayout(readFile(icon));
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(sides, expected);
+
+    if (!icotool.isEmpty()) {
+        const QString listed = outputOf(icotool, {QStringLiteral("-l"), icon});
+        QCOMPARE(listed.count(QStringLiteral("--bit-depth=32")), expected.size());
+        for (int side : expected)
+            QVERIFY2(listed.contains(QStringLiteral("--width=%1 --height=%1 ").arg(side)), qPrintable(listed));
+    }
+    if (!imageMagickConvert.isEmpty()) {
+        const QString frames = outputOf(imageMagickConvert, {icon, QStringLiteral("-format"),
+                                                             QStringLiteral("%w %h %A\\n"), QStringLiteral("info:")});
+        for (int side : expected)
+            QVERIFY2(frames.contains(QStringLiteral("%1 %1 True").arg(side)), qPrintable(frames));
+    }
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    const QString read = outputOf(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/icon_sizes_reader.py"), icon});
+    const QStringList lines = read.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), expected.size());
+    for (const QString &line : lines) {
+        const QStringList values = line.split(QLatin1Char(' '));
+        const int side = values[0].toInt();
+        QVERIFY(expected.contains(side));
+        if (side < 8)
+            continue; // too small to have both a band and a middle
+        // The bands (or the picture's own transparent edge) are clear; the
+        // middle, inside the picture, is opaque.
+        QCOMPARE(values[1].toInt() == 0, clearCorner);
+        QVERIFY2(values[5].toInt() == 255, qPrintable(line));
+    }
+}
+
+void tst_IconSizes::keyBlackMakesPureBlackTransparent()
+{
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 0));
+    QPainter(&picture).fillRect(0, 0, 64, 16, QColor(250, 250, 10));
+    QVERIFY(saveImage(picture, path(QStringLiteral("black.bmp")), "BMP"));
+    for (const bool keyed : {false, true}) {
+        const QString icon = path(keyed ? QStringLiteral("keyed.ico") : QStringLiteral("plain.ico"));
+        QStringList arguments = {QStringLiteral("--sizes"), QStringLiteral("32,16"), path(QStringLiteral("black.bmp")),
+                                 QStringLiteral("-o"), icon};
+        if (keyed)
+            arguments.prepend(QStringLiteral("--key-black"));
+        QCOMPARE(runConverter(arguments).exitCode, 0);
+        const QByteArray bytes = readFile(icon);
+        QCOMPARE(verifiedLayout(bytes), (QList<int>{32, 16}));
+        // The 32 x 32 image's bottom-left pixel (the first stored) is black;
+        // the top rows are yellow and opaque either way.
+        const qsizetype pixels = field<quint32>(bytes, 6 + 12) + 40;
+        QCOMPARE(field<quint32>(bytes, pixels), keyed ? 0u : 0xFF000000u);
+        QCOMPARE(field<quint32>(bytes, pixels + (31 * 32) * 4), 0xFFFAFA0Au);
+    }
+}
+
+void tst_IconSizes::badOptionsAreRefused_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("said");
+    const auto sizes = [](const char *list) { return QStringList{QStringLiteral("--sizes"), QString::fromLatin1(list)}; };
+    QTest::newRow("zero") << sizes("0") << "\"0\"";
+    QTest::newRow("above 256") << sizes("300") << "\"300\"";
+    QTest::newRow("not a number") << sizes("a") << "\"a\"";
+    QTest::newRow("negative") << sizes("16,-5") << "\"-5\"";
+    QTest::newRow("empty item") << sizes("16,,32") << "\"\"";
+    QTest::newRow("empty list") << sizes("") << "\"\"";
+    QTest::newRow("given twice") << sizes("16,32,16") << "16 twice";
+    QTest::newRow("all and more") << sizes("all,16") << "\"all\"";
+    QTest::newRow("with --bmp") << sizes("all") + QStringList{QStringLiteral("--bmp")} << "--bmp";
+    QTest::newRow("--key-black alone") << QStringList{QStringLiteral("--key-black")} << "--key-black";
+}
+
+void tst_IconSizes::badOptionsAreRefused()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, said);
+    QVERIFY(saveImage(patternImage(20, 20), path(QStringLiteral("small.bmp")), "BMP"));
+    const QString icon = path(QStringLiteral("refused.ico"));
+    const Run run = runConverter(options + QStringList{path(QStringLiteral("small.bmp")), QStringLiteral("-o"), icon});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(!run.errorLines.isEmpty() && run.errorLines.first().contains(said), qPrintable(run.errorLines.join('\n')));
+    QVERIFY(!QFileInfo::exists(icon));
+}
+
+QTEST_MAIN(tst_IconSizes)
+#include "tst_iconsizes.moc"
