@@ -64,6 +64,8 @@ def main(folder):
     batch(folder)
     big = photo(6000, 4000, seed=1)
     big.save(f"{folder}/photo.jpg", quality=90)
+    # Square, so that every tool's icon sizes cover the whole picture.
+    big.crop((1000, 0, 5000, 4000)).save(f"{folder}/square.jpg", quality=90)
     big.save(f"{folder}/photo.bmp")
     small = photo(2000, 2000, seed=2)
     small.quantize(256, method=Image.Quantize.MEDIANCUT).save(f"{folder}/photo.gif")

@@ -80,6 +80,18 @@ measure "batch pillow" "$python" bench/pillow_batch.py "$work/out-pillow" "${bat
 measure "batch imagemagick" mogrify -path "$work/out-magick" -format ico -resize 32x32 -background white \
     -gravity center -extent 32x32 "${batch[@]}"
 
+echo "Timing icons of all seven sizes ($runs runs per tool)"
+for input in photo.jpg square.jpg; do
+    in=$work/$input
+    measure "sizes-$input tervana-convert" "$converter" --sizes all "$in" -o "$work/sizes-ours.ico"
+    measure "sizes-$input imagemagick" convert "$in" -define icon:auto-resize=256,128,64,48,32,24,16 \
+        "$work/sizes-magick.ico"
+    measure "sizes-$input pillow" "$python" bench/pillow_sizes.py "$in" "$work/sizes-pillow.ico"
+done
+# The last icons made are those of square.jpg.
+(cd bench && "$python" psnr_sizes.py "$work/square.jpg" "tervana-convert=$work/sizes-ours.ico" \
+    "imagemagick=$work/sizes-magick.ico" "pillow=$work/sizes-pillow.ico") >"$work/psnr-sizes"
+
 echo
 echo "Median of $runs runs; peak MB is the median of each run's peak resident memory."
 echo "tervana: the Open command through the real window (scripted dialog);"
@@ -89,7 +101,7 @@ echo "within 1.25x of it on the others; PSNR >= 50 dB against the exact area ave
 echo
 awk '
     $2 == "psnr" { psnr[$1] = $3; next }
-    $1 == "batch" { next }
+    $1 == "batch" || $1 ~ /^sizes-/ { next }
     { sec[$1, $2] = $3; kb[$1, $2] = $4; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     function verdict(ok) { return ok ? "ok" : "MISS" }
     function timeRatio(name, ours, peer,    t) {
@@ -134,3 +146,25 @@ awk '
         printf "the window'\''s Open of the 6000 x 4000 JPEG: %.2f s, %.1f MB (before the core: 0.10 s, 28.2 MB)\n",
                sec["photo.jpg", "tervana"], kb["photo.jpg", "tervana"] / 1024
     }' "$work/results"
+
+echo
+echo "Icons of all seven sizes (16 to 256) in one file, against ImageMagick's icon:auto-resize and Pillow's sizes=:"
+awk '
+    $1 ~ /^sizes-/ { sec[$1, $2] = $3; kb[$1, $2] = $4 }
+    $1 == "photo.jpg" && $2 == "tervana-convert" { one = $3 }
+    END {
+        fmt = "%-22s %-16s %9s %8s\n"
+        printf fmt, "input", "tool", "median s", "peak MB"
+        split("sizes-photo.jpg sizes-square.jpg", inputs, " ")
+        split("tervana-convert imagemagick pillow", tools, " ")
+        for (i = 1; i <= 2; i++)
+            for (k = 1; k <= 3; k++)
+                printf fmt, k == 1 ? substr(inputs[i], 7) : "", tools[k], sprintf("%.2f", sec[inputs[i], tools[k]]),
+                       sprintf("%.1f", kb[inputs[i], tools[k]] / 1024)
+        t = sec["sizes-photo.jpg", "tervana-convert"] / one
+        printf "target: all seven sizes of the 6000 x 4000 JPEG in at most 1.5 x its 32 x 32 conversion (%.2f s): %.2fx %s\n",
+               one, t, t <= 1.5 ? "ok" : "MISS"
+    }' "$work/results"
+echo "PSNR per size (dB) against the exact area average of square.jpg (4000 x 4000):"
+printf '%-16s %6s %6s %6s %6s %6s %6s %6s\n' tool 16 24 32 48 64 128 256
+awk '{ printf "%-16s %6s %6s %6s %6s %6s %6s %6s\n", $1, $2, $3, $4, $5, $6, $7, $8 }' "$work/psnr-sizes"
