@@ -1,6 +1,6 @@
 // libFuzzer target over the whole road a picture file takes through the
 // conversion core: read it, fit it into the 32 x 32 square, and encode each
-// output.
+// output, and icons of several sizes.
 // The reduced readers only take pictures far bigger than a fuzzing input,
 // so they are also run asking for a 1 x 1 drawing, which small inputs reach.
 // Each input is also read cut short at a place it chooses, and as a pipe
@@ -8,6 +8,7 @@
 
 #include "filestructure.h"
 #include "iconfile.h"
+#include "iconsizes.h"
 #include "picture.h"
 #include "reducedpicture.h"
 #include "runlengthbmp.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -29,7 +31,11 @@ namespace {
 // picture, and leaves the device where it was.
 void checkReducedReads(QIODevice &device)
 {
-    for (auto read : {readReducedBmp, readReducedGif}) {
+    const auto readJpeg = [](QIODevice &jpeg, QSize drawSize) {
+        return readReducedJpeg(jpeg, drawSize, QImageIOHandler::TransformationNone);
+    };
+    for (const std::function<ReducedPicture(QIODevice &, QSize)> &read :
+         {std::function<ReducedPicture(QIODevice &, QSize)>(readReducedBmp), {readReducedGif}, {readJpeg}}) {
         const ReducedPicture reduced = read(device, QSize(1, 1));
         if (device.pos() != 0)
             std::abort();
@@ -120,6 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (encodeSquare(square, SquareOutput::ColourIcon).size() != IconFile::fileBytes
         || encodeSquare(square, SquareOutput::BlackAndWhiteIcon).size() != MonoIconFile::fileBytes
         || encodeSquare(square, SquareOutput::Bitmap).size() != 54 + 32 * 96)
+        std::abort();
+    // Icons of several sizes: the directory and three images, 1 x 1 to 48.
+    if (encodeIconSizes(load.picture, {48, 16, 1}, true).size() < 6 + 3 * 16 + 3 * 44)
         std::abort();
     return 0;
 }

@@ -28,6 +28,8 @@ stripes.putpalette([v for i in range(256) for v in (i, 255 - i, i // 2)])
 stripes.putdata([(x // 3 + y // 2) % 16 for y in range(24) for x in range(40)])
 stripes.save(os.path.join(out, "seed-stripes.gif"), "GIF", interlace=False)
 stripes.save(os.path.join(out, "seed-stripes-interlaced.gif"), "GIF", interlace=True)
+# A JPEG the reduced reader takes at a 1 x 1 drawing (eight pixels at 1/8).
+stripes.convert("RGB").resize((72, 64)).save(os.path.join(out, "seed-stripes.jpg"), "JPEG")
 stripes.convert("RGB").save(os.path.join(out, "seed-stripes.bmp"), "BMP")
 PY
 /usr/bin/python3 tests/hostile/make_hostile_pictures.py build-fuzz/hostile >/dev/null
