@@ -262,6 +262,13 @@ bool convertAll(const Options &options)
     return allConverted;
 }
 
+// --help, or --help-all, which the parser offers too (the converter has no
+// further options to show there).
+bool asksForHelp(const QCommandLineParser &parser)
+{
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+}
+
 // Reads the command line into `options`; returns an error text for bad usage.
 QString parse(QCommandLineParser &parser, const QStringList &arguments, Options &options)
 {
@@ -294,7 +301,7 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
     parser.addVersionOption();
     if (!parser.parse(arguments))
         return parser.errorText();
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")))
+    if (asksForHelp(parser) || parser.isSet(QStringLiteral("version")))
         return QString();
 
     options.inputs = parser.positionalArguments();
@@ -372,7 +379,7 @@ int main(int argc, char *argv[])
         printLine(messages, QStringLiteral("Try 'tervana-convert --help'."));
         return BadUsage;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (asksForHelp(parser)) {
         printLine(stdout, parser.helpText());
         printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
                                          "INPUT... (-o OUTPUT | -d DIR)"));

@@ -8,6 +8,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tervana"));
     QApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
+    // Lets the desktop match the window to its launcher entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tervana"));
 
     // The program takes no arguments of its own: it starts straight into
     // its window whatever the command line holds.

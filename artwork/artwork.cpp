@@ -54,6 +54,7 @@ void drawWindowIcon(QPainter &p, qreal side)
     p.fillRect(QRectF(30, 30, 32, 32), Qt::white);
     drawLandscape(p, QRectF(33, 33, 26, 26));
     p.setPen(QPen(QColor(40, 40, 60), 2));
+    p.setBrush(Qt::NoBrush); // a frame only: the small landscape must show
     p.drawRect(QRectF(31, 31, 30, 30));
     p.restore();
 }

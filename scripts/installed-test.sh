@@ -11,7 +11,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-deb=$(scripts/package.sh | tail -n 1)
+deb=$(scripts/package.sh | tee /dev/stderr | tail -n 1)
 [ -f "$deb" ] || { echo "FAIL: no package was made" >&2; exit 1; }
 echo "Installing $deb"
 $sudo apt-get install -y -qq "$(realpath "$deb")" >/dev/null

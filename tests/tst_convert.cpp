@@ -512,6 +512,9 @@ void tst_Convert::helpAndVersion()
     QVERIFY(help.out.contains(QStringLiteral("tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
                                              "INPUT... (-o OUTPUT | -d DIR)")));
     QVERIFY(help.out.contains(QStringLiteral("--sizes all logo.png -o logo.ico")));
+    const Run helpAll = runConverter({QStringLiteral("--help-all")});
+    QCOMPARE(helpAll.exitCode, 0);
+    QCOMPARE(helpAll.out, help.out);
     const Run version = runConverter({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
     QVERIFY(version.out.startsWith(QStringLiteral("tervana-convert ")));
