@@ -23,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -245,8 +246,15 @@ bool convertAll(const Options &options)
         }
     };
     std::vector<std::thread> workers;
-    for (qsizetype j = 0; j < qMin<qsizetype>(2 * qsizetype(options.jobs), count); ++j)
-        workers.emplace_back(work);
+    for (qsizetype j = 0; j < qMin<qsizetype>(2 * qsizetype(options.jobs), count); ++j) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // the system gives no more threads: those there share the work
+        }
+    }
+    if (workers.empty())
+        work(); // not one thread to be had: this one converts them all
 
     bool allConverted = true;
     for (qsizetype i = 0; i < count; ++i) {

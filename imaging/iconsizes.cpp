@@ -10,6 +10,7 @@
 #include <functional>
 #include <future>
 #include <set>
+#include <system_error>
 
 const std::vector<int> &IconSizes::all()
 {
@@ -68,8 +69,7 @@ QByteArray pngOf(const std::vector<quint32> &pixels, int side)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
     writer.setQuality(80); // zlib's fastest level: several times quicker, a few KB more
-    writer.write(image);
-    return png;
+    return writer.write(image) ? png : QByteArray();
 }
 
 IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
@@ -77,10 +77,12 @@ IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
     IconImage image;
     image.side = side;
     image.pixels = straightPixels(fitIntoClearSquare(picture, side), keyBlack);
-    // A 256 x 256 bitmap takes 264 KB; the format allows PNG there.
+    // A 256 x 256 bitmap takes 264 KB; the format allows PNG there (and
+    // should the PNG writer fail, the bitmap stays).
     if (side == IconSizes::largest) {
         image.png = pngOf(image.pixels, side);
-        image.pixels.clear();
+        if (!image.png.isEmpty())
+            image.pixels.clear();
     }
     return image;
 }
@@ -89,10 +91,16 @@ IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
 
 QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes, bool keyBlack)
 {
-    // The sizes are made side by side: each reads the whole picture.
+    // The sizes are made side by side: each reads the whole picture. When no
+    // thread can be started, a size is made when it is asked for.
     std::vector<std::future<IconImage>> made;
-    for (int side : sizes)
-        made.push_back(std::async(std::launch::async, iconImageOf, std::cref(picture), side, keyBlack));
+    for (int side : sizes) {
+        try {
+            made.push_back(std::async(std::launch::async, iconImageOf, std::cref(picture), side, keyBlack));
+        } catch (const std::system_error &) {
+            made.push_back(std::async(std::launch::deferred, iconImageOf, std::cref(picture), side, keyBlack));
+        }
+    }
     std::vector<IconImage> images;
     for (std::future<IconImage> &image : made)
         images.push_back(image.get());

@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include <jpeglib.h>
 
@@ -173,11 +174,28 @@ ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandle
         return {};
 
     // The last column and row of output may stand for less than a whole
-    // pixel's share; once the picture is turned they are no longer last,
-    // and are then counted whole.
-    if (orientation == QImageIOHandler::TransformationNone)
-        return {std::move(d->image), stored, QSizeF(stored.width() * scale, stored.height() * scale)};
+    // pixel's share. Turning the picture may move them to the first column
+    // or row, which an extent cannot say: that side is then counted whole.
+    struct Axis
+    {
+        double extent;
+        bool partAtEnd;
+    };
+    Axis across{stored.width() * scale, true};
+    Axis down{stored.height() * scale, true};
+    if (orientation & QImageIOHandler::TransformationMirror)
+        across.partAtEnd = !across.partAtEnd;
+    if (orientation & QImageIOHandler::TransformationFlip)
+        down.partAtEnd = !down.partAtEnd;
+    if (orientation & QImageIOHandler::TransformationRotate90) {
+        // Turned clockwise: the columns come from the rows read bottom up,
+        // the rows from the columns.
+        std::swap(across, down);
+        across.partAtEnd = !across.partAtEnd;
+    }
     QImage image = oriented(std::move(d->image), orientation);
     const QSize natural = orientation & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored;
-    return {image, natural, QSizeF(image.size())};
+    const QSizeF extent(across.partAtEnd ? across.extent : image.width(),
+                        down.partAtEnd ? down.extent : image.height());
+    return {std::move(image), natural, extent};
 }

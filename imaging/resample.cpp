@@ -5,23 +5,37 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
 
-struct Tap
+// A stretch of source pixels (along one axis) that all count alike in a
+// target pixel, as the whole pixels inside a target pixel's span do.
+struct Run
 {
-    int source;
-    float weight;
+    int first;
+    int count;
+    double weight;
 };
 
-// For one axis: which source pixels make up each target pixel, and how much.
-using AxisTaps = std::vector<std::vector<Tap>>;
+// For one axis: which source pixels make up each target pixel, and how much,
+// as a few runs, however many pixels a target pixel spans.
+using AxisRuns = std::vector<std::vector<Run>>;
+
+// Adds source pixel `source` at `weight` to a target pixel's runs.
+void addTap(std::vector<Run> &runs, int source, double weight)
+{
+    if (!runs.empty() && runs.back().weight == weight && runs.back().first + runs.back().count == source)
+        ++runs.back().count;
+    else
+        runs.push_back({source, 1, weight});
+}
 
 // `extent` is the source's length in pixels, the last one possibly partial.
-AxisTaps areaAverageTaps(int sourceLength, double extent, int targetLength)
+AxisRuns areaAverageRuns(int sourceLength, double extent, int targetLength)
 {
-    AxisTaps taps(targetLength);
+    AxisRuns runs(targetLength);
     const double scale = extent / targetLength;
     for (int i = 0; i < targetLength; ++i) {
         const double start = i * scale;
@@ -31,42 +45,44 @@ AxisTaps areaAverageTaps(int sourceLength, double extent, int targetLength)
         for (int j = first; j < last; ++j) {
             const double covered = std::min(end, j + 1.0) - std::max(start, double(j));
             if (covered > 0)
-                taps[i].push_back({j, float(covered / scale)});
+                addTap(runs[i], j, covered / scale);
         }
     }
-    return taps;
+    return runs;
 }
 
-AxisTaps linearTaps(int sourceLength, double extent, int targetLength)
+AxisRuns linearRuns(int sourceLength, double extent, int targetLength)
 {
-    AxisTaps taps(targetLength);
+    AxisRuns runs(targetLength);
     for (int i = 0; i < targetLength; ++i) {
         // Pixel centres line up: target centre i + 0.5 maps onto the source.
         const double centre = (i + 0.5) * extent / targetLength - 0.5;
         const int left = int(std::floor(centre));
-        const float t = float(centre - left);
-        const int a = std::clamp(left, 0, sourceLength - 1);
-        const int b = std::clamp(left + 1, 0, sourceLength - 1);
-        taps[i] = {{a, 1.0f - t}, {b, t}};
+        const double t = centre - left;
+        addTap(runs[i], std::clamp(left, 0, sourceLength - 1), 1.0 - t);
+        addTap(runs[i], std::clamp(left + 1, 0, sourceLength - 1), t);
     }
-    return taps;
+    return runs;
 }
 
-AxisTaps tapsFor(int sourceLength, double extent, int targetLength)
+AxisRuns runsFor(int sourceLength, double extent, int targetLength)
 {
     if (sourceLength == targetLength && extent == sourceLength) {
-        AxisTaps taps(targetLength);
+        AxisRuns runs(targetLength);
         for (int i = 0; i < targetLength; ++i)
-            taps[i] = {{i, 1.0f}};
-        return taps;
+            runs[i] = {{i, 1, 1.0}};
+        return runs;
     }
-    return extent > targetLength ? areaAverageTaps(sourceLength, extent, targetLength)
-                                 : linearTaps(sourceLength, extent, targetLength);
+    return extent > targetLength ? areaAverageRuns(sourceLength, extent, targetLength)
+                                 : linearRuns(sourceLength, extent, targetLength);
 }
 
 using Pixel = std::array<float, 4>; // premultiplied a, r, g, b
+// A sum of weighted pixels, in double precision: a target pixel may add up
+// millions of source pixels, each a tiny share.
+using Sum = std::array<double, 4>;
 
-// Reads one source row as premultiplied float pixels without converting the
+// Reads one source row as premultiplied pixels without converting the
 // whole (possibly huge) image to another format first.
 class RowReader
 {
@@ -135,37 +151,13 @@ private:
     QList<QRgb> m_table;
 };
 
-// A stretch of one source row whose pixels all count alike in a target
-// pixel, as the whole pixels inside a target pixel's span do.
-struct Run
-{
-    int first;
-    int count;
-    float weight;
-};
-
-std::vector<std::vector<Run>> runsOf(const AxisTaps &axis)
-{
-    std::vector<std::vector<Run>> runs(axis.size());
-    for (size_t i = 0; i < axis.size(); ++i)
-        for (const Tap &tap : axis[i]) {
-            std::vector<Run> &target = runs[i];
-            if (!target.empty() && target.back().weight == tap.weight
-                && target.back().first + target.back().count == tap.source)
-                ++target.back().count;
-            else
-                target.push_back({tap.source, 1, tap.weight});
-        }
-    return runs;
-}
-
 // The channels of a run of 32-bit pixels (alpha forced to 255 by
 // `opaque`), summed as integers in the 16-bit lanes of one register: a
 // pixel costs one addition, however many make up the run.
-Pixel runSum(const QRgb *pixels, const Run &run, QRgb opaque)
+Sum runSum(const QRgb *pixels, const Run &run, QRgb opaque)
 {
     constexpr int laneCapacity = 65535 / 255;
-    quint32 alpha = 0, red = 0, green = 0, blue = 0;
+    quint64 alpha = 0, red = 0, green = 0, blue = 0; // a run may be millions of pixels
     for (int at = run.first, end = run.first + run.count; at < end;) {
         const int pieceEnd = std::min(end, at + laneCapacity);
         quint64 lanes = 0;
@@ -173,82 +165,111 @@ Pixel runSum(const QRgb *pixels, const Run &run, QRgb opaque)
             const QRgb p = pixels[at] | opaque;
             lanes += quint64(p & 0x00FF00FF) | quint64(p & 0xFF00FF00) << 24;
         }
-        blue += quint32(lanes & 0xFFFF);
-        red += quint32(lanes >> 16) & 0xFFFF;
-        green += quint32(lanes >> 32) & 0xFFFF;
-        alpha += quint32(lanes >> 48) & 0xFFFF;
+        blue += lanes & 0xFFFF;
+        red += (lanes >> 16) & 0xFFFF;
+        green += (lanes >> 32) & 0xFFFF;
+        alpha += (lanes >> 48) & 0xFFFF;
     }
-    return {float(alpha), float(red), float(green), float(blue)};
+    return {double(alpha), double(red), double(green), double(blue)};
 }
 
-// Narrows the rows `needed` of a 32-bit image whose pixels are
-// premultiplied as they stand (opaque ones, or premultiplied ones).
-void narrowPremultipliedRows(const QImage &image, const AxisTaps &across, const std::vector<char> &needed,
-                             std::vector<std::vector<Pixel>> &narrowRows)
-{
-    const std::vector<std::vector<Run>> runs = runsOf(across);
-    const QRgb opaque = image.format() == QImage::Format_RGB32 ? 0xFF000000u : 0u;
-    for (int y = 0; y < image.height(); ++y) {
-        if (!needed[size_t(y)])
-            continue;
-        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (size_t x = 0; x < runs.size(); ++x) {
-            Pixel sum{};
-            for (const Run &run : runs[x]) {
-                const Pixel part = runSum(line, run, opaque);
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += part[c] * run.weight;
-            }
-            narrowRows[size_t(y)][x] = sum;
-        }
-    }
-}
-
-uchar toByte(float v)
+uchar toByte(double v)
 {
     return uchar(std::clamp(int(std::lround(v)), 0, 255));
 }
 
-// Narrows the rows `needed` of any image, reading each as float pixels.
-void narrowRowsOf(const QImage &image, const AxisTaps &across, const std::vector<char> &needed,
-                  std::vector<std::vector<Pixel>> &narrowRows)
+// Narrows one source row at a time to the target's columns, reading the
+// image in its own format, so that a possibly huge image is never converted
+// whole. 32-bit pixels that are premultiplied as they stand (opaque ones,
+// or premultiplied ones) are summed in runs of whole pixels as integers.
+class RowNarrower
 {
-    const RowReader reader(image);
-    std::vector<Pixel> row;
-    for (int y = 0; y < image.height(); ++y) {
-        if (!needed[size_t(y)])
-            continue;
-        reader.read(y, row);
-        for (size_t x = 0; x < across.size(); ++x) {
-            Pixel sum{};
-            for (const Tap &tap : across[x])
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += row[size_t(tap.source)][c] * tap.weight;
-            narrowRows[size_t(y)][x] = sum;
-        }
+public:
+    RowNarrower(const QImage &image, const AxisRuns &across)
+        : m_image(image)
+        , m_across(across)
+        , m_wholePixels(image.format() == QImage::Format_RGB32
+                        || image.format() == QImage::Format_ARGB32_Premultiplied)
+    {
+        if (m_wholePixels)
+            m_opaque = image.format() == QImage::Format_RGB32 ? 0xFF000000u : 0u;
+        else
+            m_reader.emplace(image);
     }
-}
 
-// The second pass: the narrowed rows shrunk down each target column.
-QImage shrinkColumns(const std::vector<std::vector<Pixel>> &narrowRows, const AxisTaps &down, QSize size)
-{
-    QImage target(size, QImage::Format_ARGB32_Premultiplied);
-    if (target.isNull())
-        return target;
-    for (int y = 0; y < size.height(); ++y) {
-        QRgb *out = reinterpret_cast<QRgb *>(target.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            Pixel sum{};
-            for (const Tap &tap : down[size_t(y)])
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += narrowRows[size_t(tap.source)][size_t(x)][c] * tap.weight;
-            const uchar a = toByte(sum[0]);
-            out[x] = qRgba(std::min(toByte(sum[1]), a), std::min(toByte(sum[2]), a),
-                           std::min(toByte(sum[3]), a), a);
+    void narrow(int y, std::vector<Pixel> &out)
+    {
+        out.resize(m_across.size());
+        if (m_wholePixels) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(m_image.constScanLine(y));
+            for (size_t x = 0; x < m_across.size(); ++x) {
+                Sum sum{};
+                for (const Run &run : m_across[x]) {
+                    const Sum part = runSum(line, run, m_opaque);
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += part[c] * run.weight;
+                }
+                out[x] = narrowed(sum);
+            }
+            return;
+        }
+        m_reader->read(y, m_row);
+        for (size_t x = 0; x < m_across.size(); ++x) {
+            Sum sum{};
+            for (const Run &run : m_across[x])
+                for (int at = run.first; at < run.first + run.count; ++at)
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += m_row[size_t(at)][c] * run.weight;
+            out[x] = narrowed(sum);
         }
     }
-    return target;
-}
+
+private:
+    static Pixel narrowed(const Sum &sum)
+    {
+        return {float(sum[0]), float(sum[1]), float(sum[2]), float(sum[3])};
+    }
+
+    const QImage &m_image;
+    const AxisRuns &m_across;
+    bool m_wholePixels;
+    QRgb m_opaque = 0;
+    std::optional<RowReader> m_reader;
+    std::vector<Pixel> m_row;
+};
+
+// The last two narrowed rows: neighbouring target rows share the source row
+// between them, so each source row is narrowed once, and no more than two
+// are ever kept, however tall the image.
+class NarrowedRows
+{
+public:
+    explicit NarrowedRows(RowNarrower &narrower)
+        : m_narrower(narrower)
+    {
+    }
+    const std::vector<Pixel> &row(int y)
+    {
+        for (Slot &slot : m_slots)
+            if (slot.y == y)
+                return slot.pixels;
+        Slot &oldest = m_slots[m_next];
+        m_next = 1 - m_next;
+        m_narrower.narrow(y, oldest.pixels);
+        oldest.y = y;
+        return oldest.pixels;
+    }
+
+private:
+    struct Slot
+    {
+        int y = -1;
+        std::vector<Pixel> pixels;
+    };
+    RowNarrower &m_narrower;
+    std::array<Slot, 2> m_slots;
+    int m_next = 0;
+};
 
 } // namespace
 
@@ -256,22 +277,32 @@ QImage resampleImage(const QImage &source, QSize size, QSizeF extent)
 {
     if (!extent.isValid())
         extent = QSizeF(source.size());
-    if (source.isNull() || size.isEmpty())
-        return QImage(size, QImage::Format_ARGB32_Premultiplied);
+    QImage target(size, QImage::Format_ARGB32_Premultiplied);
+    if (source.isNull() || target.isNull())
+        return target;
 
-    const AxisTaps across = tapsFor(source.width(), extent.width(), size.width());
-    const AxisTaps down = tapsFor(source.height(), extent.height(), size.height());
-
+    const AxisRuns across = runsFor(source.width(), extent.width(), size.width());
+    const AxisRuns down = runsFor(source.height(), extent.height(), size.height());
     // Rows are narrowed first, so the second pass only touches target
-    // columns; only rows some target row takes are narrowed.
-    std::vector<std::vector<Pixel>> narrowRows(size_t(source.height()), std::vector<Pixel>(size_t(size.width())));
-    std::vector<char> needed(size_t(source.height()), 0);
-    for (const auto &taps : down)
-        for (const Tap &tap : taps)
-            needed[size_t(tap.source)] = 1;
-    if (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32_Premultiplied)
-        narrowPremultipliedRows(source, across, needed, narrowRows);
-    else
-        narrowRowsOf(source, across, needed, narrowRows);
-    return shrinkColumns(narrowRows, down, size);
+    // columns; each target row adds up its source rows as they come.
+    RowNarrower narrower(source, across);
+    NarrowedRows rows(narrower);
+    std::vector<Sum> sum;
+    for (int y = 0; y < size.height(); ++y) {
+        sum.assign(size_t(size.width()), Sum{});
+        for (const Run &run : down[size_t(y)])
+            for (int at = run.first; at < run.first + run.count; ++at) {
+                const std::vector<Pixel> &narrow = rows.row(at);
+                for (size_t x = 0; x < sum.size(); ++x)
+                    for (int c = 0; c < 4; ++c)
+                        sum[x][c] += narrow[x][c] * run.weight;
+            }
+        QRgb *out = reinterpret_cast<QRgb *>(target.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const Sum &p = sum[size_t(x)];
+            const uchar a = toByte(p[0]);
+            out[x] = qRgba(std::min(toByte(p[1]), a), std::min(toByte(p[2]), a), std::min(toByte(p[3]), a), a);
+        }
+    }
+    return target;
 }

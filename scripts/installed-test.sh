@@ -11,7 +11,8 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-deb=$(scripts/package.sh | tee /dev/stderr | tail -n 1)
+scripts/package.sh
+deb=$(ls build-package/tervana_*.deb)
 [ -f "$deb" ] || { echo "FAIL: no package was made" >&2; exit 1; }
 echo "Installing $deb"
 $sudo apt-get install -y -qq "$(realpath "$deb")" >/dev/null

@@ -5,6 +5,7 @@
 #include "testutils.h"
 
 #include "iconsizes.h"
+#include "resample.h"
 
 #include <QDir>
 #include <QPainter>
@@ -128,6 +129,8 @@ private slots:
     void readsBackInEveryReader_data();
     void readsBackInEveryReader();
     void keyBlackMakesPureBlackTransparent();
+    void longPicturesShrinkWhole_data();
+    void longPicturesShrinkWhole();
     void badOptionsAreRefused_data();
     void badOptionsAreRefused();
 };
@@ -234,6 +237,27 @@ void tst_IconSizes::keyBlackMakesPureBlackTransparent()
         QCOMPARE(field<quint32>(bytes, pixels), keyed ? 0u : 0xFF000000u);
         QCOMPARE(field<quint32>(bytes, pixels + (31 * 32) * 4), 0xFFFAFA0Au);
     }
+}
+
+void tst_IconSizes::longPicturesShrinkWhole_data()
+{
+    QTest::addColumn<QSize>("size");
+    // More than 16.8 million pixels in one target pixel: 255 times that is
+    // past 32 bits.
+    QTest::newRow("17 million wide") << QSize(17'000'000, 1);
+    QTest::newRow("17 million tall") << QSize(1, 17'000'000);
+}
+
+// A picture of millions of pixels along one side shrinks to one pixel of
+// its own colour, whichever side is long.
+void tst_IconSizes::longPicturesShrinkWhole()
+{
+    QFETCH(QSize, size);
+    QImage picture(size, QImage::Format_RGB32);
+    QVERIFY(!picture.isNull());
+    picture.fill(qRgb(255, 250, 245));
+    const QImage one = resampleImage(picture, QSize(1, 1));
+    QCOMPARE(one.pixel(0, 0), qRgba(255, 250, 245, 255));
 }
 
 void tst_IconSizes::badOptionsAreRefused_data()

@@ -83,6 +83,7 @@ private slots:
     void droppedPictureOpensAsApriWould();
     void otherDropsAreIgnored_data();
     void otherDropsAreIgnored();
+    void dropsAreCopiesAndWaitForNoCommand();
     void bigPhotoOpensAtItsNaturalSize();
     void photoOrientationIsApplied();
     void animatedGifOpensAtItsFirstFrame();
@@ -442,19 +443,21 @@ std::unique_ptr<QMimeData> dragOf(const QList<QUrl> &urls)
     return data;
 }
 
-// Drags `data` onto the window's middle and drops it; whether the window
-// took the drag.
-bool dragAndDrop(frmBmp2Icon &window, const QMimeData &data)
+// Drags `data` onto the window's middle and drops it, the source offering
+// `actions` and proposing the first of them; the action the window took the
+// drop as, or IgnoreAction when it did not take it.
+Qt::DropAction dragAndDrop(frmBmp2Icon &window, const QMimeData &data,
+                           Qt::DropActions actions = Qt::CopyAction)
 {
     const QPoint middle = window.rect().center();
-    QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(middle, actions, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &enter);
     if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        return Qt::IgnoreAction;
+    QDropEvent drop(QPointF(middle), actions, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &drop);
     QCoreApplication::processEvents(); // the Open runs just after the drop
-    return drop.isAccepted();
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
 }
 
 void tst_Open::droppedPictureOpensAsApriWould_data()
@@ -476,7 +479,7 @@ void tst_Open::droppedPictureOpensAsApriWould()
         QVERIFY(writeFile(path, "not a picture"));
 
     ScriptedWindow dropped(m_programFolder);
-    QVERIFY(dragAndDrop(*dropped.window, *dragOf({QUrl::fromLocalFile(path)})));
+    QCOMPARE(dragAndDrop(*dropped.window, *dragOf({QUrl::fromLocalFile(path)})), Qt::CopyAction);
     QVERIFY(dropped.dialogs.requests.isEmpty()); // no dialog
 
     ScriptedWindow opened(m_programFolder);
@@ -511,11 +514,31 @@ void tst_Open::otherDropsAreIgnored()
     if (withText)
         data->setText(picturePath(QStringLiteral("ignored.bmp")));
     ScriptedWindow w(m_programFolder);
-    QVERIFY(!dragAndDrop(*w.window, *data));
+    QCOMPARE(dragAndDrop(*w.window, *data), Qt::IgnoreAction);
     QVERIFY(w.dialogs.requests.isEmpty());
     QVERIFY(w.boxes.shown.isEmpty());
     verifyRegion(*w->Picture1, QRect(), 0, white);
     QVERIFY(!QFileInfo::exists(workFile()));
+}
+
+void tst_Open::dropsAreCopiesAndWaitForNoCommand()
+{
+    const QString path = makePicture(QStringLiteral("copied.bmp"), patternImage(16, 16));
+    const std::unique_ptr<QMimeData> data = dragOf({QUrl::fromLocalFile(path)});
+    ScriptedWindow w(m_programFolder);
+    // A source that offers only a move is refused; one that proposes a move
+    // among others gets a copy, so it never deletes the picture.
+    QCOMPARE(dragAndDrop(*w.window, *data, Qt::MoveAction), Qt::IgnoreAction);
+    QCOMPARE(dragAndDrop(*w.window, *data, Qt::MoveAction | Qt::CopyAction), Qt::CopyAction);
+    QVERIFY(QFileInfo::exists(path));
+
+    // While the Open command's dialog is up, a drop is not taken.
+    Qt::DropAction duringCommand = Qt::CopyAction;
+    w.dialogs.onShow = [&] { duringCommand = dragAndDrop(*w.window, *data); };
+    w.dialogs.cancel();
+    w->Command3->click();
+    QCOMPARE(duringCommand, Qt::IgnoreAction);
+    QCOMPARE(w.dialogs.requests.size(), 1);
 }
 
 void tst_Open::bigPhotoOpensAtItsNaturalSize()

@@ -191,18 +191,27 @@ QString frmBmp2Icon::droppedPicture(const QMimeData *data)
     return url.isLocalFile() && isPictureFileName(url.toLocalFile()) ? url.toLocalFile() : QString();
 }
 
+// A dropped picture is only read: the drop is taken as a copy, whatever the
+// source proposed, so that no source takes it for a move and deletes it.
+bool frmBmp2Icon::takeAsCopy(QDropEvent *event) const
+{
+    if (m_busy || !(event->possibleActions() & Qt::CopyAction) || droppedPicture(event->mimeData()).isEmpty())
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 void frmBmp2Icon::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!m_busy && !droppedPicture(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    takeAsCopy(event);
 }
 
 void frmBmp2Icon::dropEvent(QDropEvent *event)
 {
-    const QString path = droppedPicture(event->mimeData());
-    if (m_busy || path.isEmpty())
+    if (!takeAsCopy(event))
         return;
-    event->acceptProposedAction();
+    const QString path = droppedPicture(event->mimeData());
     // The drop is answered first; the Open, which may show a message, runs
     // right after, as a click on Apri would.
     QTimer::singleShot(0, this, [this, path] {

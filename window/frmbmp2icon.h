@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 
+class QDropEvent;
 class QMimeData;
 class WorkFileLock;
 
@@ -143,6 +144,9 @@ private:
     void finishOpen(const QString &failure);
     // The one picture file a drag carries, or nothing.
     static QString droppedPicture(const QMimeData *data);
+    // Accepts a drag or drop of a picture as a copy; false when it is not
+    // one to take (not a picture, no copy offered, a command running).
+    bool takeAsCopy(QDropEvent *event) const;
     // Draws Picture4's picture into Picture5, proportions kept and centred.
     void FitIntoPicture5();
     // Picture5 as a fresh window has it: no picture, its own background,
