@@ -214,8 +214,9 @@ std::vector<QString> refusals(const QStringList &inputs, const QStringList &outp
 
 // Converts every picture, `jobs` at a time, and reports in input order, each
 // report as soon as it and all before it are done. Returns whether all were
-// converted. There are twice as many threads as jobs: a thread waiting for
-// its file to reach the disk has left its job to another.
+// converted. There are four times as many threads as jobs: a thread waiting
+// for its file to reach the disk (several may, on a slow disk) has left its
+// job to another.
 bool convertAll(const Options &options)
 {
     const qsizetype count = options.inputs.size();
@@ -246,7 +247,7 @@ bool convertAll(const Options &options)
         }
     };
     std::vector<std::thread> workers;
-    for (qsizetype j = 0; j < qMin<qsizetype>(2 * qsizetype(options.jobs), count); ++j) {
+    for (qsizetype j = 0; j < qMin<qsizetype>(4 * qsizetype(options.jobs), count); ++j) {
         try {
             workers.emplace_back(work);
         } catch (const std::system_error &) {
