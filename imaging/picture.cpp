@@ -119,14 +119,15 @@ bool jpegDecodedWhole(QIODevice &file, qint64 start)
 }
 
 // The drawing size the reduced readers are given, which keep eight pixels
-// for each pixel of it: the drawing itself, or half of the part of it a
-// picture of `size` covers.
-QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail)
+// for each pixel of it: the drawing itself, or the part of it a picture of
+// `size` covers, shrunk so that they keep `fittedDetail` pixels for each of
+// its pixels instead.
+QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int fittedDetail)
 {
     if (detail == DrawDetail::WholeDrawing || !size.isValid() || !drawSize.isValid())
         return drawSize;
     const QSize fitted = size.scaled(drawSize, Qt::KeepAspectRatio);
-    return QSize(std::max(1, fitted.width() / 2), std::max(1, fitted.height() / 2));
+    return QSize(std::max(1, fitted.width() * fittedDetail / 8), std::max(1, fitted.height() * fittedDetail / 8));
 }
 
 // The JPEG that begins at `start` read reduced; the device is put back
@@ -198,7 +199,8 @@ PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail det
     if (isCutShort(file))
         return failure(VbError::invalidPicture(), QStringLiteral("the file is cut short."));
 
-    QSize drawSize = readerDrawSize(claimed, requestedDrawSize, detail);
+    // A bitmap or GIF is read whole whatever the reduction: four pixels each.
+    QSize drawSize = readerDrawSize(claimed, requestedDrawSize, detail, 4);
     ReducedPicture reduced = readReducedBmp(file, drawSize);
     if (reduced.image.isNull())
         reduced = readReducedGif(file, drawSize);
@@ -228,7 +230,9 @@ PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail det
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
     QSize decoded;
-    drawSize = readerDrawSize(stored, requestedDrawSize, detail);
+    // A JPEG's finer scales cost decoding time; at 1/8 each pixel is the mean
+    // of an 8 x 8 block: two pixels each.
+    drawSize = readerDrawSize(stored, requestedDrawSize, detail, 2);
     if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !jpegDecodedWhole(file, start)) {
         if (ReducedPicture reduced = readReducedJpegAt(file, start, drawSize, reader.transformation());
             !reduced.image.isNull())

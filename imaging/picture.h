@@ -58,9 +58,11 @@ enum class DrawDetail {
     // At least eight decoded pixels for each pixel of the whole drawing on
     // each axis, whatever the picture's proportions: the 32 x 32 square.
     WholeDrawing,
-    // At least four for each pixel of the part of the drawing the picture
-    // covers when it is fitted in, proportions kept: icons of up to 256
-    // pixels, which then cost little more to read than the 32 x 32 square.
+    // At least four (two for a JPEG, whose pixels at a reduced scale are
+    // already means of 8 x 8 blocks) for each pixel of the part of the
+    // drawing the picture covers when it is fitted in, proportions kept:
+    // icons of up to 256 pixels, which then cost little more to read than
+    // the 32 x 32 square.
     FittedPicture,
 };
 
