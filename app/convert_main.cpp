@@ -133,7 +133,7 @@ Converted convert(const Options &options, const QString &input)
         // Read once, with detail enough for the largest size; every size is
         // made from that.
         const int largest = options.sizes.front();
-        const PictureLoad load = LoadPicture(input, QSize(largest, largest), DrawDetail::FittedPicture);
+        const PictureLoad load = LoadPicture(input, QSize(largest, largest), DrawDetail::Light);
         if (load.error)
             return {QByteArray(), cannotOpen(input, load)};
         return {encodeIconSizes(load.picture, options.sizes, options.keyBlack), QString()};

@@ -119,15 +119,15 @@ bool jpegDecodedWhole(QIODevice &file, qint64 start)
 }
 
 // The drawing size the reduced readers are given, which keep eight pixels
-// for each pixel of it: the drawing itself, or the part of it a picture of
-// `size` covers, shrunk so that they keep `fittedDetail` pixels for each of
-// its pixels instead.
-QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int fittedDetail)
+// for each pixel of it: the part of the drawing a picture of `size` covers,
+// shrunk when they are to keep `lightDetail` pixels for each pixel instead.
+QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail)
 {
-    if (detail == DrawDetail::WholeDrawing || !size.isValid() || !drawSize.isValid())
+    if (!size.isValid() || !drawSize.isValid())
         return drawSize;
+    const int perPixel = detail == DrawDetail::Fine ? 8 : lightDetail;
     const QSize fitted = size.scaled(drawSize, Qt::KeepAspectRatio);
-    return QSize(std::max(1, fitted.width() * fittedDetail / 8), std::max(1, fitted.height() * fittedDetail / 8));
+    return QSize(std::max(1, fitted.width() * perPixel / 8), std::max(1, fitted.height() * perPixel / 8));
 }
 
 // The JPEG that begins at `start` read reduced; the device is put back

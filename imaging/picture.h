@@ -53,17 +53,16 @@ constexpr qint64 maximumPicturePixels = 400'000'000;
 // ... and up to this one when it has to be decoded whole (about 400 MB).
 constexpr qint64 maximumFullDecodePixels = 100'000'000;
 
-// How much detail a picture read for a drawing of `drawSize` keeps.
+// How much detail a picture read for a drawing of `drawSize` keeps, counted
+// along each side of the part of the drawing the picture covers when it is
+// fitted in, proportions kept.
 enum class DrawDetail {
-    // At least eight decoded pixels for each pixel of the whole drawing on
-    // each axis, whatever the picture's proportions: the 32 x 32 square.
-    WholeDrawing,
+    // At least eight decoded pixels for each drawn pixel: the 32 x 32 square.
+    Fine,
     // At least four (two for a JPEG, whose pixels at a reduced scale are
-    // already means of 8 x 8 blocks) for each pixel of the part of the
-    // drawing the picture covers when it is fitted in, proportions kept:
-    // icons of up to 256 pixels, which then cost little more to read than
-    // the 32 x 32 square.
-    FittedPicture,
+    // already means of 8 x 8 blocks): icons of up to 256 pixels, which then
+    // cost little more to read than the 32 x 32 square.
+    Light,
 };
 
 // Reads a picture file, recognising JPEG, GIF, BMP, ICO (and whatever else the
@@ -72,11 +71,11 @@ enum class DrawDetail {
 // `drawSize` is given, a big picture may be read at a reduced size that still
 // holds far more detail than a drawing of that size needs.
 PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize(),
-                        DrawDetail detail = DrawDetail::WholeDrawing);
+                        DrawDetail detail = DrawDetail::Fine);
 
 // The same from an open device (a file, or bytes in memory).
 PictureLoad readPicture(QIODevice &device, QSize drawSize = QSize(),
-                        DrawDetail detail = DrawDetail::WholeDrawing);
+                        DrawDetail detail = DrawDetail::Fine);
 
 // The formats (as Qt names them) that are read at all.
 const QList<QByteArray> &readableFormats();
