@@ -46,44 +46,52 @@ std::vector<int> parseIconSizes(const QString &list, QString &error)
 namespace {
 
 // The square's pixels, alpha no longer premultiplied, top-down.
-std::vector<quint32> straightPixels(const QImage &square, bool keyBlack)
+// The square with alpha no longer premultiplied; with `keyBlack`, pure
+// black made transparent.
+QImage straightSquare(const QImage &square, bool keyBlack)
 {
-    const QImage straight = square.convertToFormat(QImage::Format_ARGB32);
+    QImage straight = square.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; keyBlack && y < straight.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(straight.scanLine(y));
+        for (int x = 0; x < straight.width(); ++x)
+            if ((line[x] & 0x00FFFFFF) == 0)
+                line[x] = 0;
+    }
+    return straight;
+}
+
+std::vector<quint32> pixelsOf(const QImage &straight)
+{
     std::vector<quint32> pixels;
     pixels.reserve(size_t(straight.width()) * size_t(straight.height()));
     for (int y = 0; y < straight.height(); ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(straight.constScanLine(y));
-        for (int x = 0; x < straight.width(); ++x)
-            pixels.push_back(keyBlack && (line[x] & 0x00FFFFFF) == 0 ? 0u : line[x]);
+        pixels.insert(pixels.end(), line, line + straight.width());
     }
     return pixels;
 }
 
-QByteArray pngOf(const std::vector<quint32> &pixels, int side)
+QByteArray pngOf(const QImage &straight)
 {
-    QImage image(side, side, QImage::Format_ARGB32);
-    for (int y = 0; y < side; ++y)
-        std::copy_n(pixels.begin() + qsizetype(y) * side, side, reinterpret_cast<QRgb *>(image.scanLine(y)));
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
     writer.setQuality(80); // zlib's fastest level: several times quicker, a few KB more
-    return writer.write(image) ? png : QByteArray();
+    return writer.write(straight) ? png : QByteArray();
 }
 
 IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
 {
+    const QImage straight = straightSquare(fitIntoClearSquare(picture, side), keyBlack);
     IconImage image;
     image.side = side;
-    image.pixels = straightPixels(fitIntoClearSquare(picture, side), keyBlack);
     // A 256 x 256 bitmap takes 264 KB; the format allows PNG there (and
     // should the PNG writer fail, the bitmap stays).
-    if (side == IconSizes::largest) {
-        image.png = pngOf(image.pixels, side);
-        if (!image.png.isEmpty())
-            image.pixels.clear();
-    }
+    if (side == IconSizes::largest)
+        image.png = pngOf(straight);
+    if (image.png.isEmpty())
+        image.pixels = pixelsOf(straight);
     return image;
 }
 

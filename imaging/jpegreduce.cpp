@@ -89,9 +89,9 @@ struct Decode
     bool created = false;
 };
 
-// The scale n/8 that keeps at least eight pixels for each pixel of a
-// `drawSize` drawing, or 0 when only the whole picture does.
-int scaleEighths(QSize stored, QSize drawSize)
+} // namespace
+
+int jpegScaleEighths(QSize stored, QSize drawSize)
 {
     const qint64 needWidth = 8 * qint64(std::max(drawSize.width(), 1));
     const qint64 needHeight = 8 * qint64(std::max(drawSize.height(), 1));
@@ -102,6 +102,8 @@ int scaleEighths(QSize stored, QSize drawSize)
     }
     return 0;
 }
+
+namespace {
 
 // Reads the header and, when the picture is in colours libjpeg turns into
 // 32-bit pixels and worth reducing, decodes it into d.image. False on any
@@ -126,7 +128,7 @@ bool decompress(Decode &d, QSize drawSize)
     const J_COLOR_SPACE colours = d.info.jpeg_color_space;
     if (colours != JCS_YCbCr && colours != JCS_GRAYSCALE && colours != JCS_RGB)
         return false; // CMYK and the like: Qt's reader converts them
-    d.info.scale_num = unsigned(scaleEighths(QSize(int(d.info.image_width), int(d.info.image_height)), drawSize));
+    d.info.scale_num = unsigned(jpegScaleEighths(QSize(int(d.info.image_width), int(d.info.image_height)), drawSize));
     d.info.scale_denom = 8;
     if (d.info.scale_num == 0)
         return false;

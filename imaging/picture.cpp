@@ -32,20 +32,15 @@ PictureLoad failure(VbError error, QString reason)
     return {Picture(), std::move(error), std::move(reason)};
 }
 
-// JPEG decoders can scale by 1/2, 1/4 or 1/8 while decoding. Picks the
-// strongest reduction that still leaves at least eight source pixels for each
-// pixel of the drawing, in both directions. The size asked for is rounded
-// down, so Qt's reader picks exactly that reduction.
+// The size to ask Qt's reader for, for a JPEG the reduced reader leaves to it
+// (CMYK): the same scale, the size rounded down so that Qt's reader picks
+// exactly that scale.
 QSize jpegDecodeSize(QSize stored, QSize drawSize)
 {
-    const int needWidth = 8 * std::max(drawSize.width(), 1);
-    const int needHeight = 8 * std::max(drawSize.height(), 1);
-    for (int denominator : {8, 4, 2}) {
-        const QSize reduced(stored.width() / denominator, stored.height() / denominator);
-        if (reduced.width() >= needWidth && reduced.height() >= needHeight)
-            return reduced;
-    }
-    return QSize();
+    const int eighths = jpegScaleEighths(stored, drawSize);
+    if (eighths == 0)
+        return QSize();
+    return QSize(stored.width() * eighths / 8, stored.height() * eighths / 8);
 }
 
 // A 24-bit or smaller icon stores its transparency in an AND mask after the

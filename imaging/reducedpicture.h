@@ -32,6 +32,10 @@ struct ReducedPicture
 ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize);
 // The first frame of a GIF whose first image covers its whole screen.
 ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
+// The JPEG scale n/8 (1, 2 or 4 eighths) that keeps at least eight pixels
+// for each pixel of a `drawSize` drawing, or 0 when only the whole picture
+// does.
+int jpegScaleEighths(QSize stored, QSize drawSize);
 // A sequential (not progressive) JPEG in colour or grey, decoded at the
 // smallest scale of 1/8, 2/8 or 4/8 that keeps eight pixels for each pixel
 // of the drawing, and turned as `orientation` says.

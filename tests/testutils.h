@@ -7,6 +7,7 @@
 #include "qtcolour.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -155,6 +156,35 @@ inline qsizetype firstDifference(const QByteArray &a, const QByteArray &b)
         if (a[i] != b[i])
             return i;
     return a.size() == b.size() ? -1 : qMin(a.size(), b.size());
+}
+
+// A run of tervana-convert: its exit status (-1 when it did not finish
+// within a minute), what it wrote, and how long it took.
+struct Run
+{
+    int exitCode = -1;
+    QByteArray outBytes;
+    QString out;
+    QStringList errorLines;
+    qint64 milliseconds = 0;
+};
+
+inline Run runConverter(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess converter;
+    converter.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
+    Run run;
+    if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.milliseconds = timer.elapsed();
+    run.exitCode = converter.exitCode();
+    run.outBytes = converter.readAllStandardOutput();
+    run.out = QString::fromUtf8(run.outBytes);
+    run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return run;
 }
 
 } // namespace testutils

@@ -4,7 +4,6 @@
 #include "windowtestutils.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QScopeGuard>
@@ -19,33 +18,6 @@
 using namespace testutils;
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray outBytes;
-    QString out;
-    QStringList errorLines;
-    qint64 milliseconds = 0;
-};
-
-Run runConverter(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-{
-    QProcess converter;
-    converter.setProcessEnvironment(environment);
-    QElapsedTimer timer;
-    timer.start();
-    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
-    Run run;
-    if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.milliseconds = timer.elapsed();
-    run.exitCode = converter.exitCode();
-    run.outBytes = converter.readAllStandardOutput();
-    run.out = QString::fromUtf8(run.outBytes);
-    run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return run;
-}
 
 QString kindOf(const QString &path)
 {

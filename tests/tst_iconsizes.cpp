@@ -18,24 +18,6 @@ using namespace testutils;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QStringList errorLines;
-};
-
-Run runConverter(const QStringList &arguments)
-{
-    QProcess converter;
-    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
-    Run run;
-    if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = converter.exitCode();
-    run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return run;
-}
-
 // What a program prints, or nothing when it fails.
 QString outputOf(const QString &program, const QStringList &arguments)
 {
