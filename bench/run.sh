@@ -10,22 +10,8 @@ cd "$(dirname "$0")/.."
 runs=${BENCH_RUNS:-5}
 python=/usr/bin/python3 # Debian's, which has Pillow and NumPy
 
-# Packages: what building needs, then what the benchmark itself uses.
-scripts/install-deps.sh build
-missing=()
-for package in imagemagick python3-pil python3-numpy time; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing missing packages: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# What building needs, and the peers and tools the benchmark uses.
+scripts/install-deps.sh bench
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-bench --parallel --target tervana-open-bench tervana-convert
@@ -42,7 +28,7 @@ echo "Generating inputs in $work"
 measure() {
     local name=$1
     shift
-    local seconds=() kilobytes=() i s k
+    local seconds=() kilobytes=() i k
     local start end
     for ((i = 0; i < runs; i++)); do
         # Wall time to the millisecond (time's own %e has only hundredths),

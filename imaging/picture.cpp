@@ -159,6 +159,16 @@ PictureLoad tooLarge(QSize size)
 
 } // namespace
 
+QSize claimedPictureSize(QIODevice &device)
+{
+    if (const QSize claimed = claimedSize(device); claimed.isValid())
+        return claimed;
+    const qint64 start = device.pos();
+    const QSize size = QImageReader(&device).size();
+    device.seek(start);
+    return size;
+}
+
 const QList<QByteArray> &readableFormats()
 {
     // The picture kinds the open dialog offers, icons (a saved icon is read

@@ -4,24 +4,33 @@
 #   scripts/install-deps.sh test    that, plus what the tests use
 #   scripts/install-deps.sh package that, plus what making and checking the
 #                                   Debian package uses
+#   scripts/install-deps.sh bench   that, plus the benchmark's peers
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev)
 test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev
-               desktop-file-utils appstream)
+               desktop-file-utils appstream shellcheck dpkg-dev file lintian)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
+bench_packages=(imagemagick python3-pil python3-numpy time)
 
 wanted=("${build_packages[@]}")
 case "${1:-build}" in
+    build) ;;
     test) wanted+=("${test_packages[@]}") ;;
     package) wanted+=("${package_packages[@]}") ;;
+    bench) wanted+=("${bench_packages[@]}") ;;
+    *) echo "usage: $0 [build|test|package|bench]" >&2; exit 2 ;;
 esac
+
+installed() {
+    local status
+    status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) || return 1
+    [ "$status" = "install ok installed" ]
+}
 
 missing=()
 for package in "${wanted[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
+    installed "$package" || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

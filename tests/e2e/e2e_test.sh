@@ -12,11 +12,13 @@
 # With E2E_IN_PLACE=1 the executable runs where it is (an installed one).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=scripts/x11-session.sh
+source "$here/../../scripts/x11-session.sh"
 executable=$1
 output=$2
 dragsource=$3
 # 77: skipped, for want of the tools that drive and check the real window.
-for tool in Xvfb xdotool xdpyinfo import; do
+for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 /usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
@@ -67,40 +69,26 @@ square.paste((200, 60, 30), (16, 8, 32, 24))
 square.save(sys.argv[2], "BMP")
 PY
 
-display=":$((100 + $$ % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+xvfb_pid=""
 tervana=""
 source_window=""
-trap 'kill $tervana $source_window $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+trap 'kill $tervana $source_window $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+start_xvfb "$work" 1024x768x24 || fail "no virtual X server"
 
 "$tervana_executable" >"$output/tervana.log" 2>&1 &
 tervana=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tervana$' | head -n 1)
-[ -n "$window" ] || fail "the window did not appear"
+window=$(wait_for_window '^Tervana$') || fail "the window did not appear"
 
-# Waits until a dialog with this title is shown, or until it is gone.
-dialog_shown() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
-dialog_gone() {
-    for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    fail "dialog '$1' did not close"
-}
 answer_dialog() { # TITLE PATH
     local dialog
-    dialog=$(dialog_shown "$1")
-    [ -n "$dialog" ] || fail "dialog '$1' did not open"
+    dialog=$(wait_for_window "$1") || fail "dialog '$1' did not open"
     sleep 0.5
     xdotool windowfocus --sync "$dialog" 2>/dev/null || true
     xdotool key ctrl+a # the save dialog proposes the last name
     xdotool type --delay 5 "$2"
     sleep 0.3
     xdotool key Return
-    dialog_gone "$1"
+    wait_for_window_gone "$1" || fail "dialog '$1' did not close"
 }
 
 # Button centres inside the window: Apri (149, 156), Salva (248, 155).
@@ -112,7 +100,7 @@ open_picture() { # PATH
 save_icon() { # PATH
     xdotool mousemove --window "$window" 248 155 click 1
     answer_dialog 'Salva file ico' "$1"
-    for _ in $(seq 50); do [ -f "$1" ] && break; sleep 0.1; done
+    wait_for_file "$1" || fail "the save wrote no icon"
     sleep 0.5
 }
 
@@ -173,8 +161,7 @@ image.save(sys.argv[1], "BMP")
 PY
 "$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
 source_window=$!
-from=$(timeout 20 xdotool search --sync --onlyvisible --name '^drag source$' | head -n 1)
-[ -n "$from" ] || fail "the drag source did not appear"
+from=$(wait_for_window '^drag source$') || fail "the drag source did not appear"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 target_x=$((X + 200)) target_y=$((Y + 60))
 eval "$(xdotool getwindowgeometry --shell "$from")"

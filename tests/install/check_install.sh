@@ -34,7 +34,7 @@ DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 root=$work/root/usr
 
 for program in tervana tervana-convert; do
-    [ -f "$root/bin/$program" ] && [ -x "$root/bin/$program" ] || fail "bin/$program is not installed as a program"
+    { [ -f "$root/bin/$program" ] && [ -x "$root/bin/$program" ]; } || fail "bin/$program is not installed as a program"
 done
 for file in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/scalable/apps/$id.svg share/doc/tervana/copyright; do
@@ -66,10 +66,12 @@ grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the icon
 
 # The installed converter runs, and the changelog and the description's
 # newest release name the version it reports.
-version=$("$root/bin/tervana-convert" --version | awk '{ print $2 }') || fail "the installed tervana-convert does not run"
-zcat "$root/share/doc/tervana/changelog.gz" | sed -n 1p | grep -q "^tervana ($version) " ||
-    fail "the changelog's newest entry is not version $version"
-grep -o '<release version="[^"]*"' "$root/share/metainfo/$id.metainfo.xml" | sed -n 1p | grep -qF "\"$version\"" ||
+reported=$("$root/bin/tervana-convert" --version) || fail "the installed tervana-convert does not run"
+version=${reported#tervana-convert }
+changelog=$(zcat "$root/share/doc/tervana/changelog.gz") || changelog=""
+[[ ${changelog%%$'\n'*} == "tervana ($version) "* ]] || fail "the changelog's newest entry is not version $version"
+releases=$(grep -o '<release version="[^"]*"' "$root/share/metainfo/$id.metainfo.xml") || releases=""
+[ "${releases%%$'\n'*}" = "<release version=\"$version\"" ] ||
     fail "the AppStream description's newest release is not version $version"
 
 missing=()

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Writes the fuzz target's seed corpus, kept in fuzz/corpus/: small
+pictures of every kind the core reads, the hostile pictures small enough to
+fuzz, and inputs that once made the fuzzing fail, rebuilt byte for byte.
+Inputs that fuzzing finds later are added to fuzz/corpus/ by hand, beside the
+fix, and are never regenerated.
+    fuzz/make_corpus.py [FOLDER]     (default: fuzz/corpus)"""
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+from PIL import Image
+
+here = os.path.dirname(os.path.abspath(__file__))
+out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "corpus")
+os.makedirs(out, exist_ok=True)
+
+picture = Image.new("RGB", (7, 5), (200, 30, 90))
+picture.putpixel((3, 2), (0, 0, 0))
+for name, image, fmt in [("seed.jpg", picture, "JPEG"), ("seed.gif", picture.convert("P"), "GIF"),
+                         ("seed.bmp", picture, "BMP"), ("seed.png", picture, "PNG"),
+                         ("seed.ico", picture.resize((16, 16)), "ICO"),
+                         ("seed-gray.jpg", picture.convert("L"), "JPEG"),
+                         ("seed-1bit.bmp", picture.convert("1"), "BMP")]:
+    image.save(os.path.join(out, name), fmt)
+# Big enough for the reduced readers at a 1 x 1 drawing (16 pixels a side).
+stripes = Image.new("P", (40, 24))
+stripes.putpalette([v for i in range(256) for v in (i, 255 - i, i // 2)])
+stripes.putdata([(x // 3 + y // 2) % 16 for y in range(24) for x in range(40)])
+stripes.save(os.path.join(out, "seed-stripes.gif"), "GIF", interlace=False)
+stripes.save(os.path.join(out, "seed-stripes-interlaced.gif"), "GIF", interlace=True)
+# A JPEG the reduced reader takes at a 1 x 1 drawing (eight pixels at 1/8).
+stripes.convert("RGB").resize((72, 64)).save(os.path.join(out, "seed-stripes.jpg"), "JPEG")
+stripes.convert("RGB").save(os.path.join(out, "seed-stripes.bmp"), "BMP")
+
+# The hostile pictures the tests use, as far as they fit a fuzzing input.
+with tempfile.TemporaryDirectory() as hostile:
+    subprocess.run([sys.executable, os.path.join(here, "..", "tests", "hostile", "make_hostile_pictures.py"), hostile],
+                   check=True, stdout=subprocess.DEVNULL)
+    for name in sorted(os.listdir(hostile)):
+        data = open(os.path.join(hostile, name), "rb").read()
+        if len(data) <= 65536:
+            open(os.path.join(out, "hostile-" + re.sub(r"[^A-Za-z0-9.]+", "-", name)), "wb").write(data)
+
+# Inputs that once made fuzzing fail: a run-length bitmap of 6 x 3,801,092
+# pixels, most of them skipped, that took the icon sizes over the time limit
+# under the sanitizers; and one of 3,014,660 x 2.
+skipping = bytearray(open(os.path.join(out, "hostile-run-length-bmp-skipping-pixels.bmp"), "rb").read())
+struct.pack_into("<i", skipping, 22, 3801092)
+open(os.path.join(out, "regression-rle-6x3801092.bmp"), "wb").write(skipping)
+codes = b"\xff\x03" * 600 + b"\x00\x00" + b"\xff\x05" * 600 + b"\x00\x01"
+palette = bytes(v for i in range(256) for v in (i, 255 - i, i // 2, 0))
+header = b"BM" + struct.pack("<IHHI", 54 + len(palette) + len(codes), 0, 0, 54 + len(palette))
+header += struct.pack("<IiiHHIIiiII", 40, 3014660, 2, 1, 8, 1, len(codes), 0, 0, 256, 0)
+open(os.path.join(out, "regression-rle-3014660x2.bmp"), "wb").write(header + palette + codes)

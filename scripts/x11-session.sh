@@ -1,0 +1,65 @@
+# shellcheck shell=bash
+# Sourced by the scripts that drive Tervana's real window in a virtual X
+# server (the end-to-end test, the screenshot). Every wait has a limit and,
+# when what it waits for does not come, says what did not.
+
+# Starts Xvfb on a display number it chooses itself, so that no other
+# server's display is ever taken, and exports DISPLAY once it accepts
+# connections. Sets xvfb_pid. Usage: start_xvfb FOLDER SCREEN (1024x768x24)
+start_xvfb() {
+    local file=$1/xvfb-display number=""
+    Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local deadline=$((SECONDS + 20))
+    while ((SECONDS < deadline)); do
+        # Xvfb writes the number, and a newline, once it is ready.
+        if [ -s "$file" ] && read -r number <"$file" && [ -n "$number" ]; then
+            export DISPLAY=":$number"
+            return 0
+        fi
+        kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb ended without starting a display" >&2; return 1; }
+        sleep 0.1
+    done
+    echo "Xvfb started no display within 20 s" >&2
+    return 1
+}
+
+# Prints the id of the first visible window whose name matches the pattern.
+# Usage: window=$(wait_for_window PATTERN [SECONDS]) || fail ...
+wait_for_window() {
+    local limit=${2:-20} ids
+    local deadline=$((SECONDS + limit))
+    while ((SECONDS < deadline)); do
+        if ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null) && [ -n "$ids" ]; then
+            echo "${ids%%$'\n'*}"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "no window named '$1' appeared within $limit s" >&2
+    return 1
+}
+
+# Waits until no visible window's name matches the pattern.
+wait_for_window_gone() { # PATTERN [SECONDS]
+    local limit=${2:-20}
+    local deadline=$((SECONDS + limit))
+    while ((SECONDS < deadline)); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    echo "the window named '$1' was still open after $limit s" >&2
+    return 1
+}
+
+# Waits until a file exists.
+wait_for_file() { # PATH [SECONDS]
+    local limit=${2:-10}
+    local deadline=$((SECONDS + limit))
+    while ((SECONDS < deadline)); do
+        [ -e "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "no file '$1' appeared within $limit s" >&2
+    return 1
+}
