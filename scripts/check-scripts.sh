@@ -13,11 +13,13 @@ early_readers() { # FILE...
         grep -vE '^([^:]*:)?[0-9]+:[[:space:]]*#' || true
 }
 
-# The check must catch the pattern, or it guards nothing.
+# The check must catch the pattern, or it guards nothing. The sample is
+# put together here so that this file does not hold the pattern itself.
+bar='|'
 sample=$(mktemp)
 trap 'rm -f "$sample"' EXIT
-printf '%s\n' 'dpkg-deb -c x.deb | grep -q man' 'first=$(ls | head -n 1)' '# ls | head' 'a || head' \
-    'ls | grep -v x' >"$sample"
+printf '%s\n' "dpkg-deb -c x.deb $bar grep -q man" "first=\$(ls $bar head -n 1)" "# ls $bar head" \
+    "a $bar$bar head" "ls $bar grep -v x" >"$sample"
 found=$(early_readers "$sample")
 if [ "$(printf '%s\n' "$found" | wc -l)" -ne 2 ] || [[ $found != 1:* ]]; then
     echo "check-scripts.sh: the early-reader check no longer catches its own sample:" >&2

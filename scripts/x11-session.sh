@@ -24,42 +24,44 @@ start_xvfb() {
     return 1
 }
 
+# Runs COMMAND... every tenth of a second until it succeeds; fails when
+# it has not within LIMIT seconds. Usage: retry_for LIMIT COMMAND...
+retry_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    while ((SECONDS < deadline)); do
+        "$@" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Prints the id of the first visible window whose name matches the pattern.
 # Usage: window=$(wait_for_window PATTERN [SECONDS]) || fail ...
 wait_for_window() {
-    local limit=${2:-20} ids
-    local deadline=$((SECONDS + limit))
-    while ((SECONDS < deadline)); do
-        if ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null) && [ -n "$ids" ]; then
-            echo "${ids%%$'\n'*}"
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "no window named '$1' appeared within $limit s" >&2
+    local ids
+    if ids=$(retry_for "${2:-20}" xdotool search --onlyvisible --name "$1"); then
+        echo "${ids%%$'\n'*}"
+        return 0
+    fi
+    echo "no window named '$1' appeared within ${2:-20} s" >&2
     return 1
+}
+
+no_window_named() {
+    ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1
 }
 
 # Waits until no visible window's name matches the pattern.
 wait_for_window_gone() { # PATTERN [SECONDS]
-    local limit=${2:-20}
-    local deadline=$((SECONDS + limit))
-    while ((SECONDS < deadline)); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    echo "the window named '$1' was still open after $limit s" >&2
+    retry_for "${2:-20}" no_window_named "$1" && return 0
+    echo "the window named '$1' was still open after ${2:-20} s" >&2
     return 1
 }
 
 # Waits until a file exists.
 wait_for_file() { # PATH [SECONDS]
-    local limit=${2:-10}
-    local deadline=$((SECONDS + limit))
-    while ((SECONDS < deadline)); do
-        [ -e "$1" ] && return 0
-        sleep 0.1
-    done
-    echo "no file '$1' appeared within $limit s" >&2
+    retry_for "${2:-10}" test -e "$1" && return 0
+    echo "no file '$1' appeared within ${2:-10} s" >&2
     return 1
 }
