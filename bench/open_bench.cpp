@@ -3,10 +3,9 @@
 // dialog, and writes Picture5's 32 x 32 square to OUTPUT.bmp. Exits 1 with
 // the message on stderr if the window showed a message box.
 
-#include "commondialog.h"
 #include "frmbmp2icon.h"
-#include "messagebox.h"
 #include "picture.h"
+#include "scripteddialogs.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -40,8 +39,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(boxes.shown.first().prompt));
         return 1;
     }
-    if (const VbError saved = SavePicture(window.Picture5->Image(), output)) {
-        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(output), qPrintable(saved.description));
+    if (const std::optional<Failure> saved = SavePicture(window.Picture5->Image(), output)) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(output), qPrintable(saved->reason));
         return 1;
     }
     return 0;

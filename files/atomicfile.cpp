@@ -4,7 +4,7 @@
 
 #include <QSaveFile>
 
-VbError writeFileAtomically(const QString &path, const QByteArray &bytes)
+std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -13,14 +13,14 @@ VbError writeFileAtomically(const QString &path, const QByteArray &bytes)
     // size that reached the disk is checked before the file replaces the old.
     if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
         file.cancelWriting();
-        return VbError::diskFull();
+        return Failure{Failure::Kind::DiskFull, QStringLiteral("the disk is full")};
     }
     if (!file.commit())
         return writeFailureFor(path);
-    return VbError::none();
+    return std::nullopt;
 }
 
-VbError writeFile(const QString &path, const QByteArray &bytes)
+std::optional<Failure> writeFile(const QString &path, const QByteArray &bytes)
 {
     switch (fileKindAt(path)) {
     case FileKind::Missing:

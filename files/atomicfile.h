@@ -1,17 +1,19 @@
 #pragma once
 
-#include "vberror.h"
+#include "failure.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Writes `bytes` as the whole new content of the file at `path`: afterwards
 // the file holds exactly these bytes, or, on failure, whatever it held before
-// (nothing is left half-written). The result says why a write failed.
-VbError writeFileAtomically(const QString &path, const QByteArray &bytes);
+// (nothing is left half-written). Returns why a write failed.
+std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // Writes `bytes` to what `path` names without ever replacing something that
 // is not a regular file: a new or regular file is written atomically, a
 // device or named pipe (a terminal, /dev/null, a pipe a program reads) is
 // written into, and a folder or anything else is refused.
-VbError writeFile(const QString &path, const QByteArray &bytes);
+std::optional<Failure> writeFile(const QString &path, const QByteArray &bytes);

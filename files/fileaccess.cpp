@@ -31,43 +31,60 @@ bool folderExists(const QString &path)
     return fs::is_directory(toPath(QFileInfo(path).absolutePath()), ec);
 }
 
-// The failure a system error stands for, in the classic numbers and in
-// plain words.
-VbError failureFor(std::error_code ec, const QString &path)
+Failure noSuchFileAt(const QString &path)
+{
+    return folderExists(path) ? Failure{Failure::Kind::NoSuchFile, QStringLiteral("there is no such file")}
+                              : Failure{Failure::Kind::NoSuchFolder, QStringLiteral("its folder does not exist")};
+}
+
+Failure permissionDenied()
+{
+    return {Failure::Kind::PermissionDenied, QStringLiteral("permission denied")};
+}
+
+// What the system errors a file operation meets stand for.
+struct KnownError
+{
+    std::errc error;
+    Failure::Kind kind;
+    const char *reason;
+};
+const KnownError knownErrors[] = {
+    {std::errc::not_a_directory, Failure::Kind::NoSuchFolder, "a folder on its path is a file"},
+    {std::errc::permission_denied, Failure::Kind::PermissionDenied, "permission denied"},
+    {std::errc::operation_not_permitted, Failure::Kind::PermissionDenied, "permission denied"},
+    {std::errc::read_only_file_system, Failure::Kind::PermissionDenied, "permission denied"},
+    {std::errc::filename_too_long, Failure::Kind::NameTooLong, "its name is too long"},
+    {std::errc::no_space_on_device, Failure::Kind::DiskFull, "the disk is full"},
+    {std::errc::file_too_large, Failure::Kind::DiskFull, "the disk is full"},
+    {std::errc::is_a_directory, Failure::Kind::Unusable, "it is a folder"},
+    {std::errc::too_many_symbolic_link_levels, Failure::Kind::Unusable, "its symbolic links lead round in a circle"},
+    {std::errc::no_such_device_or_address, Failure::Kind::Unusable, "nothing is reading from it"},
+    {std::errc::broken_pipe, Failure::Kind::Unusable, "what was reading from it stopped"},
+};
+
+// The failure a system error stands for, in plain words.
+Failure failureFor(std::error_code ec, const QString &path)
 {
     const std::error_condition condition = ec.default_error_condition();
     if (condition == std::errc::no_such_file_or_directory)
-        return folderExists(path) ? VbError::fileNotFound() : VbError::pathNotFound();
-    if (condition == std::errc::not_a_directory)
-        return {76, QStringLiteral("Path not found"), QStringLiteral("a folder on its path is a file")};
-    if (condition == std::errc::permission_denied || condition == std::errc::operation_not_permitted
-        || condition == std::errc::read_only_file_system)
-        return VbError::permissionDenied();
-    if (condition == std::errc::filename_too_long)
-        return VbError::badFileName();
-    if (condition == std::errc::no_space_on_device || condition == std::errc::file_too_large)
-        return VbError::diskFull();
-    if (condition == std::errc::is_a_directory)
-        return VbError::pathFileAccess(QStringLiteral("it is a folder"));
-    if (condition == std::errc::too_many_symbolic_link_levels)
-        return VbError::pathFileAccess(QStringLiteral("its symbolic links lead round in a circle"));
-    if (condition == std::errc::no_such_device_or_address)
-        return VbError::pathFileAccess(QStringLiteral("nothing is reading from it"));
-    if (condition == std::errc::broken_pipe)
-        return VbError::pathFileAccess(QStringLiteral("what was reading from it stopped"));
-    return VbError::pathFileAccess(QString::fromLocal8Bit(ec.message()).toLower());
+        return noSuchFileAt(path);
+    for (const KnownError &known : knownErrors)
+        if (condition == known.error)
+            return {known.kind, QString::fromLatin1(known.reason)};
+    return {Failure::Kind::Unusable, QString::fromLocal8Bit(ec.message()).toLower()};
 }
 
-VbError failureForKind(FileKind kind)
+std::optional<Failure> failureForKind(FileKind kind)
 {
     switch (kind) {
-    case FileKind::Folder: return VbError::pathFileAccess(QStringLiteral("it is a folder"));
+    case FileKind::Folder: return Failure{Failure::Kind::Unusable, QStringLiteral("it is a folder")};
     case FileKind::Stream:
-    case FileKind::Other: return VbError::pathFileAccess(QStringLiteral("it is not a regular file"));
+    case FileKind::Other: return Failure{Failure::Kind::Unusable, QStringLiteral("it is not a regular file")};
     case FileKind::Missing:
     case FileKind::Regular: break;
     }
-    return VbError::none();
+    return std::nullopt;
 }
 
 FileKind kindOf(fs::file_type type)
@@ -101,7 +118,7 @@ FileKind kindOf(mode_t mode)
 
 // Opens without waiting (a pipe with no writer, a device that blocks) and
 // without becoming the terminal's owner, then checks what was opened.
-int openWithoutWaiting(const QString &path, int access, FileKind wanted, VbError &failure)
+int openWithoutWaiting(const QString &path, int access, FileKind wanted, std::optional<Failure> &failure)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -129,58 +146,57 @@ FileKind fileKindAt(const QString &path)
     return kindOf(fs::status(toPath(path), ec).type());
 }
 
-VbError openRegularFile(const QString &path, QFile &file)
+std::optional<Failure> openRegularFile(const QString &path, QFile &file)
 {
     if (path.isEmpty())
-        return VbError::fileNotFound();
+        return Failure{Failure::Kind::NoSuchFile, QStringLiteral("there is no such file")};
 #ifdef Q_OS_UNIX
-    VbError failure;
+    std::optional<Failure> failure;
     const int fd = openWithoutWaiting(path, O_RDONLY, FileKind::Regular, failure);
     if (fd < 0)
         return failure;
     file.setFileName(path);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return VbError::pathFileAccess(file.errorString());
+        return Failure{Failure::Kind::Unusable, file.errorString()};
     }
-    return VbError::none();
+    return std::nullopt;
 #else
     std::error_code ec;
     const fs::file_status status = fs::status(toPath(path), ec);
     if (ec)
         return failureFor(ec, path);
-    if (const VbError failure = failureForKind(kindOf(status.type())))
+    if (std::optional<Failure> failure = failureForKind(kindOf(status.type())))
         return failure;
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QFileInfo(path).isReadable() ? VbError::pathFileAccess(file.errorString())
-                                            : VbError::permissionDenied();
-    return VbError::none();
+        return QFileInfo(path).isReadable() ? Failure{Failure::Kind::Unusable, file.errorString()} : permissionDenied();
+    return std::nullopt;
 #endif
 }
 
-VbError writeFailureFor(const QString &path)
+Failure writeFailureFor(const QString &path)
 {
     if (path.isEmpty())
-        return VbError::pathFileAccess(QStringLiteral("no file name was given"));
+        return {Failure::Kind::Unusable, QStringLiteral("no file name was given")};
     std::error_code ec;
     const fs::file_status status = fs::status(toPath(path), ec);
     if (ec && status.type() != fs::file_type::not_found)
         return failureFor(ec, path);
-    if (const VbError failure = failureForKind(kindOf(status.type())))
-        return failure;
+    if (std::optional<Failure> failure = failureForKind(kindOf(status.type())))
+        return *failure;
     if (!folderExists(path))
-        return failureFor(std::make_error_code(std::errc::no_such_file_or_directory), path);
+        return noSuchFileAt(path);
     const QFileInfo info(path);
     if ((info.exists() && !info.isWritable()) || !QFileInfo(info.absolutePath()).isWritable())
-        return VbError::permissionDenied();
-    return VbError::pathFileAccess();
+        return permissionDenied();
+    return {Failure::Kind::Unusable, QStringLiteral("it cannot be written")};
 }
 
-VbError writeIntoStream(const QString &path, const QByteArray &bytes)
+std::optional<Failure> writeIntoStream(const QString &path, const QByteArray &bytes)
 {
 #ifdef Q_OS_UNIX
-    VbError failure;
+    std::optional<Failure> failure;
     const int fd = openWithoutWaiting(path, O_WRONLY, FileKind::Stream, failure);
     if (fd < 0)
         return failure;
@@ -195,7 +211,9 @@ VbError writeIntoStream(const QString &path, const QByteArray &bytes)
         }
         done += written;
     }
-    return ::close(fd) == 0 ? VbError::none() : failureFor(lastError(), path);
+    if (::close(fd) != 0)
+        return failureFor(lastError(), path);
+    return std::nullopt;
 #else
     Q_UNUSED(bytes);
     return failureForKind(fileKindAt(path));
@@ -211,25 +229,43 @@ QString keyOf(const struct stat &file)
     return QStringLiteral("%1:%2").arg(quint64(file.st_dev)).arg(quint64(file.st_ino));
 }
 
+std::optional<QString> existingKey(const QString &path)
+{
+    struct stat file = {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return std::nullopt;
+    return keyOf(file);
+}
+
+} // namespace
+#else
+namespace {
+
+std::optional<QString> existingKey(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? std::nullopt : std::optional<QString>(canonical);
+}
+
 } // namespace
 #endif
 
-QString existingFileKey(const QString &path)
+FileIdentity fileIdentity(const QString &path)
 {
-#ifdef Q_OS_UNIX
-    struct stat file = {};
-    return ::stat(QFile::encodeName(path).constData(), &file) == 0 ? keyOf(file) : QString();
-#else
-    return QFileInfo(path).canonicalFilePath();
-#endif
+    if (std::optional<QString> key = existingKey(path))
+        return {*key, true};
+    const QFileInfo info(path);
+    if (std::optional<QString> folder = existingKey(info.absolutePath()))
+        return {*folder + QLatin1Char('/') + info.fileName(), false};
+    return {info.absoluteFilePath(), false};
 }
 
-QString standardOutputKey()
+std::optional<QString> standardOutputIdentity()
 {
 #ifdef Q_OS_UNIX
     struct stat output = {};
-    return ::fstat(STDOUT_FILENO, &output) == 0 ? keyOf(output) : QString();
-#else
-    return QString();
+    if (::fstat(STDOUT_FILENO, &output) == 0)
+        return keyOf(output);
 #endif
+    return std::nullopt;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "vberror.h"
+#include "failure.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+
+#include <optional>
 
 // Files as a careful desktop program treats them: only regular files are
 // read or replaced, a pipe or device is never waited on nor replaced by a
@@ -26,21 +28,27 @@ FileKind fileKindAt(const QString &path);
 // Opens `path` for reading when it is a regular file (or a link to one),
 // without ever waiting on a pipe or device. On failure `file` stays closed
 // and the result says why.
-VbError openRegularFile(const QString &path, QFile &file);
+std::optional<Failure> openRegularFile(const QString &path, QFile &file);
 
 // Why no file can be created or replaced at `path`, looked up on disk after
 // a write failed.
-VbError writeFailureFor(const QString &path);
+Failure writeFailureFor(const QString &path);
 
 // Writes `bytes` into the stream (device or named pipe) at `path`, as far as
 // it takes them. A pipe that nothing reads is refused at once.
-VbError writeIntoStream(const QString &path, const QByteArray &bytes);
+std::optional<Failure> writeIntoStream(const QString &path, const QByteArray &bytes);
 
-// A key for the existing file `path` leads to, the same however the path is
-// written (links, "..", another name for the same folder), so that many
-// paths are told apart by one look each; empty when nothing is there.
-QString existingFileKey(const QString &path);
+// What a path leads to, however it is written: two paths have the same
+// identity when they lead to the same file (through links, "..", or another
+// name for a folder or the file). An existing file is its device and inode;
+// a file that is not there yet is its folder's identity and its own name.
+struct FileIdentity
+{
+    QString key;
+    bool exists = false;
+};
+FileIdentity fileIdentity(const QString &path);
 
-// The key of the file the process's standard output is open on (as with
-// "> file" or "1<> file"), or empty.
-QString standardOutputKey();
+// The identity of the file the process's standard output is open on (as
+// with "> file" or "1<> file"), when it can be told.
+std::optional<QString> standardOutputIdentity();

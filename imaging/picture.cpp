@@ -27,9 +27,14 @@ Picture::Picture(QImage image, QSize naturalSize, QSizeF extent)
 
 namespace {
 
-PictureLoad failure(VbError error, QString reason)
+PictureLoad failure(Failure::Kind kind, QString reason)
 {
-    return {Picture(), std::move(error), std::move(reason)};
+    return {Picture(), Failure{kind, std::move(reason)}};
+}
+
+PictureLoad loaded(Picture picture)
+{
+    return {std::move(picture), std::nullopt};
 }
 
 // The size to ask Qt's reader for, for a JPEG the reduced reader leaves to it
@@ -153,8 +158,8 @@ std::mutex bigDecodes;
 
 PictureLoad tooLarge(QSize size)
 {
-    return failure(VbError::outOfMemory(),
-                   QStringLiteral("the picture is too large (%1 x %2 pixels).").arg(size.width()).arg(size.height()));
+    return failure(Failure::Kind::TooLarge,
+                   QStringLiteral("the picture is too large (%1 x %2 pixels)").arg(size.width()).arg(size.height()));
 }
 
 } // namespace
@@ -178,16 +183,16 @@ const QList<QByteArray> &readableFormats()
     return formats;
 }
 
-QString cannotOpen(const QString &path, const PictureLoad &load)
+QString cannotOpen(const QString &path, const Failure &failure)
 {
-    return QStringLiteral("Tervana cannot open \"%1\": %2").arg(QDir::toNativeSeparators(path), load.reason);
+    return QStringLiteral("Tervana cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(path), failure.reason);
 }
 
 PictureLoad LoadPicture(const QString &path, QSize drawSize, DrawDetail detail)
 {
     QFile file;
-    if (const VbError failed = openRegularFile(path, file))
-        return failure(failed, failed.why() + QLatin1Char('.'));
+    if (std::optional<Failure> failed = openRegularFile(path, file))
+        return {Picture(), std::move(failed)};
     return readPicture(file, drawSize, detail);
 }
 
@@ -195,14 +200,13 @@ PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail det
 {
     // The checks below look back at the header; a pipe cannot go back.
     if (file.isSequential())
-        return failure(VbError::pathFileAccess(QStringLiteral("it is not a regular file")),
-                       QStringLiteral("it is not a regular file."));
+        return failure(Failure::Kind::Unusable, QStringLiteral("it is not a regular file"));
     const qint64 start = file.pos();
     const QSize claimed = claimedSize(file);
     if (isTooLarge(claimed))
         return tooLarge(claimed);
     if (isCutShort(file))
-        return failure(VbError::invalidPicture(), QStringLiteral("the file is cut short."));
+        return failure(Failure::Kind::NotAPicture, QStringLiteral("the file is cut short"));
 
     // A bitmap or GIF is read whole whatever the reduction: four pixels each.
     QSize drawSize = readerDrawSize(claimed, requestedDrawSize, detail, 4);
@@ -210,23 +214,23 @@ PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail det
     if (reduced.image.isNull())
         reduced = readReducedGif(file, drawSize);
     if (!reduced.image.isNull())
-        return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
+        return loaded(Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent));
     std::unique_lock<std::mutex> bigRunLengths(bigDecodes, std::defer_lock);
     if (qint64(claimed.width()) * claimed.height() > bigDecodePixels)
         bigRunLengths.lock(); // a run-length coded bitmap is decoded whole
     if (QImage runLength = readRunLengthBmp(file); !runLength.isNull())
-        return {Picture(std::move(runLength)), VbError::none(), QString()};
+        return loaded(Picture(std::move(runLength)));
     if (bigRunLengths.owns_lock())
         bigRunLengths.unlock();
 
     QImageReader reader(&file);
     reader.setAutoTransform(true);
     if (!reader.canRead())
-        return failure(VbError::invalidPicture(), QStringLiteral("it is not a picture Tervana can read."));
+        return failure(Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read"));
 
     const QByteArray format = reader.format();
     if (!readableFormats().contains(format))
-        return failure(VbError::invalidPicture(), QStringLiteral("it is not a picture Tervana can read."));
+        return failure(Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read"));
     QSize stored = reader.size();
     if (isTooLarge(stored))
         return tooLarge(stored);
@@ -241,7 +245,7 @@ PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail det
     if (format == "jpeg" && stored.isValid() && drawSize.isValid() && !jpegDecodedWhole(file, start)) {
         if (ReducedPicture reduced = readReducedJpegAt(file, start, drawSize, reader.transformation());
             !reduced.image.isNull())
-            return {Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent), VbError::none(), QString()};
+            return loaded(Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent));
         decoded = jpegDecodeSize(stored, drawSize); // a CMYK one, which Qt's reader converts
     }
     if (decoded.isValid())
@@ -257,13 +261,13 @@ PictureLoad readPicture(QIODevice &file, QSize requestedDrawSize, DrawDetail det
         oneBigDecode.lock();
     QImage image = reader.read();
     if (image.isNull())
-        return failure(VbError::invalidPicture(),
-                       QStringLiteral("it is not a picture Tervana can read (%1).").arg(reader.errorString()));
+        return failure(Failure::Kind::NotAPicture,
+                       QStringLiteral("it is not a picture Tervana can read (%1)").arg(reader.errorString()));
     if (!natural.isValid())
         natural = image.size();
     if (format == "ico")
         applyIconMask(file, image);
-    return {Picture(std::move(image), natural), VbError::none(), QString()};
+    return loaded(Picture(std::move(image), natural));
 }
 
 QByteArray encodeBmp24(const QImage &source)
@@ -302,9 +306,9 @@ QByteArray encodeBmp24(const QImage &source)
     return bytes;
 }
 
-VbError SavePicture(const Picture &picture, const QString &path)
+std::optional<Failure> SavePicture(const Picture &picture, const QString &path)
 {
     if (picture.isNull())
-        return VbError::invalidPicture();
+        return Failure{Failure::Kind::NotAPicture, QStringLiteral("there is no picture to save")};
     return writeFile(path, encodeBmp24(picture.image()));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vberror.h"
+#include "failure.h"
 
 #include <QIODevice>
 #include <QImage>
@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QSizeF>
 #include <QString>
+
+#include <optional>
 
 // A picture value, as a picture box holds it. The pixels may have been decoded
 // at a reduced size (a big photo opened only to be shrunk); `size()` is still
@@ -32,18 +34,17 @@ private:
     QSizeF m_extent;
 };
 
-// The outcome of reading a picture file: the picture, or the run-time error
-// with a plain-English reason a message box can show.
+// The outcome of reading a picture file: the picture, or why it cannot be
+// read.
 struct PictureLoad
 {
     Picture picture;
-    VbError error;
-    QString reason;
+    std::optional<Failure> failure;
 };
 
 // How a picture that cannot be read is reported, in the window and by the
 // converter alike: the file's native path and the reason.
-QString cannotOpen(const QString &path, const PictureLoad &load);
+QString cannotOpen(const QString &path, const Failure &failure);
 
 // Pictures bigger than this (in pixels, width x height) are refused before any
 // pixel memory is taken: a header may claim absurd dimensions. Up to this size
@@ -87,7 +88,7 @@ const QList<QByteArray> &readableFormats();
 
 // Writes the picture as an uncompressed 24-bit Windows bitmap, replacing the
 // file at `path` whole or not at all.
-VbError SavePicture(const Picture &picture, const QString &path);
+std::optional<Failure> SavePicture(const Picture &picture, const QString &path);
 
 // The bytes of a 24-bit bottom-up Windows bitmap of `image`.
 QByteArray encodeBmp24(const QImage &image);

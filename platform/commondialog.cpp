@@ -17,17 +17,17 @@ CommonDialog::CommonDialog(FileDialogBackend *backend, QObject *parent)
 {
 }
 
-VbError CommonDialog::ShowOpen()
+bool CommonDialog::ShowOpen()
 {
     return show(FileDialogRequest::Kind::Open);
 }
 
-VbError CommonDialog::ShowSave()
+bool CommonDialog::ShowSave()
 {
     return show(FileDialogRequest::Kind::Save);
 }
 
-VbError CommonDialog::show(FileDialogRequest::Kind kind)
+bool CommonDialog::show(FileDialogRequest::Kind kind)
 {
     FileDialogRequest request;
     request.kind = kind;
@@ -40,11 +40,11 @@ VbError CommonDialog::show(FileDialogRequest::Kind kind)
     const FileDialogAnswer answer = m_backend->run(request);
     if (!answer.accepted) {
         m_fileName.clear();
-        return m_cancelError ? VbError::cancelled() : VbError::none();
+        return false;
     }
     m_fileName = answer.fileName;
     m_filterIndex = answer.filterIndex;
-    return VbError::none();
+    return true;
 }
 
 // Qt takes a filter's patterns from the parentheses at its end; a
@@ -94,14 +94,4 @@ FileDialogAnswer QtFileDialogBackend::run(const FileDialogRequest &request)
         return {false, QString(), request.filterIndex};
     const int index = int(dialog->nameFilters().indexOf(dialog->selectedNameFilter())) + 1;
     return {true, QDir::toNativeSeparators(dialog->selectedFiles().constFirst()), index > 0 ? index : 1};
-}
-
-FileDialogAnswer ScriptedFileDialog::run(const FileDialogRequest &request)
-{
-    requests.append(request);
-    if (onShow)
-        onShow();
-    if (m_answers.isEmpty())
-        return {false, QString(), request.filterIndex};
-    return m_answers.takeFirst();
 }

@@ -1,17 +1,14 @@
 #pragma once
 
-#include "vberror.h"
-
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class QFileDialog;
-#include <QWidget>
 
 // What the window asks of a file dialog, and what comes back.
 struct FileDialogFilter
@@ -64,23 +61,6 @@ private:
     QPointer<QWidget> m_parent;
 };
 
-// Answers each dialog with the next scripted answer (cancel when none is
-// left) and keeps every request it was given.
-class ScriptedFileDialog : public FileDialogBackend
-{
-public:
-    void choose(const QString &fileName, int filterIndex = 1) { m_answers.append({true, fileName, filterIndex}); }
-    void cancel() { m_answers.append({false, QString(), 0}); }
-    FileDialogAnswer run(const FileDialogRequest &request) override;
-
-    QList<FileDialogRequest> requests;
-    // Called while a dialog is "open", before it answers.
-    std::function<void()> onShow;
-
-private:
-    QList<FileDialogAnswer> m_answers;
-};
-
 // The common-dialog control: properties set one by one, then ShowOpen or
 // ShowSave. FileName and FilterIndex carry over from one use to the next.
 class CommonDialog : public QObject
@@ -95,40 +75,33 @@ public:
 
     explicit CommonDialog(FileDialogBackend *backend, QObject *parent = nullptr);
 
-    bool CancelError() const { return m_cancelError; }
-    void setCancelError(bool on) { m_cancelError = on; emit propertySet(QStringLiteral("CancelError")); }
     QString FileName() const { return m_fileName; }
-    void setFileName(const QString &name) { m_fileName = name; emit propertySet(QStringLiteral("FileName")); }
+    void setFileName(const QString &name) { m_fileName = name; }
     // "description|pattern|description|pattern", one pair per filter entry.
     QString Filter() const { return m_filter; }
-    void setFilter(const QString &filter) { m_filter = filter; emit propertySet(QStringLiteral("Filter")); }
+    void setFilter(const QString &filter) { m_filter = filter; }
     // 1-based, the entry selected when the dialog opens and when it closed.
     int FilterIndex() const { return m_filterIndex; }
-    void setFilterIndex(int index) { m_filterIndex = index; emit propertySet(QStringLiteral("FilterIndex")); }
+    void setFilterIndex(int index) { m_filterIndex = index; }
     QString DialogTitle() const { return m_dialogTitle; }
-    void setDialogTitle(const QString &title) { m_dialogTitle = title; emit propertySet(QStringLiteral("DialogTitle")); }
+    void setDialogTitle(const QString &title) { m_dialogTitle = title; }
     quint32 Flags() const { return m_flags; }
-    void setFlags(quint32 flags) { m_flags = flags; emit propertySet(QStringLiteral("Flags")); }
+    void setFlags(quint32 flags) { m_flags = flags; }
     QString InitDir() const { return m_initDir; }
-    void setInitDir(const QString &folder) { m_initDir = folder; emit propertySet(QStringLiteral("InitDir")); }
+    void setInitDir(const QString &folder) { m_initDir = folder; }
 
-    // Show the dialog. A cancel empties FileName and, with CancelError set,
-    // returns the cancel failure (32755); otherwise it returns no failure.
-    VbError ShowOpen();
-    VbError ShowSave();
+    // Show the dialog; false when the user cancelled it, which empties
+    // FileName.
+    bool ShowOpen();
+    bool ShowSave();
 
     // "a|b|c|d" as its entries {a, b} and {c, d}.
     static QList<FileDialogFilter> parseFilter(const QString &filter);
 
-signals:
-    // Raised each time the window sets a property, with its name.
-    void propertySet(const QString &name);
-
 private:
-    VbError show(FileDialogRequest::Kind kind);
+    bool show(FileDialogRequest::Kind kind);
 
     FileDialogBackend *m_backend;
-    bool m_cancelError = false;
     QString m_fileName;
     QString m_filter;
     int m_filterIndex = 0;

@@ -22,13 +22,3 @@ int QtMessageBoxes::ask(const QString &prompt, int buttons, const QString &title
     box.exec();
     return MsgBox::vbOK;
 }
-
-int ScriptedMessageBoxes::ask(const QString &prompt, int buttons, const QString &title)
-{
-    shown.append({prompt, buttons, title});
-    if (onShow)
-        onShow();
-    if (!m_answers.isEmpty())
-        return m_answers.takeFirst();
-    return buttons == MsgBox::vbYesNo ? MsgBox::vbNo : MsgBox::vbOK;
-}

@@ -1,11 +1,7 @@
 #pragma once
 
-#include <QList>
-
-#include <functional>
 #include <QPointer>
 #include <QString>
-
 #include <QWidget>
 
 // Message boxes with the classic button and answer codes. A box given no
@@ -44,28 +40,4 @@ protected:
 
 private:
     QPointer<QWidget> m_parent;
-};
-
-// Records every box and answers with the next scripted answer; when none is
-// left, OK for an OK box and No for a question.
-class ScriptedMessageBoxes : public MessageBoxes
-{
-public:
-    struct Shown
-    {
-        QString prompt;
-        int buttons;
-        QString title;
-    };
-
-    void answer(int reply) { m_answers.append(reply); }
-    QList<Shown> shown;
-    // Called while a box is "open", before it answers.
-    std::function<void()> onShow;
-
-protected:
-    int ask(const QString &prompt, int buttons, const QString &title) override;
-
-private:
-    QList<int> m_answers;
 };

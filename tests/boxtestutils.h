@@ -2,7 +2,7 @@
 
 // Checks of what picture boxes show, naming the first pixel that is wrong.
 
-#include "testutils.h"
+#include "picturetestutils.h"
 
 #include "picturebox.h"
 

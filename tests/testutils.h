@@ -1,29 +1,26 @@
 #pragma once
 
-// Shared fixtures of every test: the sandbox home, the external tools,
-// generated pictures and file helpers. windowtestutils.h adds the window.
-
-#include "colour.h"
-#include "qtcolour.h"
+// Shared fixtures of every test (QtCore only): the sandbox home, the
+// external tools, files and special files, bitmap files, and runs of the
+// converter. picturetestutils.h adds pictures, windowtestutils.h the window.
 
 #include <QByteArray>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <csignal>
 #include <memory>
+#include <optional>
 
 #include <sys/resource.h>
-
-// How a failed comparison shows a colour: 0x00BBGGRR.
-inline char *toString(const Colour &colour)
-{
-    return qstrdup(qPrintable(QStringLiteral("0x%1").arg(colour.value(), 8, 16, QLatin1Char('0'))));
-}
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace testutils {
 
@@ -49,6 +46,17 @@ private:
 };
 inline const SandboxHome sandboxHome;
 
+// A folder of its own for the test function and data row that is running,
+// made inside `parent`: "<function>-<row>".
+inline QString folderForThisTest(const QTemporaryDir &parent, const QString &prefix = QString())
+{
+    const QString row = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+    const QString folder =
+        parent.filePath(prefix + QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char('-') + row);
+    QDir().mkpath(folder);
+    return folder;
+}
+
 // The external tools some tests use, found when the tests were configured;
 // empty when missing. QSKIP_UNLESS_TOOL skips the test that needs one.
 inline const QString python3WithPillow = QStringLiteral(PYTHON3_WITH_PILLOW);
@@ -60,30 +68,6 @@ inline const QString setpriv = QStringLiteral(SETPRIV);
         if (testutils::tool.isEmpty()) \
             QSKIP(#tool " is not installed"); \
     } while (false)
-
-// A picture of one colour (0x00BBGGRR).
-inline QImage solidImage(int width, int height, Colour colour);
-// The same with the colour written 0x00BBGGRR.
-inline QImage solidImage(int width, int height, quint32 bgr)
-{
-    return solidImage(width, height, Colour(bgr));
-}
-inline QImage solidImage(int width, int height, Colour colour)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(toQRgb(colour));
-    return image;
-}
-
-// A picture whose every pixel differs, so copies and flips show.
-inline QImage patternImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb((x * 7 + y) & 0xFF, (y * 5 + 3 * x) & 0xFF, (x * y + 11) & 0xFF));
-    return image;
-}
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -97,20 +81,68 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Saves `image` in `format` ("JPG", "GIF", "BMP", "ICO", "PNG") under any
-// name. Qt writes no GIF, so ImageMagick makes those from a bitmap.
-inline bool saveImage(const QImage &image, const QString &path, const char *format, int quality = 95)
+// A bitmap file written field by field as the format lays it out: the
+// 14-byte file header, a 40-byte BITMAPINFOHEADER, `palette` (four bytes
+// an entry), then `pixels` as given (rows or run-length codes).
+struct BmpLayout
 {
-    if (qstrcmp(format, "GIF") != 0)
-        return image.save(path, format, quality);
-    const QString bitmap = path + QStringLiteral(".source.bmp");
-    if (!image.save(bitmap, "BMP"))
-        return false;
-    const int status = imageMagickConvert.isEmpty()
-                           ? -1
-                           : QProcess::execute(imageMagickConvert, {bitmap, QStringLiteral("GIF:") + path});
-    QFile::remove(bitmap);
-    return status == 0;
+    qint32 width = 0;
+    qint32 height = 0; // negative: rows stored top-down
+    quint16 bits = 24;
+    quint32 compression = 0; // 1 and 2: run-length coded
+    QByteArray palette;
+    QByteArray pixels;
+};
+inline QByteArray bmpBytes(const BmpLayout &layout)
+{
+    const quint32 pixelOffset = 14 + 40 + quint32(layout.palette.size());
+    QByteArray bytes(int(pixelOffset), '\0');
+    char *p = bytes.data();
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(pixelOffset + quint32(layout.pixels.size()), p + 2);
+    qToLittleEndian<quint32>(pixelOffset, p + 10);
+    qToLittleEndian<quint32>(40, p + 14);
+    qToLittleEndian<qint32>(layout.width, p + 18);
+    qToLittleEndian<qint32>(layout.height, p + 22);
+    qToLittleEndian<quint16>(1, p + 26);
+    qToLittleEndian<quint16>(layout.bits, p + 28);
+    qToLittleEndian<quint32>(layout.compression, p + 30);
+    qToLittleEndian<quint32>(quint32(layout.pixels.size()), p + 34);
+    qToLittleEndian<quint32>(quint32(layout.palette.size() / 4), p + 46);
+    bytes.replace(54, layout.palette.size(), layout.palette);
+    return bytes + layout.pixels;
+}
+
+// Things at a path that are no regular file, as tests make them: "pipe",
+// "link to a pipe", "folder", "null device" and "full device" (made as
+// nodes of the test's own, which needs root). Returns false when this
+// machine lets the test make none.
+inline bool makeSpecialFile(const QString &kind, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("pipe"))
+        return mkfifo(name.constData(), 0600) == 0;
+    if (kind == QLatin1String("link to a pipe"))
+        return makeSpecialFile(QStringLiteral("pipe"), path + QStringLiteral(".target"))
+               && QFile::link(path + QStringLiteral(".target"), path);
+    if (kind == QLatin1String("folder"))
+        return QDir().mkpath(path);
+    const dev_t device = kind == QLatin1String("full device") ? makedev(1, 7) : makedev(1, 3);
+    return mknod(name.constData(), S_IFCHR | 0600, device) == 0;
+}
+
+// What is at a path now: "missing", "file", "pipe", "device" or "other".
+inline QString kindAt(const QString &path)
+{
+    struct stat info = {};
+    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("pipe");
+    if (S_ISCHR(info.st_mode))
+        return QStringLiteral("device");
+    return S_ISREG(info.st_mode) ? QStringLiteral("file") : QStringLiteral("other");
 }
 
 // Makes every write past `bytes` in a file fail, as a full disk would, for
@@ -149,6 +181,25 @@ inline QStringList decodeWithPillow(const QString &path)
     return pixels;
 }
 
+// Runs the hostile-picture maker (tests/hostile/make_hostile_pictures.py);
+// returns its "<expect> <name>" lines, or nothing when it failed.
+inline QStringList makeHostilePictures(const QStringList &arguments)
+{
+    QProcess maker;
+    maker.start(python3WithPillow,
+                QStringList{QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py")} + arguments);
+    if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(maker.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A failure's reason, or nothing when there is none, for a check's message.
+template<typename Failure>
+QString reasonOf(const std::optional<Failure> &failure)
+{
+    return failure ? failure->reason : QString();
+}
+
 // The offset of the first byte where two files differ, or -1 when equal.
 inline qsizetype firstDifference(const QByteArray &a, const QByteArray &b)
 {
@@ -158,8 +209,8 @@ inline qsizetype firstDifference(const QByteArray &a, const QByteArray &b)
     return a.size() == b.size() ? -1 : qMin(a.size(), b.size());
 }
 
-// A run of tervana-convert: its exit status (-1 when it did not finish
-// within a minute), what it wrote, and how long it took.
+// A run of tervana-convert: its exit status (-1 when it crashed or did not
+// finish in time), what it wrote, and how long it took.
 struct Run
 {
     int exitCode = -1;
@@ -169,15 +220,31 @@ struct Run
     qint64 milliseconds = 0;
 };
 
-inline Run runConverter(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+// How to start it, when not simply from here with this environment.
+struct RunSetting
+{
+    QString workingFolder;
+    QString standardOutputFile; // appended to
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Runs it through this command (setpriv ...) and this copy of it.
+    QStringList wrapper;
+    QString executable = QStringLiteral(TERVANA_CONVERT_EXECUTABLE);
+    int timeoutMilliseconds = 60000;
+};
+
+inline Run runConverter(const QStringList &arguments, const RunSetting &setting = RunSetting())
 {
     QProcess converter;
-    converter.setProcessEnvironment(environment);
+    converter.setProcessEnvironment(setting.environment);
+    converter.setWorkingDirectory(setting.workingFolder);
+    if (!setting.standardOutputFile.isEmpty())
+        converter.setStandardOutputFile(setting.standardOutputFile, QIODevice::Append);
+    const QStringList command = setting.wrapper + QStringList{setting.executable} + arguments;
     QElapsedTimer timer;
     timer.start();
-    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments);
+    converter.start(command.first(), command.mid(1));
     Run run;
-    if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit)
+    if (!converter.waitForFinished(setting.timeoutMilliseconds) || converter.exitStatus() != QProcess::NormalExit)
         return run;
     run.milliseconds = timer.elapsed();
     run.exitCode = converter.exitCode();

@@ -64,9 +64,9 @@ QImage pictureWithBlack(int width, int height)
     return image;
 }
 
-// The failure of one played sequence: the step it showed at, what went
+// What went wrong in one played sequence: the step it showed at, what went
 // wrong there, and how.
-struct Failure
+struct Mismatch
 {
     enum Kind { Messages, Preview, WorkFile, SavedFile };
     int step = 0;
@@ -108,8 +108,8 @@ private:
     QList<Step> randomSteps(quint32 seed, int count) const;
     const Opened &freshOpen(int picture);
     const QByteArray &freshSave(int picture, Output output);
-    std::optional<Failure> play(const QList<Step> &steps);
-    QList<Step> shrink(QList<Step> failing, Failure::Kind kind);
+    std::optional<Mismatch> play(const QList<Step> &steps);
+    QList<Step> shrink(QList<Step> failing, Mismatch::Kind kind);
 
     void save(ScriptedWindow &w, const QString &path, Output output);
 
@@ -252,7 +252,7 @@ const QByteArray &tst_CommandSequence::freshSave(int picture, Output output)
 
 // Plays the steps in one window; returns the first step whose result is not
 // what a fresh window gives.
-std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
+std::optional<Mismatch> tst_CommandSequence::play(const QList<Step> &steps)
 {
     const QString folder = newFolder(QStringLiteral("play-"));
     // Another window holding the work file is not waited for long here.
@@ -281,7 +281,7 @@ std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
             // Fails after the picture is drawn, when the work file is due.
             QLockFile otherWindow(workFile + QStringLiteral(".lock"));
             if (!otherWindow.tryLock(0))
-                return Failure{i, Failure::Messages, QStringLiteral("the window left its lock behind")};
+                return Mismatch{i, Mismatch::Messages, QStringLiteral("the window left its lock behind")};
             w.dialogs.choose(m_pictures[step.picture]);
             w->Command3_Click();
             lastOpened = -1;
@@ -307,24 +307,24 @@ std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
                                    + (saves && filterIndexFor(step.output) == 3);
         const qsizetype shown = w.boxes.shown.size() - messagesBefore;
         if (shown != expected)
-            return Failure{i, Failure::Messages, QStringLiteral("%1 message(s) shown, %2 expected; last: %3")
+            return Mismatch{i, Mismatch::Messages, QStringLiteral("%1 message(s) shown, %2 expected; last: %3")
                                   .arg(shown).arg(expected)
                                   .arg(shown ? w.boxes.shown.last().prompt : QString())};
         if (step.kind == Step::FailedSave && QFileInfo::exists(unsaved))
-            return Failure{i, Failure::SavedFile, QStringLiteral("a file appeared in a missing folder")};
+            return Mismatch{i, Mismatch::SavedFile, QStringLiteral("a file appeared in a missing folder")};
 
         if (step.kind == Step::Open) {
             const Opened &fresh = freshOpen(step.picture);
             if (w->Picture1->Image().image().convertToFormat(QImage::Format_RGB32) != fresh.preview)
-                return Failure{i, Failure::Preview, QStringLiteral("the preview differs from a fresh window's")};
+                return Mismatch{i, Mismatch::Preview, QStringLiteral("the preview differs from a fresh window's")};
             if (const qsizetype at = firstDifference(readFile(workFile), fresh.workFile); at >= 0)
-                return Failure{i, Failure::WorkFile, QStringLiteral("the work file differs from a fresh window's at byte %1").arg(at)};
+                return Mismatch{i, Mismatch::WorkFile, QStringLiteral("the work file differs from a fresh window's at byte %1").arg(at)};
         }
         if (step.kind == Step::Save) {
             const QByteArray bytes = readFile(saved);
             const QByteArray &fresh = freshSave(lastOpened, step.output);
             if (const qsizetype at = firstDifference(bytes, fresh); at >= 0)
-                return Failure{i, Failure::SavedFile, QStringLiteral("the saved file differs from a fresh window's at byte %1 "
+                return Mismatch{i, Mismatch::SavedFile, QStringLiteral("the saved file differs from a fresh window's at byte %1 "
                                                  "(%2 bytes, fresh %3)")
                                       .arg(at).arg(bytes.size()).arg(fresh.size())};
         }
@@ -334,14 +334,14 @@ std::optional<Failure> tst_CommandSequence::play(const QList<Step> &steps)
 
 // Leaves out steps one at a time while the sequence still fails the same way,
 // so a report shows only the steps the fault needs.
-QList<Step> tst_CommandSequence::shrink(QList<Step> failing, Failure::Kind kind)
+QList<Step> tst_CommandSequence::shrink(QList<Step> failing, Mismatch::Kind kind)
 {
     for (bool shorter = true; shorter;) {
         shorter = false;
         for (qsizetype i = failing.size() - 2; i >= 0; --i) {
             QList<Step> candidate = failing;
             candidate.removeAt(i);
-            const std::optional<Failure> failure = play(candidate);
+            const std::optional<Mismatch> failure = play(candidate);
             if (failure && failure->kind == kind) {
                 failing = candidate.mid(0, failure->step + 1);
                 shorter = true;
@@ -371,12 +371,12 @@ void tst_CommandSequence::everySaveIsWhatAFreshWindowWrites()
     QFETCH(quint32, seed);
     QFETCH(int, count);
     const QList<Step> steps = randomSteps(seed, count);
-    const std::optional<Failure> failure = play(steps);
+    const std::optional<Mismatch> failure = play(steps);
     if (!failure)
         return;
     const QList<Step> prefix = steps.mid(0, failure->step + 1);
     const QList<Step> shortest = shrink(prefix, failure->kind);
-    const std::optional<Failure> shortestFailure = play(shortest);
+    const std::optional<Mismatch> shortestFailure = play(shortest);
     QFAIL(qPrintable(QStringLiteral("seed %1, step %2: %3\nshortest failing prefix (%4 steps):\n%5\n"
                                     "the fewest steps found that fail (%6):\n%7")
                          .arg(seed).arg(failure->step + 1).arg(failure->what).arg(prefix.size())
@@ -396,7 +396,7 @@ void tst_CommandSequence::theFaultsAsReported()
                                   {Step::Save, 0, Output::Icon}, {Step::Save, 0, Output::Bitmap},
                                   {Step::Save, 0, Output::BlackAndWhiteIcon}, {Step::Save, 0, Output::ColourIcon},
                                   {Step::CancelledOpen},       {Step::Save, 0, Output::Icon}};
-    if (const std::optional<Failure> failure = play(sequence))
+    if (const std::optional<Mismatch> failure = play(sequence))
         QFAIL(qPrintable(QStringLiteral("step %1: %2\n%3").arg(failure->step + 1).arg(failure->what)
                              .arg(describe(sequence.mid(0, failure->step + 1)))));
 }

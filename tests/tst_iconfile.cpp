@@ -2,7 +2,7 @@
 
 #include "iconfile.h"
 
-#include "testutils.h"
+#include "picturetestutils.h"
 
 using testutils::firstDifference;
 

@@ -2,7 +2,7 @@
 // the published rules, each image read back by independent readers, real
 // transparency, and the size lists that are refused.
 
-#include "testutils.h"
+#include "picturetestutils.h"
 
 #include "iconsizes.h"
 #include "resample.h"

@@ -38,21 +38,12 @@ private:
     QString m_pictures;
 
     void makeShapes();
-    void runMaker(const QStringList &arguments);
 
 private slots:
     void initTestCase();
     void windowAndConverterWriteTheSameFiles_data();
     void windowAndConverterWriteTheSameFiles();
 };
-
-void tst_Identity::runMaker(const QStringList &arguments)
-{
-    QProcess maker;
-    maker.start(python3WithPillow, QStringList{QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py")} + arguments);
-    QVERIFY(maker.waitForFinished(60000));
-    QCOMPARE(maker.exitCode(), 0);
-}
 
 // Pictures of many shapes in every format the window reads, small and big
 // (the reduced JPEG, bitmap and GIF readers), with pure black in them.
@@ -83,8 +74,8 @@ void tst_Identity::initTestCase()
     QSKIP_UNLESS_TOOL(python3WithPillow);
     QSKIP_UNLESS_TOOL(imageMagickConvert);
     m_pictures = m_dir.filePath(QStringLiteral("pictures"));
-    runMaker({m_pictures});
-    runMaker({QStringLiteral("--cuts"), m_pictures});
+    QVERIFY(!makeHostilePictures({m_pictures}).isEmpty());
+    QVERIFY(!makeHostilePictures({QStringLiteral("--cuts"), m_pictures}).isEmpty());
     makeShapes();
 }
 
@@ -110,11 +101,12 @@ void tst_Identity::windowAndConverterWriteTheSameFiles()
         arguments << QLatin1String(kind.option);
     for (const QString &name : names)
         arguments << QDir(m_pictures).filePath(name);
-    QProcess converter;
-    converter.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), arguments + QStringList{QStringLiteral("-d"), converted});
-    QVERIFY(converter.waitForFinished(300000));
+    RunSetting setting;
+    setting.timeoutMilliseconds = 300000;
+    const Run run = runConverter(arguments + QStringList{QStringLiteral("-d"), converted}, setting);
+    QVERIFY(run.exitCode >= 0);
     QHash<QString, QString> refusals; // picture -> the converter's line about it
-    for (const QString &line : QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    for (const QString &line : run.errorLines)
         for (const QString &name : names)
             if (line.contains(QStringLiteral("Tervana cannot open \"%1\"").arg(QDir(m_pictures).filePath(name))))
                 refusals.insert(name, line);

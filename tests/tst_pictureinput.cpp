@@ -2,7 +2,7 @@
 // every place, run-length coded bitmaps that skip pixels, pipes, and a
 // progressive JPEG too large to decode whole.
 
-#include "testutils.h"
+#include "picturetestutils.h"
 
 #include "filestructure.h"
 #include "picture.h"
@@ -27,27 +27,12 @@ QRgb grey(int index, bool fourBits)
 // A run-length coded bitmap of width x height whose coded rows are `codes`.
 QByteArray runLengthBmp(int width, int height, bool fourBits, const QByteArray &codes)
 {
-    const int colours = fourBits ? 16 : 256;
-    QByteArray bytes(54 + 4 * colours, '\0');
-    char *p = bytes.data();
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(54 + 4 * colours + codes.size(), p + 2);
-    qToLittleEndian<quint32>(54 + 4 * colours, p + 10);
-    qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(width, p + 18);
-    qToLittleEndian<qint32>(height, p + 22);
-    qToLittleEndian<quint16>(1, p + 26);
-    qToLittleEndian<quint16>(fourBits ? 4 : 8, p + 28);
-    qToLittleEndian<quint32>(fourBits ? 2 : 1, p + 30);
-    qToLittleEndian<quint32>(codes.size(), p + 34);
-    for (int i = 0; i < colours; ++i) {
+    QByteArray palette;
+    for (int i = 0; i < (fourBits ? 16 : 256); ++i) {
         const QRgb c = grey(i, fourBits);
-        p[54 + 4 * i] = char(qBlue(c));
-        p[55 + 4 * i] = char(qGreen(c));
-        p[56 + 4 * i] = char(qRed(c));
+        palette.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append('\0');
     }
-    return bytes + codes;
+    return bmpBytes({width, height, quint16(fourBits ? 4 : 8), quint32(fourBits ? 2 : 1), palette, codes});
 }
 
 PictureLoad read(const QByteArray &bytes)
@@ -141,14 +126,14 @@ void tst_PictureInput::everyCutIsRefusedAsCutShort()
     QVERIFY(whole.size() > 20);
     QVERIFY(!cutShort(whole));
     const PictureLoad wholeLoad = read(whole);
-    QVERIFY2(!wholeLoad.error, qPrintable(wholeLoad.reason));
+    QVERIFY2(!wholeLoad.failure, qPrintable(reasonOf(wholeLoad.failure)));
     for (qsizetype place = 2; place < whole.size(); ++place) {
         const PictureLoad load = read(whole.left(place));
-        if (!load.error && load.picture.image() == wholeLoad.picture.image())
+        if (!load.failure && load.picture.image() == wholeLoad.picture.image())
             continue;
-        if (load.reason != QStringLiteral("the file is cut short."))
+        if (reasonOf(load.failure) != QStringLiteral("the file is cut short"))
             QFAIL(qPrintable(QStringLiteral("cut at %1 of %2: %3").arg(place).arg(whole.size())
-                                 .arg(load.error ? load.reason : QStringLiteral("read as a picture"))));
+                                 .arg(load.failure ? load.failure->reason : QStringLiteral("read as a picture"))));
     }
 }
 
@@ -203,7 +188,7 @@ void tst_PictureInput::runLengthBitmaps()
     }
     // The picture read is the same, every time.
     const PictureLoad load = read(file);
-    QVERIFY(!load.error);
+    QVERIFY(!load.failure);
     QCOMPARE(load.picture.image().convertToFormat(QImage::Format_ARGB32), image);
 }
 
@@ -217,8 +202,7 @@ void tst_PictureInput::aPipeIsRefused()
     } pipe(&bytes);
     pipe.open(QIODevice::ReadOnly);
     const PictureLoad load = readPicture(pipe, QSize(32, 32));
-    QVERIFY(load.error);
-    QCOMPARE(load.reason, QStringLiteral("it is not a regular file."));
+    QCOMPARE(reasonOf(load.failure), QStringLiteral("it is not a regular file"));
 }
 
 // A whole progressive JPEG whose frame claims 12000 x 10000 pixels: decoded
@@ -232,8 +216,8 @@ void tst_PictureInput::progressiveJpegTooLargeToDecodeWhole()
     qToBigEndian<quint16>(10000, bytes.data() + frame + 5);
     qToBigEndian<quint16>(12000, bytes.data() + frame + 7);
     const PictureLoad load = read(bytes);
-    QVERIFY(load.error);
-    QVERIFY2(load.reason.contains(QStringLiteral("too large (12000 x 10000 pixels)")), qPrintable(load.reason));
+    QVERIFY2(reasonOf(load.failure).contains(QStringLiteral("too large (12000 x 10000 pixels)")),
+             qPrintable(reasonOf(load.failure)));
 }
 
 QTEST_MAIN(tst_PictureInput)

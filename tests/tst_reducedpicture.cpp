@@ -1,7 +1,7 @@
 // Big bitmaps and GIFs are read straight into a reduced image; what Open
 // makes of them must match what a full decode gives.
 
-#include "testutils.h"
+#include "picturetestutils.h"
 
 #include "picturebox.h"
 #include "reducedpicture.h"
@@ -28,29 +28,18 @@ QByteArray bitmapBytes(const QImage &image, int bits, bool topDown)
     const int width = image.width();
     const int height = image.height();
     const int stride = ((width * bits + 31) / 32) * 4;
-    QByteArray bytes(54 + stride * height, '\0');
-    char *p = bytes.data();
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(bytes.size(), p + 2);
-    qToLittleEndian<quint32>(54, p + 10);
-    qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(width, p + 18);
-    qToLittleEndian<qint32>(topDown ? -height : height, p + 22);
-    qToLittleEndian<quint16>(1, p + 26);
-    qToLittleEndian<quint16>(bits, p + 28);
+    QByteArray rows(stride * height, '\0');
     for (int row = 0; row < height; ++row) {
         const int y = topDown ? row : height - 1 - row;
-        uchar *out = reinterpret_cast<uchar *>(p + 54 + stride * row);
-        for (int x = 0; x < width; ++x) {
+        uchar *out = reinterpret_cast<uchar *>(rows.data() + stride * row);
+        for (int x = 0; x < width; ++x, out += bits / 8) {
             const QRgb c = image.pixel(x, y);
             out[0] = uchar(qBlue(c));
             out[1] = uchar(qGreen(c));
             out[2] = uchar(qRed(c));
-            out += bits / 8;
         }
     }
-    return bytes;
+    return bmpBytes({width, topDown ? -height : height, quint16(bits), 0, QByteArray(), rows});
 }
 
 // A photo-like picture: smooth gradients with fine detail on top.
@@ -388,12 +377,12 @@ void tst_ReducedPicture::matchesTheFullDecode()
     QCOMPARE(device.pos(), qint64(0));
 
     const PictureLoad reduced = readBytes(bytes, QSize(32, 32));
-    QVERIFY(!reduced.error);
+    QVERIFY(!reduced.failure);
     QCOMPARE(reduced.picture.size(), size);             // the natural size, for the fit
     QVERIFY(reduced.picture.image().width() <= (size.width() + 1) / 2); // but far fewer pixels
 
     const PictureLoad full = readBytes(bytes, QSize());
-    QVERIFY(!full.error);
+    QVERIFY(!full.failure);
     QCOMPARE(full.picture.image().size(), size);
 
     verifyDrawingsAgree(reduced.picture, full.picture);
@@ -491,12 +480,12 @@ void tst_ReducedPicture::gifMatchesTheFullDecode()
     QCOMPARE(device.pos(), qint64(0));
 
     const PictureLoad reduced = readBytes(bytes, QSize(32, 32));
-    QVERIFY(!reduced.error);
+    QVERIFY(!reduced.failure);
     QCOMPARE(reduced.picture.size(), size);
     QVERIFY(reduced.picture.image().width() <= (size.width() + 1) / 2);
 
     const PictureLoad full = readBytes(bytes, QSize());
-    QVERIFY(!full.error);
+    QVERIFY(!full.failure);
     QCOMPARE(full.picture.image().size(), size);
 
     // Exactly Qt's pixels, summed into the same blocks.
@@ -580,7 +569,7 @@ void tst_ReducedPicture::jpegMatchesTheFullDecode()
     QVERIFY(!full.isNull());
 
     const PictureLoad load = readBytes(bytes, QSize(32, 32));
-    QVERIFY(!load.error);
+    QVERIFY(!load.failure);
     QCOMPARE(load.picture.size(), full.size());
     QCOMPARE(load.picture.image().width() <= (full.width() + 1) / 2, reduced);
     verifyDrawingsAgree(load.picture, Picture(full), 20, 0.8);

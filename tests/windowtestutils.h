@@ -6,9 +6,8 @@
 #include "boxtestutils.h"
 #include "testutils.h"
 
-#include "commondialog.h"
 #include "frmbmp2icon.h"
-#include "messagebox.h"
+#include "scripteddialogs.h"
 
 namespace testutils {
 
@@ -28,6 +27,11 @@ struct ScriptedWindow
     std::unique_ptr<frmBmp2Icon> window;
 
     frmBmp2Icon *operator->() const { return window.get(); }
+    // The prompt of the first message box shown, for a failure's report.
+    QString firstPrompt() const { return boxes.shown.isEmpty() ? QString() : boxes.shown.first().prompt; }
 };
+
+constexpr auto defaultPointer = frmBmp2Icon::Pointer::Default;
+constexpr auto hourglass = frmBmp2Icon::Pointer::Hourglass;
 
 } // namespace testutils

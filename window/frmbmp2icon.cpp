@@ -155,13 +155,24 @@ void frmBmp2Icon::applyTabOrder()
     }
 }
 
-void frmBmp2Icon::setMousePointer(int pointer)
+void frmBmp2Icon::setMousePointer(Pointer pointer)
 {
     m_mousePointer = pointer;
-    if (pointer == 11)
+    if (pointer == Pointer::Hourglass)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
+}
+
+frmBmp2Icon::HourglassPointer::HourglassPointer(frmBmp2Icon &window)
+    : m_window(window)
+{
+    m_window.setMousePointer(Pointer::Hourglass);
+}
+
+frmBmp2Icon::HourglassPointer::~HourglassPointer()
+{
+    m_window.setMousePointer(Pointer::Default);
 }
 
 void frmBmp2Icon::Load()

@@ -3,14 +3,17 @@
 #include "colour.h"
 #include "commondialog.h"
 #include "controls.h"
+#include "failure.h"
 #include "messagebox.h"
 #include "picturebox.h"
+#include "square.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class QDropEvent;
 class QMimeData;
@@ -45,9 +48,22 @@ public:
     ~frmBmp2Icon() override;
 
     Colour BackColor() const { return windowBackColor; }
-    int MousePointer() const { return m_mousePointer; }
-    // 0 is the default arrow, 11 the hourglass.
-    void setMousePointer(int pointer);
+
+    enum class Pointer { Default, Hourglass };
+    Pointer MousePointer() const { return m_mousePointer; }
+    // The hourglass for as long as it lives: however a command ends, the
+    // pointer is the default one again.
+    class HourglassPointer
+    {
+    public:
+        explicit HourglassPointer(frmBmp2Icon &window);
+        ~HourglassPointer();
+        HourglassPointer(const HourglassPointer &) = delete;
+        HourglassPointer &operator=(const HourglassPointer &) = delete;
+
+    private:
+        frmBmp2Icon &m_window;
+    };
 
     // The controls, by the names the rest of the program uses.
     Frame *Frame1;
@@ -72,19 +88,12 @@ public:
     CommandButton *Command3;
     CommonDialog *cmndlg;
 
-    // Writes the icon made of picImage's colours and picMask's transparency
-    // (pure white) to `path`, whole or not at all, and says why it could not.
-    // It shows no message of its own.
-    VbError WriteIconFile(const QString &path);
-
-    // Writes the same picture as a black-and-white icon.
-    VbError WriteMonochromeIconFile(const QString &path);
-
-    // The icon build's last step: Picture5 becomes the colour and mask
-    // surfaces, written at `bitDepth` (24 colour, 1 black and white) to
-    // `chosen` and to the temp file. Returns why `chosen` could not be
-    // written.
-    VbError Create24BitIcon(const QString &chosen, qint32 bitDepth);
+    // Builds the icon of the square on Picture5, colour or black and white
+    // (`output`), and writes it to `chosen` and to the temp work file. On the
+    // way Picture5's drawing becomes its picture, and picImage and picMask
+    // show the icon's colours and transparency. Returns why `chosen` could
+    // not be written; the temp copy is written either way.
+    std::optional<Failure> SaveIcon(const QString &chosen, SquareOutput output);
 
     // The Open command (the "Apri" button).
     void Command3_Click();
@@ -102,13 +111,13 @@ public:
     // white): build the file from the last Open's square, write it, show it
     // again. Settings and dialog are left alone. Returns the failure the
     // command would report.
-    VbError SaveSquare(const QString &path, int filterIndex);
+    std::optional<Failure> SaveSquare(const QString &path, int filterIndex);
 
     // A step of the Save command: its failure, or the command ended on
     // purpose (a message already shown, or the user said No).
     struct StepOutcome
     {
-        VbError failure;
+        std::optional<Failure> failure;
         bool ended = false;
     };
     // The Save command's last step: shows the saved file on Picture6 and
@@ -156,16 +165,20 @@ private:
     // hourglass up and the window repainting; false when it waited too long.
     bool waitForWorkFile(WorkFileLock &lock);
 
-    VbError SaveCommand();
+    // Returns the failure to report; none when it was saved or cancelled.
+    std::optional<Failure> SaveCommand();
     void RestoreSaveDialogPlace();
     QString ProposedFileName() const;
-    VbError SaveAsIcon(const QString &chosen);
-    VbError SaveAsBitmap(const QString &chosen);
-    VbError SaveInColourOrBlackAndWhite(const QString &chosen);
-    void BuildMask();
+    std::optional<Failure> SaveAsIcon(const QString &chosen);
+    std::optional<Failure> SaveAsBitmap(const QString &chosen);
+    std::optional<Failure> SaveInColourOrBlackAndWhite(const QString &chosen);
+    // picImage and picMask as the icon of `square` has them: its colours,
+    // and pure white where a pixel is transparent (painted black on picImage).
+    void ShowOnWorkSurfaces(const QImage &square);
+    void setMousePointer(Pointer pointer);
 
     WindowServices m_services;
-    int m_mousePointer = 0;
+    Pointer m_mousePointer = Pointer::Default;
     bool m_centred = false;
     bool m_busy = false;
     bool m_closePending = false;

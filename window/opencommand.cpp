@@ -4,7 +4,8 @@
 
 #include "frmbmp2icon.h"
 
-#include "square.h"
+#include "classicerror.h"
+#include "picture.h"
 #include "workfolder.h"
 
 #include <QCoreApplication>
@@ -69,17 +70,15 @@ void frmBmp2Icon::startOpen()
 QString frmBmp2Icon::OpenPicture()
 {
     startOpen();
-    cmndlg->setCancelError(false);
     cmndlg->setFileName(QString());
     cmndlg->setFilter(openFilter);
     cmndlg->setDialogTitle(openTitle);
     cmndlg->setFlags(openFlags);
     cmndlg->setInitDir(nativePath(m_services.programFolder));
-    cmndlg->ShowOpen();
-    const QString fileName = cmndlg->FileName();
-    if (fileName.isEmpty())
-        return QString(); // cancelled: the boxes stay cleared, nothing else changes
-    return OpenPictureFile(fileName);
+    // A cancelled dialog leaves the boxes cleared and changes nothing else.
+    if (!cmndlg->ShowOpen() || cmndlg->FileName().isEmpty())
+        return QString();
+    return OpenPictureFile(cmndlg->FileName());
 }
 
 QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
@@ -87,8 +86,8 @@ QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
     // Only a 32 x 32 drawing is made of the picture, so a big JPEG may be
     // decoded at a fraction of its size; the box still takes its natural size.
     const PictureLoad load = LoadPicture(fileName, QSize(side, side));
-    if (load.error)
-        return cannotOpen(fileName, load);
+    if (load.failure)
+        return cannotOpen(fileName, *load.failure);
     Picture4->setPicture(load.picture);
 
     FitIntoPicture5();
@@ -99,11 +98,12 @@ QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
     WorkFileLock lock(workFile);
     if (!waitForWorkFile(lock))
         return QStringLiteral("Tervana cannot use its work file \"%1\": %2.").arg(workFile, lock.reason());
-    if (const VbError saved = SavePicture(Picture5->Image(), workFile))
-        return QStringLiteral("Tervana cannot write its work file \"%1\": %2.").arg(workFile, saved.description);
+    if (const std::optional<Failure> saved = SavePicture(Picture5->Image(), workFile))
+        return QStringLiteral("Tervana cannot write its work file \"%1\": %2.")
+            .arg(workFile, classicErrorFor(*saved).description);
     const PictureLoad back = LoadPicture(workFile);
-    if (back.error)
-        return QStringLiteral("Tervana cannot read back its work file \"%1\": %2").arg(workFile, back.reason);
+    if (back.failure)
+        return QStringLiteral("Tervana cannot read back its work file \"%1\": %2.").arg(workFile, back.failure->reason);
     Picture6->setPicture(back.picture);
     Picture1->PaintPicture(Picture6->Picture(), 0, 0, side, side);
     return QString();
@@ -116,7 +116,7 @@ bool frmBmp2Icon::waitForWorkFile(WorkFileLock &lock)
         return true;
     if (!lock.isHeldElsewhere())
         return false;
-    setMousePointer(11);
+    const HourglassPointer waiting(*this);
     const auto deadline = steady_clock::now() + m_services.workFileWait;
     bool locked = false;
     while (!locked && lock.isHeldElsewhere() && steady_clock::now() < deadline) {
@@ -124,7 +124,6 @@ bool frmBmp2Icon::waitForWorkFile(WorkFileLock &lock)
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         locked = lock.tryLock(std::clamp(left, milliseconds(0), milliseconds(50)));
     }
-    setMousePointer(0);
     return locked;
 }
 

@@ -4,7 +4,8 @@
 
 #include "frmbmp2icon.h"
 
-#include "module1.h"
+#include "classicerror.h"
+#include "picture.h"
 #include "settingsstore.h"
 #include "workfolder.h"
 
@@ -23,9 +24,6 @@ const QString saveFilter = QStringLiteral("Icona (*.ico)|*.ico");
 const QString saveTitle = QStringLiteral("Salva file ico");
 constexpr quint32 saveFlags = CommonDialog::OFN_OVERWRITEPROMPT | CommonDialog::OFN_HIDEREADONLY;
 
-constexpr int pointerDefault = 0;
-constexpr int pointerHourglass = 11;
-
 // 0-based position of the last folder separator, or -1.
 qsizetype lastSeparator(const QString &path)
 {
@@ -41,12 +39,11 @@ void yield()
 
 void frmBmp2Icon::Command1_Click()
 {
-    const VbError failure = SaveCommand();
-    if (failure && failure.number != VbError::cancelled().number)
-        m_services.messageBoxes->show(
-            QStringLiteral("mnuSave Error # %1 - %2").arg(failure.number).arg(failure.description), MsgBox::vbOKOnly);
-    // However the command ended, the pointer is the default one again.
-    setMousePointer(pointerDefault);
+    if (const std::optional<Failure> failure = SaveCommand()) {
+        const ClassicError error = classicErrorFor(*failure);
+        m_services.messageBoxes->show(QStringLiteral("mnuSave Error # %1 - %2").arg(error.number).arg(error.description),
+                                      MsgBox::vbOKOnly);
+    }
 }
 
 // The stored folder and index are used only together, and only when the
@@ -78,17 +75,15 @@ QString frmBmp2Icon::ProposedFileName() const
     return path.mid(nameStart, length).toLower();
 }
 
-VbError frmBmp2Icon::SaveCommand()
+std::optional<Failure> frmBmp2Icon::SaveCommand()
 {
     RestoreSaveDialogPlace();
-    cmndlg->setCancelError(true);
-    cmndlg->setFileName(QString());
     cmndlg->setFileName(ProposedFileName());
     cmndlg->setFilter(saveFilter);
     cmndlg->setDialogTitle(saveTitle);
     cmndlg->setFlags(saveFlags);
-    if (const VbError cancelled = cmndlg->ShowSave())
-        return cancelled;
+    if (!cmndlg->ShowSave())
+        return std::nullopt; // cancelled: nothing is written, nothing said
 
     // Remembered before anything is captured, so a save that fails later
     // has still updated both settings.
@@ -99,7 +94,7 @@ VbError frmBmp2Icon::SaveCommand()
     return SaveSquare(chosen, cmndlg->FilterIndex());
 }
 
-VbError frmBmp2Icon::SaveSquare(const QString &path, int filterIndex)
+std::optional<Failure> frmBmp2Icon::SaveSquare(const QString &path, int filterIndex)
 {
     // The file depends only on the last Open: Picture5 may still show what
     // an earlier save reloaded (its transparent pixels in the window's
@@ -110,48 +105,47 @@ VbError frmBmp2Icon::SaveSquare(const QString &path, int filterIndex)
     case 1: return SaveAsIcon(path);
     case 2: return SaveAsBitmap(path);
     case 3: return SaveInColourOrBlackAndWhite(path);
-    default: return VbError::none();
+    default: return std::nullopt;
     }
 }
 
-VbError frmBmp2Icon::SaveAsIcon(const QString &chosen)
+std::optional<Failure> frmBmp2Icon::SaveAsIcon(const QString &chosen)
 {
-    setMousePointer(pointerHourglass);
+    const HourglassPointer working(*this);
     lblPath->setCaption(chosen);
     yield();
-    if (const VbError failure = Module1::SaveIcon(*this, chosen, 24))
+    if (std::optional<Failure> failure = SaveIcon(chosen, SquareOutput::ColourIcon))
         return failure;
     const StepOutcome reloaded = ReloadSavedIcon(chosen);
     if (reloaded.failure || reloaded.ended)
         return reloaded.failure;
     lblPath->setCaption(chosen);
-    return VbError::none();
+    return std::nullopt;
 }
 
-VbError frmBmp2Icon::SaveAsBitmap(const QString &chosen)
+std::optional<Failure> frmBmp2Icon::SaveAsBitmap(const QString &chosen)
 {
-    setMousePointer(pointerDefault);
-    if (const VbError failure = SavePicture(Picture5->Image(), chosen))
+    if (std::optional<Failure> failure = SavePicture(Picture5->Image(), chosen))
         return failure;
     lblPath->setCaption(chosen);
-    return VbError::none();
+    return std::nullopt;
 }
 
-VbError frmBmp2Icon::SaveInColourOrBlackAndWhite(const QString &chosen)
+std::optional<Failure> frmBmp2Icon::SaveInColourOrBlackAndWhite(const QString &chosen)
 {
     const int answer = m_services.messageBoxes->show(
         QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file later "
                        "OR a colored static .cur file?"),
         MsgBox::vbYesNo, QStringLiteral("Color or B-W?"));
-    setMousePointer(pointerHourglass);
-    const qint32 bitDepth = answer == MsgBox::vbNo ? 1 : 24;
+    const HourglassPointer working(*this);
+    const SquareOutput output = answer == MsgBox::vbNo ? SquareOutput::BlackAndWhiteIcon : SquareOutput::ColourIcon;
     yield();
     // A plain file left by an earlier save goes first.
     const QString temp = workFilePath(m_services.workFolder, QStringLiteral("temp"));
     const QFileInfo earlier(temp);
     if (earlier.isFile() && !earlier.isHidden() && !QFile::remove(temp))
-        return VbError::pathFileAccess(QStringLiteral("the earlier temp file cannot be deleted"));
-    if (const VbError failure = Module1::SaveIcon(*this, chosen, bitDepth))
+        return Failure{Failure::Kind::Unusable, QStringLiteral("the earlier temp file cannot be deleted")};
+    if (std::optional<Failure> failure = SaveIcon(chosen, output))
         return failure;
     yield();
     lblPath->setCaption(chosen);
@@ -162,8 +156,8 @@ frmBmp2Icon::StepOutcome frmBmp2Icon::ReloadSavedIcon(const QString &chosen)
 {
     Picture5->setBackColor(BackColor());
     const PictureLoad saved = LoadPicture(chosen);
-    if (saved.error)
-        return {saved.error, false};
+    if (saved.failure)
+        return {saved.failure, false};
     Picture6->setPicture(saved.picture);
     yield();
     if (Picture6->ScaleWidth() > 32.0f || Picture6->ScaleHeight() > 32.0f) {
@@ -171,10 +165,10 @@ frmBmp2Icon::StepOutcome frmBmp2Icon::ReloadSavedIcon(const QString &chosen)
             QStringLiteral("Image not in 32X32 pixel format. Do you wish to resize?"), MsgBox::vbYesNo,
             QStringLiteral("Image Size Test"));
         if (answer != MsgBox::vbYes)
-            return {VbError::none(), true};
+            return {std::nullopt, true};
         Picture5->PaintPicture(Picture6->Image(), 0, 0, 32, 32);
     } else {
         Picture5->setPicture(saved.picture);
     }
-    return {VbError::none(), false};
+    return {std::nullopt, false};
 }

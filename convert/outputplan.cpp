@@ -1,0 +1,75 @@
+#include "outputplan.h"
+
+#include "fileaccess.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <optional>
+
+namespace {
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// The pictures of the run by the file each is, the first of any that are
+// one file: a result must never replace a picture being converted,
+// whatever name it goes by. A picture that is not there is no file to keep.
+QHash<QString, QString> inputsByFile(const QStringList &inputs)
+{
+    QHash<QString, QString> byFile;
+    for (const QString &input : inputs)
+        if (const FileIdentity identity = fileIdentity(input); identity.exists && !byFile.contains(identity.key))
+            byFile.insert(identity.key, input);
+    return byFile;
+}
+
+std::optional<QString> identityOfOutput(const QString &output)
+{
+    if (namesStandardOutput(output))
+        return standardOutputIdentity();
+    return fileIdentity(output).key;
+}
+
+} // namespace
+
+bool namesStandardOutput(const QString &output)
+{
+    return output == QStringLiteral("-");
+}
+
+QString shownOutput(const QString &output)
+{
+    return namesStandardOutput(output) ? QStringLiteral("standard output") : native(output);
+}
+
+OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, const QString &folder,
+                       const QString &extension)
+{
+    OutputPlan plan;
+    plan.refusals.resize(size_t(inputs.size()));
+    const QHash<QString, QString> byFile = inputsByFile(inputs);
+    QHash<QString, QString> taken; // output file -> the earlier input it is for
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        const QString output = outputFile.isEmpty()
+                                   ? QDir(folder).filePath(QFileInfo(inputs[i]).completeBaseName() + extension)
+                                   : outputFile;
+        plan.outputs << output;
+        const std::optional<QString> key = identityOfOutput(output);
+        if (!key)
+            continue; // standard output on a terminal or a pipe: nothing it could replace
+        QString &refusal = plan.refusals[size_t(i)];
+        if (const QString input = byFile.value(*key); !input.isEmpty())
+            refusal = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
+                          .arg(shownOutput(output), native(inputs[i]), native(input));
+        else if (taken.contains(*key))
+            refusal = QStringLiteral("Tervana will not overwrite \"%1\", the result for \"%2\", with \"%3\".")
+                          .arg(shownOutput(output), native(taken[*key]), native(inputs[i]));
+        else
+            taken.insert(*key, inputs[i]);
+    }
+    return plan;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Where the result of each picture goes, decided for the whole run before
+// anything is written.
+
+// "-" names standard output.
+bool namesStandardOutput(const QString &output);
+// An output as messages name it: its native path, or "standard output".
+QString shownOutput(const QString &output);
+
+struct OutputPlan
+{
+    // The file each picture's result is written to.
+    QStringList outputs;
+    // Why each picture is not converted at all (empty when it is): its
+    // result would replace one of the pictures, or the result of an earlier
+    // picture of the run (two pictures of one name, or names that lead to
+    // one file).
+    std::vector<QString> refusals;
+};
+
+// With `outputFile` (-o) every result goes there; otherwise each goes into
+// `folder` (-d), named after its picture with `extension`.
+OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, const QString &folder,
+                       const QString &extension);

@@ -1,0 +1,199 @@
+// Reading and writing files on their own: results written whole or not at
+// all, pipes and devices written into but never replaced or waited on,
+// only regular files opened, failures in plain words, and what paths lead
+// to.
+
+#include "testutils.h"
+
+#include "atomicfile.h"
+#include "fileaccess.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <fcntl.h>
+
+using namespace testutils;
+
+class tst_Files : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_folder;
+
+private slots:
+    void init() { m_folder = folderForThisTest(m_dir); }
+    void regularFilesAreWrittenWholeOrNotAtAll_data();
+    void regularFilesAreWrittenWholeOrNotAtAll();
+    void streamsAreWrittenIntoNeverReplaced_data();
+    void streamsAreWrittenIntoNeverReplaced();
+    void onlyRegularFilesAreOpened_data();
+    void onlyRegularFilesAreOpened();
+    void identityIsTheFileAPathLeadsTo();
+};
+
+void tst_Files::regularFilesAreWrittenWholeOrNotAtAll_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("earlier"); // null: nothing there
+    QTest::addColumn<bool>("fullDisk");
+    QTest::addColumn<QString>("reason"); // empty: written
+    const QByteArray big = QByteArray("an earlier file ").repeated(1000);
+    QTest::newRow("a new file") << "new" << QByteArray() << false << "";
+    QTest::newRow("a bigger file replaced") << "big" << big << false << "";
+    QTest::newRow("a full disk keeps the earlier file") << "kept" << big << true << "the disk is full";
+    QTest::newRow("a missing folder") << "no/such/file" << QByteArray() << false << "its folder does not exist";
+    QTest::newRow("a file on the folder path") << "blocker/x" << QByteArray() << false << "its folder does not exist";
+    QTest::newRow("a name too long") << QString(300, QLatin1Char('n')) << QByteArray() << false << "its name is too long";
+    QTest::newRow("no name") << "" << QByteArray() << false << "no file name was given";
+}
+
+void tst_Files::regularFilesAreWrittenWholeOrNotAtAll()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, earlier);
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, reason);
+    QVERIFY(testutils::writeFile(QDir(m_folder).filePath(QStringLiteral("blocker")), "a file, not a folder"));
+    const QString path = name.isEmpty() ? QString() : QDir(m_folder).filePath(name);
+    if (!earlier.isNull())
+        QVERIFY(testutils::writeFile(path, earlier));
+    const QByteArray bytes(3262, 'i');
+    std::optional<Failure> failure;
+    {
+        const FileSizeLimit limit(fullDisk ? 1000 : RLIM_INFINITY);
+        failure = ::writeFile(path, bytes);
+    }
+    QCOMPARE(reasonOf(failure), reason);
+    if (!path.isEmpty())
+        QCOMPARE(readFile(path), reason.isEmpty() ? bytes : earlier);
+    // Nothing half-written is left beside it.
+    for (const QString &left : QDir(m_folder).entryList(QDir::Files | QDir::Hidden))
+        QVERIFY2(left == QLatin1String("blocker") || left == name, qPrintable(left));
+}
+
+void tst_Files::streamsAreWrittenIntoNeverReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // empty: written into
+    QTest::newRow("the null device") << "null device" << "";
+    QTest::newRow("a device that is always full") << "full device" << "the disk is full";
+    QTest::newRow("a pipe nothing reads") << "pipe" << "nothing is reading from it";
+    QTest::newRow("a pipe being read") << "read pipe" << "";
+    QTest::newRow("a folder") << "folder" << "it is a folder";
+}
+
+void tst_Files::streamsAreWrittenIntoNeverReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString path = QDir(m_folder).filePath(QStringLiteral("target"));
+    const bool device = kind.endsWith(QLatin1String("device"));
+    // As root a fault could replace the system's own devices: a test makes
+    // its own nodes, or uses the system's only when it cannot.
+    const QString target = device && geteuid() != 0 ? (kind.startsWith(QLatin1String("null")) ? "/dev/null" : "/dev/full")
+                                                    : path;
+    if (target == path && !makeSpecialFile(kind == QLatin1String("read pipe") ? QStringLiteral("pipe") : kind, path))
+        QSKIP("this machine lets no test make such a file");
+    int reader = -1;
+    if (kind == QLatin1String("read pipe"))
+        reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    const QString before = kindAt(target);
+
+    QElapsedTimer timer;
+    timer.start();
+    const std::optional<Failure> failure = ::writeFile(target, "icon bytes");
+    QVERIFY2(timer.elapsed() < 5000, "the write waited");
+    QCOMPARE(reasonOf(failure), reason);
+    QCOMPARE(kindAt(target), before);
+    if (reader >= 0) {
+        QByteArray received(64, '\0');
+        const ssize_t got = ::read(reader, received.data(), size_t(received.size()));
+        ::close(reader);
+        QCOMPARE(received.left(qMax<qsizetype>(got, 0)), QByteArray("icon bytes"));
+    }
+}
+
+void tst_Files::onlyRegularFilesAreOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<Failure::Kind>("failure");
+    QTest::addColumn<QString>("reason"); // empty: opened
+    QTest::newRow("a regular file") << "file" << Failure::Kind::Unusable << "";
+    QTest::newRow("a pipe nothing writes to") << "pipe" << Failure::Kind::Unusable << "it is not a regular file";
+    QTest::newRow("a link to a pipe") << "link to a pipe" << Failure::Kind::Unusable << "it is not a regular file";
+    QTest::newRow("a device") << "/dev/zero" << Failure::Kind::Unusable << "it is not a regular file";
+    QTest::newRow("a folder") << "folder" << Failure::Kind::Unusable << "it is a folder";
+    QTest::newRow("nothing there") << "missing" << Failure::Kind::NoSuchFile << "there is no such file";
+    QTest::newRow("no such folder") << "no/such" << Failure::Kind::NoSuchFolder << "its folder does not exist";
+    QTest::newRow("a name too long") << "long" << Failure::Kind::NameTooLong << "its name is too long";
+    QTest::newRow("unreadable") << "unreadable" << Failure::Kind::PermissionDenied << "permission denied";
+}
+
+void tst_Files::onlyRegularFilesAreOpened()
+{
+    QFETCH(QString, kind);
+    QFETCH(Failure::Kind, failure);
+    QFETCH(QString, reason);
+    QString path = QDir(m_folder).filePath(kind == QLatin1String("long") ? QString(300, QLatin1Char('x')) : kind);
+    if (kind.startsWith(QLatin1Char('/')))
+        path = kind;
+    else if (kind == QLatin1String("file") || kind == QLatin1String("unreadable"))
+        QVERIFY(testutils::writeFile(path, "bytes"));
+    else if (kind == QLatin1String("pipe") || kind == QLatin1String("link to a pipe") || kind == QLatin1String("folder"))
+        QVERIFY(makeSpecialFile(kind, path));
+    if (kind == QLatin1String("unreadable")) {
+        if (geteuid() == 0)
+            QSKIP("root may read any file");
+        QFile::setPermissions(path, QFile::WriteOwner);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QFile file;
+    const std::optional<Failure> opened = openRegularFile(path, file);
+    QVERIFY2(timer.elapsed() < 5000, "the open waited");
+    QCOMPARE(reasonOf(opened), reason);
+    if (opened)
+        QCOMPARE(opened->kind, failure);
+    QCOMPARE(file.isOpen(), !opened);
+    if (file.isOpen())
+        QCOMPARE(file.readAll(), QByteArray("bytes"));
+}
+
+void tst_Files::identityIsTheFileAPathLeadsTo()
+{
+    const QDir folder(m_folder);
+    QVERIFY(folder.mkpath(QStringLiteral("sub")));
+    const QString file = folder.filePath(QStringLiteral("picture.jpg"));
+    QVERIFY(testutils::writeFile(file, "picture"));
+    QVERIFY(QFile::link(file, folder.filePath(QStringLiteral("symbolic.jpg"))));
+    QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(folder.filePath(QStringLiteral("hard.jpg"))).constData()), 0);
+    QVERIFY(QFile::link(m_folder, m_dir.filePath(QStringLiteral("folder-link"))));
+
+    const FileIdentity identity = fileIdentity(file);
+    QVERIFY(identity.exists);
+    for (const QString &other : {folder.filePath(QStringLiteral("sub/../picture.jpg")), folder.filePath(QStringLiteral("symbolic.jpg")),
+                                 folder.filePath(QStringLiteral("hard.jpg")), m_dir.filePath(QStringLiteral("folder-link/picture.jpg"))})
+        QCOMPARE(fileIdentity(other).key, identity.key);
+    QVERIFY(fileIdentity(folder.filePath(QStringLiteral("sub"))).key != identity.key);
+    // A file not there yet: the same name in the same folder, however written.
+    const FileIdentity missing = fileIdentity(folder.filePath(QStringLiteral("new.ico")));
+    QVERIFY(!missing.exists);
+    QCOMPARE(fileIdentity(m_dir.filePath(QStringLiteral("folder-link/sub/../new.ico"))).key, missing.key);
+    QVERIFY(fileIdentity(folder.filePath(QStringLiteral("other.ico"))).key != missing.key);
+
+    // Standard output, opened on the file.
+    const int saved = ::dup(STDOUT_FILENO);
+    const int onFile = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_APPEND);
+    ::dup2(onFile, STDOUT_FILENO);
+    const std::optional<QString> output = standardOutputIdentity();
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(onFile);
+    ::close(saved);
+    QCOMPARE(output.value_or(QString()), identity.key);
+}
+
+QTEST_GUILESS_MAIN(tst_Files)
+#include "tst_files.moc"
