@@ -10,6 +10,7 @@
 //   NAME.ico                    16, 32, 48 and 256 pixels, for Windows
 
 #include "artwork.h"
+#include "iconset.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
-#include <QtEndian>
 
 #include <cstdio>
 #include <vector>
@@ -55,45 +55,14 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
 }
 
-void append16(QByteArray &out, quint16 value)
-{
-    const quint16 le = qToLittleEndian(value);
-    out.append(reinterpret_cast<const char *>(&le), sizeof le);
-}
-
-void append32(QByteArray &out, quint32 value)
-{
-    const quint32 le = qToLittleEndian(value);
-    out.append(reinterpret_cast<const char *>(&le), sizeof le);
-}
-
 // An icon file whose images are stored as PNG, which Windows reads for
 // every size (and the resource compiler copies as they are).
 QByteArray icoFile()
 {
-    std::vector<QByteArray> images;
+    std::vector<IconImage> images;
     for (int side : icoSides)
-        images.push_back(png(drawn(side)));
-    QByteArray out;
-    append16(out, 0); // reserved
-    append16(out, 1); // an icon, not a cursor
-    append16(out, quint16(images.size()));
-    quint32 offset = quint32(6 + 16 * images.size());
-    for (size_t i = 0; i < images.size(); ++i) {
-        const int side = icoSides[i];
-        out.append(char(side >= 256 ? 0 : side)); // 0 stands for 256
-        out.append(char(side >= 256 ? 0 : side));
-        out.append(char(0)); // no palette
-        out.append(char(0)); // reserved
-        append16(out, 1);    // colour planes
-        append16(out, 32);   // bits per pixel
-        append32(out, quint32(images[i].size()));
-        append32(out, offset);
-        offset += quint32(images[i].size());
-    }
-    for (const QByteArray &image : images)
-        out.append(image);
-    return out;
+        images.push_back({side, {}, png(drawn(side))});
+    return encodeIconSet(images);
 }
 
 QByteArray svgFile()

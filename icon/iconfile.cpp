@@ -1,26 +1,6 @@
 #include "iconfile.h"
 
-#include <QtEndian>
-
 namespace {
-
-// Appends little-endian values one field at a time.
-class LittleEndianWriter
-{
-public:
-    template<typename T>
-    LittleEndianWriter &operator<<(T value)
-    {
-        char bytes[sizeof(T)];
-        qToLittleEndian<T>(value, bytes);
-        m_bytes.append(bytes, sizeof(T));
-        return *this;
-    }
-    QByteArray bytes() const { return m_bytes; }
-
-private:
-    QByteArray m_bytes;
-};
 
 // The signed split of a colour into its three bytes, truncating toward zero,
 // so that the invalid colour -1 comes out as red FF.
@@ -68,26 +48,27 @@ static QByteArray packedBits(const std::array<bool, IconFile::pixelCount> &set)
 
 IconDirRecord iconDirValues()
 {
-    return {0, 1 /* icon */, 1 /* one image */};
+    IconDirRecord dir;
+    dir.idCount = 1; // one image
+    return dir;
 }
 
 IconEntryRecord iconEntryValues()
 {
-    IconEntryRecord entry{};
+    IconEntryRecord entry;
     entry.bWidth = IconFile::side;
     entry.bHeight = IconFile::side;
     entry.bColorCount = 0; // no palette at 24 bits
     entry.wPlanes = 1;
     entry.wBitCount = 24;
-    entry.dwBytesInRes = IconFile::fileBytes - 22; // everything after the directory
-    entry.dwImageOffset = 22;                      // the bitmap header follows the directory
+    entry.dwBytesInRes = IconFile::fileBytes - IconFile::directoryBytes; // everything after the directory
+    entry.dwImageOffset = IconFile::directoryBytes;                      // the bitmap header follows it
     return entry;
 }
 
-IconHeaderRecord iconHeaderValues()
+BitmapInfoHeader iconHeaderValues()
 {
-    IconHeaderRecord header{};
-    header.biSize = 40;
+    BitmapInfoHeader header;
     header.biWidth = IconFile::side;
     header.biHeight = 2 * IconFile::side; // colour bitmap and mask stacked
     header.biPlanes = 1;
@@ -95,26 +76,6 @@ IconHeaderRecord iconHeaderValues()
     header.biCompression = 0; // uncompressed RGB
     header.biSizeImage = IconFile::colourBytes + IconFile::maskBytes;
     return header;
-}
-
-QByteArray serialise(const IconDirRecord &r)
-{
-    return (LittleEndianWriter() << r.idReserved << r.idType << r.idCount).bytes();
-}
-
-QByteArray serialise(const IconEntryRecord &r)
-{
-    return (LittleEndianWriter() << r.bWidth << r.bHeight << r.bColorCount << r.bReserved << r.wPlanes
-                                 << r.wBitCount << r.dwBytesInRes << r.dwImageOffset)
-        .bytes();
-}
-
-QByteArray serialise(const IconHeaderRecord &r)
-{
-    return (LittleEndianWriter() << r.biSize << r.biWidth << r.biHeight << r.biPlanes << r.biBitCount
-                                 << r.biCompression << r.biSizeImage << r.biXPelsPerMeter
-                                 << r.biYPelsPerMeter << r.biClrUsed << r.biClrImportant)
-        .bytes();
 }
 
 quint8 bitStringToByte(const QString &bits)
@@ -126,15 +87,14 @@ quint8 bitStringToByte(const QString &bits)
     return quint8(result);
 }
 
-QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, const IconEntryRecord &entry,
-                        const IconHeaderRecord &header)
+QByteArray encodeIcon24(const IconPixels &pixels)
 {
     using namespace IconFile;
     QByteArray file;
     file.reserve(fileBytes);
-    file += serialise(dir);
-    file += serialise(entry);
-    file += serialise(header);
+    file += serialise(iconDirValues());
+    file += serialise(iconEntryValues());
+    file += serialise(iconHeaderValues());
 
     // Colour pixels: rows bottom-up, each pixel blue, green, red; a
     // transparent pixel is stored black whatever its colour.
@@ -150,19 +110,14 @@ QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, cons
     return file;
 }
 
-QByteArray encodeIcon24(const IconPixels &pixels)
-{
-    return encodeIcon24(pixels, iconDirValues(), iconEntryValues(), iconHeaderValues());
-}
-
 QByteArray encodeIcon1(const IconPixels &pixels)
 {
     using namespace IconFile;
     IconEntryRecord entry = iconEntryValues();
     entry.bColorCount = 2;
     entry.wBitCount = 1;
-    entry.dwBytesInRes = MonoIconFile::fileBytes - 22;
-    IconHeaderRecord header = iconHeaderValues();
+    entry.dwBytesInRes = MonoIconFile::fileBytes - directoryBytes;
+    BitmapInfoHeader header = iconHeaderValues();
     header.biBitCount = 1;
     header.biSizeImage = MonoIconFile::colourBytes + maskBytes;
     header.biClrUsed = 2;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "colour.h"
+#include "iconrecords.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +15,8 @@ namespace IconFile {
 
 constexpr int side = 32;
 constexpr int pixelCount = side * side;
-constexpr int headerBytes = 6 + 16 + 40;
+constexpr int directoryBytes = IconDirRecord::size + IconEntryRecord::size;
+constexpr int headerBytes = directoryBytes + BitmapInfoHeader::size;
 constexpr int colourBytes = side * side * 3; // 32 rows of 96 bytes, no padding needed
 constexpr int maskBytes = side * side / 8;   // 32 rows of 4 bytes
 constexpr int colourOffset = headerBytes;
@@ -24,56 +26,10 @@ static_assert(fileBytes == 3262);
 
 } // namespace IconFile
 
-// ICONDIR
-struct IconDirRecord
-{
-    quint16 idReserved;
-    quint16 idType;
-    quint16 idCount;
-};
-
-// ICONDIRENTRY
-struct IconEntryRecord
-{
-    quint8 bWidth;
-    quint8 bHeight;
-    quint8 bColorCount;
-    quint8 bReserved;
-    quint16 wPlanes;
-    quint16 wBitCount;
-    quint32 dwBytesInRes;
-    quint32 dwImageOffset;
-};
-
-// BITMAPINFOHEADER of the image
-struct IconHeaderRecord
-{
-    quint32 biSize;
-    qint32 biWidth;
-    qint32 biHeight;
-    quint16 biPlanes;
-    quint16 biBitCount;
-    quint32 biCompression;
-    quint32 biSizeImage;
-    qint32 biXPelsPerMeter;
-    qint32 biYPelsPerMeter;
-    quint32 biClrUsed;
-    quint32 biClrImportant;
-};
-
-static_assert(sizeof(IconDirRecord) == 6, "ICONDIR is 6 bytes");
-static_assert(sizeof(IconEntryRecord) == 16, "ICONDIRENTRY is 16 bytes");
-static_assert(sizeof(IconHeaderRecord) == 40, "BITMAPINFOHEADER is 40 bytes");
-
 // The three header records with the values of a 32 x 32, 24-bit icon.
 IconDirRecord iconDirValues();
 IconEntryRecord iconEntryValues();
-IconHeaderRecord iconHeaderValues();
-
-// The records as little-endian bytes, field by field, whatever the host.
-QByteArray serialise(const IconDirRecord &record);
-QByteArray serialise(const IconEntryRecord &record);
-QByteArray serialise(const IconHeaderRecord &record);
+BitmapInfoHeader iconHeaderValues();
 
 // One 32 x 32 picture to encode, rows top-down, pixels left to right. A
 // failed pixel read (Colours::invalid, 0xFFFFFFFF) is encoded the way its
@@ -87,10 +43,7 @@ struct IconPixels
     bool &isTransparent(int x, int y) { return transparent[y * IconFile::side + x]; }
 };
 
-// The 3,262 bytes of the icon file for `pixels`, given the three headers.
-QByteArray encodeIcon24(const IconPixels &pixels, const IconDirRecord &dir, const IconEntryRecord &entry,
-                        const IconHeaderRecord &header);
-// The same with the standard header values.
+// The 3,262 bytes of the icon file for `pixels`.
 QByteArray encodeIcon24(const IconPixels &pixels);
 
 // A black-and-white icon of the same picture: 32 x 32 at 1 bit per pixel

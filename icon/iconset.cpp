@@ -1,41 +1,30 @@
 #include "iconset.h"
 
-#include <QtEndian>
+#include "iconrecords.h"
+#include "littleendian.h"
 
 namespace {
 
-template<typename T>
-void append(QByteArray &bytes, T value)
-{
-    char field[sizeof(T)];
-    qToLittleEndian<T>(value, field);
-    bytes.append(field, sizeof(T));
-}
-
 int maskRowBytes(int side)
 {
-    return (side + 31) / 32 * 4;
+    return (side + 31) / 32 * 4; // rows padded to 32 bits
 }
 
+// A 32-bit bitmap image: its header, the colour rows and the AND mask rows,
+// both bottom-up.
 QByteArray bitmapOf(const IconImage &image)
 {
     const int side = image.side;
-    QByteArray bytes;
-    bytes.reserve(40 + side * side * 4 + side * maskRowBytes(side));
-    append<quint32>(bytes, 40);           // header size
-    append<qint32>(bytes, side);          // width
-    append<qint32>(bytes, 2 * side);      // height: the colour rows and the mask's
-    append<quint16>(bytes, 1);            // planes
-    append<quint16>(bytes, 32);           // bits per pixel
-    append<quint32>(bytes, 0);            // BI_RGB
-    append<quint32>(bytes, quint32(side * side * 4 + side * maskRowBytes(side)));
-    append<qint32>(bytes, 0);
-    append<qint32>(bytes, 0);
-    append<quint32>(bytes, 0);
-    append<quint32>(bytes, 0);
+    BitmapInfoHeader header;
+    header.biWidth = side;
+    header.biHeight = 2 * side; // the colour rows and the mask's
+    header.biBitCount = 32;
+    header.biSizeImage = quint32(side * side * 4 + side * maskRowBytes(side));
+    LittleEndianWriter colours;
     for (int y = side - 1; y >= 0; --y)
         for (int x = 0; x < side; ++x)
-            append<quint32>(bytes, image.pixels[size_t(y) * size_t(side) + size_t(x)]); // B, G, R, A in memory
+            colours << image.pixels[size_t(y) * size_t(side) + size_t(x)]; // B, G, R, A in memory
+    QByteArray bytes = serialise(header) + colours.bytes();
     for (int y = side - 1; y >= 0; --y) {
         QByteArray row(maskRowBytes(side), '\0');
         for (int x = 0; x < side; ++x)
@@ -54,20 +43,19 @@ QByteArray encodeIconSet(const std::vector<IconImage> &images)
     for (const IconImage &image : images)
         data.push_back(image.png.isEmpty() ? bitmapOf(image) : image.png);
 
-    QByteArray file;
-    append<quint16>(file, 0); // reserved
-    append<quint16>(file, 1); // an icon
-    append<quint16>(file, quint16(images.size()));
-    quint32 offset = quint32(6 + 16 * images.size());
+    IconDirRecord dir;
+    dir.idCount = quint16(images.size());
+    QByteArray file = serialise(dir);
+    quint32 offset = quint32(iconEntryOffset(int(images.size())));
     for (size_t i = 0; i < images.size(); ++i) {
-        const quint8 side = quint8(images[i].side == 256 ? 0 : images[i].side);
-        file.append(char(side)).append(char(side));
-        file.append('\0').append('\0'); // no palette, reserved
-        append<quint16>(file, 1);       // planes
-        append<quint16>(file, 32);      // bits per pixel
-        append<quint32>(file, quint32(data[i].size()));
-        append<quint32>(file, offset);
-        offset += quint32(data[i].size());
+        IconEntryRecord entry;
+        entry.bWidth = entry.bHeight = quint8(images[i].side == 256 ? 0 : images[i].side);
+        entry.wPlanes = 1;
+        entry.wBitCount = 32;
+        entry.dwBytesInRes = quint32(data[i].size());
+        entry.dwImageOffset = offset;
+        file += serialise(entry);
+        offset += entry.dwBytesInRes;
     }
     for (const QByteArray &bytes : data)
         file += bytes;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "headerfields.h"
+#include "iconrecords.h"
+#include "littleendian.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -54,12 +55,13 @@ struct BmpHeader
             header.bits = fieldAt<quint16>(head, 24);
             return header;
         }
-        header.width = fieldAt<qint32>(head, 18);
-        header.height = fieldAt<qint32>(head, 22);
-        header.planes = fieldAt<quint16>(head, 26);
-        header.bits = fieldAt<quint16>(head, 28);
-        header.compression = fieldAt<quint32>(head, 30);
-        header.coloursUsed = fieldAt<quint32>(head, 46);
+        const BitmapInfoHeader info = bitmapInfoHeaderAt(head, 14);
+        header.width = info.biWidth;
+        header.height = info.biHeight;
+        header.planes = info.biPlanes;
+        header.bits = info.biBitCount;
+        header.compression = info.biCompression;
+        header.coloursUsed = info.biClrUsed;
         return header;
     }
 };

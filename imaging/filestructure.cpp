@@ -1,7 +1,7 @@
 #include "filestructure.h"
 
 #include "bmpheader.h"
-#include "headerfields.h"
+#include "iconrecords.h"
 
 #include <cstring>
 #include <limits>
@@ -280,45 +280,42 @@ Walk walkPng(Reader &in)
 // One image of an icon, a PNG stream or a bitmap without a file header: the
 // directory gives its length, and its own header sizes the colour rows and,
 // below 32 bits, the mask rows after them.
-Walk walkIconImage(Reader &in, QIODevice &device, qint64 offset, qint64 length, int entryWidth, int entryHeight)
+Walk walkIconImage(Reader &in, QIODevice &device, const IconEntryRecord &entry)
 {
-    if (!in.reaches(offset + length))
+    const qint64 offset = entry.dwImageOffset;
+    if (!in.reaches(offset + qint64(entry.dwBytesInRes)))
         return Walk::CutShort;
     in.moveTo(offset);
     device.seek(in.absolute(offset));
-    const QByteArray head = device.peek(40);
+    const QByteArray head = device.peek(BitmapInfoHeader::size);
     if (head.startsWith("\x89PNG\r\n\x1A\n"))
         return walkPng(in);
-    if (head.size() < 40)
+    if (head.size() < BitmapInfoHeader::size)
         return Walk::CutShort;
-    const quint32 infoSize = fieldAt<quint32>(head, 0);
-    const qint64 width = entryWidth ? entryWidth : qAbs(qint64(fieldAt<qint32>(head, 4)));
-    const qint64 height = entryHeight ? entryHeight : qAbs(qint64(fieldAt<qint32>(head, 8))) / 2;
-    const int bits = fieldAt<quint16>(head, 14);
-    const quint32 coloursUsed = fieldAt<quint32>(head, 32);
-    if (infoSize < 40 || infoSize > 1024 || width > 256 || height > 256)
+    const BitmapInfoHeader info = bitmapInfoHeaderAt(head, 0);
+    const qint64 width = entry.bWidth ? entry.bWidth : qAbs(qint64(info.biWidth));
+    const qint64 height = entry.bHeight ? entry.bHeight : qAbs(qint64(info.biHeight)) / 2;
+    const int bits = info.biBitCount;
+    if (info.biSize < 40 || info.biSize > 1024 || width > 256 || height > 256)
         return Walk::Unknown;
-    const qint64 palette = bits >= 1 && bits <= 8 ? 4 * qint64(coloursUsed ? coloursUsed : 1u << bits) : 0;
+    const qint64 palette = bits >= 1 && bits <= 8 ? 4 * qint64(info.biClrUsed ? info.biClrUsed : 1u << bits) : 0;
     const qint64 colourRows = ((width * bits + 31) / 32) * 4 * height;
     const qint64 maskRows = bits < 32 ? ((width + 31) / 32) * 4 * height : 0;
-    return cutShortUnless(in.reaches(offset + infoSize + palette + colourRows + maskRows));
+    return cutShortUnless(in.reaches(offset + info.biSize + palette + colourRows + maskRows));
 }
 
 Walk walkIcon(Reader &in, QIODevice &device, const QByteArray &head)
 {
-    if (head.size() < 6)
+    if (head.size() < IconDirRecord::size)
         return Walk::CutShort;
-    const int count = fieldAt<quint16>(head, 4);
+    const int count = iconDirAt(head).idCount;
     if (count == 0)
         return Walk::Unknown;
-    const QByteArray directory = device.peek(6 + 16 * count);
-    if (directory.size() < 6 + 16 * count)
+    const QByteArray directory = device.peek(iconEntryOffset(count));
+    if (directory.size() < iconEntryOffset(count))
         return Walk::CutShort;
     for (int i = 0; i < count; ++i) {
-        const qint64 entry = 6 + 16 * i;
-        const Walk image = walkIconImage(in, device, fieldAt<quint32>(directory, entry + 12),
-                                         fieldAt<quint32>(directory, entry + 8), uchar(directory.at(entry)),
-                                         uchar(directory.at(entry + 1)));
+        const Walk image = walkIconImage(in, device, iconEntryAt(directory, iconEntryOffset(i)));
         if (image != Walk::Whole)
             return image;
     }

@@ -2,7 +2,7 @@
 
 #include "reducedpicture.h"
 
-#include "headerfields.h"
+#include "littleendian.h"
 
 #include <QtEndian>
 

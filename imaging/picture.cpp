@@ -6,12 +6,12 @@
 #include "fileaccess.h"
 #include "reducedpicture.h"
 #include "runlengthbmp.h"
-#include "headerfields.h"
+#include "iconrecords.h"
+#include "littleendian.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
-#include <QtEndian>
 
 #include <algorithm>
 #include <climits>
@@ -56,23 +56,23 @@ void applyIconMask(QIODevice &file, QImage &image)
     if (!file.seek(0))
         return;
     const QByteArray bytes = file.read(4 * 1024 * 1024);
-    const auto u16 = [&](qsizetype at) { return fieldAt<quint16>(bytes, at); };
-    const auto u32 = [&](qsizetype at) { return fieldAt<quint32>(bytes, at); };
-    if (bytes.size() < 22 || u16(2) != 1 || u16(4) < 1)
+    const IconDirRecord dir = iconDirAt(bytes);
+    if (bytes.size() < iconEntryOffset(1) || dir.idType != 1 || dir.idCount < 1)
         return;
-    const qint64 offset = u32(18);
-    if (offset + 40 > bytes.size() || u32(offset) != 40)
+    const qint64 offset = iconEntryAt(bytes, iconEntryOffset(0)).dwImageOffset;
+    const BitmapInfoHeader header = bitmapInfoHeaderAt(bytes, offset);
+    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size)
         return;
-    const qint64 width = qint32(u32(offset + 4));
-    const qint64 height = qint32(u32(offset + 8)) / 2;
-    const int bitCount = u16(offset + 14);
+    const qint64 width = header.biWidth;
+    const qint64 height = header.biHeight / 2;
+    const int bitCount = header.biBitCount;
     if (bitCount >= 32 || bitCount == 0 || width != image.width() || height != image.height())
         return;
-    const quint32 coloursUsed = u32(offset + 32);
+    const quint32 coloursUsed = header.biClrUsed;
     const qint64 paletteBytes = bitCount <= 8 ? 4 * qint64(coloursUsed ? coloursUsed : 1u << bitCount) : 0;
     const qint64 colourStride = ((width * bitCount + 31) / 32) * 4;
     const qint64 maskStride = ((width + 31) / 32) * 4;
-    const qint64 maskStart = offset + 40 + paletteBytes + colourStride * height;
+    const qint64 maskStart = offset + BitmapInfoHeader::size + paletteBytes + colourStride * height;
     if (maskStart + maskStride * height > bytes.size())
         return;
     image = image.convertToFormat(QImage::Format_ARGB32);
@@ -276,27 +276,20 @@ QByteArray encodeBmp24(const QImage &source)
     const int width = image.width();
     const int height = image.height();
     const int stride = ((width * 3 + 3) / 4) * 4; // rows padded to 32 bits
-    const quint32 pixelBytes = quint32(stride) * height;
-    QByteArray bytes(54 + pixelBytes, '\0');
-    char *p = bytes.data();
-    // BITMAPFILEHEADER
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(54 + pixelBytes, p + 2); // file size
-    qToLittleEndian<quint32>(54, p + 10);             // offset of the pixels
-    // BITMAPINFOHEADER
-    qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(width, p + 18);
-    qToLittleEndian<qint32>(height, p + 22); // positive: rows stored bottom-up
-    qToLittleEndian<quint16>(1, p + 26);     // planes
-    qToLittleEndian<quint16>(24, p + 28);    // bits per pixel
-    qToLittleEndian<quint32>(0, p + 30);     // uncompressed
-    qToLittleEndian<quint32>(pixelBytes, p + 34);
-    qToLittleEndian<qint32>(3780, p + 38);   // 96 dots per inch, in pixels per metre
-    qToLittleEndian<qint32>(3780, p + 42);
+    constexpr quint32 pixelOffset = 14 + BitmapInfoHeader::size;
+    BitmapInfoHeader info;
+    info.biWidth = width;
+    info.biHeight = height; // positive: rows stored bottom-up
+    info.biBitCount = 24;
+    info.biSizeImage = quint32(stride) * quint32(height);
+    info.biXPelsPerMeter = info.biYPelsPerMeter = 3780; // 96 dots per inch
+    LittleEndianWriter file; // BITMAPFILEHEADER
+    file << quint8('B') << quint8('M') << quint32(pixelOffset + info.biSizeImage) << quint32(0) << pixelOffset;
+    QByteArray bytes = file.bytes() + serialise(info);
+    bytes += QByteArray(qsizetype(info.biSizeImage), '\0');
     for (int y = 0; y < height; ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(height - 1 - y));
-        uchar *out = reinterpret_cast<uchar *>(p + 54 + qsizetype(stride) * y);
+        uchar *out = reinterpret_cast<uchar *>(bytes.data() + pixelOffset + qsizetype(stride) * y);
         for (int x = 0; x < width; ++x) {
             out[3 * x] = uchar(qBlue(line[x]));
             out[3 * x + 1] = uchar(qGreen(line[x]));

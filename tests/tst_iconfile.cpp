@@ -1,6 +1,8 @@
-// The icon encoder on its own: pixels and mask in, the file's bytes out.
+// The icon encoder on its own: pixels and mask in, the file's bytes out;
+// and the icon records, written and read back.
 
 #include "iconfile.h"
+#include "iconrecords.h"
 
 #include "picturetestutils.h"
 
@@ -24,7 +26,7 @@ class tst_IconFile : public QObject
 
 private slots:
     void everyFileStartsWithTheSameHeaders();
-    void recordsSerialiseToTheirSizes();
+    void recordsAreReadAsTheyAreWritten();
     void pixelAndMaskBytes_data();
     void pixelAndMaskBytes();
     void pixelLandsAtItsOffset_data();
@@ -41,22 +43,37 @@ void tst_IconFile::everyFileStartsWithTheSameHeaders()
                                 + QByteArray(16, '\0');
     for (const IconPixels &pixels : {filled(Colour(0x123456), false), filled(Colours::black, true)}) {
         const QByteArray file = encodeIcon24(pixels);
-        QCOMPARE(file.size(), 3262);
-        QCOMPARE(file.left(62).toHex(' '), expected.toHex(' '));
+        QCOMPARE(file.size(), IconFile::fileBytes);
+        QCOMPARE(file.left(IconFile::headerBytes).toHex(' '), expected.toHex(' '));
     }
-    // dwBytesInRes is everything after the directory and its one entry.
-    QCOMPARE(iconEntryValues().dwBytesInRes, quint32(3262 - 22));
 }
 
-void tst_IconFile::recordsSerialiseToTheirSizes()
+// What the records' writer writes, their reader reads back, field for
+// field, little-endian whatever the host.
+void tst_IconFile::recordsAreReadAsTheyAreWritten()
 {
-    QCOMPARE(serialise(iconDirValues()).size(), 6);
-    QCOMPARE(serialise(iconEntryValues()).size(), 16);
-    QCOMPARE(serialise(iconHeaderValues()).size(), 40);
-    // Fields are little-endian whatever the host: a changed width shows in byte 4 of the header.
-    IconHeaderRecord header = iconHeaderValues();
+    IconEntryRecord entry{};
+    entry.bWidth = 0; // 256
+    entry.bHeight = 48;
+    entry.bColorCount = 16;
+    entry.wPlanes = 1;
+    entry.wBitCount = 0x1234;
+    entry.dwBytesInRes = 0x01020304;
+    entry.dwImageOffset = 0xA0B0C0D0;
+    BitmapInfoHeader header = iconHeaderValues();
     header.biWidth = 0x01020304;
-    QCOMPARE(serialise(header).mid(4, 4), QByteArray::fromHex("04030201"));
+    header.biHeight = -64;
+    header.biClrUsed = 2;
+    const QByteArray bytes = serialise(iconDirValues()) + serialise(entry) + serialise(header);
+    QCOMPARE(bytes.size(), qsizetype(IconDirRecord::size + IconEntryRecord::size + BitmapInfoHeader::size));
+    QCOMPARE(bytes.mid(iconEntryOffset(0) + 8, 4), QByteArray::fromHex("04030201"));
+    QCOMPARE(serialise(iconDirAt(bytes)), serialise(iconDirValues()));
+    QCOMPARE(serialise(iconEntryAt(bytes, iconEntryOffset(0))), serialise(entry));
+    QCOMPARE(serialise(bitmapInfoHeaderAt(bytes, iconEntryOffset(1))), serialise(header));
+    QCOMPARE(iconEntrySide(entry.bWidth), 256);
+    // A record cut short reads as zeros where its bytes are missing.
+    QCOMPARE(bitmapInfoHeaderAt(bytes.left(bytes.size() - 4), iconEntryOffset(1)).biClrImportant, 0u);
+    QCOMPARE(bitmapInfoHeaderAt(bytes.left(bytes.size() - 8), iconEntryOffset(1)).biClrUsed, 0u);
 }
 
 void tst_IconFile::pixelAndMaskBytes_data()
@@ -81,11 +98,11 @@ void tst_IconFile::pixelAndMaskBytes()
     QFETCH(QByteArray, pixelBytes);
     QFETCH(char, maskByte);
 
+    using namespace IconFile;
     const QByteArray file = encodeIcon24(filled(Colour(colour), transparent));
-    QCOMPARE(file.size(), 3262);
-    const QByteArray expected = QByteArray(62, '\0') + pixelBytes.repeated(1024) + QByteArray(128, maskByte);
-    const QByteArray actual = QByteArray(62, '\0') + file.mid(62);
-    QCOMPARE(firstDifference(actual, expected), qsizetype(-1));
+    QCOMPARE(file.size(), fileBytes);
+    const QByteArray expected = pixelBytes.repeated(pixelCount) + QByteArray(maskBytes, maskByte);
+    QCOMPARE(firstDifference(file.mid(colourOffset), expected), qsizetype(-1));
 }
 
 void tst_IconFile::pixelLandsAtItsOffset_data()
@@ -97,11 +114,14 @@ void tst_IconFile::pixelLandsAtItsOffset_data()
     QTest::addColumn<int>("maskOffset");
     QTest::addColumn<int>("maskBit");
 
-    // Rows are stored bottom-up: the top-left pixel is in the last row.
-    QTest::newRow("top-left transparent") << 0 << 0 << true << 3038 << 3258 << 7;
-    QTest::newRow("bottom-left opaque") << 0 << 31 << false << 62 << 3134 << 7;
-    QTest::newRow("bottom-right transparent") << 31 << 31 << true << 62 + 93 << 3137 << 0;
-    QTest::newRow("x 9, y 30 transparent") << 9 << 30 << true << 62 + 96 + 27 << 3134 + 4 + 1 << 6;
+    // Rows are stored bottom-up, 96 colour bytes and 4 mask bytes a row: the
+    // top-left pixel is in the last row.
+    using IconFile::colourOffset;
+    using IconFile::maskOffset;
+    QTest::newRow("top-left transparent") << 0 << 0 << true << colourOffset + 31 * 96 << maskOffset + 31 * 4 << 7;
+    QTest::newRow("bottom-left opaque") << 0 << 31 << false << colourOffset << maskOffset << 7;
+    QTest::newRow("bottom-right transparent") << 31 << 31 << true << colourOffset + 93 << maskOffset + 3 << 0;
+    QTest::newRow("x 9, y 30 transparent") << 9 << 30 << true << colourOffset + 96 + 27 << maskOffset + 4 + 1 << 6;
 }
 
 void tst_IconFile::pixelLandsAtItsOffset()
@@ -121,8 +141,8 @@ void tst_IconFile::pixelLandsAtItsOffset()
     QCOMPARE(file.mid(colourOffset, 3).toHex(), expectedColour.toHex());
     QCOMPARE(bool(uchar(file[maskOffset]) & (1 << maskBit)), transparent);
     // Every other mask bit stays 0, every other pixel white.
-    QCOMPARE(file.mid(3134).count('\0'), transparent ? 127 : 128);
-    QCOMPARE(file.mid(62, 3072).count(char(0xFF)), 3072 - 3);
+    QCOMPARE(file.mid(IconFile::maskOffset).count('\0'), transparent ? 127 : 128);
+    QCOMPARE(file.mid(IconFile::colourOffset, IconFile::colourBytes).count(char(0xFF)), IconFile::colourBytes - 3);
 }
 
 void tst_IconFile::bitStringToByte_data()

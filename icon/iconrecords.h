@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// The records an icon file is made of, as the format lays them out: the
+// directory's header (ICONDIR), one entry per image (ICONDIRENTRY), and
+// each bitmap image's BITMAPINFOHEADER, the same header a bitmap file has.
+// Written and read here only, field by field, little-endian.
+
+struct IconDirRecord
+{
+    static constexpr int size = 6;
+    quint16 idReserved = 0;
+    quint16 idType = 1; // 1 an icon, 2 a cursor
+    quint16 idCount = 0;
+};
+
+struct IconEntryRecord
+{
+    static constexpr int size = 16;
+    quint8 bWidth = 0; // 0 stands for 256
+    quint8 bHeight = 0;
+    quint8 bColorCount = 0;
+    quint8 bReserved = 0;
+    quint16 wPlanes = 0;
+    quint16 wBitCount = 0;
+    quint32 dwBytesInRes = 0;
+    quint32 dwImageOffset = 0;
+};
+
+struct BitmapInfoHeader
+{
+    static constexpr int size = 40;
+    quint32 biSize = size;
+    qint32 biWidth = 0;
+    qint32 biHeight = 0; // in an icon, twice the image's: the colour rows and the mask's
+    quint16 biPlanes = 1;
+    quint16 biBitCount = 0;
+    quint32 biCompression = 0;
+    quint32 biSizeImage = 0;
+    qint32 biXPelsPerMeter = 0;
+    qint32 biYPelsPerMeter = 0;
+    quint32 biClrUsed = 0;
+    quint32 biClrImportant = 0;
+};
+
+QByteArray serialise(const IconDirRecord &record);
+QByteArray serialise(const IconEntryRecord &record);
+QByteArray serialise(const BitmapInfoHeader &record);
+
+// The record that begins at `at` in `bytes`; fields past the end read as 0.
+IconDirRecord iconDirAt(const QByteArray &bytes, qsizetype at = 0);
+IconEntryRecord iconEntryAt(const QByteArray &bytes, qsizetype at);
+BitmapInfoHeader bitmapInfoHeaderAt(const QByteArray &bytes, qsizetype at);
+
+// Where entry `index` of an icon's directory begins.
+constexpr qsizetype iconEntryOffset(int index)
+{
+    return IconDirRecord::size + qsizetype(index) * IconEntryRecord::size;
+}
+
+// An entry's width or height in pixels: 0 stands for 256.
+constexpr int iconEntrySide(quint8 stored)
+{
+    return stored == 0 ? 256 : stored;
+}
