@@ -1,97 +1,13 @@
 #include "filestructure.h"
 
 #include "bmpheader.h"
+#include "devicereader.h"
 #include "iconrecords.h"
 
-#include <cstring>
 #include <limits>
 #include <optional>
 
 namespace {
-
-// Reads a device forward through a buffer, byte by byte or skipping ahead,
-// and says when it ran out. Walking a structure of millions of small blocks
-// then costs no more than reading the file once.
-class Reader
-{
-public:
-    Reader(QIODevice &device, qint64 start)
-        : m_device(device)
-        , m_start(start)
-        , m_position(start)
-        , m_size(device.size())
-    {
-    }
-
-    // Whether the file holds `bytes` more from here.
-    bool has(qint64 bytes) const { return bytes >= 0 && bytes <= m_size - m_position; }
-    // Whether the file holds everything up to `offset` from its start.
-    bool reaches(qint64 offset) const { return offset >= 0 && offset <= m_size - m_start; }
-    qint64 offset() const { return m_position - m_start; }
-    qint64 absolute(qint64 offset) const { return m_start + offset; }
-    void moveTo(qint64 offset) { m_position = m_start + offset; }
-
-    bool skip(qint64 bytes)
-    {
-        if (!has(bytes))
-            return false;
-        m_position += bytes;
-        return true;
-    }
-
-    std::optional<uchar> byte()
-    {
-        if (!buffered() && !fill())
-            return std::nullopt;
-        return uchar(m_buffer.at(m_position++ - m_bufferStart));
-    }
-
-    // A little-endian or big-endian number of `width` bytes.
-    std::optional<quint32> number(int width, bool bigEndian)
-    {
-        quint32 value = 0;
-        for (int i = 0; i < width; ++i) {
-            const std::optional<uchar> b = byte();
-            if (!b)
-                return std::nullopt;
-            value = bigEndian ? (value << 8) | *b : value | (quint32(*b) << (8 * i));
-        }
-        return value;
-    }
-
-    // Moves to the next 0xFF byte; false at the end of the data.
-    bool findFF()
-    {
-        while (buffered() || fill()) {
-            const qint64 at = m_position - m_bufferStart;
-            const void *found = std::memchr(m_buffer.constData() + at, 0xFF, size_t(m_buffer.size() - at));
-            if (found) {
-                m_position = m_bufferStart + (static_cast<const char *>(found) - m_buffer.constData());
-                return true;
-            }
-            m_position = m_bufferStart + m_buffer.size();
-        }
-        return false;
-    }
-
-private:
-    bool buffered() const { return m_position >= m_bufferStart && m_position < m_bufferStart + m_buffer.size(); }
-    bool fill()
-    {
-        if (m_position < 0 || m_position >= m_size || !m_device.seek(m_position))
-            return false;
-        m_bufferStart = m_position;
-        m_buffer = m_device.read(64 * 1024);
-        return !m_buffer.isEmpty();
-    }
-
-    QIODevice &m_device;
-    qint64 m_start;
-    qint64 m_position;
-    qint64 m_size;
-    QByteArray m_buffer;
-    qint64 m_bufferStart = 0;
-};
 
 // What a walk found: the structure whole, cut short, or not what the walk
 // understands (left to the decoder).
@@ -104,7 +20,7 @@ Walk cutShortUnless(bool whole)
 
 // Coded rows: pairs of bytes, up to the end-of-bitmap pair or until every
 // row has ended, as the decoder stops there.
-Walk walkBmpRunLengths(Reader &in, bool fourBits, qint64 height)
+Walk walkBmpRunLengths(DeviceReader &in, bool fourBits, qint64 height)
 {
     for (qint64 row = 0; row < height;) {
         const std::optional<uchar> count = in.byte();
@@ -133,7 +49,7 @@ Walk walkBmpRunLengths(Reader &in, bool fourBits, qint64 height)
     return Walk::Whole;
 }
 
-Walk walkBmp(Reader &in, const QByteArray &head)
+Walk walkBmp(DeviceReader &in, const QByteArray &head)
 {
     if (head.size() < 18)
         return Walk::CutShort;
@@ -171,10 +87,10 @@ bool isStandaloneJpegMarker(uchar marker)
 
 // The next marker, found as the decoder finds it: past any stray bytes (and
 // a scan's coded data), past fill bytes; 0xFF 0x00 is coded data.
-std::optional<uchar> nextJpegMarker(Reader &in)
+std::optional<uchar> nextJpegMarker(DeviceReader &in)
 {
     for (;;) {
-        if (!in.findFF())
+        if (!in.findByte(0xFF))
             return std::nullopt;
         in.skip(1);
         std::optional<uchar> code = in.byte();
@@ -189,7 +105,7 @@ std::optional<uchar> nextJpegMarker(Reader &in)
 
 // The length of the segment that starts here; nothing when the file ends or
 // the length is impossible.
-std::optional<qint64> jpegSegmentLength(Reader &in)
+std::optional<qint64> jpegSegmentLength(DeviceReader &in)
 {
     const std::optional<quint32> length = in.number(2, true);
     if (!length || *length < 2)
@@ -197,7 +113,7 @@ std::optional<qint64> jpegSegmentLength(Reader &in)
     return qint64(*length) - 2;
 }
 
-Walk walkJpeg(Reader &in)
+Walk walkJpeg(DeviceReader &in)
 {
     in.skip(2); // the start of image
     for (;;) {
@@ -215,7 +131,7 @@ Walk walkJpeg(Reader &in)
 }
 
 // Sub-blocks, each a length byte and that many bytes, up to an empty one.
-bool skipSubBlocks(Reader &in)
+bool skipSubBlocks(DeviceReader &in)
 {
     for (;;) {
         const std::optional<uchar> length = in.byte();
@@ -226,7 +142,7 @@ bool skipSubBlocks(Reader &in)
     }
 }
 
-Walk walkGif(Reader &in, const QByteArray &head)
+Walk walkGif(DeviceReader &in, const QByteArray &head)
 {
     if (head.size() < 13)
         return Walk::CutShort;
@@ -260,7 +176,7 @@ Walk walkGif(Reader &in, const QByteArray &head)
 }
 
 // Chunks (length, type, data, check) up to the end chunk.
-Walk walkPng(Reader &in)
+Walk walkPng(DeviceReader &in)
 {
     in.skip(8); // the signature
     for (;;) {
@@ -280,7 +196,7 @@ Walk walkPng(Reader &in)
 // One image of an icon, a PNG stream or a bitmap without a file header: the
 // directory gives its length, and its own header sizes the colour rows and,
 // below 32 bits, the mask rows after them.
-Walk walkIconImage(Reader &in, QIODevice &device, const IconEntryRecord &entry)
+Walk walkIconImage(DeviceReader &in, QIODevice &device, const IconEntryRecord &entry)
 {
     const qint64 offset = entry.dwImageOffset;
     if (!in.reaches(offset + qint64(entry.dwBytesInRes)))
@@ -304,7 +220,7 @@ Walk walkIconImage(Reader &in, QIODevice &device, const IconEntryRecord &entry)
     return cutShortUnless(in.reaches(offset + info.biSize + palette + colourRows + maskRows));
 }
 
-Walk walkIcon(Reader &in, QIODevice &device, const QByteArray &head)
+Walk walkIcon(DeviceReader &in, QIODevice &device, const QByteArray &head)
 {
     if (head.size() < IconDirRecord::size)
         return Walk::CutShort;
@@ -336,7 +252,7 @@ bool endsWithinASignature(const QByteArray &head)
 
 Walk walk(QIODevice &device, qint64 start)
 {
-    Reader in(device, start);
+    DeviceReader in(device, start);
     const QByteArray head = device.peek(64);
     if (endsWithinASignature(head))
         return Walk::CutShort;
@@ -361,7 +277,7 @@ bool isFrameMarker(uchar marker)
 
 bool jpegDecodedWhole(QIODevice &device, qint64 start)
 {
-    Reader in(device, start);
+    DeviceReader in(device, start);
     if (device.peek(2) != "\xFF\xD8")
         return false;
     in.skip(2);

@@ -2,6 +2,7 @@
 
 #include "reducedpicture.h"
 
+#include "devicereader.h"
 #include "littleendian.h"
 
 #include <QtEndian>
@@ -13,23 +14,22 @@
 
 namespace {
 
-// Reads the file's bytes in order, a chunk at a time, so that only the
-// first frame's bytes are ever read; any read past the end marks it failed.
-class ByteReader
+// The GIF's bytes in order, through the buffered reader. A read past the
+// end gives 0 and marks the reader failed, so that a run of reads is checked
+// once, at its end.
+class GifBytes
 {
 public:
-    explicit ByteReader(QIODevice &device)
-        : m_device(device)
+    explicit GifBytes(QIODevice &device)
+        : m_in(device, device.pos())
     {
     }
     bool ok() const { return m_ok; }
     uchar byte()
     {
-        if (m_at == m_chunk.size() && !refill()) {
-            m_ok = false;
-            return 0;
-        }
-        return uchar(m_chunk.at(m_at++));
+        const std::optional<uchar> b = m_in.byte();
+        m_ok = m_ok && b;
+        return b.value_or(0);
     }
     int u16()
     {
@@ -46,21 +46,11 @@ public:
     // Copies up to `count` bytes to `out`; fewer only at the file's end.
     int read(uchar *out, int count)
     {
-        int copied = 0;
-        while (copied < count && (m_at < m_chunk.size() || refill())) {
-            const int n = int(std::min<qsizetype>(count - copied, m_chunk.size() - m_at));
-            std::memcpy(out + copied, m_chunk.constData() + m_at, size_t(n));
-            m_at += n;
-            copied += n;
-        }
+        const qint64 copied = m_in.read(out, count);
         m_ok = m_ok && copied == count;
-        return copied;
+        return int(copied);
     }
-    void skip(int count)
-    {
-        for (int i = 0; i < count && m_ok; ++i)
-            byte();
-    }
+    void skip(int count) { m_ok = m_ok && m_in.skip(count); }
     // Skips a chain of data sub-blocks up to its zero-length terminator.
     void skipSubBlocks()
     {
@@ -69,17 +59,7 @@ public:
     }
 
 private:
-    bool refill()
-    {
-        constexpr qint64 chunkSize = 64 * 1024;
-        m_chunk = m_device.read(chunkSize);
-        m_at = 0;
-        return !m_chunk.isEmpty();
-    }
-
-    QIODevice &m_device;
-    QByteArray m_chunk;
-    qsizetype m_at = 0;
+    DeviceReader m_in;
     bool m_ok = true;
 };
 
@@ -90,7 +70,7 @@ private:
 class CodeReader
 {
 public:
-    explicit CodeReader(ByteReader &bytes)
+    explicit CodeReader(GifBytes &bytes)
         : m_bytes(bytes)
     {
     }
@@ -147,7 +127,7 @@ private:
         }
     }
 
-    ByteReader &m_bytes;
+    GifBytes &m_bytes;
     std::vector<uchar> m_data;
     size_t m_at = 0;
     bool m_ended = false;
@@ -163,7 +143,7 @@ struct FirstFrame
     int minimumCodeSize = 0;
 };
 
-std::vector<QRgb> readColourTable(ByteReader &bytes, int entries)
+std::vector<QRgb> readColourTable(GifBytes &bytes, int entries)
 {
     std::vector<QRgb> colours(static_cast<size_t>(entries));
     for (QRgb &colour : colours) {
@@ -176,7 +156,7 @@ std::vector<QRgb> readColourTable(ByteReader &bytes, int entries)
 
 // Reads up to the first image's data. Only a first image that covers the
 // whole logical screen, with a colour table, is taken here.
-bool readFirstFrame(ByteReader &bytes, FirstFrame &frame)
+bool readFirstFrame(GifBytes &bytes, FirstFrame &frame)
 {
     bytes.skip(6); // "GIF87a" or "GIF89a", checked by the caller
     frame.size = bytes.size();
@@ -404,7 +384,7 @@ private:
 
 // Decodes the LZW data into rows handed to `blocks`. False when the data is
 // damaged or ends before the last row.
-bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &blocks)
+bool decodeRows(GifBytes &bytes, const FirstFrame &frame, BlockAverager &blocks)
 {
     constexpr int maximumCodes = 4096;
     const int clear = 1 << frame.minimumCodeSize;
@@ -479,7 +459,7 @@ bool decodeRows(ByteReader &bytes, const FirstFrame &frame, BlockAverager &block
 
 ReducedPicture decodeFirstFrame(QIODevice &device, int side)
 {
-    ByteReader reader(device);
+    GifBytes reader(device);
     FirstFrame frame;
     if (!readFirstFrame(reader, frame))
         return {};
