@@ -68,7 +68,7 @@ void checkCutShort(const QByteArray &bytes)
     if (device.pos() != 0)
         std::abort();
     const PictureLoad load = readPicture(device, QSize(32, 32));
-    if (cutShort && (!load.error || !load.picture.isNull()))
+    if (cutShort && (!load.failure || !load.picture.isNull()))
         std::abort();
 }
 
@@ -78,7 +78,7 @@ void checkRefusedAsAPipe(const QByteArray &bytes)
     PipeDevice pipe(&copy);
     pipe.open(QIODevice::ReadOnly);
     const PictureLoad load = readPicture(pipe, QSize(32, 32));
-    if (!load.error || !load.picture.isNull())
+    if (!load.failure || !load.picture.isNull())
         std::abort();
 }
 
@@ -90,7 +90,7 @@ void checkSpecialFilesAreRefused()
     if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0)
         std::abort();
     for (const QString &path : {pipe, QStringLiteral("/dev/zero"), folder.path()})
-        if (!LoadPicture(path, QSize(32, 32)).error)
+        if (!LoadPicture(path, QSize(32, 32)).failure)
             std::abort();
 }
 
@@ -132,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (readRunLengthBmp(device); device.pos() != 0)
         std::abort();
     const PictureLoad load = readPicture(device, QSize(32, 32));
-    if (load.error) {
-        if (!load.picture.isNull() || load.reason.isEmpty())
+    if (load.failure) {
+        if (!load.picture.isNull() || load.failure->reason.isEmpty())
             std::abort(); // a failure always comes with a reason and no picture
         return 0;
     }

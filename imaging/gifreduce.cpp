@@ -382,75 +382,109 @@ private:
     size_t m_handed = 0;
 };
 
+// The LZW code table of a frame, and the strings its codes stand for:
+// where each was decoded last, its length, and (for strings older than the
+// history) its last pixel and the code of the rest.
+class CodeTable
+{
+public:
+    explicit CodeTable(int minimumCodeSize)
+        : m_minimumCodeSize(minimumCodeSize)
+        , m_clear(1 << minimumCodeSize)
+    {
+        for (int i = 0; i < m_clear; ++i) {
+            m_suffix[size_t(i)] = uchar(i);
+            m_length[size_t(i)] = 1;
+        }
+        reset();
+    }
+    int codeSize() const { return m_codeSize; }
+    bool isClear(int code) const { return code == m_clear; }
+    // Whether `code` may come next; if not, the data ends or is damaged here.
+    bool accepts(int code) const { return code != m_clear + 1 && code <= m_next && !(m_previous < 0 && code > m_clear); }
+    void reset()
+    {
+        m_codeSize = m_minimumCodeSize + 1;
+        m_next = m_clear + 2;
+        m_previous = -1;
+    }
+    // Appends the string `code` stands for to `pixels`, and adds the code
+    // that string and the one before make.
+    void decode(int code, PixelHistory &pixels)
+    {
+        const qint64 at = pixels.end();
+        appendString(code, pixels);
+        if (code == m_next) // its last pixel is its first
+            *(pixels.reserve(0) - 1) = pixels.at(at);
+        if (m_previous >= 0 && m_next < maximumCodes)
+            addCode(pixels.at(at));
+        m_previous = code;
+        m_previousAt = at;
+    }
+
+private:
+    static constexpr int maximumCodes = 4096;
+
+    void appendString(int code, PixelHistory &pixels) const
+    {
+        if (code < m_clear) {
+            pixels.append(uchar(code));
+        } else if (code == m_next) {
+            // The one code not yet in the table: the previous string and
+            // then its own first pixel.
+            const size_t count = m_length[size_t(m_previous)] + 1u;
+            if (pixels.holds(m_previousAt))
+                pixels.appendCopy(m_previousAt, count);
+            else
+                writeFromTable(pixels.reserve(count), m_previous, m_prefix, m_suffix, m_clear, count - 1);
+        } else if (pixels.holds(m_position[size_t(code)])) {
+            pixels.appendCopy(m_position[size_t(code)], m_length[size_t(code)]);
+        } else {
+            writeFromTable(pixels.reserve(m_length[size_t(code)]), code, m_prefix, m_suffix, m_clear,
+                           m_length[size_t(code)]);
+        }
+    }
+    void addCode(uchar firstPixel)
+    {
+        m_position[size_t(m_next)] = m_previousAt;
+        m_prefix[size_t(m_next)] = quint16(m_previous);
+        m_suffix[size_t(m_next)] = firstPixel;
+        m_length[size_t(m_next)] = quint16(m_length[size_t(m_previous)] + 1);
+        ++m_next;
+        if (m_next == (1 << m_codeSize) && m_codeSize < 12)
+            ++m_codeSize;
+    }
+
+    int m_minimumCodeSize;
+    int m_clear;
+    int m_codeSize = 0;
+    int m_next = 0;
+    int m_previous = -1;
+    qint64 m_previousAt = 0;
+    std::array<qint64, maximumCodes> m_position{};
+    std::array<quint16, maximumCodes> m_length{};
+    std::array<quint16, maximumCodes> m_prefix{};
+    std::array<uchar, maximumCodes> m_suffix{};
+};
+
 // Decodes the LZW data into rows handed to `blocks`. False when the data is
 // damaged or ends before the last row.
 bool decodeRows(GifBytes &bytes, const FirstFrame &frame, BlockAverager &blocks)
 {
-    constexpr int maximumCodes = 4096;
-    const int clear = 1 << frame.minimumCodeSize;
-    const int end = clear + 1;
-    // Each code's string: where it was decoded last, its length, and (for
-    // strings older than the history) its last pixel and the code of the rest.
-    std::array<qint64, maximumCodes> position{};
-    std::array<quint16, maximumCodes> length{};
-    std::array<quint16, maximumCodes> prefix{};
-    std::array<uchar, maximumCodes> suffix{};
-    for (int i = 0; i < clear; ++i) {
-        suffix[size_t(i)] = uchar(i);
-        length[size_t(i)] = 1;
-    }
-
+    CodeTable table(frame.minimumCodeSize);
     PixelHistory pixels;
     RowFiller rows(frame, blocks);
     CodeReader codes(bytes);
-    int codeSize = frame.minimumCodeSize + 1;
-    int next = clear + 2;
-    int previous = -1;
-    qint64 previousAt = 0;
     bool ended = false; // no more pixels: the data ends, or is damaged here
     while (!ended && !rows.done()) {
-        while (!pixels.batchFull()) {
+        while (!ended && !pixels.batchFull()) {
             int code = 0;
-            if (!codes.read(codeSize, code) || code == end || code > next || (previous < 0 && code > clear)) {
+            if (!codes.read(table.codeSize(), code) || !table.accepts(code))
                 ended = true;
-                break;
-            }
-            if (code == clear) {
-                codeSize = frame.minimumCodeSize + 1;
-                next = clear + 2;
-                previous = -1;
-                continue;
-            }
-            const qint64 at = pixels.end();
-            if (code < clear) {
-                pixels.append(uchar(code));
-            } else if (code == next) {
-                // The one code not yet in the table: the previous string
-                // and then its own first pixel.
-                const size_t count = length[size_t(previous)] + 1u;
-                if (pixels.holds(previousAt))
-                    pixels.appendCopy(previousAt, count);
-                else
-                    writeFromTable(pixels.reserve(count), previous, prefix, suffix, clear, count - 1);
-            } else if (pixels.holds(position[size_t(code)])) {
-                pixels.appendCopy(position[size_t(code)], length[size_t(code)]);
-            } else {
-                writeFromTable(pixels.reserve(length[size_t(code)]), code, prefix, suffix, clear,
-                               length[size_t(code)]);
-            }
-            if (code == next) // its last pixel is its first
-                *(pixels.reserve(0) - 1) = pixels.at(at);
-            if (previous >= 0 && next < maximumCodes) {
-                position[size_t(next)] = previousAt;
-                prefix[size_t(next)] = quint16(previous);
-                suffix[size_t(next)] = pixels.at(at);
-                length[size_t(next)] = quint16(length[size_t(previous)] + 1);
-                ++next;
-                if (next == (1 << codeSize) && codeSize < 12)
-                    ++codeSize;
-            }
-            previous = code;
-            previousAt = at;
+            else if (table.isClear(code))
+                table.reset();
+            else
+                table.decode(code, pixels);
         }
         pixels.handTo(rows);
     }

@@ -46,14 +46,6 @@ struct PictureLoad
 // converter alike: the file's native path and the reason.
 QString cannotOpen(const QString &path, const Failure &failure);
 
-// Pictures bigger than this (in pixels, width x height) are refused before any
-// pixel memory is taken: a header may claim absurd dimensions. Up to this size
-// a picture is only read when it can be read reduced (a JPEG photo, a plain
-// bitmap) ...
-constexpr qint64 maximumPicturePixels = 400'000'000;
-// ... and up to this one when it has to be decoded whole (about 400 MB).
-constexpr qint64 maximumFullDecodePixels = 100'000'000;
-
 // How much detail a picture read for a drawing of `drawSize` keeps, counted
 // along each side of the part of the drawing the picture covers when it is
 // fitted in, proportions kept.
@@ -66,11 +58,11 @@ enum class DrawDetail {
     Light,
 };
 
-// Reads a picture file, recognising JPEG, GIF, BMP, ICO (and whatever else the
-// image plugins read) from its content, never from its name. A JPEG photo's
-// orientation tag is applied; an animated GIF gives its first frame. When
-// `drawSize` is given, a big picture may be read at a reduced size that still
-// holds far more detail than a drawing of that size needs.
+// Reads a picture file, recognising JPEG, GIF, BMP, PNG and ICO from its
+// content, never from its name. A JPEG photo's orientation tag is applied;
+// an animated GIF gives its first frame. When `drawSize` is given, a big
+// picture may be read at a reduced size that still holds far more detail
+// than a drawing of that size needs. The limits are in picturelimits.h.
 PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize(),
                         DrawDetail detail = DrawDetail::Fine);
 

@@ -1,7 +1,7 @@
 #include "runlengthbmp.h"
 
 #include "bmpheader.h"
-#include "picture.h"
+#include "picturelimits.h"
 
 #include <QList>
 

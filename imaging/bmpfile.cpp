@@ -1,0 +1,42 @@
+// Writing a picture as a Windows bitmap file.
+
+#include "picture.h"
+
+#include "atomicfile.h"
+#include "iconrecords.h"
+#include "littleendian.h"
+
+QByteArray encodeBmp24(const QImage &source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    const int width = image.width();
+    const int height = image.height();
+    const int stride = ((width * 3 + 3) / 4) * 4; // rows padded to 32 bits
+    constexpr quint32 pixelOffset = 14 + BitmapInfoHeader::size;
+    BitmapInfoHeader info;
+    info.biWidth = width;
+    info.biHeight = height; // positive: rows stored bottom-up
+    info.biBitCount = 24;
+    info.biSizeImage = quint32(stride) * quint32(height);
+    info.biXPelsPerMeter = info.biYPelsPerMeter = 3780; // 96 dots per inch
+    LittleEndianWriter file; // BITMAPFILEHEADER
+    file << quint8('B') << quint8('M') << quint32(pixelOffset + info.biSizeImage) << quint32(0) << pixelOffset;
+    QByteArray bytes = file.bytes() + serialise(info) + QByteArray(qsizetype(info.biSizeImage), '\0');
+    for (int y = 0; y < height; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(height - 1 - y));
+        uchar *out = reinterpret_cast<uchar *>(bytes.data() + pixelOffset + qsizetype(stride) * y);
+        for (int x = 0; x < width; ++x) {
+            out[3 * x] = uchar(qBlue(line[x]));
+            out[3 * x + 1] = uchar(qGreen(line[x]));
+            out[3 * x + 2] = uchar(qRed(line[x]));
+        }
+    }
+    return bytes;
+}
+
+std::optional<Failure> SavePicture(const Picture &picture, const QString &path)
+{
+    if (picture.isNull())
+        return Failure{Failure::Kind::NotAPicture, QStringLiteral("there is no picture to save")};
+    return writeFile(path, encodeBmp24(picture.image()));
+}

@@ -1,0 +1,58 @@
+// Which reduced reader takes a picture, and at what detail.
+
+#include "reducedpicture.h"
+
+#include "filestructure.h"
+#include "picturelimits.h"
+
+#include <QImageReader>
+
+#include <algorithm>
+
+namespace {
+
+// A JPEG photo at the scale that keeps two pixels for each drawn pixel: at
+// 1/8 each decoded pixel is already the mean of an 8 x 8 block, and finer
+// scales cost decoding time. Qt's reader recognises it and reads its
+// orientation tag; one that is progressive, too large, or not a picture at
+// all is left to the whole decode.
+ReducedPicture readReducedPhoto(QIODevice &device, QSize drawSize, DrawDetail detail)
+{
+    if (!drawSize.isValid() || device.peek(2) != "\xFF\xD8")
+        return {};
+    const qint64 start = device.pos();
+    QImageReader reader(&device);
+    reader.setAutoTransform(true);
+    const bool jpeg = reader.canRead() && reader.format() == "jpeg";
+    const QSize stored = reader.size();
+    const QImageIOHandler::Transformations orientation = reader.transformation();
+    device.seek(start);
+    if (!jpeg || !stored.isValid() || isTooLarge(stored) || isJpegDecodedWhole(device))
+        return {};
+    return readReducedJpeg(device, readerDrawSize(stored, drawSize, detail, 2), orientation);
+}
+
+} // namespace
+
+QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail)
+{
+    if (!size.isValid() || !drawSize.isValid())
+        return drawSize;
+    const int perPixel = detail == DrawDetail::Fine ? 8 : lightDetail;
+    const QSize fitted = size.scaled(drawSize, Qt::KeepAspectRatio);
+    return QSize(std::max(1, fitted.width() * perPixel / 8), std::max(1, fitted.height() * perPixel / 8));
+}
+
+std::optional<Picture> readReducedPicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail)
+{
+    // A bitmap or a GIF is read whole whatever the reduction: four pixels each.
+    const QSize blocksDrawSize = readerDrawSize(claimed, drawSize, detail, 4);
+    ReducedPicture reduced = readReducedBmp(device, blocksDrawSize);
+    if (reduced.image.isNull())
+        reduced = readReducedGif(device, blocksDrawSize);
+    if (reduced.image.isNull())
+        reduced = readReducedPhoto(device, drawSize, detail);
+    if (reduced.image.isNull())
+        return std::nullopt;
+    return Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent);
+}

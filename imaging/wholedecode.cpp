@@ -1,0 +1,165 @@
+#include "wholedecode.h"
+
+#include "filestructure.h"
+#include "iconrecords.h"
+#include "pictureprobe.h"
+#include "picturelimits.h"
+#include "reducedpicture.h"
+#include "runlengthbmp.h"
+
+#include <QImageReader>
+
+#include <mutex>
+
+namespace {
+
+// Holds the turn of one big decode, for as long as it lives: decodes of
+// more than bigDecodePixels wait for one another, smaller ones for nothing.
+class BigDecodeTurn
+{
+public:
+    explicit BigDecodeTurn(qint64 pixels)
+        : m_lock(turns(), std::defer_lock)
+    {
+        if (pixels > bigDecodePixels)
+            m_lock.lock();
+    }
+
+private:
+    static std::mutex &turns()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    std::unique_lock<std::mutex> m_lock;
+};
+
+PictureLoad notAPicture(const QString &detail = QString())
+{
+    const QString reason = QStringLiteral("it is not a picture Tervana can read");
+    return {Picture(), Failure{Failure::Kind::NotAPicture,
+                               detail.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(reason, detail)}};
+}
+
+// Qt's readers refuse to allocate more than a limit that is one setting for
+// the whole process (its default of 128 MB would refuse a 48-megapixel
+// bitmap). The size checks keep every decode within the whole-decode limit,
+// so that is the setting, made once.
+void allowWholeDecodes()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(int(maximumFullDecodePixels * 4 / (1024 * 1024)) + 1); });
+}
+
+// A 24-bit or smaller icon stores its transparency in an AND mask after the
+// colour pixels; Qt's reader leaves it out, so it is applied here to the first
+// image of the file.
+void applyIconMask(QIODevice &file, QImage &image)
+{
+    if (!file.seek(0))
+        return;
+    const QByteArray bytes = file.read(4 * 1024 * 1024);
+    const IconDirRecord dir = iconDirAt(bytes);
+    if (bytes.size() < iconEntryOffset(1) || dir.idType != 1 || dir.idCount < 1)
+        return;
+    const qint64 offset = iconEntryAt(bytes, iconEntryOffset(0)).dwImageOffset;
+    const BitmapInfoHeader header = bitmapInfoHeaderAt(bytes, offset);
+    const qint64 width = header.biWidth;
+    const qint64 height = header.biHeight / 2;
+    const int bits = header.biBitCount;
+    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size || bits >= 32
+        || bits == 0 || width != image.width() || height != image.height())
+        return;
+    const qint64 paletteBytes = bits <= 8 ? 4 * qint64(header.biClrUsed ? header.biClrUsed : 1u << bits) : 0;
+    const qint64 colourStride = ((width * bits + 31) / 32) * 4;
+    const qint64 maskStride = ((width + 31) / 32) * 4;
+    const qint64 maskStart = offset + BitmapInfoHeader::size + paletteBytes + colourStride * height;
+    if (maskStart + maskStride * height > bytes.size())
+        return;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        // Rows are stored bottom-up, leftmost pixel in the highest bit.
+        const uchar *maskRow = reinterpret_cast<const uchar *>(bytes.constData()) + maskStart
+                               + maskStride * (height - 1 - y);
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            if (maskRow[x / 8] & (0x80 >> (x % 8)))
+                line[x] = 0;
+    }
+}
+
+std::optional<Picture> decodeRunLength(QIODevice &file, QSize claimed)
+{
+    const BigDecodeTurn turn(pixelsOf(claimed)); // such a bitmap is decoded whole
+    QImage image = readRunLengthBmp(file);
+    if (image.isNull())
+        return std::nullopt;
+    return Picture(std::move(image));
+}
+
+// The size to ask Qt's reader for, for a JPEG the reduced reader left to it
+// (CMYK, or damaged): the same scale, the size rounded down so that Qt's
+// reader picks exactly that scale. Invalid when it is to be decoded whole.
+QSize jpegDecodeSize(QIODevice &file, qint64 start, QSize stored, QSize drawSize, DrawDetail detail)
+{
+    if (!stored.isValid() || !drawSize.isValid())
+        return QSize();
+    // Qt's reader has read on since the start: the walk goes back there,
+    // and puts the device back for the reader.
+    const qint64 resume = file.pos();
+    file.seek(start);
+    const bool whole = isJpegDecodedWhole(file);
+    file.seek(resume);
+    const int eighths = jpegScaleEighths(stored, readerDrawSize(stored, drawSize, detail, 2));
+    if (whole || eighths == 0)
+        return QSize();
+    return QSize(stored.width() * eighths / 8, stored.height() * eighths / 8);
+}
+
+// Decodes what `reader` reads, `decoded` pixels; `stored` is the picture's
+// size as stored, before it is turned as its orientation tag says.
+PictureLoad readWith(QImageReader &reader, QIODevice &file, bool icon, QSize stored, QSize decoded)
+{
+    QSize natural = stored;
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        natural.transpose();
+    allowWholeDecodes();
+    const BigDecodeTurn turn(pixelsOf(decoded));
+    QImage image = reader.read();
+    if (image.isNull())
+        return notAPicture(reader.errorString());
+    if (!natural.isValid())
+        natural = image.size();
+    if (icon)
+        applyIconMask(file, image);
+    return {Picture(std::move(image), natural), std::nullopt};
+}
+
+PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail)
+{
+    const qint64 start = file.pos();
+    QImageReader reader(&file);
+    reader.setAutoTransform(true);
+    // Asked once: the reader tells the format from where the device stands.
+    const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
+    if (!readableFormats().contains(format))
+        return notAPicture();
+    const QSize stored = reader.size();
+    if (isTooLarge(stored))
+        return {Picture(), tooLargeFailure(stored)};
+    const QSize scaled = format == "jpeg" ? jpegDecodeSize(file, start, stored, drawSize, detail) : QSize();
+    if (scaled.isValid())
+        reader.setScaledSize(scaled);
+    else if (isTooLarge(stored, maximumFullDecodePixels))
+        return {Picture(), tooLargeFailure(stored)};
+    return readWith(reader, file, format == "ico", stored, scaled.isValid() ? scaled : stored);
+}
+
+} // namespace
+
+PictureLoad decodeWholePicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail)
+{
+    if (std::optional<Picture> runLength = decodeRunLength(device, claimed))
+        return {std::move(*runLength), std::nullopt};
+    return decodeWithQt(device, drawSize, detail);
+}
