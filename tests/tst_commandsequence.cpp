@@ -216,8 +216,7 @@ void tst_CommandSequence::save(ScriptedWindow &w, const QString &path, Output ou
         w.boxes.answer(MsgBox::vbYes);
     if (output == Output::BlackAndWhiteIcon)
         w.boxes.answer(MsgBox::vbNo);
-    w.dialogs.choose(path, filterIndexFor(output));
-    w->Command1_Click();
+    w.save(path, filterIndexFor(output));
 }
 
 const tst_CommandSequence::Opened &tst_CommandSequence::freshOpen(int picture)
@@ -225,8 +224,7 @@ const tst_CommandSequence::Opened &tst_CommandSequence::freshOpen(int picture)
     if (!m_opened.contains(picture)) {
         const QString folder = newFolder(QStringLiteral("fresh-"));
         ScriptedWindow w(folder);
-        w.dialogs.choose(m_pictures[picture]);
-        w->Command3_Click();
+        w.open(m_pictures[picture]);
         m_opened.insert(picture, {w->Picture1->Image().image().convertToFormat(QImage::Format_RGB32),
                                   readFile(QDir(folder).filePath(QStringLiteral("temporaneo")))});
     }
@@ -240,8 +238,7 @@ const QByteArray &tst_CommandSequence::freshSave(int picture, Output output)
         const QString folder = newFolder(QStringLiteral("fresh-"));
         ScriptedWindow w(folder);
         if (picture >= 0) {
-            w.dialogs.choose(m_pictures[picture]);
-            w->Command3_Click();
+            w.open(m_pictures[picture]);
         }
         const QString path = QDir(folder).filePath(QStringLiteral("saved"));
         save(w, path, output);
@@ -282,8 +279,7 @@ std::optional<Mismatch> tst_CommandSequence::play(const QList<Step> &steps)
             QLockFile otherWindow(workFile + QStringLiteral(".lock"));
             if (!otherWindow.tryLock(0))
                 return Mismatch{i, Mismatch::Messages, QStringLiteral("the window left its lock behind")};
-            w.dialogs.choose(m_pictures[step.picture]);
-            w->Command3_Click();
+            w.open(m_pictures[step.picture]);
             lastOpened = -1;
             break;
         }

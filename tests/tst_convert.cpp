@@ -80,8 +80,7 @@ void tst_Convert::writesWhatTheWindowSaves()
     // The window: a first Open in a fresh window, then Save.
     QTemporaryDir program;
     ScriptedWindow w(program.path());
-    w.dialogs.choose(path(input));
-    w->Command3_Click();
+    w.open(path(input));
     const QString fromWindow = path(QStringLiteral("window-") + input + option);
     w.dialogs.choose(fromWindow, filterIndex);
     w.boxes.answer(MsgBox::vbNo);

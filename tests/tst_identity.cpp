@@ -116,8 +116,7 @@ void tst_Identity::windowAndConverterWriteTheSameFiles()
     for (const QString &name : names) {
         QTemporaryDir program;
         ScriptedWindow w(program.path());
-        w.dialogs.choose(QDir(m_pictures).filePath(name));
-        w->Command3_Click();
+        w.open(QDir(m_pictures).filePath(name));
         const QString result = QDir(converted).filePath(QFileInfo(name).completeBaseName() + QLatin1String(kind.extension));
         if (!w.boxes.shown.isEmpty()) {
             const QString prompt = w.boxes.shown.first().prompt;
@@ -129,8 +128,7 @@ void tst_Identity::windowAndConverterWriteTheSameFiles()
         }
         const QString fromWindow = program.filePath(QStringLiteral("saved"));
         w.boxes.answer(MsgBox::vbNo); // entry 3: black and white
-        w.dialogs.choose(fromWindow, kind.filterIndex);
-        w->Command1_Click();
+        w.save(fromWindow, kind.filterIndex);
         const qsizetype at = firstDifference(readFile(fromWindow), readFile(result));
         QVERIFY2(at < 0, qPrintable(QStringLiteral("%1: the files differ at byte %2").arg(name).arg(at)));
         QVERIFY2(!refusals.contains(name), qPrintable(refusals.value(name)));

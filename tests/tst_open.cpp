@@ -162,8 +162,7 @@ void tst_Open::cancelErasesTheDrawingsAndWritesNothing()
 {
     ScriptedWindow w(m_programFolder);
     const QString earlier = makePicture(QStringLiteral("earlier.bmp"), solidImage(40, 20, 0x00FF00));
-    w.dialogs.choose(earlier);
-    w->Command3_Click();
+    w.open(earlier);
     QVERIFY(QFile::remove(workFile()));
     w->Picture4->PSet(0, 0, Colour(0x0000FF));
 
@@ -185,8 +184,7 @@ void tst_Open::twoOpensInARow()
 {
     ScriptedWindow w(m_programFolder);
     w.dialogs.choose(makePicture(QStringLiteral("first.bmp"), solidImage(10, 10, 0x0000FF)));
-    w.dialogs.choose(makePicture(QStringLiteral("second.gif"), solidImage(10, 10, 0xFF0000), "GIF"), 2);
-    w->Command3_Click();
+    w.open(makePicture(QStringLiteral("second.gif"), solidImage(10, 10, 0xFF0000), "GIF"), 2);
     const QByteArray first = readFile(workFile());
     w->Command3_Click();
     const QByteArray second = readFile(workFile());
@@ -202,15 +200,12 @@ void tst_Open::bandsAreCleanAfterASave()
 {
     ScriptedWindow w(m_programFolder);
     // A save leaves its icon on Picture5, over the window's colour ...
-    w.dialogs.choose(makePicture(QStringLiteral("square.bmp"), solidImage(32, 32, 0x00FFFF)));
-    w->Command3_Click();
-    w.dialogs.choose(m_dir.filePath(QStringLiteral("saved.ico")));
-    w->Command1_Click();
+    w.open(makePicture(QStringLiteral("square.bmp"), solidImage(32, 32, 0x00FFFF)));
+    w.save(m_dir.filePath(QStringLiteral("saved.ico")));
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     QCOMPARE(w->Picture5->BackColor(), Colour(0x00DCC5B8));
     // ... and none of it shows in the bands of the next picture.
-    w.dialogs.choose(makePicture(QStringLiteral("wide.bmp"), solidImage(60, 28, 0x000080)));
-    w->Command3_Click();
+    w.open(makePicture(QStringLiteral("wide.bmp"), solidImage(60, 28, 0x000080)));
     QCOMPARE(w->Picture5->BackColor(), Colours::windowBackground);
     verifyRegion(*w->Picture5, QRect(0, 8, 32, 16), 0x000080, white);
     verifyRegion(*w->Picture1, QRect(0, 8, 32, 16), 0x000080, white);
@@ -241,18 +236,15 @@ void tst_Open::workFileInUseWaitsThenTellsAndOpensNothing()
     verifyRegion(*w->Picture1, QRect(), 0, white);
     // So a save now writes what a fresh window writes with nothing opened.
     const QString saved = m_dir.filePath(QStringLiteral("after-busy.ico"));
-    w.dialogs.choose(saved);
-    w->Command1_Click();
+    w.save(saved);
     QTemporaryDir elsewhere;
     ScriptedWindow fresh(elsewhere.path());
-    fresh.dialogs.choose(elsewhere.filePath(QStringLiteral("fresh.ico")));
-    fresh->Command1_Click();
+    fresh.save(elsewhere.filePath(QStringLiteral("fresh.ico")));
     QCOMPARE(readFile(saved), readFile(elsewhere.filePath(QStringLiteral("fresh.ico"))));
 
     // Once the other one is done, the same Open works.
     other.unlock();
-    w.dialogs.choose(picture);
-    w->Command3_Click();
+    w.open(picture);
     QCOMPARE(w.boxes.shown.size(), 1);
     verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x445566, 0);
     QVERIFY(!QFileInfo::exists(workFile() + QStringLiteral(".lock"))); // released
@@ -272,8 +264,7 @@ void tst_Open::lockLeftByAnEndedWindowIsTakenOver()
     QVERIFY(QFileInfo::exists(workFile() + QStringLiteral(".lock")));
 
     ScriptedWindow w(m_programFolder, std::chrono::milliseconds(2000));
-    w.dialogs.choose(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x445566)));
-    w->Command3_Click();
+    w.open(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x445566)));
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x445566, 0);
 }
@@ -332,15 +323,13 @@ void tst_Open::failuresAreReportedAndLoseNothing()
     QFETCH(QString, reason);
 
     ScriptedWindow w(m_programFolder);
-    w.dialogs.choose(makePicture(QStringLiteral("good.bmp"), solidImage(20, 20, 0x808000)));
-    w->Command3_Click();
+    w.open(makePicture(QStringLiteral("good.bmp"), solidImage(20, 20, 0x808000)));
     const QByteArray workBefore = readFile(workFile());
 
     const QString path = picturePath(name);
     if (!content.isNull())
         QVERIFY(writeFile(path, content));
-    w.dialogs.choose(path);
-    w->Command3_Click();
+    w.open(path);
     QCOMPARE(w.boxes.shown.size(), 1);
     const ScriptedMessageBoxes::Shown &box = w.boxes.shown.first();
     QVERIFY2(box.prompt.contains(QDir::toNativeSeparators(path)), qPrintable(box.prompt));
@@ -351,8 +340,7 @@ void tst_Open::failuresAreReportedAndLoseNothing()
     QCOMPARE(w->Picture4->Picture().size(), QSize(20, 20));
 
     // The window keeps working.
-    w.dialogs.choose(makePicture(QStringLiteral("after.bmp"), solidImage(8, 8, 0x0000FF)));
-    w->Command3_Click();
+    w.open(makePicture(QStringLiteral("after.bmp"), solidImage(8, 8, 0x0000FF)));
     verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
 }
 
@@ -362,8 +350,7 @@ void tst_Open::unwritableProgramFolderUsesTheDataFolder()
     const QString notAFolder = m_dir.filePath(QStringLiteral("program-file"));
     QVERIFY(writeFile(notAFolder, "x"));
     ScriptedWindow w(notAFolder);
-    w.dialogs.choose(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x123456)));
-    w->Command3_Click();
+    w.open(makePicture(QStringLiteral("any.bmp"), solidImage(16, 16, 0x123456)));
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
                                  .filePath(QStringLiteral("temporaneo"));
@@ -373,8 +360,7 @@ void tst_Open::unwritableProgramFolderUsesTheDataFolder()
     // When the work file itself cannot be written the user is told so.
     ScriptedWindow blocked(m_programFolder);
     QVERIFY(QDir().mkpath(workFile())); // a folder where the work file belongs
-    blocked.dialogs.choose(makePicture(QStringLiteral("any2.bmp"), solidImage(16, 16, 0x654321)));
-    blocked->Command3_Click();
+    blocked.open(makePicture(QStringLiteral("any2.bmp"), solidImage(16, 16, 0x654321)));
     QCOMPARE(blocked.boxes.shown.size(), 1);
     QVERIFY(blocked.boxes.shown.first().prompt.contains(QStringLiteral("work file")));
     // An Open that failed opened nothing: the square is blank again, and so
@@ -445,8 +431,7 @@ void tst_Open::droppedPictureOpensAsApriWould()
     QVERIFY(dropped.dialogs.requests.isEmpty()); // no dialog
 
     ScriptedWindow opened(m_programFolder);
-    opened.dialogs.choose(path);
-    opened->Command3_Click();
+    opened.open(path);
     QCOMPARE(dropped.boxes.shown.size(), opened.boxes.shown.size());
     if (!opened.boxes.shown.isEmpty())
         QCOMPARE(dropped.boxes.shown.first().prompt, opened.boxes.shown.first().prompt);
@@ -516,8 +501,7 @@ void tst_Open::bigPhotoOpensAtItsNaturalSize()
     photo = QImage();
 
     ScriptedWindow w(m_programFolder);
-    w.dialogs.choose(path);
-    w->Command3_Click();
+    w.open(path);
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     QCOMPARE(w->Picture4->Width(), 8004 * 15);
     QCOMPARE(w->Picture4->Height(), 6004 * 15);
@@ -548,8 +532,7 @@ void tst_Open::photoOrientationIsApplied()
     QCOMPARE(QProcess::execute(python3WithPillow, {QStringLiteral("-c"), tagWithPillow, plain, tagged}), 0);
 
     ScriptedWindow w(m_programFolder);
-    w.dialogs.choose(tagged);
-    w->Command3_Click();
+    w.open(tagged);
     QCOMPARE(w->Picture4->Picture().size(), QSize(20, 40));
     QCOMPARE(w->Picture4->Width(), 24 * 15);
     // Turned clockwise, the red top half becomes the right half.
@@ -567,8 +550,7 @@ void tst_Open::animatedGifOpensAtItsFirstFrame()
     QSKIP_UNLESS_TOOL(imageMagickConvert);
     QCOMPARE(QProcess::execute(imageMagickConvert, {QStringLiteral("-delay"), QStringLiteral("10"), red, green, animated}), 0);
     ScriptedWindow w(m_programFolder);
-    w.dialogs.choose(animated, 2);
-    w->Command3_Click();
+    w.open(animated, 2);
     QVERIFY(w.boxes.shown.isEmpty());
     verifyRegion(*w->Picture1, QRect(0, 0, 32, 32), 0x0000FF, 0);
 }

@@ -57,8 +57,7 @@ private:
     {
         const QString path = m_dir.filePath(QStringLiteral("square.bmp"));
         QVERIFY(square.save(path, "BMP"));
-        w.dialogs.choose(path);
-        w->Command3_Click();
+        w.open(path);
         QVERIFY(w.boxes.shown.isEmpty());
     }
 
@@ -124,8 +123,7 @@ void tst_Save::openThenSaveWritesTheExactIcon()
     ScriptedWindow w(m_programFolder);
     open(w, square);
     const QString chosen = iconPath(QStringLiteral("Mare.ico"));
-    w.dialogs.choose(chosen, 1);
-    w->Command1_Click();
+    w.save(chosen, 1);
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
 
     const QByteArray icon = readFile(chosen);
@@ -221,8 +219,7 @@ void tst_Save::settingsOutliveTheWindow()
 {
     {
         ScriptedWindow first(m_programFolder);
-        first.dialogs.choose(iconPath(QStringLiteral("mare.ico")), 1);
-        first->Command1_Click();
+        first.save(iconPath(QStringLiteral("mare.ico")), 1);
     }
     ScriptedWindow second(m_programFolder);
     second.dialogs.cancel();
@@ -274,11 +271,9 @@ void tst_Save::nameWithoutExtensionIsSavedAsTyped()
 {
     ScriptedWindow w(m_programFolder);
     open(w, solidImage(32, 32, 0x102030));
-    w.dialogs.choose(iconPath(QStringLiteral("Mare.ico")));
-    w->Command1_Click();
+    w.save(iconPath(QStringLiteral("Mare.ico")));
     // The proposal "mare" accepted as it is: no extension is added.
-    w.dialogs.choose(iconPath(QStringLiteral("mare")));
-    w->Command1_Click();
+    w.save(iconPath(QStringLiteral("mare")));
     QCOMPARE(w.dialogs.requests.last().fileName, QStringLiteral("mare"));
     QVERIFY(w.boxes.shown.isEmpty());
     QCOMPARE(readFile(iconPath(QStringLiteral("mare"))).size(), 3262);
@@ -289,8 +284,7 @@ void tst_Save::nameWithoutExtensionIsSavedAsTyped()
 void tst_Save::saveBeforeAnyOpenUsesWhatPicture5Shows()
 {
     ScriptedWindow w(m_programFolder);
-    w.dialogs.choose(iconPath(QStringLiteral("blank.ico")));
-    w->Command1_Click();
+    w.save(iconPath(QStringLiteral("blank.ico")));
     QVERIFY(w.boxes.shown.isEmpty());
     QCOMPARE(readFile(iconPath(QStringLiteral("blank.ico"))), expectedIcon(solidImage(32, 32, 0xFFFFFF)));
 }
@@ -348,8 +342,7 @@ void tst_Save::bitmapBranch()
     ScriptedWindow w(m_programFolder);
     open(w, patternImage(32, 32));
     const QString chosen = iconPath(QStringLiteral("copy.ico")); // whatever the extension
-    w.dialogs.choose(chosen, 2);
-    w->Command1_Click();
+    w.save(chosen, 2);
     QVERIFY(w.boxes.shown.isEmpty());
     const QByteArray bytes = readFile(chosen);
     QCOMPARE(bytes.left(2), QByteArray("BM"));
@@ -439,8 +432,7 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
     ScriptedWindow w(m_programFolder);
     open(w, patternImage(32, 32));
     const QString chosen = iconPath(QStringLiteral("saved.ico"));
-    w.dialogs.choose(chosen);
-    w->Command1_Click();
+    w.save(chosen);
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
     QCOMPARE(readFile(chosen), expectedIcon(patternImage(32, 32)));
     // Where the Open left the dialog, as with no settings at all.
@@ -452,8 +444,7 @@ void tst_Save::otherFilterIndexEndsAfterTheSettings()
 {
     ScriptedWindow w(m_programFolder);
     const QString chosen = iconPath(QStringLiteral("four.ico"));
-    w.dialogs.choose(chosen, 4);
-    w->Command1_Click();
+    w.save(chosen, 4);
     QVERIFY(w.boxes.shown.isEmpty());
     QVERIFY(!QFileInfo::exists(chosen));
     QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("4"));
@@ -465,8 +456,7 @@ void tst_Save::unwritableChosenFileIsReported()
     ScriptedWindow w(m_programFolder);
     open(w, solidImage(32, 32, 0x123456));
     const QString chosen = iconPath(QStringLiteral("missing-folder/x.ico"));
-    w.dialogs.choose(chosen);
-    w->Command1_Click();
+    w.save(chosen);
     QCOMPARE(w.boxes.shown.size(), 1);
     QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 76 - Path not found"));
     QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());

@@ -30,16 +30,14 @@ int openRepeatedly(const QString &folder, const QString &picture, int count)
     // The picture's preview when no other window is about: a folder of its own.
     QTemporaryDir alone;
     ScriptedWindow reference(alone.path());
-    reference.dialogs.choose(picture);
-    reference->Command3_Click();
+    reference.open(picture);
     const QImage expected = preview(reference);
 
     ScriptedWindow w(folder);
     int wrong = 0;
     int failed = 0;
     for (int i = 0; i < count; ++i) {
-        w.dialogs.choose(picture);
-        w->Command3_Click();
+        w.open(picture);
         if (!w.boxes.shown.isEmpty()) {
             ++failed;
             std::fprintf(stderr, "%s\n", qPrintable(w.boxes.shown.takeLast().prompt));

@@ -27,6 +27,19 @@ struct ScriptedWindow
     std::unique_ptr<frmBmp2Icon> window;
 
     frmBmp2Icon *operator->() const { return window.get(); }
+    // The Open command, its dialog answered with `picture`.
+    void open(const QString &picture, int filterIndex = 1)
+    {
+        dialogs.choose(picture, filterIndex);
+        window->Command3_Click();
+    }
+    // The Save command, its dialog answered with `path` and filter entry
+    // `filterIndex`; entry 3's colour question takes the next scripted answer.
+    void save(const QString &path, int filterIndex = 1)
+    {
+        dialogs.choose(path, filterIndex);
+        window->Command1_Click();
+    }
     // The prompt of the first message box shown, for a failure's report.
     QString firstPrompt() const { return boxes.shown.isEmpty() ? QString() : boxes.shown.first().prompt; }
 };
