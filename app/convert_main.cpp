@@ -41,78 +41,99 @@ bool asksForHelp(const QCommandLineParser &parser)
     return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
 }
 
-// Reads the command line into `options`; returns an error text for bad usage.
-QString parse(QCommandLineParser &parser, const QStringList &arguments, Options &options)
+// The options, as --help shows them.
+void declareOptions(QCommandLineParser &parser)
 {
-    const QCommandLineOption bmp(QStringLiteral("bmp"), QStringLiteral("Write the fitted square as a 24-bit bitmap."));
-    const QCommandLineOption mono(QStringLiteral("mono"), QStringLiteral("Write a black-and-white (1-bit) icon."));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Write the one input's result to <file> (- for standard output)."),
-                                    QStringLiteral("file"));
-    const QCommandLineOption folder({QStringLiteral("d"), QStringLiteral("directory")},
-                                    QStringLiteral("Write each result into <dir>, named after its input."),
-                                    QStringLiteral("dir"));
-    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
-                                  QStringLiteral("Convert <n> pictures at a time (default: one per processor)."),
-                                  QStringLiteral("n"));
-    const QCommandLineOption sizes(
-        QStringLiteral("sizes"),
-        QStringLiteral("Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated "
-                       "by commas, or \"all\" for 16,24,32,48,64,128,256), largest first, at 32 bits with real "
-                       "transparency: the picture's own, and transparent bands. The 256 image is stored as PNG."),
-        QStringLiteral("list"));
-    const QCommandLineOption keyBlack(QStringLiteral("key-black"),
-                                      QStringLiteral("With --sizes: make pure black transparent too, as the window does."));
     parser.setApplicationDescription(
-        QStringLiteral("Turns pictures (JPEG, GIF, BMP) into 32 x 32 icons, as Tervana's window does: fitted with "
-                       "proportions kept and centred, pure black transparent. With --sizes, into icons of several "
-                       "sizes with an alpha channel."));
-    parser.addOptions({bmp, mono, output, folder, jobs, sizes, keyBlack});
+        QStringLiteral("Turns pictures (JPEG, GIF, BMP, PNG, ICO) into 32 x 32 icons, as Tervana's window does: "
+                       "fitted with proportions kept and centred, pure black transparent. With --sizes, into icons "
+                       "of several sizes with an alpha channel."));
+    parser.addOptions({
+        {QStringLiteral("bmp"), QStringLiteral("Write the fitted square as a 24-bit bitmap.")},
+        {QStringLiteral("mono"), QStringLiteral("Write a black-and-white (1-bit) icon.")},
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("Write the one input's result to <file> (- for standard output)."), QStringLiteral("file")},
+        {{QStringLiteral("d"), QStringLiteral("directory")},
+         QStringLiteral("Write each result into <dir>, named after its input."), QStringLiteral("dir")},
+        {{QStringLiteral("j"), QStringLiteral("jobs")},
+         QStringLiteral("Convert <n> pictures at a time (default: one per processor)."), QStringLiteral("n")},
+        {QStringLiteral("sizes"),
+         QStringLiteral("Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 "
+                        "separated by commas, or \"all\" for 16,24,32,48,64,128,256), largest first, at 32 bits with "
+                        "real transparency: the picture's own, and transparent bands. The 256 image is stored as "
+                        "PNG."),
+         QStringLiteral("list")},
+        {QStringLiteral("key-black"), QStringLiteral("With --sizes: make pure black transparent too, as the window does.")},
+    });
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert."), QStringLiteral("INPUT..."));
     parser.addHelpOption();
     parser.addVersionOption();
-    if (!parser.parse(arguments))
-        return parser.errorText();
-    if (asksForHelp(parser) || parser.isSet(QStringLiteral("version")))
-        return QString();
+}
 
-    options.inputs = parser.positionalArguments();
-    options.outputFile = parser.value(output);
-    options.folder = parser.value(folder);
-    if (parser.isSet(bmp) && parser.isSet(mono))
+// What each picture becomes (--bmp, --mono, --sizes, --key-black); returns
+// an error text for bad usage.
+QString readConversion(const QCommandLineParser &parser, ConversionOptions &conversion)
+{
+    const bool bmp = parser.isSet(QStringLiteral("bmp"));
+    const bool mono = parser.isSet(QStringLiteral("mono"));
+    const bool sizes = parser.isSet(QStringLiteral("sizes"));
+    if (bmp && mono)
         return QStringLiteral("--bmp and --mono cannot be used together.");
-    options.conversion.output = parser.isSet(bmp) ? SquareOutput::Bitmap
-                     : parser.isSet(mono) ? SquareOutput::BlackAndWhiteIcon
-                                          : SquareOutput::ColourIcon;
-    if (parser.isSet(sizes)) {
-        if (parser.isSet(bmp) || parser.isSet(mono))
+    conversion.output = bmp ? SquareOutput::Bitmap : mono ? SquareOutput::BlackAndWhiteIcon : SquareOutput::ColourIcon;
+    if (sizes) {
+        if (bmp || mono)
             return QStringLiteral("--sizes cannot be used with --bmp or --mono.");
         QString error;
-        options.conversion.sizes = parseIconSizes(parser.value(sizes), error);
-        if (options.conversion.sizes.empty())
+        conversion.sizes = parseIconSizes(parser.value(QStringLiteral("sizes")), error);
+        if (conversion.sizes.empty())
             return error;
     }
-    if (parser.isSet(keyBlack) && !parser.isSet(sizes))
+    conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
+    if (conversion.keyBlack && !sizes)
         return QStringLiteral("--key-black goes with --sizes (the 32 x 32 icon always makes pure black transparent).");
-    options.conversion.keyBlack = parser.isSet(keyBlack);
+    return QString();
+}
+
+// Which pictures, where their results go (-o or -d) and how many are
+// converted at a time (-j); returns an error text for bad usage.
+QString readRun(const QCommandLineParser &parser, Options &options)
+{
+    const bool output = parser.isSet(QStringLiteral("output"));
+    const bool folder = parser.isSet(QStringLiteral("directory"));
+    options.inputs = parser.positionalArguments();
+    options.outputFile = parser.value(QStringLiteral("output"));
+    options.folder = parser.value(QStringLiteral("directory"));
     options.jobs = qMax(1, QThread::idealThreadCount());
-    if (parser.isSet(jobs)) {
+    if (parser.isSet(QStringLiteral("jobs"))) {
         bool whole = false;
-        options.jobs = parser.value(jobs).toInt(&whole);
+        options.jobs = parser.value(QStringLiteral("jobs")).toInt(&whole);
         if (!whole || options.jobs < 1 || options.jobs > 1024)
             return QStringLiteral("-j takes a whole number from 1 to 1024.");
     }
     if (options.inputs.isEmpty())
         return QStringLiteral("No input picture given.");
-    if (parser.isSet(output) == parser.isSet(folder))
+    if (output == folder)
         return QStringLiteral("Give either -o OUTPUT or -d DIR.");
-    if (parser.isSet(output) && options.inputs.size() > 1)
+    if (output && options.inputs.size() > 1)
         return QStringLiteral("-o takes one input; use -d DIR for several.");
-    if (parser.isSet(output) && options.outputFile.isEmpty())
+    if (output && options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
-    if (parser.isSet(folder) && !QFileInfo(options.folder).isDir())
+    if (folder && !QFileInfo(options.folder).isDir())
         return QStringLiteral("\"%1\" is not a folder.").arg(options.folder);
     return QString();
+}
+
+// Reads the command line into `options`; returns an error text for bad usage.
+QString parse(QCommandLineParser &parser, const QStringList &arguments, Options &options)
+{
+    declareOptions(parser);
+    if (!parser.parse(arguments))
+        return parser.errorText();
+    if (asksForHelp(parser) || parser.isSet(QStringLiteral("version")))
+        return QString();
+    if (const QString error = readConversion(parser, options.conversion); !error.isEmpty())
+        return error;
+    return readRun(parser, options);
 }
 
 // A command-line tool's stderr is for its own one-line reports; the
