@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSemaphore>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -69,6 +70,17 @@ private:
     std::condition_variable m_finished;
 };
 
+// The threads of a run, joined however the run ends.
+struct Workers
+{
+    std::vector<std::thread> threads;
+    ~Workers()
+    {
+        for (std::thread &thread : threads)
+            thread.join();
+    }
+};
+
 } // namespace
 
 // There are four times as many threads as jobs: a thread waiting for its
@@ -77,6 +89,8 @@ private:
 bool convertAll(const QStringList &inputs, const OutputPlan &plan, const ConversionOptions &options, int jobs,
                 const std::function<void(const QString &)> &reportFailure)
 {
+    Q_ASSERT(plan.outputs.size() == inputs.size() && plan.refusals.size() == size_t(inputs.size()));
+    jobs = std::max(jobs, 1);
     const size_t count = size_t(inputs.size());
     Outcomes outcomes(plan.refusals);
     std::atomic<size_t> next{0};
@@ -95,15 +109,15 @@ bool convertAll(const QStringList &inputs, const OutputPlan &plan, const Convers
             outcomes.finish(i, failure);
         }
     };
-    std::vector<std::thread> workers;
+    Workers workers;
     for (size_t j = 0; j < std::min(4 * size_t(jobs), count); ++j) {
         try {
-            workers.emplace_back(work);
+            workers.threads.emplace_back(work);
         } catch (const std::system_error &) {
             break; // the system gives no more threads: those there share the work
         }
     }
-    if (workers.empty())
+    if (workers.threads.empty())
         work(); // not one thread to be had: this one converts them all
 
     bool allConverted = true;
@@ -113,7 +127,5 @@ bool convertAll(const QStringList &inputs, const OutputPlan &plan, const Convers
             allConverted = false;
         }
     }
-    for (std::thread &worker : workers)
-        worker.join();
     return allConverted;
 }

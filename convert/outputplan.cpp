@@ -60,7 +60,7 @@ OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, con
         plan.outputs << output;
         const std::optional<QString> key = identityOfOutput(output);
         if (!key)
-            continue; // standard output on a terminal or a pipe: nothing it could replace
+            continue; // standard output closed, or not to be told: nothing it could replace
         QString &refusal = plan.refusals[size_t(i)];
         if (const QString input = byFile.value(*key); !input.isEmpty())
             refusal = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")

@@ -13,7 +13,7 @@ std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray
     // size that reached the disk is checked before the file replaces the old.
     if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
         file.cancelWriting();
-        return Failure{Failure::Kind::DiskFull, QStringLiteral("the disk is full")};
+        return Failure::diskFull();
     }
     if (!file.commit())
         return writeFailureFor(path);

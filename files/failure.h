@@ -22,6 +22,14 @@ struct Failure
         TooLarge,
     };
 
-    Kind kind;
+    Kind kind = Kind::Unusable;
     QString reason;
+
+    // The failures several places meet, in the same words everywhere.
+    static Failure noSuchFile() { return {Kind::NoSuchFile, QStringLiteral("there is no such file")}; }
+    static Failure noSuchFolder() { return {Kind::NoSuchFolder, QStringLiteral("its folder does not exist")}; }
+    static Failure permissionDenied() { return {Kind::PermissionDenied, QStringLiteral("permission denied")}; }
+    static Failure diskFull() { return {Kind::DiskFull, QStringLiteral("the disk is full")}; }
+    static Failure isAFolder() { return {Kind::Unusable, QStringLiteral("it is a folder")}; }
+    static Failure notARegularFile() { return {Kind::Unusable, QStringLiteral("it is not a regular file")}; }
 };

@@ -33,34 +33,27 @@ bool folderExists(const QString &path)
 
 Failure noSuchFileAt(const QString &path)
 {
-    return folderExists(path) ? Failure{Failure::Kind::NoSuchFile, QStringLiteral("there is no such file")}
-                              : Failure{Failure::Kind::NoSuchFolder, QStringLiteral("its folder does not exist")};
-}
-
-Failure permissionDenied()
-{
-    return {Failure::Kind::PermissionDenied, QStringLiteral("permission denied")};
+    return folderExists(path) ? Failure::noSuchFile() : Failure::noSuchFolder();
 }
 
 // What the system errors a file operation meets stand for.
 struct KnownError
 {
     std::errc error;
-    Failure::Kind kind;
-    const char *reason;
+    Failure failure;
 };
 const KnownError knownErrors[] = {
-    {std::errc::not_a_directory, Failure::Kind::NoSuchFolder, "a folder on its path is a file"},
-    {std::errc::permission_denied, Failure::Kind::PermissionDenied, "permission denied"},
-    {std::errc::operation_not_permitted, Failure::Kind::PermissionDenied, "permission denied"},
-    {std::errc::read_only_file_system, Failure::Kind::PermissionDenied, "permission denied"},
-    {std::errc::filename_too_long, Failure::Kind::NameTooLong, "its name is too long"},
-    {std::errc::no_space_on_device, Failure::Kind::DiskFull, "the disk is full"},
-    {std::errc::file_too_large, Failure::Kind::DiskFull, "the disk is full"},
-    {std::errc::is_a_directory, Failure::Kind::Unusable, "it is a folder"},
-    {std::errc::too_many_symbolic_link_levels, Failure::Kind::Unusable, "its symbolic links lead round in a circle"},
-    {std::errc::no_such_device_or_address, Failure::Kind::Unusable, "nothing is reading from it"},
-    {std::errc::broken_pipe, Failure::Kind::Unusable, "what was reading from it stopped"},
+    {std::errc::not_a_directory, {Failure::Kind::NoSuchFolder, QStringLiteral("a folder on its path is a file")}},
+    {std::errc::permission_denied, Failure::permissionDenied()},
+    {std::errc::operation_not_permitted, Failure::permissionDenied()},
+    {std::errc::read_only_file_system, Failure::permissionDenied()},
+    {std::errc::filename_too_long, {Failure::Kind::NameTooLong, QStringLiteral("its name is too long")}},
+    {std::errc::no_space_on_device, Failure::diskFull()},
+    {std::errc::file_too_large, Failure::diskFull()},
+    {std::errc::is_a_directory, Failure::isAFolder()},
+    {std::errc::too_many_symbolic_link_levels, {Failure::Kind::Unusable, QStringLiteral("its symbolic links lead round in a circle")}},
+    {std::errc::no_such_device_or_address, {Failure::Kind::Unusable, QStringLiteral("nothing is reading from it")}},
+    {std::errc::broken_pipe, {Failure::Kind::Unusable, QStringLiteral("what was reading from it stopped")}},
 };
 
 // The failure a system error stands for, in plain words.
@@ -71,16 +64,16 @@ Failure failureFor(std::error_code ec, const QString &path)
         return noSuchFileAt(path);
     for (const KnownError &known : knownErrors)
         if (condition == known.error)
-            return {known.kind, QString::fromLatin1(known.reason)};
+            return known.failure;
     return {Failure::Kind::Unusable, QString::fromLocal8Bit(ec.message()).toLower()};
 }
 
 std::optional<Failure> failureForKind(FileKind kind)
 {
     switch (kind) {
-    case FileKind::Folder: return Failure{Failure::Kind::Unusable, QStringLiteral("it is a folder")};
+    case FileKind::Folder: return Failure::isAFolder();
     case FileKind::Stream:
-    case FileKind::Other: return Failure{Failure::Kind::Unusable, QStringLiteral("it is not a regular file")};
+    case FileKind::Other: return Failure::notARegularFile();
     case FileKind::Missing:
     case FileKind::Regular: break;
     }
@@ -149,7 +142,7 @@ FileKind fileKindAt(const QString &path)
 std::optional<Failure> openRegularFile(const QString &path, QFile &file)
 {
     if (path.isEmpty())
-        return Failure{Failure::Kind::NoSuchFile, QStringLiteral("there is no such file")};
+        return Failure::noSuchFile();
 #ifdef Q_OS_UNIX
     std::optional<Failure> failure;
     const int fd = openWithoutWaiting(path, O_RDONLY, FileKind::Regular, failure);
@@ -170,7 +163,7 @@ std::optional<Failure> openRegularFile(const QString &path, QFile &file)
         return failure;
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QFileInfo(path).isReadable() ? Failure{Failure::Kind::Unusable, file.errorString()} : permissionDenied();
+        return QFileInfo(path).isReadable() ? Failure{Failure::Kind::Unusable, file.errorString()} : Failure::permissionDenied();
     return std::nullopt;
 #endif
 }
@@ -189,7 +182,7 @@ Failure writeFailureFor(const QString &path)
         return noSuchFileAt(path);
     const QFileInfo info(path);
     if ((info.exists() && !info.isWritable()) || !QFileInfo(info.absolutePath()).isWritable())
-        return permissionDenied();
+        return Failure::permissionDenied();
     return {Failure::Kind::Unusable, QStringLiteral("it cannot be written")};
 }
 

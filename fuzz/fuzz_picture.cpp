@@ -10,12 +10,15 @@
 #include "iconfile.h"
 #include "iconsizes.h"
 #include "picture.h"
+#include "picturelimits.h"
+#include "pictureprobe.h"
 #include "reducedpicture.h"
 #include "runlengthbmp.h"
 #include "square.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -85,7 +88,7 @@ void checkRefusedAsAPipe(const QByteArray &bytes)
 // Files that are no regular files are refused before anything waits on them.
 void checkSpecialFilesAreRefused()
 {
-    static QTemporaryDir folder;
+    const QTemporaryDir folder;
     const QString pipe = folder.filePath(QStringLiteral("pipe"));
     if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0)
         std::abort();
@@ -96,16 +99,29 @@ void checkSpecialFilesAreRefused()
 
 // Pictures are fuzzed up to this many pixels. A bigger one is legitimate
 // (the limits allow 400 million) but takes many seconds under the
-// sanitizers, and one such input must not time the fuzzing out.
+// sanitizers, and one such input must not time the fuzzing out. One that
+// claims more than the limits allow is still read: it must be refused, and
+// that costs only a look at its header.
 constexpr qint64 fuzzedPixels = qint64(1) << 16;
 
-bool isTooBigToFuzz(const QByteArray &bytes)
+// What a picture's header claims: a bitmap's or GIF's read straight from
+// it, any other's as Qt's reader sees it.
+qint64 claimedPixels(const QByteArray &bytes)
 {
     QByteArray copy = bytes;
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
-    const QSize claimed = claimedPictureSize(device);
-    return claimed.isValid() && qint64(claimed.width()) * claimed.height() > fuzzedPixels;
+    const QSize claimed = headerClaimedSize(device);
+    return pixelsOf(claimed.isValid() ? claimed : QImageReader(&device).size());
+}
+
+void checkRefusedAsTooLarge(QByteArray bytes)
+{
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    const PictureLoad load = readPicture(device, QSize(32, 32));
+    if (!load.failure || !load.picture.isNull())
+        std::abort();
 }
 
 } // namespace
@@ -122,8 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     checkRefusedAsAPipe(bytes);
-    if (isTooBigToFuzz(bytes))
+    if (const qint64 claimed = claimedPixels(bytes); claimed > maximumPicturePixels) {
+        checkRefusedAsTooLarge(bytes);
         return 0;
+    } else if (claimed > fuzzedPixels) {
+        return 0;
+    }
     // The first byte chooses where the copy is cut.
     checkCutShort(bytes.left(size ? qsizetype(size * data[0] / 256) : 0));
     QBuffer device(&bytes);
@@ -137,6 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort(); // a failure always comes with a reason and no picture
         return 0;
     }
+    if (pixelsOf(load.picture.image().size()) > fuzzedPixels)
+        return 0; // an icon's header can claim less than its image holds
 
     const QImage square = fitIntoSquare(load.picture, qRgb(255, 255, 255));
     if (encodeSquare(square, SquareOutput::ColourIcon).size() != IconFile::fileBytes

@@ -2,9 +2,12 @@
 """Writes the fuzz target's seed corpus, kept in fuzz/corpus/: small
 pictures of every kind the core reads, the hostile pictures small enough to
 fuzz, and inputs that once made the fuzzing fail, rebuilt byte for byte.
+A file already there is kept as it is: another Pillow or libjpeg would write
+other bytes, and the fixed fuzzing run starts from what is committed.
 Inputs that fuzzing finds later are added to fuzz/corpus/ by hand, beside the
-fix, and are never regenerated.
+fix.
     fuzz/make_corpus.py [FOLDER]     (default: fuzz/corpus)"""
+import io
 import os
 import re
 import struct
@@ -18,6 +21,23 @@ here = os.path.dirname(os.path.abspath(__file__))
 out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "corpus")
 os.makedirs(out, exist_ok=True)
 
+
+
+def keep(name, data):
+    """Writes the file unless it is there already."""
+    try:
+        with open(os.path.join(out, name), "xb") as file:
+            file.write(data)
+    except FileExistsError:
+        pass
+
+
+def saved(image, fmt, **options):
+    buffer = io.BytesIO()
+    image.save(buffer, fmt, **options)
+    return buffer.getvalue()
+
+
 picture = Image.new("RGB", (7, 5), (200, 30, 90))
 picture.putpixel((3, 2), (0, 0, 0))
 for name, image, fmt in [("seed.jpg", picture, "JPEG"), ("seed.gif", picture.convert("P"), "GIF"),
@@ -25,16 +45,16 @@ for name, image, fmt in [("seed.jpg", picture, "JPEG"), ("seed.gif", picture.con
                          ("seed.ico", picture.resize((16, 16)), "ICO"),
                          ("seed-gray.jpg", picture.convert("L"), "JPEG"),
                          ("seed-1bit.bmp", picture.convert("1"), "BMP")]:
-    image.save(os.path.join(out, name), fmt)
+    keep(name, saved(image, fmt))
 # Big enough for the reduced readers at a 1 x 1 drawing (16 pixels a side).
 stripes = Image.new("P", (40, 24))
 stripes.putpalette([v for i in range(256) for v in (i, 255 - i, i // 2)])
 stripes.putdata([(x // 3 + y // 2) % 16 for y in range(24) for x in range(40)])
-stripes.save(os.path.join(out, "seed-stripes.gif"), "GIF", interlace=False)
-stripes.save(os.path.join(out, "seed-stripes-interlaced.gif"), "GIF", interlace=True)
+keep("seed-stripes.gif", saved(stripes, "GIF", interlace=False))
+keep("seed-stripes-interlaced.gif", saved(stripes, "GIF", interlace=True))
 # A JPEG the reduced reader takes at a 1 x 1 drawing (eight pixels at 1/8).
-stripes.convert("RGB").resize((72, 64)).save(os.path.join(out, "seed-stripes.jpg"), "JPEG")
-stripes.convert("RGB").save(os.path.join(out, "seed-stripes.bmp"), "BMP")
+keep("seed-stripes.jpg", saved(stripes.convert("RGB").resize((72, 64)), "JPEG"))
+keep("seed-stripes.bmp", saved(stripes.convert("RGB"), "BMP"))
 
 # The hostile pictures the tests use, as far as they fit a fuzzing input.
 with tempfile.TemporaryDirectory() as hostile:
@@ -43,16 +63,16 @@ with tempfile.TemporaryDirectory() as hostile:
     for name in sorted(os.listdir(hostile)):
         data = open(os.path.join(hostile, name), "rb").read()
         if len(data) <= 65536:
-            open(os.path.join(out, "hostile-" + re.sub(r"[^A-Za-z0-9.]+", "-", name)), "wb").write(data)
+            keep("hostile-" + re.sub(r"[^A-Za-z0-9.]+", "-", name), data)
 
 # Inputs that once made fuzzing fail: a run-length bitmap of 6 x 3,801,092
 # pixels, most of them skipped, that took the icon sizes over the time limit
 # under the sanitizers; and one of 3,014,660 x 2.
 skipping = bytearray(open(os.path.join(out, "hostile-run-length-bmp-skipping-pixels.bmp"), "rb").read())
 struct.pack_into("<i", skipping, 22, 3801092)
-open(os.path.join(out, "regression-rle-6x3801092.bmp"), "wb").write(skipping)
+keep("regression-rle-6x3801092.bmp", bytes(skipping))
 codes = b"\xff\x03" * 600 + b"\x00\x00" + b"\xff\x05" * 600 + b"\x00\x01"
 palette = bytes(v for i in range(256) for v in (i, 255 - i, i // 2, 0))
 header = b"BM" + struct.pack("<IHHI", 54 + len(palette) + len(codes), 0, 0, 54 + len(palette))
 header += struct.pack("<IiiHHIIiiII", 40, 3014660, 2, 1, 8, 1, len(codes), 0, 0, 256, 0)
-open(os.path.join(out, "regression-rle-3014660x2.bmp"), "wb").write(header + palette + codes)
+keep("regression-rle-3014660x2.bmp", header + palette + codes)

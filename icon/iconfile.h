@@ -39,8 +39,9 @@ struct IconPixels
     std::array<Colour, IconFile::pixelCount> colours{};
     std::array<bool, IconFile::pixelCount> transparent{};
 
-    Colour &colour(int x, int y) { return colours[y * IconFile::side + x]; }
-    bool &isTransparent(int x, int y) { return transparent[y * IconFile::side + x]; }
+    Colour &colour(int x, int y) { return colours[size_t(y * IconFile::side + x)]; }
+    bool &isTransparent(int x, int y) { return transparent[size_t(y * IconFile::side + x)]; }
+    bool isTransparent(int x, int y) const { return transparent[size_t(y * IconFile::side + x)]; }
 };
 
 // The 3,262 bytes of the icon file for `pixels`.

@@ -57,3 +57,15 @@ BitmapInfoHeader bitmapInfoHeaderAt(const QByteArray &bytes, qsizetype at)
     r.biClrImportant = fieldAt<quint32>(bytes, at + 36);
     return r;
 }
+
+IconBitmapLayout iconBitmapLayout(const BitmapInfoHeader &header, qint64 width, qint64 height)
+{
+    const int bits = header.biBitCount;
+    IconBitmapLayout layout;
+    if (bits >= 1 && bits <= 8)
+        layout.paletteBytes = 4 * qint64(header.biClrUsed ? header.biClrUsed : 1u << bits);
+    layout.colourRowBytes = ((width * bits + 31) / 32) * 4;
+    layout.maskRowBytes = bits < 32 ? ((width + 31) / 32) * 4 : 0;
+    layout.height = height;
+    return layout;
+}

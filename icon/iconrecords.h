@@ -60,6 +60,23 @@ constexpr qsizetype iconEntryOffset(int index)
     return IconDirRecord::size + qsizetype(index) * IconEntryRecord::size;
 }
 
+// The parts of a bitmap image in an icon, after its header: the palette
+// (up to 8 bits per pixel), the colour rows, then the AND mask's rows
+// (below 32 bits), bottom-up, each row padded to four bytes. `width` and
+// `height` are the image's own (its header's height is doubled).
+struct IconBitmapLayout
+{
+    qint64 paletteBytes = 0;
+    qint64 colourRowBytes = 0;
+    qint64 maskRowBytes = 0;
+    qint64 height = 0;
+
+    // Where the mask begins, and where the image ends, after the header.
+    qint64 maskOffset() const { return paletteBytes + colourRowBytes * height; }
+    qint64 bytes() const { return maskOffset() + maskRowBytes * height; }
+};
+IconBitmapLayout iconBitmapLayout(const BitmapInfoHeader &header, qint64 width, qint64 height);
+
 // An entry's width or height in pixels: 0 stands for 256.
 constexpr int iconEntrySide(quint8 stored)
 {

@@ -211,13 +211,9 @@ Walk walkIconImage(DeviceReader &in, QIODevice &device, const IconEntryRecord &e
     const BitmapInfoHeader info = bitmapInfoHeaderAt(head, 0);
     const qint64 width = entry.bWidth ? entry.bWidth : qAbs(qint64(info.biWidth));
     const qint64 height = entry.bHeight ? entry.bHeight : qAbs(qint64(info.biHeight)) / 2;
-    const int bits = info.biBitCount;
     if (info.biSize < 40 || info.biSize > 1024 || width > 256 || height > 256)
         return Walk::Unknown;
-    const qint64 palette = bits >= 1 && bits <= 8 ? 4 * qint64(info.biClrUsed ? info.biClrUsed : 1u << bits) : 0;
-    const qint64 colourRows = ((width * bits + 31) / 32) * 4 * height;
-    const qint64 maskRows = bits < 32 ? ((width + 31) / 32) * 4 * height : 0;
-    return cutShortUnless(in.reaches(offset + info.biSize + palette + colourRows + maskRows));
+    return cutShortUnless(in.reaches(offset + info.biSize + iconBitmapLayout(info, width, height).bytes()));
 }
 
 Walk walkIcon(DeviceReader &in, QIODevice &device, const QByteArray &head)

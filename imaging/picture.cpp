@@ -5,12 +5,11 @@
 
 #include "fileaccess.h"
 #include "pictureprobe.h"
-#include "reducedpicture.h"
+#include "reducedread.h"
 #include "wholedecode.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImageReader>
 
 Picture::Picture(QImage image, QSize naturalSize, QSizeF extent)
     : m_image(std::move(image))
@@ -33,16 +32,6 @@ const QList<QByteArray> &readableFormats()
     return formats;
 }
 
-QSize claimedPictureSize(QIODevice &device)
-{
-    if (const QSize claimed = headerClaimedSize(device); claimed.isValid())
-        return claimed;
-    const qint64 start = device.pos();
-    const QSize size = QImageReader(&device).size();
-    device.seek(start);
-    return size;
-}
-
 PictureLoad LoadPicture(const QString &path, QSize drawSize, DrawDetail detail)
 {
     QFile file;
@@ -55,7 +44,7 @@ PictureLoad readPicture(QIODevice &device, QSize drawSize, DrawDetail detail)
 {
     // The checks look back at the header; a pipe cannot go back.
     if (device.isSequential())
-        return {Picture(), Failure{Failure::Kind::Unusable, QStringLiteral("it is not a regular file")}};
+        return {Picture(), Failure::notARegularFile()};
     const QSize claimed = headerClaimedSize(device);
     if (std::optional<Failure> refused = refusalBeforeDecoding(device, claimed))
         return {Picture(), std::move(refused)};

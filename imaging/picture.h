@@ -70,11 +70,6 @@ PictureLoad LoadPicture(const QString &path, QSize drawSize = QSize(),
 PictureLoad readPicture(QIODevice &device, QSize drawSize = QSize(),
                         DrawDetail detail = DrawDetail::Fine);
 
-// The size a picture file's header claims, read without decoding anything
-// (an invalid size when the header says none). The device is left where it
-// was.
-QSize claimedPictureSize(QIODevice &device);
-
 // The formats (as Qt names them) that are read at all.
 const QList<QByteArray> &readableFormats();
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "picture.h"
-
 #include <QIODevice>
 #include <QImageIOHandler>
 #include <QImage>
@@ -14,7 +12,8 @@
 // Big pictures that will only be drawn small are read straight into a
 // reduced image: every pixel of the result is the exact average of a block
 // of f x f source pixels, f chosen so that the result still has at least
-// eight pixels for each pixel of a `drawSize` drawing. Rows are summed as
+// eight pixels for each pixel of a `drawSize` drawing (the readers are
+// given a smaller drawing when less detail will do: reducedread.h). Rows are summed as
 // they are decoded, so a huge picture never sits in memory whole.
 //
 // The readers leave the device where they found it. They give a null image
@@ -29,18 +28,6 @@ struct ReducedPicture
     // may be partial, and then cover only part of a reduced pixel.
     QSizeF extent;
 };
-
-// A big picture read reduced for a drawing of `drawSize` with `detail`: an
-// uncompressed 24- or 32-bit bitmap, a GIF whose first image covers its
-// screen, or a sequential JPEG in colour or grey. Nothing when the picture
-// is left to be decoded whole. `claimed` is what a bitmap's or GIF's header
-// claims.
-std::optional<Picture> readReducedPicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail);
-
-// The drawing size the reduced readers are given, which keep eight pixels
-// for each pixel of it: the part of the drawing a picture of `size` covers,
-// shrunk when they are to keep `lightDetail` pixels for each pixel instead.
-QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail);
 
 // An uncompressed 24- or 32-bit bitmap.
 ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize);

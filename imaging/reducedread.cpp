@@ -1,8 +1,9 @@
 // Which reduced reader takes a picture, and at what detail.
 
-#include "reducedpicture.h"
+#include "reducedread.h"
 
 #include "filestructure.h"
+#include "reducedpicture.h"
 #include "picturelimits.h"
 
 #include <QImageReader>

@@ -5,6 +5,7 @@
 #include "pictureprobe.h"
 #include "picturelimits.h"
 #include "reducedpicture.h"
+#include "reducedread.h"
 #include "runlengthbmp.h"
 
 #include <QImageReader>
@@ -53,10 +54,10 @@ void allowWholeDecodes()
 
 // A 24-bit or smaller icon stores its transparency in an AND mask after the
 // colour pixels; Qt's reader leaves it out, so it is applied here to the first
-// image of the file.
-void applyIconMask(QIODevice &file, QImage &image)
+// image of the file, which begins at `start` in the device.
+void applyIconMask(QIODevice &file, qint64 start, QImage &image)
 {
-    if (!file.seek(0))
+    if (!file.seek(start))
         return;
     const QByteArray bytes = file.read(4 * 1024 * 1024);
     const IconDirRecord dir = iconDirAt(bytes);
@@ -66,21 +67,18 @@ void applyIconMask(QIODevice &file, QImage &image)
     const BitmapInfoHeader header = bitmapInfoHeaderAt(bytes, offset);
     const qint64 width = header.biWidth;
     const qint64 height = header.biHeight / 2;
-    const int bits = header.biBitCount;
-    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size || bits >= 32
-        || bits == 0 || width != image.width() || height != image.height())
+    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size
+        || header.biBitCount >= 32 || header.biBitCount == 0 || width != image.width() || height != image.height())
         return;
-    const qint64 paletteBytes = bits <= 8 ? 4 * qint64(header.biClrUsed ? header.biClrUsed : 1u << bits) : 0;
-    const qint64 colourStride = ((width * bits + 31) / 32) * 4;
-    const qint64 maskStride = ((width + 31) / 32) * 4;
-    const qint64 maskStart = offset + BitmapInfoHeader::size + paletteBytes + colourStride * height;
-    if (maskStart + maskStride * height > bytes.size())
+    const IconBitmapLayout layout = iconBitmapLayout(header, width, height);
+    const qint64 maskStart = offset + BitmapInfoHeader::size + layout.maskOffset();
+    if (offset + BitmapInfoHeader::size + layout.bytes() > bytes.size())
         return;
     image = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y) {
         // Rows are stored bottom-up, leftmost pixel in the highest bit.
         const uchar *maskRow = reinterpret_cast<const uchar *>(bytes.constData()) + maskStart
-                               + maskStride * (height - 1 - y);
+                               + layout.maskRowBytes * (height - 1 - y);
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < width; ++x)
             if (maskRow[x / 8] & (0x80 >> (x % 8)))
@@ -117,8 +115,9 @@ QSize jpegDecodeSize(QIODevice &file, qint64 start, QSize stored, QSize drawSize
 }
 
 // Decodes what `reader` reads, `decoded` pixels; `stored` is the picture's
-// size as stored, before it is turned as its orientation tag says.
-PictureLoad readWith(QImageReader &reader, QIODevice &file, bool icon, QSize stored, QSize decoded)
+// size as stored, before it is turned as its orientation tag says. An icon's
+// mask is read from `start`, where the file begins in the device.
+PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool icon, QSize stored, QSize decoded)
 {
     QSize natural = stored;
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
@@ -131,7 +130,7 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, bool icon, QSize sto
     if (!natural.isValid())
         natural = image.size();
     if (icon)
-        applyIconMask(file, image);
+        applyIconMask(file, start, image);
     return {Picture(std::move(image), natural), std::nullopt};
 }
 
@@ -152,7 +151,7 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail)
         reader.setScaledSize(scaled);
     else if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored)};
-    return readWith(reader, file, format == "ico", stored, scaled.isValid() ? scaled : stored);
+    return readWith(reader, file, start, format == "ico", stored, scaled.isValid() ? scaled : stored);
 }
 
 } // namespace

@@ -7,10 +7,10 @@
 #   scripts/fuzz-explore.sh [SECONDS]     (default 600)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/fuzz-settings.sh
+source scripts/fuzz-settings.sh
 seconds=${1:-600}
-target=$(scripts/fuzz-build.sh)
+build_fuzz_target
 mkdir -p build-fuzz/explored
-export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-exec "$target" -max_len=65536 -timeout=30 -rss_limit_mb=8192 -malloc_limit_mb=8192 -max_total_time="$seconds" \
+exec "$fuzz_target" "${fuzz_limits[@]}" -rss_limit_mb=4096 -max_total_time="$seconds" \
     -artifact_prefix=build-fuzz/ -print_final_stats=1 build-fuzz/explored fuzz/corpus

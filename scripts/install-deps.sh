@@ -35,10 +35,16 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing missing packages: ${missing[*]}"
-sudo=""
+sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+    if ! command -v sudo >/dev/null; then
+        echo "Installing them needs root: run this as root, or install sudo." >&2
+        exit 1
+    fi
+    sudo=(sudo)
+    # Without a terminal to ask for a password on, sudo must not wait for one.
+    [ -t 0 ] || sudo=(sudo -n)
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

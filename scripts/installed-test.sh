@@ -29,15 +29,19 @@ root=$work/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 : >"$root/var/lib/dpkg/status"
 # Its dependencies are this machine's libraries, which that root does not
-# list; the simulation above has checked them.
+# list; the simulation above has checked them. dpkg logs into that root
+# too, and finds its helper programs (ldconfig) also as a user whose PATH
+# leaves out the system folders.
 echo "Installing $deb into $root"
-dpkg --root="$root" --force-not-root --force-depends --install "$deb" >"$work/dpkg.log" 2>&1 ||
+PATH="$PATH:/usr/sbin:/sbin" dpkg --root="$root" --log="$work/dpkg-actions.log" --force-not-root --force-depends \
+    --install "$deb" >"$work/dpkg.log" 2>&1 ||
     { cat "$work/dpkg.log" >&2; fail "dpkg could not install the package"; }
 bin=$root/usr/bin
 { [ -x "$bin/tervana" ] && [ -x "$bin/tervana-convert" ]; } || fail "the programs are not in /usr/bin"
 
-/usr/bin/python3 -c "from PIL import Image; Image.new('RGB', (60, 28), (200, 60, 30)).save('$work/wide.bmp')"
-"$bin/tervana-convert" "$work/wide.bmp" -o "$work/wide.ico" || fail "the installed converter failed"
+/usr/bin/python3 -c "import sys; from PIL import Image; Image.new('RGB', (60, 28), (200, 60, 30)).save(sys.argv[1])" \
+    "$work/wide.bmp"
+timeout 60 "$bin/tervana-convert" "$work/wide.bmp" -o "$work/wide.ico" || fail "the installed converter failed or hung"
 /usr/bin/python3 - "$work/wide.ico" <<'PY' || fail "the installed converter's icon is wrong"
 import sys
 from PIL import Image
@@ -49,5 +53,6 @@ PY
 contents=$(dpkg-deb --contents "$deb")
 [[ $contents == *usr/share/man/man1/tervana-convert.1.gz* ]] || fail "no man page in the package"
 
-E2E_IN_PLACE=1 tests/e2e/e2e_test.sh "$bin/tervana" "$work/e2e" build/tests/dragsource
+E2E_IN_PLACE=1 timeout -k 10 300 tests/e2e/e2e_test.sh "$bin/tervana" "$work/e2e" build/tests/dragsource ||
+    fail "the installed window's end-to-end test failed, or did not end within 5 minutes"
 echo "PASS: the package installs, and its converter and window work as installed"

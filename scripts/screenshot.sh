@@ -12,13 +12,19 @@ picture=${2:-}
 
 # The file dialog remembers its state in the user's configuration; keep
 # the screenshot's run out of the real one.
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || { echo "$tool is not installed (scripts/install-deps.sh test)" >&2; exit 1; }
+done
+[ -x build/tervana ] || { echo "build/tervana is not built yet (scripts/build.sh)" >&2; exit 1; }
 work=$(mktemp -d)
 xvfb_pid=""
 tervana=""
 trap 'kill $tervana $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+trap 'exit 143' TERM INT
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
 start_xvfb "$work" 800x600x24
-build/tervana >/dev/null 2>&1 &
+tied build/tervana >/dev/null 2>&1 &
 tervana=$!
 window=$(wait_for_window '^Tervana$')
 sleep 1

@@ -3,13 +3,26 @@
 # server (the end-to-end test, the screenshot). Every wait has a limit and,
 # when what it waits for does not come, says what did not.
 
+# Runs COMMAND... so that it is killed when the script is, even by a signal
+# that leaves the script no time to clean up (a test runner's time-out).
+tied() {
+    if command -v setpriv >/dev/null; then
+        setpriv --pdeathsig KILL "$@"
+    else
+        "$@"
+    fi
+}
+
 # Starts Xvfb on a display number it chooses itself, so that no other
 # server's display is ever taken, and exports DISPLAY once it accepts
-# connections. Sets xvfb_pid. Usage: start_xvfb FOLDER SCREEN (1024x768x24)
+# connections; the programs started after it use X, whatever desktop the
+# script was started from. Sets xvfb_pid. Usage: start_xvfb FOLDER SCREEN
 start_xvfb() {
     local file=$1/xvfb-display number=""
-    Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
+    tied Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
     xvfb_pid=$!
+    export QT_QPA_PLATFORM=xcb
+    unset WAYLAND_DISPLAY
     local deadline=$((SECONDS + 20))
     while ((SECONDS < deadline)); do
         # Xvfb writes the number, and a newline, once it is ready.

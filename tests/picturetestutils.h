@@ -6,6 +6,7 @@
 #include "testutils.h"
 
 #include "colour.h"
+#include "iconfile.h"
 #include "qtcolour.h"
 
 #include <QImage>
@@ -54,6 +55,50 @@ inline bool saveImage(const QImage &image, const QString &path, const char *form
                            : QProcess::execute(imageMagickConvert, {bitmap, QStringLiteral("GIF:") + path});
     QFile::remove(bitmap);
     return status == 0;
+}
+
+// What an icon of the one layout Tervana writes (32 x 32, 24 bits, an AND
+// mask) shows, read as the format lays it out: rows bottom-up, blue, green,
+// red, and a set mask bit for a transparent pixel, which reads as 0.
+inline QImage readIcon24(const QByteArray &file)
+{
+    using namespace IconFile;
+    QImage image(side, side, QImage::Format_ARGB32);
+    if (file.size() != fileBytes)
+        return QImage();
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int row = side - 1 - y;
+            const uchar *colour = reinterpret_cast<const uchar *>(file.constData()) + colourOffset + 3 * (row * side + x);
+            const bool clear = uchar(file[maskOffset + row * side / 8 + x / 8]) & (0x80 >> (x % 8));
+            image.setPixel(x, y, clear ? 0u : qRgb(colour[2], colour[1], colour[0]));
+        }
+    return image;
+}
+
+// How the icon file differs from what the window's rule makes of `square`
+// (pure black transparent, every other pixel opaque in its own colour), or
+// nothing when it does not.
+inline QString iconDifference(const QByteArray &file, const QImage &square)
+{
+    const QByteArray headers = QByteArray::fromHex("000001000100"
+                                                   "2020000001001800A80C000016000000"
+                                                   "2800000020000000400000000100180000000000800C0000")
+                               + QByteArray(16, '\0');
+    if (!file.startsWith(headers))
+        return QStringLiteral("the headers are not those of a 32 x 32, 24-bit icon");
+    const QImage shown = readIcon24(file);
+    if (shown.isNull())
+        return QStringLiteral("%1 bytes").arg(file.size());
+    for (int y = 0; y < IconFile::side; ++y)
+        for (int x = 0; x < IconFile::side; ++x) {
+            const QRgb p = square.pixel(x, y) | 0xFF000000u;
+            const QRgb expected = (p & 0xFFFFFF) == 0 ? 0u : p;
+            if (shown.pixel(x, y) != expected)
+                return QStringLiteral("pixel (%1, %2) is %3, expected %4")
+                    .arg(x).arg(y).arg(shown.pixel(x, y), 8, 16, QLatin1Char('0')).arg(expected, 8, 16, QLatin1Char('0'));
+        }
+    return QString();
 }
 
 } // namespace testutils

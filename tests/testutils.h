@@ -24,8 +24,8 @@
 
 namespace testutils {
 
-// Every test program runs with its home and its configuration, data and
-// cache folders in a sandbox of its own, set before main() so that no test,
+// Every test program runs with its home and its configuration, data,
+// cache and runtime folders in a sandbox of its own, set before main() so that no test,
 // not even one that forgets, touches the real ones. Programs the tests start
 // inherit it.
 class SandboxHome
@@ -38,8 +38,18 @@ public:
         qputenv("XDG_CONFIG_HOME", home + "/.config");
         qputenv("XDG_DATA_HOME", home + "/.local/share");
         qputenv("XDG_CACHE_HOME", home + "/.cache");
+        // Qt's runtime folder too, which it would otherwise make in /tmp.
+        const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
     QString path() const { return m_dir.path(); }
+    // Where the settings store of `application` lies in the sandbox.
+    QString settingsFile(const QString &application) const
+    {
+        return m_dir.filePath(QStringLiteral(".config/") + application + QStringLiteral(".conf"));
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -166,16 +176,25 @@ private:
     rlimit m_saved{};
 };
 
+// What a program prints on its standard output, or nothing when it fails
+// or takes longer than `milliseconds`.
+inline QString outputOf(const QString &program, const QStringList &arguments, int milliseconds = 60000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(milliseconds) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 // Decodes an icon with Pillow, an independent reader: its size, then one
 // RRGGBBAA string per pixel, top row first.
 inline QStringList decodeWithPillow(const QString &path)
 {
-    QProcess reader;
-    reader.start(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path});
-    if (!reader.waitForFinished(20000) || reader.exitCode() != 0)
-        return {QString::fromLocal8Bit(reader.readAllStandardError())};
-    QStringList lines = QString::fromLatin1(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QStringList pixels{lines.isEmpty() ? QString() : lines.takeFirst()};
+    QStringList lines = outputOf(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path})
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList pixels{lines.isEmpty() ? QStringLiteral("Pillow could not read it") : lines.takeFirst()};
     for (const QString &line : std::as_const(lines))
         pixels += line.split(QLatin1Char(' '));
     return pixels;
@@ -185,12 +204,9 @@ inline QStringList decodeWithPillow(const QString &path)
 // returns its "<expect> <name>" lines, or nothing when it failed.
 inline QStringList makeHostilePictures(const QStringList &arguments)
 {
-    QProcess maker;
-    maker.start(python3WithPillow,
-                QStringList{QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py")} + arguments);
-    if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(maker.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return outputOf(python3WithPillow,
+                    QStringList{QStringLiteral(TESTS_SOURCE_DIR "/hostile/make_hostile_pictures.py")} + arguments)
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 // A failure's reason, or nothing when there is none, for a check's message.
@@ -252,6 +268,25 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     run.out = QString::fromUtf8(run.outBytes);
     run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return run;
+}
+
+} // namespace testutils
+
+namespace testutils {
+
+// Converts every picture of `folder` into `output` in one run, with the
+// converter's `options` first.
+inline Run convertFolder(const QString &folder, const QString &output, const QStringList &options = {},
+                         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QDir().mkpath(output);
+    QStringList arguments = options;
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
+        arguments << QDir(folder).filePath(name);
+    RunSetting setting;
+    setting.environment = environment;
+    setting.timeoutMilliseconds = 300000;
+    return runConverter(arguments + QStringList{QStringLiteral("-d"), output}, setting);
 }
 
 } // namespace testutils

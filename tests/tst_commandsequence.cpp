@@ -123,7 +123,6 @@ private slots:
 void tst_CommandSequence::initTestCase()
 {
     QSKIP_UNLESS_TOOL(imageMagickConvert); // for the GIF
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
     const QString folder = m_dir.filePath(QStringLiteral("pictures"));
     QDir().mkpath(folder);
     const struct

@@ -47,7 +47,6 @@ private slots:
 void tst_Convert::initTestCase()
 {
     QSKIP_UNLESS_TOOL(imageMagickConvert);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
     QImage wide = patternImage(90, 40);
     for (int x = 0; x < 90; ++x)
         wide.setPixel(x, 20, qRgb(0, 0, 0)); // a black line: transparent where it survives the fit
@@ -114,6 +113,20 @@ void tst_Convert::convertsTheRestWhenOnePictureFails()
     QVERIFY(run.errorLines[1].contains(QStringLiteral("no such file")));
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({"tall.ico", "wide.ico"}));
     QCOMPARE(readFile(QDir(out).filePath(QStringLiteral("wide.ico"))).size(), 3262);
+
+    // Two pictures of the same name: the first is kept, the second refused
+    // (the plan's rules are planRefusesWhatWouldReplaceAPictureOrAResult's).
+    const QString other = path(QStringLiteral("other"));
+    QDir().mkpath(other);
+    QVERIFY(saveImage(solidImage(20, 20, 0x0000FF), QDir(other).filePath(QStringLiteral("wide.jpg")), "JPG"));
+    const QString same = path(QStringLiteral("same-names"));
+    QDir().mkpath(same);
+    const Run clash = runConverter({path(QStringLiteral("wide.bmp")), QDir(other).filePath(QStringLiteral("wide.jpg")),
+                                    QStringLiteral("-d"), same});
+    QCOMPARE(clash.exitCode, 1);
+    QCOMPARE(clash.errorLines.size(), 1);
+    QVERIFY(clash.errorLines.first().contains(QStringLiteral("will not overwrite")));
+    QCOMPARE(readFile(QDir(same).filePath(QStringLiteral("wide.ico"))), readFile(QDir(out).filePath(QStringLiteral("wide.ico"))));
 }
 
 // A slow picture first and quick failures after it: with many jobs the

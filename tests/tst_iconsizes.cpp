@@ -18,16 +18,6 @@ using namespace testutils;
 
 namespace {
 
-// What a program prints, or nothing when it fails.
-QString outputOf(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 template<typename T>
 T field(const QByteArray &bytes, qsizetype at)
 {

@@ -95,15 +95,7 @@ void tst_Identity::windowAndConverterWriteTheSameFiles()
 
     // The converter: all of them in one run.
     const QString converted = m_dir.filePath(QStringLiteral("converted %1").arg(output));
-    QVERIFY(QDir().mkpath(converted));
-    QStringList arguments;
-    if (kind.option)
-        arguments << QLatin1String(kind.option);
-    for (const QString &name : names)
-        arguments << QDir(m_pictures).filePath(name);
-    RunSetting setting;
-    setting.timeoutMilliseconds = 300000;
-    const Run run = runConverter(arguments + QStringList{QStringLiteral("-d"), converted}, setting);
+    const Run run = convertFolder(m_pictures, converted, kind.option ? QStringList{QLatin1String(kind.option)} : QStringList());
     QVERIFY(run.exitCode >= 0);
     QHash<QString, QString> refusals; // picture -> the converter's line about it
     for (const QString &line : run.errorLines)

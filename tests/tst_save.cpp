@@ -31,12 +31,7 @@ void storeSettings(const QString &folder, const QString &index)
     store.setValue(QStringLiteral("cmndlgSettings/cdSaveAsIndexSetting"), index);
 }
 
-// The icon the core makes of the square the Open left (tst_iconfile and the
-// independent readers check what it holds).
-QByteArray expectedIcon(const QImage &square)
-{
-    return encodeSquare(square, SquareOutput::ColourIcon);
-}
+
 
 } // namespace
 
@@ -62,7 +57,6 @@ private:
     }
 
 private slots:
-    void initTestCase();
     void init();
     void openThenSaveWritesTheExactIcon_data();
     void openThenSaveWritesTheExactIcon();
@@ -88,12 +82,6 @@ private slots:
     void undeletableTempCopyStopsTheColourBranch();
     void commandsCannotOverlapAndCloseWaits();
 };
-
-void tst_Save::initTestCase()
-{
-    // The settings store lives in the sandbox, chosen before its first use.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
-}
 
 void tst_Save::init()
 {
@@ -127,13 +115,13 @@ void tst_Save::openThenSaveWritesTheExactIcon()
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
 
     const QByteArray icon = readFile(chosen);
-    QCOMPARE(firstDifference(icon, expectedIcon(square)), qsizetype(-1));
+    QCOMPARE(iconDifference(icon, square), QString());
     QCOMPARE(readFile(tempFile()), icon);
     QCOMPARE(w->lblPath->Caption(), chosen);
     QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), m_icons + QLatin1Char('/'));
     QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("1"));
     // Kept in the user's configuration folder, as an INI file here.
-    const QString store = m_dir.filePath(QStringLiteral("config/Kelbrin.conf"));
+    const QString store = sandboxHome.settingsFile(QStringLiteral("Kelbrin"));
     QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=1"));
     QCOMPARE(w->MousePointer(), defaultPointer);
     // The saved icon is shown again: transparent pixels over the window's colour.
@@ -286,7 +274,7 @@ void tst_Save::saveBeforeAnyOpenUsesWhatPicture5Shows()
     ScriptedWindow w(m_programFolder);
     w.save(iconPath(QStringLiteral("blank.ico")));
     QVERIFY(w.boxes.shown.isEmpty());
-    QCOMPARE(readFile(iconPath(QStringLiteral("blank.ico"))), expectedIcon(solidImage(32, 32, 0xFFFFFF)));
+    QCOMPARE(iconDifference(readFile(iconPath(QStringLiteral("blank.ico"))), solidImage(32, 32, 0xFFFFFF)), QString());
 }
 
 void tst_Save::sizeQuestion_data()
@@ -370,7 +358,7 @@ void tst_Save::colourBranchReplacesTheTempCopy()
                             "later OR a colored static .cur file?"));
     QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Color or B-W?"));
     QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
-    QCOMPARE(readFile(chosen), expectedIcon(patternImage(32, 32)));
+    QCOMPARE(iconDifference(readFile(chosen), patternImage(32, 32)), QString());
     QCOMPARE(readFile(tempFile()), readFile(chosen));
     QCOMPARE(w->lblPath->Caption(), chosen);
 }
@@ -422,8 +410,8 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
 {
     QFETCH(QString, kind);
     QFETCH(QString, file);
-    const QString store = m_dir.filePath(QStringLiteral("config/") + file);
-    QFile::remove(m_dir.filePath(QStringLiteral("config/Kelbrin.conf")));
+    const QString store = QFileInfo(sandboxHome.settingsFile(QStringLiteral("Kelbrin"))).dir().filePath(file);
+    QFile::remove(sandboxHome.settingsFile(QStringLiteral("Kelbrin")));
     if (!makeSpecialFile(kind, store))
         QSKIP("this machine lets no test make such a file");
     const auto removeStore = qScopeGuard([&] { QFile::remove(store); });
@@ -434,7 +422,7 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
     const QString chosen = iconPath(QStringLiteral("saved.ico"));
     w.save(chosen);
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
-    QCOMPARE(readFile(chosen), expectedIcon(patternImage(32, 32)));
+    QCOMPARE(iconDifference(readFile(chosen), patternImage(32, 32)), QString());
     // Where the Open left the dialog, as with no settings at all.
     QCOMPARE(w.dialogs.requests.last().initDir, QDir::toNativeSeparators(m_programFolder));
     QCOMPARE(kindAt(store), kindBefore);
@@ -462,7 +450,7 @@ void tst_Save::unwritableChosenFileIsReported()
     QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
     QVERIFY(!QFileInfo::exists(chosen));
     // The temp copy was still written, and the pointer is back.
-    QCOMPARE(readFile(tempFile()), expectedIcon(solidImage(32, 32, 0x123456)));
+    QCOMPARE(iconDifference(readFile(tempFile()), solidImage(32, 32, 0x123456)), QString());
     QCOMPARE(w->MousePointer(), defaultPointer);
     QCOMPARE(w->lblPath->Caption(), chosen);
 }

@@ -74,8 +74,11 @@ void tst_SaveIcon::writesTheChosenFileAndTheTempCopy()
     const QByteArray icon = readFile(chosen);
     QCOMPARE(icon.size(), fileBytes);
     QCOMPARE(readFile(temp()), icon);
-    // The bytes the core makes of the square, as the converter writes them.
+    // The bytes the core makes of the square, as the converter writes them,
+    // and, read as the format lays them out, the window's rule.
     QCOMPARE(firstDifference(icon, encodeSquare(square, output)), qsizetype(-1));
+    if (output == SquareOutput::ColourIcon)
+        QCOMPARE(iconDifference(icon, square), QString());
     // The work surfaces show the icon: its transparency, its colours.
     QCOMPARE(w->picMask->Point(4, 5), Colours::white);
     QCOMPARE(w->picMask->Point(5, 5), Colours::black);
@@ -155,6 +158,10 @@ void tst_SaveIcon::failedWritesLoseNothing()
     QVERIFY(QFileInfo::exists(QFileInfo(path).absolutePath()) == fullDisk);
     // No half-written work file is left beside it.
     QCOMPARE(QDir(m_program).entryList(QDir::Files), fullDisk ? QStringList{"good.ico"} : QStringList{"temp"});
+    // And the window goes on: the next save works.
+    const QString next = QDir(m_program).filePath(QStringLiteral("next.ico"));
+    QVERIFY(!(*w)->SaveIcon(next, SquareOutput::ColourIcon));
+    QCOMPARE(readFile(next).size(), IconFile::fileBytes);
 }
 
 QTEST_MAIN(tst_SaveIcon)

@@ -166,13 +166,14 @@ void frmBmp2Icon::setMousePointer(Pointer pointer)
 
 frmBmp2Icon::HourglassPointer::HourglassPointer(frmBmp2Icon &window)
     : m_window(window)
+    , m_before(window.MousePointer())
 {
     m_window.setMousePointer(Pointer::Hourglass);
 }
 
 frmBmp2Icon::HourglassPointer::~HourglassPointer()
 {
-    m_window.setMousePointer(Pointer::Default);
+    m_window.setMousePointer(m_before);
 }
 
 void frmBmp2Icon::Load()

@@ -52,7 +52,7 @@ public:
     enum class Pointer { Default, Hourglass };
     Pointer MousePointer() const { return m_mousePointer; }
     // The hourglass for as long as it lives: however a command ends, the
-    // pointer is the default one again.
+    // pointer is what it was before again.
     class HourglassPointer
     {
     public:
@@ -63,6 +63,7 @@ public:
 
     private:
         frmBmp2Icon &m_window;
+        Pointer m_before;
     };
 
     // The controls, by the names the rest of the program uses.

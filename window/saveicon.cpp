@@ -28,7 +28,7 @@ void frmBmp2Icon::ShowOnWorkSurfaces(const QImage &square)
     const IconPixels pixels = iconPixelsOf(square);
     for (int y = 0; y < IconFile::side; ++y) {
         for (int x = 0; x < IconFile::side; ++x) {
-            const bool transparent = pixels.transparent[size_t(y * IconFile::side + x)];
+            const bool transparent = pixels.isTransparent(x, y);
             picMask->PSet(x, y, transparent ? Colours::white : Colours::black);
             if (transparent)
                 picImage->PSet(x, y, Colours::black);

@@ -25,6 +25,11 @@ done
 mkdir -p "$output"
 
 work=$(mktemp -d)
+xvfb_pid=""
+tervana=""
+source_window=""
+trap 'kill $tervana $source_window $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT
 program="$work/program folder"
 mkdir -p "$program" "$work/pictures" "$work/icons" "$work/config" "$work/data"
 if [ "${E2E_IN_PLACE:-0}" = 1 ]; then
@@ -34,9 +39,10 @@ else
 fi
 tervana_executable="$program/$(basename "$executable")"
 beside_before=$(ls -A "$program")
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
 data="$work/data/Tervana" # where an installed window keeps its work files
-unset QT_QPA_PLATFORM
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -69,43 +75,52 @@ square.paste((200, 60, 30), (16, 8, 32, 24))
 square.save(sys.argv[2], "BMP")
 PY
 
-xvfb_pid=""
-tervana=""
-source_window=""
-trap 'kill $tervana $source_window $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 start_xvfb "$work" 1024x768x24 || fail "no virtual X server"
 
-"$tervana_executable" >"$output/tervana.log" 2>&1 &
+tied "$tervana_executable" >"$output/tervana.log" 2>&1 &
 tervana=$!
 window=$(wait_for_window '^Tervana$') || fail "the window did not appear"
 
-answer_dialog() { # TITLE PATH
-    local dialog
-    dialog=$(wait_for_window "$1") || fail "dialog '$1' did not open"
+# Clicks at X, Y in the window until the dialog with this title opens (a
+# click that came before the window was ready is lost); prints its id.
+click_for_dialog() { # X Y TITLE
+    local _
+    for _ in 1 2 3; do
+        xdotool mousemove --window "$window" "$1" "$2" click 1
+        wait_for_window "$3" 7 2>/dev/null && return 0
+    done
+    echo "dialog '$3' did not open after three clicks" >&2
+    return 1
+}
+
+answer_dialog() { # DIALOG PATH TITLE
+    local dialog=$1
     sleep 0.5
     xdotool windowfocus --sync "$dialog" 2>/dev/null || true
     xdotool key ctrl+a # the save dialog proposes the last name
     xdotool type --delay 5 "$2"
     sleep 0.3
     xdotool key Return
-    wait_for_window_gone "$1" || fail "dialog '$1' did not close"
+    wait_for_window_gone "$3" || fail "dialog '$3' did not close"
 }
 
 # Button centres inside the window: Apri (149, 156), Salva (248, 155).
 open_picture() { # PATH
-    xdotool mousemove --window "$window" 149 156 click 1
-    answer_dialog 'Apri file Immagine' "$1"
+    local dialog
+    dialog=$(click_for_dialog 149 156 'Apri file Immagine') || fail "the Open dialog did not open"
+    answer_dialog "$dialog" "$1" 'Apri file Immagine'
     sleep 1
 }
 save_icon() { # PATH
-    xdotool mousemove --window "$window" 248 155 click 1
-    answer_dialog 'Salva file ico' "$1"
+    local dialog
+    dialog=$(click_for_dialog 248 155 'Salva file ico') || fail "the Save dialog did not open"
+    answer_dialog "$dialog" "$1" 'Salva file ico'
     wait_for_file "$1" || fail "the save wrote no icon"
     sleep 0.5
 }
 
 open_picture "$picture"
-[ -f "$data/temporaneo" ] || fail "the Open command wrote no temporaneo work file in $data"
+wait_for_file "$data/temporaneo" || fail "the Open command wrote no temporaneo work file in $data"
 icon="$work/icons/Mare.ico"
 save_icon "$icon"
 
@@ -159,7 +174,7 @@ for y in range(32):
         image.putpixel((x, y), (255 - 7 * x, 40 + 5 * y, 90))
 image.save(sys.argv[1], "BMP")
 PY
-"$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
+tied "$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
 source_window=$!
 from=$(wait_for_window '^drag source$') || fail "the drag source did not appear"
 eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -172,9 +187,8 @@ for step in 1 2 3 4 5 6 7 8; do
 done
 sleep 0.3
 xdotool mouseup 1
-sleep 1.5
+retry_for 10 check_preview "$output/e2e-window-dropped.png" "$dropped" || fail "the dropped picture is not shown"
 xdotool search --onlyvisible --name 'Apri file Immagine' >/dev/null 2>&1 && fail "the drop opened a dialog"
-check_preview "$output/e2e-window-dropped.png" "$dropped" || fail "the dropped picture is not shown"
 
 leftovers=$(diff <(echo "$beside_before") <(ls -A "$program") || true)
 [ -z "$leftovers" ] || fail "files appeared beside the executable: $leftovers"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "picture.h"
+
+#include <QIODevice>
+#include <QSize>
+
+#include <optional>
+
+// A big picture read reduced for a drawing of `drawSize` with `detail`: an
+// uncompressed 24- or 32-bit bitmap, a GIF whose first image covers its
+// screen, or a sequential JPEG in colour or grey. Nothing when the picture
+// is left to be decoded whole. `claimed` is what a bitmap's or GIF's header
+// claims.
+std::optional<Picture> readReducedPicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail);
+
+// The drawing size the reduced readers are given, which keep eight pixels
+// for each pixel of it: the part of the drawing a picture of `size` covers,
+// shrunk when they are to keep `lightDetail` pixels for each pixel instead.
+QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail);
