@@ -9,6 +9,7 @@ build_fuzz_target() {
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTERVANA_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
     cmake --build build-fuzz --parallel --target fuzz_picture
+    # shellcheck disable=SC2034 # for the scripts that source this one
     fuzz_target=build-fuzz/fuzz/fuzz_picture
 }
 
@@ -17,6 +18,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # the same bytes, and Qt's hash tables are not seeded at random.
 export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1:max_malloc_fill_size=1073741824
 export QT_HASH_SEED=0
+# shellcheck disable=SC2034 # for the scripts that source this one
 fuzz_limits=(-max_len=65536 -timeout=30 -malloc_limit_mb=2048)
 
 # Marks the start of a run, for report_fuzz_failure.
