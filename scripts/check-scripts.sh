@@ -40,7 +40,8 @@ if [ "$(printf '%s\n' "$found" | cut -d: -f1-2)" != "$(printf '%s\n' "$expected"
     exit 1
 fi
 
-# Every tracked script: by its name, or by the shell named on its first line.
+# Every script of the project, tracked or new (not ignored): by its name,
+# or by the shell named on its first line.
 scripts=()
 while IFS= read -r -d '' file; do
     case $file in
@@ -51,7 +52,7 @@ while IFS= read -r -d '' file; do
             [[ $first =~ ^#!.*(bash|/sh)([[:space:]]|$) ]] && scripts+=("$file")
             ;;
     esac
-done < <(git ls-files -z)
+done < <(git ls-files -z --cached --others --exclude-standard)
 
 status=0
 shellcheck -x "${scripts[@]}" || status=1
