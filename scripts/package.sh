@@ -27,6 +27,9 @@ desktop-file-validate "$tree"/usr/share/applications/*.desktop
 appstreamcli validate --pedantic --no-net "$tree"/usr/share/metainfo/*.metainfo.xml
 appstreamcli validate-tree --pedantic --no-net "$tree"
 
-# lintian fails on errors; warnings and notes are printed for review.
-lintian --fail-on error --display-info "$package"
+# lintian fails on errors; warnings and notes are printed for review. Its
+# scratch files go into the build folder, not the system's /tmp.
+mkdir -p build-package/lintian-tmp
+TMPDIR=$PWD/build-package/lintian-tmp lintian --fail-on error --display-info "$package"
+rm -rf build-package/lintian-tmp
 echo "$package"

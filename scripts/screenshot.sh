@@ -19,12 +19,13 @@ done
 work=$(mktemp -d)
 xvfb_pid=""
 tervana=""
-trap 'kill $tervana $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+# shellcheck disable=SC2086 # the PIDs that are set, each a word
+trap 'stop_programs $tervana $xvfb_pid; rm -rf "$work"' EXIT
 trap 'exit 143' TERM INT
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 start_xvfb "$work" 800x600x24
-tied build/tervana >/dev/null 2>&1 &
+"${tied[@]}" build/tervana >/dev/null 2>&1 &
 tervana=$!
 window=$(wait_for_window '^Tervana$')
 sleep 1

@@ -3,14 +3,29 @@
 # server (the end-to-end test, the screenshot). Every wait has a limit and,
 # when what it waits for does not come, says what did not.
 
-# Runs COMMAND... so that it is killed when the script is, even by a signal
-# that leaves the script no time to clean up (a test runner's time-out).
-tied() {
-    if command -v setpriv >/dev/null; then
-        setpriv --pdeathsig KILL "$@"
-    else
-        "$@"
-    fi
+# Put before a program started in the background ("${tied[@]}" PROGRAM &),
+# it is killed when the script is, even by a signal that leaves the script
+# no time to clean up (a test runner's time-out). A plain word list, not a
+# function, so that the background job is the program itself and its PID is
+# the program's.
+tied=()
+if command -v setpriv >/dev/null; then
+    tied=(setpriv --pdeathsig KILL)
+fi
+
+# Ends the programs a script started, and waits (five seconds at most) for
+# them to be gone, so that Xvfb has removed its socket before the script,
+# and with it anything tied to it, ends. Usage: stop_programs PID...
+stop_programs() {
+    local pid
+    kill "$@" 2>/dev/null || true
+    for pid in "$@"; do
+        retry_for 5 dead "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    done
+}
+
+dead() {
+    ! kill -0 "$1" 2>/dev/null
 }
 
 # Starts Xvfb on a display number it chooses itself, so that no other
@@ -19,7 +34,7 @@ tied() {
 # script was started from. Sets xvfb_pid. Usage: start_xvfb FOLDER SCREEN
 start_xvfb() {
     local file=$1/xvfb-display number=""
-    tied Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
+    "${tied[@]}" Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
     xvfb_pid=$!
     export QT_QPA_PLATFORM=xcb
     unset WAYLAND_DISPLAY

@@ -28,7 +28,8 @@ work=$(mktemp -d)
 xvfb_pid=""
 tervana=""
 source_window=""
-trap 'kill $tervana $source_window $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+# shellcheck disable=SC2086 # the PIDs that are set, each a word
+trap 'stop_programs $tervana $source_window $xvfb_pid; rm -rf "$work"' EXIT
 trap 'exit 143' TERM INT
 program="$work/program folder"
 mkdir -p "$program" "$work/pictures" "$work/icons" "$work/config" "$work/data"
@@ -77,7 +78,7 @@ PY
 
 start_xvfb "$work" 1024x768x24 || fail "no virtual X server"
 
-tied "$tervana_executable" >"$output/tervana.log" 2>&1 &
+"${tied[@]}" "$tervana_executable" >"$output/tervana.log" 2>&1 &
 tervana=$!
 window=$(wait_for_window '^Tervana$') || fail "the window did not appear"
 
@@ -174,7 +175,7 @@ for y in range(32):
         image.putpixel((x, y), (255 - 7 * x, 40 + 5 * y, 90))
 image.save(sys.argv[1], "BMP")
 PY
-tied "$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
+"${tied[@]}" "$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
 source_window=$!
 from=$(wait_for_window '^drag source$') || fail "the drag source did not appear"
 eval "$(xdotool getwindowgeometry --shell "$window")"
