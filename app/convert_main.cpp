@@ -45,7 +45,7 @@ bool asksForHelp(const QCommandLineParser &parser)
 void declareOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Turns pictures (JPEG, GIF, BMP, PNG, ICO) into 32 x 32 icons, as Tervana's window does: "
+        QStringLiteral("Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, ICO, CUR, SVG) into 32 x 32 icons, as Tervana's window does: "
                        "fitted with proportions kept and centred, pure black transparent. With --sizes, into icons "
                        "of several sizes with an alpha channel."));
     parser.addOptions({

@@ -44,8 +44,14 @@ for name, image, fmt in [("seed.jpg", picture, "JPEG"), ("seed.gif", picture.con
                          ("seed.bmp", picture, "BMP"), ("seed.png", picture, "PNG"),
                          ("seed.ico", picture.resize((16, 16)), "ICO"),
                          ("seed-gray.jpg", picture.convert("L"), "JPEG"),
-                         ("seed-1bit.bmp", picture.convert("1"), "BMP")]:
+                         ("seed-1bit.bmp", picture.convert("1"), "BMP"),
+                         ("seed.webp", picture, "WEBP"), ("seed.tiff", picture, "TIFF"),
+                         ("seed.tga", picture, "TGA"), ("seed.ppm", picture, "PPM"),
+                         ("seed.pgm", picture.convert("L"), "PPM"), ("seed.pbm", picture.convert("1"), "PPM")]:
     keep(name, saved(image, fmt))
+keep("seed.svg", b'<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width="7" '
+                 b'height="5"><defs><path id="p" d="M0 0 L7 5 Z" stroke="#c83" fill="none"/></defs><rect '
+                 b'width="7" height="5" fill="#1e5" opacity="0.5"/><use xlink:href="#p"/><circle cx="3" cy="2" r="2"/></svg>')
 # Big enough for the reduced readers at a 1 x 1 drawing (16 pixels a side).
 stripes = Image.new("P", (40, 24))
 stripes.putpalette([v for i in range(256) for v in (i, 255 - i, i // 2)])

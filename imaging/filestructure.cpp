@@ -239,7 +239,7 @@ bool endsWithinASignature(const QByteArray &head)
 {
     static const QByteArray signatures[] = {QByteArray("GIF87a"), QByteArray("GIF89a"),
                                             QByteArray("\x89PNG\r\n\x1A\n"), QByteArray("\0\0\1\0", 4),
-                                            QByteArray("\0\0\2\0", 4)};
+                                            QByteArray("\0\0\2\0", 4), QByteArray("RIFF")};
     for (const QByteArray &signature : signatures)
         if (head.size() >= 2 && head.size() < signature.size() && signature.startsWith(head))
             return true;
@@ -260,6 +260,10 @@ Walk walk(QIODevice &device, qint64 start)
         return walkGif(in, head);
     if (head.startsWith("\x89PNG\r\n\x1A\n"))
         return walkPng(in);
+    if (head.startsWith("RIFF") && head.size() < 12) // ends before it says what it holds
+        return Walk::CutShort;
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP") // its chunk's size counts from byte 8
+        return cutShortUnless(in.reaches(8 + qint64(fieldAt<quint32>(head, 4))));
     if (head.size() >= 4 && head.startsWith(QByteArray("\0\0", 2)) && (head.at(2) == 1 || head.at(2) == 2)
         && head.at(3) == 0)
         return walkIcon(in, device, head);

@@ -4,7 +4,7 @@
 
 // What a picture file's structure tells before any decoder sees it. The
 // format is told from the first bytes (bitmap, JPEG, GIF, PNG, icon or
-// cursor). The device must be random-access; it is left where it was.
+// cursor, WebP). The device must be random-access; it is left where it was.
 
 // Whether the file ends before its data does: a download or copy cut short.
 // Decoders differ in what they make of the missing part (some leave it as
@@ -13,7 +13,7 @@
 // pixel row (or its coded rows up to the end); a JPEG's segments and coded
 // data up to its end marker; a GIF's blocks up to the end of its first
 // image (the one shown); a PNG's chunks up to its end chunk; every image an
-// icon lists, as its own header sizes it. A file of another kind, or damaged
+// icon lists, as its own header sizes it; a WebP's chunk as its header sizes it. A file of another kind, or damaged
 // in another way, is not called cut short: its decoder judges it.
 bool isCutShort(QIODevice &device);
 

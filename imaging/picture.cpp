@@ -18,6 +18,13 @@ Picture::Picture(QImage image, QSize naturalSize, QSizeF extent)
 {
 }
 
+Picture Picture::drawing(QByteArray svg, QImage drawn, QSize naturalSize)
+{
+    Picture picture(std::move(drawn), naturalSize);
+    picture.m_svg = std::move(svg);
+    return picture;
+}
+
 QString cannotOpen(const QString &path, const Failure &failure)
 {
     return QStringLiteral("Tervana cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(path), failure.reason);
@@ -25,10 +32,13 @@ QString cannotOpen(const QString &path, const Failure &failure)
 
 const QList<QByteArray> &readableFormats()
 {
-    // The picture kinds the open dialog offers, icons (a saved icon is read
-    // back) and PNG. Other image plugins a system may have are not trusted
-    // with files the user did not mean as pictures.
-    static const QList<QByteArray> formats = {"jpeg", "gif", "bmp", "ico", "png"};
+    // The picture kinds the open dialog offers, icons and cursors (a saved
+    // icon is read back), and the kinds icons are commonly made from. SVG is
+    // read by Tervana's own checks first (svgdocument.h). Other image plugins
+    // a system may have are not trusted with files the user did not mean as
+    // pictures.
+    static const QList<QByteArray> formats = {"jpeg", "gif", "bmp", "ico", "png", "webp", "tiff",
+                                              "tga",  "pbm", "pgm", "ppm"};
     return formats;
 }
 

@@ -17,21 +17,27 @@
 // `extent()` is how much of the pixels the picture covers: all of them, or,
 // when the last reduced row and column stand for only part of a block of the
 // original, a little less.
+// A picture made of shapes (an SVG drawing) also keeps its document, and is
+// drawn afresh from it at every size; its pixels are one such drawing.
 class Picture
 {
 public:
     Picture() = default;
     explicit Picture(QImage image, QSize naturalSize = QSize(), QSizeF extent = QSizeF());
+    static Picture drawing(QByteArray svg, QImage drawn, QSize naturalSize);
 
     bool isNull() const { return m_image.isNull(); }
     QSize size() const { return m_size; }
     const QImage &image() const { return m_image; }
     QSizeF extent() const { return m_extent; }
+    bool isDrawing() const { return !m_svg.isEmpty(); }
+    const QByteArray &svg() const { return m_svg; }
 
 private:
     QImage m_image;
     QSize m_size;
     QSizeF m_extent;
+    QByteArray m_svg;
 };
 
 // The outcome of reading a picture file: the picture, or why it cannot be
@@ -58,8 +64,9 @@ enum class DrawDetail {
     Light,
 };
 
-// Reads a picture file, recognising JPEG, GIF, BMP, PNG and ICO from its
-// content, never from its name. A JPEG photo's orientation tag is applied;
+// Reads a picture file, recognising JPEG, GIF, BMP, PNG, ICO and CUR, SVG and
+// SVGZ, WebP, TIFF (its first page), TGA and PBM/PGM/PPM from its content,
+// never from its name. A JPEG photo's orientation tag is applied;
 // an animated GIF gives its first frame. When `drawSize` is given, a big
 // picture may be read at a reduced size that still holds far more detail
 // than a drawing of that size needs. The limits are in picturelimits.h.

@@ -4,8 +4,39 @@
 #include "filestructure.h"
 #include "littleendian.h"
 #include "picturelimits.h"
+#include "tgafile.h"
 
+#include <cctype>
 #include <climits>
+
+namespace {
+
+// The width and height of a PBM, PGM or PPM header ("P6 640 480 ..."),
+// whose numbers are separated by white space and comments.
+QSize portableAnyMapSize(const QByteArray &head)
+{
+    if (head.size() < 3 || head.at(0) != 'P' || head.at(1) < '1' || head.at(1) > '6')
+        return QSize();
+    qsizetype at = 2;
+    qint64 numbers[2] = {};
+    for (qint64 &number : numbers) {
+        while (at < head.size() && (std::isspace(uchar(head.at(at))) || head.at(at) == '#')) {
+            if (head.at(at) == '#')
+                while (at < head.size() && head.at(at) != '\n')
+                    ++at;
+            else
+                ++at;
+        }
+        const qsizetype digits = at;
+        while (at < head.size() && std::isdigit(uchar(head.at(at))) && at - digits < 10)
+            number = number * 10 + (head.at(at++) - '0');
+        if (at == digits)
+            return QSize();
+    }
+    return QSize(int(qMin<qint64>(numbers[0], INT_MAX)), int(qMin<qint64>(numbers[1], INT_MAX)));
+}
+
+} // namespace
 
 QSize headerClaimedSize(QIODevice &device)
 {
@@ -16,7 +47,9 @@ QSize headerClaimedSize(QIODevice &device)
     }
     if ((head.startsWith("GIF87a") || head.startsWith("GIF89a")) && head.size() >= 10)
         return QSize(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8));
-    return QSize();
+    if (const QSize anyMap = portableAnyMapSize(device.peek(1024)); anyMap.isValid())
+        return anyMap;
+    return tgaClaimedSize(device).value_or(QSize());
 }
 
 Failure tooLargeFailure(QSize size)

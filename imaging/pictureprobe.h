@@ -10,7 +10,7 @@
 // What a picture file's first bytes tell before any decoder sees it. The
 // device is left where it was.
 
-// The size a bitmap's or a GIF's header claims, read straight from its
+// The size a bitmap's, a GIF's, a PBM/PGM/PPM's or a TGA's header claims, read straight from its
 // first bytes; invalid for other kinds. Qt's readers give no size at all
 // for a header they find too large, and the user should hear that the
 // picture is too large, not that it is unreadable.

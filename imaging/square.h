@@ -18,7 +18,8 @@ constexpr int side = 32;
 // Draws the whole of `picture`, scaled, into the rectangle x, y, width,
 // height of `canvas` (in pixels, fractions allowed). The edges are rounded
 // half away from zero, so no row or column is half covered; a negative width
-// or height mirrors the picture; pixels outside stay as they were.
+// or height mirrors the picture; pixels outside stay as they were. A drawing
+// is drawn from its shapes at that size.
 void paintScaled(QImage &canvas, const Picture &picture, double x, double y, double width, double height);
 
 // The picture fitted into the square, proportions kept and centred, over

@@ -7,8 +7,13 @@
 #include "reducedpicture.h"
 #include "reducedread.h"
 #include "runlengthbmp.h"
+#include "svgdocument.h"
+#include "tgafile.h"
+
+#include <QBuffer>
 
 #include <QImageReader>
+#include <QPainter>
 
 #include <mutex>
 
@@ -134,10 +139,12 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
     return {Picture(std::move(image), natural), std::nullopt};
 }
 
-PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail)
+// Decodes the picture with Qt's reader for `knownFormat`, or for the format
+// the reader tells from the content.
+PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat = {})
 {
     const qint64 start = file.pos();
-    QImageReader reader(&file);
+    QImageReader reader(&file, knownFormat);
     reader.setAutoTransform(true);
     // Asked once: the reader tells the format from where the device stands.
     const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
@@ -154,11 +161,44 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail)
     return readWith(reader, file, start, format == "ico", stored, scaled.isValid() ? scaled : stored);
 }
 
+PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
+{
+    TgaBytes tga = tgaBytesForQt(file);
+    if (tga.failure)
+        return {Picture(), std::move(tga.failure)};
+    QBuffer buffer(&tga.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decodeWithQt(buffer, drawSize, detail, "tga");
+}
+
+// An SVG drawing keeps its document; its pixels are drawn at the size the
+// drawing is for, or at its own size when it is to be shown as it is.
+PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
+{
+    SvgRead svg = readSvgDocument(file);
+    if (svg.failure)
+        return {Picture(), std::move(svg.failure)};
+    const QSize natural = svg.document.size;
+    if (isTooLarge(natural) || (!drawSize.isValid() && isTooLarge(natural, maximumFullDecodePixels)))
+        return {Picture(), tooLargeFailure(natural)};
+    const QSize drawn = drawSize.isValid() ? natural.scaled(drawSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)) : natural;
+    QImage image(drawn, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    drawSvg(painter, svg.document.xml, QRectF(image.rect()));
+    painter.end();
+    return {Picture::drawing(std::move(svg.document.xml), std::move(image), natural), std::nullopt};
+}
+
 } // namespace
 
 PictureLoad decodeWholePicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail)
 {
     if (std::optional<Picture> runLength = decodeRunLength(device, claimed))
         return {std::move(*runLength), std::nullopt};
+    if (looksLikeSvg(device))
+        return decodeSvg(device, drawSize);
+    if (tgaClaimedSize(device))
+        return decodeTga(device, drawSize, detail);
     return decodeWithQt(device, drawSize, detail);
 }

@@ -7,9 +7,10 @@
 #   scripts/install-deps.sh bench   that, plus the benchmark's peers
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libjpeg-dev)
+build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
+                libjpeg-dev zlib1g-dev)
 test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang libclang-rt-14-dev
-               desktop-file-utils appstream shellcheck dpkg-dev file lintian)
+               desktop-file-utils appstream shellcheck dpkg-dev file lintian librsvg2-bin python3-numpy)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
 bench_packages=(imagemagick python3-pil python3-numpy time)
 

@@ -39,9 +39,10 @@ PATH="$PATH:/usr/sbin:/sbin" dpkg --root="$root" --log="$work/dpkg-actions.log" 
 bin=$root/usr/bin
 { [ -x "$bin/tervana" ] && [ -x "$bin/tervana-convert" ]; } || fail "the programs are not in /usr/bin"
 
-/usr/bin/python3 -c "import sys; from PIL import Image; Image.new('RGB', (60, 28), (200, 60, 30)).save(sys.argv[1])" \
-    "$work/wide.bmp"
-timeout 60 "$bin/tervana-convert" "$work/wide.bmp" -o "$work/wide.ico" || fail "the installed converter failed or hung"
+# A WebP, which only the image-format plugins the package depends on read.
+/usr/bin/python3 -c "import sys; from PIL import Image; Image.new('RGB', (60, 28), (200, 60, 30)).save(sys.argv[1], lossless=True)" \
+    "$work/wide.webp"
+timeout 60 "$bin/tervana-convert" "$work/wide.webp" -o "$work/wide.ico" || fail "the installed converter failed or hung"
 /usr/bin/python3 - "$work/wide.ico" <<'PY' || fail "the installed converter's icon is wrong"
 import sys
 from PIL import Image
@@ -52,6 +53,8 @@ PY
 # Asked of the package, not the disk: minimal systems leave manual pages out.
 contents=$(dpkg-deb --contents "$deb")
 [[ $contents == *usr/share/man/man1/tervana-convert.1.gz* ]] || fail "no man page in the package"
+depends=$(dpkg-deb --field "$deb" Depends)
+[[ $depends == *qt6-image-formats-plugins* ]] || fail "the package does not depend on the image-format plugins"
 
 E2E_IN_PLACE=1 timeout -k 10 300 tests/e2e/e2e_test.sh "$bin/tervana" "$work/e2e" build/tests/dragsource ||
     fail "the installed window's end-to-end test failed, or did not end within 5 minutes"

@@ -73,6 +73,7 @@ inline const QString python3WithPillow = QStringLiteral(PYTHON3_WITH_PILLOW);
 inline const QString imageMagickConvert = QStringLiteral(IMAGEMAGICK_CONVERT);
 inline const QString icotool = QStringLiteral(ICOTOOL);
 inline const QString setpriv = QStringLiteral(SETPRIV);
+inline const QString rsvgConvert = QStringLiteral(RSVG_CONVERT);
 #define QSKIP_UNLESS_TOOL(tool) \
     do { \
         if (testutils::tool.isEmpty()) \
@@ -234,6 +235,8 @@ struct Run
     QString out;
     QStringList errorLines;
     qint64 milliseconds = 0;
+    // Its peak resident memory, when measured (RunSetting::measurePeak).
+    qint64 peakKilobytes = -1;
 };
 
 // How to start it, when not simply from here with this environment.
@@ -246,7 +249,20 @@ struct RunSetting
     QStringList wrapper;
     QString executable = QStringLiteral(TERVANA_CONVERT_EXECUTABLE);
     int timeoutMilliseconds = 60000;
+    // Measures its peak memory, through Python (which must be there).
+    bool measurePeak = false;
 };
+
+// Runs a command and writes its peak resident memory in KB to a file.
+inline QStringList peakMeasuringWrapper(const QString &peakFile)
+{
+    return {python3WithPillow, QStringLiteral("-c"),
+            QStringLiteral("import resource, subprocess, sys\n"
+                           "status = subprocess.call(sys.argv[2:])\n"
+                           "open(sys.argv[1], 'w').write(str(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss))\n"
+                           "sys.exit(status)"),
+            peakFile};
+}
 
 inline Run runConverter(const QStringList &arguments, const RunSetting &setting = RunSetting())
 {
@@ -255,7 +271,10 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     converter.setWorkingDirectory(setting.workingFolder);
     if (!setting.standardOutputFile.isEmpty())
         converter.setStandardOutputFile(setting.standardOutputFile, QIODevice::Append);
-    const QStringList command = setting.wrapper + QStringList{setting.executable} + arguments;
+    QTemporaryDir peakFolder;
+    const QString peakFile = peakFolder.filePath(QStringLiteral("peak"));
+    const QStringList command = (setting.measurePeak ? peakMeasuringWrapper(peakFile) : QStringList()) + setting.wrapper
+                                + QStringList{setting.executable} + arguments;
     QElapsedTimer timer;
     timer.start();
     converter.start(command.first(), command.mid(1));
@@ -267,6 +286,8 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     run.outBytes = converter.readAllStandardOutput();
     run.out = QString::fromUtf8(run.outBytes);
     run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (setting.measurePeak)
+        run.peakKilobytes = readFile(peakFile).toLongLong();
     return run;
 }
 

@@ -159,6 +159,120 @@ def bitmap_reading_past_its_offset(bits, colours_claimed, offset, cut):
     return data[:len(data) - cut]
 
 
+SVG_OPEN = '<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width="64" height="64">'
+
+
+def svg(body, head=""):
+    return (head + SVG_OPEN + body + "</svg>").encode()
+
+
+def svg_entity_bomb():
+    entities = '<!ENTITY a0 "laugh laugh laugh laugh laugh laugh laugh laugh">' + "".join(
+        f'<!ENTITY a{i} "{("&a%d;" % (i - 1)) * 10}">' for i in range(1, 10))
+    return svg('<text x="0" y="20">&a9;</text>', f"<?xml version=\"1.0\"?><!DOCTYPE svg [{entities}]>")
+
+
+def svg_use_fan_out(levels):
+    # Each level draws the one below twice: 2^levels rectangles from a few KB.
+    defs = '<rect id="u0" width="1" height="1" fill="red"/>' + "".join(
+        f'<g id="u{i}"><use xlink:href="#u{i - 1}"/><use xlink:href="#u{i - 1}" x="1"/></g>' for i in range(1, levels + 1))
+    return svg(f'<defs>{defs}</defs><use xlink:href="#u{levels}"/>')
+
+
+def gzip_bytes(data):
+    import gzip
+    return gzip.compress(data, 9)
+
+
+def tiff_with_pages(pages):
+    # One 2 x 2 strip, then `pages` directories that all point at it, each
+    # linked to the next.
+    entries = [(256, 3, 1, 2), (257, 3, 1, 2), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (273, 4, 1, 8), (277, 3, 1, 1), (278, 3, 1, 2), (279, 4, 1, 4)]
+    strip = bytes((0, 255, 255, 0))
+    size = 2 + 12 * len(entries) + 4
+    out = bytearray(b"II*\x00" + struct.pack("<I", 12) + strip)
+    for page in range(pages):
+        following = 12 + (page + 1) * size if page + 1 < pages else 0
+        out += struct.pack("<H", len(entries))
+        for tag, kind, count, value in entries:
+            out += struct.pack("<HHII", tag, kind, count, value)
+        out += struct.pack("<I", following)
+    return bytes(out)
+
+
+def tiff_with_giant_strip():
+    # A 4000 x 4000 grey picture whose one strip claims 16 MB, in a file of
+    # a few hundred bytes.
+    data = bytearray(tiff_with_pages(1))
+    struct.pack_into("<HHII", data, 8 + 4 + 2, 256, 4, 1, 4000)
+    struct.pack_into("<HHII", data, 8 + 4 + 2 + 12, 257, 4, 1, 4000)
+    struct.pack_into("<HHII", data, 8 + 4 + 2 + 12 * 7, 278, 4, 1, 4000)
+    struct.pack_into("<HHII", data, 8 + 4 + 2 + 12 * 8, 279, 4, 1, 16_000_000)
+    return bytes(data)
+
+
+def webp_canvas(width, height):
+    # An extended WebP whose canvas claims width x height, holding a tiny
+    # lossless image.
+    small = encoded(Image.new("RGB", (4, 4), (10, 200, 30)), "WEBP", lossless=True)
+    vp8x = b"VP8X" + struct.pack("<I", 10) + bytes(4) + (width - 1).to_bytes(3, "little") + (height - 1).to_bytes(3, "little")
+    body = b"WEBP" + vp8x + small[12:]
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def tga_header(width, height, image_type=2, bits=24):
+    return struct.pack("<BBBHHBHHHHBB", 0, 0, image_type, 0, 0, 0, 0, 0, width, height, bits, 0x20)
+
+
+def new_format_files(picture):
+    webp = encoded(picture, "WEBP", quality=80)
+    svgz = gzip_bytes(svg("".join(f'<circle cx="{i % 64}" cy="{i * 7 % 64}" r="{i % 9}"/>' for i in range(200))))
+    tga = tga_header(*picture.size) + picture.tobytes("raw", "BGR")  # stored top-down
+    return [
+        ("refused", "svg entity expansion.svg", svg_entity_bomb()),
+        ("either", "svg use leading round.svg",
+         svg('<g id="a"><use xlink:href="#b"/></g><g id="b"><use xlink:href="#a"/></g><use xlink:href="#a"/>')),
+        ("either", "svg use of itself.svg", svg('<g id="a"><rect width="9" height="9"/><use xlink:href="#a"/></g>')),
+        ("either", "svg use fanning out 2^40 times.svg", svg_use_fan_out(40)),
+        ("refused", "svg nested 10000 deep.svg", svg("<g>" * 10000 + '<rect width="9" height="9"/>' + "</g>" * 10000)),
+        ("either", "svg with a 10^9-pixel view box.svg",
+         b'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100000 10000"><circle cx="50000" cy="5000" r="4000"/></svg>'),
+        ("refused", "svg reading a file.svg",
+         svg('<image width="64" height="64" xlink:href="hostile.png"/>')),
+        ("refused", "svg reading a file by address.svg",
+         svg('<image width="64" height="64" href="file:///etc/hostname"/>')),
+        ("refused", "svg reading the network.svg",
+         svg('<image width="64" height="64" xlink:href="http://127.0.0.1:9/x.png"/>')),
+        ("refused", "svg using another file.svg", svg('<use xlink:href="other.svg#shape"/>')),
+        ("refused", "svg embedding a 20000x20000 png.svg",
+         svg('<image width="64" height="64" xlink:href="data:image/png;base64,'
+             + __import__("base64").b64encode(encoded(Image.new("L", (20000, 20000)), "PNG")).decode() + '"/>')),
+        ("refused", "svgz expanding to 64 MB.svgz", gzip_bytes(svg("<!--" + " " * (64 << 20) + "-->"))),
+        ("cut", "svgz cut in half.svgz", svgz[: len(svgz) // 2]),
+        ("refused", "svg with no size.svg", b'<svg xmlns="http://www.w3.org/2000/svg" width="0" height="0"/>'),
+        ("ok", "svg logo named.png", svg('<circle cx="32" cy="32" r="28" fill="#2a6fdb"/>')),
+        ("ok", "svgz logo.svgz", gzip_bytes(svg('<rect x="8" y="8" width="48" height="48" fill="#e4572e"/>'))),
+        ("either", "tiff claiming 65535 pages.tif", tiff_with_pages(65535)),
+        ("either", "tiff with a giant strip.tif", tiff_with_giant_strip()),
+        ("refused", "tiff claims 60000x60000.tif", tiff_with_giant_strip().replace(
+            struct.pack("<HHII", 256, 4, 1, 4000), struct.pack("<HHII", 256, 4, 1, 60000)).replace(
+            struct.pack("<HHII", 257, 4, 1, 4000), struct.pack("<HHII", 257, 4, 1, 60000))),
+        ("ok", "tiff named.jpg", encoded(picture, "TIFF")),
+        ("cut", "webp cut in half.webp", webp[: len(webp) // 2]),
+        ("refused", "webp canvas claims 16384x16384.webp", webp_canvas(16384, 16384)),
+        ("ok", "webp.webp", webp),
+        ("refused", "tga claims 65535x65535.tga", tga_header(65535, 65535) + bytes(4096)),
+        ("cut", "tga cut in half.tga", tga[: len(tga) // 2]),
+        ("either", "tga run-length coded.tga", encoded(picture, "TGA", compression="tga_rle")),
+        ("ok", "tga without a footer.tga", tga),
+        ("refused", "ppm claims 100000x100000.ppm", b"P6\n100000 100000\n255\n" + bytes(4096)),
+        ("either", "ppm cut in half.ppm", encoded(picture, "PPM")[: 30000]),
+        ("ok", "pgm sixteen bits.pgm", b"P5\n2 2\n65535\n" + struct.pack(">HHHH", 0, 20000, 40000, 65535)),
+        ("ok", "pbm plain.pbm", b"P1\n4 2\n1 0 1 0\n0 1 0 1\n"),
+    ]
+
+
 def main():
     if sys.argv[1] == "--cuts":
         out = sys.argv[2]
@@ -209,7 +323,7 @@ def main():
         ("ok", "bmp stored top-down.bmp", bmp_header(2, -2) + b"\x00\x00\xff\xff\xff\xff\x00\x00" * 2),
         ("ok", "name with spaces.jpg", jpeg),
         ("ok", "nòn-ÀSCII ñame – 图.gif", gif),
-    ]
+    ] + new_format_files(picture)
     for expect, name, content in files:
         with open(os.path.join(out, name), "wb") as handle:
             handle.write(content)

@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Writes one picture in each format Tervana reads besides JPEG, GIF, BMP and
+PNG, as other tools write them, for the tests that compare Tervana's reading
+with Pillow's.
+
+Usage: make_format_pictures.py OUTDIR [CONVERT]
+
+Prints the name of each file written. CONVERT, ImageMagick's convert, adds
+the files only it writes (a TGA without a footer, a cursor)."""
+import os
+import subprocess
+import sys
+
+from PIL import Image, ImageDraw
+
+
+def pattern(mode, width=23, height=17):
+    # Every pixel differs from its neighbours, so flips and shifts show.
+    image = Image.new("RGBA", (width, height))
+    image.putdata([((x * 37 + y * 11) % 256, (y * 29 + x * 3) % 256, (x * y * 7 + 40) % 256,
+                    255 if mode != "RGBA" else (x * 23 + y * 13) % 256) for y in range(height) for x in range(width)])
+    draw = ImageDraw.Draw(image)
+    draw.rectangle([2, 2, 6, 5], fill=(0, 0, 0, 255))
+    return image.convert(mode)
+
+
+def main():
+    out = sys.argv[1]
+    convert = sys.argv[2] if len(sys.argv) > 2 else ""
+    os.makedirs(out, exist_ok=True)
+    written = []
+
+    def save(name, image, fmt, **options):
+        image.save(os.path.join(out, name), fmt, **options)
+        written.append(name)
+
+    save("lossless.webp", pattern("RGBA"), "WEBP", lossless=True)
+    save("lossy.webp", pattern("RGB", 64, 48), "WEBP", quality=70)
+    save("lzw.tiff", pattern("RGB"), "TIFF", compression="tiff_lzw")
+    save("alpha.tif", pattern("RGBA"), "TIFF")
+    save("grey.tif", pattern("L"), "TIFF")
+    save("three pages.tiff", pattern("RGB"), "TIFF", save_all=True,
+         append_images=[pattern("L", 5, 5), pattern("RGB", 40, 40)])
+    save("footer.tga", pattern("RGB"), "TGA")
+    save("alpha footer.tga", pattern("RGBA"), "TGA")
+    save("black and white.pbm", pattern("1"), "PPM")
+    save("grey.pgm", pattern("L"), "PPM")
+    save("colour.ppm", pattern("RGB"), "PPM")
+    with open(os.path.join(out, "plain.ppm"), "w") as handle:
+        handle.write("P3\n# written by hand\n3 2\n255\n255 0 0  0 255 0  0 0 255\n0 0 0  128 128 128  255 255 255\n")
+    written.append("plain.ppm")
+    if convert:
+        for name, options in [("no footer.tga", []), ("cursor.cur", [])]:
+            source = os.path.join(out, "source.png")
+            pattern("RGBA" if name.endswith(".cur") else "RGB", 32 if name.endswith(".cur") else 23,
+                    32 if name.endswith(".cur") else 17).save(source)
+            subprocess.run([convert, source] + options + [os.path.join(out, name)], check=True)
+            os.remove(source)
+            written.append(name)
+    for name in written:
+        print(name)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,175 @@
+// The picture formats beyond the window's three and PNG, as other tools
+// write them: each read as Pillow reads it, and SVG drawings drawn from
+// their shapes at every size, as exactly as their coverage of each pixel.
+
+#include "picturetestutils.h"
+
+#include "picture.h"
+
+#include <QDir>
+
+using namespace testutils;
+
+namespace {
+
+// Pixels premultiplied by their alpha, as both sides keep them comparable:
+// a transparent pixel has no colour to compare.
+QRgb premultipliedOf(const QString &rrggbbaa)
+{
+    const uint value = rrggbbaa.toUInt(nullptr, 16);
+    return qPremultiply(qRgba(value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF));
+}
+
+// Where Tervana's pixels differ from Pillow's by more than `tolerance` in a
+// premultiplied channel; empty when they agree.
+QString differenceFromPillow(const QImage &image, const QStringList &pillow, int tolerance)
+{
+    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (pillow.value(0) != QStringLiteral("%1 %2").arg(image.width()).arg(image.height()))
+        return QStringLiteral("Pillow: %1, Tervana: %2 x %3").arg(pillow.value(0)).arg(image.width()).arg(image.height());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb ours = premultiplied.pixel(x, y);
+            const QRgb theirs = premultipliedOf(pillow.value(1 + y * image.width() + x));
+            if (qAbs(qRed(ours) - qRed(theirs)) > tolerance || qAbs(qGreen(ours) - qGreen(theirs)) > tolerance
+                || qAbs(qBlue(ours) - qBlue(theirs)) > tolerance || qAbs(qAlpha(ours) - qAlpha(theirs)) > tolerance)
+                return QStringLiteral("pixel (%1, %2): Tervana %3, Pillow %4")
+                    .arg(x).arg(y).arg(ours, 8, 16).arg(theirs, 8, 16);
+        }
+    return QString();
+}
+
+const QByteArray logo = "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 100 100' width='100' height='100'>"
+"  <circle cx='50' cy='50' r='44' fill='#2a6fdb'/>"
+"  <path d='M30 70 L50 22 L70 70 Z' fill='#ffd23f' stroke='#102040' stroke-width='3'/>"
+"  <rect x='12.3' y='80.7' width='75.1' height='6.2' fill='#e4572e' opacity='0.8'/>"
+"  <circle cx='50' cy='55' r='7.5' fill='none' stroke='white' stroke-width='2.2'/>"
+"</svg>";
+
+const QByteArray thinLines = "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='48'>"
+"  <g stroke='#000' stroke-width='0.7' fill='none'>"
+"    <path d='M2 2 L46 9 L5 30 L44 46'/><circle cx='24' cy='24' r='17.3'/><circle cx='24' cy='24' r='5.1'/>"
+"  </g>"
+"  <rect x='30' y='3' width='15' height='15' fill='#c02' fill-opacity='0.5'/>"
+"</svg>";
+
+} // namespace
+
+class tst_Formats : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void readsAsPillowDoes_data();
+    void readsAsPillowDoes();
+    void drawingsMatchTheirShapesAtEverySize_data();
+    void drawingsMatchTheirShapesAtEverySize();
+    void drawingsKeepTheirTransparency();
+};
+
+void tst_Formats::readsAsPillowDoes_data()
+{
+    QTest::addColumn<QString>("path");
+    if (python3WithPillow.isEmpty())
+        return;
+    const QString folder = m_dir.filePath(QStringLiteral("formats"));
+    const QStringList names = outputOf(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/formats/make_format_pictures.py"),
+                                                           folder, imageMagickConvert})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << QDir(folder).filePath(name);
+}
+
+void tst_Formats::readsAsPillowDoes()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QFETCH(QString, path);
+    const PictureLoad load = LoadPicture(path);
+    QVERIFY2(!load.failure, qPrintable(reasonOf(load.failure)));
+    // Both sides round once when they premultiply.
+    const QString difference = differenceFromPillow(load.picture.image(), decodeWithPillow(path), 1);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_Formats::drawingsMatchTheirShapesAtEverySize_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("logo") << logo << false;
+    QTest::newRow("thin lines and a see-through square, compressed") << thinLines << true;
+}
+
+// At every size, each pixel holds what the shapes cover of it: within 45 dB
+// of librsvg's rendering 16 times finer, area-averaged.
+void tst_Formats::drawingsMatchTheirShapesAtEverySize()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QSKIP_UNLESS_TOOL(rsvgConvert);
+    QFETCH(QByteArray, svg);
+    QFETCH(bool, compressed);
+    const QString folder = folderForThisTest(m_dir);
+    const QString drawing = QDir(folder).filePath(QStringLiteral("drawing.svg"));
+    QVERIFY(writeFile(drawing, svg));
+    QString input = drawing;
+    if (compressed) {
+        input = QDir(folder).filePath(QStringLiteral("drawing.svgz"));
+        QCOMPARE(QProcess::execute(python3WithPillow, {QStringLiteral("-c"),
+                                                        QStringLiteral("import gzip, sys; open(sys.argv[2], 'wb').write("
+                                                                       "gzip.compress(open(sys.argv[1], 'rb').read()))"),
+                                                        drawing, input}),
+                 0);
+    }
+    const QString icon = QDir(folder).filePath(QStringLiteral("drawing.ico"));
+    const Run run = runConverter({QStringLiteral("--sizes"), QStringLiteral("256,128,64,48,40,32,24,20,16"), input,
+                                  QStringLiteral("-o"), icon});
+    QCOMPARE(run.errorLines, QStringList());
+    QProcess measure;
+    measure.start(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/formats/svg_psnr.py"), drawing, icon});
+    QVERIFY(measure.waitForFinished(120000));
+    if (measure.exitCode() == 77)
+        QSKIP("numpy is not installed");
+    const QStringList lines = QString::fromUtf8(measure.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 9);
+    for (const QString &line : lines)
+        QVERIFY2(line.section(QLatin1Char(' '), 1).toDouble() >= 45.0, qPrintable(QStringLiteral("size %1 dB").arg(line)));
+}
+
+// A drawing's own transparency stays in icons of several sizes; the 32 x 32
+// icon draws it over white, as it does a transparent PNG.
+void tst_Formats::drawingsKeepTheirTransparency()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    const QString folder = folderForThisTest(m_dir);
+    const QString drawing = QDir(folder).filePath(QStringLiteral("wide.svg"));
+    QVERIFY(writeFile(drawing, "<svg xmlns='http://www.w3.org/2000/svg' width='200' height='100'>"
+"        <rect width='200' height='100' fill='#0000ff' fill-opacity='0.6'/><circle cx='100' cy='50' r='30' fill='#ff0000'/>"
+"        </svg>"));
+    const QString sizes = QDir(folder).filePath(QStringLiteral("sizes.ico"));
+    const QString classic = QDir(folder).filePath(QStringLiteral("classic.ico"));
+    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("32"), drawing, QStringLiteral("-o"), sizes}).exitCode, 0);
+    QCOMPARE(runConverter({drawing, QStringLiteral("-o"), classic}).exitCode, 0);
+    const QStringList clear = decodeWithPillow(sizes);
+    const QStringList white = decodeWithPillow(classic);
+    // Row 2 is in the band above the picture, row 12 in its see-through
+    // blue part, row 16 through the red circle. Renderers round opacity
+    // their own way.
+    const auto near = [](const QStringList &pixels, int x, int y, quint32 rrggbbaa) {
+        const quint32 value = pixels.value(1 + y * 32 + x).toUInt(nullptr, 16);
+        for (int shift = 0; shift < 32; shift += 8)
+            if (qAbs(int((value >> shift) & 0xFF) - int((rrggbbaa >> shift) & 0xFF)) > 2)
+                return false;
+        return true;
+    };
+    QVERIFY(near(clear, 2, 2, 0x00000000));
+    QVERIFY(near(clear, 2, 12, 0x0000FF99));
+    QVERIFY(near(clear, 16, 16, 0xFF0000FF));
+    QVERIFY(near(white, 2, 2, 0xFFFFFFFF));
+    QVERIFY(near(white, 2, 12, 0x6666FFFF));
+    QVERIFY(near(white, 16, 16, 0xFF0000FF));
+}
+
+QTEST_GUILESS_MAIN(tst_Formats)
+#include "tst_formats.moc"
