@@ -23,6 +23,8 @@ namespace {
 
 enum ExitStatus { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
 
+void reportFailure(const QString &failure);
+
 struct Options
 {
     ConversionOptions conversion;
@@ -52,16 +54,20 @@ void declareOptions(QCommandLineParser &parser)
         {QStringLiteral("bmp"), QStringLiteral("Write the fitted square as a 24-bit bitmap.")},
         {QStringLiteral("mono"), QStringLiteral("Write a black-and-white (1-bit) icon.")},
         {{QStringLiteral("o"), QStringLiteral("output")},
-         QStringLiteral("Write the one input's result to <file> (- for standard output)."), QStringLiteral("file")},
+         QStringLiteral("Write the one input's result to <file> (- for standard output). With --sizes, the inputs "
+                        "make one icon together."),
+         QStringLiteral("file")},
         {{QStringLiteral("d"), QStringLiteral("directory")},
          QStringLiteral("Write each result into <dir>, named after its input."), QStringLiteral("dir")},
         {{QStringLiteral("j"), QStringLiteral("jobs")},
          QStringLiteral("Convert <n> pictures at a time (default: one per processor)."), QStringLiteral("n")},
         {QStringLiteral("sizes"),
          QStringLiteral("Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 "
-                        "separated by commas, or \"all\" for 16,24,32,48,64,128,256), largest first, at 32 bits with "
+                        "separated by commas; \"all\" for 16,24,32,48,64,128,256, \"windows\" for "
+                        "16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), largest first, at 32 bits with "
                         "real transparency: the picture's own, and transparent bands. The 256 image is stored as "
-                        "PNG."),
+                        "PNG. A picture exactly one size square is that size's image as it is; an icon counts as "
+                        "all its images; a drawing is drawn at each size."),
          QStringLiteral("list")},
         {QStringLiteral("key-black"), QStringLiteral("With --sizes: make pure black transparent too, as the window does.")},
     });
@@ -114,8 +120,8 @@ QString readRun(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("No input picture given.");
     if (output == folder)
         return QStringLiteral("Give either -o OUTPUT or -d DIR.");
-    if (output && options.inputs.size() > 1)
-        return QStringLiteral("-o takes one input; use -d DIR for several.");
+    if (output && options.inputs.size() > 1 && options.conversion.sizes.empty())
+        return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
     if (output && options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
     if (folder && !QFileInfo(options.folder).isDir())
@@ -142,6 +148,30 @@ void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const Q
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         printLine(messages, message);
+}
+
+void reportFailure(const QString &failure)
+{
+    printLine(messages, QStringLiteral("tervana-convert: ") + failure);
+}
+
+// Several pictures made into the one icon of -o.
+int packIntoOne(const Options &options)
+{
+    if (const QString refusal = packingRefusal(options.inputs, options.outputFile); !refusal.isEmpty()) {
+        reportFailure(refusal);
+        return SomeFailed;
+    }
+    const Converted packed = packPictures(options.conversion, options.inputs);
+    if (packed.badCombination) {
+        reportFailure(packed.failure);
+        return BadUsage;
+    }
+    const QString failure = packed.failure.isEmpty() ? writeResult(packed.bytes, options.outputFile, options.inputs.first())
+                                                     : packed.failure;
+    if (!failure.isEmpty())
+        reportFailure(failure);
+    return failure.isEmpty() ? AllConverted : SomeFailed;
 }
 
 } // namespace
@@ -183,10 +213,10 @@ int main(int argc, char *argv[])
         printLine(stdout, QStringLiteral("tervana-convert ") + QCoreApplication::applicationVersion());
         return AllConverted;
     }
+    if (options.inputs.size() > 1 && !options.outputFile.isEmpty())
+        return packIntoOne(options);
     const OutputPlan plan = planOutputs(options.inputs, options.outputFile, options.folder,
                                         resultExtension(options.conversion));
-    const bool allConverted = convertAll(options.inputs, plan, options.conversion, options.jobs, [](const QString &failure) {
-        printLine(messages, QStringLiteral("tervana-convert: ") + failure);
-    });
+    const bool allConverted = convertAll(options.inputs, plan, options.conversion, options.jobs, reportFailure);
     return allConverted ? AllConverted : SomeFailed;
 }

@@ -25,19 +25,6 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
     return std::nullopt;
 }
 
-// Writes a result; returns the line that says why it could not be, or
-// nothing. A device, a pipe or standard output is written into, never
-// replaced.
-QString writeResult(const QByteArray &bytes, const QString &output, const QString &input)
-{
-    const std::optional<Failure> failure =
-        namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
-    if (!failure)
-        return QString();
-    return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
-        .arg(shownOutput(output), QDir::toNativeSeparators(input), failure->reason);
-}
-
 // The outcome of each picture, handed from the threads that convert them to
 // the one that reports them in order.
 class Outcomes
@@ -82,6 +69,16 @@ struct Workers
 };
 
 } // namespace
+
+QString writeResult(const QByteArray &bytes, const QString &output, const QString &input)
+{
+    const std::optional<Failure> failure =
+        namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
+    if (!failure)
+        return QString();
+    return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
+        .arg(shownOutput(output), QDir::toNativeSeparators(input), failure->reason);
+}
 
 // There are four times as many threads as jobs: a thread waiting for its
 // file to reach the disk (several may, on a slow disk) has left its job to

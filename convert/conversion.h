@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -20,10 +21,19 @@ struct ConversionOptions
 QString resultExtension(const ConversionOptions &options);
 
 // One picture made into the bytes of its result, or the line that says why
-// it cannot be.
+// it cannot be; `badCombination` when the pictures given cannot make the
+// result asked for, whatever they hold.
 struct Converted
 {
     QByteArray bytes;
     QString failure;
+    bool badCombination = false;
 };
 Converted convertPicture(const ConversionOptions &options, const QString &input);
+
+// Several pictures made into one icon of `options.sizes`: the images of the
+// sizes that a picture is exactly come from that picture as it is, the
+// others from a drawing or the smallest larger picture (planIconSizes). An
+// icon or cursor among them counts as all of its images. With one input,
+// as convertPicture.
+Converted packPictures(const ConversionOptions &options, const QStringList &inputs);

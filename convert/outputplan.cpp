@@ -73,3 +73,12 @@ OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, con
     }
     return plan;
 }
+
+QString packingRefusal(const QStringList &inputs, const QString &output)
+{
+    const std::optional<QString> key = identityOfOutput(output);
+    const QString input = key ? inputsByFile(inputs).value(*key) : QString();
+    if (input.isEmpty())
+        return QString();
+    return QStringLiteral("Tervana will not write \"%1\": it is the picture \"%2\".").arg(shownOutput(output), native(input));
+}

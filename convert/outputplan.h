@@ -28,3 +28,7 @@ struct OutputPlan
 // `folder` (-d), named after its picture with `extension`.
 OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, const QString &folder,
                        const QString &extension);
+
+// Why the one icon several pictures make cannot be written to `output`: it
+// is one of them. Empty when it can.
+QString packingRefusal(const QStringList &inputs, const QString &output);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <future>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -18,18 +19,35 @@ const std::vector<int> &IconSizes::all()
     return sizes;
 }
 
+const std::vector<int> &IconSizes::windows()
+{
+    static const std::vector<int> sizes = {256, 96, 64, 48, 40, 32, 24, 20, 16};
+    return sizes;
+}
+
+const std::vector<int> &IconSizes::favicon()
+{
+    static const std::vector<int> sizes = {48, 32, 16};
+    return sizes;
+}
+
 std::vector<int> parseIconSizes(const QString &list, QString &error)
 {
-    if (list.trimmed() == QLatin1String("all"))
+    const QString name = list.trimmed();
+    if (name == QLatin1String("all"))
         return IconSizes::all();
+    if (name == QLatin1String("windows"))
+        return IconSizes::windows();
+    if (name == QLatin1String("favicon"))
+        return IconSizes::favicon();
     std::set<int> seen;
     std::vector<int> sizes;
     for (const QString &item : list.split(QLatin1Char(','))) {
         bool whole = false;
         const int size = item.trimmed().toInt(&whole);
         if (!whole || size < IconSizes::smallest || size > IconSizes::largest) {
-            error = QStringLiteral("--sizes takes whole numbers from 1 to 256 separated by commas, or \"all\"; "
-                                   "\"%1\" is not one.")
+            error = QStringLiteral("--sizes takes whole numbers from 1 to 256 separated by commas, or \"all\", "
+                                   "\"windows\" or \"favicon\"; \"%1\" is not one.")
                         .arg(item.trimmed());
             return {};
         }
@@ -81,9 +99,9 @@ QByteArray pngOf(const QImage &straight)
     return writer.write(straight) ? png : QByteArray();
 }
 
-IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
+IconImage iconImageOf(const Picture &picture, int side, bool asItIs, bool keyBlack)
 {
-    const QImage straight = straightSquare(fitIntoClearSquare(picture, side), keyBlack);
+    const QImage straight = straightSquare(asItIs ? picture.image() : fitIntoClearSquare(picture, side), keyBlack);
     IconImage image;
     image.side = side;
     // A 256 x 256 bitmap takes 264 KB; the format allows PNG there (and
@@ -95,7 +113,65 @@ IconImage iconImageOf(const Picture &picture, int side, bool keyBlack)
     return image;
 }
 
+// Whether the picture is exactly `side` pixels square, read whole: it can
+// be an icon's image as it is.
+bool isExactly(const Picture &picture, int side)
+{
+    return !picture.isDrawing() && picture.size() == QSize(side, side) && picture.image().size() == picture.size();
+}
+
+// The longer side of a picture.
+int longerSide(const Picture &picture)
+{
+    return std::max(picture.size().width(), picture.size().height());
+}
+
+// The picture one size is made from, when none is exactly that size.
+std::optional<size_t> sourceToDraw(const std::vector<Picture> &pictures, int side, bool enlarge)
+{
+    std::optional<size_t> best;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        if (pictures[i].isDrawing())
+            return i;
+        const bool largeEnough = longerSide(pictures[i]) >= side;
+        if (largeEnough && (!best || longerSide(pictures[i]) < longerSide(pictures[*best])))
+            best = i;
+    }
+    if (!best && enlarge && !pictures.empty()) // enlarged, the largest loses least
+        best = size_t(std::max_element(pictures.begin(), pictures.end(), [](const Picture &a, const Picture &b) {
+                          return longerSide(a) < longerSide(b);
+                      }) - pictures.begin());
+    return best;
+}
+
 } // namespace
+
+std::vector<SizeSource> planIconSizes(const std::vector<Picture> &pictures, const std::vector<int> &sizes,
+                                      bool enlarge, QString &error)
+{
+    std::vector<SizeSource> plan;
+    for (int side : sizes) {
+        std::vector<size_t> exact;
+        for (size_t i = 0; i < pictures.size(); ++i)
+            if (isExactly(pictures[i], side))
+                exact.push_back(i);
+        if (exact.size() > 1) {
+            error = QStringLiteral("two pictures are %1 x %1; give one picture of each size.").arg(side);
+            return {};
+        }
+        if (exact.size() == 1) {
+            plan.push_back({side, exact.front(), true});
+        } else if (const std::optional<size_t> source = sourceToDraw(pictures, side, enlarge)) {
+            plan.push_back({side, *source, false});
+        } else {
+            error = QStringLiteral("no picture is %1 pixels or larger, so the %1 x %1 image would be enlarged; "
+                                   "give a larger picture, or leave %1 out of --sizes.")
+                        .arg(side);
+            return {};
+        }
+    }
+    return plan;
+}
 
 // Up to this many pixels a picture is made into its sizes in the calling
 // thread: the largest size's PNG takes most of the time either way, and
@@ -104,17 +180,24 @@ constexpr qint64 smallPicturePixels = 256 * 256;
 
 QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes, bool keyBlack)
 {
-    // The sizes are made side by side: each reads the whole picture. When no
+    QString error;
+    return encodeIconSizes({picture}, planIconSizes({picture}, sizes, true, error), keyBlack);
+}
+
+QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)
+{
+    // The sizes are made side by side: each reads its whole picture. When no
     // thread can be started, a size is made when it is asked for.
-    const QSize read = picture.image().size();
-    const bool small = qint64(read.width()) * read.height() <= smallPicturePixels;
     std::vector<std::future<IconImage>> made;
-    for (int side : sizes) {
+    for (const SizeSource &source : plan) {
+        const Picture &picture = pictures[source.picture];
+        const QSize read = picture.image().size();
+        const bool small = qint64(read.width()) * read.height() <= smallPicturePixels;
+        const auto make = [&picture, source, keyBlack] { return iconImageOf(picture, source.side, source.asItIs, keyBlack); };
         try {
-            made.push_back(std::async(small ? std::launch::deferred : std::launch::async, iconImageOf,
-                                      std::cref(picture), side, keyBlack));
+            made.push_back(std::async(small ? std::launch::deferred : std::launch::async, make));
         } catch (const std::system_error &) {
-            made.push_back(std::async(std::launch::deferred, iconImageOf, std::cref(picture), side, keyBlack));
+            made.push_back(std::async(std::launch::deferred, make));
         }
     }
     std::vector<IconImage> images;

@@ -7,18 +7,41 @@
 
 #include <vector>
 
-// Icons of several sizes made from one picture, with real transparency.
+// Icons of several sizes made from pictures, with real transparency.
 namespace IconSizes {
 // What "all" stands for: the sizes today's desktops show.
 const std::vector<int> &all();
+// What "windows" stands for: the sizes the Windows shell asks an icon for
+// at 100 % to 200 % display scaling.
+const std::vector<int> &windows();
+// What "favicon" stands for: a web site's icon.
+const std::vector<int> &favicon();
 constexpr int smallest = 1;
 constexpr int largest = 256;
 }
 
-// The sizes a list such as "16,32,256" or "all" names, largest first; or,
-// in `error`, why the list names none: a size that is no whole number from
-// 1 to 256, or one given twice.
+// The sizes a list such as "16,32,256", or "all", "windows" or "favicon",
+// names, largest first; or, in `error`, why the list names none: a size that
+// is no whole number from 1 to 256, or one given twice.
 std::vector<int> parseIconSizes(const QString &list, QString &error);
+
+// Which picture one size of an icon is made from, and whether that picture
+// is used as it is, pixel for pixel: it is exactly that size, square.
+struct SizeSource
+{
+    int side = 0;
+    size_t picture = 0;
+    bool asItIs = false;
+};
+
+// The picture each of `sizes` is made from. A picture exactly that size
+// square is used as it is; otherwise a drawing is drawn at that size;
+// otherwise the smallest picture at least that large is shrunk. With one
+// picture (which `enlarge` allows), it is also enlarged where it must be.
+// Empty, with `error` saying why, when the pictures cannot make the sizes:
+// two are one size, or without `enlarge` none is large enough for a size.
+std::vector<SizeSource> planIconSizes(const std::vector<Picture> &pictures, const std::vector<int> &sizes,
+                                      bool enlarge, QString &error);
 
 // One icon file holding an image of each of `sizes` (largest first): the
 // picture fitted in as into the 32 x 32 square, its bands transparent and
@@ -26,3 +49,6 @@ std::vector<int> parseIconSizes(const QString &list, QString &error);
 // black pixels are transparent too, as in the window's icons. The 256 image
 // is stored as PNG, the others as bitmaps.
 QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes, bool keyBlack);
+
+// The same from several pictures, each size from its source in `plan`.
+QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);

@@ -1,6 +1,7 @@
 #include "wholedecode.h"
 
 #include "filestructure.h"
+#include "iconimages.h"
 #include "iconrecords.h"
 #include "pictureprobe.h"
 #include "picturelimits.h"
@@ -57,40 +58,6 @@ void allowWholeDecodes()
     std::call_once(once, [] { QImageReader::setAllocationLimit(int(maximumFullDecodePixels * 4 / (1024 * 1024)) + 1); });
 }
 
-// A 24-bit or smaller icon stores its transparency in an AND mask after the
-// colour pixels; Qt's reader leaves it out, so it is applied here to the first
-// image of the file, which begins at `start` in the device.
-void applyIconMask(QIODevice &file, qint64 start, QImage &image)
-{
-    if (!file.seek(start))
-        return;
-    const QByteArray bytes = file.read(4 * 1024 * 1024);
-    const IconDirRecord dir = iconDirAt(bytes);
-    if (bytes.size() < iconEntryOffset(1) || dir.idType != 1 || dir.idCount < 1)
-        return;
-    const qint64 offset = iconEntryAt(bytes, iconEntryOffset(0)).dwImageOffset;
-    const BitmapInfoHeader header = bitmapInfoHeaderAt(bytes, offset);
-    const qint64 width = header.biWidth;
-    const qint64 height = header.biHeight / 2;
-    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size
-        || header.biBitCount >= 32 || header.biBitCount == 0 || width != image.width() || height != image.height())
-        return;
-    const IconBitmapLayout layout = iconBitmapLayout(header, width, height);
-    const qint64 maskStart = offset + BitmapInfoHeader::size + layout.maskOffset();
-    if (offset + BitmapInfoHeader::size + layout.bytes() > bytes.size())
-        return;
-    image = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y) {
-        // Rows are stored bottom-up, leftmost pixel in the highest bit.
-        const uchar *maskRow = reinterpret_cast<const uchar *>(bytes.constData()) + maskStart
-                               + layout.maskRowBytes * (height - 1 - y);
-        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            if (maskRow[x / 8] & (0x80 >> (x % 8)))
-                line[x] = 0;
-    }
-}
-
 std::optional<Picture> decodeRunLength(QIODevice &file, QSize claimed)
 {
     const BigDecodeTurn turn(pixelsOf(claimed)); // such a bitmap is decoded whole
@@ -135,7 +102,7 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
     if (!natural.isValid())
         natural = image.size();
     if (icon)
-        applyIconMask(file, start, image);
+        applyIconMask(file, start, 0, image);
     return {Picture(std::move(image), natural), std::nullopt};
 }
 

@@ -189,12 +189,15 @@ inline QString outputOf(const QString &program, const QStringList &arguments, in
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// Decodes an icon with Pillow, an independent reader: its size, then one
-// RRGGBBAA string per pixel, top row first.
-inline QStringList decodeWithPillow(const QString &path)
+// Decodes a picture or an icon with Pillow, an independent reader: its size,
+// then one RRGGBBAA string per pixel, top row first. With `side`, an icon's
+// image of that size; without, its largest.
+inline QStringList decodeWithPillow(const QString &path, int side = 0)
 {
-    QStringList lines = outputOf(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path})
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList arguments = {QStringLiteral(TESTS_SOURCE_DIR "/icon_reader.py"), path};
+    if (side > 0)
+        arguments << QString::number(side);
+    QStringList lines = outputOf(python3WithPillow, arguments).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList pixels{lines.isEmpty() ? QStringLiteral("Pillow could not read it") : lines.takeFirst()};
     for (const QString &line : std::as_const(lines))
         pixels += line.split(QLatin1Char(' '));

@@ -105,6 +105,10 @@ private slots:
     void longPicturesShrinkWhole();
     void badOptionsAreRefused_data();
     void badOptionsAreRefused();
+    void handDrawnSizesComeOutAsTheyAre_data();
+    void handDrawnSizesComeOutAsTheyAre();
+    void badCombinationsAreRefused_data();
+    void badCombinationsAreRefused();
 };
 
 void tst_IconSizes::readsBackInEveryReader_data()
@@ -141,6 +145,9 @@ void tst_IconSizes::readsBackInEveryReader_data()
         QTest::addRow("%s, 48,1,256,16", source.name) << name << "48,1,256,16" << QList<int>{256, 48, 16, 1}
                                                        << source.clearCorner;
     }
+    QTest::newRow("photo.jpg, windows") << "photo.jpg" << "windows" << QList<int>{256, 96, 64, 48, 40, 32, 24, 20, 16}
+                                        << true;
+    QTest::newRow("photo.jpg, favicon") << "photo.jpg" << "favicon" << QList<int>{48, 32, 16} << true;
 }
 
 void tst_IconSizes::readsBackInEveryReader()
@@ -259,6 +266,112 @@ void tst_IconSizes::badOptionsAreRefused()
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(!run.errorLines.isEmpty() && run.errorLines.first().contains(said), qPrintable(run.errorLines.join('\n')));
     QVERIFY(!QFileInfo::exists(icon));
+}
+
+namespace {
+
+// A hand-drawn image: every pixel its own colour, some see-through, some
+// clear.
+QImage handDrawn(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            image.setPixel(x, y, qRgba(x * 255 / side, y * 255 / side, (x * y) % 256, (x + y) % 3 == 0 ? 0 : (x + y) % 3 == 1 ? 77 : 255));
+    return image;
+}
+
+// How Pillow reads the pixels: RRGGBBAA, a clear pixel with no colour.
+QString pillowPixel(QRgb pixel)
+{
+    return qAlpha(pixel) == 0 ? QStringLiteral("00000000")
+                              : QStringLiteral("%1").arg(quint32(pixel << 8 | qAlpha(pixel)), 8, 16, QLatin1Char('0')).toUpper();
+}
+
+QStringList withoutClearColours(QStringList pixels)
+{
+    for (QString &pixel : pixels)
+        if (pixel.endsWith(QStringLiteral("00")))
+            pixel = QStringLiteral("00000000");
+    return pixels;
+}
+
+} // namespace
+
+void tst_IconSizes::handDrawnSizesComeOutAsTheyAre_data()
+{
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QList<int>>("asTheyAre");
+    for (int side : {16, 32, 48})
+        QVERIFY(handDrawn(side).save(path(QStringLiteral("hand%1.png").arg(side))));
+    QVERIFY(saveImage(patternImage(600, 400), path(QStringLiteral("photo.jpg")), "JPG"));
+    const QStringList hands = {path(QStringLiteral("hand16.png")), path(QStringLiteral("hand32.png")),
+                               path(QStringLiteral("hand48.png"))};
+    QTest::newRow("three PNGs and a photo") << hands + QStringList{path(QStringLiteral("photo.jpg"))} << QList<int>{16, 32, 48};
+    QTest::newRow("a photo and one PNG") << QStringList{path(QStringLiteral("photo.jpg")), hands[1]} << QList<int>{32};
+    if (!icotool.isEmpty()) {
+        // An old icon whose first image is its smallest.
+        QCOMPARE(QProcess::execute(icotool, QStringList{QStringLiteral("-c"), QStringLiteral("-o"), path(QStringLiteral("old.ico"))} + hands), 0);
+        QTest::newRow("an old icon alone") << QStringList{path(QStringLiteral("old.ico"))} << QList<int>{16, 32, 48};
+    }
+}
+
+// A picture exactly one listed size square is that size's image pixel for
+// pixel, alpha and all; the other sizes come from the smallest larger one.
+void tst_IconSizes::handDrawnSizesComeOutAsTheyAre()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QFETCH(QStringList, inputs);
+    QFETCH(QList<int>, asTheyAre);
+    const QString icon = path(QStringLiteral("%1.ico").arg(QString::fromLatin1(QTest::currentDataTag())));
+    const Run run = runConverter(QStringList{QStringLiteral("--sizes"), QStringLiteral("256,64,48,32,16")} + inputs
+                                 + QStringList{QStringLiteral("-o"), icon});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    QCOMPARE(verifiedLayout(readFile(icon)), (QList<int>{256, 64, 48, 32, 16}));
+    for (int side : asTheyAre) {
+        const QImage drawn = handDrawn(side);
+        QStringList expected{QStringLiteral("%1 %1").arg(side)};
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                expected << pillowPixel(drawn.pixel(x, y));
+        QCOMPARE(withoutClearColours(decodeWithPillow(icon, side)), expected);
+    }
+}
+
+void tst_IconSizes::badCombinationsAreRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    for (int side : {16, 32})
+        QVERIFY(handDrawn(side).save(path(QStringLiteral("pair%1.png").arg(side))));
+    QVERIFY(QFile::copy(path(QStringLiteral("pair32.png")), path(QStringLiteral("also32.png"))));
+    const QString p16 = path(QStringLiteral("pair16.png"));
+    const QString p32 = path(QStringLiteral("pair32.png"));
+    const QString out = path(QStringLiteral("combined.ico"));
+    const QString o = QStringLiteral("-o");
+    const QString sizes = QStringLiteral("--sizes");
+    QTest::newRow("a size only enlarging could make")
+        << QStringList{sizes, QStringLiteral("48,32,16"), p16, p32, o, out} << 2 << "no picture is 48 pixels or larger";
+    QTest::newRow("two pictures of one size")
+        << QStringList{sizes, QStringLiteral("32,16"), p16, p32, path(QStringLiteral("also32.png")), o, out} << 2
+        << "two pictures are 32 x 32";
+    QTest::newRow("several without --sizes") << QStringList{p16, p32, o, out} << 2 << "-o takes one input";
+    QTest::newRow("the icon would replace a picture")
+        << QStringList{sizes, QStringLiteral("32,16"), p16, p32, o, p32} << 1 << "it is the picture";
+}
+
+void tst_IconSizes::badCombinationsAreRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    const QByteArray before = readFile(path(QStringLiteral("pair32.png")));
+    const Run run = runConverter(arguments);
+    QCOMPARE(run.exitCode, status);
+    QVERIFY2(run.errorLines.size() >= 1 && run.errorLines.first().contains(said), qPrintable(run.errorLines.join('\n')));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("combined.ico"))));
+    QCOMPARE(readFile(path(QStringLiteral("pair32.png"))), before);
 }
 
 QTEST_MAIN(tst_IconSizes)

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "picture.h"
+
+#include <QImage>
+#include <QIODevice>
+
+#include <vector>
+
+// The images of an icon or cursor file, each whole, with its transparency.
+
+// Applies the AND mask of image `index` of the icon that begins at `start`
+// in the device to `image`, that image as Qt's reader gives it. Qt's reader
+// leaves the mask of images of 24 bits and fewer out; 32-bit images carry
+// their alpha. (A cursor's images are taken as Qt gives them, as they
+// always were.)
+void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image);
+
+// Which images of an icon are read: every one, or one of each size (an icon
+// often holds one size at several colour depths): of several, the one its
+// directory gives the most bits per pixel, the first of those.
+enum class IconImageChoice { All, OneEachSize };
+
+// The images of the icon or cursor in the device, in the order of its
+// directory, or why they cannot be read. A 32-bit image keeps its alpha
+// exactly as stored. The device is read from where it stands, and left
+// there; a file of another kind gives no images and no failure.
+struct IconImagesLoad
+{
+    std::vector<QImage> images;
+    std::optional<Failure> failure;
+};
+IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice = IconImageChoice::All);
