@@ -5,6 +5,7 @@
 // about them, and the exit status, follow the order they were given in.
 
 #include "batch.h"
+#include "iconinspection.h"
 #include "iconsizes.h"
 #include "messagestream.h"
 
@@ -25,8 +26,12 @@ enum ExitStatus { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
 
 void reportFailure(const QString &failure);
 
+// What the run does with its inputs.
+enum class Task { Convert, List, Extract };
+
 struct Options
 {
+    Task task = Task::Convert;
     ConversionOptions conversion;
     QStringList inputs;
     QString outputFile;
@@ -70,6 +75,12 @@ void declareOptions(QCommandLineParser &parser)
                         "all its images; a drawing is drawn at each size."),
          QStringLiteral("list")},
         {QStringLiteral("key-black"), QStringLiteral("With --sizes: make pure black transparent too, as the window does.")},
+        {QStringLiteral("list"),
+         QStringLiteral("List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and "
+                        "offset, and what is wrong with it. A damaged icon is reported and the exit status is 1.")},
+        {QStringLiteral("extract"),
+         QStringLiteral("Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after "
+                        "the icon, the image's size and its bits per pixel.")},
     });
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert."), QStringLiteral("INPUT..."));
     parser.addHelpOption();
@@ -129,6 +140,32 @@ QString readRun(const QCommandLineParser &parser, Options &options)
     return QString();
 }
 
+// --list or --extract, which take icons and no conversion options; returns
+// an error text for bad usage.
+QString readInspection(const QCommandLineParser &parser, Options &options)
+{
+    const bool list = parser.isSet(QStringLiteral("list"));
+    const bool extract = parser.isSet(QStringLiteral("extract"));
+    options.task = list ? Task::List : extract ? Task::Extract : Task::Convert;
+    if (options.task == Task::Convert)
+        return QString();
+    const QString name = list ? QStringLiteral("--list") : QStringLiteral("--extract");
+    for (const char *conversion : {"bmp", "mono", "sizes", "key-black", "output", "jobs"})
+        if (parser.isSet(QString::fromLatin1(conversion)))
+            return QStringLiteral("%1 takes icons only, without --bmp, --mono, --sizes, --key-black, -o or -j.").arg(name);
+    if (list && extract)
+        return QStringLiteral("Give either --list or --extract.");
+    options.inputs = parser.positionalArguments();
+    options.folder = parser.value(QStringLiteral("directory"));
+    if (options.inputs.isEmpty())
+        return QStringLiteral("No icon given.");
+    if (list && parser.isSet(QStringLiteral("directory")))
+        return QStringLiteral("--list writes nothing; -d goes with --extract.");
+    if (extract && !QFileInfo(options.folder).isDir())
+        return QStringLiteral("--extract needs -d DIR, an existing folder.");
+    return QString();
+}
+
 // Reads the command line into `options`; returns an error text for bad usage.
 QString parse(QCommandLineParser &parser, const QStringList &arguments, Options &options)
 {
@@ -137,6 +174,8 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
         return parser.errorText();
     if (asksForHelp(parser) || parser.isSet(QStringLiteral("version")))
         return QString();
+    if (const QString error = readInspection(parser, options); !error.isEmpty() || options.task != Task::Convert)
+        return error;
     if (const QString error = readConversion(parser, options.conversion); !error.isEmpty())
         return error;
     return readRun(parser, options);
@@ -153,6 +192,24 @@ void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const Q
 void reportFailure(const QString &failure)
 {
     printLine(messages, QStringLiteral("tervana-convert: ") + failure);
+}
+
+// Lists (--list) or extracts (--extract) each icon; the listing goes to
+// standard output, what is wrong to the messages.
+int inspectIcons(const Options &options)
+{
+    bool allWhole = true;
+    for (const QString &icon : options.inputs) {
+        const Inspection inspection =
+            options.task == Task::List ? inspectIcon(icon) : extractIcon(icon, options.folder);
+        for (const QString &line : inspection.lines)
+            printLine(stdout, line);
+        if (!inspection.failure.isEmpty()) {
+            reportFailure(inspection.failure);
+            allWhole = false;
+        }
+    }
+    return allWhole ? AllConverted : SomeFailed;
 }
 
 // Several pictures made into the one icon of -o.
@@ -206,6 +263,7 @@ int main(int argc, char *argv[])
         printLine(stdout, parser.helpText());
         printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
                                          "INPUT... (-o OUTPUT | -d DIR)"));
+        printLine(stdout, QStringLiteral("       tervana-convert --list ICON...    tervana-convert --extract ICON... -d DIR"));
         printLine(stdout, QStringLiteral("Example: tervana-convert --sizes all logo.png -o logo.ico"));
         return AllConverted;
     }
@@ -213,6 +271,8 @@ int main(int argc, char *argv[])
         printLine(stdout, QStringLiteral("tervana-convert ") + QCoreApplication::applicationVersion());
         return AllConverted;
     }
+    if (options.task != Task::Convert)
+        return inspectIcons(options);
     if (options.inputs.size() > 1 && !options.outputFile.isEmpty())
         return packIntoOne(options);
     const OutputPlan plan = planOutputs(options.inputs, options.outputFile, options.folder,

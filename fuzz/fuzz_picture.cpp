@@ -8,6 +8,8 @@
 
 #include "filestructure.h"
 #include "iconfile.h"
+#include "iconimages.h"
+#include "iconlisting.h"
 #include "iconsizes.h"
 #include "picture.h"
 #include "picturelimits.h"
@@ -49,6 +51,20 @@ void checkReducedReads(QIODevice &device)
             || reduced.image.height() != int(std::ceil(blocks.height())))
             std::abort();
     }
+}
+
+// An icon's listing holds an entry for every image its directory lists (or
+// none, when that directory is cut short), and reading its images leaves
+// the device where it was and gives images or a failure, never both.
+void checkIconInspection(QBuffer &device)
+{
+    const IconListing listing = listIcon(device.data());
+    const quint16 listed = device.data().size() >= 6 ? quint16(uchar(device.data()[4]) | uchar(device.data()[5]) << 8) : 0;
+    if (listing.isIcon && !listing.images.empty() && listing.images.size() != listed)
+        std::abort();
+    const IconImagesLoad load = readIconImages(device);
+    if (device.pos() != 0 || (load.failure && !load.images.empty()))
+        std::abort();
 }
 
 // Bytes that arrive as through a pipe: read forward only.
@@ -148,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkCutShort(bytes.left(size ? qsizetype(size * data[0] / 256) : 0));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
+    checkIconInspection(device);
     checkReducedReads(device);
     if (readRunLengthBmp(device); device.pos() != 0)
         std::abort();

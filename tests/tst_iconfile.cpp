@@ -2,6 +2,8 @@
 // and the icon records, written and read back.
 
 #include "iconfile.h"
+#include "iconlisting.h"
+#include "iconset.h"
 #include "iconrecords.h"
 
 #include "picturetestutils.h"
@@ -33,6 +35,8 @@ private slots:
     void pixelLandsAtItsOffset();
     void bitStringToByte_data();
     void bitStringToByte();
+    void listingSaysWhatIsWrong_data();
+    void listingSaysWhatIsWrong();
 };
 
 void tst_IconFile::everyFileStartsWithTheSameHeaders()
@@ -163,6 +167,78 @@ void tst_IconFile::bitStringToByte()
     QFETCH(QString, bits);
     QFETCH(int, value);
     QCOMPARE(int(::bitStringToByte(bits)), value);
+}
+
+namespace {
+
+// An icon of a 4 x 4 bitmap image (one pixel clear) and a 2 x 2 PNG
+// image, as the encoder writes it: 6 + 2 x 16 bytes of directory, then the
+// images.
+QByteArray twoImageIcon()
+{
+    IconImage bitmap;
+    bitmap.side = 4;
+    bitmap.pixels.assign(16, 0xFF336699u);
+    bitmap.pixels[5] = 0;
+    IconImage png;
+    png.side = 2;
+    png.png = QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray::fromHex("0000000D" "49484452" "00000002" "00000002"
+                                                                            "0806000000" "72B60D24")
+              + QByteArray::fromHex("00000000" "49454E44" "AE426082");
+    return encodeIconSet({bitmap, png});
+}
+
+void setField(QByteArray &bytes, qsizetype at, quint32 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + i] = char(value >> (8 * i));
+}
+
+} // namespace
+
+void tst_IconFile::listingSaysWhatIsWrong_data()
+{
+    QTest::addColumn<QByteArray>("icon");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("disagreement");
+    const QByteArray whole = twoImageIcon();
+    const qsizetype bitmapAt = 6 + 2 * 16;
+    const qsizetype pngAt = bitmapAt + 40 + 16 * 4 + 4 * 4;
+    QTest::newRow("whole") << whole << QString() << QString();
+
+    QByteArray wideEntry = whole;
+    wideEntry[6] = 8;
+    QTest::newRow("entry disagrees with its image") << wideEntry << QString() << "its entry says 8 x 4";
+    QByteArray maskOff = whole;
+    maskOff[bitmapAt + 40 + 64 + 4 * 2] = 0; // the row of the clear pixel, stored bottom-up
+    QTest::newRow("mask disagrees with alpha") << maskOff << QString() << "its mask disagrees with its alpha at 1 pixels";
+    QByteArray overlapping = whole;
+    setField(overlapping, 6 + 8, 130, 4); // the bitmap's entry claims 10 bytes of the PNG
+    QTest::newRow("images overlap") << overlapping << "images 1 and 2 overlap" << QString();
+    QTest::newRow("cut short") << whole.left(whole.size() - 3) << "image 2 runs past the end of the file" << QString();
+    QByteArray noEnd = whole.left(pngAt + 8 + 25);
+    setField(noEnd, 6 + 16 + 8, quint32(noEnd.size() - pngAt), 4);
+    QTest::newRow("PNG not whole") << noEnd << "the PNG of image 2 is not whole" << QString();
+    QTest::newRow("directory cut short") << whole.left(20) << "the file ends within its directory of 2 images" << QString();
+}
+
+// The listing names each image as it is stored, and what is wrong with it.
+void tst_IconFile::listingSaysWhatIsWrong()
+{
+    QFETCH(QByteArray, icon);
+    QFETCH(QString, damage);
+    QFETCH(QString, disagreement);
+    const IconListing listing = listIcon(icon);
+    QVERIFY(listing.isIcon);
+    QCOMPARE(listing.damage.join(QStringLiteral("; ")), damage);
+    if (!damage.isEmpty())
+        return;
+    const QStringList lines = listingLines(listing);
+    QCOMPARE(lines.first(), QStringLiteral("1: 4 x 4, 32 bits, BMP, 120 bytes at 38"));
+    QCOMPARE(lines.last(), QStringLiteral("2: 2 x 2, 32 bits, PNG, 45 bytes at 158"));
+    QCOMPARE(lines.size(), disagreement.isEmpty() ? 2 : 3);
+    if (!disagreement.isEmpty())
+        QCOMPARE(lines[1], QStringLiteral("   ") + disagreement);
 }
 
 QTEST_GUILESS_MAIN(tst_IconFile)

@@ -109,6 +109,8 @@ private slots:
     void handDrawnSizesComeOutAsTheyAre();
     void badCombinationsAreRefused_data();
     void badCombinationsAreRefused();
+    void iconsAreListedAndExtracted_data();
+    void iconsAreListedAndExtracted();
 };
 
 void tst_IconSizes::readsBackInEveryReader_data()
@@ -372,6 +374,61 @@ void tst_IconSizes::badCombinationsAreRefused()
     QVERIFY2(run.errorLines.size() >= 1 && run.errorLines.first().contains(said), qPrintable(run.errorLines.join('\n')));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("combined.ico"))));
     QCOMPARE(readFile(path(QStringLiteral("pair32.png"))), before);
+}
+
+void tst_IconSizes::iconsAreListedAndExtracted_data()
+{
+    QTest::addColumn<QString>("icon");
+    QTest::addColumn<int>("images");
+    QVERIFY(saveImage(alphaLogo(), path(QStringLiteral("for listing.png")), "PNG"));
+    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("all"), path(QStringLiteral("for listing.png")),
+                           QStringLiteral("-o"), path(QStringLiteral("tervana.ico"))}).exitCode, 0);
+    QTest::newRow("Tervana's") << path(QStringLiteral("tervana.ico")) << 7;
+    if (python3WithPillow.isEmpty())
+        return;
+    const QString folder = path(QStringLiteral("other tools"));
+    const QStringList icons = outputOf(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/formats/make_icons.py"),
+                                                           folder, imageMagickConvert})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &icon : icons)
+        QTest::newRow(qPrintable(icon)) << QDir(folder).filePath(icon) << (icon == QStringLiteral("depths.ico") ? 6 : 3);
+}
+
+// Each image is listed as stored; extracted, it is what Pillow reads from
+// the icon, and packed again it gives the same pixels.
+void tst_IconSizes::iconsAreListedAndExtracted()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QFETCH(QString, icon);
+    QFETCH(int, images);
+    const Run listed = runConverter({QStringLiteral("--list"), icon});
+    QCOMPARE(listed.exitCode, 0);
+    const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1 + images); // a line for the icon, one for each image, nothing wrong
+    QVERIFY(lines.first().endsWith(QStringLiteral(": icon, %1 images").arg(images)));
+
+    const QString folder = folderForThisTest(m_dir);
+    const Run extracted = runConverter({QStringLiteral("--extract"), icon, QStringLiteral("-d"), folder});
+    QCOMPARE(extracted.exitCode, 0);
+    const QStringList pngs = extracted.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(pngs.size(), images);
+    QStringList sides;
+    for (const QString &png : pngs) {
+        const QStringList pixels = withoutClearColours(decodeWithPillow(png));
+        const int side = pixels.first().section(QLatin1Char(' '), 0, 0).toInt();
+        QVERIFY2(QFileInfo(png).fileName().contains(QStringLiteral("-%1x%1-").arg(side)), qPrintable(png));
+        QCOMPARE(pixels, withoutClearColours(decodeWithPillow(icon, side)));
+        sides << QString::number(side);
+    }
+    const QString repacked = QDir(folder).filePath(QStringLiteral("repacked.ico"));
+    const Run packed = runConverter(QStringList{QStringLiteral("--sizes"), sides.join(QLatin1Char(','))} + pngs
+                                    + QStringList{QStringLiteral("-o"), repacked});
+    QVERIFY2(packed.exitCode == 0, qPrintable(packed.errorLines.join(QLatin1Char('\n'))));
+    for (const QString &png : pngs) {
+        const QStringList pixels = withoutClearColours(decodeWithPillow(png));
+        QCOMPARE(withoutClearColours(decodeWithPillow(repacked, pixels.first().section(QLatin1Char(' '), 0, 0).toInt())),
+                 pixels);
+    }
 }
 
 QTEST_MAIN(tst_IconSizes)

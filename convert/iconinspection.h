@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Looking inside icon and cursor files: what each holds (--list), and each
+// of its images written out as a PNG (--extract).
+
+// What one icon was found to hold: the lines that list it, and the line that
+// says why it is damaged or cannot be read (empty when it is whole).
+struct Inspection
+{
+    QStringList lines;
+    QString failure;
+};
+Inspection inspectIcon(const QString &path);
+
+// Writes each image of the icon at `path` into `folder` as a PNG with alpha,
+// named after the icon, the image's size and its bits per pixel
+// ("logo-32x32-32bit.png"; a second image of one name gains "-2").
+// `lines` name the files written; a damaged icon gives none, and the line
+// that says why.
+Inspection extractIcon(const QString &path, const QString &folder);
