@@ -39,12 +39,40 @@ bool readLayout(QIODevice &device, BmpLayout &layout)
     return device.size() >= layout.pixelOffset + layout.stride * layout.height;
 }
 
-// Sums the rows, which start at the device's current position.
-ReducedPicture sumRows(QIODevice &device, const BmpLayout &layout, int side)
+// Rows up to this many bytes are read whole, many at a time; longer ones
+// in pieces of this size.
+constexpr qint64 readingBytes = 1 << 20;
+
+// Sums rows too long to hold whole, a piece at a time, straight into the
+// blocks: memory stays small however wide the picture.
+bool sumLongRows(QIODevice &device, const BmpLayout &layout, BlockAverager &blocks)
 {
-    BlockAverager blocks(QSize(layout.width, layout.height), side);
+    const int piecePixels = int(readingBytes / layout.bytesPerPixel);
+    std::vector<char> piece(size_t(piecePixels) * size_t(layout.bytesPerPixel));
+    for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
+        const int y = layout.bottomUp ? layout.height - 1 - fileRow : fileRow;
+        for (int x = 0; x < layout.width; x += piecePixels) {
+            const int count = std::min(piecePixels, layout.width - x);
+            const qint64 bytes = qint64(count) * layout.bytesPerPixel;
+            if (device.read(piece.data(), bytes) != bytes)
+                return false;
+            blocks.addBgrPixels(y, x, reinterpret_cast<const uchar *>(piece.data()), count, layout.bytesPerPixel);
+        }
+        const qint64 padding = layout.stride - qint64(layout.width) * layout.bytesPerPixel;
+        if (padding > 0 && device.read(piece.data(), padding) != padding)
+            return false;
+    }
+    return true;
+}
+
+// Sums the rows, which start at the device's current position.
+ReducedPicture sumRows(QIODevice &device, const BmpLayout &layout, QSize block)
+{
+    BlockAverager blocks(QSize(layout.width, layout.height), block);
+    if (layout.stride > readingBytes)
+        return sumLongRows(device, layout, blocks) ? blocks.result() : ReducedPicture();
     // Many rows are read at a time: fewer, larger reads.
-    const int rowsAtOnce = int(std::max<qint64>(1, (1 << 20) / layout.stride));
+    const int rowsAtOnce = int(std::max<qint64>(1, readingBytes / layout.stride));
     std::vector<char> stored(size_t(layout.stride) * size_t(rowsAtOnce));
     for (int fileRow = 0; fileRow < layout.height; fileRow += rowsAtOnce) {
         const int rows = std::min(rowsAtOnce, layout.height - fileRow);
@@ -67,11 +95,11 @@ ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
     BmpLayout layout;
     if (device.isSequential() || !readLayout(device, layout))
         return {};
-    const int side = reductionBlockSide(QSize(layout.width, layout.height), drawSize);
+    const QSize block = reductionBlock(QSize(layout.width, layout.height), drawSize);
     const qint64 start = device.pos();
-    if (side < 2 || !device.seek(start + layout.pixelOffset))
+    if (block == QSize(1, 1) || !device.seek(start + layout.pixelOffset))
         return {};
-    ReducedPicture reduced = sumRows(device, layout, side);
+    ReducedPicture reduced = sumRows(device, layout, block);
     device.seek(start);
     return reduced;
 }

@@ -491,13 +491,13 @@ bool decodeRows(GifBytes &bytes, const FirstFrame &frame, BlockAverager &blocks)
     return rows.done() && !rows.damaged();
 }
 
-ReducedPicture decodeFirstFrame(QIODevice &device, int side)
+ReducedPicture decodeFirstFrame(QIODevice &device, QSize block)
 {
     GifBytes reader(device);
     FirstFrame frame;
     if (!readFirstFrame(reader, frame))
         return {};
-    BlockAverager blocks(frame.size, side);
+    BlockAverager blocks(frame.size, block);
     if (!decodeRows(reader, frame, blocks))
         return {};
     return blocks.result();
@@ -511,12 +511,12 @@ ReducedPicture readReducedGif(QIODevice &device, QSize drawSize)
     if (device.isSequential() || head.size() < 10 || !(head.startsWith("GIF87a") || head.startsWith("GIF89a")))
         return {};
     const QSize screen(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8));
-    const int side = reductionBlockSide(screen, drawSize);
-    if (side < 2)
+    const QSize block = reductionBlock(screen, drawSize);
+    if (block == QSize(1, 1))
         return {};
 
     const qint64 start = device.pos();
-    ReducedPicture reduced = decodeFirstFrame(device, side);
+    ReducedPicture reduced = decodeFirstFrame(device, block);
     device.seek(start);
     return reduced;
 }

@@ -6,6 +6,9 @@
 #include "picturelimits.h"
 #include "tgafile.h"
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
@@ -36,6 +39,15 @@ QSize portableAnyMapSize(const QByteArray &head)
     return QSize(int(qMin<qint64>(numbers[0], INT_MAX)), int(qMin<qint64>(numbers[1], INT_MAX)));
 }
 
+// A PNG's width and height, from its header chunk: big-endian, up to 2^31 - 1.
+QSize pngHeaderSize(const QByteArray &head)
+{
+    if (head.size() < 24)
+        return QSize();
+    const auto number = [&head](int at) { return int(qMin<quint32>(qFromBigEndian<quint32>(head.constData() + at), INT_MAX)); };
+    return QSize(number(16), number(20));
+}
+
 } // namespace
 
 QSize headerClaimedSize(QIODevice &device)
@@ -47,9 +59,26 @@ QSize headerClaimedSize(QIODevice &device)
     }
     if ((head.startsWith("GIF87a") || head.startsWith("GIF89a")) && head.size() >= 10)
         return QSize(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8));
+    if (head.startsWith("\x89PNG\r\n\x1A\n") && head.mid(12, 4) == "IHDR")
+        return pngHeaderSize(device.peek(24));
     if (const QSize anyMap = portableAnyMapSize(device.peek(1024)); anyMap.isValid())
         return anyMap;
     return tgaClaimedSize(device).value_or(QSize());
+}
+
+bool tooLongForItsReader(QIODevice &device, QSize claimed)
+{
+    // libpng, under Qt's PNG reader, takes at most a million pixels a side;
+    // Qt's PBM/PGM/PPM reader 32,767.
+    constexpr int pngLongestSide = 1'000'000;
+    constexpr int anyMapLongestSide = 32'767;
+    const QByteArray head = device.peek(8);
+    const int longest = std::max(claimed.width(), claimed.height());
+    if (head == "\x89PNG\r\n\x1A\n")
+        return longest > pngLongestSide;
+    if (portableAnyMapSize(device.peek(1024)).isValid())
+        return longest > anyMapLongestSide;
+    return false;
 }
 
 Failure tooLargeFailure(QSize size)
@@ -60,7 +89,7 @@ Failure tooLargeFailure(QSize size)
 
 std::optional<Failure> refusalBeforeDecoding(QIODevice &device, QSize claimed)
 {
-    if (isTooLarge(claimed))
+    if (isTooLarge(claimed) || tooLongForItsReader(device, claimed))
         return tooLargeFailure(claimed);
     if (isCutShort(device))
         return Failure{Failure::Kind::NotAPicture, QStringLiteral("the file is cut short")};

@@ -2,19 +2,26 @@
 
 #include <algorithm>
 
-int reductionBlockSide(QSize size, QSize drawSize)
+QSize reductionBlock(QSize size, QSize drawSize)
 {
     if (!drawSize.isValid() || size.isEmpty())
-        return 1;
+        return QSize(1, 1);
     const int byWidth = size.width() / (8 * std::max(drawSize.width(), 1));
     const int byHeight = size.height() / (8 * std::max(drawSize.height(), 1));
-    return std::max(1, std::min(byWidth, byHeight));
+    const int side = std::max(1, std::min(byWidth, byHeight));
+    if (side >= 2 || qint64(size.width()) * size.height() <= unevenBlocksPixels)
+        return QSize(side, side);
+    // Too thin for square blocks: each side reduced on its own, a block's sum
+    // of 255s kept within 32 bits.
+    const int high = std::max(1, byHeight);
+    const int wide = std::max(1, std::min(byWidth, int(maximumBlockPixels / high)));
+    return QSize(wide, high);
 }
 
-BlockAverager::BlockAverager(QSize size, int side)
+BlockAverager::BlockAverager(QSize size, QSize block)
     : m_size(size)
-    , m_side(side)
-    , m_blocks((size.width() + side - 1) / side, (size.height() + side - 1) / side)
+    , m_block(block)
+    , m_blocks((size.width() + block.width() - 1) / block.width(), (size.height() + block.height() - 1) / block.height())
     , m_sums(size_t(m_blocks.width()) * size_t(m_blocks.height()) * 4)
 {
 }
@@ -45,12 +52,12 @@ quint32 lane(quint64 lanes, int channel)
 template<typename Lanes>
 void BlockAverager::accumulate(int y, Lanes lanes)
 {
-    quint32 *sum = &m_sums[size_t(y / m_side) * size_t(m_blocks.width()) * 4];
+    quint32 *sum = &m_sums[size_t(y / m_block.height()) * size_t(m_blocks.width()) * 4];
     const int width = m_size.width();
     // A block row wider than a lane holds is summed in pieces.
-    const int piece = std::min(m_side, laneCapacity);
+    const int piece = std::min(m_block.width(), laneCapacity);
     for (int x = 0; x < width; sum += 4) {
-        const int blockEnd = std::min(x + m_side, width);
+        const int blockEnd = std::min(x + m_block.width(), width);
         while (x < blockEnd) {
             const int end = std::min(x + piece, blockEnd);
             quint64 total = 0;
@@ -82,7 +89,7 @@ void BlockAverager::addIndexedRow(int y, const uchar *indexes)
 
 void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
 {
-    const int blockRow = y / m_side;
+    const int blockRow = y / m_block.height();
     if (blockRow != m_bgrBlockRow || m_bgrRows == laneCapacity || bytesPerPixel != m_bgrBytesPerPixel)
         flushBgrColumns();
     m_bgrBlockRow = blockRow;
@@ -95,6 +102,18 @@ void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
     ++m_bgrRows;
 }
 
+void BlockAverager::addBgrPixels(int y, int x, const uchar *pixels, int count, int bytesPerPixel)
+{
+    quint32 *row = &m_sums[size_t(y / m_block.height()) * size_t(m_blocks.width()) * 4];
+    for (int i = 0; i < count; ++i, pixels += bytesPerPixel) {
+        quint32 *sum = row + size_t((x + i) / m_block.width()) * 4;
+        sum[0] += 255;
+        sum[1] += pixels[2];
+        sum[2] += pixels[1];
+        sum[3] += pixels[0];
+    }
+}
+
 void BlockAverager::flushBgrColumns()
 {
     if (m_bgrRows == 0)
@@ -103,7 +122,7 @@ void BlockAverager::flushBgrColumns()
     const quint16 *column = m_bgrColumns.data();
     const int width = m_size.width();
     for (int x = 0; x < width; sum += 4) {
-        const int end = std::min(x + m_side, width);
+        const int end = std::min(x + m_block.width(), width);
         sum[0] += quint32(255 * m_bgrRows * (end - x));
         for (; x < end; ++x, column += m_bgrBytesPerPixel) {
             sum[1] += column[2];
@@ -123,12 +142,12 @@ ReducedPicture BlockAverager::result()
         return {};
     for (int by = 0; by < m_blocks.height(); ++by) {
         QRgb *out = reinterpret_cast<QRgb *>(image.scanLine(by));
-        const int rows = std::min(m_side, m_size.height() - by * m_side);
+        const int rows = std::min(m_block.height(), m_size.height() - by * m_block.height());
         // Edge blocks hold fewer pixels; each is the mean of what it holds.
         quint32 count = 0;
         double reciprocal = 0;
         for (int bx = 0; bx < m_blocks.width(); ++bx) {
-            const quint32 blockCount = quint32(rows) * quint32(std::min(m_side, m_size.width() - bx * m_side));
+            const quint32 blockCount = quint32(rows) * quint32(std::min(m_block.width(), m_size.width() - bx * m_block.width()));
             if (blockCount != count) {
                 count = blockCount;
                 reciprocal = 1.0 / count;
@@ -143,5 +162,5 @@ ReducedPicture BlockAverager::result()
             out[bx] = qRgba(mean(sum[1]), mean(sum[2]), mean(sum[3]), mean(sum[0]));
         }
     }
-    return {image, m_size, QSizeF(double(m_size.width()) / m_side, double(m_size.height()) / m_side)};
+    return {image, m_size, QSizeF(double(m_size.width()) / m_block.width(), double(m_size.height()) / m_block.height())};
 }

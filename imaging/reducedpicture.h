@@ -42,9 +42,18 @@ int jpegScaleEighths(QSize stored, QSize drawSize);
 // of the drawing, and turned as `orientation` says.
 ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandler::Transformations orientation);
 
-// The block side for a picture of `size` drawn at `drawSize`; below 2 means
-// reducing is not worth it.
-int reductionBlockSide(QSize size, QSize drawSize);
+// Pictures of more pixels than this that are too thin for square blocks (a
+// 20,000,000 x 2 bitmap) are reduced with blocks of another shape; smaller
+// ones are decoded whole, which costs little.
+constexpr qint64 unevenBlocksPixels = 4'000'000;
+// A block's sum of 8-bit channels stays within 32 bits.
+constexpr qint64 maximumBlockPixels = 0xFFFFFFFFu / 255;
+
+// The blocks a picture of `size` drawn at `drawSize` is reduced in: square,
+// as many pixels a side as leave eight for each drawn pixel along the
+// shorter way; or, for a big picture too thin for that, each side reduced
+// on its own. 1 x 1 means reducing is not worth it.
+QSize reductionBlock(QSize size, QSize drawSize);
 
 // Sums whole rows of pixels into blocks and gives their means. A row is
 // summed block by block, each block's part in one 64-bit register that holds
@@ -52,7 +61,7 @@ int reductionBlockSide(QSize size, QSize drawSize);
 class BlockAverager
 {
 public:
-    BlockAverager(QSize size, int side);
+    BlockAverager(QSize size, QSize block);
     // A row of premultiplied pixels.
     void addRow(int y, const QRgb *pixels);
     // The palette of the indexed rows that follow: 256 premultiplied colours.
@@ -64,6 +73,9 @@ public:
     // one after another: they are summed byte by byte into columns first,
     // which takes a fraction of a cycle a byte.
     void addBgrRow(int y, const uchar *pixels, int bytesPerPixel);
+    // Part of such a row, pixels `x` to `x + count`, added straight into the
+    // blocks: for rows too wide to sum into columns first.
+    void addBgrPixels(int y, int x, const uchar *pixels, int count, int bytesPerPixel);
     ReducedPicture result();
 
 private:
@@ -75,7 +87,7 @@ private:
     void flushBgrColumns();
 
     QSize m_size;
-    int m_side;
+    QSize m_block;
     QSize m_blocks;
     std::vector<quint32> m_sums; // alpha, red, green, blue per block
     std::array<quint64, 256> m_palette{}; // each colour spread into lanes

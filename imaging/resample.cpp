@@ -82,12 +82,13 @@ using Pixel = std::array<float, 4>; // premultiplied a, r, g, b
 // millions of source pixels, each a tiny share.
 using Sum = std::array<double, 4>;
 
-// Reads one source row as premultiplied pixels without converting the
-// whole (possibly huge) image to another format first.
-class RowReader
+// Reads source pixels as premultiplied pixels, one at a time, straight from
+// the image's rows: neither the (possibly huge) image nor a whole row is
+// ever converted to another format first.
+class PixelReader
 {
 public:
-    explicit RowReader(const QImage &image)
+    explicit PixelReader(const QImage &image)
         : m_image(image)
     {
         switch (image.format()) {
@@ -104,39 +105,35 @@ public:
         m_table = m_image.colorTable();
     }
 
-    void read(int y, std::vector<Pixel> &row) const
+    // Adds the pixels of `run` in row `line`, each times `weight`, to `sum`.
+    void addRun(const uchar *line, const Run &run, Sum &sum) const
     {
-        const uchar *line = m_image.constScanLine(y);
-        const int width = m_image.width();
-        row.resize(width);
-        switch (m_image.format()) {
-        case QImage::Format_Indexed8:
-            for (int x = 0; x < width; ++x)
-                row[x] = premultiplied(line[x] < m_table.size() ? m_table[line[x]] : 0u);
-            break;
-        case QImage::Format_Grayscale8:
-            for (int x = 0; x < width; ++x)
-                row[x] = {255.0f, float(line[x]), float(line[x]), float(line[x])};
-            break;
-        case QImage::Format_RGB888:
-            for (int x = 0; x < width; ++x)
-                row[x] = {255.0f, float(line[3 * x]), float(line[3 * x + 1]), float(line[3 * x + 2])};
-            break;
-        case QImage::Format_ARGB32:
-            for (int x = 0; x < width; ++x)
-                row[x] = premultiplied(reinterpret_cast<const QRgb *>(line)[x]);
-            break;
-        case QImage::Format_RGB32:
-            for (int x = 0; x < width; ++x)
-                row[x] = unpack(0xFF000000u | reinterpret_cast<const QRgb *>(line)[x]);
-            break;
-        default: // premultiplied already
-            for (int x = 0; x < width; ++x)
-                row[x] = unpack(reinterpret_cast<const QRgb *>(line)[x]);
+        for (int x = run.first; x < run.first + run.count; ++x) {
+            const Pixel p = at(line, x);
+            for (int c = 0; c < 4; ++c)
+                sum[c] += p[c] * run.weight;
         }
     }
+    const uchar *line(int y) const { return m_image.constScanLine(y); }
 
 private:
+    Pixel at(const uchar *line, int x) const
+    {
+        switch (m_image.format()) {
+        case QImage::Format_Indexed8:
+            return premultiplied(line[x] < m_table.size() ? m_table[line[x]] : 0u);
+        case QImage::Format_Grayscale8:
+            return {255.0f, float(line[x]), float(line[x]), float(line[x])};
+        case QImage::Format_RGB888:
+            return {255.0f, float(line[3 * x]), float(line[3 * x + 1]), float(line[3 * x + 2])};
+        case QImage::Format_ARGB32:
+            return premultiplied(reinterpret_cast<const QRgb *>(line)[x]);
+        case QImage::Format_RGB32:
+            return unpack(0xFF000000u | reinterpret_cast<const QRgb *>(line)[x]);
+        default: // premultiplied already
+            return unpack(reinterpret_cast<const QRgb *>(line)[x]);
+        }
+    }
     static Pixel unpack(QRgb p)
     {
         return {float(qAlpha(p)), float(qRed(p)), float(qGreen(p)), float(qBlue(p))};
@@ -213,13 +210,11 @@ public:
             }
             return;
         }
-        m_reader->read(y, m_row);
+        const uchar *line = m_reader->line(y);
         for (size_t x = 0; x < m_across.size(); ++x) {
             Sum sum{};
             for (const Run &run : m_across[x])
-                for (int at = run.first; at < run.first + run.count; ++at)
-                    for (int c = 0; c < 4; ++c)
-                        sum[c] += m_row[size_t(at)][c] * run.weight;
+                m_reader->addRun(line, run, sum);
             out[x] = narrowed(sum);
         }
     }
@@ -234,8 +229,7 @@ private:
     const AxisRuns &m_across;
     bool m_wholePixels;
     QRgb m_opaque = 0;
-    std::optional<RowReader> m_reader;
-    std::vector<Pixel> m_row;
+    std::optional<PixelReader> m_reader;
 };
 
 // The last two narrowed rows: neighbouring target rows share the source row

@@ -1,6 +1,7 @@
 #include "runlengthbmp.h"
 
 #include "bmpheader.h"
+#include "devicereader.h"
 #include "picturelimits.h"
 
 #include <QList>
@@ -94,13 +95,15 @@ private:
     qint64 m_row = 0;
 };
 
-void decode(const QByteArray &data, bool fourBits, Painter &painter)
+// Reads the coded rows through a buffer, never the whole file at once: a
+// file of codes can be as large as the picture. Past the end of the data,
+// every byte reads as 0.
+void decode(DeviceReader &in, bool fourBits, Painter &painter)
 {
-    const auto at = [&data](qsizetype i) { return i < data.size() ? int(uchar(data[i])) : 0; };
-    for (qsizetype i = 0; i + 1 < data.size() && !painter.done();) {
-        const int count = at(i);
-        const int value = at(i + 1);
-        i += 2;
+    const auto next = [&in] { return int(in.byte().value_or(0)); };
+    while (in.has(2) && !painter.done()) {
+        const int count = next();
+        const int value = next();
         if (count > 0) {
             // One index repeated, or two nibbles taken in turn.
             for (int p = 0; p < count; ++p)
@@ -110,14 +113,19 @@ void decode(const QByteArray &data, bool fourBits, Painter &painter)
         } else if (value == 1) {
             return; // the end of the bitmap
         } else if (value == 2) {
-            painter.move(at(i), at(i + 1));
-            i += 2;
+            const int right = next();
+            painter.move(right, next());
         } else {
             // A stretch stored as it is, padded to 16 bits.
-            const qsizetype bytes = fourBits ? (value + 1) / 2 : value;
-            for (int p = 0; p < value; ++p)
-                painter.put(!fourBits ? at(i + p) : (p % 2 ? at(i + p / 2) & 0x0F : at(i + p / 2) >> 4));
-            i += bytes + (bytes & 1);
+            const int bytes = fourBits ? (value + 1) / 2 : value;
+            int stored = 0;
+            for (int p = 0; p < value; ++p) {
+                if (!fourBits || p % 2 == 0)
+                    stored = next();
+                painter.put(!fourBits ? stored : (p % 2 ? stored & 0x0F : stored >> 4));
+            }
+            if (bytes & 1)
+                next();
         }
     }
 }
@@ -131,18 +139,16 @@ QImage readRunLengthBmp(QIODevice &device)
         return {};
     const qint64 start = device.pos();
     const QList<QRgb> palette = readPalette(device, start, layout);
-    QByteArray data;
-    if (!palette.isEmpty() && device.seek(start + layout.pixelOffset))
-        data = device.read(device.size() - device.pos());
+    DeviceReader in(device, start);
+    in.moveTo(layout.pixelOffset);
+    QImage image;
+    if (!palette.isEmpty() && in.has(1))
+        image = QImage(layout.width, layout.height, QImage::Format_ARGB32);
+    if (!image.isNull()) {
+        image.fill(Qt::transparent);
+        Painter painter(image, layout, palette);
+        decode(in, layout.fourBits, painter);
+    }
     device.seek(start);
-    if (palette.isEmpty() || data.isEmpty())
-        return {};
-
-    QImage image(layout.width, layout.height, QImage::Format_ARGB32);
-    if (image.isNull())
-        return {};
-    image.fill(Qt::transparent);
-    Painter painter(image, layout, palette);
-    decode(data, layout.fourBits, painter);
     return image;
 }

@@ -37,6 +37,7 @@ private:
     QTemporaryDir m_dir;
     QString m_pictures;
     QString m_cuts;
+    QString m_shapes;
 
 private slots:
     void initTestCase();
@@ -47,6 +48,8 @@ private slots:
     void cutShortPicturesAreRefusedByTheWindow();
     void cutShortPicturesAreRefusedByTheConverter();
     void resultsDoNotDependOnWhatMemoryHeld();
+    void extremeShapesStayWithinTheirMemory_data();
+    void extremeShapesStayWithinTheirMemory();
 };
 
 void tst_Hostile::initTestCase()
@@ -60,6 +63,10 @@ void tst_Hostile::initTestCase()
     QFile list(m_dir.filePath(QStringLiteral("list")));
     QVERIFY(list.open(QIODevice::WriteOnly));
     list.write(lines.join(QLatin1Char('\n')).toUtf8());
+    m_shapes = m_dir.filePath(QStringLiteral("shapes"));
+    QFile shapes(m_dir.filePath(QStringLiteral("shapes list")));
+    QVERIFY(shapes.open(QIODevice::WriteOnly));
+    shapes.write(makeHostilePictures({QStringLiteral("--shapes"), m_shapes}).join(QLatin1Char('\n')).toUtf8());
 }
 
 static void addPictureRows(const QString &listPath)
@@ -187,6 +194,44 @@ void tst_Hostile::cutShortPicturesAreRefusedByTheConverter()
     for (const QString &line : run.errorLines)
         QVERIFY2(line.endsWith(QStringLiteral("the file is cut short.")), qPrintable(line));
     QCOMPARE(QDir(output).entryList(QDir::Files), QStringList());
+}
+
+void tst_Hostile::extremeShapesStayWithinTheirMemory_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<qint64>("budgetKilobytes");
+    QFile list(m_dir.filePath(QStringLiteral("shapes list")));
+    if (!list.open(QIODevice::ReadOnly))
+        return;
+    const QList<QStringList> outputs = {{}, {QStringLiteral("--sizes"), QStringLiteral("all")}, {QStringLiteral("--bmp")},
+                                        {QStringLiteral("--mono")}};
+    for (const QString &line : QString::fromUtf8(list.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString name = line.section(QLatin1Char(' '), 1);
+        for (const QStringList &options : outputs)
+            QTest::addRow("%s %s", qPrintable(name), qPrintable(options.join(QLatin1Char(' '))))
+                << name << options << line.section(QLatin1Char(' '), 0, 0).toLongLong() * 1024;
+    }
+}
+
+// 1 x N and N x 1 pictures of every kind, in every output: converted, or
+// refused as too large, within 64 MB and 4 bytes for each pixel that must be
+// decoded whole.
+void tst_Hostile::extremeShapesStayWithinTheirMemory()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, options);
+    QFETCH(qint64, budgetKilobytes);
+    RunSetting setting;
+    setting.measurePeak = true;
+    const Run run = runConverter(options + QStringList{QDir(m_shapes).filePath(name), QStringLiteral("-o"),
+                                                       m_dir.filePath(QStringLiteral("shape result"))},
+                                 setting);
+    QVERIFY2(run.exitCode == 0 || (run.exitCode == 1 && run.errorLines.value(0).contains(QStringLiteral("too large"))),
+             qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+#ifndef TERVANA_SANITIZED
+    QVERIFY2(run.peakKilobytes <= budgetKilobytes, qPrintable(QStringLiteral("peak %1 KB").arg(run.peakKilobytes)));
+#endif
 }
 
 // Memory handed out filled with 0, 85 or 170 where it used to be free: the

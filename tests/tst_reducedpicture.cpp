@@ -267,10 +267,10 @@ QByteArray ownGif(int colours, const GifCoding &coding)
 
 // What the reduced reader must give for a picture: Qt's full decode summed
 // into blocks the same way.
-QImage blockAverageOf(const QImage &full, int side)
+QImage blockAverageOf(const QImage &full, QSize block)
 {
     const QImage premultiplied = full.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    BlockAverager blocks(premultiplied.size(), side);
+    BlockAverager blocks(premultiplied.size(), block);
     for (int y = 0; y < premultiplied.height(); ++y)
         blocks.addRow(y, reinterpret_cast<const QRgb *>(premultiplied.constScanLine(y)));
     return blocks.result().image;
@@ -489,7 +489,7 @@ void tst_ReducedPicture::gifMatchesTheFullDecode()
     QCOMPARE(full.picture.image().size(), size);
 
     // Exactly Qt's pixels, summed into the same blocks.
-    const QImage expected = blockAverageOf(full.picture.image(), reductionBlockSide(size, QSize(32, 32)));
+    const QImage expected = blockAverageOf(full.picture.image(), reductionBlock(size, QSize(32, 32)));
     QCOMPARE(direct.image, expected);
     if (smooth)
         verifyDrawingsAgree(reduced.picture, full.picture);

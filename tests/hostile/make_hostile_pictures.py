@@ -4,12 +4,17 @@ that check Tervana refuses them cleanly or converts them correctly.
 
 Usage: make_hostile_pictures.py OUTDIR
        make_hostile_pictures.py --cuts OUTDIR
+       make_hostile_pictures.py --shapes OUTDIR
 
 Prints one line per file: "<expect> <name>", where expect is "ok" (a
 readable picture), "refused" (must be refused with a message), "either"
 (a damaged picture: a clear message or a correct icon are both fine) or
 "cut" (a picture cut short, which must be refused as such). With --cuts it
-writes only pictures of every format cut short at many places."""
+writes only pictures of every format cut short at many places. With
+--shapes it writes pictures of the worst shapes, 1 x N and N x 1 with N up
+to what a file of a few megabytes holds, and prints "<megabytes> <name>":
+the most memory a conversion of it may take, 64 MB and 4 bytes for each
+pixel that must be decoded whole."""
 import io
 import os
 import struct
@@ -273,7 +278,64 @@ def new_format_files(picture):
     ]
 
 
+def png_of_zeros(width, height):
+    import zlib
+    raw = b"".join(b"\0" + bytes(width) for _ in range(height))
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def rle8_runs(width, height):
+    # Every row one colour, in runs of 255 pixels.
+    row = b"\xff\x03" * (width // 255) + (bytes((width % 255, 3)) if width % 255 else b"")
+    return rle8_bitmap(width, height, [row + b"\x00\x00"] * (height - 1) + [row + b"\x00\x01"])
+
+
+def bmp24_filled(width, height):
+    stride = (width * 3 + 3) // 4 * 4
+    row = b"\x30\x80\xc8" * width + b"\0" * (stride - 3 * width)
+    return bmp_header(width, height)[:2] + struct.pack("<I", 54 + stride * height) + bmp_header(width, height)[6:] + row * height
+
+
+def shape_files():
+    whole = lambda pixels: 64 + 4 * pixels // (1 << 20)  # noqa: E731
+    line = lambda width, height: Image.new("RGB", (width, height), (200, 120, 40))  # noqa: E731
+    svg_line = '<svg xmlns="http://www.w3.org/2000/svg" width="{}" height="{}"><rect width="100%" height="100%" fill="#c84"/></svg>'
+    return [
+        (64, "bmp 6000000 x 1.bmp", bmp24_filled(6_000_000, 1)),
+        (64, "bmp 1 x 6000000.bmp", bmp24_filled(1, 6_000_000)),
+        (whole(40_000_000), "run-length bmp 20000000 x 2.bmp", rle8_runs(20_000_000, 2)),
+        (whole(10_000_000), "run-length bmp 2 x 5000000.bmp", rle8_runs(2, 5_000_000)),
+        (whole(2_000_000), "png 1000000 x 2.png", png_of_zeros(1_000_000, 2)),
+        (64, "png 20000000 x 2.png", png_of_zeros(20_000_000, 2)),
+        (64, "png 2 x 20000000.png", png_of_zeros(2, 20_000_000)),
+        (64, "gif 65535 x 1.gif", encoded(line(65535, 1).convert("P"), "GIF")),
+        (64, "gif 1 x 65535.gif", encoded(line(1, 65535).convert("P"), "GIF")),
+        (64, "jpeg 65500 x 1.jpg", encoded(line(65500, 1), "JPEG")),
+        (64, "jpeg 1 x 65500.jpg", encoded(line(1, 65500), "JPEG")),
+        (whole(5_000_000), "tiff 5000000 x 1.tif", encoded(line(5_000_000, 1), "TIFF", compression="tiff_adobe_deflate")),
+        (whole(5_000_000), "tiff 1 x 5000000.tif", encoded(line(1, 5_000_000), "TIFF", compression="tiff_adobe_deflate")),
+        (64, "webp 16383 x 1.webp", encoded(line(16383, 1), "WEBP", lossless=True)),
+        (64, "tga 65535 x 1.tga", tga_header(65535, 1) + b"\x28\x78\xc8" * 65535),
+        (64, "pgm 4000000 x 1.pgm", b"P5\n4000000 1\n255\n" + bytes(4_000_000)),
+        (64, "pgm 32767 x 1.pgm", b"P5\n32767 1\n255\n" + bytes(32767)),
+        (64, "svg 20000000 x 2.svg", svg_line.format(20_000_000, 2).encode()),
+        (64, "svg 1 x 20000000.svg", svg_line.format(1, 20_000_000).encode()),
+        (whole(1_000_000), "icon holding a 1000000 x 1 png.ico", icon_around(png_of_zeros(1_000_000, 1))),
+    ]
+
+
 def main():
+    if sys.argv[1] == "--shapes":
+        out = sys.argv[2]
+        os.makedirs(out, exist_ok=True)
+        for budget, name, content in shape_files():
+            with open(os.path.join(out, name), "wb") as handle:
+                handle.write(content)
+            print(f"{budget} {name}")
+        return
     if sys.argv[1] == "--cuts":
         out = sys.argv[2]
         os.makedirs(out, exist_ok=True)
