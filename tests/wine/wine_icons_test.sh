@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Windows' own icon loader draws the icons tervana-convert writes: Wine's
+# LoadImageW and DrawIconEx, called by a small program built with
+# mingw-w64 (drawicon.c), draw every kind of icon at every size it holds,
+# over black and over white, and every pixel must agree with the icon's own
+# pixels, alpha-blended, within 2 levels (compare_drawing.py). Sizes an
+# icon does not hold (20, 40, 96 ...) must load and draw too.
+# The kinds: the 32 x 32 classic, the black-and-white icon, and --sizes all
+# from a photo, from a transparent PNG, from an SVG and from several
+# pictures.
+#   wine_icons_test.sh TERVANA_CONVERT_EXECUTABLE
+# Wine runs in a prefix of its own that is removed afterwards, with no
+# display: nothing of the user's Wine setup is read or changed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+convert=$1
+# 77: skipped, for want of Wine, the cross compiler or Pillow.
+for tool in wine x86_64-w64-mingw32-gcc; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+/usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
+
+work=$(mktemp -d)
+export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+trap 'timeout 30 wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+x86_64-w64-mingw32-gcc -municode -O2 -Wall -Wextra -o "$work/drawicon.exe" "$here/drawicon.c" -lgdi32 -luser32 ||
+    fail "drawicon.c does not build"
+
+pictures=$work/pictures
+mkdir -p "$pictures" "$work/icons" "$work/drawings"
+/usr/bin/python3 - "$pictures" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+out = sys.argv[1]
+photo = Image.new("RGB", (300, 200))
+draw = ImageDraw.Draw(photo)
+for y in range(200):
+    draw.line([(0, y), (299, y)], fill=(y, 255 - y, (3 * y) % 256))
+draw.ellipse([60, 30, 240, 170], fill=(250, 220, 30))
+photo.save(f"{out}/photo.jpg", quality=92)
+clear = Image.new("RGBA", (200, 120), (0, 0, 0, 0))
+ImageDraw.Draw(clear).ellipse([10, 10, 190, 110], fill=(30, 160, 90, 200))
+clear.save(f"{out}/clear.png")
+for side in (16, 32, 48):
+    hand = Image.new("RGBA", (side, side))
+    hand.putdata([((x * 255) // side, (y * 255) // side, (x * y) % 256, (0, 90, 255)[(x + y) % 3])
+                  for y in range(side) for x in range(side)])
+    hand.save(f"{out}/hand{side}.png")
+PY
+cat >"$pictures/logo.svg" <<'SVG'
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
+  <circle cx="50" cy="50" r="44" fill="#2a6fdb"/>
+  <path d="M30 70 L50 22 L70 70 Z" fill="#ffd23f" stroke="#102040" stroke-width="3"/>
+</svg>
+SVG
+
+make_icon() {
+    local name=$1
+    shift
+    timeout 120 "$convert" "$@" -o "$work/icons/$name.ico" || fail "tervana-convert could not make $name.ico"
+}
+make_icon classic "$pictures/photo.jpg"
+make_icon black-and-white --mono "$pictures/photo.jpg"
+make_icon photo --sizes all "$pictures/photo.jpg"
+make_icon transparent --sizes all "$pictures/clear.png"
+make_icon drawing --sizes all "$pictures/logo.svg"
+make_icon several --sizes all "$pictures/hand16.png" "$pictures/hand32.png" "$pictures/hand48.png" "$pictures/photo.jpg"
+[ "$(stat -c %s "$work/icons/classic.ico")" = 3262 ] || fail "the classic icon is not 3,262 bytes"
+[ "$(stat -c %s "$work/icons/black-and-white.ico")" = 326 ] || fail "the black-and-white icon is not 326 bytes"
+
+sizes=(16 20 24 32 40 48 64 96 128 256)
+# Making the prefix takes Wine some seconds the first time.
+timeout 300 wineboot --init >/dev/null 2>&1 || fail "Wine could not make its prefix within 5 minutes"
+failures=0
+checked=0
+for icon in "$work"/icons/*.ico; do
+    name=$(basename "$icon" .ico)
+    timeout 120 wine "$work/drawicon.exe" "$icon" "$work/drawings/$name" "${sizes[@]}" ||
+        fail "Windows' loader could not load or draw $name.ico (or did not finish within 2 minutes)"
+    for size in "${sizes[@]}"; do
+        checked=$((checked + 1))
+        if ! verdict=$(/usr/bin/python3 "$here/compare_drawing.py" "$icon" "$size" \
+            "$work/drawings/$name-$size-0.raw" "$work/drawings/$name-$size-1.raw"); then
+            echo "FAIL: $name.ico, $verdict" >&2
+            failures=$((failures + 1))
+        fi
+    done
+done
+[ "$failures" = 0 ] || fail "$failures of $checked sizes are drawn otherwise than their icons say"
+echo "PASS: Windows' icon loader (Wine) drew 6 kinds of icon at $checked sizes, over black and white, as their pixels say"
