@@ -58,6 +58,15 @@ def batch(folder, count=300):
             picture.save(path)
 
 
+LOGO = """<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
+  <circle cx="50" cy="50" r="44" fill="#2a6fdb"/>
+  <path d="M30 70 L50 22 L70 70 Z" fill="#ffd23f" stroke="#102040" stroke-width="3"/>
+  <rect x="12.3" y="80.7" width="75.1" height="6.2" fill="#e4572e" opacity="0.8"/>
+  <circle cx="50" cy="55" r="7.5" fill="none" stroke="white" stroke-width="2.2"/>
+</svg>
+"""
+
+
 def main(folder):
     import os
     os.makedirs(f"{folder}/batch", exist_ok=True)
@@ -69,6 +78,12 @@ def main(folder):
     big.save(f"{folder}/photo.bmp")
     small = photo(2000, 2000, seed=2)
     small.quantize(256, method=Image.Quantize.MEDIANCUT).save(f"{folder}/photo.gif")
+    # Today's web and design-tool formats, and a vector logo.
+    web = big.resize((3000, 2000), Image.BOX)
+    web.save(f"{folder}/photo.webp", quality=85)
+    web.save(f"{folder}/photo.tiff", compression="tiff_lzw")
+    with open(f"{folder}/logo.svg", "w") as handle:
+        handle.write(LOGO)
 
 
 if __name__ == "__main__":

@@ -79,6 +79,20 @@ for input in photo.jpg square.jpg; do
         "$work/sizes-magick.ico"
     measure "sizes-$input pillow" "$python" bench/pillow_sizes.py "$in" "$work/sizes-pillow.ico"
 done
+echo "Timing WebP and TIFF photos and an SVG logo ($runs runs per tool)"
+for input in photo.webp photo.tiff; do
+    in=$work/$input
+    measure "newer-$input tervana-convert" "$converter" --bmp "$in" -o "$work/newer-ours.bmp"
+    measure "newer-$input imagemagick" convert "$in" -resize 32x32 -background white -gravity center -extent 32x32 \
+        "$work/newer-magick.ico"
+    measure "newer-$input pillow" "$python" bench/pillow_ico.py "$in" "$work/newer-pillow.ico"
+    echo "newer-$input psnr $("$python" bench/psnr.py "$in" "$work/newer-ours.bmp")" >>"$work/results"
+done
+measure "newer-logo.svg tervana-convert" "$converter" --sizes all "$work/logo.svg" -o "$work/svg-ours.ico"
+measure "newer-logo.svg imagemagick" convert -background none "$work/logo.svg" \
+    -define icon:auto-resize=256,128,64,48,32,24,16 "$work/svg-magick.ico"
+"$python" tests/formats/svg_psnr.py "$work/logo.svg" "$work/svg-ours.ico" --peer >"$work/psnr-svg"
+
 # The last icons made are those of square.jpg.
 (cd bench && "$python" psnr_sizes.py "$work/square.jpg" "tervana-convert=$work/sizes-ours.ico" \
     "imagemagick=$work/sizes-magick.ico" "pillow=$work/sizes-pillow.ico") >"$work/psnr-sizes"
@@ -159,3 +173,24 @@ awk '
 echo "PSNR per size (dB) against the exact area average of square.jpg (4000 x 4000):"
 printf '%-16s %6s %6s %6s %6s %6s %6s %6s\n' tool 16 24 32 48 64 128 256
 awk '{ printf "%-16s %6s %6s %6s %6s %6s %6s %6s\n", $1, $2, $3, $4, $5, $6, $7, $8 }' "$work/psnr-sizes"
+
+echo
+echo "WebP and TIFF photos (3000 x 2000) into the 32 x 32 icon, and an SVG logo into icons of all seven sizes:"
+awk '
+    $1 ~ /^newer-/ && $2 == "psnr" { psnr[$1] = $3; next }
+    $1 ~ /^newer-/ { sec[$1, $2] = $3; kb[$1, $2] = $4 }
+    END {
+        fmt = "%-10s %-16s %9s %8s %8s\n"
+        printf fmt, "input", "tool", "median s", "peak MB", "PSNR dB"
+        split("newer-photo.webp newer-photo.tiff newer-logo.svg", inputs, " ")
+        split("tervana-convert imagemagick pillow", tools, " ")
+        for (i = 1; i <= 3; i++)
+            for (k = 1; k <= 3; k++)
+                if ((inputs[i], tools[k]) in sec)
+                    printf fmt, k == 1 ? substr(inputs[i], 7) : "", tools[k], sprintf("%.3f", sec[inputs[i], tools[k]]),
+                           sprintf("%.1f", kb[inputs[i], tools[k]] / 1024), k == 1 && (inputs[i] in psnr) ? psnr[inputs[i]] : ""
+    }' "$work/results"
+echo "The logo per size (dB) against the exact coverage of its shapes (librsvg at 16 x, area-averaged);"
+echo "the peer renders once at 256 and shrinks. Target: >= 45 dB at every size, above the peer at 16 to 48."
+printf '%-5s %9s %9s %s\n' size tervana peer verdict
+awk '{ printf "%-5s %9s %9s %s\n", $1, $2, $3, ($2 >= 45 && ($1 > 48 || $2 > $3)) ? "ok" : "MISS" }' "$work/psnr-svg"

@@ -11,7 +11,6 @@
 #include "svgdocument.h"
 #include "tgafile.h"
 
-#include <QBuffer>
 
 #include <QImageReader>
 #include <QPainter>
@@ -130,12 +129,10 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
 
 PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
 {
-    TgaBytes tga = tgaBytesForQt(file);
-    if (tga.failure)
-        return {Picture(), std::move(tga.failure)};
-    QBuffer buffer(&tga.bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return decodeWithQt(buffer, drawSize, detail, "tga");
+    if (std::optional<Failure> refused = tgaRefusal(file))
+        return {Picture(), std::move(refused)};
+    TgaWithFooter tga(file);
+    return decodeWithQt(tga, drawSize, detail, "tga");
 }
 
 // An SVG drawing keeps its document; its pixels are drawn at the size the
