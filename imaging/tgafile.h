@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QImage>
 #include <QSize>
 
 #include <optional>
@@ -15,9 +16,24 @@
 // The size a TGA header claims; nothing when the file is not a TGA.
 std::optional<QSize> tgaClaimedSize(QIODevice &device);
 
-// Why Qt's TGA reader cannot read the file: it takes only uncompressed
-// true-colour pictures; or the file is cut short. Nothing when it can.
+// Why the TGA cannot be read before any pixel is: it is not one, or it is
+// uncompressed and ends before its pixels do.
 std::optional<Failure> tgaRefusal(QIODevice &device);
+
+// Whether Qt's TGA reader takes the file: uncompressed true colour of 16
+// bits or more.
+bool isTgaForQt(QIODevice &device);
+
+// The kinds Qt's reader leaves out, decoded here: colour-mapped and grey
+// pictures, and run-length coded ones of every kind, read through a small
+// buffer straight into the image. Alpha is kept where the header says the
+// picture has some. A file whose pixels run out is refused as cut short.
+struct TgaDecode
+{
+    QImage image;
+    std::optional<Failure> failure;
+};
+TgaDecode decodeTgaWithoutQt(QIODevice &device);
 
 // The TGA in `source`, from where it stands, as Qt's reader takes it: that
 // reader wants the TGA 2.0 footer at the end, which older files lack, so

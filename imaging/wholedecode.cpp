@@ -131,8 +131,18 @@ PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
 {
     if (std::optional<Failure> refused = tgaRefusal(file))
         return {Picture(), std::move(refused)};
-    TgaWithFooter tga(file);
-    return decodeWithQt(tga, drawSize, detail, "tga");
+    if (isTgaForQt(file)) {
+        TgaWithFooter tga(file);
+        return decodeWithQt(tga, drawSize, detail, "tga");
+    }
+    const std::optional<QSize> claimed = tgaClaimedSize(file);
+    if (isTooLarge(*claimed, maximumFullDecodePixels))
+        return {Picture(), tooLargeFailure(*claimed)};
+    const BigDecodeTurn turn(pixelsOf(*claimed));
+    TgaDecode decoded = decodeTgaWithoutQt(file);
+    if (decoded.failure)
+        return {Picture(), std::move(decoded.failure)};
+    return {Picture(std::move(decoded.image)), std::nullopt};
 }
 
 // An SVG drawing keeps its document; its pixels are drawn at the size the

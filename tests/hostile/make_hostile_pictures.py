@@ -232,6 +232,7 @@ def tga_header(width, height, image_type=2, bits=24):
 
 def new_format_files(picture):
     webp = encoded(picture, "WEBP", quality=80)
+    tga_rle = encoded(picture, "TGA", compression="tga_rle")
     svgz = gzip_bytes(svg("".join(f'<circle cx="{i % 64}" cy="{i * 7 % 64}" r="{i % 9}"/>' for i in range(200))))
     tga = tga_header(*picture.size) + picture.tobytes("raw", "BGR")  # stored top-down
     return [
@@ -269,7 +270,8 @@ def new_format_files(picture):
         ("ok", "webp.webp", webp),
         ("refused", "tga claims 65535x65535.tga", tga_header(65535, 65535) + bytes(4096)),
         ("cut", "tga cut in half.tga", tga[: len(tga) // 2]),
-        ("either", "tga run-length coded.tga", encoded(picture, "TGA", compression="tga_rle")),
+        ("ok", "tga run-length coded.tga", tga_rle),
+        ("cut", "tga run-length coded, cut in half.tga", tga_rle[: len(tga_rle) // 2]),
         ("ok", "tga without a footer.tga", tga),
         ("refused", "ppm claims 100000x100000.ppm", b"P6\n100000 100000\n255\n" + bytes(4096)),
         ("either", "ppm cut in half.ppm", encoded(picture, "PPM")[: 30000]),
