@@ -10,7 +10,7 @@
 #include "messagestream.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QThread>
 
@@ -182,10 +182,12 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
 }
 
 // A command-line tool's stderr is for its own one-line reports; the
-// toolkit's warnings are noise there.
+// toolkit's warnings are noise there. So is the GUI application's critical
+// word that it cannot make a runtime folder (run as another user, say): the
+// converter never uses one.
 void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
+    if ((type == QtCriticalMsg || type == QtFatalMsg) && !message.startsWith(QLatin1String("QStandardPaths:")))
         printLine(messages, message);
 }
 
@@ -199,9 +201,10 @@ void reportFailure(const QString &failure)
 int inspectIcons(const Options &options)
 {
     bool allWhole = true;
+    QSet<QString> written;
     for (const QString &icon : options.inputs) {
         const Inspection inspection =
-            options.task == Task::List ? inspectIcon(icon) : extractIcon(icon, options.folder);
+            options.task == Task::List ? inspectIcon(icon) : extractIcon(icon, options.folder, written);
         for (const QString &line : inspection.lines)
             printLine(stdout, line);
         if (!inspection.failure.isEmpty()) {
@@ -247,7 +250,11 @@ int main(int argc, char *argv[])
     // per thread would each keep its own (a third more peak memory).
     mallopt(M_ARENA_MAX, 1);
 #endif
-    QCoreApplication app(argc, argv);
+    // Text in SVG drawings needs the fonts, which only a GUI application
+    // has; the offscreen platform gives them without a display, which the
+    // converter never needs.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tervana-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
 

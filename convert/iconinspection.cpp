@@ -8,7 +8,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QSet>
 
 namespace {
@@ -45,15 +44,6 @@ Inspection listed(const QString &path, IconListing &listing, QByteArray &bytes)
     return inspection;
 }
 
-QByteArray pngOf(const QImage &image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    return writer.write(image.convertToFormat(QImage::Format_ARGB32)) ? png : QByteArray();
-}
-
 } // namespace
 
 Inspection inspectIcon(const QString &path)
@@ -63,7 +53,7 @@ Inspection inspectIcon(const QString &path)
     return listed(path, listing, bytes);
 }
 
-Inspection extractIcon(const QString &path, const QString &folder)
+Inspection extractIcon(const QString &path, const QString &folder, QSet<QString> &taken)
 {
     IconListing listing;
     QByteArray bytes;
@@ -77,21 +67,23 @@ Inspection extractIcon(const QString &path, const QString &folder)
         return {{}, QStringLiteral("Tervana cannot read the images of \"%1\": %2.")
                         .arg(shown(path), load.failure ? load.failure->reason : QStringLiteral("some cannot be decoded"))};
     Inspection extraction;
-    QSet<QString> names;
     const QString base = QFileInfo(path).completeBaseName();
     for (size_t i = 0; i < load.images.size(); ++i) {
         const QImage &image = load.images[i];
         QString name = QStringLiteral("%1-%2x%3-%4bit").arg(base).arg(image.width()).arg(image.height())
                            .arg(listing.images[i].bitsPerPixel);
-        if (names.contains(name)) {
+        if (taken.contains(name)) {
             int n = 2;
-            while (names.contains(QStringLiteral("%1-%2").arg(name).arg(n)))
+            while (taken.contains(QStringLiteral("%1-%2").arg(name).arg(n)))
                 ++n;
             name = QStringLiteral("%1-%2").arg(name).arg(n);
         }
-        names.insert(name);
+        taken.insert(name);
         const QString output = QDir(folder).filePath(name + QStringLiteral(".png"));
-        if (std::optional<Failure> failed = writeFile(output, pngOf(image)))
+        const QByteArray png = encodePng(image);
+        if (png.isEmpty())
+            return {extraction.lines, QStringLiteral("Tervana cannot make a PNG of image %1 of \"%2\".").arg(i + 1).arg(shown(path))};
+        if (std::optional<Failure> failed = writeFile(output, png))
             return {extraction.lines, QStringLiteral("Tervana cannot write \"%1\": %2.").arg(shown(output), failed->reason)};
         extraction.lines << shown(output);
     }

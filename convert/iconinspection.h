@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +18,7 @@ Inspection inspectIcon(const QString &path);
 
 // Writes each image of the icon at `path` into `folder` as a PNG with alpha,
 // named after the icon, the image's size and its bits per pixel
-// ("logo-32x32-32bit.png"; a second image of one name gains "-2").
-// `lines` name the files written; a damaged icon gives none, and the line
-// that says why.
-Inspection extractIcon(const QString &path, const QString &folder);
+// ("logo-32x32-32bit.png"; a second image of one name in the run, which
+// `taken` keeps, gains "-2"). `lines` name the files written; a damaged
+// icon gives none, and the line that says why.
+Inspection extractIcon(const QString &path, const QString &folder, QSet<QString> &taken);

@@ -19,7 +19,7 @@
 #include "square.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QTemporaryDir>
 
@@ -145,7 +145,8 @@ void checkRefusedAsTooLarge(QByteArray bytes)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    static QCoreApplication app(*argc, *argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // SVG text needs the fonts; no display
+    static QGuiApplication app(*argc, *argv);
     checkSpecialFilesAreRefused();
     return 0;
 }

@@ -101,19 +101,36 @@ void compareWithEntry(const IconEntryRecord &entry, bool cursor, ListedImage &li
         listed.disagreements << QStringLiteral("its entry says %1 bits").arg(entryBits);
 }
 
-// Images whose bytes overlap, named by number.
-QStringList overlaps(const std::vector<ListedImage> &images)
+// Images whose bytes overlap one another or the directory, named by number;
+// the first few pairs, then how many more there are.
+QStringList overlaps(const std::vector<ListedImage> &images, qint64 directoryEnd)
 {
+    constexpr int named = 5;
     std::vector<size_t> order(images.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return images[a].offset < images[b].offset; });
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return images[a].offset < images[b].offset; });
     QStringList found;
-    for (size_t k = 1; k < order.size(); ++k) {
-        const ListedImage &before = images[order[k - 1]];
-        if (images[order[k]].offset < before.offset + before.bytes)
-            found << QStringLiteral("images %1 and %2 overlap").arg(order[k - 1] + 1).arg(order[k] + 1);
+    qint64 more = 0;
+    const auto report = [&](const QString &overlap) {
+        if (found.size() < named)
+            found << overlap;
+        else
+            ++more;
+    };
+    // Each image against the one reaching furthest of those before it.
+    size_t furthest = 0;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const ListedImage &image = images[order[k]];
+        if (image.offset < directoryEnd)
+            report(QStringLiteral("image %1 overlaps the directory").arg(order[k] + 1));
+        if (k > 0 && image.offset < images[furthest].offset + images[furthest].bytes)
+            report(QStringLiteral("images %1 and %2 overlap").arg(furthest + 1).arg(order[k] + 1));
+        if (k == 0 || image.offset + image.bytes > images[furthest].offset + images[furthest].bytes)
+            furthest = order[k];
     }
+    if (more > 0)
+        found << QStringLiteral("%1 more overlaps").arg(more);
     return found;
 }
 
@@ -139,7 +156,9 @@ IconListing listIcon(const QByteArray &file)
         listed.bytes = entry.dwBytesInRes;
         // What is there of an image that runs past the end is still listed.
         const bool pastEnd = listed.offset + listed.bytes > file.size();
-        const QByteArray image = file.mid(listed.offset, listed.bytes);
+        // A view of the image's bytes, not a copy: an icon can be large.
+        const qint64 length = std::clamp<qint64>(file.size() - listed.offset, 0, listed.bytes);
+        const QByteArray image = length > 0 ? QByteArray::fromRawData(file.constData() + listed.offset, length) : QByteArray();
         QStringList damage;
         if (image.startsWith(pngSignature)) {
             readPngHeader(image, listed);
@@ -154,7 +173,7 @@ IconListing listIcon(const QByteArray &file)
         compareWithEntry(entry, listing.cursor, listed);
         listing.images.push_back(listed);
     }
-    listing.damage << overlaps(listing.images);
+    listing.damage << overlaps(listing.images, iconEntryOffset(dir.idCount));
     return listing;
 }
 

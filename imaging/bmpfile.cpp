@@ -1,10 +1,13 @@
-// Writing a picture as a Windows bitmap file.
+// Writing a picture as a Windows bitmap file, and as PNG bytes.
 
 #include "picture.h"
 
 #include "atomicfile.h"
 #include "iconrecords.h"
 #include "littleendian.h"
+
+#include <QBuffer>
+#include <QImageWriter>
 
 QByteArray encodeBmp24(const QImage &source)
 {
@@ -39,4 +42,19 @@ std::optional<Failure> SavePicture(const Picture &picture, const QString &path)
     if (picture.isNull())
         return Failure{Failure::Kind::NotAPicture, QStringLiteral("there is no picture to save")};
     return writeFile(path, encodeBmp24(picture.image()));
+}
+
+QByteArray encodePng(const QImage &image, bool fast)
+{
+    constexpr int dotsPerMeterAt100Dpi = 3937;
+    QImage straight = image.convertToFormat(QImage::Format_ARGB32);
+    straight.setDotsPerMeterX(dotsPerMeterAt100Dpi);
+    straight.setDotsPerMeterY(dotsPerMeterAt100Dpi);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (fast)
+        writer.setQuality(80);
+    return writer.write(straight) ? png : QByteArray();
 }

@@ -14,26 +14,30 @@ void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
 {
     if (!file.seek(start))
         return;
-    const QByteArray bytes = file.read(4 * 1024 * 1024);
-    const IconDirRecord dir = iconDirAt(bytes);
-    if (bytes.size() < iconEntryOffset(index + 1) || dir.idType != 1 || dir.idCount <= index)
+    const QByteArray directory = file.read(iconEntryOffset(index + 1));
+    const IconDirRecord dir = iconDirAt(directory);
+    if (directory.size() < iconEntryOffset(index + 1) || (dir.idType != 1 && dir.idType != 2) || dir.idCount <= index)
         return;
-    const qint64 offset = iconEntryAt(bytes, iconEntryOffset(index)).dwImageOffset;
-    const BitmapInfoHeader header = bitmapInfoHeaderAt(bytes, offset);
+    const qint64 offset = iconEntryAt(directory, iconEntryOffset(index)).dwImageOffset;
+    if (!file.seek(start + offset))
+        return;
+    const BitmapInfoHeader header = bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
     const qint64 width = header.biWidth;
     const qint64 height = header.biHeight / 2;
-    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size
-        || header.biBitCount >= 32 || header.biBitCount == 0 || width != image.width() || height != image.height())
+    if (header.biSize != BitmapInfoHeader::size || header.biBitCount >= 32 || header.biBitCount == 0
+        || width != image.width() || height != image.height())
         return;
     const IconBitmapLayout layout = iconBitmapLayout(header, width, height);
-    const qint64 maskStart = offset + BitmapInfoHeader::size + layout.maskOffset();
-    if (offset + BitmapInfoHeader::size + layout.bytes() > bytes.size())
+    const qint64 maskBytes = layout.maskRowBytes * height;
+    if (!file.seek(start + offset + BitmapInfoHeader::size + layout.maskOffset()))
+        return;
+    const QByteArray mask = file.read(maskBytes);
+    if (mask.size() != maskBytes)
         return;
     image = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y) {
         // Rows are stored bottom-up, leftmost pixel in the highest bit.
-        const uchar *maskRow = reinterpret_cast<const uchar *>(bytes.constData()) + maskStart
-                               + layout.maskRowBytes * (height - 1 - y);
+        const uchar *maskRow = reinterpret_cast<const uchar *>(mask.constData()) + layout.maskRowBytes * (height - 1 - y);
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < width; ++x)
             if (maskRow[x / 8] & (0x80 >> (x % 8)))
@@ -47,22 +51,23 @@ namespace {
 // reader gives it premultiplied, which rounds the colours of see-through
 // pixels. Nothing when the image is stored another way, or has no alpha at
 // all (old icons leave it zero and rely on the mask).
-std::optional<QImage> storedStraightPixels(const QByteArray &bytes, int index, QSize size)
+std::optional<QImage> storedStraightPixels(QIODevice &file, qint64 start, const IconEntryRecord &entry, QSize size)
 {
-    const qint64 offset = iconEntryAt(bytes, iconEntryOffset(index)).dwImageOffset;
-    const BitmapInfoHeader header = bitmapInfoHeaderAt(bytes, offset);
-    if (offset + BitmapInfoHeader::size > bytes.size() || header.biSize != BitmapInfoHeader::size
-        || header.biBitCount != 32 || header.biCompression != 0 || QSize(header.biWidth, header.biHeight / 2) != size)
+    if (!file.seek(start + entry.dwImageOffset))
+        return std::nullopt;
+    const BitmapInfoHeader header = bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
+    if (header.biSize != BitmapInfoHeader::size || header.biBitCount != 32 || header.biCompression != 0
+        || QSize(header.biWidth, header.biHeight / 2) != size)
         return std::nullopt;
     const IconBitmapLayout layout = iconBitmapLayout(header, size.width(), size.height());
-    const qint64 pixels = offset + BitmapInfoHeader::size + layout.paletteBytes;
-    if (pixels + layout.colourRowBytes * size.height() > bytes.size())
+    const QByteArray stored = file.read(layout.paletteBytes + layout.colourRowBytes * size.height());
+    if (stored.size() != layout.paletteBytes + layout.colourRowBytes * size.height())
         return std::nullopt;
     QImage image(size, QImage::Format_ARGB32);
     bool anyAlpha = false;
     for (int y = 0; y < size.height(); ++y) {
         // Rows are stored bottom-up, each pixel blue, green, red, alpha.
-        const uchar *row = reinterpret_cast<const uchar *>(bytes.constData()) + pixels
+        const uchar *row = reinterpret_cast<const uchar *>(stored.constData()) + layout.paletteBytes
                            + layout.colourRowBytes * (size.height() - 1 - y);
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
@@ -75,32 +80,46 @@ std::optional<QImage> storedStraightPixels(const QByteArray &bytes, int index, Q
     return image;
 }
 
+// How many bits a pixel an image is stored with, from its own header: a
+// PNG counts as full colour with alpha. (A cursor's entry holds its hot
+// spot where an icon's holds the bits.)
+int storedBits(QIODevice &file, qint64 start, const IconEntryRecord &entry)
+{
+    if (!file.seek(start + entry.dwImageOffset))
+        return 0;
+    const QByteArray head = file.read(BitmapInfoHeader::size);
+    return head.startsWith("\x89PNG") ? 32 : bitmapInfoHeaderAt(head, 0).biBitCount;
+}
+
 } // namespace
 
 namespace {
 
-// Which images of the icon to read: all, or the one of each size whose
-// entry gives the most bits per pixel (the first of those). Sizes are
-// those the images' own headers give.
-std::vector<int> chosenImages(QImageReader &reader, const QByteArray &bytes, int count, bool oneEachSize)
+// Which images of the icon to read: all, or the one of each size stored
+// with the most bits a pixel (the first of those). Sizes are those the
+// images' own headers give.
+std::vector<int> chosenImages(QImageReader &reader, QIODevice &file, qint64 start, const QByteArray &directory,
+                              int count, bool oneEachSize)
 {
     std::vector<int> chosen;
     std::vector<QSize> sizes;
+    std::vector<int> bits;
     for (int i = 0; i < count; ++i) {
         if (!reader.jumpToImage(i))
             break;
         const QSize size = reader.size();
+        const int stored = oneEachSize ? storedBits(file, start, iconEntryAt(directory, iconEntryOffset(i))) : 0;
         const auto same = std::find(sizes.begin(), sizes.end(), size);
         if (!oneEachSize || same == sizes.end()) {
             chosen.push_back(i);
             sizes.push_back(size);
-            continue;
+            bits.push_back(stored);
+        } else if (const size_t kept = size_t(same - sizes.begin()); stored > bits[kept]) {
+            chosen[kept] = i;
+            bits[kept] = stored;
         }
-        const int kept = chosen[size_t(same - sizes.begin())];
-        const auto bitsOf = [&](int image) { return iconEntryAt(bytes, iconEntryOffset(image)).wBitCount; };
-        if (bitsOf(i) > bitsOf(kept))
-            chosen[size_t(same - sizes.begin())] = i;
     }
+    file.seek(start);
     return chosen;
 }
 
@@ -109,13 +128,13 @@ std::vector<int> chosenImages(QImageReader &reader, const QByteArray &bytes, int
 IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
 {
     const qint64 start = device.pos();
-    const QByteArray bytes = device.peek(16 * 1024 * 1024);
+    const QByteArray directory = device.peek(iconEntryOffset(65536));
     QImageReader reader(&device, "ico");
     reader.setAutoDetectImageFormat(false);
     IconImagesLoad load;
     const int count = reader.canRead() ? reader.imageCount() : 0;
     qint64 pixels = 0;
-    for (int i : chosenImages(reader, bytes, count, choice == IconImageChoice::OneEachSize)) {
+    for (int i : chosenImages(reader, device, start, directory, count, choice == IconImageChoice::OneEachSize)) {
         // An image's own header (a PNG's) may claim more than its entry, and
         // a directory may list one image many times.
         const QSize size = reader.jumpToImage(i) ? reader.size() : QSize();
@@ -131,8 +150,10 @@ IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
             break;
         }
         applyIconMask(device, start, i, image);
-        if (std::optional<QImage> straight = storedStraightPixels(bytes, i, image.size()))
+        const IconEntryRecord entry = iconEntryAt(directory, iconEntryOffset(i));
+        if (std::optional<QImage> straight = storedStraightPixels(device, start, entry, image.size()))
             image = std::move(*straight);
+        device.seek(start);
         load.images.push_back(std::move(image));
     }
     device.seek(start);

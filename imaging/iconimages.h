@@ -9,11 +9,10 @@
 
 // The images of an icon or cursor file, each whole, with its transparency.
 
-// Applies the AND mask of image `index` of the icon that begins at `start`
-// in the device to `image`, that image as Qt's reader gives it. Qt's reader
-// leaves the mask of images of 24 bits and fewer out; 32-bit images carry
-// their alpha. (A cursor's images are taken as Qt gives them, as they
-// always were.)
+// Applies the AND mask of image `index` of the icon or cursor that begins
+// at `start` in the device to `image`, that image as Qt's reader gives it.
+// Qt's reader leaves the mask of images of 24 bits and fewer out; 32-bit
+// images carry their alpha.
 void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image);
 
 // Which images of an icon are read: every one, or one of each size (an icon

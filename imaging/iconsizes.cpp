@@ -3,8 +3,6 @@
 #include "iconset.h"
 #include "square.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 
 #include <algorithm>
 #include <functional>
@@ -89,16 +87,6 @@ std::vector<quint32> pixelsOf(const QImage &straight)
     return pixels;
 }
 
-QByteArray pngOf(const QImage &straight)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setQuality(80); // zlib's fastest level: several times quicker, a few KB more
-    return writer.write(straight) ? png : QByteArray();
-}
-
 IconImage iconImageOf(const Picture &picture, int side, bool asItIs, bool keyBlack)
 {
     const QImage straight = straightSquare(asItIs ? picture.image() : fitIntoClearSquare(picture, side), keyBlack);
@@ -107,7 +95,7 @@ IconImage iconImageOf(const Picture &picture, int side, bool asItIs, bool keyBla
     // A 256 x 256 bitmap takes 264 KB; the format allows PNG there (and
     // should the PNG writer fail, the bitmap stays).
     if (side == IconSizes::largest)
-        image.png = pngOf(straight);
+        image.png = encodePng(straight, true);
     if (image.png.isEmpty())
         image.pixels = pixelsOf(straight);
     return image;

@@ -82,27 +82,32 @@ using Pixel = std::array<float, 4>; // premultiplied a, r, g, b
 // millions of source pixels, each a tiny share.
 using Sum = std::array<double, 4>;
 
+bool isReadAsItStands(QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_RGB888:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Reads source pixels as premultiplied pixels, one at a time, straight from
-// the image's rows: neither the (possibly huge) image nor a whole row is
-// ever converted to another format first.
+// the image's rows: no whole row is converted to another format first, nor
+// the (possibly huge) image, when it is in a format read as it stands
+// (resamplableImage() gives one).
 class PixelReader
 {
 public:
     explicit PixelReader(const QImage &image)
-        : m_image(image)
+        : m_image(resamplableImage(image))
+        , m_table(m_image.colorTable())
     {
-        switch (image.format()) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-        case QImage::Format_ARGB32_Premultiplied:
-        case QImage::Format_Indexed8:
-        case QImage::Format_Grayscale8:
-        case QImage::Format_RGB888:
-            break;
-        default:
-            m_image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        }
-        m_table = m_image.colorTable();
     }
 
     // Adds the pixels of `run` in row `line`, each times `weight`, to `sum`.
@@ -266,6 +271,13 @@ private:
 };
 
 } // namespace
+
+QImage resamplableImage(QImage image)
+{
+    if (image.isNull() || isReadAsItStands(image.format()))
+        return image;
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 QImage resampleImage(const QImage &source, QSize size, QSizeF extent)
 {

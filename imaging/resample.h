@@ -12,3 +12,8 @@
 // `extent` is how much of the source is picture, in source pixels; a smaller
 // extent than the image makes the last column or row count only in part.
 QImage resampleImage(const QImage &source, QSize size, QSizeF extent = QSizeF());
+
+// The image in a format the resampler reads as it stands (32-bit, 8-bit
+// indexed or grey, 24-bit); any other (1-bit, 16 bits a channel ...) is
+// converted, once, as the resampler would convert it for every drawing.
+QImage resamplableImage(QImage image);

@@ -3,6 +3,7 @@
 #include "picturelimits.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
@@ -13,10 +14,16 @@ namespace {
 
 // An SVG logo takes kilobytes; one of this size is not a logo.
 constexpr qint64 maximumDocumentBytes = 16 * 1024 * 1024;
-// Hand-made or exported drawings nest a few dozen groups deep.
+// Hand-made or exported drawings nest a few dozen groups deep, and hold a
+// few thousand elements; the renderer keeps some 400 bytes for each.
 constexpr int maximumDepth = 256;
-// Embedded pictures larger than this are refused, as big decodes are.
+constexpr int maximumElements = 50'000;
+// Embedded pictures of more pixels than this, all told, are refused, as big
+// decodes are.
 constexpr qint64 maximumEmbeddedPixels = bigDecodePixels;
+// The kinds of picture an SVG may embed: pictures, not drawings (which the
+// renderer would draw without these checks) nor anything else.
+const QList<QByteArray> embeddableFormats = {"png", "jpeg", "gif", "bmp", "webp"};
 
 bool isGzip(const QByteArray &head)
 {
@@ -85,53 +92,79 @@ Failure unusableSvg(const QString &why)
     return {Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read (%1)").arg(why)};
 }
 
-// Why an embedded data: picture cannot be drawn: too large, or none.
-std::optional<Failure> embeddedPictureRefusal(QStringView address)
+// What the document embeds and links to, as the renderer will read it.
+class LinkCheck
 {
-    const qsizetype comma = address.indexOf(QLatin1Char(','));
-    if (comma < 0 || !address.left(comma).contains(QLatin1String(";base64")))
-        return unusableSvg(QStringLiteral("an embedded picture is not in base64"));
-    QByteArray bytes = QByteArray::fromBase64(address.mid(comma + 1).toLatin1());
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const QSize size = QImageReader(&buffer).size();
-    if (pixelsOf(size) > maximumEmbeddedPixels)
-        return Failure{Failure::Kind::TooLarge,
-                       QStringLiteral("it embeds a picture too large (%1 x %2 pixels)").arg(size.width()).arg(size.height())};
-    return std::nullopt;
-}
-
-// Why an element's link makes the document unusable: it leads out of it.
-std::optional<Failure> linkRefusal(const QXmlStreamAttributes &attributes)
-{
-    for (const QXmlStreamAttribute &attribute : attributes) {
-        if (attribute.name() != QLatin1String("href"))
-            continue;
-        const QStringView address = attribute.value().trimmed();
-        if (address.startsWith(QLatin1Char('#')))
-            continue;
-        if (address.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
-            return embeddedPictureRefusal(address);
-        return unusableSvg(QStringLiteral("it refers to another file: \"%1\"").arg(address.left(200)));
+public:
+    // Why an element's links make the document unusable: they lead out of
+    // it, or embed what may not be drawn.
+    std::optional<Failure> refusal(QStringView element, const QXmlStreamAttributes &attributes)
+    {
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            if (attribute.name() != QLatin1String("href"))
+                continue;
+            // The renderer reads an image's address as a file name unless it
+            // begins with "data", exactly so; other elements' with "#" are
+            // references within the document.
+            const QStringView address = attribute.value();
+            if (element == QLatin1String("image") && address.startsWith(QLatin1String("data")))
+                return embeddedPictureRefusal(address);
+            if (element != QLatin1String("image") && address.startsWith(QLatin1Char('#')))
+                continue;
+            return unusableSvg(QStringLiteral("it refers to another file: \"%1\"").arg(address.left(200)));
+        }
+        return std::nullopt;
     }
-    return std::nullopt;
-}
+
+private:
+    // The renderer decodes what follows the last "base64," as a picture of
+    // any kind its readers know.
+    std::optional<Failure> embeddedPictureRefusal(QStringView address)
+    {
+        const qsizetype data = address.lastIndexOf(QLatin1String("base64,"));
+        if (data < 0)
+            return std::nullopt; // the renderer draws nothing for it
+        QByteArray bytes = QByteArray::fromBase64(address.mid(data + 7).toLatin1());
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
+        if (!format.isEmpty() && !embeddableFormats.contains(format))
+            return unusableSvg(QStringLiteral("it embeds a file of a kind it may not hold (%1)")
+                                   .arg(QString::fromLatin1(format)));
+        m_pixels += pixelsOf(reader.size());
+        if (m_pixels > maximumEmbeddedPixels)
+            return Failure{Failure::Kind::TooLarge,
+                           QStringLiteral("the pictures it embeds are too large (more than %1 megapixels)")
+                               .arg(maximumEmbeddedPixels / 1'000'000)};
+        return std::nullopt;
+    }
+
+    qint64 m_pixels = 0;
+};
 
 // Walks the whole document as XML, before the renderer sees it.
 std::optional<Failure> documentRefusal(const QByteArray &xml)
 {
     QXmlStreamReader reader(xml);
+    LinkCheck links;
     int depth = 0;
+    int elements = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::DTD:
             if (!reader.entityDeclarations().isEmpty())
                 return unusableSvg(QStringLiteral("it declares entities"));
             break;
+        case QXmlStreamReader::ProcessingInstruction:
+            // A style sheet instruction makes the renderer read that file.
+            return unusableSvg(QStringLiteral("it holds a processing instruction (<?%1?>)").arg(reader.processingInstructionTarget()));
         case QXmlStreamReader::StartElement:
             if (++depth > maximumDepth)
                 return unusableSvg(QStringLiteral("its elements nest too deep"));
-            if (std::optional<Failure> refused = linkRefusal(reader.attributes()))
+            if (++elements > maximumElements)
+                return unusableSvg(QStringLiteral("it holds more than %1 elements").arg(maximumElements));
+            if (std::optional<Failure> refused = links.refusal(reader.name(), reader.attributes()))
                 return refused;
             break;
         case QXmlStreamReader::EndElement:
@@ -167,6 +200,17 @@ std::optional<Failure> readXml(QIODevice &device, QByteArray &xml)
     return std::nullopt;
 }
 
+// Whether the document has text elements anywhere.
+bool holdsText(const QByteArray &xml)
+{
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd())
+        if (reader.readNext() == QXmlStreamReader::StartElement
+            && (reader.name() == QLatin1String("text") || reader.name() == QLatin1String("textArea")))
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool looksLikeSvg(QIODevice &device)
@@ -183,6 +227,12 @@ SvgRead readSvgDocument(QIODevice &device)
         return read;
     if ((read.failure = documentRefusal(read.document.xml)))
         return read;
+    // Text is drawn with the system's fonts, which only a GUI application
+    // has (the window, or the converter on its offscreen platform).
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) && holdsText(read.document.xml)) {
+        read.failure = unusableSvg(QStringLiteral("it holds text, and this program has no fonts to draw it"));
+        return read;
+    }
     const QSvgRenderer renderer(read.document.xml);
     read.document.size = renderer.defaultSize();
     if (!renderer.isValid())

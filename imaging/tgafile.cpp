@@ -51,7 +51,11 @@ struct TgaHeader
         const bool knownType = mapped() || imageType == TrueColour || imageType == Grey || imageType == CodedTrueColour
                                || imageType == CodedGrey;
         const bool knownDepth = pixelBits == 8 || pixelBits == 15 || pixelBits == 16 || pixelBits == 24 || pixelBits == 32;
-        return knownType && knownDepth && colourMapType <= 1 && mapped() == (colourMapType == 1) && width > 0 && height > 0;
+        // A true-colour or grey picture may carry a colour map it does not use.
+        const bool knownMap = colourMapType == 0 ? !mapped()
+                              : colourMapType == 1 && (colourMapEntryBits == 15 || colourMapEntryBits == 16
+                                                       || colourMapEntryBits == 24 || colourMapEntryBits == 32);
+        return knownType && knownDepth && knownMap && width > 0 && height > 0;
     }
     bool coded() const { return imageType >= CodedColourMapped; }
     qint64 colourMapBytes() const
@@ -61,8 +65,9 @@ struct TgaHeader
     qint64 pixelsStart() const { return headerBytes + idLength + colourMapBytes(); }
     // Where the pixels end, uncompressed.
     qint64 pixelsEnd() const { return pixelsStart() + qint64(width) * height * ((pixelBits + 7) / 8); }
-    // Qt's reader takes uncompressed true colour of 16 bits and more.
-    bool forQt() const { return imageType == TrueColour && pixelBits >= 16; }
+    // Qt's reader takes uncompressed true colour of 16 bits and more, stored
+    // left to right.
+    bool forQt() const { return imageType == TrueColour && pixelBits >= 16 && !(descriptor & 0x10); }
 };
 
 // An icon's or a cursor's directory: reserved zero, type 1 or 2, and at
@@ -116,8 +121,8 @@ namespace {
 // alpha only where the picture says it has some.
 QRgb colourOf(const uchar *stored, int bits, bool grey, bool alpha)
 {
-    if (grey)
-        return qRgb(stored[0], stored[0], stored[0]);
+    if (grey) // with its alpha in a second byte
+        return qRgba(stored[0], stored[0], stored[0], bits == 16 && alpha ? stored[1] : 255);
     if (bits == 15 || bits == 16) {
         const int value = stored[0] | stored[1] << 8;
         const auto level = [](int five) { return (five * 255 + 15) / 31; };

@@ -7,6 +7,7 @@
 #include "picturelimits.h"
 #include "reducedpicture.h"
 #include "reducedread.h"
+#include "resample.h"
 #include "runlengthbmp.h"
 #include "svgdocument.h"
 #include "tgafile.h"
@@ -102,7 +103,8 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
         natural = image.size();
     if (icon)
         applyIconMask(file, start, 0, image);
-    return {Picture(std::move(image), natural), std::nullopt};
+    file.seek(start);
+    return {Picture(resamplableImage(std::move(image)), natural), std::nullopt};
 }
 
 // Decodes the picture with Qt's reader for `knownFormat`, or for the format
@@ -110,6 +112,9 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
 PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat = {})
 {
     const qint64 start = file.pos();
+    // A cursor read as a single picture has always been taken as Qt gives
+    // it; its other uses read its mask (iconimages.h).
+    const bool iconNotCursor = file.peek(4) == QByteArray("\0\0\1\0", 4);
     QImageReader reader(&file, knownFormat);
     reader.setAutoTransform(true);
     // Asked once: the reader tells the format from where the device stands.
@@ -124,7 +129,7 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
         reader.setScaledSize(scaled);
     else if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored)};
-    return readWith(reader, file, start, format == "ico", stored, scaled.isValid() ? scaled : stored);
+    return readWith(reader, file, start, format == "ico" && iconNotCursor, stored, scaled.isValid() ? scaled : stored);
 }
 
 PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)

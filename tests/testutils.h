@@ -290,7 +290,7 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     run.out = QString::fromUtf8(run.outBytes);
     run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (setting.measurePeak)
-        run.peakKilobytes = readFile(peakFile).toLongLong();
+        run.peakKilobytes = readFile(peakFile).toLongLong(); // 0 when it was not measured
     return run;
 }
 

@@ -363,7 +363,7 @@ void tst_Convert::permissionsAreSaidSo()
 
     const Run run = runConverter({input, QStringLiteral("-o"), output}, setting);
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.errorLines.size(), 1);
+    QVERIFY2(run.errorLines.size() == 1, qPrintable(run.errorLines.join(QLatin1Char('\n'))));
     QVERIFY2(run.errorLines.first().endsWith(QStringLiteral(": permission denied.")), qPrintable(run.errorLines.first()));
 }
 

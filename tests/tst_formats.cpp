@@ -171,5 +171,5 @@ void tst_Formats::drawingsKeepTheirTransparency()
     QVERIFY(near(white, 16, 16, 0xFF0000FF));
 }
 
-QTEST_GUILESS_MAIN(tst_Formats)
+QTEST_MAIN(tst_Formats)
 #include "tst_formats.moc"

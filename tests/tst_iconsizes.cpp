@@ -111,6 +111,7 @@ private slots:
     void badCombinationsAreRefused();
     void iconsAreListedAndExtracted_data();
     void iconsAreListedAndExtracted();
+    void iconsOfOneNameAreAllExtracted();
 };
 
 void tst_IconSizes::readsBackInEveryReader_data()
@@ -391,7 +392,7 @@ void tst_IconSizes::iconsAreListedAndExtracted_data()
                                                            folder, imageMagickConvert})
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &icon : icons)
-        QTest::newRow(qPrintable(icon)) << QDir(folder).filePath(icon) << (icon == QStringLiteral("depths.ico") ? 6 : 3);
+        QTest::newRow(qPrintable(icon)) << QDir(folder).filePath(icon) << (icon.startsWith(QStringLiteral("depths")) ? 6 : 3);
 }
 
 // Each image is listed as stored; extracted, it is what Pillow reads from
@@ -405,7 +406,10 @@ void tst_IconSizes::iconsAreListedAndExtracted()
     QCOMPARE(listed.exitCode, 0);
     const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1 + images); // a line for the icon, one for each image, nothing wrong
-    QVERIFY(lines.first().endsWith(QStringLiteral(": icon, %1 images").arg(images)));
+    const bool cursor = icon.endsWith(QStringLiteral(".cur"));
+    QVERIFY(lines.first().endsWith(QStringLiteral(": %1, %2 images").arg(cursor ? "cursor" : "icon").arg(images)));
+    // Pillow reads a cursor's images as those of the icon it was made from.
+    const QString pillowReads = cursor ? icon.chopped(4) + QStringLiteral(".ico") : icon;
 
     const QString folder = folderForThisTest(m_dir);
     const Run extracted = runConverter({QStringLiteral("--extract"), icon, QStringLiteral("-d"), folder});
@@ -417,7 +421,7 @@ void tst_IconSizes::iconsAreListedAndExtracted()
         const QStringList pixels = withoutClearColours(decodeWithPillow(png));
         const int side = pixels.first().section(QLatin1Char(' '), 0, 0).toInt();
         QVERIFY2(QFileInfo(png).fileName().contains(QStringLiteral("-%1x%1-").arg(side)), qPrintable(png));
-        QCOMPARE(pixels, withoutClearColours(decodeWithPillow(icon, side)));
+        QCOMPARE(pixels, withoutClearColours(decodeWithPillow(pillowReads, side)));
         sides << QString::number(side);
     }
     const QString repacked = QDir(folder).filePath(QStringLiteral("repacked.ico"));
@@ -429,6 +433,26 @@ void tst_IconSizes::iconsAreListedAndExtracted()
         QCOMPARE(withoutClearColours(decodeWithPillow(repacked, pixels.first().section(QLatin1Char(' '), 0, 0).toInt())),
                  pixels);
     }
+}
+
+// Two icons of one name in one run: the second's images are written
+// beside the first's, not over them.
+void tst_IconSizes::iconsOfOneNameAreAllExtracted()
+{
+    const QString folder = folderForThisTest(m_dir);
+    const QString first = QDir(folder).filePath(QStringLiteral("logo.ico"));
+    const QString second = QDir(folder).filePath(QStringLiteral("logo.cur"));
+    QVERIFY(saveImage(patternImage(32, 32), QDir(folder).filePath(QStringLiteral("source.png")), "PNG"));
+    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("32,16"), QDir(folder).filePath(QStringLiteral("source.png")),
+                           QStringLiteral("-o"), first}).exitCode, 0);
+    QVERIFY(QFile::copy(first, second));
+    const QString out = QDir(folder).filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    const Run run = runConverter({QStringLiteral("--extract"), first, second, QStringLiteral("-d"), out});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("logo-16x16-32bit-2.png"), QStringLiteral("logo-16x16-32bit.png"),
+                          QStringLiteral("logo-32x32-32bit-2.png"), QStringLiteral("logo-32x32-32bit.png")}));
 }
 
 QTEST_MAIN(tst_IconSizes)

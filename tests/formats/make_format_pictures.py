@@ -8,6 +8,7 @@ Usage: make_format_pictures.py OUTDIR [CONVERT]
 Prints the name of each file written. CONVERT, ImageMagick's convert, adds
 the files only it writes (a TGA without a footer, a cursor)."""
 import os
+import struct
 import subprocess
 import sys
 
@@ -49,6 +50,20 @@ def main():
     save("run-length grey.tga", pattern("L"), "TGA", compression="tga_rle")
     save("colour-mapped.tga", pattern("RGB").quantize(200), "TGA")
     save("run-length colour-mapped.tga", pattern("RGB").quantize(200), "TGA", compression="tga_rle")
+    save("grey and alpha.tga", pattern("LA"), "TGA")
+    save("run-length grey and alpha.tga", pattern("LA"), "TGA", compression="tga_rle")
+    for name, coded in (("right to left.tga", False), ("run-length right to left.tga", True)):
+        # Pillow writes only left to right: these are stored right to left,
+        # top row first, by hand.
+        image = pattern("RGB", 5, 3)
+        rows = [bytes(b for x in reversed(range(5)) for b in reversed(image.getpixel((x, y)))) for y in range(3)]
+        pixels = b"".join(rows)
+        if coded:  # every pixel a raw packet of one
+            pixels = b"".join(bytes((0,)) + pixels[i:i + 3] for i in range(0, len(pixels), 3))
+        header = struct.pack("<BBBHHBHHHHBB", 0, 0, 10 if coded else 2, 0, 0, 0, 0, 0, 5, 3, 24, 0x30)
+        with open(os.path.join(out, name), "wb") as handle:
+            handle.write(header + pixels)
+        written.append(name)
     save("black and white.pbm", pattern("1"), "PPM")
     save("grey.pgm", pattern("L"), "PPM")
     save("colour.ppm", pattern("RGB"), "PPM")

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes icons as other tools write them, for the tests that list and
 extract their images: one of bitmap images at 1, 4, 8, 24 and 32 bits per
-pixel with AND masks and a PNG image, written field by field; one by
-Pillow; and, given CONVERT (ImageMagick's convert), one by ImageMagick.
+pixel with AND masks and a PNG image, written field by field, and a cursor
+of the same images; one by Pillow; and, given CONVERT (ImageMagick's
+convert), one by ImageMagick.
 
 Usage: make_icons.py OUTDIR [CONVERT]
 
@@ -62,8 +63,8 @@ def png_image(side):
     return buffer.getvalue()
 
 
-def icon(images):
-    directory = struct.pack("<HHH", 0, 1, len(images))
+def icon(images, kind=1):
+    directory = struct.pack("<HHH", 0, kind, len(images))
     offset = 6 + 16 * len(images)
     data = b""
     for side, bits, image in images:
@@ -80,6 +81,14 @@ def main():
     with open(os.path.join(out, "depths.ico"), "wb") as handle:
         handle.write(icon([(side, bits, bitmap_image(side, bits)) for side, bits in depths] + [(48, 32, png_image(48))]))
     print("depths.ico")
+    # The same images as a cursor, whose entries hold hot spots (3, 5)
+    # where an icon's hold planes and bits.
+    cursor = bytearray(icon([(side, bits, bitmap_image(side, bits)) for side, bits in depths] + [(48, 32, png_image(48))], 2))
+    for i in range(len(depths) + 1):
+        struct.pack_into("<HH", cursor, 6 + 16 * i + 4, 3, 5)
+    with open(os.path.join(out, "depths.cur"), "wb") as handle:
+        handle.write(bytes(cursor))
+    print("depths.cur")
     Image.open(io.BytesIO(png_image(48))).save(os.path.join(out, "pillow.ico"), sizes=[(16, 16), (32, 32), (48, 48)])
     print("pillow.ico")
     if convert:

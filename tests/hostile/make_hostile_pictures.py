@@ -254,6 +254,21 @@ def new_format_files(picture):
         ("refused", "svg embedding a 20000x20000 png.svg",
          svg('<image width="64" height="64" xlink:href="data:image/png;base64,'
              + __import__("base64").b64encode(encoded(Image.new("L", (20000, 20000)), "PNG")).decode() + '"/>')),
+        ("refused", "svg with a style sheet instruction.svg",
+         svg('<rect width="9" height="9"/>', '<?xml-stylesheet type="text/css" href="/etc/hostname"?>')),
+        ("refused", "svg embedding an svg that reads a file.svg",
+         svg('<image width="64" height="64" xlink:href="data:image/svg+xml;base64,'
+             + __import__("base64").b64encode(svg('<image width="9" height="9" xlink:href="/etc/hostname"/>')).decode()
+             + '"/>')),
+        ("refused", "svg hiding a big png after a second base64.svg",
+         svg('<image width="64" height="64" xlink:href="data:image/png;base64,AAAA,base64,'
+             + __import__("base64").b64encode(encoded(Image.new("L", (6000, 6000)), "PNG")).decode() + '"/>')),
+        ("refused", "svg embedding eight 4000x4000 pngs.svg",
+         svg("".join('<image width="8" height="8" xlink:href="data:image/png;base64,'
+                     + __import__("base64").b64encode(encoded(Image.new("L", (4000, 4000)), "PNG")).decode() + '"/>'
+                     for _ in range(8)))),
+        ("refused", "svgz of a million groups.svgz", gzip_bytes(svg("<g/>" * 1_000_000))),
+        ("ok", "svg with text.svg", svg('<text x="4" y="40" font-size="30" fill="#236">Tv</text>')),
         ("refused", "svgz expanding to 64 MB.svgz", gzip_bytes(svg("<!--" + " " * (64 << 20) + "-->"))),
         ("cut", "svgz cut in half.svgz", svgz[: len(svgz) // 2]),
         ("refused", "svg with no size.svg", b'<svg xmlns="http://www.w3.org/2000/svg" width="0" height="0"/>'),
@@ -270,6 +285,8 @@ def new_format_files(picture):
         ("ok", "webp.webp", webp),
         ("refused", "tga claims 65535x65535.tga", tga_header(65535, 65535) + bytes(4096)),
         ("cut", "tga cut in half.tga", tga[: len(tga) // 2]),
+        ("refused", "tga colour map of 255-bit entries.tga",
+         struct.pack("<BBBHHBHHHHBB", 0, 1, 1, 0, 4, 255, 0, 0, 2, 2, 8, 0) + bytes(4 * 32 + 4)),
         ("ok", "tga run-length coded.tga", tga_rle),
         ("cut", "tga run-length coded, cut in half.tga", tga_rle[: len(tga_rle) // 2]),
         ("ok", "tga without a footer.tga", tga),
@@ -326,6 +343,10 @@ def shape_files():
         (64, "svg 20000000 x 2.svg", svg_line.format(20_000_000, 2).encode()),
         (64, "svg 1 x 20000000.svg", svg_line.format(1, 20_000_000).encode()),
         (whole(1_000_000), "icon holding a 1000000 x 1 png.ico", icon_around(png_of_zeros(1_000_000, 1))),
+        # One bit a pixel, which is widened once for every size, not per size.
+        (whole(36_000_000), "pbm 6000 x 6000.pbm", encoded(Image.new("1", (6000, 6000), 1), "PPM")),
+        (whole(36_000_000), "tiff 1-bit 6000 x 6000.tif", encoded(Image.new("1", (6000, 6000), 1), "TIFF",
+                                                                  compression="group4")),
     ]
 
 
