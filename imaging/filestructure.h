@@ -13,8 +13,9 @@
 // pixel row (or its coded rows up to the end); a JPEG's segments and coded
 // data up to its end marker; a GIF's blocks up to the end of its first
 // image (the one shown); a PNG's chunks up to its end chunk; every image an
-// icon lists, as its own header sizes it; a WebP's chunk as its header sizes it. A file of another kind, or damaged
-// in another way, is not called cut short: its decoder judges it.
+// icon lists, as its own header sizes it; a WebP's chunk as its header
+// sizes it. A file of another kind, or damaged in another way, is not
+// called cut short: its decoder judges it.
 bool isCutShort(QIODevice &device);
 
 // Whether a JPEG can only be decoded whole, even when a reduced size is

@@ -61,7 +61,6 @@ std::vector<int> parseIconSizes(const QString &list, QString &error)
 
 namespace {
 
-// The square's pixels, alpha no longer premultiplied, top-down.
 // The square with alpha no longer premultiplied; with `keyBlack`, pure
 // black made transparent.
 QImage straightSquare(const QImage &square, bool keyBlack)
