@@ -1,25 +1,114 @@
+// tervana: the window. It takes a picture to open on its command line, as a
+// file manager's "Open with" gives it, and answers --help and --version
+// without a window.
+
 #include "frmbmp2icon.h"
+#include "messagestream.h"
 #include "workfolder.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+enum ExitStatus { Done = 0, NoDisplay = 1, BadUsage = 2 };
+
+const QString noDisplay = QStringLiteral(
+    "tervana: the window needs a display, and none can be reached. tervana-convert makes the same icons without one.");
+
+// The command line, read before the application exists: --help and
+// --version need no display.
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void declareOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Opens Tervana's window, which turns a picture into a 32 x 32 Windows icon. A PICTURE given is opened as "
+        "one dropped on the window is."));
+    parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("The picture to open."), QStringLiteral("[PICTURE]"));
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Print this help and exit.")});
+    parser.addVersionOption();
+}
+
+// Whether no display can be reached, as far as can be told before Qt
+// tries: on X11 and Wayland systems, neither is named and no other
+// platform was asked for.
+bool displayMissing()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+           && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return false;
+#endif
+}
+
+// While the application starts, Qt ends the program when its platform
+// cannot start (a display named but not there); the user hears why in one
+// line instead of Qt's advice. Its other messages there are Qt's own
+// account of that failure.
+void sayWhenNoDisplay(QtMsgType type, const QMessageLogContext &, const QString &)
+{
+    if (type == QtFatalMsg) {
+        printLine(stderr, noDisplay);
+        std::_Exit(NoDisplay);
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Tervana"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
+    QCommandLineParser parser;
+    declareOptions(parser);
+    if (!parser.parse(argumentsOf(argc, argv))) {
+        printLine(stderr, QStringLiteral("tervana: ") + parser.errorText());
+        return BadUsage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        // Without an application the parser cannot know the program's name.
+        printLine(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tervana")));
+        return Done;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        printLine(stdout, QStringLiteral("tervana ") + QStringLiteral(TERVANA_VERSION));
+        return Done;
+    }
+    if (displayMissing()) {
+        printLine(stderr, noDisplay);
+        return NoDisplay;
+    }
+    qInstallMessageHandler(sayWhenNoDisplay);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tervana"));
-    QApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
+    qInstallMessageHandler(nullptr);
     // Lets the desktop match the window to its launcher entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tervana"));
 
-    // The program takes no arguments of its own: it starts straight into
-    // its window whatever the command line holds.
     QtFileDialogBackend fileDialogs;
     QtMessageBoxes messageBoxes;
     const QString programFolder = QCoreApplication::applicationDirPath();
-    frmBmp2Icon window({&fileDialogs, &messageBoxes, programFolder,
-                        workFolderFor(programFolder, QStringLiteral(TERVANA_BUILD_FOLDER))});
+    const QString buildFolder = QStringLiteral(TERVANA_BUILD_FOLDER);
+    WindowServices services{&fileDialogs, &messageBoxes, programFolder, workFolderFor(programFolder, buildFolder)};
+    services.dialogFolder = dialogFolderFor(programFolder, buildFolder);
+    frmBmp2Icon window(services);
     fileDialogs.setParent(&window);
     messageBoxes.setParent(&window);
     window.show();
+    // Of several pictures (a terminal may give them), the first is opened:
+    // the window shows one picture at a time.
+    if (const QStringList pictures = parser.positionalArguments(); !pictures.isEmpty())
+        window.OpenPictureLater(pictures.first());
     return app.exec();
 }

@@ -31,6 +31,15 @@ QString workFolderFor(const QString &programFolder, const QString &buildFolder)
     return userDataFolder();
 }
 
+QString dialogFolderFor(const QString &programFolder, const QString &buildFolder)
+{
+    const QString program = QFileInfo(programFolder).canonicalFilePath();
+    if (!program.isEmpty() && program == QFileInfo(buildFolder).canonicalFilePath())
+        return programFolder;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
+
 QString workFilePath(const QString &programFolder, const QString &name)
 {
     QString folder = programFolder;

@@ -11,6 +11,13 @@
 // (for root too), so that an installed program never writes beside itself.
 QString workFolderFor(const QString &programFolder, const QString &buildFolder);
 
+// The folder the file dialogs of a program in `programFolder` that was built
+// in `buildFolder` start in: its own folder while it runs from where it was
+// built; once installed, where the user's own files are, the Pictures
+// folder or, without one, the home folder (an installed program's folder
+// holds nothing of the user's).
+QString dialogFolderFor(const QString &programFolder, const QString &buildFolder);
+
 // Where the program keeps its work files: its own folder, as the platform
 // reports it, or, when no file can be made there (an installed program
 // often lives in a folder its users cannot write), the user's application

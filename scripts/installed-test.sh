@@ -56,6 +56,7 @@ contents=$(dpkg-deb --contents "$deb")
 depends=$(dpkg-deb --field "$deb" Depends)
 [[ $depends == *qt6-image-formats-plugins* ]] || fail "the package does not depend on the image-format plugins"
 
-E2E_IN_PLACE=1 timeout -k 10 300 tests/e2e/e2e_test.sh "$bin/tervana" "$work/e2e" build/tests/dragsource ||
+E2E_IN_PLACE=1 E2E_DESKTOP_ENTRY="$root/usr/share/applications/org.example.tervana.desktop" \
+    timeout -k 10 300 tests/e2e/e2e_test.sh "$bin/tervana" "$work/e2e" build/tests/dragsource ||
     fail "the installed window's end-to-end test failed, or did not end within 5 minutes"
 echo "PASS: the package installs, and its converter and window work as installed"

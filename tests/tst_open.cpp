@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QFileInfo>
 #include <QLockFile>
@@ -70,6 +71,7 @@ private slots:
     void failuresAreReportedAndLoseNothing();
     void unwritableProgramFolderUsesTheDataFolder();
     void installedProgramKeepsItsWorkFilesInTheDataFolder();
+    void installedProgramsDialogsStartWithTheUsersFiles();
     void droppedPictureOpensAsApriWould_data();
     void droppedPictureOpensAsApriWould();
     void otherDropsAreIgnored_data();
@@ -383,6 +385,40 @@ void tst_Open::installedProgramKeepsItsWorkFilesInTheDataFolder()
     QCOMPARE(workFolderFor(QStringLiteral("/usr/bin"), m_programFolder), dataFolder);
 }
 
+// The file dialogs start in the program folder while it runs from its build
+// folder; installed, in the user's Pictures folder, or home without one,
+// and Salva there too until a save has stored its folder.
+void tst_Open::installedProgramsDialogsStartWithTheUsersFiles()
+{
+    QCOMPARE(dialogFolderFor(m_programFolder, m_programFolder), m_programFolder);
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const bool hadPictures = QFileInfo(pictures).isDir();
+    const auto removePictures = qScopeGuard([&] {
+        if (!hadPictures)
+            QDir(pictures).removeRecursively();
+    });
+    QDir(pictures).removeRecursively(); // the sandbox home's
+    QCOMPARE(dialogFolderFor(QStringLiteral("/usr/bin"), m_programFolder), QDir::homePath());
+    QVERIFY(QDir().mkpath(pictures));
+    QCOMPARE(dialogFolderFor(QStringLiteral("/usr/bin"), m_programFolder), pictures);
+
+    QFile::remove(sandboxHome.settingsFile(QStringLiteral("Kelbrin"))); // no save has stored a folder
+    ScriptedWindow w(m_programFolder);
+    w.window.reset(); // rebuilt as installed, its dialogs starting in Pictures
+    WindowServices services{&w.dialogs, &w.boxes, m_programFolder, m_programFolder};
+    services.dialogFolder = pictures;
+    w.window = std::make_unique<frmBmp2Icon>(services);
+    const QString picture = makePicture(QStringLiteral("installed.jpg"), patternImage(40, 30), "JPG");
+    w.open(picture);
+    w.save(m_dir.filePath(QStringLiteral("installed.ico")));
+    QCOMPARE(w.dialogs.requests.size(), 2);
+    QCOMPARE(w.dialogs.requests[0].initDir, QDir::toNativeSeparators(pictures));
+    QCOMPARE(w.dialogs.requests[1].initDir, QDir::toNativeSeparators(pictures));
+    // Once a save has stored its folder, Salva starts there.
+    w.save(m_dir.filePath(QStringLiteral("installed again.ico")));
+    QCOMPARE(QDir(w.dialogs.requests[2].initDir).canonicalPath(), QDir(m_dir.path()).canonicalPath());
+}
+
 // What a drag from a file manager carries: the files' URLs.
 std::unique_ptr<QMimeData> dragOf(const QList<QUrl> &urls)
 {
@@ -411,23 +447,38 @@ Qt::DropAction dragAndDrop(frmBmp2Icon &window, const QMimeData &data,
 void tst_Open::droppedPictureOpensAsApriWould_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("format");
-    QTest::newRow("bmp") << "dropped.bmp" << QByteArray("BMP");
-    QTest::newRow("jpg") << "dropped.jpg" << QByteArray("JPG");
-    QTest::newRow("gif, upper-case name") << "DROPPED.GIF" << QByteArray("GIF");
-    QTest::newRow("not really a picture") << "broken.jpg" << QByteArray();
+    QTest::addColumn<QByteArray>("format"); // empty: not a picture; "-": no file at all
+    QTest::addColumn<bool>("commandLine"); // named on the command line rather than dropped
+    QTest::newRow("bmp") << "dropped.bmp" << QByteArray("BMP") << false;
+    QTest::newRow("jpg") << "dropped.jpg" << QByteArray("JPG") << false;
+    QTest::newRow("gif, upper-case name") << "DROPPED.GIF" << QByteArray("GIF") << false;
+    QTest::newRow("not really a picture") << "broken.jpg" << QByteArray() << false;
+    QTest::newRow("command line, jpg") << "named.jpg" << QByteArray("JPG") << true;
+    QTest::newRow("command line, png") << "named.png" << QByteArray("PNG") << true;
+    QTest::newRow("command line, not a picture") << "named-broken.gif" << QByteArray() << true;
+    QTest::newRow("command line, no such file") << "nowhere.jpg" << QByteArray("-") << true;
 }
 
+// A dropped picture, or one named on the command line (as "Open with"
+// gives it), opens as Apri opens the same file: the same boxes, the same
+// drawings, and no dialog.
 void tst_Open::droppedPictureOpensAsApriWould()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, format);
-    const QString path = format.isEmpty() ? picturePath(name) : makePicture(name, patternImage(60, 28), format.constData());
+    QFETCH(bool, commandLine);
+    const bool picture = !format.isEmpty() && format != "-";
+    const QString path = picture ? makePicture(name, patternImage(60, 28), format.constData()) : picturePath(name);
     if (format.isEmpty())
         QVERIFY(writeFile(path, "not a picture"));
 
     ScriptedWindow dropped(m_programFolder);
-    QCOMPARE(dragAndDrop(*dropped.window, *dragOf({QUrl::fromLocalFile(path)})), Qt::CopyAction);
+    if (commandLine) {
+        dropped->OpenPictureLater(path);
+        QCoreApplication::processEvents();
+    } else {
+        QCOMPARE(dragAndDrop(*dropped.window, *dragOf({QUrl::fromLocalFile(path)})), Qt::CopyAction);
+    }
     QVERIFY(dropped.dialogs.requests.isEmpty()); // no dialog
 
     ScriptedWindow opened(m_programFolder);

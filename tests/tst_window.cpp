@@ -31,7 +31,8 @@ private slots:
     void loadSwitchesAutoRedrawOnForTheWorkSurfaces();
     void exitEndsAtOnceWithoutACloseRequest();
     void closeRequestIsAlwaysAccepted();
-    void commandLineArgumentsChangeNothing();
+    void commandLineIsAnswered_data();
+    void commandLineIsAnswered();
 };
 
 void tst_Window::controlIsPlacedAsTheLayoutSays_data()
@@ -334,17 +335,61 @@ void tst_Window::closeRequestIsAlwaysAccepted()
     QVERIFY(w.boxes.shown.isEmpty()); // no message on the way out
 }
 
-void tst_Window::commandLineArgumentsChangeNothing()
+void tst_Window::commandLineIsAnswered_data()
 {
-    // The real program, given arguments, still starts into its window and
-    // ends normally when asked to close.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("unset"); // environment variables taken away
+    QTest::addColumn<QString>("display");   // DISPLAY, when set
+    QTest::addColumn<int>("status");        // -1: still running, the window open
+    QTest::addColumn<QString>("said");      // the start of what it prints
+    const QStringList noPlatform = {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"),
+                                    QStringLiteral("WAYLAND_DISPLAY")};
+    const QString noDisplay = QStringLiteral("tervana: the window needs a display, and none can be reached. "
+                                             "tervana-convert makes the same icons without one.");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << noPlatform << QString() << 0
+                            << "Usage: tervana [options] [PICTURE]";
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << noPlatform << QString() << 0
+                               << "tervana 1.";
+    QTest::newRow("an unknown option") << QStringList{QStringLiteral("--nonsense")} << QStringList() << QString() << 2
+                                       << "tervana: Unknown option 'nonsense'.";
+    QTest::newRow("no display") << QStringList() << noPlatform << QString() << 1 << noDisplay;
+    QTest::newRow("a display that is not there") << QStringList() << noPlatform << ":9999" << 1 << noDisplay;
+    QTest::newRow("a picture that is not there") << QStringList{QStringLiteral("nowhere.jpg")} << QStringList()
+                                                 << QString() << -1 << QString();
+}
+
+// The real program answers --help and --version, says in one line that it
+// needs a display, and given a picture that is not there, keeps its window
+// open (Apri's box waits for the user).
+void tst_Window::commandLineIsAnswered()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, unset);
+    QFETCH(QString, display);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : unset)
+        environment.remove(name);
+    if (!display.isEmpty())
+        environment.insert(QStringLiteral("DISPLAY"), display);
     QProcess program;
-    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    program.start(QStringLiteral(TERVANA_EXECUTABLE), {QStringLiteral("--nonsense"), QStringLiteral("picture.jpg")});
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TERVANA_EXECUTABLE), arguments);
     QVERIFY(program.waitForStarted());
-    QVERIFY(!program.waitForFinished(1500)); // still running: the window waits for the user
-    program.terminate();
-    QVERIFY(program.waitForFinished(5000));
+    if (status < 0) {
+        QVERIFY(!program.waitForFinished(1500)); // still running: the window waits for the user
+        program.terminate();
+        QVERIFY(program.waitForFinished(5000));
+        return;
+    }
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    const QString output = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    QVERIFY2(output.startsWith(said), qPrintable(output));
+    if (status == 1)
+        QCOMPARE(output.trimmed(), said); // one line, not Qt's advice
 }
 
 QTEST_MAIN(tst_Window)

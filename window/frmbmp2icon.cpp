@@ -223,9 +223,13 @@ void frmBmp2Icon::dropEvent(QDropEvent *event)
 {
     if (!takeAsCopy(event))
         return;
-    const QString path = droppedPicture(event->mimeData());
     // The drop is answered first; the Open, which may show a message, runs
     // right after, as a click on Apri would.
+    OpenPictureLater(droppedPicture(event->mimeData()));
+}
+
+void frmBmp2Icon::OpenPictureLater(const QString &path)
+{
     QTimer::singleShot(0, this, [this, path] {
         if (!m_busy)
             runCommand([this, path] { OpenDroppedPicture(path); });

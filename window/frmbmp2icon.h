@@ -31,6 +31,9 @@ struct WindowServices
     QString programFolder;
     QString workFolder;
     std::chrono::milliseconds workFileWait{5000};
+    // Where the Open dialog starts, and the Save dialog until a save has
+    // stored its folder: the program folder when empty.
+    QString dialogFolder = QString();
 };
 
 // The one window of Tervana: a credits panel, the 32 x 32 preview and the
@@ -101,6 +104,10 @@ public:
     // A picture file dropped on the window, opened as the Open command opens
     // the file its dialog chose.
     void OpenDroppedPicture(const QString &path);
+    // A picture to open as soon as the window is free, as a dropped one is
+    // (a drop answered, or the window just shown): the picture named on the
+    // command line. Nothing happens while a command runs.
+    void OpenPictureLater(const QString &path);
     // Whether a dropped file is one the Open command offers: a .jpg, .gif or
     // .bmp file.
     static bool isPictureFileName(const QString &path);

@@ -74,7 +74,7 @@ QString frmBmp2Icon::OpenPicture()
     cmndlg->setFilter(openFilter);
     cmndlg->setDialogTitle(openTitle);
     cmndlg->setFlags(openFlags);
-    cmndlg->setInitDir(nativePath(m_services.programFolder));
+    cmndlg->setInitDir(nativePath(m_services.dialogFolder.isEmpty() ? m_services.programFolder : m_services.dialogFolder));
     // A cancelled dialog leaves the boxes cleared and changes nothing else.
     if (!cmndlg->ShowOpen() || cmndlg->FileName().isEmpty())
         return QString();

@@ -194,4 +194,47 @@ xdotool search --onlyvisible --name 'Apri file Immagine' >/dev/null 2>&1 && fail
 leftovers=$(diff <(echo "$beside_before") <(ls -A "$program") || true)
 [ -z "$leftovers" ] || fail "files appeared beside the executable: $leftovers"
 kill -0 "$tervana" || fail "tervana is not running any more"
-echo "PASS: opened and saved three times and opened a dropped picture through the real window; screenshots in $output/"
+
+# A picture given on the command line, as a file manager's "Open with"
+# starts the program: it opens without a dialog, and Salva saves the icon
+# the converter makes of it. With E2E_DESKTOP_ENTRY the command is that
+# entry's Exec line, its %f given the picture.
+stop_programs "$tervana" "$source_window"
+tervana="" source_window=""
+wait_for_window_gone '^Tervana$' || fail "the first window did not close"
+given="$work/pictures/given on the command line.png"
+/usr/bin/python3 - "$given" <<'PY'
+import sys
+from PIL import Image
+image = Image.new("RGB", (32, 32))
+for y in range(32):
+    for x in range(32):
+        image.putpixel((x, y), (30 + 6 * y, 250 - 7 * x, 120))
+image.save(sys.argv[1], "PNG")
+PY
+command=("$tervana_executable" "$given")
+if [ -n "${E2E_DESKTOP_ENTRY:-}" ]; then
+    exec_line=$(sed -n 's/^Exec=//p' "$E2E_DESKTOP_ENTRY")
+    read -r -a words <<<"$exec_line"
+    command=()
+    for word in "${words[@]}"; do
+        if [ "$word" = "%f" ]; then
+            command+=("$given")
+        elif [ "${#command[@]}" = 0 ] && [[ $word != */* ]]; then
+            command+=("$program/$word") # the entry names the installed program
+        else
+            command+=("$word")
+        fi
+    done
+fi
+"${tied[@]}" "${command[@]}" >"$output/tervana-given.log" 2>&1 &
+tervana=$!
+window=$(wait_for_window '^Tervana$') || fail "the window given a picture did not appear"
+retry_for 10 check_preview "$output/e2e-window-given.png" "$given" || fail "the picture given on the command line is not shown"
+xdotool search --onlyvisible --name 'Apri file Immagine' >/dev/null 2>&1 && fail "the command line opened a dialog"
+given_icon="$work/icons/Given.ico"
+save_icon "$given_icon"
+converter="$(dirname "$executable")/tervana-convert"
+"$converter" "$given" -o "$work/given-converted.ico" || fail "the converter could not convert the picture"
+cmp "$given_icon" "$work/given-converted.ico" || fail "the icon saved from the command line differs from the converter's"
+echo "PASS: opened and saved three times, opened a dropped picture and one given on the command line, through the real window; screenshots in $output/"

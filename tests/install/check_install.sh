@@ -61,7 +61,7 @@ done
 
 # The entry starts the installed program and shows the installed icon.
 desktop=$root/share/applications/$id.desktop
-grep -qx 'Exec=tervana' "$desktop" || fail "the desktop entry does not start tervana"
+grep -qx 'Exec=tervana %f' "$desktop" || fail "the desktop entry does not start tervana with the file it is given"
 grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the icon $id"
 
 # The installed converter runs, and the changelog and the description's
