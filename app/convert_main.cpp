@@ -5,6 +5,7 @@
 // about them, and the exit status, follow the order they were given in.
 
 #include "batch.h"
+#include "dashoptions.h"
 #include "iconinspection.h"
 #include "iconsizes.h"
 #include "messagestream.h"
@@ -82,9 +83,18 @@ void declareOptions(QCommandLineParser &parser)
          QStringLiteral("Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after "
                         "the icon, the image's size and its bits per pixel.")},
     });
-    parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert."), QStringLiteral("INPUT..."));
+    parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert (- for standard input)."),
+                                 QStringLiteral("INPUT..."));
     parser.addHelpOption();
     parser.addVersionOption();
+}
+
+// The names of the long options declareOptions() declares.
+QStringList longOptionNames()
+{
+    return {QStringLiteral("bmp"),   QStringLiteral("mono"),     QStringLiteral("output"), QStringLiteral("directory"),
+            QStringLiteral("jobs"),  QStringLiteral("sizes"),    QStringLiteral("key-black"), QStringLiteral("list"),
+            QStringLiteral("extract"), QStringLiteral("help"),   QStringLiteral("help-all"), QStringLiteral("version")};
 }
 
 // What each picture becomes (--bmp, --mono, --sizes, --key-black); returns
@@ -135,6 +145,10 @@ QString readRun(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
     if (output && options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
+    if (options.inputs.count(QStringLiteral("-")) > 1)
+        return QStringLiteral("Standard input (-) can be given once.");
+    if (folder && options.inputs.contains(QStringLiteral("-")))
+        return QStringLiteral("Standard input (-) has no name to name a result after; give -o OUTPUT for it.");
     if (folder && !QFileInfo(options.folder).isDir())
         return QStringLiteral("\"%1\" is not a folder.").arg(options.folder);
     return QString();
@@ -170,7 +184,11 @@ QString readInspection(const QCommandLineParser &parser, Options &options)
 QString parse(QCommandLineParser &parser, const QStringList &arguments, Options &options)
 {
     declareOptions(parser);
-    if (!parser.parse(arguments))
+    QString dashError;
+    const QStringList understood = withOneDashLongOptions(arguments, longOptionNames(), QStringLiteral("odjhv"), dashError);
+    if (!dashError.isEmpty())
+        return dashError;
+    if (!parser.parse(understood))
         return parser.errorText();
     if (asksForHelp(parser) || parser.isSet(QStringLiteral("version")))
         return QString();

@@ -5,6 +5,7 @@
 #include "iconsizes.h"
 #include "picture.h"
 
+#include <QBuffer>
 #include <QFile>
 
 namespace {
@@ -13,30 +14,74 @@ namespace {
 // windows in its bands: white.
 constexpr QRgb bandColour = qRgb(255, 255, 255);
 
+// Standard input is read whole, up to this size, to be read as a file is
+// (the checks look back at the header); a bigger picture is given as a file.
+constexpr qint64 standardInputBytes = 256 * 1024 * 1024;
+
+// One input, open for reading: the file, or what standard input ("-")
+// holds; or why it cannot be read.
+struct OpenInput
+{
+    QFile file;
+    QByteArray bytes;
+    QBuffer buffer{&bytes};
+    QString shown; // the input as messages name it
+    std::optional<Failure> failure;
+
+    explicit OpenInput(const QString &input)
+        : shown(input)
+    {
+        if (!isStandardInput(input)) {
+            failure = openRegularFile(input, file);
+            return;
+        }
+        shown = QStringLiteral("standard input");
+        QFile in;
+        if (in.open(stdin, QIODevice::ReadOnly))
+            bytes = in.read(standardInputBytes + 1);
+        if (bytes.size() > standardInputBytes)
+            failure = Failure{Failure::Kind::TooLarge, QStringLiteral("it holds more than %1 MB; give the picture as a file")
+                                                           .arg(standardInputBytes >> 20)};
+        buffer.open(QIODevice::ReadOnly);
+    }
+    QIODevice &device() { return file.isOpen() ? static_cast<QIODevice &>(file) : buffer; }
+};
+
+PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
+{
+    if (input.failure)
+        return {Picture(), input.failure};
+    return readPicture(input.device(), drawSize, detail);
+}
+
 // The pictures one input gives an icon of several sizes, read with detail
 // enough for the largest: an icon's or a cursor's every image, any other
 // file's one picture; or the line that says why it cannot be read.
-QString loadSources(const QString &input, int largest, std::vector<Picture> &sources)
+QString loadSources(const QString &path, int largest, std::vector<Picture> &sources)
 {
-    PictureLoad load = LoadPicture(input, QSize(largest, largest), DrawDetail::Light);
+    OpenInput input(path);
+    PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (load.failure)
-        return cannotOpen(input, *load.failure);
-    QFile file;
-    IconImagesLoad icon;
-    if (!openRegularFile(input, file))
-        icon = readIconImages(file, IconImageChoice::OneEachSize);
+        return cannotOpen(input.shown, *load.failure);
+    input.device().seek(0);
+    const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
     if (icon.failure)
-        return cannotOpen(input, *icon.failure);
+        return cannotOpen(input.shown, *icon.failure);
     if (icon.images.empty()) {
         sources.push_back(std::move(load.picture));
         return QString();
     }
-    for (QImage &image : icon.images)
-        sources.push_back(Picture(std::move(image)));
+    for (const QImage &image : icon.images)
+        sources.push_back(Picture(image));
     return QString();
 }
 
 } // namespace
+
+bool isStandardInput(const QString &input)
+{
+    return input == QLatin1String("-");
+}
 
 QString resultExtension(const ConversionOptions &options)
 {
@@ -47,9 +92,10 @@ Converted convertPicture(const ConversionOptions &options, const QString &input)
 {
     if (!options.sizes.empty())
         return packPictures(options, {input});
-    const PictureLoad load = LoadPicture(input, QSize(Square::side, Square::side));
+    OpenInput opened(input);
+    const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
-        return {QByteArray(), cannotOpen(input, *load.failure)};
+        return {QByteArray(), cannotOpen(opened.shown, *load.failure)};
     return {encodeSquare(fitIntoSquare(load.picture, bandColour), options.output), QString()};
 }
 

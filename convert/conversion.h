@@ -17,6 +17,9 @@ struct ConversionOptions
     bool keyBlack = false;
 };
 
+// "-" as an input names standard input, read as the picture file it holds.
+bool isStandardInput(const QString &input);
+
 // The result's file name ending: ".bmp" for a bitmap, else ".ico".
 QString resultExtension(const ConversionOptions &options);
 

@@ -246,6 +246,7 @@ struct Run
 struct RunSetting
 {
     QString workingFolder;
+    QString standardInputFile;
     QString standardOutputFile; // appended to
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Runs it through this command (setpriv ...) and this copy of it.
@@ -274,6 +275,8 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     converter.setWorkingDirectory(setting.workingFolder);
     if (!setting.standardOutputFile.isEmpty())
         converter.setStandardOutputFile(setting.standardOutputFile, QIODevice::Append);
+    if (!setting.standardInputFile.isEmpty())
+        converter.setStandardInputFile(setting.standardInputFile);
     QTemporaryDir peakFolder;
     const QString peakFile = peakFolder.filePath(QStringLiteral("peak"));
     const QStringList command = (setting.measurePeak ? peakMeasuringWrapper(peakFile) : QStringList()) + setting.wrapper

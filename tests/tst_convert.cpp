@@ -41,6 +41,9 @@ private slots:
     void aFullDiskIsSaidSo();
     void usageErrors_data();
     void usageErrors();
+    void habitsOfOtherTools_data();
+    void habitsOfOtherTools();
+    void standardInputThatIsNoPictureIsSaidSo();
     void helpAndVersion();
 };
 
@@ -393,24 +396,81 @@ void tst_Convert::aFullDiskIsSaidSo()
 void tst_Convert::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("nothing") << QStringList();
-    QTest::newRow("no output") << QStringList{"a.jpg"};
-    QTest::newRow("both outputs") << QStringList{"a.jpg", "-o", "x.ico", "-d", "."};
-    QTest::newRow("-o with two inputs") << QStringList{"a.jpg", "b.jpg", "-o", "x.ico"};
-    QTest::newRow("bmp and mono") << QStringList{"--bmp", "--mono", "a.jpg", "-o", "x.ico"};
-    QTest::newRow("unknown option") << QStringList{"--sharpen", "a.jpg", "-o", "x.ico"};
-    QTest::newRow("-d not a folder") << QStringList{"a.jpg", "-d", "/no/such/folder"};
-    QTest::newRow("-o with an empty name") << QStringList{path(QStringLiteral("wide.bmp")), "-o", ""};
+    QTest::addColumn<QString>("said"); // in the first line, when given
+    QTest::newRow("nothing") << QStringList() << QString();
+    QTest::newRow("no output") << QStringList{"a.jpg"} << QString();
+    QTest::newRow("both outputs") << QStringList{"a.jpg", "-o", "x.ico", "-d", "."} << QString();
+    QTest::newRow("-o with two inputs") << QStringList{"a.jpg", "b.jpg", "-o", "x.ico"} << QString();
+    QTest::newRow("bmp and mono") << QStringList{"--bmp", "--mono", "a.jpg", "-o", "x.ico"} << QString();
+    QTest::newRow("unknown option") << QStringList{"--sharpen", "a.jpg", "-o", "x.ico"} << QString();
+    QTest::newRow("-d not a folder") << QStringList{"a.jpg", "-d", "/no/such/folder"} << QString();
+    QTest::newRow("-o with an empty name") << QStringList{path(QStringLiteral("wide.bmp")), "-o", ""} << QString();
+    QTest::newRow("one dash, mistyped") << QStringList{"-monox", "a.jpg", "-o", "x.ico"} << "did you mean --mono?";
+    QTest::newRow("one dash, a long option mistyped after a short one's letter")
+        << QStringList{"a.jpg", "-outptu", "x.ico"} << "did you mean --output?";
+    QTest::newRow("-output and no file") << QStringList{path(QStringLiteral("wide.bmp")), "-output"}
+                                         << "Missing value after '--output'";
+    QTest::newRow("standard input twice") << QStringList{"--sizes", "32", "-", "-", "-o", "x.ico"}
+                                          << "Standard input (-) can be given once.";
+    QTest::newRow("standard input with -d") << QStringList{"-", "-d", "."} << "has no name";
 }
 
 void tst_Convert::usageErrors()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, said);
     const Run run = runConverter(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(!run.errorLines.isEmpty());
-    QVERIFY(!QFileInfo::exists(QStringLiteral("x.ico")));
-    QVERIFY(!QFileInfo::exists(QStringLiteral("wide.ico")));
+    QVERIFY2(run.errorLines.first().contains(said), qPrintable(run.errorLines.first()));
+    for (const char *written : {"x.ico", "wide.ico", "utput"})
+        QVERIFY(!QFileInfo::exists(QLatin1String(written)));
+}
+
+void tst_Convert::habitsOfOtherTools_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("fromStandardInput");
+    QTest::addColumn<QStringList>("sameAs"); // the options that must write the same bytes
+    QTest::newRow("-mono") << QStringList{"-mono"} << false << QStringList{"--mono"};
+    QTest::newRow("-bmp") << QStringList{"-bmp"} << false << QStringList{"--bmp"};
+    QTest::newRow("-sizes 32,16 -key-black") << QStringList{"-sizes", "32,16", "-key-black"} << false
+                                             << QStringList{"--sizes", "32,16", "--key-black"};
+    QTest::newRow("standard input") << QStringList() << true << QStringList();
+    QTest::newRow("standard input, -sizes all") << QStringList{"-sizes", "all"} << true << QStringList{"--sizes", "all"};
+}
+
+// Long options written with one dash work as with two, and "-" reads the
+// picture from standard input: the same bytes as the file gives.
+void tst_Convert::habitsOfOtherTools()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, fromStandardInput);
+    QFETCH(QStringList, sameAs);
+    const QString picture = path(QStringLiteral("wide.bmp"));
+    const QString expected = path(QStringLiteral("habit expected"));
+    const QString written = path(QStringLiteral("habit written"));
+    QCOMPARE(runConverter(sameAs + QStringList{picture, QStringLiteral("-o"), expected}).exitCode, 0);
+    RunSetting setting;
+    if (fromStandardInput)
+        setting.standardInputFile = picture;
+    const Run run = runConverter(options + QStringList{fromStandardInput ? QStringLiteral("-") : picture,
+                                                       QStringLiteral("--output"), written},
+                                 setting);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    QCOMPARE(readFile(written), readFile(expected));
+}
+
+void tst_Convert::standardInputThatIsNoPictureIsSaidSo()
+{
+    RunSetting setting;
+    setting.standardInputFile = path(QStringLiteral("not a picture.txt"));
+    QVERIFY(writeFile(setting.standardInputFile, "just words"));
+    const Run run = runConverter({QStringLiteral("-"), QStringLiteral("-o"), path(QStringLiteral("never.ico"))}, setting);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errorLines, QStringList{QStringLiteral("tervana-convert: Tervana cannot open \"standard input\": "
+                                                        "it is not a picture Tervana can read.")});
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("never.ico"))));
 }
 
 void tst_Convert::helpAndVersion()
