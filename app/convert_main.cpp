@@ -173,6 +173,8 @@ QString readInspection(const QCommandLineParser &parser, Options &options)
     options.folder = parser.value(QStringLiteral("directory"));
     if (options.inputs.isEmpty())
         return QStringLiteral("No icon given.");
+    if (options.inputs.contains(QStringLiteral("-")))
+        return QStringLiteral("%1 takes icon files; standard input (-) is for converting a picture.").arg(name);
     if (list && parser.isSet(QStringLiteral("directory")))
         return QStringLiteral("--list writes nothing; -d goes with --extract.");
     if (extract && !QFileInfo(options.folder).isDir())
@@ -185,7 +187,11 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
 {
     declareOptions(parser);
     QString dashError;
-    const QStringList understood = withOneDashLongOptions(arguments, longOptionNames(), QStringLiteral("odjhv"), dashError);
+    const QStringList takingValues = {QStringLiteral("o"),    QStringLiteral("d"),         QStringLiteral("j"),
+                                      QStringLiteral("output"), QStringLiteral("directory"), QStringLiteral("jobs"),
+                                      QStringLiteral("sizes")};
+    const QStringList understood =
+        withOneDashLongOptions(arguments, longOptionNames(), QStringLiteral("odjhv"), takingValues, dashError);
     if (!dashError.isEmpty())
         return dashError;
     if (!parser.parse(understood))

@@ -42,28 +42,36 @@ QString closest(const QString &word, const QStringList &longNames)
 } // namespace
 
 QStringList withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
-                                   const QString &shortNames, QString &error)
+                                   const QString &shortNames, const QStringList &takingValues, QString &error)
 {
     QStringList rewritten;
     bool picturesOnly = false;
+    bool valueNext = false; // the argument is the value of the option before it
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        picturesOnly = picturesOnly || argument == QLatin1String("--");
-        const bool oneDashWord = i > 0 && !picturesOnly && argument.size() > 2 && argument.startsWith(QLatin1Char('-'))
-                                 && !argument.startsWith(QLatin1String("--"));
+        const bool isValue = valueNext;
+        valueNext = false;
+        picturesOnly = picturesOnly || (!isValue && argument == QLatin1String("--"));
+        const bool oneDashWord = i > 0 && !picturesOnly && !isValue && argument.size() > 2
+                                 && argument.startsWith(QLatin1Char('-')) && !argument.startsWith(QLatin1String("--"));
         if (!oneDashWord) {
             rewritten << argument;
+            // "--output x", "-o x": x is a value, whatever it looks like.
+            const QString name = argument.startsWith(QLatin1String("--")) ? argument.mid(2) : argument.mid(1);
+            valueNext = !isValue && !picturesOnly && argument.startsWith(QLatin1Char('-')) && takingValues.contains(name);
             continue;
         }
         const QString word = argument.mid(1).section(QLatin1Char('='), 0, 0);
         if (longNames.contains(word)) {
             rewritten << QLatin1Char('-') + argument;
+            valueNext = !argument.contains(QLatin1Char('=')) && takingValues.contains(word);
             continue;
         }
         // A short option and its value written together ("-j4",
-        // "-ofile.ico"), unless it looks like a long option mistyped.
+        // "-dtmp"), unless it looks like a long option of that letter
+        // mistyped ("-outptu").
         const QString meant = closest(word, longNames);
-        if (shortNames.contains(argument.at(1)) && meant.isEmpty()) {
+        if (shortNames.contains(argument.at(1)) && !meant.startsWith(argument.at(1))) {
             rewritten << argument;
             continue;
         }

@@ -7,10 +7,12 @@
 // them ("-mono", "-sizes all", "-output x.ico"), turned into what they
 // mean ("--mono" ...), so that "-output" is never read as "-o utput".
 // `longNames` are the long options' names, `shortNames` the short ones'
-// letters. A one-dash word that is neither a long option nor a short option
-// with its value ("-j4", "-ofile.ico") is an error, which says what was
+// letters, `takingValues` the names (long and short) of those that take a
+// value: the argument after one is its value, whatever it looks like ("-o
+// -x.ico"). A one-dash word that is neither a long option nor a short
+// option with its value ("-j4", "-dtmp") is an error, which says what was
 // meant when a long option is close; so is one within two letters of a
-// long option ("-outptu").
-// Arguments after "--" are pictures, and are left as they are.
+// long option of its first letter ("-outptu"). Arguments after "--" are
+// pictures, and are left as they are.
 QStringList withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
-                                   const QString &shortNames, QString &error);
+                                   const QString &shortNames, const QStringList &takingValues, QString &error);

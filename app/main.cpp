@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -20,8 +21,7 @@ enum ExitStatus { Done = 0, NoDisplay = 1, BadUsage = 2 };
 const QString noDisplay = QStringLiteral(
     "tervana: the window needs a display, and none can be reached. tervana-convert makes the same icons without one.");
 
-// The command line, read before the application exists: --help and
-// --version need no display.
+// The command line as the program was given it.
 QStringList argumentsOf(int argc, char *argv[])
 {
     QStringList arguments;
@@ -65,24 +65,20 @@ void sayWhenNoDisplay(QtMsgType type, const QMessageLogContext &, const QString 
     }
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// --help or --version, answered before the application exists: they need
+// no display. Qt's own options (-style, -session ...) are taken out only
+// once it exists, so the rest of the command line is read then.
+std::optional<int> answerWithoutWindow(const QStringList &arguments)
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Tervana"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
     QCommandLineParser parser;
     declareOptions(parser);
-    if (!parser.parse(argumentsOf(argc, argv))) {
-        printLine(stderr, QStringLiteral("tervana: ") + parser.errorText());
-        return BadUsage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
+    const QStringList asked = arguments.mid(1);
+    if (asked.contains(QStringLiteral("-h")) || asked.contains(QStringLiteral("--help"))) {
         // Without an application the parser cannot know the program's name.
         printLine(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tervana")));
         return Done;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    if (asked.contains(QStringLiteral("-v")) || asked.contains(QStringLiteral("--version"))) {
         printLine(stdout, QStringLiteral("tervana ") + QStringLiteral(TERVANA_VERSION));
         return Done;
     }
@@ -90,9 +86,27 @@ int main(int argc, char *argv[])
         printLine(stderr, noDisplay);
         return NoDisplay;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Tervana"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
+    if (const std::optional<int> answered = answerWithoutWindow(argumentsOf(argc, argv)))
+        return *answered;
     qInstallMessageHandler(sayWhenNoDisplay);
     QApplication app(argc, argv);
     qInstallMessageHandler(nullptr);
+    QCommandLineParser parser;
+    declareOptions(parser);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        printLine(stderr, QStringLiteral("tervana: ") + parser.errorText());
+        printLine(stderr, QStringLiteral("Try 'tervana --help'."));
+        return BadUsage;
+    }
     // Lets the desktop match the window to its launcher entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tervana"));
 

@@ -77,7 +77,7 @@ QString writeResult(const QByteArray &bytes, const QString &output, const QStrin
     if (!failure)
         return QString();
     return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
-        .arg(shownOutput(output), QDir::toNativeSeparators(input), failure->reason);
+        .arg(shownOutput(output), shownInput(input), failure->reason);
 }
 
 // There are four times as many threads as jobs: a thread waiting for its

@@ -6,6 +6,14 @@
 #include "picture.h"
 
 #include <QBuffer>
+
+#include <algorithm>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <QFile>
 
 namespace {
@@ -17,6 +25,24 @@ constexpr QRgb bandColour = qRgb(255, 255, 255);
 // Standard input is read whole, up to this size, to be read as a file is
 // (the checks look back at the header); a bigger picture is given as a file.
 constexpr qint64 standardInputBytes = 256 * 1024 * 1024;
+
+// Up to `limit` bytes of standard input, read until it ends: a pipe gives
+// its data a piece at a time.
+QByteArray readStandardInput(qint64 limit)
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    QByteArray bytes;
+    char piece[64 * 1024];
+    while (bytes.size() < limit) {
+        const size_t read = std::fread(piece, 1, size_t(std::min<qint64>(sizeof piece, limit - bytes.size())), stdin);
+        bytes.append(piece, qsizetype(read));
+        if (read == 0)
+            break;
+    }
+    return bytes;
+}
 
 // One input, open for reading: the file, or what standard input ("-")
 // holds; or why it cannot be read.
@@ -36,9 +62,7 @@ struct OpenInput
             return;
         }
         shown = QStringLiteral("standard input");
-        QFile in;
-        if (in.open(stdin, QIODevice::ReadOnly))
-            bytes = in.read(standardInputBytes + 1);
+        bytes = readStandardInput(standardInputBytes + 1);
         if (bytes.size() > standardInputBytes)
             failure = Failure{Failure::Kind::TooLarge, QStringLiteral("it holds more than %1 MB; give the picture as a file")
                                                            .arg(standardInputBytes >> 20)};

@@ -21,9 +21,16 @@ QString native(const QString &path)
 QHash<QString, QString> inputsByFile(const QStringList &inputs)
 {
     QHash<QString, QString> byFile;
-    for (const QString &input : inputs)
-        if (const FileIdentity identity = fileIdentity(input); identity.exists && !byFile.contains(identity.key))
-            byFile.insert(identity.key, input);
+    for (const QString &input : inputs) {
+        // Standard input is the file it is open on, whatever "-" names here.
+        std::optional<QString> key;
+        if (input == QLatin1String("-"))
+            key = standardInputIdentity();
+        else if (const FileIdentity identity = fileIdentity(input); identity.exists)
+            key = identity.key;
+        if (key && !byFile.contains(*key))
+            byFile.insert(*key, input);
+    }
     return byFile;
 }
 
@@ -39,6 +46,11 @@ std::optional<QString> identityOfOutput(const QString &output)
 bool namesStandardOutput(const QString &output)
 {
     return output == QStringLiteral("-");
+}
+
+QString shownInput(const QString &input)
+{
+    return input == QLatin1String("-") ? QStringLiteral("standard input") : native(input);
 }
 
 QString shownOutput(const QString &output)
@@ -64,10 +76,10 @@ OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, con
         QString &refusal = plan.refusals[size_t(i)];
         if (const QString input = byFile.value(*key); !input.isEmpty())
             refusal = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
-                          .arg(shownOutput(output), native(inputs[i]), native(input));
+                          .arg(shownOutput(output), shownInput(inputs[i]), shownInput(input));
         else if (taken.contains(*key))
             refusal = QStringLiteral("Tervana will not overwrite \"%1\", the result for \"%2\", with \"%3\".")
-                          .arg(shownOutput(output), native(taken[*key]), native(inputs[i]));
+                          .arg(shownOutput(output), shownInput(taken[*key]), shownInput(inputs[i]));
         else
             taken.insert(*key, inputs[i]);
     }
@@ -80,5 +92,5 @@ QString packingRefusal(const QStringList &inputs, const QString &output)
     const QString input = key ? inputsByFile(inputs).value(*key) : QString();
     if (input.isEmpty())
         return QString();
-    return QStringLiteral("Tervana will not write \"%1\": it is the picture \"%2\".").arg(shownOutput(output), native(input));
+    return QStringLiteral("Tervana will not write \"%1\": it is the picture \"%2\".").arg(shownOutput(output), shownInput(input));
 }

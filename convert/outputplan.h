@@ -12,6 +12,8 @@
 bool namesStandardOutput(const QString &output);
 // An output as messages name it: its native path, or "standard output".
 QString shownOutput(const QString &output);
+// An input as messages name it: its native path, or "standard input".
+QString shownInput(const QString &input);
 
 struct OutputPlan
 {

@@ -253,6 +253,16 @@ FileIdentity fileIdentity(const QString &path)
     return {info.absoluteFilePath(), false};
 }
 
+std::optional<QString> standardInputIdentity()
+{
+#ifdef Q_OS_UNIX
+    struct stat input = {};
+    if (::fstat(STDIN_FILENO, &input) == 0)
+        return keyOf(input);
+#endif
+    return std::nullopt;
+}
+
 std::optional<QString> standardOutputIdentity()
 {
 #ifdef Q_OS_UNIX

@@ -52,3 +52,5 @@ FileIdentity fileIdentity(const QString &path);
 // The identity of the file the process's standard output is open on (as
 // with "> file" or "1<> file"), when it can be told.
 std::optional<QString> standardOutputIdentity();
+// The same for standard input ("< file").
+std::optional<QString> standardInputIdentity();

@@ -247,6 +247,7 @@ struct RunSetting
 {
     QString workingFolder;
     QString standardInputFile;
+    QByteArray standardInputBytes; // written through a pipe, 16 KB at a time
     QString standardOutputFile; // appended to
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Runs it through this command (setpriv ...) and this copy of it.
@@ -284,6 +285,12 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     QElapsedTimer timer;
     timer.start();
     converter.start(command.first(), command.mid(1));
+    for (qsizetype at = 0; at < setting.standardInputBytes.size() && converter.waitForStarted(); at += 16 * 1024) {
+        converter.write(setting.standardInputBytes.mid(at, 16 * 1024));
+        converter.waitForBytesWritten(setting.timeoutMilliseconds);
+    }
+    if (!setting.standardInputBytes.isEmpty())
+        converter.closeWriteChannel();
     Run run;
     if (!converter.waitForFinished(setting.timeoutMilliseconds) || converter.exitStatus() != QProcess::NormalExit)
         return run;

@@ -43,6 +43,7 @@ private slots:
     void usageErrors();
     void habitsOfOtherTools_data();
     void habitsOfOtherTools();
+    void valuesThatLookLikeOptionsAreValues();
     void standardInputThatIsNoPictureIsSaidSo();
     void helpAndVersion();
 };
@@ -440,6 +441,8 @@ void tst_Convert::habitsOfOtherTools_data()
     QTest::newRow("standard input, -sizes all") << QStringList{"-sizes", "all"} << true << QStringList{"--sizes", "all"};
 }
 
+
+
 // Long options written with one dash work as with two, and "-" reads the
 // picture from standard input: the same bytes as the file gives.
 void tst_Convert::habitsOfOtherTools()
@@ -457,8 +460,34 @@ void tst_Convert::habitsOfOtherTools()
     const Run run = runConverter(options + QStringList{fromStandardInput ? QStringLiteral("-") : picture,
                                                        QStringLiteral("--output"), written},
                                  setting);
+    if (fromStandardInput) { // and through a pipe, as a program writing it gives it
+        const QString big = path(QStringLiteral("big for a pipe.bmp"));
+        QVERIFY(saveImage(patternImage(600, 400), big, "BMP"));
+        QCOMPARE(runConverter(sameAs + QStringList{big, QStringLiteral("-o"), expected}).exitCode, 0);
+        RunSetting piped;
+        piped.standardInputBytes = readFile(big);
+        const Run throughPipe = runConverter(options + QStringList{QStringLiteral("-"), QStringLiteral("-o"), written}, piped);
+        QVERIFY2(throughPipe.exitCode == 0, qPrintable(throughPipe.errorLines.join(QLatin1Char('\n'))));
+        QCOMPARE(readFile(written), readFile(expected));
+        return;
+    }
     QVERIFY2(run.exitCode == 0, qPrintable(run.errorLines.join(QLatin1Char('\n'))));
     QCOMPARE(readFile(written), readFile(expected));
+}
+
+// Values that look like options are values: "-o -x.ico" writes "-x.ico",
+// and "-dFOLDER" is -d with its folder.
+void tst_Convert::valuesThatLookLikeOptionsAreValues()
+{
+    const QString folder = folderForThisTest(m_dir);
+    RunSetting setting;
+    setting.workingFolder = folder;
+    const QString picture = path(QStringLiteral("wide.bmp"));
+    QCOMPARE(runConverter({picture, QStringLiteral("-o"), QStringLiteral("-x.ico")}, setting).exitCode, 0);
+    QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("-x.ico"))));
+    QVERIFY(QDir(folder).mkdir(QStringLiteral("dtmp")));
+    QCOMPARE(runConverter({QStringLiteral("-ddtmp"), picture}, setting).exitCode, 0);
+    QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("dtmp/wide.ico"))));
 }
 
 void tst_Convert::standardInputThatIsNoPictureIsSaidSo()

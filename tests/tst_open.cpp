@@ -408,9 +408,13 @@ void tst_Open::installedProgramsDialogsStartWithTheUsersFiles()
     WindowServices services{&w.dialogs, &w.boxes, m_programFolder, m_programFolder};
     services.dialogFolder = pictures;
     w.window = std::make_unique<frmBmp2Icon>(services);
+    // A picture opened with no dialog (dropped, or named on the command
+    // line): Salva's first dialog starts in Pictures too.
     const QString picture = makePicture(QStringLiteral("installed.jpg"), patternImage(40, 30), "JPG");
-    w.open(picture);
+    w->OpenPictureLater(picture);
+    QCoreApplication::processEvents();
     w.save(m_dir.filePath(QStringLiteral("installed.ico")));
+    w.open(picture);
     QCOMPARE(w.dialogs.requests.size(), 2);
     QCOMPARE(w.dialogs.requests[0].initDir, QDir::toNativeSeparators(pictures));
     QCOMPARE(w.dialogs.requests[1].initDir, QDir::toNativeSeparators(pictures));

@@ -176,6 +176,8 @@ private:
     // Returns the failure to report; none when it was saved or cancelled.
     std::optional<Failure> SaveCommand();
     void RestoreSaveDialogPlace();
+    // Where the file dialogs start when nothing else says (WindowServices).
+    QString dialogFolder() const;
     QString ProposedFileName() const;
     std::optional<Failure> SaveAsIcon(const QString &chosen);
     std::optional<Failure> SaveAsBitmap(const QString &chosen);

@@ -67,6 +67,11 @@ void frmBmp2Icon::startOpen()
     picMask->setAutoRedraw(true);
 }
 
+QString frmBmp2Icon::dialogFolder() const
+{
+    return nativePath(m_services.dialogFolder.isEmpty() ? m_services.programFolder : m_services.dialogFolder);
+}
+
 QString frmBmp2Icon::OpenPicture()
 {
     startOpen();
@@ -74,7 +79,7 @@ QString frmBmp2Icon::OpenPicture()
     cmndlg->setFilter(openFilter);
     cmndlg->setDialogTitle(openTitle);
     cmndlg->setFlags(openFlags);
-    cmndlg->setInitDir(nativePath(m_services.dialogFolder.isEmpty() ? m_services.programFolder : m_services.dialogFolder));
+    cmndlg->setInitDir(dialogFolder());
     // A cancelled dialog leaves the boxes cleared and changes nothing else.
     if (!cmndlg->ShowOpen() || cmndlg->FileName().isEmpty())
         return QString();

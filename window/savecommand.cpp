@@ -50,6 +50,11 @@ void frmBmp2Icon::Command1_Click()
 // index is a 16-bit whole number; anything else stored is ignored.
 void frmBmp2Icon::RestoreSaveDialogPlace()
 {
+    // With nothing stored, the dialog stays where Apri's left it; where no
+    // Apri dialog was shown (a picture dropped or named on the command
+    // line), it starts where Apri's would.
+    if (cmndlg->InitDir().isEmpty())
+        cmndlg->setInitDir(dialogFolder());
     const QString folder = GetSetting(settingsApplication, settingsSection, folderKey);
     const QString index = GetSetting(settingsApplication, settingsSection, indexKey);
     if (folder.isEmpty() || index.isEmpty())
