@@ -112,6 +112,7 @@ private slots:
     void iconsAreListedAndExtracted_data();
     void iconsAreListedAndExtracted();
     void iconsOfOneNameAreAllExtracted();
+    void damagedIconsAreReportedAndNotExtracted();
 };
 
 void tst_IconSizes::readsBackInEveryReader_data()
@@ -453,6 +454,30 @@ void tst_IconSizes::iconsOfOneNameAreAllExtracted()
     QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name),
              (QStringList{QStringLiteral("logo-16x16-32bit-2.png"), QStringLiteral("logo-16x16-32bit.png"),
                           QStringLiteral("logo-32x32-32bit-2.png"), QStringLiteral("logo-32x32-32bit.png")}));
+}
+
+// An icon cut short: listed as far as it goes, reported once with the
+// reason, exit status 1; nothing extracted from it.
+void tst_IconSizes::damagedIconsAreReportedAndNotExtracted()
+{
+    const QString folder = folderForThisTest(m_dir);
+    const QString whole = QDir(folder).filePath(QStringLiteral("whole.ico"));
+    const QString cut = QDir(folder).filePath(QStringLiteral("cut.ico"));
+    QVERIFY(saveImage(patternImage(64, 64), QDir(folder).filePath(QStringLiteral("source.png")), "PNG"));
+    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("64,32,16"), QDir(folder).filePath(QStringLiteral("source.png")),
+                           QStringLiteral("-o"), whole}).exitCode, 0);
+    QVERIFY(writeFile(cut, readFile(whole).chopped(100)));
+
+    const Run listed = runConverter({QStringLiteral("--list"), whole, cut});
+    QCOMPARE(listed.exitCode, 1);
+    QCOMPARE(listed.out.count(QStringLiteral(": icon, 3 images")), 2); // both listed
+    QCOMPARE(listed.errorLines, QStringList{QStringLiteral("tervana-convert: \"%1\" is damaged: image 3 runs past the "
+                                                           "end of the file.").arg(QDir::toNativeSeparators(cut))});
+    const QString out = QDir(folder).filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    const Run extracted = runConverter({QStringLiteral("--extract"), cut, QStringLiteral("-d"), out});
+    QCOMPARE(extracted.exitCode, 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
 }
 
 QTEST_MAIN(tst_IconSizes)
