@@ -230,7 +230,8 @@ SvgRead readSvgDocument(QIODevice &device)
     // Text is drawn with the system's fonts, which only a GUI application
     // has (the window, or the converter on its offscreen platform).
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) && holdsText(read.document.xml)) {
-        read.failure = unusableSvg(QStringLiteral("it holds text, and this program has no fonts to draw it"));
+        read.failure = unusableSvg(
+            QStringLiteral("it holds text, and fonts are loaded only for drawings named .svg or .svgz"));
         return read;
     }
     const QSvgRenderer renderer(read.document.xml);
