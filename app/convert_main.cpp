@@ -6,7 +6,7 @@
 
 #include "batch.h"
 #include "dashoptions.h"
-#include "iconinspection.h"
+#include "iconcontents.h"
 #include "iconsizes.h"
 #include "messagestream.h"
 
@@ -157,7 +157,7 @@ QString readRun(const QCommandLineParser &parser, Options &options)
 
 // --list or --extract, which take icons and no conversion options; returns
 // an error text for bad usage.
-QString readInspection(const QCommandLineParser &parser, Options &options)
+QString readIconReport(const QCommandLineParser &parser, Options &options)
 {
     const bool list = parser.isSet(QStringLiteral("list"));
     const bool extract = parser.isSet(QStringLiteral("extract"));
@@ -199,7 +199,7 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
         return parser.errorText();
     if (asksForHelp(parser) || parser.isSet(QStringLiteral("version")))
         return QString();
-    if (const QString error = readInspection(parser, options); !error.isEmpty() || options.task != Task::Convert)
+    if (const QString error = readIconReport(parser, options); !error.isEmpty() || options.task != Task::Convert)
         return error;
     if (const QString error = readConversion(parser, options.conversion); !error.isEmpty())
         return error;
@@ -234,17 +234,17 @@ void reportFailure(const QString &failure)
 
 // Lists (--list) or extracts (--extract) each icon; the listing goes to
 // standard output, what is wrong to the messages.
-int inspectIcons(const Options &options)
+int reportIcons(const Options &options)
 {
     bool allWhole = true;
     QSet<QString> written;
     for (const QString &icon : options.inputs) {
-        const Inspection inspection =
-            options.task == Task::List ? inspectIcon(icon) : extractIcon(icon, options.folder, written);
-        for (const QString &line : inspection.lines)
+        const IconReport report =
+            options.task == Task::List ? listIconFile(icon) : extractIcon(icon, options.folder, written);
+        for (const QString &line : report.lines)
             printLine(stdout, line);
-        if (!inspection.failure.isEmpty()) {
-            reportFailure(inspection.failure);
+        if (!report.failure.isEmpty()) {
+            reportFailure(report.failure);
             allWhole = false;
         }
     }
@@ -321,7 +321,7 @@ int main(int argc, char *argv[])
         return AllConverted;
     }
     if (options.task != Task::Convert)
-        return inspectIcons(options);
+        return reportIcons(options);
     if (options.inputs.size() > 1 && !options.outputFile.isEmpty())
         return packIntoOne(options);
     const OutputPlan plan = planOutputs(options.inputs, options.outputFile, options.folder,

@@ -253,22 +253,27 @@ FileIdentity fileIdentity(const QString &path)
     return {info.absoluteFilePath(), false};
 }
 
-std::optional<QString> standardInputIdentity()
+namespace {
+
+// The identity of the file a descriptor of the process is open on.
+std::optional<QString> descriptorIdentity([[maybe_unused]] int descriptor)
 {
 #ifdef Q_OS_UNIX
-    struct stat input = {};
-    if (::fstat(STDIN_FILENO, &input) == 0)
-        return keyOf(input);
+    struct stat status = {};
+    if (::fstat(descriptor, &status) == 0)
+        return keyOf(status);
 #endif
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<QString> standardInputIdentity()
+{
+    return descriptorIdentity(0); // standard input, on every system
+}
+
 std::optional<QString> standardOutputIdentity()
 {
-#ifdef Q_OS_UNIX
-    struct stat output = {};
-    if (::fstat(STDOUT_FILENO, &output) == 0)
-        return keyOf(output);
-#endif
-    return std::nullopt;
+    return descriptorIdentity(1); // standard output
 }

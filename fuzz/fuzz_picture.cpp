@@ -56,7 +56,7 @@ void checkReducedReads(QIODevice &device)
 // An icon's listing holds an entry for every image its directory lists (or
 // none, when that directory is cut short), and reading its images leaves
 // the device where it was and gives images or a failure, never both.
-void checkIconInspection(QBuffer &device)
+void checkIconReading(QBuffer &device)
 {
     const IconListing listing = listIcon(device.data());
     const quint16 listed = device.data().size() >= 6 ? quint16(uchar(device.data()[4]) | uchar(device.data()[5]) << 8) : 0;
@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkCutShort(bytes.left(size ? qsizetype(size * data[0] / 256) : 0));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
-    checkIconInspection(device);
+    checkIconReading(device);
     checkReducedReads(device);
     if (readRunLengthBmp(device); device.pos() != 0)
         std::abort();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the project's own shell scripts: shellcheck over every one, and no
-# pipeline whose reader may stop early. Under `set -o pipefail`,
-# `cmd | grep -q` or `cmd | head` fails by chance: the reader exits at its
+# pipeline whose reader may stop early. Under `set -o pipefail`, a pipe
+# into a quiet grep or into head fails by chance: the reader exits at its
 # first match, the writer is killed by SIGPIPE, and the pipeline fails
 # although the match was found. Capture the output first instead.
 set -euo pipefail

@@ -436,6 +436,14 @@ void tst_IconSizes::iconsAreListedAndExtracted()
     }
 }
 
+// An icon of `sizes` made by the converter from a pattern of `side` pixels.
+static void makeIconOfSizes(const QString &folder, const QString &icon, int side, const QString &sizes)
+{
+    const QString source = QDir(folder).filePath(QStringLiteral("source.png"));
+    QVERIFY(saveImage(patternImage(side, side), source, "PNG"));
+    QCOMPARE(runConverter({QStringLiteral("--sizes"), sizes, source, QStringLiteral("-o"), icon}).exitCode, 0);
+}
+
 // Two icons of one name in one run: the second's images are written
 // beside the first's, not over them.
 void tst_IconSizes::iconsOfOneNameAreAllExtracted()
@@ -443,9 +451,7 @@ void tst_IconSizes::iconsOfOneNameAreAllExtracted()
     const QString folder = folderForThisTest(m_dir);
     const QString first = QDir(folder).filePath(QStringLiteral("logo.ico"));
     const QString second = QDir(folder).filePath(QStringLiteral("logo.cur"));
-    QVERIFY(saveImage(patternImage(32, 32), QDir(folder).filePath(QStringLiteral("source.png")), "PNG"));
-    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("32,16"), QDir(folder).filePath(QStringLiteral("source.png")),
-                           QStringLiteral("-o"), first}).exitCode, 0);
+    makeIconOfSizes(folder, first, 32, QStringLiteral("32,16"));
     QVERIFY(QFile::copy(first, second));
     const QString out = QDir(folder).filePath(QStringLiteral("out"));
     QDir().mkpath(out);
@@ -463,9 +469,7 @@ void tst_IconSizes::damagedIconsAreReportedAndNotExtracted()
     const QString folder = folderForThisTest(m_dir);
     const QString whole = QDir(folder).filePath(QStringLiteral("whole.ico"));
     const QString cut = QDir(folder).filePath(QStringLiteral("cut.ico"));
-    QVERIFY(saveImage(patternImage(64, 64), QDir(folder).filePath(QStringLiteral("source.png")), "PNG"));
-    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("64,32,16"), QDir(folder).filePath(QStringLiteral("source.png")),
-                           QStringLiteral("-o"), whole}).exitCode, 0);
+    makeIconOfSizes(folder, whole, 64, QStringLiteral("64,32,16"));
     QVERIFY(writeFile(cut, readFile(whole).chopped(100)));
 
     const Run listed = runConverter({QStringLiteral("--list"), whole, cut});

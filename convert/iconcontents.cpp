@@ -1,4 +1,4 @@
-#include "iconinspection.h"
+#include "iconcontents.h"
 
 #include "atomicfile.h"
 #include "fileaccess.h"
@@ -22,7 +22,7 @@ QString shown(const QString &path)
 }
 
 // The icon's listing, or the line that says why there is none.
-Inspection listed(const QString &path, IconListing &listing, QByteArray &bytes)
+IconReport listed(const QString &path, IconListing &listing, QByteArray &bytes)
 {
     QFile file;
     if (std::optional<Failure> failed = openRegularFile(path, file))
@@ -33,40 +33,40 @@ Inspection listed(const QString &path, IconListing &listing, QByteArray &bytes)
     listing = listIcon(bytes);
     if (!listing.isIcon)
         return {{}, QStringLiteral("\"%1\" is not an icon or a cursor.").arg(shown(path))};
-    Inspection inspection;
-    inspection.lines << QStringLiteral("%1: %2, %3 %4")
+    IconReport report;
+    report.lines << QStringLiteral("%1: %2, %3 %4")
                             .arg(shown(path), listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
                             .arg(listing.images.size())
                             .arg(listing.images.size() == 1 ? QStringLiteral("image") : QStringLiteral("images"));
-    inspection.lines << listingLines(listing);
+    report.lines << listingLines(listing);
     if (!listing.damage.isEmpty())
-        inspection.failure = QStringLiteral("\"%1\" is damaged: %2.").arg(shown(path), listing.damage.join(QStringLiteral("; ")));
-    return inspection;
+        report.failure = QStringLiteral("\"%1\" is damaged: %2.").arg(shown(path), listing.damage.join(QStringLiteral("; ")));
+    return report;
 }
 
 } // namespace
 
-Inspection inspectIcon(const QString &path)
+IconReport listIconFile(const QString &path)
 {
     IconListing listing;
     QByteArray bytes;
     return listed(path, listing, bytes);
 }
 
-Inspection extractIcon(const QString &path, const QString &folder, QSet<QString> &taken)
+IconReport extractIcon(const QString &path, const QString &folder, QSet<QString> &taken)
 {
     IconListing listing;
     QByteArray bytes;
-    const Inspection inspection = listed(path, listing, bytes);
-    if (!inspection.failure.isEmpty())
-        return {{}, inspection.failure};
+    const IconReport report = listed(path, listing, bytes);
+    if (!report.failure.isEmpty())
+        return {{}, report.failure};
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     const IconImagesLoad load = readIconImages(device);
     if (load.failure || load.images.size() != listing.images.size())
         return {{}, QStringLiteral("Tervana cannot read the images of \"%1\": %2.")
                         .arg(shown(path), load.failure ? load.failure->reason : QStringLiteral("some cannot be decoded"))};
-    Inspection extraction;
+    IconReport extraction;
     const QString base = QFileInfo(path).completeBaseName();
     for (size_t i = 0; i < load.images.size(); ++i) {
         const QImage &image = load.images[i];
