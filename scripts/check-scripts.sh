@@ -40,12 +40,13 @@ if [ "$(printf '%s\n' "$found" | cut -d: -f1-2)" != "$(printf '%s\n' "$expected"
     exit 1
 fi
 
-# Every script of the project, tracked or new (not ignored): by its name,
+# Every script of the project, tracked or new (not ignored): by its name
+# (.sh, or .bash for a completion, which has no first line naming bash),
 # or by the shell named on its first line.
 scripts=()
 while IFS= read -r -d '' file; do
     case $file in
-        *.sh) scripts+=("$file") ;;
+        *.sh | *.bash) scripts+=("$file") ;;
         *)
             first=""
             IFS= read -r first <"$file" || true

@@ -3,9 +3,10 @@
 # (scripts/package.sh), checks that this machine's package manager can
 # satisfy its dependencies, installs it with dpkg into a root folder of its
 # own (the machine's packages, and any Tervana the user has installed, are
-# left as they are), converts a picture with the installed converter and
-# opens pictures in the installed window in Xvfb (the end-to-end test, run
-# in place: nothing may appear beside the installed tervana).
+# left as they are), converts a picture with the installed converter, checks
+# its shell completions and opens pictures in the installed window in Xvfb
+# (the end-to-end test, run in place: nothing may appear beside the
+# installed tervana).
 #   scripts/installed-test.sh     (after scripts/build.sh, for the drag source)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,6 +51,11 @@ icon = Image.open(sys.argv[1])
 assert icon.size == (32, 32), icon.size
 assert icon.convert("RGB").getpixel((16, 16)) == (200, 60, 30)
 PY
+# The converter's shell completions where the package puts them, loaded by
+# bash-completion and zsh (skipped when either is not installed).
+completion=0
+tests/install/check_completion.sh "$root/usr" || completion=$?
+[ "$completion" -eq 0 ] || [ "$completion" -eq 77 ] || fail "the installed shell completions of tervana-convert are wrong"
 # Asked of the package, not the disk: minimal systems leave manual pages out.
 contents=$(dpkg-deb --contents "$deb")
 [[ $contents == *usr/share/man/man1/tervana-convert.1.gz* ]] || fail "no man page in the package"

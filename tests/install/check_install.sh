@@ -2,9 +2,11 @@
 # Installs the build into a temporary folder as the package does (prefix
 # /usr under DESTDIR) and checks what a desktop finds there: the programs,
 # the desktop entry, the AppStream description, the icons in their sizes,
-# the manual pages and the package documents. desktop-file-validate and
-# appstreamcli check the entry and the description when they are installed;
-# when one is missing the test exits with 77 (skipped) after the other checks.
+# the manual pages, the package documents and the converter's shell
+# completions (check_completion.sh). desktop-file-validate and appstreamcli
+# check the entry and the description when they are installed; when one of
+# them, bash-completion or zsh is missing the test exits with 77 (skipped)
+# after the other checks.
 #   check_install.sh BUILD_FOLDER
 set -euo pipefail
 build=$1
@@ -88,6 +90,13 @@ if command -v appstreamcli >/dev/null; then
 else
     missing+=(appstreamcli)
 fi
+completion=0
+"$(dirname "$0")/check_completion.sh" "$root" || completion=$?
+case $completion in
+    0) ;;
+    77) missing+=("bash-completion or zsh") ;;
+    *) fail "the shell completions of tervana-convert are wrong" ;;
+esac
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
