@@ -6,13 +6,14 @@
 
 #include "batch.h"
 #include "dashoptions.h"
+#include "fileaccess.h"
 #include "iconcontents.h"
 #include "iconsizes.h"
 #include "messagestream.h"
+#include "nativename.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
-#include <QFileInfo>
 #include <QThread>
 
 #include <csignal>
@@ -122,6 +123,19 @@ QString readConversion(const QCommandLineParser &parser, ConversionOptions &conv
     return QString();
 }
 
+// Why the results cannot go into `folder` (-d): it is not there, or not a
+// folder. A missing folder is not made: a mistyped name would make a stray
+// folder of icons the user does not find.
+QString folderRefusal(const QString &folder)
+{
+    switch (fileKindAt(folder)) {
+    case FileKind::Folder: return QString();
+    case FileKind::Missing:
+        return QStringLiteral("The folder \"%1\" does not exist; make it first (mkdir -p).").arg(readableName(folder));
+    default: return QStringLiteral("\"%1\" is not a folder.").arg(readableName(folder));
+    }
+}
+
 // Which pictures, where their results go (-o or -d) and how many are
 // converted at a time (-j); returns an error text for bad usage.
 QString readRun(const QCommandLineParser &parser, Options &options)
@@ -150,8 +164,8 @@ QString readRun(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("Standard input (-) can be given once.");
     if (folder && options.inputs.contains(QStringLiteral("-")))
         return QStringLiteral("Standard input (-) has no name to name a result after; give -o OUTPUT for it.");
-    if (folder && !QFileInfo(options.folder).isDir())
-        return QStringLiteral("\"%1\" is not a folder.").arg(options.folder);
+    if (folder)
+        return folderRefusal(options.folder);
     return QString();
 }
 
@@ -178,8 +192,10 @@ QString readIconReport(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("%1 takes icon files; standard input (-) is for converting a picture.").arg(name);
     if (list && parser.isSet(QStringLiteral("directory")))
         return QStringLiteral("--list writes nothing; -d goes with --extract.");
-    if (extract && !QFileInfo(options.folder).isDir())
+    if (extract && !parser.isSet(QStringLiteral("directory")))
         return QStringLiteral("--extract needs -d DIR, an existing folder.");
+    if (extract)
+        return folderRefusal(options.folder);
     return QString();
 }
 
@@ -302,7 +318,7 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     Options options;
-    const QString usageError = parse(parser, QCoreApplication::arguments(), options);
+    const QString usageError = parse(parser, argumentsFromNative(argc, argv), options);
     if (!usageError.isEmpty()) {
         printLine(messages, QStringLiteral("tervana-convert: ") + usageError);
         printLine(messages, QStringLiteral("Try 'tervana-convert --help'."));
@@ -322,6 +338,8 @@ int main(int argc, char *argv[])
     }
     if (options.task != Task::Convert)
         return reportIcons(options);
+    if (const QString warning = formatMismatch(options.outputFile, resultExtension(options.conversion)); !warning.isEmpty())
+        reportFailure(warning);
     if (options.inputs.size() > 1 && !options.outputFile.isEmpty())
         return packIntoOne(options);
     const OutputPlan plan = planOutputs(options.inputs, options.outputFile, options.folder,

@@ -4,6 +4,7 @@
 #include "fileaccess.h"
 #include "iconimages.h"
 #include "iconlisting.h"
+#include "nativename.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -18,7 +19,7 @@ constexpr qint64 maximumIconBytes = 64 * 1024 * 1024;
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return readableName(QDir::toNativeSeparators(path));
 }
 
 // The icon's listing, or the line that says why there is none.

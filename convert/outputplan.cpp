@@ -1,6 +1,8 @@
 #include "outputplan.h"
 
 #include "fileaccess.h"
+#include "nativename.h"
+#include "outputclaims.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +14,7 @@ namespace {
 
 QString native(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return readableName(QDir::toNativeSeparators(path));
 }
 
 // The pictures of the run by the file each is, the first of any that are
@@ -58,30 +60,21 @@ QString shownOutput(const QString &output)
     return namesStandardOutput(output) ? QStringLiteral("standard output") : native(output);
 }
 
+QString derivedOutput(const QString &input, const QString &folder, const QString &extension)
+{
+    return QDir(folder).filePath(QFileInfo(input).completeBaseName() + extension);
+}
+
 OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, const QString &folder,
                        const QString &extension)
 {
     OutputPlan plan;
-    plan.refusals.resize(size_t(inputs.size()));
-    const QHash<QString, QString> byFile = inputsByFile(inputs);
-    QHash<QString, QString> taken; // output file -> the earlier input it is for
-    for (qsizetype i = 0; i < inputs.size(); ++i) {
-        const QString output = outputFile.isEmpty()
-                                   ? QDir(folder).filePath(QFileInfo(inputs[i]).completeBaseName() + extension)
-                                   : outputFile;
-        plan.outputs << output;
-        const std::optional<QString> key = identityOfOutput(output);
-        if (!key)
-            continue; // standard output closed, or not to be told: nothing it could replace
-        QString &refusal = plan.refusals[size_t(i)];
-        if (const QString input = byFile.value(*key); !input.isEmpty())
-            refusal = QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is the picture \"%3\".")
-                          .arg(shownOutput(output), shownInput(inputs[i]), shownInput(input));
-        else if (taken.contains(*key))
-            refusal = QStringLiteral("Tervana will not overwrite \"%1\", the result for \"%2\", with \"%3\".")
-                          .arg(shownOutput(output), shownInput(taken[*key]), shownInput(inputs[i]));
-        else
-            taken.insert(*key, inputs[i]);
+    OutputClaims claims;
+    for (const QString &input : inputs)
+        claims.addInput(input);
+    for (const QString &input : inputs) {
+        plan.outputs << (outputFile.isEmpty() ? derivedOutput(input, folder, extension) : outputFile);
+        plan.refusals.push_back(claims.claim(input, plan.outputs.last()));
     }
     return plan;
 }
@@ -93,4 +86,19 @@ QString packingRefusal(const QStringList &inputs, const QString &output)
     if (input.isEmpty())
         return QString();
     return QStringLiteral("Tervana will not write \"%1\": it is the picture \"%2\".").arg(shownOutput(output), shownInput(input));
+}
+
+QString formatMismatch(const QString &output, const QString &extension)
+{
+    // The endings of picture formats: another ending is the user's own.
+    static const QStringList formats = {"bmp", "dib", "ico", "cur", "png", "jpg", "jpeg", "gif", "webp", "tif",
+                                        "tiff", "tga", "svg", "svgz", "pbm", "pgm", "ppm", "pnm"};
+    const QString ending = QFileInfo(output).suffix().toLower();
+    const bool bitmap = extension == QLatin1String(".bmp");
+    if (namesStandardOutput(output) || !formats.contains(ending) || QLatin1Char('.') + ending == extension ||
+        (bitmap && ending == QLatin1String("dib")))
+        return QString();
+    return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
+        .arg(shownOutput(output), bitmap ? QStringLiteral("a bitmap") : QStringLiteral("an icon"), readableName(ending),
+             bitmap ? QString() : ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString());
 }

@@ -26,6 +26,10 @@ struct OutputPlan
     std::vector<QString> refusals;
 };
 
+// The result of `input` in `folder` (-d): its name without its last
+// extension, and `extension`.
+QString derivedOutput(const QString &input, const QString &folder, const QString &extension);
+
 // With `outputFile` (-o) every result goes there; otherwise each goes into
 // `folder` (-d), named after its picture with `extension`.
 OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, const QString &folder,
@@ -34,3 +38,8 @@ OutputPlan planOutputs(const QStringList &inputs, const QString &outputFile, con
 // Why the one icon several pictures make cannot be written to `output`: it
 // is one of them. Empty when it can.
 QString packingRefusal(const QStringList &inputs, const QString &output);
+
+// The one-line warning for an -o name whose ending promises another format
+// than `extension` (".ico" or ".bmp") gives, or nothing. The file is
+// written all the same: the name is the user's to choose.
+QString formatMismatch(const QString &output, const QString &extension);

@@ -1,5 +1,7 @@
 #include "fileaccess.h"
 
+#include "nativename.h"
+
 #include <QFileInfo>
 
 #include <filesystem>
@@ -21,7 +23,7 @@ fs::path toPath(const QString &path)
 #ifdef Q_OS_WIN
     return fs::path(path.toStdWString());
 #else
-    return fs::path(QFile::encodeName(path).toStdString());
+    return fs::path(nativeName(path).toStdString());
 #endif
 }
 
@@ -29,6 +31,20 @@ bool folderExists(const QString &path)
 {
     std::error_code ec;
     return fs::is_directory(toPath(QFileInfo(path).absolutePath()), ec);
+}
+
+// Whether the user may replace the file at `path`, or make it.
+bool mayWrite(const QString &path)
+{
+    const QFileInfo info(path);
+#ifdef Q_OS_UNIX
+    const bool exists = ::access(nativeName(path).constData(), F_OK) == 0;
+    if (exists && ::access(nativeName(path).constData(), W_OK) != 0)
+        return false;
+    return ::access(nativeName(info.absolutePath()).constData(), W_OK) == 0;
+#else
+    return (!info.exists() || info.isWritable()) && QFileInfo(info.absolutePath()).isWritable();
+#endif
 }
 
 Failure noSuchFileAt(const QString &path)
@@ -113,7 +129,7 @@ FileKind kindOf(mode_t mode)
 // without becoming the terminal's owner, then checks what was opened.
 int openWithoutWaiting(const QString &path, int access, FileKind wanted, std::optional<Failure> &failure)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(nativeName(path).constData(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         failure = failureFor(lastError(), path);
         return -1;
@@ -180,8 +196,7 @@ Failure writeFailureFor(const QString &path)
         return *failure;
     if (!folderExists(path))
         return noSuchFileAt(path);
-    const QFileInfo info(path);
-    if ((info.exists() && !info.isWritable()) || !QFileInfo(info.absolutePath()).isWritable())
+    if (!mayWrite(path))
         return Failure::permissionDenied();
     return {Failure::Kind::Unusable, QStringLiteral("it cannot be written")};
 }
@@ -225,7 +240,7 @@ QString keyOf(const struct stat &file)
 std::optional<QString> existingKey(const QString &path)
 {
     struct stat file = {};
-    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+    if (::stat(nativeName(path).constData(), &file) != 0)
         return std::nullopt;
     return keyOf(file);
 }

@@ -4,6 +4,7 @@
 #include "picture.h"
 
 #include "fileaccess.h"
+#include "nativename.h"
 #include "pictureprobe.h"
 #include "reducedread.h"
 #include "wholedecode.h"
@@ -27,7 +28,7 @@ Picture Picture::drawing(QByteArray svg, QImage drawn, QSize naturalSize)
 
 QString cannotOpen(const QString &path, const Failure &failure)
 {
-    return QStringLiteral("Tervana cannot open \"%1\": %2.").arg(QDir::toNativeSeparators(path), failure.reason);
+    return QStringLiteral("Tervana cannot open \"%1\": %2.").arg(readableName(QDir::toNativeSeparators(path)), failure.reason);
 }
 
 const QList<QByteArray> &readableFormats()

@@ -89,7 +89,7 @@ void tst_Convert::writesWhatTheWindowSaves()
     w.boxes.answer(MsgBox::vbNo);
     w->Command1_Click();
 
-    const QString fromConverter = path(QStringLiteral("converter-") + input + option);
+    const QString fromConverter = path(QStringLiteral("converter-") + input + option + QStringLiteral(".result"));
     QStringList arguments{path(input), QStringLiteral("-o"), fromConverter};
     if (!option.isEmpty())
         arguments.prepend(option);
@@ -254,7 +254,7 @@ void tst_Convert::planRefusesWhatWouldReplaceAPictureOrAResult()
     QCOMPARE(plan.outputs.size(), inputs.size());
     for (qsizetype i = 0; i < inputs.size(); ++i) {
         const QString &refusal = plan.refusals[size_t(i)];
-        const QString expected = refusals[i] == QLatin1String("picture") ? QStringLiteral("it is the picture")
+        const QString expected = refusals[i] == QLatin1String("picture") ? QStringLiteral("one of the pictures being converted")
                                  : refusals[i] == QLatin1String("result") ? QStringLiteral("will not overwrite")
                                                                           : QString();
         QVERIFY2(expected.isEmpty() ? refusal.isEmpty() : refusal.contains(expected),
@@ -298,7 +298,7 @@ void tst_Convert::refusedPicturesAreReportedAndKept()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.errorLines.size(), refused.size());
     for (qsizetype i = 0; i < refused.size(); ++i)
-        QVERIFY2(run.errorLines[i].contains(QStringLiteral("for \"%1\": it is the picture").arg(refused[i])),
+        QVERIFY2(run.errorLines[i].contains(QStringLiteral("for \"%1\": it is one of the pictures being converted").arg(refused[i])),
                  qPrintable(run.errorLines[i]));
     // Every input is as it was; the others were converted.
     for (auto it = before.cbegin(); it != before.cend(); ++it)
