@@ -11,16 +11,22 @@
 #include "iconsizes.h"
 #include "messagestream.h"
 #include "nativename.h"
+#include "outputplan.h"
+#include "progressline.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QThread>
 
+#include <atomic>
 #include <csignal>
 #include <memory>
 
 #ifdef __GLIBC__
 #include <malloc.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <unistd.h>
 #endif
 
 namespace {
@@ -40,6 +46,12 @@ struct Options
     QString outputFile;
     QString folder;
     int jobs = 1;
+    QString list;           // --files-from
+    bool nulSeparated = false;
+    bool recursive = false;
+    bool followLinks = false;
+    bool quiet = false;
+    bool progress = false;
 };
 
 FILE *messages = stderr;
@@ -78,6 +90,21 @@ void declareOptions(QCommandLineParser &parser)
                         "all its images; a drawing is drawn at each size."),
          QStringLiteral("list")},
         {QStringLiteral("key-black"), QStringLiteral("With --sizes: make pure black transparent too, as the window does.")},
+        {{QStringLiteral("r"), QStringLiteral("recursive")},
+         QStringLiteral("Convert every picture under the folders given; with -d, the results go into the same tree "
+                        "of folders under DIR. Files that are not pictures are counted and left alone.")},
+        {{QStringLiteral("L"), QStringLiteral("follow-links")},
+         QStringLiteral("With -r: walk links to folders too (they are left alone otherwise).")},
+        {QStringLiteral("files-from"),
+         QStringLiteral("Convert the pictures listed in <file> (- for standard input), one per line, as the list "
+                        "comes."),
+         QStringLiteral("file")},
+        {{QStringLiteral("0"), QStringLiteral("null")},
+         QStringLiteral("With --files-from: the names end with a NUL byte, as find -print0 writes them.")},
+        {QStringLiteral("progress"),
+         QStringLiteral("Show the progress line even when standard error is not a terminal.")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")},
+         QStringLiteral("Say nothing, not even which pictures failed; the exit status tells.")},
         {QStringLiteral("list"),
          QStringLiteral("List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and "
                         "offset, and what is wrong with it. A damaged icon is reported and the exit status is 1.")},
@@ -96,6 +123,8 @@ QStringList longOptionNames()
 {
     return {QStringLiteral("bmp"),   QStringLiteral("mono"),     QStringLiteral("output"), QStringLiteral("directory"),
             QStringLiteral("jobs"),  QStringLiteral("sizes"),    QStringLiteral("key-black"), QStringLiteral("list"),
+            QStringLiteral("recursive"), QStringLiteral("follow-links"), QStringLiteral("files-from"),
+            QStringLiteral("null"), QStringLiteral("progress"), QStringLiteral("quiet"),
             QStringLiteral("extract"), QStringLiteral("help"),   QStringLiteral("help-all"), QStringLiteral("version")};
 }
 
@@ -120,6 +149,31 @@ QString readConversion(const QCommandLineParser &parser, ConversionOptions &conv
     conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     if (conversion.keyBlack && !sizes)
         return QStringLiteral("--key-black goes with --sizes (the 32 x 32 icon always makes pure black transparent).");
+    return QString();
+}
+
+// Which pictures beyond those named: folders walked (-r, -L), a list
+// (--files-from, -0); and what is shown (--progress, --quiet). Returns an
+// error text for bad usage.
+QString readWalk(const QCommandLineParser &parser, Options &options)
+{
+    options.recursive = parser.isSet(QStringLiteral("recursive"));
+    options.followLinks = parser.isSet(QStringLiteral("follow-links"));
+    options.list = parser.value(QStringLiteral("files-from"));
+    options.nulSeparated = parser.isSet(QStringLiteral("null"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    options.progress = parser.isSet(QStringLiteral("progress"));
+    if (parser.isSet(QStringLiteral("files-from")) && options.list.isEmpty())
+        return QStringLiteral("--files-from needs a file name (or - for standard input).");
+    if (options.followLinks && !options.recursive)
+        return QStringLiteral("-L goes with -r.");
+    if (options.nulSeparated && options.list.isEmpty())
+        return QStringLiteral("-0 goes with --files-from.");
+    if (options.quiet && options.progress)
+        return QStringLiteral("Give either --progress or --quiet.");
+    if ((options.recursive || !options.list.isEmpty()) && !options.conversion.sizes.empty() &&
+        parser.isSet(QStringLiteral("output")))
+        return QStringLiteral("-r and --files-from write each result into -d DIR.");
     return QString();
 }
 
@@ -152,15 +206,19 @@ QString readRun(const QCommandLineParser &parser, Options &options)
         if (!whole || options.jobs < 1 || options.jobs > 1024)
             return QStringLiteral("-j takes a whole number from 1 to 1024.");
     }
-    if (options.inputs.isEmpty())
+    if (const QString error = readWalk(parser, options); !error.isEmpty())
+        return error;
+    if (options.inputs.isEmpty() && options.list.isEmpty())
         return QStringLiteral("No input picture given.");
     if (output == folder)
         return QStringLiteral("Give either -o OUTPUT or -d DIR.");
+    if (output && (options.recursive || !options.list.isEmpty()))
+        return QStringLiteral("-r and --files-from write each result into -d DIR.");
     if (output && options.inputs.size() > 1 && options.conversion.sizes.empty())
         return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
     if (output && options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
-    if (options.inputs.count(QStringLiteral("-")) > 1)
+    if (options.inputs.count(QStringLiteral("-")) + (options.list == QLatin1String("-") ? 1 : 0) > 1)
         return QStringLiteral("Standard input (-) can be given once.");
     if (folder && options.inputs.contains(QStringLiteral("-")))
         return QStringLiteral("Standard input (-) has no name to name a result after; give -o OUTPUT for it.");
@@ -179,7 +237,7 @@ QString readIconReport(const QCommandLineParser &parser, Options &options)
     if (options.task == Task::Convert)
         return QString();
     const QString name = list ? QStringLiteral("--list") : QStringLiteral("--extract");
-    for (const char *conversion : {"bmp", "mono", "sizes", "key-black", "output", "jobs"})
+    for (const char *conversion : {"bmp", "mono", "sizes", "key-black", "output", "jobs", "recursive", "files-from"})
         if (parser.isSet(QString::fromLatin1(conversion)))
             return QStringLiteral("%1 takes icons only, without --bmp, --mono, --sizes, --key-black, -o or -j.").arg(name);
     if (list && extract)
@@ -206,9 +264,9 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, Options 
     QString dashError;
     const QStringList takingValues = {QStringLiteral("o"),    QStringLiteral("d"),         QStringLiteral("j"),
                                       QStringLiteral("output"), QStringLiteral("directory"), QStringLiteral("jobs"),
-                                      QStringLiteral("sizes")};
+                                      QStringLiteral("sizes"), QStringLiteral("files-from")};
     const QStringList understood =
-        withOneDashLongOptions(arguments, longOptionNames(), QStringLiteral("odjhv"), takingValues, dashError);
+        withOneDashLongOptions(arguments, longOptionNames(), QStringLiteral("odjhvrLq0"), takingValues, dashError);
     if (!dashError.isEmpty())
         return dashError;
     if (!parser.parse(understood))
@@ -286,12 +344,84 @@ int packIntoOne(const Options &options)
     return failure.isEmpty() ? AllConverted : SomeFailed;
 }
 
+// Set by Ctrl-C (SIGINT) or SIGTERM: the run takes no further picture.
+std::atomic<bool> stopRequested{false};
+volatile std::sig_atomic_t stoppingSignal = 0;
+
+extern "C" void requestStop(int signal)
+{
+    stoppingSignal = signal;
+    stopRequested = true;
+}
+
+// Ctrl-C and SIGTERM end a run between pictures, so that every result is
+// whole. Blocking reads (a list on standard input) are interrupted.
+void stopBetweenPictures()
+{
+#ifdef Q_OS_UNIX
+    struct sigaction action = {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+#else
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+#endif
+}
+
+ProgressLine::Shown progressShown(const Options &options)
+{
+    if (options.quiet)
+        return ProgressLine::Shown::Never;
+#ifdef Q_OS_UNIX
+    if (::isatty(::fileno(messages)))
+        return ProgressLine::Shown::OnTerminal;
+#endif
+    return options.progress ? ProgressLine::Shown::InLines : ProgressLine::Shown::Never;
+}
+
+// Converts each picture named, listed or found to its own result: the
+// failures as they come, in order; the progress and a summary on a
+// terminal; what was left out, and how far an interrupted run came.
+int convertEach(const Options &options)
+{
+    const InputChoice choice{options.inputs, options.list,        options.nulSeparated,
+                             options.recursive, options.followLinks, options.folder};
+    ProgressLine progress(messages, progressShown(options));
+    RunReport report;
+    if (!options.quiet)
+        report.failure = [&](const QString &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + failure); };
+    report.progress = [&](const RunCounts &counts) { progress.update(counts); };
+    const RunCounts counts = convertStream(choice, {options.outputFile, resultExtension(options.conversion)},
+                                           options.conversion, options.jobs, stopRequested, report);
+    progress.clear();
+    if (!options.quiet && counts.skipped > 0)
+        reportFailure(QStringLiteral("%1 %2 not a picture, left alone.")
+                          .arg(counts.skipped)
+                          .arg(counts.skipped == 1 ? QStringLiteral("file was") : QStringLiteral("files were")));
+    if (stoppingSignal != 0) {
+        if (!options.quiet)
+            reportFailure(QStringLiteral("interrupted: %1 of %2%3 pictures converted, %4 failed; no further picture was "
+                                         "started.")
+                              .arg(counts.converted)
+                              .arg(counts.known)
+                              .arg(counts.allKnown ? QString() : QStringLiteral("+"))
+                              .arg(counts.failed));
+        return 128 + stoppingSignal;
+    }
+    if (progressShown(options) != ProgressLine::Shown::Never)
+        printLine(messages, QStringLiteral("tervana-convert: ") + runSummary(counts, progress.elapsedMs()));
+    return counts.failed == 0 ? AllConverted : SomeFailed;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     messages = keepLibraryMessagesOffStderr();
     qInstallMessageHandler(keepOnlySeriousMessages);
+    stopBetweenPictures();
 #ifdef SIGPIPE
     // A pipe that stops reading is reported as a failed write, not a kill.
     std::signal(SIGPIPE, SIG_IGN);
@@ -338,12 +468,10 @@ int main(int argc, char *argv[])
     }
     if (options.task != Task::Convert)
         return reportIcons(options);
-    if (const QString warning = formatMismatch(options.outputFile, resultExtension(options.conversion)); !warning.isEmpty())
+    const int status = options.inputs.size() > 1 && !options.outputFile.isEmpty() ? packIntoOne(options) : convertEach(options);
+    // Said of a file written, after it is.
+    const QString warning = formatMismatch(options.outputFile, resultExtension(options.conversion));
+    if (status == AllConverted && !warning.isEmpty() && !options.quiet)
         reportFailure(warning);
-    if (options.inputs.size() > 1 && !options.outputFile.isEmpty())
-        return packIntoOne(options);
-    const OutputPlan plan = planOutputs(options.inputs, options.outputFile, options.folder,
-                                        resultExtension(options.conversion));
-    const bool allConverted = convertAll(options.inputs, plan, options.conversion, options.jobs, reportFailure);
-    return allConverted ? AllConverted : SomeFailed;
+    return status;
 }

@@ -60,6 +60,7 @@ for input in photo.jpg photo.bmp photo.gif; do
     measure "$input tervana-convert" "$converter" "$in" -o "$work/converted.ico"
     measure "$input imagemagick" convert "$in" -resize 32x32 -background white -gravity center -extent 32x32 "$work/magick.ico"
     measure "$input pillow" "$python" bench/pillow_ico.py "$in" "$work/pillow.ico"
+    measure "$input vipsthumbnail" vipsthumbnail "$in" -s 32x32 -o "$work/vips.png"
     echo "$input psnr $("$python" bench/psnr.py "$in" "$work/ours.bmp")" >>"$work/results"
 done
 
@@ -68,6 +69,25 @@ mkdir -p "$work/out-ours" "$work/out-pillow" "$work/out-magick"
 echo "Timing the batch of ${#batch[@]} photos ($runs runs per tool)"
 measure "batch tervana-convert" "$converter" "${batch[@]}" -d "$work/out-ours"
 measure "batch pillow" "$python" bench/pillow_batch.py "$work/out-pillow" "${batch[@]}"
+mkdir -p "$work/out-vips"
+measure "batch vipsthumbnail" vipsthumbnail "${batch[@]}" -s 32x32 -o "$work/out-vips/%s.png"
+
+# Memory as the count grows: hard links of one photo, given as a list, at
+# 300 and at $scale pictures; then each name listed twice, so that every
+# second one is refused as a second picture for one result.
+scale=${BENCH_SCALE:-100000}
+mkdir -p "$work/many"
+for ((i = 0; i < scale; i++)); do ln "${batch[0]}" "$work/many/$i.jpg"; done
+find "$work/many" -name '*.jpg' | sort > "$work/many.list"
+head -n 300 "$work/many.list" > "$work/300.list"
+awk '{ print; print }' "$work/many.list" > "$work/twice.list"
+echo "Timing lists of 300 and $scale pictures (one run each)"
+runs=1 measure "list 300" "$converter" --files-from "$work/300.list" -d "$(mktemp -d -p "$work")"
+runs=1 measure "list many" "$converter" --files-from "$work/many.list" -d "$(mktemp -d -p "$work")"
+# shellcheck disable=SC2016 # the inner shell expands them
+runs=1 measure "list twice" sh -c '"$0" "$@" 2>/dev/null; [ $? -le 1 ]' "$converter" --files-from "$work/twice.list" \
+    -d "$(mktemp -d -p "$work")"
+rm -rf "$work/many"
 measure "batch imagemagick" mogrify -path "$work/out-magick" -format ico -resize 32x32 -background white \
     -gravity center -extent 32x32 "${batch[@]}"
 
@@ -106,7 +126,7 @@ echo "within 1.25x of it on the others; PSNR >= 50 dB against the exact area ave
 echo
 awk '
     $2 == "psnr" { psnr[$1] = $3; next }
-    $1 == "batch" || $1 ~ /^sizes-/ { next }
+    $1 == "batch" || $1 == "list" || $1 ~ /^sizes-/ || $2 == "vipsthumbnail" { next }
     { sec[$1, $2] = $3; kb[$1, $2] = $4; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     function verdict(ok) { return ok ? "ok" : "MISS" }
     function timeRatio(name, ours, peer,    t) {
@@ -148,6 +168,14 @@ awk '
     END {
         row("300 photos, mixed JPEG/GIF/BMP, -d", "batch", "tervana-convert", 0.5)
         row("one 6000 x 4000 JPEG", "photo.jpg", "tervana-convert", 0.7)
+        printf "vipsthumbnail: the batch %.2f s %.1f MB (ours %.2fx its time), the 6000 x 4000 JPEG %.3f s %.1f MB (ours %.2fx)\n",
+               sec["batch", "vipsthumbnail"], kb["batch", "vipsthumbnail"] / 1024, sec["batch", "tervana-convert"] / sec["batch", "vipsthumbnail"],
+               sec["photo.jpg", "vipsthumbnail"], kb["photo.jpg", "vipsthumbnail"] / 1024,
+               sec["photo.jpg", "tervana-convert"] / sec["photo.jpg", "vipsthumbnail"]
+        m = kb["list", "many"] / kb["list", "300"]
+        printf "peak memory, a list of 300: %.1f MB; of '"$scale"': %.1f MB (%.2fx, target <= 2.00 %s), %.1f s; each listed twice, every second refused: %.1f MB, %.1f s\n",
+               kb["list", "300"] / 1024, kb["list", "many"] / 1024, m, m <= 2 ? "ok" : "MISS", sec["list", "many"],
+               kb["list", "twice"] / 1024, sec["list", "twice"]
         printf "the window'\''s Open of the 6000 x 4000 JPEG: %.2f s, %.1f MB (before the core: 0.10 s, 28.2 MB)\n",
                sec["photo.jpg", "tervana"], kb["photo.jpg", "tervana"] / 1024
     }' "$work/results"

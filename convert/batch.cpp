@@ -1,15 +1,20 @@
 #include "batch.h"
 
 #include "atomicfile.h"
+#include "fileaccess.h"
+#include "folderlisting.h"
+#include "outputplan.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -25,36 +30,93 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
     return std::nullopt;
 }
 
-// The outcome of each picture, handed from the threads that convert them to
-// the one that reports them in order.
-class Outcomes
+// A picture taken from the inputs, in the order they come.
+struct Taken
+{
+    size_t number = 0;
+    RunInput input;
+    QString output;
+};
+
+// The pictures of a run, taken in order by the threads that convert them,
+// and their outcomes handed back to the thread that reports them in order.
+// Only the outcomes not yet reported are kept.
+class Run
 {
 public:
-    explicit Outcomes(std::vector<QString> refusals)
-        : m_failures(std::move(refusals))
-        , m_done(m_failures.size(), false)
+    Run(InputStream &inputs, const Destination &destination, OutputClaims &claims)
+        : m_inputs(inputs)
+        , m_destination(destination)
+        , m_claims(claims)
     {
     }
-    QString refusal(size_t i) const { return m_failures[i]; }
-    void finish(size_t i, const QString &failure)
+
+    // The next picture to convert, with its output claimed (or refused).
+    std::optional<Taken> take()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_failures[i] = failure;
-        m_done[i] = true;
-        m_finished.notify_all();
+        std::optional<RunInput> input = m_ended ? std::nullopt : m_inputs.next();
+        if (!input) {
+            end();
+            return std::nullopt;
+        }
+        Taken taken{m_taken++, std::move(*input), QString()};
+        if (taken.input.failure.isEmpty()) {
+            taken.output = m_destination.outputFile.isEmpty()
+                               ? derivedOutput(taken.input.path, taken.input.resultFolder, m_destination.extension)
+                               : m_destination.outputFile;
+            taken.input.failure = m_claims.claim(taken.input.path, taken.output);
+        }
+        return taken;
     }
-    QString waitFor(size_t i)
+
+    void finish(size_t number, const QString &failure)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_outcomes.emplace(number, failure);
+        m_changed.notify_all();
+    }
+
+    // The outcome of picture `number` once it is done; nothing when there
+    // is no such picture; or, after `wait` with neither, ask again.
+    enum class Waited { Done, NoMore, StillWaiting };
+    Waited waitFor(size_t number, std::chrono::milliseconds wait, QString &failure, RunCounts &counts)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_finished.wait(lock, [&] { return bool(m_done[i]); });
-        return m_failures[i];
+        m_changed.wait_for(lock, wait, [&] { return m_outcomes.count(number) || (m_ended && number >= m_taken); });
+        counts.known = std::max(m_inputs.known(), m_taken);
+        counts.allKnown = m_ended || m_inputs.complete();
+        counts.skipped = m_inputs.skipped();
+        if (const auto outcome = m_outcomes.find(number); outcome != m_outcomes.end()) {
+            failure = outcome->second;
+            m_outcomes.erase(outcome);
+            return Waited::Done;
+        }
+        return m_ended && number >= m_taken ? Waited::NoMore : Waited::StillWaiting;
+    }
+
+    // No more pictures are taken: the run was stopped.
+    void close()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        end();
     }
 
 private:
-    std::vector<QString> m_failures;
-    std::vector<bool> m_done;
+    void end()
+    {
+        m_ended = true;
+        m_changed.notify_all();
+    }
+
+    InputStream &m_inputs;
+    const Destination &m_destination;
+    OutputClaims &m_claims;
     std::mutex m_mutex;
-    std::condition_variable m_finished;
+    std::condition_variable m_changed;
+    std::map<size_t, QString> m_outcomes;
+    size_t m_taken = 0;
+    bool m_ended = false;
 };
 
 // The threads of a run, joined however the run ends.
@@ -67,6 +129,23 @@ struct Workers
             thread.join();
     }
 };
+
+// Converts one picture and writes its result; the line that says why it
+// failed, or nothing.
+QString convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting)
+{
+    converting.acquire();
+    const Converted converted = convertPicture(options, taken.input.path);
+    converting.release();
+    if (!converted.failure.isEmpty())
+        return converted.failure;
+    const QString folder = QFileInfo(taken.output).path();
+    if (!taken.input.resultFolder.isEmpty() && fileKindAt(folder) != FileKind::Folder)
+        if (const std::optional<Failure> failure = makeFolders(folder))
+            return QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
+                .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason);
+    return writeResult(converted.bytes, taken.output, taken.input.path);
+}
 
 } // namespace
 
@@ -83,31 +162,26 @@ QString writeResult(const QByteArray &bytes, const QString &output, const QStrin
 // There are four times as many threads as jobs: a thread waiting for its
 // file to reach the disk (several may, on a slow disk) has left its job to
 // another.
-bool convertAll(const QStringList &inputs, const OutputPlan &plan, const ConversionOptions &options, int jobs,
-                const std::function<void(const QString &)> &reportFailure)
+RunCounts convertStream(const InputChoice &choice, const Destination &destination, const ConversionOptions &options,
+                        int jobs, const std::atomic<bool> &stop, const RunReport &report)
 {
-    Q_ASSERT(plan.outputs.size() == inputs.size() && plan.refusals.size() == size_t(inputs.size()));
     jobs = std::max(jobs, 1);
-    const size_t count = size_t(inputs.size());
-    Outcomes outcomes(plan.refusals);
-    std::atomic<size_t> next{0};
+    OutputClaims claims;
+    InputStream inputs(choice, claims, stop);
+    Run run(inputs, destination, claims);
     QSemaphore converting(jobs);
     const auto work = [&] {
-        for (size_t i = next++; i < count; i = next++) {
-            QString failure = outcomes.refusal(i);
-            if (failure.isEmpty()) {
-                converting.acquire();
-                const Converted converted = convertPicture(options, inputs[qsizetype(i)]);
-                converting.release();
-                failure = converted.failure.isEmpty()
-                              ? writeResult(converted.bytes, plan.outputs[qsizetype(i)], inputs[qsizetype(i)])
-                              : converted.failure;
-            }
-            outcomes.finish(i, failure);
+        while (!stop) {
+            const std::optional<Taken> taken = run.take();
+            if (!taken)
+                break;
+            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting)
+                                                                     : taken->input.failure);
         }
+        run.close();
     };
     Workers workers;
-    for (size_t j = 0; j < std::min(4 * size_t(jobs), count); ++j) {
+    for (int j = 0; j < 4 * jobs; ++j) {
         try {
             workers.threads.emplace_back(work);
         } catch (const std::system_error &) {
@@ -117,12 +191,20 @@ bool convertAll(const QStringList &inputs, const OutputPlan &plan, const Convers
     if (workers.threads.empty())
         work(); // not one thread to be had: this one converts them all
 
-    bool allConverted = true;
-    for (size_t i = 0; i < count; ++i) {
-        if (const QString failure = outcomes.waitFor(i); !failure.isEmpty()) {
-            reportFailure(failure);
-            allConverted = false;
+    RunCounts counts;
+    for (size_t number = 0;;) {
+        QString failure;
+        const auto waited = run.waitFor(number, std::chrono::milliseconds(100), failure, counts);
+        if (waited == Run::Waited::NoMore)
+            break;
+        if (waited == Run::Waited::Done) {
+            ++number;
+            ++(failure.isEmpty() ? counts.converted : counts.failed);
+            if (!failure.isEmpty() && report.failure)
+                report.failure(failure);
         }
+        if (report.progress)
+            report.progress(counts);
     }
-    return allConverted;
+    return counts;
 }

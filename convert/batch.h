@@ -1,11 +1,11 @@
 #pragma once
 
 #include "conversion.h"
-#include "outputplan.h"
+#include "inputstream.h"
 
 #include <QString>
-#include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 // Writes a result to `output` (or standard output); returns the line that
@@ -13,10 +13,37 @@
 // is written into, never replaced.
 QString writeResult(const QByteArray &bytes, const QString &output, const QString &input);
 
-// Converts every picture of `inputs` to its output in `plan`, `jobs` at a
-// time, and reports each picture that fails (with the one line that says
-// why) to `reportFailure`, in input order: each report as soon as that
-// picture and all before it are done, whichever finishes first. Returns
-// whether all were converted.
-bool convertAll(const QStringList &inputs, const OutputPlan &plan, const ConversionOptions &options, int jobs,
-                const std::function<void(const QString &)> &reportFailure);
+// Where the results of a run go: all to one file (-o), or each into its
+// picture's result folder, named after the picture (-d).
+struct Destination
+{
+    QString outputFile;
+    QString extension; // of results named after their pictures
+};
+
+// How far a run has come.
+struct RunCounts
+{
+    size_t converted = 0;
+    size_t failed = 0;
+    size_t known = 0;      // pictures known so far
+    bool allKnown = false; // every picture is known
+    size_t skipped = 0;    // files that are not pictures, left out of folders walked
+};
+
+// What a run tells as it goes, on the thread that called convertStream.
+struct RunReport
+{
+    // The line that says why a picture failed, in the order of the pictures.
+    std::function<void(const QString &)> failure;
+    // The counts, after each picture and a few times a second in between.
+    std::function<void(const RunCounts &)> progress;
+};
+
+// Converts every picture `choice` gives, `jobs` at a time, each to its place
+// in `destination`, and reports each failure in input order: as soon as
+// that picture and all before it are done, whichever finishes first. Once
+// `stop` is set, no further picture is started; those under way are
+// finished, and none is left half-written. Returns the final counts.
+RunCounts convertStream(const InputChoice &choice, const Destination &destination, const ConversionOptions &options,
+                        int jobs, const std::atomic<bool> &stop, const RunReport &report);

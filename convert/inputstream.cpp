@@ -1,0 +1,244 @@
+#include "inputstream.h"
+
+#include "fileaccess.h"
+#include "folderlisting.h"
+#include "nativename.h"
+#include "outputplan.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The endings of the pictures a recursive run converts; other files are
+// left where they are and counted.
+bool namesAPicture(const QString &name)
+{
+    static const QStringList endings = {"jpg", "jpeg", "jpe", "jfif", "gif", "bmp", "dib", "png", "webp", "tif",
+                                        "tiff", "tga", "pbm", "pgm", "ppm", "pnm", "ico", "cur", "svg", "svgz"};
+    return endings.contains(QFileInfo(name).suffix().toLower());
+}
+
+QString identityOf(const QString &folder)
+{
+    const FileIdentity identity = fileIdentity(folder);
+    return identity.exists ? identity.key : QString();
+}
+
+} // namespace
+
+// A list of names read as it comes, a piece at a time.
+class InputStream::ListReader
+{
+public:
+    ListReader(const QString &list, char separator, const std::atomic<bool> &stop)
+        : m_list(list)
+        , m_separator(separator)
+        , m_stop(stop)
+    {
+        if (list == QLatin1String("-")) {
+            m_fd = 0;
+#ifdef Q_OS_WIN
+            _setmode(0, _O_BINARY);
+#endif
+            return;
+        }
+        m_fd = ::open(nativeName(list).constData(), O_RDONLY);
+        if (m_fd < 0)
+            m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
+                            .arg(readableName(list), writeFailureFor(list).reason);
+    }
+    ~ListReader()
+    {
+        if (m_fd > 0)
+            ::close(m_fd);
+    }
+    // The next name, or why the list cannot be read (once), or nothing at
+    // its end.
+    std::optional<RunInput> next()
+    {
+        if (!m_failure.isEmpty()) {
+            RunInput failed{m_list, QString(), m_failure};
+            m_failure.clear();
+            m_fd = -1;
+            return failed;
+        }
+        while (m_fd >= 0) {
+            const qsizetype end = m_pending.indexOf(m_separator, m_scanned);
+            if (end >= 0) {
+                const QByteArray name = m_pending.left(end);
+                m_pending.remove(0, end + 1);
+                m_scanned = 0;
+                if (!name.isEmpty())
+                    return RunInput{nameFromNative(name), QString(), QString()};
+                continue;
+            }
+            m_scanned = m_pending.size();
+            if (!readMore() && !m_pending.isEmpty()) {
+                // The last name need not end with the separator.
+                const QByteArray name = m_pending;
+                m_pending.clear();
+                return RunInput{nameFromNative(name), QString(), QString()};
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    // Reads the next piece; false at the end of the list.
+    bool readMore()
+    {
+        char piece[64 * 1024];
+        for (;;) {
+            const auto read = ::read(m_fd, piece, sizeof piece);
+            if (read > 0) {
+                m_pending.append(piece, qsizetype(read));
+                return true;
+            }
+            if (read < 0 && errno == EINTR && !m_stop)
+                continue;
+            if (m_fd > 0)
+                ::close(m_fd);
+            m_fd = -1;
+            return false;
+        }
+    }
+
+    QString m_list;
+    char m_separator;
+    const std::atomic<bool> &m_stop;
+    int m_fd = -1;
+    QByteArray m_pending;
+    qsizetype m_scanned = 0;
+    QString m_failure;
+};
+
+// A folder being walked: its entries, the next one to take, and the
+// folder its results go into.
+struct InputStream::Folder
+{
+    QString path;
+    QString resultFolder;
+    QString identity;
+    std::vector<FolderEntry> entries;
+    size_t next = 0;
+};
+
+InputStream::InputStream(InputChoice choice, OutputClaims &claims, const std::atomic<bool> &stop)
+    : m_choice(std::move(choice))
+    , m_claims(claims)
+    , m_stop(stop)
+{
+    for (const QString &argument : m_choice.arguments)
+        m_claims.addInput(argument);
+    if (m_choice.recursive && !m_choice.resultFolder.isEmpty())
+        m_resultFolderIdentity = identityOf(m_choice.resultFolder);
+}
+
+InputStream::~InputStream() = default;
+
+std::optional<RunInput> InputStream::next()
+{
+    for (;;) {
+        if (m_stop)
+            return std::nullopt;
+        if (!m_walk.empty()) {
+            if (std::optional<RunInput> input = nextFromWalk())
+                return input;
+            continue;
+        }
+        if (m_nextArgument < m_choice.arguments.size()) {
+            if (std::optional<RunInput> input = take(m_choice.arguments[m_nextArgument++], m_choice.resultFolder))
+                return input;
+            continue;
+        }
+        if (m_choice.list.isEmpty())
+            return std::nullopt;
+        if (!m_listReader)
+            m_listReader = std::make_unique<ListReader>(m_choice.list, m_choice.nulSeparated ? '\0' : '\n', m_stop);
+        std::optional<RunInput> listed = m_listReader->next();
+        if (!listed) {
+            m_listReader.reset();
+            m_choice.list.clear();
+            return std::nullopt;
+        }
+        if (!listed->failure.isEmpty()) {
+            ++m_given;
+            return listed;
+        }
+        m_claims.addInput(listed->path);
+        if (std::optional<RunInput> input = take(listed->path, m_choice.resultFolder))
+            return input;
+    }
+}
+
+// A name given: a picture, or with -r a folder to walk.
+std::optional<RunInput> InputStream::take(const QString &path, const QString &resultFolder)
+{
+    if (m_choice.recursive && fileKindAt(path) == FileKind::Folder && path != QLatin1String("-"))
+        return enter(path, resultFolder);
+    ++m_given;
+    return RunInput{path, resultFolder, m_claims.refusedInput(path)};
+}
+
+// Starts walking a folder; a folder that cannot be read is reported as the
+// run's failure.
+std::optional<RunInput> InputStream::enter(const QString &folder, const QString &resultFolder)
+{
+    Folder walked{folder, resultFolder, identityOf(folder), {}, 0};
+    if (!m_resultFolderIdentity.isEmpty() && walked.identity == m_resultFolderIdentity && !m_walk.empty())
+        return std::nullopt; // the results' own folder, inside the one walked
+    for (const Folder &above : m_walk)
+        if (above.identity == walked.identity) {
+            ++m_given;
+            return RunInput{folder, resultFolder,
+                            QStringLiteral("Tervana skips the folder \"%1\": a link leads back to a folder above it.")
+                                .arg(readableName(QDir::toNativeSeparators(folder)))};
+        }
+    if (const std::optional<Failure> failure = listFolder(folder, walked.entries)) {
+        ++m_given;
+        return RunInput{folder, resultFolder,
+                        QStringLiteral("Tervana cannot read the folder \"%1\": %2.")
+                            .arg(readableName(QDir::toNativeSeparators(folder)), failure->reason)};
+    }
+    for (const FolderEntry &entry : walked.entries)
+        if (entry.kind == FolderEntry::Kind::File && namesAPicture(entry.name))
+            m_claims.addInput(QDir(folder).filePath(entry.name));
+    m_walk.push_back(std::move(walked));
+    return std::nullopt;
+}
+
+std::optional<RunInput> InputStream::nextFromWalk()
+{
+    Folder &folder = m_walk.back();
+    if (folder.next >= folder.entries.size()) {
+        m_walk.pop_back();
+        return std::nullopt;
+    }
+    const FolderEntry &entry = folder.entries[folder.next++];
+    const QString path = QDir(folder.path).filePath(entry.name);
+    switch (entry.kind) {
+    case FolderEntry::Kind::LinkToFolder:
+        if (!m_choice.followLinks)
+            return std::nullopt;
+        [[fallthrough]];
+    case FolderEntry::Kind::Folder:
+        return enter(path, folder.resultFolder.isEmpty() ? QString() : QDir(folder.resultFolder).filePath(entry.name));
+    case FolderEntry::Kind::File:
+        if (namesAPicture(entry.name)) {
+            ++m_given;
+            return RunInput{path, folder.resultFolder, m_claims.refusedInput(path)};
+        }
+        [[fallthrough]];
+    case FolderEntry::Kind::Other: ++m_skipped; return std::nullopt;
+    }
+    return std::nullopt;
+}

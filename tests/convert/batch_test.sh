@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The converter at scale and from the shell: pictures by any file name
+# (bytes that are not UTF-8, a newline, a leading dash, 255-byte names),
+# whole folders (-r) and lists (--files-from, -0) giving the same files as
+# the pictures named on the command line, a list split over four converters
+# by GNU parallel giving the same files as one, the progress line on a
+# terminal and not in a pipe, and runs interrupted by real signals leaving
+# only whole results.
+#   batch_test.sh TERVANA_CONVERT_EXECUTABLE
+set -euo pipefail
+convert=$(realpath "$1")
+# 77: skipped, for want of Pillow or script(1).
+/usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
+command -v script >/dev/null || { echo "SKIP: script (bsdutils) is not installed"; exit 77; }
+
+work=$(mktemp -d)
+# KEEP=1 keeps the work folder, to look into a failure.
+trap '[[ -n ${KEEP:-} ]] || rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+cd "$work"
+
+# Pictures: 300 photos of their own, a big one, and a tree of folders.
+/usr/bin/python3 - <<'PY'
+import os, random
+from PIL import Image
+random.seed(1)
+os.makedirs("photos")
+for i in range(300):
+    w, h = random.choice([(640, 480), (480, 640), (800, 600)])
+    image = Image.new("RGB", (w, h), (i % 256, (i * 7) % 256, (i * 13) % 256))
+    image.paste((255 - i % 256, 40, 90), (w // 4, h // 4, w // 2, h // 2))
+    image.save("photos/p%03d.jpg" % i, quality=90)
+big = Image.effect_noise((3000, 2000), 60).convert("RGB")
+big.save("big.jpg", quality=92)
+big.save("big.png")  # decoded whole, so slow enough to be interrupted
+for folder in ["tree/a/b", "tree/c"]:
+    os.makedirs(folder)
+for i, name in enumerate([b"tree/one.jpg", b"tree/a/two.png", b"tree/a/b/three.bmp", b"tree/c/four.gif",
+                          b"tree/c/bad\xff\xfename.jpg", b"tree/a/-dash.jpg", b"tree/a/new\nline.jpg",
+                          b"tree/c/" + b"n" * 251 + b".jpg"]):
+    image = Image.new("RGB", (60 + i, 40), (30 * i, 200, 255 - 30 * i))
+    fmt = {b"png": "PNG", b"bmp": "BMP", b"gif": "GIF"}.get(name.rsplit(b".", 1)[1], "JPEG")
+    image.save(os.fsdecode(name), fmt)
+open("tree/a/notes.txt", "w").write("not a picture\n")
+PY
+[[ -e tree/c/$'bad\xff\xfename.jpg' ]] || fail "the test pictures were not made"
+
+# --- Any file name: each result carries its picture's name, byte for byte,
+# and holds what a plainly named copy gives.
+mkdir -p names plain
+"$convert" -d names -- tree/c/$'bad\xff\xfename.jpg' tree/a/-dash.jpg tree/a/$'new\nline.jpg' \
+    "tree/c/$(printf 'n%.0s' {1..251}).jpg" || fail "names that are not plain text did not convert"
+for name in $'bad\xff\xfename' -dash $'new\nline' "$(printf 'n%.0s' {1..251})"; do
+    [[ -f names/$name.ico ]] || fail "no result named after '$name'"
+done
+cp tree/c/$'bad\xff\xfename.jpg' plain/bad.jpg
+"$convert" -d plain plain/bad.jpg
+cmp -s names/$'bad\xff\xfename.ico' plain/bad.ico || fail "a name of other bytes changed the icon"
+said=$("$convert" -d names -- $'no\xffsuch\n.jpg' 2>&1 || true)
+[[ $said == *'"no\xFFsuch\n.jpg": there is no such file.'* ]] || fail "a name not shown escaped: $said"
+
+# --- The same files, whichever way the pictures are given.
+mkdir -p named/a/b named/c
+for folder in a a/b c; do
+    pictures=()
+    for file in tree/"$folder"/*; do [[ -f $file && $file != *.txt ]] && pictures+=("./$file"); done
+    "$convert" -d "named/$folder" "${pictures[@]}"
+done
+"$convert" -d named tree/one.jpg
+mkdir -p walked
+"$convert" -r tree -d walked 2>walked.err || fail "-r failed: $(cat walked.err)"
+diff -r named walked >/dev/null || fail "-r gave other files than the pictures named"
+[[ $(cat walked.err) == "tervana-convert: 1 file was not a picture, left alone." ]] ||
+    fail "-r reported what it left out otherwise: $(cat walked.err)"
+mkdir -p flat listed nul
+find tree -type f ! -name '*.txt' ! -name $'*\n*' -print0 | sort -z > all.nul
+mapfile -d '' flatNames < all.nul
+"$convert" -d flat -- "${flatNames[@]}"
+tr '\0' '\n' < all.nul > all.lines
+"$convert" --files-from all.lines -d listed
+diff -r flat listed >/dev/null || fail "--files-from gave other files than the pictures named"
+find tree -type f ! -name '*.txt' ! -name $'*\n*' -print0 | "$convert" --files-from - -0 -d nul
+diff -r flat nul >/dev/null || fail "--files-from - -0 gave other files than the pictures named"
+
+# --- A list split over four converters by GNU parallel: the same files.
+if command -v parallel >/dev/null; then
+    find photos -name '*.jpg' | sort > photos.lines
+    mkdir -p one four
+    "$convert" --files-from photos.lines -d one
+    split -n l/4 photos.lines part.
+    parallel --will-cite -j 4 "$convert" --files-from {} -d four ::: part.*
+    diff -r one four >/dev/null || fail "four converters under GNU parallel gave other files than one"
+else
+    echo "note: GNU parallel is not installed; the split list is not tried"
+fi
+
+# --- Progress: on a terminal, a line updated in place and a summary; in a
+# pipe, neither. The list comes slowly, so the run lasts over half a second.
+mkfifo slow.list
+mkdir -p progress
+# Twenty pictures, the second ten a second after the first; it gives up
+# after 30 s if nothing reads the list.
+slowList() { timeout 30 bash -c "{ find photos -name 'p00*.jpg'; sleep 1; find photos -name 'p01*.jpg'; } > slow.list"; }
+slowList &
+script -qec "$(printf '%q ' "$convert" --files-from slow.list -d progress)" /dev/null > terminal.txt ||
+    fail "the run on a terminal failed"
+wait
+terminal=$(cat terminal.txt)
+[[ $terminal == *$'\r\e[K'*' of '*' pictures, '* ]] || fail "no progress line on a terminal: $terminal"
+[[ $terminal == *'tervana-convert: 20 converted, 0 failed, '*' s'* ]] || fail "no summary on a terminal: $terminal"
+slowList &
+"$convert" --files-from slow.list -d progress 2> pipe.txt
+wait
+[[ ! -s pipe.txt ]] || fail "a pipe got progress: $(cat pipe.txt)"
+"$convert" -q photos/p000.jpg missing.jpg -d progress 2> quiet.txt && fail "--quiet hid the failure's status too"
+[[ ! -s quiet.txt ]] || fail "--quiet still said: $(cat quiet.txt)"
+
+# --- Interrupted by real signals: the status says which, the results there
+# are whole, and nothing partial or temporary is left.
+"$convert" big.jpg -o reference.ico
+for i in $(seq -w 1 300); do ln big.jpg "many$i.jpg"; done
+for signal in INT TERM; do
+    rm -rf stopped && mkdir stopped
+    "$convert" -j 2 many*.jpg -d stopped 2> stopped.err &
+    pid=$!
+    for _ in $(seq 200); do [[ -e stopped/many001.ico ]] && break; sleep 0.05; done
+    [[ -e stopped/many001.ico ]] || fail "no result came within 10 s"
+    kill -s "$signal" "$pid"
+    status=0; wait "$pid" || status=$?
+    expected=$([[ $signal == INT ]] && echo 130 || echo 143)
+    [[ $status == "$expected" ]] || fail "SIG$signal: exit status $status, not $expected"
+    results=(stopped/*)
+    (( ${#results[@]} < 300 )) || fail "SIG$signal did not stop the run"
+    for result in "${results[@]}"; do
+        cmp -s "$result" reference.ico || fail "SIG$signal left $result partial or temporary"
+    done
+    [[ $(cat stopped.err) == *"interrupted: ${#results[@]} of 300 pictures converted"* ]] ||
+        fail "SIG$signal: not said how far it came: $(cat stopped.err)"
+done
+"$convert" big.png -o reference-png.ico
+for target in file standard-output; do
+    rm -f one.ico one.out
+    if [[ $target == file ]]; then "$convert" big.png -o one.ico 2>/dev/null & else "$convert" big.png -o - > one.out 2>/dev/null & fi
+    pid=$!
+    sleep 0.1
+    kill -s TERM "$pid" 2>/dev/null || true
+    wait "$pid" || true
+    result=$([[ $target == file ]] && echo one.ico || echo one.out)
+    [[ ! -s $result ]] || cmp -s "$result" reference-png.ico || fail "SIGTERM left a partial result on $target"
+    leftovers=(.tervana-*)
+    [[ ! -e ${leftovers[0]} ]] || fail "SIGTERM left a temporary file for $target"
+done
+echo "PASS: any file name, -r and --files-from, GNU parallel, progress and interruptions"
