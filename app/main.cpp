@@ -4,6 +4,7 @@
 
 #include "frmbmp2icon.h"
 #include "messagestream.h"
+#include "nativename.h"
 #include "workfolder.h"
 
 #include <QApplication>
@@ -102,7 +103,7 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(nullptr);
     QCommandLineParser parser;
     declareOptions(parser);
-    if (!parser.parse(QCoreApplication::arguments())) {
+    if (!parser.parse(argumentsFromNative(argc, argv))) {
         printLine(stderr, QStringLiteral("tervana: ") + parser.errorText());
         printLine(stderr, QStringLiteral("Try 'tervana --help'."));
         return BadUsage;

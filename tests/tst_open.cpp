@@ -313,6 +313,8 @@ void tst_Open::failuresAreReportedAndLoseNothing_data()
     QTest::addColumn<QString>("reason");
 
     QTest::newRow("missing file typed") << "missing.jpg" << QByteArray() << "there is no such file";
+    QTest::newRow("a name of other bytes, as the dialog passes it on")
+        << QStringLiteral("bad\uFFFDname.jpg") << QByteArray() << "bytes that are not UTF-8 text";
     QTest::newRow("text named bmp") << "notes.bmp" << QByteArray("just some words\n") << "not a picture Tervana can read";
     QTest::newRow("zero bytes") << "empty.jpg" << QByteArray("") << "not a picture Tervana can read";
     QTest::newRow("header claims 60000 x 60000") << "huge.bmp" << absurdBitmap() << "too large";

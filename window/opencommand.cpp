@@ -86,13 +86,32 @@ QString frmBmp2Icon::OpenPicture()
     return OpenPictureFile(cmndlg->FileName());
 }
 
+namespace {
+
+// Qt's file dialog and a drop's address give a name whose bytes are not
+// UTF-8 with U+FFFD in their place, which leads nowhere: say that, not
+// that there is no such file. Such a picture opens from the command line,
+// which keeps the bytes.
+Failure reachableOrSaidSo(const QString &fileName, const Failure &failure)
+{
+    if (failure.kind != Failure::Kind::NoSuchFile && failure.kind != Failure::Kind::NoSuchFolder)
+        return failure;
+    if (!fileName.contains(QChar::ReplacementCharacter))
+        return failure;
+    return {Failure::Kind::Unusable,
+            QStringLiteral("its name holds bytes that are not UTF-8 text, which the dialog and a drop cannot pass on; "
+                           "rename it, or open it with \"tervana PICTURE\"")};
+}
+
+} // namespace
+
 QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
 {
     // Only a 32 x 32 drawing is made of the picture, so a big JPEG may be
     // decoded at a fraction of its size; the box still takes its natural size.
     const PictureLoad load = LoadPicture(fileName, QSize(side, side));
     if (load.failure)
-        return cannotOpen(fileName, *load.failure);
+        return cannotOpen(fileName, reachableOrSaidSo(fileName, *load.failure));
     Picture4->setPicture(load.picture);
 
     FitIntoPicture5();
