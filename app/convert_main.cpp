@@ -354,16 +354,18 @@ extern "C" void requestStop(int signal)
     stopRequested = true;
 }
 
-// Ctrl-C and SIGTERM end a run between pictures, so that every result is
-// whole. Blocking reads (a list on standard input) are interrupted.
+// Ctrl-C, SIGTERM and SIGHUP end a run between pictures, so that every
+// result is whole.
 void stopBetweenPictures()
 {
 #ifdef Q_OS_UNIX
     struct sigaction action = {};
     action.sa_handler = requestStop;
+    action.sa_flags = SA_RESTART; // a read or write under way goes on
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the terminal closed
 #else
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
@@ -466,9 +468,13 @@ int main(int argc, char *argv[])
         printLine(stdout, QStringLiteral("tervana-convert ") + QCoreApplication::applicationVersion());
         return AllConverted;
     }
-    if (options.task != Task::Convert)
-        return reportIcons(options);
+    if (options.task != Task::Convert) {
+        const int status = reportIcons(options);
+        return stoppingSignal != 0 ? 128 + stoppingSignal : status;
+    }
     const int status = options.inputs.size() > 1 && !options.outputFile.isEmpty() ? packIntoOne(options) : convertEach(options);
+    if (stoppingSignal != 0)
+        return 128 + stoppingSignal;
     // Said of a file written, after it is.
     const QString warning = formatMismatch(options.outputFile, resultExtension(options.conversion));
     if (status == AllConverted && !warning.isEmpty() && !options.quiet)

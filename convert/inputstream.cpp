@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -82,7 +83,9 @@ public:
                 continue;
             }
             m_scanned = m_pending.size();
-            if (!readMore() && !m_pending.isEmpty()) {
+            if (!readMore() && !m_failure.isEmpty())
+                return next();
+            if (m_fd < 0 && !m_pending.isEmpty()) {
                 // The last name need not end with the separator.
                 const QByteArray name = m_pending;
                 m_pending.clear();
@@ -105,6 +108,12 @@ private:
             }
             if (read < 0 && errno == EINTR && !m_stop)
                 continue;
+            if (read < 0) {
+                // Half a name is no name: what was read of it is dropped.
+                m_pending.clear();
+                m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
+                                .arg(readableName(m_list), QString::fromLocal8Bit(std::strerror(errno)).toLower());
+            }
             if (m_fd > 0)
                 ::close(m_fd);
             m_fd = -1;

@@ -13,8 +13,8 @@
 // The pictures of a run, taken one at a time as the run goes: those named
 // on the command line, then those of a list (--files-from) read as it
 // comes, with the pictures under each folder given when the run is
-// recursive (-r). Nothing holds them all at once, so a run of a million
-// pictures needs no more memory than one of a thousand.
+// recursive (-r). Nothing holds their names all at once: what a run keeps
+// per picture is the 16-byte digests of OutputClaims.
 
 struct InputChoice
 {

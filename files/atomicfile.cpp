@@ -81,6 +81,10 @@ std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray
     if (path.isEmpty())
         return writeFailureFor(path);
     const QByteArray target = fileLedTo(nativeName(path));
+    // A rename needs only the folder's permission; a file the user may not
+    // write is not replaced.
+    if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
+        return writeFailureFor(path);
     QByteArray created;
     const int fd = createBeside(target, created);
     if (fd < 0)

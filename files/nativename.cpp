@@ -37,6 +37,29 @@ int sequenceAt(const QByteArray &bytes, qsizetype i)
     return 0;
 }
 
+// The character of a well-formed sequence, decoded here: Qt's decoders
+// drop a byte-order mark, which a name may hold anywhere.
+QString codePointAt(const QByteArray &bytes, qsizetype i, int length)
+{
+    static const uchar leadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t code = uchar(bytes[i]) & leadMask[length];
+    for (int k = 1; k < length; ++k)
+        code = (code << 6) | (uchar(bytes[i + k]) & 0x3F);
+    if (QChar::requiresSurrogates(code))
+    {
+        const QChar pair[] = {QChar(QChar::highSurrogate(code)), QChar(QChar::lowSurrogate(code))};
+        return QString(pair, 2);
+    }
+    return QString(QChar(char16_t(code)));
+}
+
+// Characters that would act on a terminal or reorder the line they are
+// in: C1 controls and the bidirectional overrides and isolates.
+bool actsOnTheLine(char16_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // A byte as \xHH.
 QString hexEscape(uint byte)
 {
@@ -71,7 +94,7 @@ QString nameFromNative(const QByteArray &bytes)
             ++i;
             continue;
         }
-        name += QString::fromUtf8(bytes.constData() + i, length);
+        name += codePointAt(bytes, i, length);
         i += length;
     }
     return name;
@@ -120,6 +143,8 @@ QString readableName(const QString &name)
             shown += QLatin1String("\\t");
         else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             shown += hexEscape(c.unicode());
+        else if (actsOnTheLine(c.unicode()))
+            shown += QStringLiteral("\\u") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
 #ifndef Q_OS_WIN
         else if (c == QLatin1Char('\\'))
             shown += QLatin1String("\\\\");

@@ -38,7 +38,7 @@ for folder in ["tree/a/b", "tree/c"]:
     os.makedirs(folder)
 for i, name in enumerate([b"tree/one.jpg", b"tree/a/two.png", b"tree/a/b/three.bmp", b"tree/c/four.gif",
                           b"tree/c/bad\xff\xfename.jpg", b"tree/a/-dash.jpg", b"tree/a/new\nline.jpg",
-                          b"tree/c/" + b"n" * 251 + b".jpg"]):
+                          b"tree/c/" + b"n" * 251 + b".jpg", b"tree/c/mark\xef\xbb\xbfinside.jpg"]):
     image = Image.new("RGB", (60 + i, 40), (30 * i, 200, 255 - 30 * i))
     fmt = {b"png": "PNG", b"bmp": "BMP", b"gif": "GIF"}.get(name.rsplit(b".", 1)[1], "JPEG")
     image.save(os.fsdecode(name), fmt)
@@ -50,8 +50,9 @@ PY
 # and holds what a plainly named copy gives.
 mkdir -p names plain
 "$convert" -d names -- tree/c/$'bad\xff\xfename.jpg' tree/a/-dash.jpg tree/a/$'new\nline.jpg' \
-    "tree/c/$(printf 'n%.0s' {1..251}).jpg" || fail "names that are not plain text did not convert"
-for name in $'bad\xff\xfename' -dash $'new\nline' "$(printf 'n%.0s' {1..251})"; do
+    "tree/c/$(printf 'n%.0s' {1..251}).jpg" tree/c/$'mark\xef\xbb\xbfinside.jpg' ||
+    fail "names that are not plain text did not convert"
+for name in $'bad\xff\xfename' -dash $'new\nline' "$(printf 'n%.0s' {1..251})" $'mark\xef\xbb\xbfinside'; do
     [[ -f names/$name.ico ]] || fail "no result named after '$name'"
 done
 cp tree/c/$'bad\xff\xfename.jpg' plain/bad.jpg
@@ -82,6 +83,9 @@ tr '\0' '\n' < all.nul > all.lines
 diff -r flat listed >/dev/null || fail "--files-from gave other files than the pictures named"
 find tree -type f ! -name '*.txt' ! -name $'*\n*' -print0 | "$convert" --files-from - -0 -d nul
 diff -r flat nul >/dev/null || fail "--files-from - -0 gave other files than the pictures named"
+
+"$convert" --files-from tree -d listed 2> folder-list.err && fail "a folder as the list was taken for an empty list"
+[[ $(cat folder-list.err) == *'cannot read the list "tree"'* ]] || fail "a folder as the list: $(cat folder-list.err)"
 
 # --- A list split over four converters by GNU parallel: the same files.
 if command -v parallel >/dev/null; then
