@@ -11,6 +11,7 @@
 #include <QSemaphore>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -40,10 +41,16 @@ struct Taken
 
 // The pictures of a run, taken in order by the threads that convert them,
 // and their outcomes handed back to the thread that reports them in order.
-// Only the outcomes not yet reported are kept.
+// Taking (which may wait for a list that comes slowly) and reporting have
+// locks of their own, so failures are told while a list is waited for.
+// Only outcomes not yet reported are kept, and no picture is taken more
+// than `takenAhead` beyond the last one reported: behind one slow picture
+// the others do not pile up.
 class Run
 {
 public:
+    static constexpr size_t takenAhead = 1024;
+
     Run(InputStream &inputs, const Destination &destination, OutputClaims &claims)
         : m_inputs(inputs)
         , m_destination(destination)
@@ -54,25 +61,32 @@ public:
     // The next picture to convert, with its output claimed (or refused).
     std::optional<Taken> take()
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        waitForRoom();
+        std::unique_lock<std::mutex> lock(m_takeMutex);
         std::optional<RunInput> input = m_ended ? std::nullopt : m_inputs.next();
+        m_known = m_inputs.known();
+        m_allKnown = m_inputs.complete();
+        m_skipped = m_inputs.skipped();
         if (!input) {
-            end();
+            m_ended = true;
+            lock.unlock();
+            tellReporter();
             return std::nullopt;
         }
-        Taken taken{m_taken++, std::move(*input), QString()};
+        Taken taken{m_taken, std::move(*input), QString()};
         if (taken.input.failure.isEmpty()) {
             taken.output = m_destination.outputFile.isEmpty()
                                ? derivedOutput(taken.input.path, taken.input.resultFolder, m_destination.extension)
                                : m_destination.outputFile;
             taken.input.failure = m_claims.claim(taken.input.path, taken.output);
         }
+        ++m_taken;
         return taken;
     }
 
     void finish(size_t number, const QString &failure)
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        const std::lock_guard<std::mutex> lock(m_outcomeMutex);
         m_outcomes.emplace(number, failure);
         m_changed.notify_all();
     }
@@ -82,41 +96,60 @@ public:
     enum class Waited { Done, NoMore, StillWaiting };
     Waited waitFor(size_t number, std::chrono::milliseconds wait, QString &failure, RunCounts &counts)
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_outcomeMutex);
         m_changed.wait_for(lock, wait, [&] { return m_outcomes.count(number) || (m_ended && number >= m_taken); });
-        counts.known = std::max(m_inputs.known(), m_taken);
-        counts.allKnown = m_ended || m_inputs.complete();
-        counts.skipped = m_inputs.skipped();
+        counts.known = std::max<size_t>(m_known, m_taken);
+        counts.allKnown = m_allKnown;
+        counts.skipped = m_skipped;
         if (const auto outcome = m_outcomes.find(number); outcome != m_outcomes.end()) {
             failure = outcome->second;
             m_outcomes.erase(outcome);
+            m_reported = number + 1;
+            m_changed.notify_all();
             return Waited::Done;
         }
         return m_ended && number >= m_taken ? Waited::NoMore : Waited::StillWaiting;
     }
 
-    // No more pictures are taken: the run was stopped.
+    // No more pictures are taken: the run was stopped. Once a picture
+    // being taken is (which the lock waits for), the count is final.
     void close()
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        end();
+        {
+            const std::lock_guard<std::mutex> lock(m_takeMutex);
+            m_ended = true;
+        }
+        tellReporter();
     }
 
 private:
-    void end()
+    void waitForRoom()
     {
-        m_ended = true;
+        std::unique_lock<std::mutex> lock(m_outcomeMutex);
+        m_changed.wait(lock, [&] { return m_ended || m_taken - m_reported < takenAhead; });
+    }
+
+    void tellReporter()
+    {
+        const std::lock_guard<std::mutex> lock(m_outcomeMutex);
         m_changed.notify_all();
     }
 
     InputStream &m_inputs;
     const Destination &m_destination;
     OutputClaims &m_claims;
-    std::mutex m_mutex;
+    // Taking: the inputs and claims, and the counts it publishes.
+    std::mutex m_takeMutex;
+    std::atomic<size_t> m_taken{0};
+    std::atomic<bool> m_ended{false};
+    std::atomic<size_t> m_known{0};
+    std::atomic<bool> m_allKnown{false};
+    std::atomic<size_t> m_skipped{0};
+    // Reporting: the outcomes not yet reported.
+    std::mutex m_outcomeMutex;
     std::condition_variable m_changed;
     std::map<size_t, QString> m_outcomes;
-    size_t m_taken = 0;
-    bool m_ended = false;
+    size_t m_reported = 0;
 };
 
 // The threads of a run, joined however the run ends.

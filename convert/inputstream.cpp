@@ -14,6 +14,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -52,7 +53,9 @@ public:
 #endif
             return;
         }
-        m_fd = ::open(nativeName(list).constData(), O_RDONLY);
+        // A named pipe is opened without waiting for its writer; readMore()
+        // waits, and stops waiting when the run is stopped.
+        m_fd = ::open(nativeName(list).constData(), O_RDONLY | O_NONBLOCK);
         if (m_fd < 0)
             m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
                             .arg(readableName(list), writeFailureFor(list).reason);
@@ -101,12 +104,18 @@ private:
     {
         char piece[64 * 1024];
         for (;;) {
+            if (m_stop) {
+                m_pending.clear(); // the rest of the list is not taken
+                break;
+            }
+            if (!readable())
+                continue;
             const auto read = ::read(m_fd, piece, sizeof piece);
             if (read > 0) {
                 m_pending.append(piece, qsizetype(read));
                 return true;
             }
-            if (read < 0 && errno == EINTR && !m_stop)
+            if (read < 0 && (errno == EINTR || errno == EAGAIN))
                 continue;
             if (read < 0) {
                 // Half a name is no name: what was read of it is dropped.
@@ -114,11 +123,26 @@ private:
                 m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
                                 .arg(readableName(m_list), QString::fromLocal8Bit(std::strerror(errno)).toLower());
             }
-            if (m_fd > 0)
-                ::close(m_fd);
-            m_fd = -1;
-            return false;
+            break;
         }
+        if (m_fd > 0)
+            ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+
+    // Whether the list has something to read (or has ended) within a
+    // tenth of a second: a list that comes slowly is waited for a tenth
+    // at a time, so that a stopped run stops waiting.
+    bool readable() const
+    {
+#ifdef Q_OS_UNIX
+        pollfd wanted{m_fd, POLLIN, 0};
+        const int ready = ::poll(&wanted, 1, 100);
+        return ready > 0 || (ready < 0 && errno != EINTR); // an error is for read() to tell
+#else
+        return true;
+#endif
     }
 
     QString m_list;

@@ -142,6 +142,18 @@ for signal in INT TERM; do
     [[ $(cat stopped.err) == *"interrupted: ${#results[@]} of 300 pictures converted"* ]] ||
         fail "SIG$signal: not said how far it came: $(cat stopped.err)"
 done
+# A run waiting for a list that does not come stops at once too.
+mkfifo silent.list
+"$convert" --files-from silent.list -d stopped 2>/dev/null &
+pid=$!
+sleep 0.3
+kill -s INT "$pid"
+status=0
+for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$pid" 2>/dev/null && { kill -s KILL "$pid"; fail "a run waiting for its list did not stop within 2 s"; }
+wait "$pid" || status=$?
+[[ $status == 130 ]] || fail "a run waiting for its list: exit status $status, not 130"
+
 "$convert" big.png -o reference-png.ico
 for target in file standard-output; do
     rm -f one.ico one.out
