@@ -222,6 +222,10 @@ QString readRun(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("Standard input (-) can be given once.");
     if (folder && options.inputs.contains(QStringLiteral("-")))
         return QStringLiteral("Standard input (-) has no name to name a result after; give -o OUTPUT for it.");
+    if (folder && options.recursive)
+        if (const QString refusal = recursiveFolderRefusal(options.inputs, !options.list.isEmpty(), options.folder);
+            !refusal.isEmpty())
+            return refusal;
     if (folder)
         return folderRefusal(options.folder);
     return QString();

@@ -43,3 +43,10 @@ QString packingRefusal(const QStringList &inputs, const QString &output);
 // than `extension` (".ico" or ".bmp") gives, or nothing. The file is
 // written all the same: the name is the user's to choose.
 QString formatMismatch(const QString &output, const QString &extension);
+
+// Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
+// folders given, and other pictures are given too, whose results could
+// replace pictures of that folder before its walk reaches them. Empty when
+// it can. (A -d folder inside a folder walked is left out of the walk, and
+// a folder given alone has its pictures known folder by folder.)
+QString recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder);

@@ -43,6 +43,8 @@ private slots:
     void usageErrors();
     void habitsOfOtherTools_data();
     void habitsOfOtherTools();
+    void namesThatPromiseAnotherFormatAreWarned_data();
+    void namesThatPromiseAnotherFormatAreWarned();
     void valuesThatLookLikeOptionsAreValues();
     void standardInputThatIsNoPictureIsSaidSo();
     void helpAndVersion();
@@ -404,7 +406,14 @@ void tst_Convert::usageErrors_data()
     QTest::newRow("-o with two inputs") << QStringList{"a.jpg", "b.jpg", "-o", "x.ico"} << QString();
     QTest::newRow("bmp and mono") << QStringList{"--bmp", "--mono", "a.jpg", "-o", "x.ico"} << QString();
     QTest::newRow("unknown option") << QStringList{"--sharpen", "a.jpg", "-o", "x.ico"} << QString();
-    QTest::newRow("-d not a folder") << QStringList{"a.jpg", "-d", "/no/such/folder"} << QString();
+    QTest::newRow("-d missing") << QStringList{"a.jpg", "-d", "/no/such/folder"} << "does not exist";
+    QTest::newRow("-d a file") << QStringList{"a.jpg", "-d", path(QStringLiteral("wide.bmp"))} << "is not a folder";
+    QTest::newRow("-r into one of its folders, with others") << QStringList{"-r", ".", "/", "-d", "."}
+                                                            << "a folder given to -r with other pictures";
+    QTest::newRow("-r with -o") << QStringList{"-r", ".", "-o", "x.ico"} << "into -d DIR";
+    QTest::newRow("-L without -r") << QStringList{"-L", ".", "-d", "."} << "-L goes with -r.";
+    QTest::newRow("-0 without a list") << QStringList{"-0", "a.jpg", "-d", "."} << "-0 goes with --files-from.";
+    QTest::newRow("--progress and --quiet") << QStringList{"--progress", "-q", "a.jpg", "-d", "."} << "either";
     QTest::newRow("-o with an empty name") << QStringList{path(QStringLiteral("wide.bmp")), "-o", ""} << QString();
     QTest::newRow("one dash, mistyped") << QStringList{"-monox", "a.jpg", "-o", "x.ico"} << "did you mean --mono?";
     QTest::newRow("one dash, a long option mistyped after a short one's letter")
@@ -442,6 +451,34 @@ void tst_Convert::habitsOfOtherTools_data()
 }
 
 
+
+void tst_Convert::namesThatPromiseAnotherFormatAreWarned_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("said"); // empty: nothing
+    QTest::newRow("an icon named .png") << QStringList() << "x.png" << "will hold an icon, whatever its ending \".png\"";
+    QTest::newRow("an icon named .bmp") << QStringList() << "x.bmp" << "(--bmp writes a bitmap)";
+    QTest::newRow("a bitmap named .ICO") << QStringList{"--bmp"} << "x.ICO" << "will hold a bitmap";
+    QTest::newRow("an icon named .ico") << QStringList() << "x.ico" << QString();
+    QTest::newRow("a bitmap named .dib") << QStringList{"--bmp"} << "x.dib" << QString();
+    QTest::newRow("a name of the user's own") << QStringList() << "x.result" << QString();
+}
+
+// The file is written all the same, and the status says it was.
+void tst_Convert::namesThatPromiseAnotherFormatAreWarned()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, output);
+    QFETCH(QString, said);
+    const QString written = path(QStringLiteral("promise ") + output);
+    const Run run = runConverter(options + QStringList{path(QStringLiteral("wide.bmp")), QStringLiteral("-o"), written});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(QFileInfo(written).size() > 0);
+    QCOMPARE(run.errorLines.size(), said.isEmpty() ? 0 : 1);
+    if (!said.isEmpty())
+        QVERIFY2(run.errorLines.first().contains(said), qPrintable(run.errorLines.first()));
+}
 
 // Long options written with one dash work as with two, and "-" reads the
 // picture from standard input: the same bytes as the file gives.

@@ -7,6 +7,7 @@
 
 #include "atomicfile.h"
 #include "fileaccess.h"
+#include "nativename.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -32,6 +33,8 @@ private slots:
     void onlyRegularFilesAreOpened_data();
     void onlyRegularFilesAreOpened();
     void identityIsTheFileAPathLeadsTo();
+    void namesKeepTheirBytes_data();
+    void namesKeepTheirBytes();
 };
 
 void tst_Files::regularFilesAreWrittenWholeOrNotAtAll_data()
@@ -197,3 +200,36 @@ void tst_Files::identityIsTheFileAPathLeadsTo()
 
 QTEST_GUILESS_MAIN(tst_Files)
 #include "tst_files.moc"
+
+void tst_Files::namesKeepTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("photo 1.jpg") << "photo 1.jpg";
+    QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9 \xf0\x9f\x98\x80.jpg") << QString::fromUtf8("caf\xc3\xa9 \xf0\x9f\x98\x80.jpg");
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.jpg") << "caf\\xE9.jpg";
+    QTest::newRow("a cut sequence") << QByteArray("a\xe2\x82") << "a\\xE2\\x82";
+    QTest::newRow("overlong") << QByteArray("\xc0\xaf") << "\\xC0\\xAF";
+    QTest::newRow("an encoded surrogate") << QByteArray("\xed\xa0\x80") << "\\xED\\xA0\\x80";
+    QTest::newRow("what stands for a byte, encoded") << QByteArray("\xed\xb3\xbf") << "\\xED\\xB3\\xBF";
+    QTest::newRow("a byte-order mark inside") << QByteArray("x\xef\xbb\xbfy") << QString::fromUtf8("x\xef\xbb\xbfy");
+    QTest::newRow("a newline, a tab, a backslash") << QByteArray("a\nb\tc\\d") << "a\\nb\\tc\\\\d";
+    QTest::newRow("terminal controls") << QByteArray("\x1b[2J\xc2\x9b\xe2\x80\xae") << "\\x1B[2J\\u009B\\u202E";
+}
+
+// A name of any bytes comes back as the same bytes, and messages show it
+// on one line, the bytes that are not text escaped.
+void tst_Files::namesKeepTheirBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    const QString name = nameFromNative(bytes);
+    QCOMPARE(nativeName(name), bytes);
+    QCOMPARE(readableName(name), shown);
+    const QString path = m_folder + QLatin1Char('/') + name;
+    QVERIFY(!::writeFile(path, QByteArray("content")));
+    QFile file;
+    QVERIFY(!openRegularFile(path, file));
+    QCOMPARE(file.readAll(), QByteArray("content"));
+    QCOMPARE(::unlink(nativeName(path).constData()), 0); // Qt's own clean-up could not reach it
+}
