@@ -19,41 +19,84 @@
 #ifdef Q_OS_UNIX
 namespace {
 
-// The file a name leads to: through a symbolic link, the file it points
-// at is replaced and the link kept.
-QByteArray fileLedTo(const QByteArray &path)
-{
-    struct stat link = {};
-    char resolved[PATH_MAX];
-    if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode) && ::realpath(path.constData(), resolved))
-        return QByteArray(resolved);
-    return path;
-}
-
 QByteArray folderOf(const QByteArray &path)
 {
     const qsizetype slash = path.lastIndexOf('/');
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-// A new file beside `target`, under a short name of its own (a 255-byte
-// name leaves no room to add to it), with the permissions of the file it
-// replaces, or the user's usual ones for a new file.
+QByteArray hiddenNameBeside(const QByteArray &target)
+{
+    return folderOf(target) + "/.tervana-" + QByteArray::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFF, 36);
+}
+
+// The file a name leads to: through symbolic links, the file they point
+// at is replaced (or made, for a link to nothing yet) and the links kept.
+QByteArray fileLedTo(QByteArray path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link = {};
+        if (::lstat(path.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+            return path;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
+        if (length <= 0 || length >= target.size())
+            return path;
+        target.truncate(length);
+        path = target.startsWith('/') ? target : folderOf(path) + '/' + target;
+    }
+    return path;
+}
+
+// A new file beside `target`, with the permissions of the file it replaces,
+// or the user's usual ones for a new file. Where the system allows, it has
+// no name until it is whole (O_TMPFILE), so that nothing is left behind
+// whenever the program stops; elsewhere it is named ".tervana-" and a
+// random part (a 255-byte name leaves no room to add to it).
 int createBeside(const QByteArray &target, QByteArray &created)
 {
     struct stat earlier = {};
     const bool replaces = ::stat(target.constData(), &earlier) == 0 && S_ISREG(earlier.st_mode);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        created = folderOf(target) + "/.tervana-" +
-                  QByteArray::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFF, 36);
-        const int fd = ::open(created.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST)
-            continue;
+    const auto withPermissions = [&](int fd) {
         if (fd >= 0 && replaces)
             ::fchmod(fd, earlier.st_mode & 07777);
         return fd;
+    };
+#ifdef O_TMPFILE
+    created.clear();
+    // Linked in through /proc, which must be there.
+    if (::access("/proc/self/fd", F_OK) == 0)
+        if (const int fd = ::open(folderOf(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); fd >= 0)
+            return withPermissions(fd);
+#endif
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        created = hiddenNameBeside(target);
+        const int fd = ::open(created.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        return withPermissions(fd);
     }
     return -1;
+}
+
+// Puts the whole new file in the target's place: a nameless one is linked
+// in (under a hidden name first when the target exists, since a link does
+// not replace), then renamed over the target in one step.
+bool putInPlace(int fd, QByteArray &created, const QByteArray &target)
+{
+    if (created.isEmpty()) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        for (int attempt = 0; created.isEmpty() && attempt < 100; ++attempt) {
+            const QByteArray name = hiddenNameBeside(target);
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+                created = name;
+            else if (errno != EEXIST)
+                return false;
+        }
+    }
+    return !created.isEmpty() && ::rename(created.constData(), target.constData()) == 0;
 }
 
 // Writes all of `bytes`; false when the disk (or the file size limit) takes
@@ -89,16 +132,20 @@ std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray
     const int fd = createBeside(target, created);
     if (fd < 0)
         return writeFailureFor(path);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        ::unlink(created.constData());
+    const auto abandon = [&] {
+        ::close(fd);
+        if (!created.isEmpty())
+            ::unlink(created.constData());
+    };
+    if (!writeAll(fd, bytes) || ::fdatasync(fd) != 0) {
+        abandon();
         return Failure::diskFull();
     }
-    if (::rename(created.constData(), target.constData()) != 0) {
-        ::unlink(created.constData());
+    if (!putInPlace(fd, created, target)) {
+        abandon();
         return writeFailureFor(path);
     }
+    ::close(fd); // the data reached the disk before the file took its place
     return std::nullopt;
 }
 
