@@ -1,6 +1,7 @@
 // The Open command, driven through the window with a scripted dialog.
 
 #include "windowtestutils.h"
+#include "nativename.h"
 
 #include "picture.h"
 #include "workfolder.h"
@@ -77,6 +78,7 @@ private slots:
     void otherDropsAreIgnored_data();
     void otherDropsAreIgnored();
     void dropsAreCopiesAndWaitForNoCommand();
+    void namesOfOtherBytesOpenDroppedOrNamed();
     void bigPhotoOpensAtItsNaturalSize();
     void photoOrientationIsApplied();
     void animatedGifOpensAtItsFirstFrame();
@@ -523,6 +525,32 @@ void tst_Open::otherDropsAreIgnored()
     QVERIFY(w.boxes.shown.isEmpty());
     verifyRegion(*w->Picture1, QRect(), 0, white);
     QVERIFY(!QFileInfo::exists(workFile()));
+}
+
+// A picture whose name is not UTF-8 (an old archive's, a camera card's)
+// opens by the exact bytes of its name, dropped or named on the command
+// line: the square is the one a plainly named copy gives.
+void tst_Open::namesOfOtherBytesOpenDroppedOrNamed()
+{
+    const QString reference = makePicture(QStringLiteral("plain.bmp"), patternImage(60, 28));
+    const QString odd = picturePath(nameFromNative("caf\xe9 \xff.bmp"));
+    QVERIFY(QFile::copy(reference, picturePath(QStringLiteral("copy.bmp"))));
+    QCOMPARE(::rename(nativeName(picturePath(QStringLiteral("copy.bmp"))).constData(), nativeName(odd).constData()), 0);
+    const auto removeIt = qScopeGuard([&] { ::unlink(nativeName(odd).constData()); }); // beyond Qt's reach
+    ScriptedWindow opened(m_programFolder);
+    opened.open(reference);
+
+    ScriptedWindow dropped(m_programFolder);
+    const QUrl address = QUrl::fromEncoded("file://" + nativeName(odd).toPercentEncoding("/"));
+    QCOMPARE(dragAndDrop(*dropped.window, *dragOf({address})), Qt::CopyAction);
+    QVERIFY2(dropped.boxes.shown.isEmpty(), qPrintable(dropped.boxes.shown.value(0).prompt));
+    verifySameSquare(*dropped->Picture5, *opened->Picture5);
+
+    ScriptedWindow named(m_programFolder);
+    named->OpenPictureLater(odd);
+    QCoreApplication::processEvents();
+    QVERIFY2(named.boxes.shown.isEmpty(), qPrintable(named.boxes.shown.value(0).prompt));
+    verifySameSquare(*named->Picture5, *opened->Picture5);
 }
 
 void tst_Open::dropsAreCopiesAndWaitForNoCommand()

@@ -1,6 +1,7 @@
 #include "frmbmp2icon.h"
 
 #include "artwork.h"
+#include "nativename.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -37,6 +38,17 @@ void makeSquareSurface(PictureBox *box, Colour backColor)
     box->setAutoRedraw(true);
     box->setAutoSize(true);
     box->setBackColor(backColor);
+}
+
+// The dropped file's name by its exact bytes: the address keeps the bytes
+// that are not UTF-8 percent-encoded, which toLocalFile() turns into U+FFFD.
+QString localFileOf(const QUrl &url)
+{
+#ifdef Q_OS_WIN
+    return url.toLocalFile();
+#else
+    return nameFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+#endif
 }
 
 } // namespace
@@ -200,7 +212,7 @@ QString frmBmp2Icon::droppedPicture(const QMimeData *data)
     if (!data || !data->hasUrls() || data->urls().size() != 1)
         return QString();
     const QUrl url = data->urls().constFirst();
-    return url.isLocalFile() && isPictureFileName(url.toLocalFile()) ? url.toLocalFile() : QString();
+    return url.isLocalFile() && isPictureFileName(localFileOf(url)) ? localFileOf(url) : QString();
 }
 
 // A dropped picture is only read: the drop is taken as a copy, whatever the
