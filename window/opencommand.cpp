@@ -88,10 +88,10 @@ QString frmBmp2Icon::OpenPicture()
 
 namespace {
 
-// Qt's file dialog and a drop's address give a name whose bytes are not
-// UTF-8 with U+FFFD in their place, which leads nowhere: say that, not
-// that there is no such file. Such a picture opens from the command line,
-// which keeps the bytes.
+// Qt's file dialog gives a name whose bytes are not UTF-8 with U+FFFD in
+// their place, which leads nowhere: say that, not that there is no such
+// file. Such a picture opens from the command line or a drop, which keep
+// the bytes.
 Failure reachableOrSaidSo(const QString &fileName, const Failure &failure)
 {
     if (failure.kind != Failure::Kind::NoSuchFile && failure.kind != Failure::Kind::NoSuchFolder)
@@ -99,8 +99,8 @@ Failure reachableOrSaidSo(const QString &fileName, const Failure &failure)
     if (!fileName.contains(QChar::ReplacementCharacter))
         return failure;
     return {Failure::Kind::Unusable,
-            QStringLiteral("its name holds bytes that are not UTF-8 text, which the dialog and a drop cannot pass on; "
-                           "rename it, or open it with \"tervana PICTURE\"")};
+            QStringLiteral("its name holds bytes that are not UTF-8 text, which the dialog cannot pass on; "
+                           "drop it on the window, or rename it")};
 }
 
 } // namespace
