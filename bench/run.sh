@@ -133,7 +133,7 @@ echo "within 1.25x of it on the others; PSNR >= 50 dB against the exact area ave
 echo
 awk '
     $2 == "psnr" { psnr[$1] = $3; next }
-    $1 == "batch" || $1 == "list" || $1 ~ /^sizes-/ || $2 == "vipsthumbnail" { next }
+    $1 == "batch" || $1 == "list" || $1 ~ /^(sizes|newer)-/ || $2 == "vipsthumbnail" { next }
     { sec[$1, $2] = $3; kb[$1, $2] = $4; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     function verdict(ok) { return ok ? "ok" : "MISS" }
     function timeRatio(name, ours, peer,    t) {
