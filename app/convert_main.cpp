@@ -171,9 +171,6 @@ QString readWalk(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("-0 goes with --files-from.");
     if (options.quiet && options.progress)
         return QStringLiteral("Give either --progress or --quiet.");
-    if ((options.recursive || !options.list.isEmpty()) && !options.conversion.sizes.empty() &&
-        parser.isSet(QStringLiteral("output")))
-        return QStringLiteral("-r and --files-from write each result into -d DIR.");
     return QString();
 }
 
