@@ -391,7 +391,8 @@ int convertEach(const Options &options)
 {
     const InputChoice choice{options.inputs, options.list,        options.nulSeparated,
                              options.recursive, options.followLinks, options.folder};
-    ProgressLine progress(messages, progressShown(options));
+    const ProgressLine::Shown shown = progressShown(options);
+    ProgressLine progress(messages, shown);
     RunReport report;
     if (!options.quiet)
         report.failure = [&](const QString &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + failure); };
@@ -413,7 +414,7 @@ int convertEach(const Options &options)
                               .arg(counts.failed));
         return 128 + stoppingSignal;
     }
-    if (progressShown(options) != ProgressLine::Shown::Never)
+    if (shown != ProgressLine::Shown::Never)
         printLine(messages, QStringLiteral("tervana-convert: ") + runSummary(counts, progress.elapsedMs()));
     return counts.failed == 0 ? AllConverted : SomeFailed;
 }

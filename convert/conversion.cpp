@@ -6,6 +6,7 @@
 #include "picture.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -105,6 +106,13 @@ QString loadSources(const QString &path, int largest, std::vector<Picture> &sour
 bool isStandardInput(const QString &input)
 {
     return input == QLatin1String("-");
+}
+
+bool endsAsAPicture(const QString &name)
+{
+    static const QStringList endings = {"jpg", "jpeg", "jpe", "jfif", "gif", "bmp", "dib", "png", "webp", "tif",
+                                        "tiff", "tga", "pbm", "pgm", "ppm", "pnm", "ico", "cur", "svg", "svgz"};
+    return endings.contains(QFileInfo(name).suffix().toLower());
 }
 
 QString resultExtension(const ConversionOptions &options)

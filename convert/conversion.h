@@ -20,6 +20,11 @@ struct ConversionOptions
 // "-" as an input names standard input, read as the picture file it holds.
 bool isStandardInput(const QString &input);
 
+// Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
+// ...): what a recursive run converts, and what an output's name may
+// promise.
+bool endsAsAPicture(const QString &name);
+
 // The result's file name ending: ".bmp" for a bitmap, else ".ico".
 QString resultExtension(const ConversionOptions &options);
 

@@ -1,5 +1,6 @@
 #include "inputstream.h"
 
+#include "conversion.h"
 #include "fileaccess.h"
 #include "folderlisting.h"
 #include "nativename.h"
@@ -19,15 +20,6 @@
 #endif
 
 namespace {
-
-// The endings of the pictures a recursive run converts; other files are
-// left where they are and counted.
-bool namesAPicture(const QString &name)
-{
-    static const QStringList endings = {"jpg", "jpeg", "jpe", "jfif", "gif", "bmp", "dib", "png", "webp", "tif",
-                                        "tiff", "tga", "pbm", "pgm", "ppm", "pnm", "ico", "cur", "svg", "svgz"};
-    return endings.contains(QFileInfo(name).suffix().toLower());
-}
 
 QString identityOf(const QString &folder)
 {
@@ -243,7 +235,7 @@ std::optional<RunInput> InputStream::enter(const QString &folder, const QString 
                             .arg(readableName(QDir::toNativeSeparators(folder)), failure->reason)};
     }
     for (const FolderEntry &entry : walked.entries)
-        if (entry.kind == FolderEntry::Kind::File && namesAPicture(entry.name))
+        if (entry.kind == FolderEntry::Kind::File && endsAsAPicture(entry.name))
             m_claims.addInput(QDir(folder).filePath(entry.name));
     m_walk.push_back(std::move(walked));
     return std::nullopt;
@@ -266,7 +258,7 @@ std::optional<RunInput> InputStream::nextFromWalk()
     case FolderEntry::Kind::Folder:
         return enter(path, folder.resultFolder.isEmpty() ? QString() : QDir(folder.resultFolder).filePath(entry.name));
     case FolderEntry::Kind::File:
-        if (namesAPicture(entry.name)) {
+        if (endsAsAPicture(entry.name)) {
             ++m_given;
             return RunInput{path, folder.resultFolder, m_claims.refusedInput(path)};
         }

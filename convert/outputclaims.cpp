@@ -11,23 +11,6 @@
 
 namespace {
 
-// A picture is the file it is (device and inode), whatever names lead to it.
-std::optional<QString> identityOfInput(const QString &input)
-{
-    if (input == QLatin1String("-"))
-        return standardInputIdentity(); // the file standard input is open on
-    const FileIdentity identity = fileIdentity(input);
-    return identity.exists ? std::optional<QString>(identity.key) : std::nullopt;
-}
-
-std::optional<QString> identityOfOutput(const QString &output)
-{
-    if (namesStandardOutput(output))
-        return standardOutputIdentity();
-    const FileIdentity identity = fileIdentity(output);
-    return identity.exists ? std::optional<QString>(identity.key) : std::nullopt;
-}
-
 // Where a result goes: standard output is the file it is open on; a file,
 // its canonical location, which stays the same once it is written.
 QString locationOfOutput(const QString &output)

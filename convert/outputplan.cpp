@@ -1,5 +1,6 @@
 #include "outputplan.h"
 
+#include "conversion.h"
 #include "fileaccess.h"
 #include "nativename.h"
 #include "outputclaims.h"
@@ -23,24 +24,10 @@ QString native(const QString &path)
 QHash<QString, QString> inputsByFile(const QStringList &inputs)
 {
     QHash<QString, QString> byFile;
-    for (const QString &input : inputs) {
-        // Standard input is the file it is open on, whatever "-" names here.
-        std::optional<QString> key;
-        if (input == QLatin1String("-"))
-            key = standardInputIdentity();
-        else if (const FileIdentity identity = fileIdentity(input); identity.exists)
-            key = identity.key;
-        if (key && !byFile.contains(*key))
+    for (const QString &input : inputs)
+        if (const std::optional<QString> key = identityOfInput(input); key && !byFile.contains(*key))
             byFile.insert(*key, input);
-    }
     return byFile;
-}
-
-std::optional<QString> identityOfOutput(const QString &output)
-{
-    if (namesStandardOutput(output))
-        return standardOutputIdentity();
-    return fileIdentity(output).key;
 }
 
 } // namespace
@@ -48,6 +35,22 @@ std::optional<QString> identityOfOutput(const QString &output)
 bool namesStandardOutput(const QString &output)
 {
     return output == QStringLiteral("-");
+}
+
+std::optional<QString> identityOfInput(const QString &input)
+{
+    if (input == QLatin1String("-"))
+        return standardInputIdentity(); // the file it is open on, whatever "-" names here
+    const FileIdentity identity = fileIdentity(input);
+    return identity.exists ? std::optional<QString>(identity.key) : std::nullopt;
+}
+
+std::optional<QString> identityOfOutput(const QString &output)
+{
+    if (namesStandardOutput(output))
+        return standardOutputIdentity();
+    const FileIdentity identity = fileIdentity(output);
+    return identity.exists ? std::optional<QString>(identity.key) : std::nullopt;
 }
 
 QString shownInput(const QString &input)
@@ -90,12 +93,10 @@ QString packingRefusal(const QStringList &inputs, const QString &output)
 
 QString formatMismatch(const QString &output, const QString &extension)
 {
-    // The endings of picture formats: another ending is the user's own.
-    static const QStringList formats = {"bmp", "dib", "ico", "cur", "png", "jpg", "jpeg", "gif", "webp", "tif",
-                                        "tiff", "tga", "svg", "svgz", "pbm", "pgm", "ppm", "pnm"};
+    // Only a picture format's ending promises one: another is the user's own.
     const QString ending = QFileInfo(output).suffix().toLower();
     const bool bitmap = extension == QLatin1String(".bmp");
-    if (namesStandardOutput(output) || !formats.contains(ending) || QLatin1Char('.') + ending == extension ||
+    if (namesStandardOutput(output) || !endsAsAPicture(output) || QLatin1Char('.') + ending == extension ||
         (bitmap && ending == QLatin1String("dib")))
         return QString();
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // Where the result of each picture goes, decided for the whole run before
@@ -10,6 +11,12 @@
 
 // "-" names standard output.
 bool namesStandardOutput(const QString &output);
+// The file an existing input is (standard input: the file it is open on),
+// told apart from others whatever name leads to it; nothing when there is
+// no such file.
+std::optional<QString> identityOfInput(const QString &input);
+// The same for an existing output (standard output: the file it is open on).
+std::optional<QString> identityOfOutput(const QString &output);
 // An output as messages name it: its native path, or "standard output".
 QString shownOutput(const QString &output);
 // An input as messages name it: its native path, or "standard input".

@@ -8,9 +8,12 @@ namespace {
 constexpr char16_t firstRawByte = 0xDC80; // stands for byte 0x80
 constexpr char16_t lastRawByte = 0xDCFF;  // stands for byte 0xFF
 
-bool isRawByte(QChar c)
+// Whether the character at `i` stands for a byte that is not UTF-8: one of
+// U+DC80 to U+DCFF on its own, not the second half of a surrogate pair.
+bool isRawByteAt(const QString &name, qsizetype i)
 {
-    return c.unicode() >= firstRawByte && c.unicode() <= lastRawByte;
+    const char16_t c = name[i].unicode();
+    return c >= firstRawByte && c <= lastRawByte && (i == 0 || !name[i - 1].isHighSurrogate());
 }
 
 // The length of the well-formed UTF-8 sequence at `i`, or 0 (RFC 3629: no
@@ -107,7 +110,7 @@ QByteArray nativeName(const QString &name)
     QByteArray bytes;
     bytes.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
-        if (isRawByte(name[i]) && (i == 0 || !name[i - 1].isHighSurrogate())) {
+        if (isRawByteAt(name, i)) {
             bytes += char(name[i].unicode() - firstRawByte + 0x80);
             continue;
         }
@@ -123,7 +126,7 @@ QByteArray nativeName(const QString &name)
 bool holdsRawBytes(const QString &name)
 {
     for (qsizetype i = 0; i < name.size(); ++i)
-        if (isRawByte(name[i]) && (i == 0 || !name[i - 1].isHighSurrogate()))
+        if (isRawByteAt(name, i))
             return true;
     return false;
 }
@@ -134,7 +137,7 @@ QString readableName(const QString &name)
     shown.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
-        const bool raw = isRawByte(c) && (i == 0 || !name[i - 1].isHighSurrogate());
+        const bool raw = isRawByteAt(name, i);
         if (raw)
             shown += hexEscape(c.unicode() - firstRawByte + 0x80);
         else if (c == QLatin1Char('\n'))

@@ -212,7 +212,8 @@ QString frmBmp2Icon::droppedPicture(const QMimeData *data)
     if (!data || !data->hasUrls() || data->urls().size() != 1)
         return QString();
     const QUrl url = data->urls().constFirst();
-    return url.isLocalFile() && isPictureFileName(localFileOf(url)) ? localFileOf(url) : QString();
+    const QString file = url.isLocalFile() ? localFileOf(url) : QString();
+    return isPictureFileName(file) ? file : QString();
 }
 
 // A dropped picture is only read: the drop is taken as a copy, whatever the
