@@ -15,12 +15,11 @@
 #include "progressline.h"
 
 #include <QCommandLineParser>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QThread>
 
 #include <atomic>
 #include <csignal>
-#include <memory>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -291,17 +290,6 @@ void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const Q
         printLine(messages, message);
 }
 
-// Whether an argument names an SVG drawing (.svg or .svgz).
-bool namesADrawing(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument = QByteArray(argv[i]).toLower();
-        if (argument.endsWith(".svg") || argument.endsWith(".svgz"))
-            return true;
-    }
-    return false;
-}
-
 void reportFailure(const QString &failure)
 {
     printLine(messages, QStringLiteral("tervana-convert: ") + failure);
@@ -443,17 +431,7 @@ int main(int argc, char *argv[])
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 #endif
-    // Text in SVG drawings needs the fonts, which only a GUI application
-    // has; the offscreen platform gives them without a display, which the
-    // converter never needs. It costs 4 MB, so only runs given drawings by
-    // name start one.
-    std::unique_ptr<QCoreApplication> app;
-    if (namesADrawing(argc, argv)) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tervana-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TERVANA_VERSION));
 

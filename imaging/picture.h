@@ -17,8 +17,9 @@
 // `extent()` is how much of the pixels the picture covers: all of them, or,
 // when the last reduced row and column stand for only part of a block of the
 // original, a little less.
-// A picture made of shapes (an SVG drawing) also keeps its document, and is
-// drawn afresh from it at every size; its pixels are one such drawing.
+// A picture made of shapes (an SVG drawing) also keeps its document; its
+// pixels are the drawing drawn once, fine enough for every size it is
+// drawn at.
 class Picture
 {
 public:
@@ -44,8 +45,16 @@ private:
 // read.
 struct PictureLoad
 {
+    PictureLoad(Picture picture = Picture(), std::optional<Failure> failure = std::nullopt, QString note = QString())
+        : picture(std::move(picture)), failure(std::move(failure)), note(std::move(note))
+    {
+    }
+
     Picture picture;
     std::optional<Failure> failure;
+    // What of a readable picture could not be drawn (a drawing's part its
+    // renderer does not know), said once; the picture is made all the same.
+    QString note;
 };
 
 // How a picture that cannot be read is reported, in the window and by the

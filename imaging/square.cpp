@@ -2,7 +2,6 @@
 
 #include "qtcolour.h"
 #include "resample.h"
-#include "svgdocument.h"
 
 #include <QPainter>
 
@@ -14,28 +13,6 @@ namespace {
 // A picture box's single 3D border, in pixels, and its unit of measure.
 constexpr int borderPixels = 2;
 constexpr int twipsPerPixel = 15;
-
-// Drawings are drawn this many times finer along each side, up to this
-// many pixels, and then area-averaged: each pixel then holds how much of it
-// each shape covers, also where shapes meet or overlap, which a renderer's
-// own edge smoothing gets only roughly.
-constexpr int drawingFineness = 16;
-constexpr int drawingFineSide = 1024;
-
-// Draws an SVG document over exactly the pixels of `target`, from its shapes.
-void drawMirrored(QImage &canvas, const QByteArray &svg, const QRect &target, bool mirrorX, bool mirrorY)
-{
-    const int longer = std::max(target.width(), target.height());
-    const int fineness = std::clamp(drawingFineSide / std::max(1, longer), 1, drawingFineness);
-    QImage fine(target.size() * fineness, QImage::Format_ARGB32_Premultiplied);
-    fine.fill(Qt::transparent);
-    QPainter finePainter(&fine);
-    drawSvg(finePainter, svg, QRectF(fine.rect()));
-    finePainter.end();
-    const QImage drawn = resampleImage(fine, target.size()).mirrored(mirrorX, mirrorY);
-    QPainter painter(&canvas);
-    painter.drawImage(target.topLeft(), drawn);
-}
 
 } // namespace
 
@@ -51,10 +28,6 @@ void paintScaled(QImage &canvas, const Picture &picture, double x, double y, dou
                                QPoint(qMax(left, right) - 1, qMax(top, bottom) - 1));
     if (target.intersected(canvas.rect()).isEmpty())
         return;
-    if (picture.isDrawing()) {
-        drawMirrored(canvas, picture.svg(), target, right < left, bottom < top);
-        return;
-    }
     QImage scaled = resampleImage(picture.image(), target.size(), picture.extent());
     scaled = scaled.mirrored(right < left, bottom < top);
     QPainter painter(&canvas);

@@ -3,36 +3,47 @@
 #include "picturelimits.h"
 
 #include <QBuffer>
-#include <QGuiApplication>
+#include <QHash>
 #include <QImageReader>
-#include <QSvgRenderer>
 #include <QXmlStreamReader>
 
 #include <zlib.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
 // An SVG logo takes kilobytes; one of this size is not a logo.
 constexpr qint64 maximumDocumentBytes = 16 * 1024 * 1024;
 // Hand-made or exported drawings nest a few dozen groups deep, and hold a
-// few thousand elements; the renderer keeps some 400 bytes for each.
+// few thousand elements.
 constexpr int maximumDepth = 256;
 constexpr int maximumElements = 50'000;
-// Embedded pictures of more pixels than this, all told, are refused, as big
-// decodes are.
-constexpr qint64 maximumEmbeddedPixels = bigDecodePixels;
+// Each <use> draws what it refers to once more: a few levels of them in a
+// few kilobytes can ask for billions of shapes. A drawing drawn as an icon
+// draws far fewer, all told.
+constexpr qint64 maximumDrawnElements = 100'000;
+// Embedded pictures of more pixels than this, all told, are refused: the
+// renderer holds each decoded twice (about 32 MB at this size), within the
+// memory a drawing is given.
+constexpr qint64 maximumEmbeddedPixels = 4'000'000;
 // The kinds of picture an SVG may embed: pictures, not drawings (which the
-// renderer would draw without these checks) nor anything else.
+// renderer would draw without these checks) nor anything else; told both
+// from what the address declares and from the content.
 const QList<QByteArray> embeddableFormats = {"png", "jpeg", "gif", "bmp", "webp"};
+const QStringList embeddableMediaTypes = {QString(), QStringLiteral("image/png"), QStringLiteral("image/jpeg"),
+                                          QStringLiteral("image/jpg"), QStringLiteral("image/gif"),
+                                          QStringLiteral("image/bmp"), QStringLiteral("image/webp")};
 
 bool isGzip(const QByteArray &head)
 {
     return head.startsWith("\x1F\x8B");
 }
 
-// Up to `limit` bytes of the content of gzip data; whether that is all of
-// it (the data ended where it says it ends), or whether the data ran out
-// before that.
+// Up to `limit` bytes of the content of gzip data, member after member as
+// gzip itself reads them; whether that is all of it, or whether the data
+// ran out before its end, or is damaged.
 struct Gunzipped
 {
     QByteArray bytes;
@@ -50,7 +61,17 @@ Gunzipped gunzip(const QByteArray &compressed, qint64 limit)
     stream.avail_in = uInt(compressed.size());
     int status = Z_OK;
     qint64 produced = 0;
-    while (status == Z_OK) {
+    for (;;) {
+        if (status == Z_STREAM_END) {
+            // Another member follows, or the data ends here.
+            const QByteArray rest = QByteArray::fromRawData(reinterpret_cast<const char *>(stream.next_in),
+                                                            qsizetype(stream.avail_in));
+            if (!isGzip(rest) || inflateReset(&stream) != Z_OK)
+                break;
+            status = Z_OK;
+        }
+        if (status != Z_OK)
+            break;
         if (produced == out.size()) {
             if (produced >= limit)
                 break;
@@ -62,9 +83,10 @@ Gunzipped gunzip(const QByteArray &compressed, qint64 limit)
         produced = out.size() - stream.avail_out;
     }
     const bool ranOut = status == Z_BUF_ERROR && stream.avail_in == 0;
+    const bool whole = status == Z_STREAM_END && stream.avail_in == 0;
     inflateEnd(&stream);
     out.truncate(int(produced));
-    return {std::move(out), status == Z_STREAM_END, ranOut};
+    return {std::move(out), whole, ranOut};
 }
 
 // Whether the XML's first element is <svg>.
@@ -92,47 +114,118 @@ Failure unusableSvg(const QString &why)
     return {Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read (%1)").arg(why)};
 }
 
-// What the document embeds and links to, as the renderer will read it.
-class LinkCheck
+Failure refersElsewhere(QStringView address)
+{
+    return unusableSvg(QStringLiteral("it refers to another file: \"%1\"").arg(address.left(200)));
+}
+
+// Base64 as the renderer decodes it: white space left out, anything else
+// that is not base64 a fault.
+std::optional<QByteArray> strictBase64(QStringView text)
+{
+    QByteArray compact;
+    compact.reserve(text.size());
+    for (const QChar c : text)
+        if (!c.isSpace())
+            compact.append(c.toLatin1());
+    QByteArray::FromBase64Result decoded =
+        QByteArray::fromBase64Encoding(std::move(compact), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return std::move(decoded.decoded);
+}
+
+// Whether every url(...) in a style sheet or attribute refers to a part
+// of the document itself (url(#id)); the first one that does not, if any.
+std::optional<QStringView> outsideReference(QStringView text)
+{
+    qsizetype from = 0;
+    while ((from = text.indexOf(QLatin1String("url("), from, Qt::CaseInsensitive)) >= 0) {
+        from += 4;
+        QStringView target = text.mid(from).trimmed();
+        if (target.startsWith(QLatin1Char('"')) || target.startsWith(QLatin1Char('\'')))
+            target = target.mid(1).trimmed();
+        if (!target.startsWith(QLatin1Char('#')))
+            return target.left(target.indexOf(QLatin1Char(')')) < 0 ? target.size() : target.indexOf(QLatin1Char(')')));
+    }
+    return std::nullopt;
+}
+
+// What the document embeds and refers to, checked at every place a
+// renderer may take an address from: every attribute of every element, in
+// every namespace, and every style sheet.
+class ResourceCheck
 {
 public:
-    // Why an element's links make the document unusable: they lead out of
-    // it, or embed what may not be drawn.
-    std::optional<Failure> refusal(QStringView element, const QXmlStreamAttributes &attributes)
+    std::optional<Failure> element(QStringView name, const QXmlStreamAttributes &attributes)
     {
         for (const QXmlStreamAttribute &attribute : attributes) {
-            if (attribute.name() != QLatin1String("href"))
-                continue;
-            // The renderer reads an image's address as a file name unless it
-            // begins with "data", exactly so; other elements' with "#" are
-            // references within the document.
-            const QStringView address = attribute.value();
-            if (element == QLatin1String("image") && address.startsWith(QLatin1String("data")))
-                return embeddedPictureRefusal(address);
-            if (element != QLatin1String("image") && address.startsWith(QLatin1Char('#')))
-                continue;
-            return unusableSvg(QStringLiteral("it refers to another file: \"%1\"").arg(address.left(200)));
+            if (std::optional<Failure> refused = this->attribute(name, attribute))
+                return refused;
         }
         return std::nullopt;
     }
 
-private:
-    // The renderer decodes what follows the last "base64," as a picture of
-    // any kind its readers know.
-    std::optional<Failure> embeddedPictureRefusal(QStringView address)
+    std::optional<Failure> styleSheet(QStringView css)
     {
-        const qsizetype data = address.lastIndexOf(QLatin1String("base64,"));
-        if (data < 0)
-            return std::nullopt; // the renderer draws nothing for it
-        QByteArray bytes = QByteArray::fromBase64(address.mid(data + 7).toLatin1());
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
-        const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
-        if (!format.isEmpty() && !embeddableFormats.contains(format))
+        if (css.contains(QLatin1String("@import"), Qt::CaseInsensitive))
+            return unusableSvg(QStringLiteral("its style sheet imports another file"));
+        if (const std::optional<QStringView> outside = outsideReference(css))
+            return refersElsewhere(*outside);
+        return std::nullopt;
+    }
+
+private:
+    std::optional<Failure> attribute(QStringView element, const QXmlStreamAttribute &attribute)
+    {
+        const QStringView value = attribute.value();
+        // A base address would make even "#id" lead to another file.
+        if (attribute.name() == QLatin1String("base"))
+            return refersElsewhere(value);
+        if (attribute.name() == QLatin1String("style"))
+            if (std::optional<Failure> refused = styleSheet(value))
+                return refused;
+        if (const std::optional<QStringView> outside = outsideReference(value))
+            return refersElsewhere(*outside);
+        if (attribute.name() == QLatin1String("href"))
+            return address(element, value.trimmed());
+        return std::nullopt;
+    }
+
+    // An address: a part of the document itself, or for a picture element
+    // an embedded picture. A link (<a>) is never followed by drawing.
+    std::optional<Failure> address(QStringView element, QStringView value)
+    {
+        if (value.isEmpty() || value.startsWith(QLatin1Char('#')) || element == QLatin1String("a"))
+            return std::nullopt;
+        const bool picture = element == QLatin1String("image") || element == QLatin1String("feImage");
+        if (picture && value.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+            return embeddedPicture(value.mid(5));
+        return refersElsewhere(value);
+    }
+
+    // data:[<media type>][;base64],<data>, as the renderer reads it: the
+    // media type up to the first comma, the content after it.
+    std::optional<Failure> embeddedPicture(QStringView data)
+    {
+        const qsizetype comma = data.indexOf(QLatin1Char(','));
+        QStringView header = data.left(std::max<qsizetype>(comma, 0));
+        const bool base64 = header.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive);
+        if (base64)
+            header.chop(7);
+        const QString mediaType = header.left(header.indexOf(QLatin1Char(';')) < 0 ? header.size()
+                                                                                    : header.indexOf(QLatin1Char(';')))
+                                      .trimmed()
+                                      .toString()
+                                      .toLower();
+        const QStringView content = data.mid(comma + 1);
+        std::optional<QByteArray> bytes = base64 ? strictBase64(content)
+                                                 : std::optional(QByteArray::fromPercentEncoding(content.toUtf8()));
+        const QByteArray format = comma >= 0 && bytes ? formatOf(*bytes) : QByteArray();
+        if (!embeddableMediaTypes.contains(mediaType) || !embeddableFormats.contains(format))
             return unusableSvg(QStringLiteral("it embeds a file of a kind it may not hold (%1)")
-                                   .arg(QString::fromLatin1(format)));
-        m_pixels += pixelsOf(reader.size());
+                                   .arg(mediaType.isEmpty() ? QString::fromLatin1(format) : mediaType));
+        m_pixels += m_lastSize;
         if (m_pixels > maximumEmbeddedPixels)
             return Failure{Failure::Kind::TooLarge,
                            QStringLiteral("the pictures it embeds are too large (more than %1 megapixels)")
@@ -140,16 +233,134 @@ private:
         return std::nullopt;
     }
 
+    // The kind of picture the bytes hold, and its size (kept for the count).
+    QByteArray formatOf(QByteArray bytes)
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
+        const QSize size = reader.size();
+        m_lastSize = size.isValid() ? pixelsOf(size) : maximumEmbeddedPixels + 1;
+        return format;
+    }
+
     qint64 m_pixels = 0;
+    qint64 m_lastSize = 0;
+};
+
+// How many elements the document draws once every <use> is expanded: each
+// element counts once, and a <use> counts what it refers to once more. A
+// <use> that leads round to itself draws nothing, as renderers draw it.
+class Expansion
+{
+public:
+    void start(QStringView name, const QXmlStreamAttributes &attributes)
+    {
+        const int index = int(m_nodes.size());
+        Node node;
+        node.parent = m_open.empty() ? -1 : m_open.back();
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            if (attribute.name() == QLatin1String("id"))
+                m_ids.insert(attribute.value().toString(), index);
+            else if (name == QLatin1String("use") && attribute.name() == QLatin1String("href")
+                     && attribute.value().trimmed().startsWith(QLatin1Char('#')))
+                node.uses = attribute.value().trimmed().mid(1).toString();
+        }
+        if (node.parent >= 0)
+            m_nodes[size_t(node.parent)].children.push_back(index);
+        m_nodes.push_back(std::move(node));
+        m_open.push_back(index);
+    }
+    void end() { m_open.pop_back(); }
+
+    // The count, up to just over the limit.
+    qint64 drawn()
+    {
+        m_counts.assign(m_nodes.size(), -1);
+        qint64 total = 0;
+        for (size_t i = 0; i < m_nodes.size() && total <= maximumDrawnElements; ++i)
+            if (m_nodes[i].parent < 0)
+                total += count(int(i));
+        return total;
+    }
+
+private:
+    struct Node
+    {
+        int parent = -1;
+        QString uses;
+        std::vector<int> children;
+    };
+    static constexpr qint64 counting = -2;
+
+    // What an element draws, its own and the elements it holds or uses,
+    // counted depth first with a stack of its own: a chain of uses may be
+    // as long as the document.
+    qint64 count(int root)
+    {
+        struct Frame
+        {
+            int index;
+            size_t next = 0; // of its children, then what it uses
+            qint64 total = 1;
+        };
+        std::vector<Frame> stack;
+        qint64 result = enter(root, stack);
+        while (!stack.empty()) {
+            Frame &frame = stack.back();
+            const Node &node = m_nodes[size_t(frame.index)];
+            int following = -1;
+            if (frame.next < node.children.size())
+                following = node.children[frame.next];
+            else if (frame.next == node.children.size() && !node.uses.isEmpty())
+                following = m_ids.value(node.uses, -1);
+            ++frame.next;
+            if (following >= 0) {
+                const qint64 counted = enter(following, stack);
+                if (counted >= 0)
+                    stack.back().total = std::min(stack.back().total + counted, maximumDrawnElements + 1);
+            } else if (frame.next > node.children.size() + 1) {
+                result = m_counts[size_t(frame.index)] = frame.total;
+                stack.pop_back();
+                if (!stack.empty())
+                    stack.back().total = std::min(stack.back().total + result, maximumDrawnElements + 1);
+            }
+        }
+        return result;
+    }
+
+    // Starts counting an element: its count when it is known already (0
+    // when it is being counted, leading round to itself), or -1 when it is
+    // put on the stack to be counted.
+    template<typename Stack>
+    qint64 enter(int index, Stack &stack)
+    {
+        qint64 &known = m_counts[size_t(index)];
+        if (known == counting)
+            return 0;
+        if (known >= 0)
+            return known;
+        known = counting;
+        stack.push_back({index});
+        return -1;
+    }
+
+    std::vector<Node> m_nodes;
+    std::vector<int> m_open;
+    QHash<QString, int> m_ids;
+    std::vector<qint64> m_counts;
 };
 
 // Walks the whole document as XML, before the renderer sees it.
 std::optional<Failure> documentRefusal(const QByteArray &xml)
 {
     QXmlStreamReader reader(xml);
-    LinkCheck links;
+    ResourceCheck resources;
+    Expansion expansion;
     int depth = 0;
     int elements = 0;
+    int styleDepth = -1; // the depth of the <style> element being read
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::DTD:
@@ -157,18 +368,29 @@ std::optional<Failure> documentRefusal(const QByteArray &xml)
                 return unusableSvg(QStringLiteral("it declares entities"));
             break;
         case QXmlStreamReader::ProcessingInstruction:
-            // A style sheet instruction makes the renderer read that file.
+            // A style sheet instruction makes a renderer read that file.
             return unusableSvg(QStringLiteral("it holds a processing instruction (<?%1?>)").arg(reader.processingInstructionTarget()));
         case QXmlStreamReader::StartElement:
             if (++depth > maximumDepth)
                 return unusableSvg(QStringLiteral("its elements nest too deep"));
             if (++elements > maximumElements)
                 return unusableSvg(QStringLiteral("it holds more than %1 elements").arg(maximumElements));
-            if (std::optional<Failure> refused = links.refusal(reader.name(), reader.attributes()))
+            if (std::optional<Failure> refused = resources.element(reader.name(), reader.attributes()))
                 return refused;
+            if (styleDepth < 0 && reader.name() == QLatin1String("style"))
+                styleDepth = depth;
+            expansion.start(reader.name(), reader.attributes());
+            break;
+        case QXmlStreamReader::Characters:
+            if (styleDepth >= 0)
+                if (std::optional<Failure> refused = resources.styleSheet(reader.text()))
+                    return refused;
             break;
         case QXmlStreamReader::EndElement:
+            if (depth == styleDepth)
+                styleDepth = -1;
             --depth;
+            expansion.end();
             break;
         default:
             break;
@@ -176,6 +398,9 @@ std::optional<Failure> documentRefusal(const QByteArray &xml)
     }
     if (reader.hasError())
         return unusableSvg(reader.errorString());
+    if (expansion.drawn() > maximumDrawnElements)
+        return unusableSvg(QStringLiteral("it draws more than %1 elements once its <use> elements are expanded")
+                               .arg(maximumDrawnElements));
     return std::nullopt;
 }
 
@@ -200,17 +425,6 @@ std::optional<Failure> readXml(QIODevice &device, QByteArray &xml)
     return std::nullopt;
 }
 
-// Whether the document has text elements anywhere.
-bool holdsText(const QByteArray &xml)
-{
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd())
-        if (reader.readNext() == QXmlStreamReader::StartElement
-            && (reader.name() == QLatin1String("text") || reader.name() == QLatin1String("textArea")))
-            return true;
-    return false;
-}
-
 } // namespace
 
 bool looksLikeSvg(QIODevice &device)
@@ -223,30 +437,8 @@ bool looksLikeSvg(QIODevice &device)
 SvgRead readSvgDocument(QIODevice &device)
 {
     SvgRead read;
-    if ((read.failure = readXml(device, read.document.xml)))
+    if ((read.failure = readXml(device, read.xml)))
         return read;
-    if ((read.failure = documentRefusal(read.document.xml)))
-        return read;
-    // Text is drawn with the system's fonts, which only a GUI application
-    // has (the window, or the converter on its offscreen platform).
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) && holdsText(read.document.xml)) {
-        read.failure = unusableSvg(
-            QStringLiteral("it holds text, and fonts are loaded only for drawings named .svg or .svgz"));
-        return read;
-    }
-    const QSvgRenderer renderer(read.document.xml);
-    read.document.size = renderer.defaultSize();
-    if (!renderer.isValid())
-        read.failure = unusableSvg(QStringLiteral("the drawing cannot be read"));
-    else if (read.document.size.isEmpty())
-        read.failure = unusableSvg(QStringLiteral("the drawing has no size"));
+    read.failure = documentRefusal(read.xml);
     return read;
-}
-
-void drawSvg(QPainter &painter, const QByteArray &xml, const QRectF &target)
-{
-    QSvgRenderer renderer(xml);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    renderer.render(&painter, target);
 }

@@ -10,12 +10,13 @@
 #include "resample.h"
 #include "runlengthbmp.h"
 #include "svgdocument.h"
+#include "svgrendering.h"
 #include "tgafile.h"
 
 
 #include <QImageReader>
-#include <QPainter>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -150,23 +151,29 @@ PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
     return {Picture(std::move(decoded.image)), std::nullopt};
 }
 
-// An SVG drawing keeps its document; its pixels are drawn at the size the
-// drawing is for, or at its own size when it is to be shown as it is.
+// An SVG drawing is drawn once, fine enough for every drawing made of it:
+// sixteen times finer along each side than the size it is for, up to 1024
+// pixels, and each drawing of it area-averaged from that, so that each
+// pixel holds how much of it each shape covers. Shown as it is, it is
+// drawn at its own size, up to the same. It keeps its document.
+constexpr int drawingFineness = 16;
+constexpr int drawingFineSide = 1024;
+
 PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
 {
     SvgRead svg = readSvgDocument(file);
     if (svg.failure)
         return {Picture(), std::move(svg.failure)};
-    const QSize natural = svg.document.size;
-    if (isTooLarge(natural) || (!drawSize.isValid() && isTooLarge(natural, maximumFullDecodePixels)))
-        return {Picture(), tooLargeFailure(natural)};
-    const QSize drawn = drawSize.isValid() ? natural.scaled(drawSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)) : natural;
-    QImage image(drawn, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    drawSvg(painter, svg.document.xml, QRectF(image.rect()));
-    painter.end();
-    return {Picture::drawing(std::move(svg.document.xml), std::move(image), natural), std::nullopt};
+    const int longer = drawSize.isValid() ? std::max(drawSize.width(), drawSize.height()) : 0;
+    SvgRendering drawn = longer > 0
+                             ? renderSvg(svg.xml, std::min(longer * drawingFineness, std::max(drawingFineSide, longer)))
+                             : renderSvg(svg.xml, 0, drawingFineSide);
+    if (drawn.failure)
+        return {Picture(), std::move(drawn.failure)};
+    if (isTooLarge(drawn.naturalSize))
+        return {Picture(), tooLargeFailure(drawn.naturalSize)};
+    return {Picture::drawing(std::move(svg.xml), std::move(drawn.image), drawn.naturalSize), std::nullopt,
+            std::move(drawn.note)};
 }
 
 } // namespace

@@ -1,0 +1,281 @@
+#include "helperprogram.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char **environ;
+#else
+#include <QProcess>
+#endif
+
+namespace {
+
+// The folder of the running program: also without an application object
+// (a fuzz target, a test of the core alone).
+QString programFolder()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+#ifdef Q_OS_LINUX
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+#else
+    return QDir::currentPath();
+#endif
+}
+
+#ifdef Q_OS_UNIX
+
+using Clock = std::chrono::steady_clock;
+
+// A file descriptor closed when it goes.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// The input as a file with no name, which the helper reads as its standard
+// input: nothing to write into a pipe while it may not read, so neither
+// side can wait on the other.
+int inputFile(const QByteArray &input)
+{
+#ifdef Q_OS_LINUX
+    int fd = ::memfd_create("tervana-helper-input", MFD_CLOEXEC);
+#else
+    char name[] = "/tmp/tervana-helper-XXXXXX";
+    int fd = ::mkstemp(name);
+    if (fd >= 0)
+        ::unlink(name);
+#endif
+    if (fd < 0)
+        return -1;
+    qint64 written = 0;
+    while (written < input.size()) {
+        const ssize_t n = ::write(fd, input.constData() + written, size_t(input.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        written += n;
+    }
+    ::lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+// Starts the helper with its standard input, output and error given; its
+// own process group, so that the terminal's Ctrl-C reaches the caller,
+// which decides; every signal at its default and none blocked.
+pid_t spawn(const QByteArray &path, const QStringList &arguments, int in, int out, int err)
+{
+    std::vector<QByteArray> storage{path};
+    for (const QString &argument : arguments)
+        storage.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
+    // Files the caller has open for other pictures are none of its business.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Reads what is there on `fd` into `into`, up to `limit` bytes kept;
+// false once the other end is closed.
+bool readAvailable(int fd, QByteArray &into, qint64 limit, bool &overflowed)
+{
+    char piece[64 * 1024];
+    const ssize_t n = ::read(fd, piece, sizeof piece);
+    if (n < 0)
+        return errno == EINTR || errno == EAGAIN;
+    if (n == 0)
+        return false;
+    const qint64 room = limit - into.size();
+    if (n > room)
+        overflowed = true;
+    into.append(piece, qsizetype(std::min<qint64>(n, std::max<qint64>(room, 0))));
+    return true;
+}
+
+// Waits for the helper to end, or ends it when its time is up.
+int reap(pid_t pid, Clock::time_point deadline, bool &timedOut)
+{
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return status;
+        if (done < 0 && errno != EINTR)
+            return -1;
+        if (Clock::now() >= deadline) {
+            timedOut = true;
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return status;
+        }
+        ::usleep(1000);
+    }
+}
+
+#endif
+
+} // namespace
+
+QString helperPath(const char *name)
+{
+    const QString folder = programFolder();
+    // Installed, the helpers' folder is found from the programs' (bin/);
+    // in the build tree, the programs sit in its top folder and the tests
+    // one below it.
+    for (const QString &helpers : {QStringLiteral(TERVANA_HELPERS_FROM_PROGRAMS), QStringLiteral(TERVANA_HELPER_FOLDER)}) {
+        const QString path = QDir(folder).filePath(helpers + QLatin1Char('/') + QLatin1String(name));
+        if (QFileInfo(path).isExecutable())
+            return QDir::cleanPath(path);
+    }
+    return QString();
+}
+
+#ifdef Q_OS_UNIX
+
+HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input,
+                    std::chrono::milliseconds budget, qint64 outputLimit)
+{
+    HelperRun run;
+    const Clock::time_point deadline = Clock::now() + budget;
+    const QString path = helperPath(name);
+    int outPipe[2];
+    int errPipe[2];
+    if (path.isEmpty() || ::pipe2(outPipe, O_CLOEXEC) != 0)
+        return run;
+    Descriptor outRead(outPipe[0]);
+    Descriptor outWrite(outPipe[1]);
+    if (::pipe2(errPipe, O_CLOEXEC) != 0)
+        return run;
+    Descriptor errRead(errPipe[0]);
+    Descriptor errWrite(errPipe[1]);
+    const Descriptor in(inputFile(input));
+    if (in.get() < 0)
+        return run;
+    const pid_t pid = spawn(QFile::encodeName(path), arguments, in.get(), outWrite.get(), errWrite.get());
+    if (pid < 0)
+        return run;
+    outWrite.reset();
+    errWrite.reset();
+
+    bool overflowed = false;
+    bool errorsOverflowed = false;
+    bool outOpen = true;
+    bool errOpen = true;
+    while ((outOpen || errOpen) && !overflowed && Clock::now() < deadline) {
+        pollfd fds[2] = {{outRead.get(), POLLIN, 0}, {errRead.get(), POLLIN, 0}};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const int ready = ::poll(fds, 2, int(std::max<qint64>(1, left.count())));
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            outOpen = readAvailable(outRead.get(), run.output, outputLimit, overflowed);
+        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            errOpen = readAvailable(errRead.get(), run.errors, 8 * 1024, errorsOverflowed);
+        if (!outOpen)
+            fds[0].fd = -1;
+        if (!errOpen)
+            fds[1].fd = -1;
+    }
+    bool timedOut = false;
+    const int status = reap(pid, overflowed ? Clock::now() : deadline, timedOut);
+    if (overflowed)
+        run.ending = HelperRun::Ending::TooMuchOutput;
+    else if (timedOut || outOpen || errOpen)
+        run.ending = HelperRun::Ending::TimedOut;
+    else if (WIFSIGNALED(status))
+        run.ending = HelperRun::Ending::Crashed;
+    else if (WIFEXITED(status)) {
+        run.ending = HelperRun::Ending::Finished;
+        run.exitCode = WEXITSTATUS(status);
+    }
+    return run;
+}
+
+#else
+
+HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input,
+                    std::chrono::milliseconds budget, qint64 outputLimit)
+{
+    HelperRun run;
+    const QString path = helperPath(name);
+    if (path.isEmpty())
+        return run;
+    QProcess process;
+    process.start(path, arguments);
+    if (!process.waitForStarted(int(budget.count())))
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(int(budget.count()))) {
+        process.kill();
+        process.waitForFinished();
+        run.ending = HelperRun::Ending::TimedOut;
+        return run;
+    }
+    run.output = process.readAllStandardOutput();
+    run.errors = process.readAllStandardError().left(8 * 1024);
+    if (run.output.size() > outputLimit)
+        run.ending = HelperRun::Ending::TooMuchOutput;
+    else if (process.exitStatus() == QProcess::CrashExit)
+        run.ending = HelperRun::Ending::Crashed;
+    else {
+        run.ending = HelperRun::Ending::Finished;
+        run.exitCode = process.exitCode();
+    }
+    return run;
+}
+
+#endif

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <chrono>
+
+// Tervana's helper programs, which do work that must not harm the program
+// that asks for it (drawing an SVG whose cost cannot be told in advance):
+// each runs in a process of its own, bounded in time and in what it may
+// write back, and dies with its caller.
+
+// How one run of a helper ended.
+struct HelperRun
+{
+    enum class Ending {
+        Finished,
+        // Still running when its time was up; it was stopped.
+        TimedOut,
+        // Ended by a signal (a crash, or a limit of the system's).
+        Crashed,
+        // It wrote more than it may; it was stopped.
+        TooMuchOutput,
+        // The helper program is not installed where it belongs, or cannot run.
+        Missing,
+    };
+    Ending ending = Ending::Missing;
+    int exitCode = -1;
+    QByteArray output;
+    // The start of what it wrote on its standard error.
+    QByteArray errors;
+};
+
+// Runs the helper program `name` with `arguments`, `input` on its standard
+// input, and collects its standard output, up to `outputLimit` bytes,
+// within `budget`.
+HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input,
+                    std::chrono::milliseconds budget, qint64 outputLimit);
+
+// Where the helper program `name` is: in the helpers' folder beside the
+// running program's (libexec/tervana/ as installed, or in the build tree),
+// or empty when it is not there.
+QString helperPath(const char *name);

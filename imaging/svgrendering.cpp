@@ -1,0 +1,111 @@
+#include "svgrendering.h"
+
+#include "helperprogram.h"
+
+namespace {
+
+constexpr char renderer[] = "tervana-svg-render";
+// What the renderer writes before the pixels: a few short lines.
+constexpr qint64 headerBytes = 64 * 1024;
+
+Failure cannotDraw(const QString &why)
+{
+    return {Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read (%1)").arg(why)};
+}
+
+// Why a run of the renderer gave no drawing, in the user's words.
+Failure failureOf(const HelperRun &run)
+{
+    switch (run.ending) {
+    case HelperRun::Ending::Missing:
+        return {Failure::Kind::Unusable,
+                QStringLiteral("the SVG renderer, %1, is missing from Tervana's installation").arg(QLatin1String(renderer))};
+    case HelperRun::Ending::TimedOut:
+        return {Failure::Kind::TooLarge, QStringLiteral("the drawing takes longer than %1 s to draw")
+                                             .arg(SvgBudget::milliseconds / 1000.0)};
+    case HelperRun::Ending::Crashed:
+        if (run.errors.contains("memory"))
+            return {Failure::Kind::TooLarge,
+                    QStringLiteral("the drawing needs more than %1 MB to draw").arg(SvgBudget::memoryMegabytes)};
+        return cannotDraw(QStringLiteral("the renderer stopped while drawing it"));
+    case HelperRun::Ending::TooMuchOutput:
+    case HelperRun::Ending::Finished:
+        break;
+    }
+    return cannotDraw(QStringLiteral("the renderer gave no drawing"));
+}
+
+// One "word value" line of the renderer's header, and where the next
+// begins; false at the end of the header or of the output.
+bool nextLine(const QByteArray &output, qsizetype &at, QByteArray &word, QByteArray &value)
+{
+    const qsizetype end = output.indexOf('\n', at);
+    if (end < 0 || end - at > headerBytes)
+        return false;
+    const QByteArray line = output.mid(at, end - at);
+    at = end + 1;
+    const qsizetype space = line.indexOf(' ');
+    word = line.left(space);
+    value = space < 0 ? QByteArray() : line.mid(space + 1);
+    return true;
+}
+
+// The renderer's output read back: natural size, note, pixels.
+SvgRendering readRendering(const QByteArray &output, int largestSide)
+{
+    SvgRendering rendering;
+    qsizetype at = 0;
+    QByteArray word;
+    QByteArray value;
+    while (nextLine(output, at, word, value)) {
+        const QList<QByteArray> numbers = value.split(' ');
+        if (word == "refused") {
+            rendering.failure = value.contains("no size") ? cannotDraw(QStringLiteral("the drawing has no size"))
+                                                          : cannotDraw(QString::fromUtf8(value).left(300));
+            return rendering;
+        }
+        if (word == "natural" && numbers.size() == 2) {
+            const double width = numbers[0].toDouble();
+            const double height = numbers[1].toDouble();
+            rendering.naturalSize = QSize(int(qBound(1.0, width + 0.5, 2e9)), int(qBound(1.0, height + 0.5, 2e9)));
+        } else if (word == "note") {
+            rendering.note = QString::fromUtf8(value).left(300);
+        } else if (word == "pixels" && numbers.size() == 2) {
+            const int width = numbers[0].toInt();
+            const int height = numbers[1].toInt();
+            const qint64 bytes = qint64(width) * height * 4;
+            if (width < 1 || height < 1 || width > largestSide || height > largestSide || output.size() - at != bytes)
+                break;
+            QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+            for (int y = 0; y < height; ++y)
+                std::memcpy(image.scanLine(y), output.constData() + at + qint64(y) * width * 4, size_t(width) * 4);
+            rendering.image = std::move(image);
+            if (!rendering.naturalSize.isValid())
+                break;
+            return rendering;
+        }
+    }
+    rendering.image = QImage();
+    rendering.failure = cannotDraw(QStringLiteral("the renderer gave no drawing"));
+    return rendering;
+}
+
+} // namespace
+
+SvgRendering renderSvg(const QByteArray &xml, int fitSide, int atMostSide)
+{
+    const int side = fitSide > 0 ? fitSide : atMostSide;
+    const QStringList arguments = {
+        fitSide > 0 ? QStringLiteral("--fit") : QStringLiteral("--at-most"), QString::number(side),
+        QStringLiteral("--memory-mb"), QString::number(SvgBudget::memoryMegabytes),
+        // A second line of defence, should the time budget not be kept.
+        QStringLiteral("--cpu-seconds"), QString::number(SvgBudget::milliseconds / 1000 + 2)};
+    const HelperRun run = runHelper(renderer, arguments, xml, std::chrono::milliseconds(SvgBudget::milliseconds),
+                                    headerBytes + qint64(side) * side * 4);
+    if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
+        SvgRendering failed;
+        failed.failure = failureOf(run);
+        return failed;
+    }
+    return readRendering(run.output, side);
+}

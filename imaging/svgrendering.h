@@ -1,0 +1,39 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+// SVG drawings drawn by librsvg, the renderer desktops and image tools
+// share, in a helper program of its own (tervana-svg-render): a drawing
+// whose cost cannot be told in advance (dashes by the million, shapes used
+// within shapes) gets a budget of time and memory, and the program that
+// asked is never harmed by it.
+
+// How long and how much memory one drawing may take.
+namespace SvgBudget {
+constexpr int milliseconds = 1500;
+constexpr int memoryMegabytes = 48;
+}
+
+// A drawing drawn once, at the size it is needed at: `image` holds the
+// whole drawing, premultiplied, proportions kept; `naturalSize` is its own
+// size in pixels. `note` says what librsvg reported it could not draw; the
+// rest is drawn all the same.
+struct SvgRendering
+{
+    QImage image;
+    QSize naturalSize;
+    QString note;
+    std::optional<Failure> failure;
+};
+
+// Draws the checked document (svgdocument.h) to fit a square of
+// `fitSide` pixels, or at its own size up to `atMostSide` pixels along
+// its longer side when `fitSide` is 0.
+SvgRendering renderSvg(const QByteArray &xml, int fitSide, int atMostSide = 0);
