@@ -15,7 +15,7 @@
 namespace {
 
 // An SVG logo takes kilobytes; one of this size is not a logo.
-constexpr qint64 maximumDocumentBytes = 16 * 1024 * 1024;
+constexpr qint64 maximumDocumentBytes = 8 * 1024 * 1024;
 // Hand-made or exported drawings nest a few dozen groups deep, and hold a
 // few thousand elements.
 constexpr int maximumDepth = 256;

@@ -39,7 +39,7 @@
 namespace {
 
 // The caller checks that a document is no longer than this.
-constexpr size_t maximumDocumentBytes = 16 * 1024 * 1024;
+constexpr size_t maximumDocumentBytes = 8 * 1024 * 1024;
 constexpr int largestSide = 8192;
 
 struct Request

@@ -74,6 +74,7 @@ inline const QString imageMagickConvert = QStringLiteral(IMAGEMAGICK_CONVERT);
 inline const QString icotool = QStringLiteral(ICOTOOL);
 inline const QString setpriv = QStringLiteral(SETPRIV);
 inline const QString rsvgConvert = QStringLiteral(RSVG_CONVERT);
+inline const QString strace = QStringLiteral(STRACE);
 #define QSKIP_UNLESS_TOOL(tool) \
     do { \
         if (testutils::tool.isEmpty()) \

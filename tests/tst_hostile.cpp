@@ -23,6 +23,20 @@ constexpr qint64 peakLimitKilobytes = 600 * 1024;
 constexpr qint64 peakLimitKilobytes = 64 * 1024;
 #endif
 
+// A drawing is drawn, or refused, within this time however hard it is to
+// draw: its renderer has a budget of 1.5 s. The sanitizers slow our own
+// reading of a big document several times over.
+#ifdef TERVANA_SANITIZED
+constexpr qint64 drawingLimitMilliseconds = 10000;
+#else
+constexpr qint64 drawingLimitMilliseconds = 2000;
+#endif
+
+bool isDrawing(const QString &name)
+{
+    return name.endsWith(QLatin1String(".svg")) || name.endsWith(QLatin1String(".svgz"));
+}
+
 const QByteArray iconHeader = QByteArray::fromHex("000001000100"
                                                   "2020000001001800A80C000016000000"
                                                   "2800000020000000400000000100180000000000800C0000");
@@ -50,6 +64,7 @@ private slots:
     void resultsDoNotDependOnWhatMemoryHeld();
     void extremeShapesStayWithinTheirMemory_data();
     void extremeShapesStayWithinTheirMemory();
+    void drawingsReadNothingButThemselves();
 };
 
 void tst_Hostile::initTestCase()
@@ -147,6 +162,8 @@ void tst_Hostile::converter()
                                     m_dir.filePath(QStringLiteral("sizes.ico"))}, setting);
     QVERIFY2(sizes.exitCode == 0 || sizes.exitCode == 1, "the converter crashed or hung");
     QVERIFY2(sizes.peakKilobytes > 0 && sizes.peakKilobytes < peakLimitKilobytes, qPrintable(QStringLiteral("peak %1 KB").arg(sizes.peakKilobytes)));
+    if (isDrawing(name))
+        QVERIFY2(sizes.milliseconds < drawingLimitMilliseconds, qPrintable(QStringLiteral("%1 ms").arg(sizes.milliseconds)));
     const Run run = runConverter({picture, QStringLiteral("-o"), output}, setting);
     QVERIFY2(run.exitCode >= 0, "the converter crashed or hung");
     QVERIFY2(run.peakKilobytes > 0 && run.peakKilobytes < peakLimitKilobytes, qPrintable(QStringLiteral("peak %1 KB").arg(run.peakKilobytes)));
@@ -264,6 +281,99 @@ void tst_Hostile::resultsDoNotDependOnWhatMemoryHeld()
         QCOMPARE(results[i].keys().size(), results[0].keys().size());
         for (auto it = results[0].cbegin(); it != results[0].cend(); ++it)
             QVERIFY2(results[i].value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+}
+
+namespace {
+
+// Drawings that name files beside them, every way an SVG can name one.
+// FOLDER stands for their folder.
+const char *const drawingsNamingFiles[] = {
+    "<image width='9' height='9' href='secret.png'/>",
+    "<image width='9' height='9' xlink:href='FOLDER/secret.png'/>",
+    "<image width='9' height='9' href='file://FOLDER/secret.png'/>",
+    "<image width='9' height='9' href='data:' xlink:href='secret.png'/>",
+    "<image width='9' height='9' href='fifo'/>",
+    "<use href='secret.svg#shape'/>",
+    "<style>@import url(secret.css);</style><rect width='9' height='9'/>",
+    "<rect width='9' height='9' fill='url(secret.svg#paint)'/>",
+    "<filter id='f'><feImage href='secret.png'/></filter><rect width='9' height='9' filter='url(#f)'/>",
+    "<g xml:base='file://FOLDER/'><use href='#shape'/></g>",
+    "<xi:include xmlns:xi='http://www.w3.org/2001/XInclude' href='secret.css' parse='text'/>",
+    "<image width='9' height='9' href='data:image/svg+xml,%3Csvg xmlns=\"http://www.w3.org/2000/svg\"%3E"
+    "%3Cimage href=\"FOLDER/secret.png\" width=\"9\" height=\"9\"/%3E%3C/svg%3E'/>",
+    "<a href='secret.svg'><rect width='9' height='9'/></a>",
+    "<!DOCTYPE svg SYSTEM 'secret.css'>",
+};
+
+// The drawing with `body` inside it, or before it when it is a document
+// type declaration.
+QByteArray drawingNaming(const char *body, const QString &folder)
+{
+    const QString text = QString::fromLatin1(body).replace(QStringLiteral("FOLDER"), folder);
+    const bool declaration = text.startsWith(QLatin1String("<!"));
+    return QStringLiteral("%1<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                          "width='64' height='64'>%2<rect width='9' height='9'/></svg>")
+        .arg(declaration ? text : QString(), declaration ? QString() : text)
+        .toUtf8();
+}
+
+// The files a command opens, and those its children open, as strace sees
+// them; relative names are taken from `folder`, where it runs.
+QStringList filesOpened(const QStringList &command, const QString &folder, const QString &input = QString())
+{
+    const QString trace = QDir(folder).filePath(QStringLiteral("trace"));
+    QProcess traced;
+    traced.setWorkingDirectory(folder);
+    if (!input.isEmpty())
+        traced.setStandardInputFile(input);
+    traced.start(strace, QStringList{QStringLiteral("-f"), QStringLiteral("-e"),
+                                     QStringLiteral("trace=open,openat,openat2,creat"), QStringLiteral("-o"), trace}
+                             + command);
+    if (!traced.waitForFinished(60000))
+        return {QStringLiteral("(the traced command did not end within 60 s)")};
+    QStringList opened;
+    for (const QString &line : QString::fromUtf8(readFile(trace)).split(QLatin1Char('\n'))) {
+        const QString name = line.section(QLatin1Char('"'), 1, 1);
+        if (!name.isEmpty())
+            opened << QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+    }
+    QFile::remove(trace);
+    return opened;
+}
+
+} // namespace
+
+// An SVG never reads another file: those that name one are refused, and
+// librsvg, given no base file, reads nothing but the document, whether the
+// converter's checks let it through or not. The renderer opens the
+// system's fonts and libraries, and nothing of the drawing's folder.
+void tst_Hostile::drawingsReadNothingButThemselves()
+{
+    QSKIP_UNLESS_TOOL(strace);
+    const QString folder = m_dir.filePath(QStringLiteral("drawings naming files"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/out")));
+    const QStringList secrets = {QStringLiteral("secret.png"), QStringLiteral("secret.svg"), QStringLiteral("secret.css"),
+                                 QStringLiteral("fifo")};
+    QVERIFY(writeFile(QDir(folder).filePath(secrets[0]), readFile(QStringLiteral(TESTS_SOURCE_DIR "/../docs/screenshot.png"))));
+    QVERIFY(writeFile(QDir(folder).filePath(secrets[1]), drawingNaming("<rect id='shape' width='64' height='64'/>", folder)));
+    QVERIFY(writeFile(QDir(folder).filePath(secrets[2]), "rect { fill: red }"));
+    QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {QDir(folder).filePath(secrets[3])}), 0);
+    QStringList inputs;
+    for (const char *body : drawingsNamingFiles) {
+        inputs << QDir(folder).filePath(QStringLiteral("naming %1.svg").arg(inputs.size()));
+        QVERIFY(writeFile(inputs.last(), drawingNaming(body, folder)));
+    }
+    const QString out = QDir(folder).filePath(QStringLiteral("out"));
+    QStringList opened = filesOpened(QStringList{QStringLiteral(TERVANA_CONVERT_EXECUTABLE), QStringLiteral("-d"), out} + inputs, folder);
+    for (const QString &input : inputs)
+        opened += filesOpened({QStringLiteral(TERVANA_SVG_RENDER_EXECUTABLE), QStringLiteral("--fit"), QStringLiteral("64")},
+                              folder, input);
+    QVERIFY(opened.size() > inputs.size());
+    for (const QString &path : opened) {
+        const bool ofTheFolder = path.startsWith(folder + QLatin1Char('/'));
+        const bool inputOrResult = inputs.contains(path) || path == out || path.startsWith(out + QLatin1Char('/'));
+        QVERIFY2(!ofTheFolder || inputOrResult, qPrintable(QStringLiteral("opened %1").arg(path)));
     }
 }
 

@@ -19,9 +19,19 @@ except ImportError:
     sys.exit(77)
 
 
-def render(svg, side):
-    png = subprocess.run(["rsvg-convert", "-w", str(side), "-h", str(side), svg], capture_output=True, check=True).stdout
+def start_rendering(svg, side):
+    return subprocess.Popen(["rsvg-convert", "-w", str(side), "-h", str(side), svg], stdout=subprocess.PIPE)
+
+
+def finish_rendering(rendering):
+    png, _ = rendering.communicate()
+    if rendering.returncode != 0:
+        sys.exit(f"rsvg-convert failed with status {rendering.returncode}")
     return Image.open(io.BytesIO(png)).convert("RGBA")
+
+
+def render(svg, side):
+    return finish_rendering(start_rendering(svg, side))
 
 
 def premultiplied(image):
@@ -29,9 +39,9 @@ def premultiplied(image):
     return pixels[..., :3] * pixels[..., 3:4] / 255.0
 
 
-def coverage(svg, side):
+def coverage(rendering, side):
     # Each pixel's mean over its 16 x 16 block of a rendering 16 times finer.
-    return premultiplied(render(svg, side * 16)).reshape(side, 16, side, 16, 3).mean(axis=(1, 3))
+    return premultiplied(finish_rendering(rendering)).reshape(side, 16, side, 16, 3).mean(axis=(1, 3))
 
 
 def psnr(a, b):
@@ -43,9 +53,12 @@ def main():
     svg, icon_path = sys.argv[1], sys.argv[2]
     peer = "--peer" in sys.argv
     icon = Image.open(icon_path)
-    for size in sorted(icon.info["sizes"]):
+    sizes = sorted(icon.info["sizes"])
+    # The renderings run side by side, the largest first.
+    renderings = {size: start_rendering(svg, size[0] * 16) for size in reversed(sizes)}
+    for size in sizes:
         icon.size = size
-        exact = coverage(svg, size[0])
+        exact = coverage(renderings[size], size[0])
         line = f"{size[0]} {psnr(premultiplied(icon.convert('RGBA')), exact):.1f}"
         if peer:
             shrunk = render(svg, 256).resize(size, Image.LANCZOS)

@@ -297,6 +297,60 @@ def new_format_files(picture):
     ]
 
 
+def dashed_path(segments):
+    # One path zigzagging across the drawing, dashed finer than a pixel.
+    points = " ".join(f"L{(i * 37) % 100} {(i * 53) % 100}" for i in range(segments))
+    return svg(f'<path d="M0 0 {points}" stroke="black" fill="none" stroke-dasharray="0.01"/>')
+
+
+def data_address(kind, content):
+    import base64
+    return f"data:{kind};base64,{base64.b64encode(content).decode()}"
+
+
+def drawing_files():
+    # Drawings that ask the renderer for more than a drawing should: each is
+    # refused, or drawn within the time and memory a drawing is given.
+    dashed_line = '<line id="l0" x1="0" y1="0" x2="64" y2="64" stroke="black" stroke-dasharray="0.05"/>'
+    uses = dashed_line + "".join(f'<g id="l{level}">' + f'<use xlink:href="#l{level - 1}"/>' * 12 + "</g>"
+                                 for level in range(1, 5))
+    stops = "".join(f'<stop offset="{i / 49000:.6f}" stop-color="#{i % 256:02x}80{(i * 7) % 256:02x}"/>'
+                    for i in range(49000))
+    two_members = gzip_bytes(svg('<rect width="64" height="32" fill="#36c"/>')[:-6]) + gzip_bytes(
+        b'<rect y="32" width="64" height="32" fill="#c63"/></svg>')
+    big_photo = encoded(photo(4000, 4000), "JPEG", quality=50)
+    return [
+        ("refused", "svg with two addresses for one image.svg",
+         svg('<image width="64" height="64" href="data:" xlink:href="hostile.png"/>')),
+        ("refused", "svg reading a file through a style sheet.svg",
+         svg('<style>rect { fill: url(hostile.svg#paint) }</style><rect width="9" height="9"/>')),
+        ("refused", "svg importing a style sheet.svg", svg('<style>@import url("/etc/hostname");</style>')),
+        ("refused", "svg reading a file through a filter image.svg",
+         svg('<filter id="f"><feImage href="hostile.png"/></filter><rect width="9" height="9" filter="url(#f)"/>')),
+        ("refused", "svg with a base address.svg",
+         svg('<g xml:base="file:///etc/"><use xlink:href="#hostname"/></g>')),
+        ("refused", "svg including a file.svg",
+         svg('<xi:include xmlns:xi="http://www.w3.org/2001/XInclude" href="/etc/hostname" parse="text"/>')),
+        ("refused", "svg embedding a drawing as a picture.svg",
+         svg('<image width="9" height="9" href="' + data_address("image/png", svg('<rect width="9" height="9"/>'))
+             + '"/>')),
+        ("refused", "svg embedding a 16 MP picture.svg",
+         svg('<image width="64" height="64" href="' + data_address("image/jpeg", big_photo) + '"/>')),
+        ("refused", "svgz of a path of 1.5 million dashed segments.svgz", gzip_bytes(dashed_path(1_500_000))),
+        ("refused", "svg of 100000 dashed segments.svg", dashed_path(100_000)),
+        ("refused", "svg of four levels of twelve uses of a dashed line.svg", svg(f"<defs>{uses}</defs>"
+                                                                                 '<use xlink:href="#l4"/>')),
+        ("either", "svg of 49990 dashed lines.svg",
+         svg("".join(f'<line x1="0" y1="{i % 64}" x2="64" y2="{(i * 7) % 64}" stroke="black" '
+                     'stroke-dasharray="0.1"/>' for i in range(49990)))),
+        ("ok", "svg with a text area that wraps.svg",
+         svg('<textArea width="60" height="60">' + "wrap " * 2000 + '</textArea><rect width="9" height="9"/>')),
+        ("either", "svg of 49000 gradient stops.svg",
+         svg(f'<linearGradient id="g">{stops}</linearGradient><rect width="64" height="64" fill="url(#g)"/>')),
+        ("ok", "svgz of two gzip members.svgz", two_members),
+    ]
+
+
 def png_of_zeros(width, height):
     import zlib
     raw = b"".join(b"\0" + bytes(width) for _ in range(height))
@@ -408,7 +462,7 @@ def main():
         ("ok", "bmp stored top-down.bmp", bmp_header(2, -2) + b"\x00\x00\xff\xff\xff\xff\x00\x00" * 2),
         ("ok", "name with spaces.jpg", jpeg),
         ("ok", "nòn-ÀSCII ñame – 图.gif", gif),
-    ] + new_format_files(picture)
+    ] + new_format_files(picture) + drawing_files()
     for expect, name, content in files:
         with open(os.path.join(out, name), "wb") as handle:
             handle.write(content)
