@@ -330,6 +330,9 @@ int packIntoOne(const Options &options)
                                                      : packed.failure;
     if (!failure.isEmpty())
         reportFailure(failure);
+    for (const QString &note : packed.notes)
+        if (failure.isEmpty() && !options.quiet)
+            reportFailure(note);
     return failure.isEmpty() ? AllConverted : SomeFailed;
 }
 
@@ -382,8 +385,10 @@ int convertEach(const Options &options)
     const ProgressLine::Shown shown = progressShown(options);
     ProgressLine progress(messages, shown);
     RunReport report;
-    if (!options.quiet)
+    if (!options.quiet) {
         report.failure = [&](const QString &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + failure); };
+        report.note = report.failure;
+    }
     report.progress = [&](const RunCounts &counts) { progress.update(counts); };
     const RunCounts counts = convertStream(choice, {options.outputFile, resultExtension(options.conversion)},
                                            options.conversion, options.jobs, stopRequested, report);

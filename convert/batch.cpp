@@ -31,6 +31,14 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
     return std::nullopt;
 }
 
+// How one picture's conversion ended: the line that says why it failed,
+// or none; and what could not be drawn of it.
+struct Outcome
+{
+    QString failure;
+    QStringList notes;
+};
+
 // A picture taken from the inputs, in the order they come.
 struct Taken
 {
@@ -84,17 +92,17 @@ public:
         return taken;
     }
 
-    void finish(size_t number, const QString &failure)
+    void finish(size_t number, Outcome outcome)
     {
         const std::lock_guard<std::mutex> lock(m_outcomeMutex);
-        m_outcomes.emplace(number, failure);
+        m_outcomes.emplace(number, std::move(outcome));
         m_changed.notify_all();
     }
 
     // The outcome of picture `number` once it is done; nothing when there
     // is no such picture; or, after `wait` with neither, ask again.
     enum class Waited { Done, NoMore, StillWaiting };
-    Waited waitFor(size_t number, std::chrono::milliseconds wait, QString &failure, RunCounts &counts)
+    Waited waitFor(size_t number, std::chrono::milliseconds wait, Outcome &done, RunCounts &counts)
     {
         std::unique_lock<std::mutex> lock(m_outcomeMutex);
         m_changed.wait_for(lock, wait, [&] { return m_outcomes.count(number) || (m_ended && number >= m_taken); });
@@ -102,7 +110,7 @@ public:
         counts.allKnown = m_allKnown;
         counts.skipped = m_skipped;
         if (const auto outcome = m_outcomes.find(number); outcome != m_outcomes.end()) {
-            failure = outcome->second;
+            done = std::move(outcome->second);
             m_outcomes.erase(outcome);
             m_reported = number + 1;
             m_changed.notify_all();
@@ -148,7 +156,7 @@ private:
     // Reporting: the outcomes not yet reported.
     std::mutex m_outcomeMutex;
     std::condition_variable m_changed;
-    std::map<size_t, QString> m_outcomes;
+    std::map<size_t, Outcome> m_outcomes;
     size_t m_reported = 0;
 };
 
@@ -163,21 +171,22 @@ struct Workers
     }
 };
 
-// Converts one picture and writes its result; the line that says why it
-// failed, or nothing.
-QString convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting)
+// Converts one picture and writes its result.
+Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting)
 {
     converting.acquire();
     const Converted converted = convertPicture(options, taken.input.path);
     converting.release();
     if (!converted.failure.isEmpty())
-        return converted.failure;
+        return {converted.failure, {}};
     const QString folder = QFileInfo(taken.output).path();
     if (!taken.input.resultFolder.isEmpty() && fileKindAt(folder) != FileKind::Folder)
         if (const std::optional<Failure> failure = makeFolders(folder))
-            return QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
-                .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason);
-    return writeResult(converted.bytes, taken.output, taken.input.path);
+            return {QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
+                        .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason),
+                    {}};
+    const QString failure = writeResult(converted.bytes, taken.output, taken.input.path);
+    return {failure, failure.isEmpty() ? converted.notes : QStringList()};
 }
 
 } // namespace
@@ -209,7 +218,7 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             if (!taken)
                 break;
             run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting)
-                                                                     : taken->input.failure);
+                                                                     : Outcome{taken->input.failure, {}});
         }
         run.close();
     };
@@ -226,15 +235,18 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
 
     RunCounts counts;
     for (size_t number = 0;;) {
-        QString failure;
-        const auto waited = run.waitFor(number, std::chrono::milliseconds(100), failure, counts);
+        Outcome outcome;
+        const auto waited = run.waitFor(number, std::chrono::milliseconds(100), outcome, counts);
         if (waited == Run::Waited::NoMore)
             break;
         if (waited == Run::Waited::Done) {
             ++number;
-            ++(failure.isEmpty() ? counts.converted : counts.failed);
-            if (!failure.isEmpty() && report.failure)
-                report.failure(failure);
+            ++(outcome.failure.isEmpty() ? counts.converted : counts.failed);
+            if (!outcome.failure.isEmpty() && report.failure)
+                report.failure(outcome.failure);
+            for (const QString &note : outcome.notes)
+                if (report.note)
+                    report.note(note);
         }
         if (report.progress)
             report.progress(counts);

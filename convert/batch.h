@@ -36,6 +36,9 @@ struct RunReport
 {
     // The line that says why a picture failed, in the order of the pictures.
     std::function<void(const QString &)> failure;
+    // A line that says what of a converted picture could not be drawn, in
+    // the same order.
+    std::function<void(const QString &)> note;
     // The counts, after each picture and a few times a second in between.
     std::function<void(const RunCounts &)> progress;
 };

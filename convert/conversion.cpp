@@ -3,9 +3,11 @@
 #include "fileaccess.h"
 #include "iconimages.h"
 #include "iconsizes.h"
+#include "nativename.h"
 #include "picture.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -79,15 +81,26 @@ PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
     return readPicture(input.device(), drawSize, detail);
 }
 
+// The line that says what of a drawing could not be drawn, when
+// something could not be.
+QStringList notesOf(const OpenInput &input, const PictureLoad &load)
+{
+    if (load.note.isEmpty())
+        return {};
+    return {QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).")
+                .arg(readableName(QDir::toNativeSeparators(input.shown)), load.note)};
+}
+
 // The pictures one input gives an icon of several sizes, read with detail
 // enough for the largest: an icon's or a cursor's every image, any other
 // file's one picture; or the line that says why it cannot be read.
-QString loadSources(const QString &path, int largest, std::vector<Picture> &sources)
+QString loadSources(const QString &path, int largest, std::vector<Picture> &sources, QStringList &notes)
 {
     OpenInput input(path);
     PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (load.failure)
         return cannotOpen(input.shown, *load.failure);
+    notes += notesOf(input, load);
     input.device().seek(0);
     const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
     if (icon.failure)
@@ -127,8 +140,9 @@ Converted convertPicture(const ConversionOptions &options, const QString &input)
     OpenInput opened(input);
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
-        return {QByteArray(), cannotOpen(opened.shown, *load.failure)};
-    return {encodeSquare(fitIntoSquare(load.picture, bandColour), options.output), QString()};
+        return {QByteArray(), cannotOpen(opened.shown, *load.failure), false, {}};
+    return {encodeSquare(fitIntoSquare(load.picture, bandColour), options.output), QString(), false,
+            notesOf(opened, load)};
 }
 
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
@@ -136,14 +150,15 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;
+    QStringList notes;
     for (const QString &input : inputs)
-        if (const QString failure = loadSources(input, options.sizes.front(), sources); !failure.isEmpty())
-            return {QByteArray(), failure};
+        if (const QString failure = loadSources(input, options.sizes.front(), sources, notes); !failure.isEmpty())
+            return {QByteArray(), failure, false, {}};
     // One file's pictures may be enlarged where they must: they are all
     // there is. Of several files given for one icon, one is missing.
     QString error;
     const std::vector<SizeSource> plan = planIconSizes(sources, options.sizes, inputs.size() == 1, error);
     if (plan.empty())
-        return {QByteArray(), QStringLiteral("Tervana cannot make the icon: %1").arg(error), true};
-    return {encodeIconSizes(sources, plan, options.keyBlack), QString()};
+        return {QByteArray(), QStringLiteral("Tervana cannot make the icon: %1").arg(error), true, {}};
+    return {encodeIconSizes(sources, plan, options.keyBlack), QString(), false, notes};
 }

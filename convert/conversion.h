@@ -36,6 +36,9 @@ struct Converted
     QByteArray bytes;
     QString failure;
     bool badCombination = false;
+    // Lines that say what of a picture could not be drawn; it is made all
+    // the same.
+    QStringList notes;
 };
 Converted convertPicture(const ConversionOptions &options, const QString &input);
 

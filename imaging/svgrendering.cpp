@@ -92,11 +92,12 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
 
 } // namespace
 
-SvgRendering renderSvg(const QByteArray &xml, int fitSide, int atMostSide)
+SvgRendering renderSvg(const QByteArray &xml, SvgSize size)
 {
-    const int side = fitSide > 0 ? fitSide : atMostSide;
+    const int side = size.side;
     const QStringList arguments = {
-        fitSide > 0 ? QStringLiteral("--fit") : QStringLiteral("--at-most"), QString::number(side),
+        size.rule == SvgSize::Rule::Fit ? QStringLiteral("--fit") : QStringLiteral("--at-most"), QString::number(side),
+        QStringLiteral("--at-least"), QString::number(size.leastSide),
         QStringLiteral("--memory-mb"), QString::number(SvgBudget::memoryMegabytes),
         // A second line of defence, should the time budget not be kept.
         QStringLiteral("--cpu-seconds"), QString::number(SvgBudget::milliseconds / 1000 + 2)};

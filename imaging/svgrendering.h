@@ -33,7 +33,17 @@ struct SvgRendering
     std::optional<Failure> failure;
 };
 
-// Draws the checked document (svgdocument.h) to fit a square of
-// `fitSide` pixels, or at its own size up to `atMostSide` pixels along
-// its longer side when `fitSide` is 0.
-SvgRendering renderSvg(const QByteArray &xml, int fitSide, int atMostSide = 0);
+// How large a drawing is drawn: to fit a square of `side` pixels, or at its
+// own size up to that; and, should a drawing that large not fit in its
+// memory, at half the size and so on, down to `leastSide` along its longer
+// side.
+struct SvgSize
+{
+    enum class Rule { Fit, AtMost };
+    Rule rule = Rule::Fit;
+    int side = 0;
+    int leastSide = 1;
+};
+
+// Draws the checked document (svgdocument.h).
+SvgRendering renderSvg(const QByteArray &xml, SvgSize size);

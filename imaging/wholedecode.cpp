@@ -154,8 +154,9 @@ PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
 // An SVG drawing is drawn once, fine enough for every drawing made of it:
 // sixteen times finer along each side than the size it is for, up to 1024
 // pixels, and each drawing of it area-averaged from that, so that each
-// pixel holds how much of it each shape covers. Shown as it is, it is
-// drawn at its own size, up to the same. It keeps its document.
+// pixel holds how much of it each shape covers; never coarser than the
+// size it is for. Shown as it is, it is drawn at its own size, up to the
+// same. It keeps its document.
 constexpr int drawingFineness = 16;
 constexpr int drawingFineSide = 1024;
 
@@ -165,9 +166,10 @@ PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
     if (svg.failure)
         return {Picture(), std::move(svg.failure)};
     const int longer = drawSize.isValid() ? std::max(drawSize.width(), drawSize.height()) : 0;
-    SvgRendering drawn = longer > 0
-                             ? renderSvg(svg.xml, std::min(longer * drawingFineness, std::max(drawingFineSide, longer)))
-                             : renderSvg(svg.xml, 0, drawingFineSide);
+    const SvgSize size = longer > 0
+                             ? SvgSize{SvgSize::Rule::Fit, std::min(longer * drawingFineness, std::max(drawingFineSide, longer)), longer}
+                             : SvgSize{SvgSize::Rule::AtMost, drawingFineSide, 1};
+    SvgRendering drawn = renderSvg(svg.xml, size);
     if (drawn.failure)
         return {Picture(), std::move(drawn.failure)};
     if (isTooLarge(drawn.naturalSize))

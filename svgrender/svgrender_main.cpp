@@ -2,14 +2,17 @@
 // own. The program that runs it bounds its time and memory, and a drawing
 // that would take too long, crash or eat memory harms nothing else.
 //
-//   tervana-svg-render --fit N | --at-most N [--memory-mb M] [--cpu-seconds S]
+//   tervana-svg-render --fit N | --at-most N [--at-least L] [--memory-mb M]
+//                      [--cpu-seconds S]
 //
 // Standard input holds the SVG document (uncompressed, already checked by
 // the caller). librsvg is given no base file, so it reads nothing but the
 // document: it refuses every address that is not a data: address.
 // --fit N draws the whole view box scaled to fit an N x N square, its
 // proportions kept; --at-most N draws it at its own size, shrunk to fit N x
-// N when it is larger.
+// N when it is larger. When the memory it is given does not hold a drawing
+// that large (a filter of many steps over all of it), it is drawn at half
+// the size, and so on down to L pixels along its longer side.
 //
 // Standard output, lines of text and then the pixels:
 //   natural W H        the drawing's own size in pixels (decimals)
@@ -46,6 +49,7 @@ struct Request
 {
     bool fit = true;
     int side = 0;
+    int smallestSide = 1;
     long memoryMegabytes = 0;
     long cpuSeconds = 0;
 };
@@ -58,6 +62,8 @@ bool readRequest(int argc, char *argv[], Request &request)
         if (option == "--fit" || option == "--at-most") {
             request.fit = option == "--fit";
             request.side = int(std::clamp(value, 0L, long(largestSide)));
+        } else if (option == "--at-least") {
+            request.smallestSide = int(std::clamp(value, 1L, long(largestSide)));
         } else if (option == "--memory-mb") {
             request.memoryMegabytes = value;
         } else if (option == "--cpu-seconds") {
@@ -140,6 +146,47 @@ void drawnSize(const Request &request, double width, double height, int &drawnWi
     drawnHeight = int(std::clamp(std::lround(height * scale), 1L, long(request.side)));
 }
 
+// A drawing drawn: its pixels (none when there was not memory for them),
+// what librsvg said it could not draw, and whether that was for want of
+// memory.
+struct Drawing
+{
+    cairo_surface_t *surface = nullptr;
+    int width = 0;
+    int height = 0;
+    std::string note;
+    bool lacksMemory = false;
+};
+
+Drawing draw(RsvgHandle *handle, const Request &request, double width, double height)
+{
+    Drawing drawing;
+    drawnSize(request, width, height, drawing.width, drawing.height);
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, drawing.width, drawing.height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        drawing.lacksMemory = true;
+        return drawing;
+    }
+    cairo_t *cairo = cairo_create(surface);
+    // The view box is stretched over exactly the pixels drawn: each axis
+    // scaled on its own, so that no band is left where rounding made the
+    // proportions differ by a fraction of a pixel.
+    cairo_scale(cairo, drawing.width / width, drawing.height / height);
+    const RsvgRectangle viewport{0, 0, width, height};
+    GError *error = nullptr;
+    if (!rsvg_handle_render_document(handle, cairo, &viewport, &error)) {
+        drawing.note = error ? error->message : "part of it cannot be drawn";
+        drawing.lacksMemory = drawing.note.find("NoMemory") != std::string::npos
+                              || cairo_status(cairo) == CAIRO_STATUS_NO_MEMORY;
+        g_clear_error(&error);
+    }
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface);
+    drawing.surface = surface;
+    return drawing;
+}
+
 bool writeAll(const void *data, size_t size)
 {
     return std::fwrite(data, 1, size, stdout) == size;
@@ -151,7 +198,8 @@ int main(int argc, char *argv[])
 {
     Request request;
     if (!readRequest(argc, argv, request)) {
-        std::fprintf(stderr, "usage: tervana-svg-render --fit N | --at-most N [--memory-mb M] [--cpu-seconds S]\n");
+        std::fprintf(stderr, "usage: tervana-svg-render --fit N | --at-most N [--at-least L] [--memory-mb M] "
+                             "[--cpu-seconds S]\n");
         return 2;
     }
     limitThisProcess(request);
@@ -172,24 +220,18 @@ int main(int argc, char *argv[])
     double height = 0;
     if (!naturalSizeOf(handle, width, height))
         return refuse("the drawing has no size");
-    int drawnWidth = 0;
-    int drawnHeight = 0;
-    drawnSize(request, width, height, drawnWidth, drawnHeight);
-
-    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, drawnWidth, drawnHeight);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+    Drawing drawing = draw(handle, request, width, height);
+    while (drawing.lacksMemory && std::max(drawing.width, drawing.height) / 2 >= request.smallestSide) {
+        request.side = std::max(drawing.width, drawing.height) / 2;
+        cairo_surface_destroy(drawing.surface);
+        drawing = draw(handle, request, width, height);
+    }
+    if (!drawing.surface)
         return refuse("there is not memory enough to draw it");
-    cairo_t *cairo = cairo_create(surface);
-    // The view box is stretched over exactly the pixels drawn: each axis
-    // scaled on its own, so that no band is left where rounding made the
-    // proportions differ by a fraction of a pixel.
-    cairo_scale(cairo, drawnWidth / width, drawnHeight / height);
-    const RsvgRectangle viewport{0, 0, width, height};
-    std::string note;
-    if (!rsvg_handle_render_document(handle, cairo, &viewport, &error))
-        note = error ? error->message : "part of it cannot be drawn";
-    cairo_destroy(cairo);
-    cairo_surface_flush(surface);
+    cairo_surface_t *surface = drawing.surface;
+    const int drawnWidth = drawing.width;
+    const int drawnHeight = drawing.height;
+    const std::string &note = drawing.note;
 
     std::printf("natural %.17g %.17g\n", width, height);
     if (!note.empty())

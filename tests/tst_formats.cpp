@@ -68,6 +68,8 @@ private slots:
     void drawingsMatchTheirShapesAtEverySize_data();
     void drawingsMatchTheirShapesAtEverySize();
     void drawingsKeepTheirTransparency();
+    void drawingsTooBigForTheirMemory_data();
+    void drawingsTooBigForTheirMemory();
 };
 
 void tst_Formats::readsAsPillowDoes_data()
@@ -187,6 +189,50 @@ void tst_Formats::drawingsKeepTheirTransparency()
     QVERIFY(near(white, 2, 2, 0xFFFFFFFF));
     QVERIFY(near(white, 2, 12, 0x6666FFFF));
     QVERIFY(near(white, 16, 16, 0xFF0000FF));
+}
+
+void tst_Formats::drawingsTooBigForTheirMemory_data()
+{
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("drawnWhole");
+    QTest::newRow("drawn coarser, whole") << 40 << true;
+    QTest::newRow("drawn in part, and said so") << 400 << false;
+}
+
+// A filter of many steps over the whole drawing needs more memory than a
+// drawing is given at the size the 256 x 256 image is drawn at: it is drawn
+// coarser, down to 256 pixels, and where even that is too much librsvg says
+// what it cannot draw, and the icon is written with a line that says so.
+void tst_Formats::drawingsTooBigForTheirMemory()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QFETCH(int, steps);
+    QFETCH(bool, drawnWhole);
+    const QString folder = folderForThisTest(m_dir);
+    const QString drawing = QDir(folder).filePath(QStringLiteral("filtered.svg"));
+    QString filter;
+    for (int i = 0; i < steps; ++i)
+        filter += QStringLiteral("<feOffset dx='0' result='r%1'/>").arg(i);
+    QVERIFY(writeFile(drawing, QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='64' height='64'>"
+                                              "<filter id='f' x='0' y='0' width='1' height='1'>%1</filter>"
+                                              "<circle cx='32' cy='32' r='20' fill='#f00'/>"
+                                              "<rect width='64' height='16' fill='#00f' filter='url(#f)'/></svg>")
+                                   .arg(filter)
+                                   .toUtf8()));
+    const QString icon = QDir(folder).filePath(QStringLiteral("filtered.ico"));
+    const Run run = runConverter({QStringLiteral("--sizes"), QStringLiteral("256"), drawing, QStringLiteral("-o"), icon});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList pixels = decodeWithPillow(icon);
+    QCOMPARE(pixels.value(1 + 128 * 256 + 128), QStringLiteral("FF0000FF"));
+    if (drawnWhole) {
+        QCOMPARE(run.errorLines, QStringList());
+        QCOMPARE(pixels.value(1 + 8 * 256 + 128), QStringLiteral("0000FFFF"));
+    } else {
+        QCOMPARE(run.errorLines.size(), 1);
+        QVERIFY2(run.errorLines.first().contains(
+                     QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it").arg(drawing)),
+                 qPrintable(run.errorLines.first()));
+    }
 }
 
 QTEST_MAIN(tst_Formats)

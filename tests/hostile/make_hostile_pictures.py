@@ -348,6 +348,7 @@ def drawing_files():
         ("either", "svg of 49000 gradient stops.svg",
          svg(f'<linearGradient id="g">{stops}</linearGradient><rect width="64" height="64" fill="url(#g)"/>')),
         ("ok", "svgz of two gzip members.svgz", two_members),
+        ("either", "svg of text at 10^30 pixels.svg", svg('<text x="1e30" y="1e30" font-size="1e30">x</text>')),
     ]
 
 
