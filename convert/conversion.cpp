@@ -22,8 +22,11 @@
 namespace {
 
 // The window's square has the background of the classic colour scheme's
-// windows in its bands: white.
+// windows in its bands: white. A picture with a transparency of its own
+// keeps it in icons, with transparent bands; a bitmap, which holds none, is
+// drawn over white.
 constexpr QRgb bandColour = qRgb(255, 255, 255);
+constexpr QRgb clearBands = qRgba(0, 0, 0, 0);
 
 // Standard input is read whole, up to this size, to be read as a file is
 // (the checks look back at the header); a bigger picture is given as a file.
@@ -141,8 +144,9 @@ Converted convertPicture(const ConversionOptions &options, const QString &input)
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
         return {QByteArray(), cannotOpen(opened.shown, *load.failure), false, {}};
-    return {encodeSquare(fitIntoSquare(load.picture, bandColour), options.output), QString(), false,
-            notesOf(opened, load)};
+    const bool keepTransparency = options.output != SquareOutput::Bitmap && hasTransparency(load.picture);
+    const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
+    return {encodeSquare(square, options.output), QString(), false, notesOf(opened, load)};
 }
 
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)

@@ -61,8 +61,9 @@ void drawFitted(QImage &square, const Picture &picture, double thinnest = 0)
 
 QImage fitIntoSquare(const Picture &picture, QRgb background)
 {
-    QImage square(Square::side, Square::side, QImage::Format_RGB32);
-    square.fill(background);
+    const bool opaque = qAlpha(background) == 255;
+    QImage square(Square::side, Square::side, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    square.fill(opaque ? background : qPremultiply(background));
     drawFitted(square, picture);
     return square;
 }
@@ -75,14 +76,45 @@ QImage fitIntoClearSquare(const Picture &picture, int side)
     return square;
 }
 
+bool hasTransparency(const Picture &picture)
+{
+    const QImage &image = picture.image();
+    if (!image.hasAlphaChannel())
+        return false;
+    if (image.format() == QImage::Format_Indexed8) {
+        const QList<QRgb> palette = image.colorTable();
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar *line = image.constScanLine(y);
+            for (int x = 0; x < image.width(); ++x)
+                if (line[x] < palette.size() && qAlpha(palette[line[x]]) < 255)
+                    return true;
+        }
+        return false;
+    }
+    const bool straight32 = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(straight32 ? line[x] : image.pixel(x, y)) < 255)
+                return true;
+    }
+    return false;
+}
+
 IconPixels iconPixelsOf(const QImage &square)
 {
+    // Less than half opaque: alpha of 127 or below.
+    constexpr int halfOpaque = 128;
+    const bool ownTransparency = square.hasAlphaChannel();
+    const bool premultiplied = square.format() == QImage::Format_ARGB32_Premultiplied;
     IconPixels pixels;
     for (int y = 0; y < Square::side; ++y) {
         for (int x = 0; x < Square::side; ++x) {
-            const Colour colour = colourFromQRgb(square.pixel(x, y));
-            pixels.colour(x, y) = colour;
-            pixels.isTransparent(x, y) = colour == Colours::black;
+            // Its own colour, as it shows where it is opaque.
+            const QRgb pixel = premultiplied ? qUnpremultiply(square.pixel(x, y)) : square.pixel(x, y);
+            const bool clear = ownTransparency ? qAlpha(pixel) < halfOpaque : colourFromQRgb(pixel) == Colours::black;
+            pixels.colour(x, y) = clear ? Colours::black : colourFromQRgb(pixel);
+            pixels.isTransparent(x, y) = clear;
         }
     }
     return pixels;

@@ -26,7 +26,13 @@ void paintScaled(QImage &canvas, const Picture &picture, double x, double y, dou
 // `background` in the bands it leaves. The proportions are those of the box
 // the window loads the picture into: its size plus a 2-pixel border on each
 // side, in twips; the longer side fills 32 pixels, a tie counts as wide.
+// An opaque background gives an opaque square (32-bit RGB); a transparent
+// one keeps the picture's own transparency, premultiplied.
 QImage fitIntoSquare(const Picture &picture, QRgb background);
+
+// Whether some pixel of the picture is less than wholly opaque: it has a
+// transparency of its own.
+bool hasTransparency(const Picture &picture);
 
 // The picture fitted by the same rule into a square of `side` pixels whose
 // bands are transparent, its own transparency kept: premultiplied 32-bit.
@@ -34,8 +40,11 @@ QImage fitIntoSquare(const Picture &picture, QRgb background);
 // 16-pixel icon) is drawn one pixel thin instead of not at all.
 QImage fitIntoClearSquare(const Picture &picture, int side);
 
-// The pixels of an icon made of the square: pure black is the transparent
-// key colour, every other pixel is opaque in its own colour.
+// The pixels of an icon made of the square. An opaque square's pure black
+// is the transparent key colour, every other pixel is opaque in its own
+// colour. A square with transparency of its own keeps it: a pixel less than
+// half opaque is transparent (stored black), every other one opaque in its
+// own colour, black included.
 IconPixels iconPixelsOf(const QImage &square);
 
 // What a square can be saved as.

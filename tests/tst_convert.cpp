@@ -27,6 +27,9 @@ private slots:
     void initTestCase();
     void writesWhatTheWindowSaves_data();
     void writesWhatTheWindowSaves();
+    void picturesKeepTheirOwnTransparency_data();
+    void picturesKeepTheirOwnTransparency();
+    void opaquePicturesKeepTheirBytes();
     void convertsTheRestWhenOnePictureFails();
     void parallelRunsReportInInputOrder();
     void badInputLeavesAnExistingOutputAlone();
@@ -101,6 +104,103 @@ void tst_Convert::writesWhatTheWindowSaves()
     const QByteArray converted = readFile(fromConverter);
     QCOMPARE(converted.size(), size);
     QCOMPARE(firstDifference(converted, readFile(fromWindow)), qsizetype(-1));
+}
+
+namespace {
+
+// A picture of `width` x `height` in `fill`, with `inner` filled over the
+// rectangle from (left, top) to (right, bottom).
+QImage pictureWith(int width, int height, QRgb fill, QRect rectangle, QRgb inner)
+{
+    QImage picture(width, height, QImage::Format_ARGB32);
+    picture.fill(fill);
+    for (int y = rectangle.top(); y <= rectangle.bottom(); ++y)
+        for (int x = rectangle.left(); x <= rectangle.right(); ++x)
+            picture.setPixel(x, y, inner);
+    return picture;
+}
+
+} // namespace
+
+void tst_Convert::picturesKeepTheirOwnTransparency_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("option");
+    // "x,y RRGGBBAA" for each pixel checked, as Pillow reads the result.
+    QTest::addColumn<QStringList>("expected");
+    const QImage letter = pictureWith(64, 64, qRgba(0, 0, 0, 0), QRect(16, 16, 32, 32), qRgba(0, 0, 0, 255));
+    const QStringList clearAroundBlack = {"2,2 00000000", "16,16 000000FF", "29,29 00000000"};
+    QTest::newRow("black letter on clear, colour icon") << letter << "PNG" << "" << clearAroundBlack;
+    QTest::newRow("black letter on clear, black and white") << letter << "PNG" << "--mono" << clearAroundBlack;
+    QTest::newRow("black letter on clear, from a GIF") << letter << "GIF" << "" << clearAroundBlack;
+    QTest::newRow("black letter on clear, bitmap over white")
+        << letter << "PNG" << "--bmp" << QStringList{"2,2 FFFFFFFF", "16,16 000000FF"};
+    QTest::newRow("less than half opaque is clear")
+        << pictureWith(64, 64, qRgba(255, 0, 0, 127), QRect(32, 0, 32, 64), qRgba(255, 0, 0, 128)) << "PNG" << ""
+        << QStringList{"4,8 00000000", "28,8 FF0000FF"};
+    QTest::newRow("a see-through edge keeps its own colour")
+        << pictureWith(64, 64, qRgba(0, 0, 0, 0), QRect(0, 0, 64, 64), qRgba(250, 250, 250, 200)) << "PNG" << ""
+        << QStringList{"16,16 FAFAFAFF"};
+    QTest::newRow("bands of a picture with transparency are clear")
+        << pictureWith(64, 32, qRgba(0, 0, 255, 255), QRect(0, 0, 1, 1), qRgba(0, 0, 0, 0)) << "PNG" << ""
+        << QStringList{"16,2 00000000", "16,16 0000FFFF"};
+}
+
+// A picture with a transparency of its own keeps it in the 32 x 32 icons:
+// less than half opaque is transparent, the rest keeps its own colour,
+// black too; the bands around it are transparent. A bitmap, which holds no
+// transparency, is drawn over white.
+void tst_Convert::picturesKeepTheirOwnTransparency()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QFETCH(QImage, picture);
+    QFETCH(QString, format);
+    QFETCH(QString, option);
+    QFETCH(QStringList, expected);
+    const QString png = path(QStringLiteral("own transparency.png"));
+    QVERIFY(picture.save(png, "PNG"));
+    QString input = png;
+    if (format == QLatin1String("GIF")) {
+        input = path(QStringLiteral("own transparency.gif"));
+        QCOMPARE(QProcess::execute(imageMagickConvert, {png, input}), 0);
+    }
+    const QString result = path(QStringLiteral("own transparency result"));
+    QStringList arguments = {input, QStringLiteral("-o"), result};
+    if (!option.isEmpty())
+        arguments.prepend(option);
+    const Run run = runConverter(arguments);
+    QCOMPARE(run.exitCode, 0);
+    const QStringList pixels = decodeWithPillow(result);
+    QCOMPARE(pixels.value(0), QStringLiteral("32 32"));
+    for (const QString &check : expected) {
+        const int x = check.section(QLatin1Char(','), 0, 0).toInt();
+        const int y = check.section(QLatin1Char(','), 1).section(QLatin1Char(' '), 0, 0).toInt();
+        QCOMPARE(pixels.value(1 + y * 32 + x), check.section(QLatin1Char(' '), 1));
+    }
+}
+
+// A picture without transparency, also one stored with an alpha channel
+// that is opaque throughout, makes the same bytes as ever: pure black is
+// transparent.
+void tst_Convert::opaquePicturesKeepTheirBytes()
+{
+    QImage picture = patternImage(40, 30).convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < 40; ++x)
+        picture.setPixel(x, 15, qRgb(0, 0, 0));
+    QVERIFY(picture.save(path(QStringLiteral("opaque with alpha.png")), "PNG"));
+    QVERIFY(picture.convertToFormat(QImage::Format_RGB888).save(path(QStringLiteral("opaque.bmp")), "BMP"));
+    for (const char *option : {"--bmp", "--mono", "--sizes"}) {
+        const QStringList outputs = qstrcmp(option, "--sizes") == 0 ? QStringList() : QStringList{QLatin1String(option)};
+        QCOMPARE(runConverter(outputs + QStringList{path(QStringLiteral("opaque with alpha.png")), QStringLiteral("-o"),
+                                                    path(QStringLiteral("from alpha"))}).exitCode, 0);
+        QCOMPARE(runConverter(outputs + QStringList{path(QStringLiteral("opaque.bmp")), QStringLiteral("-o"),
+                                                    path(QStringLiteral("from bitmap"))}).exitCode, 0);
+        QCOMPARE(readFile(path(QStringLiteral("from alpha"))), readFile(path(QStringLiteral("from bitmap"))));
+    }
+    const QByteArray icon = readFile(path(QStringLiteral("from alpha")));
+    const QString difference = iconDifference(icon, fitIntoSquare(Picture(picture), qRgb(255, 255, 255)));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 void tst_Convert::convertsTheRestWhenOnePictureFails()

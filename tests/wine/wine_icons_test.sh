@@ -45,6 +45,10 @@ photo.save(f"{out}/photo.jpg", quality=92)
 clear = Image.new("RGBA", (200, 120), (0, 0, 0, 0))
 ImageDraw.Draw(clear).ellipse([10, 10, 190, 110], fill=(30, 160, 90, 200))
 clear.save(f"{out}/clear.png")
+logo = Image.new("RGBA", (120, 120), (0, 0, 0, 0))
+ImageDraw.Draw(logo).rectangle([30, 20, 55, 100], fill=(0, 0, 0, 255))
+ImageDraw.Draw(logo).rectangle([55, 20, 95, 45], fill=(0, 0, 0, 255))
+logo.save(f"{out}/logo.png")
 for side in (16, 32, 48):
     hand = Image.new("RGBA", (side, side))
     hand.putdata([((x * 255) // side, (y * 255) // side, (x * y) % 256, (0, 90, 255)[(x + y) % 3])
@@ -64,6 +68,7 @@ make_icon() {
     timeout 120 "$convert" "$@" -o "$work/icons/$name.ico" || fail "tervana-convert could not make $name.ico"
 }
 make_icon classic "$pictures/photo.jpg"
+make_icon classic-logo "$pictures/logo.png"
 make_icon black-and-white --mono "$pictures/photo.jpg"
 make_icon photo --sizes all "$pictures/photo.jpg"
 make_icon transparent --sizes all "$pictures/clear.png"
@@ -71,6 +76,14 @@ make_icon drawing --sizes all "$pictures/logo.svg"
 make_icon several --sizes all "$pictures/hand16.png" "$pictures/hand32.png" "$pictures/hand48.png" "$pictures/photo.jpg"
 [ "$(stat -c %s "$work/icons/classic.ico")" = 3262 ] || fail "the classic icon is not 3,262 bytes"
 [ "$(stat -c %s "$work/icons/black-and-white.ico")" = 326 ] || fail "the black-and-white icon is not 326 bytes"
+# The logo's own transparency is in its classic icon: clear around the
+# letter, and the black letter opaque (Windows then draws it so, below).
+/usr/bin/python3 - "$work/icons/classic-logo.ico" <<'PY' || fail "the classic icon of a logo with alpha lost its transparency"
+import sys
+from PIL import Image
+icon = Image.open(sys.argv[1]).convert("RGBA")
+sys.exit(0 if icon.getpixel((2, 2))[3] == 0 and icon.getpixel((12, 16)) == (0, 0, 0, 255) else 1)
+PY
 
 sizes=(16 20 24 32 40 48 64 96 128 256)
 # Making the prefix takes Wine some seconds the first time.
@@ -91,4 +104,4 @@ for icon in "$work"/icons/*.ico; do
     done
 done
 [ "$failures" = 0 ] || fail "$failures of $checked sizes are drawn otherwise than their icons say"
-echo "PASS: Windows' icon loader (Wine) drew 6 kinds of icon at $checked sizes, over black and white, as their pixels say"
+echo "PASS: Windows' icon loader (Wine) drew 7 kinds of icon at $checked sizes, over black and white, as their pixels say"
