@@ -461,6 +461,9 @@ void tst_Open::droppedPictureOpensAsApriWould_data()
     QTest::newRow("jpg") << "dropped.jpg" << QByteArray("JPG") << false;
     QTest::newRow("gif, upper-case name") << "DROPPED.GIF" << QByteArray("GIF") << false;
     QTest::newRow("not really a picture") << "broken.jpg" << QByteArray() << false;
+    QTest::newRow("png") << "logo.png" << QByteArray("PNG") << false;
+    QTest::newRow("png named without an ending") << "logo" << QByteArray("PNG") << false;
+    QTest::newRow("a note, not a picture") << "notes.txt" << QByteArray() << false;
     QTest::newRow("command line, jpg") << "named.jpg" << QByteArray("JPG") << true;
     QTest::newRow("command line, png") << "named.png" << QByteArray("PNG") << true;
     QTest::newRow("command line, not a picture") << "named-broken.gif" << QByteArray() << true;
@@ -505,9 +508,7 @@ void tst_Open::otherDropsAreIgnored_data()
     QTest::addColumn<QList<QUrl>>("urls");
     QTest::addColumn<bool>("withText");
     const QUrl picture = QUrl::fromLocalFile(makePicture(QStringLiteral("ignored.bmp"), patternImage(16, 16)));
-    const QUrl png = QUrl::fromLocalFile(makePicture(QStringLiteral("ignored.png"), patternImage(16, 16), "PNG"));
     QTest::newRow("two pictures") << QList<QUrl>{picture, picture} << false;
-    QTest::newRow("a kind Apri does not offer") << QList<QUrl>{png} << false;
     QTest::newRow("a picture on the web") << QList<QUrl>{QUrl(QStringLiteral("https://example.org/a.jpg"))} << false;
     QTest::newRow("text") << QList<QUrl>{} << true;
 }

@@ -211,9 +211,10 @@ QString frmBmp2Icon::droppedPicture(const QMimeData *data)
 {
     if (!data || !data->hasUrls() || data->urls().size() != 1)
         return QString();
+    // Any file: it is read by its content, as a picture named on the command
+    // line is, and one that is not a picture gets the Open command's box.
     const QUrl url = data->urls().constFirst();
-    const QString file = url.isLocalFile() ? localFileOf(url) : QString();
-    return isPictureFileName(file) ? file : QString();
+    return url.isLocalFile() ? localFileOf(url) : QString();
 }
 
 // A dropped picture is only read: the drop is taken as a copy, whatever the

@@ -101,16 +101,13 @@ public:
 
     // The Open command (the "Apri" button).
     void Command3_Click();
-    // A picture file dropped on the window, opened as the Open command opens
-    // the file its dialog chose.
+    // A file dropped on the window, opened as the Open command opens the
+    // file its dialog chose: read by its content, whatever its name.
     void OpenDroppedPicture(const QString &path);
     // A picture to open as soon as the window is free, as a dropped one is
     // (a drop answered, or the window just shown): the picture named on the
     // command line. Nothing happens while a command runs.
     void OpenPictureLater(const QString &path);
-    // Whether a dropped file is one the Open command offers: a .jpg, .gif or
-    // .bmp file.
-    static bool isPictureFileName(const QString &path);
     // The Save command (the "Salva" button).
     void Command1_Click();
 
@@ -159,9 +156,9 @@ private:
     void startOpen();
     QString OpenPictureFile(const QString &fileName);
     void finishOpen(const QString &failure);
-    // The one picture file a drag carries, or nothing.
+    // The one local file a drag carries, or nothing.
     static QString droppedPicture(const QMimeData *data);
-    // Accepts a drag or drop of a picture as a copy; false when it is not
+    // Accepts a drag or drop of a file as a copy; false when it is not
     // one to take (not a picture, no copy offered, a command running).
     bool takeAsCopy(QDropEvent *event) const;
     // Draws Picture4's picture into Picture5, proportions kept and centred.

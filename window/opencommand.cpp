@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -37,12 +36,6 @@ void frmBmp2Icon::OpenDroppedPicture(const QString &path)
 {
     startOpen();
     finishOpen(OpenPictureFile(path));
-}
-
-bool frmBmp2Icon::isPictureFileName(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("jpg") || suffix == QLatin1String("gif") || suffix == QLatin1String("bmp");
 }
 
 void frmBmp2Icon::finishOpen(const QString &failure)

@@ -164,8 +164,9 @@ cmp "$wide_icon" "$work/expected-wide.ico" || fail "the wide picture's icon diff
 check_preview "$output/e2e-window-wide.png" "$work/wide-square.bmp" || fail "the wide picture's preview is not clean"
 
 # A picture dragged from another program onto the window: it opens as Apri
-# opens it, with no dialog.
-dropped="$work/pictures/dropped.bmp"
+# opens it, with no dialog, read by its content (a PNG, which Apri's dialog
+# does not offer).
+dropped="$work/pictures/dropped.png"
 /usr/bin/python3 - "$dropped" <<'PY'
 import sys
 from PIL import Image
@@ -173,7 +174,7 @@ image = Image.new("RGB", (32, 32))
 for y in range(32):
     for x in range(32):
         image.putpixel((x, y), (255 - 7 * x, 40 + 5 * y, 90))
-image.save(sys.argv[1], "BMP")
+image.save(sys.argv[1], "PNG")
 PY
 "${tied[@]}" "$dragsource" "$dropped" >"$output/dragsource.log" 2>&1 &
 source_window=$!
