@@ -3,7 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh build
-scripts/build.sh
+# The programs only (and the SVG renderer they run): the tests are built by
+# ./test.sh.
+scripts/build.sh tervana tervana-convert
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "Tervana is built (build/tervana), but there is no display to open its window on." >&2
     echo "Run it from a desktop session, or give it a virtual one:" >&2

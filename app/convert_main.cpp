@@ -55,20 +55,34 @@ struct Options
 
 FILE *messages = stderr;
 
-// --help, or --help-all, which the parser offers too (the converter has no
-// further options to show there).
 bool asksForHelp(const QCommandLineParser &parser)
 {
-    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+    return parser.isSet(QStringLiteral("help"));
 }
+
+// How the converter is used, before the options --help lists.
+const QString usage = QStringLiteral(
+    "Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert [OPTIONS] -r FOLDER... -d DIR\n"
+    "       tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR\n"
+    "       tervana-convert --list ICON...\n"
+    "       tervana-convert --extract ICON... -d DIR");
+
+// What --help ends with: the examples a new user needs first.
+const QString examples = QStringLiteral(
+    "Examples:\n"
+    "  tervana-convert photo.jpg -o photo.ico             a 32 x 32 icon, as the window makes it\n"
+    "  tervana-convert --sizes all logo.png -o logo.ico   a logo's icon: 16 to 256 pixels, 32 bits with alpha\n"
+    "  tervana-convert --sizes windows logo.svg -o app.ico  a drawing, from its shapes, at every size Windows asks for");
 
 // The options, as --help shows them.
 void declareOptions(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(
-        QStringLiteral("Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, ICO, CUR, SVG) into 32 x 32 icons, as Tervana's window does: "
-                       "fitted with proportions kept and centred, pure black transparent. With --sizes, into icons "
-                       "of several sizes with an alpha channel."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, ICO, CUR, SVG) into 32 x 32 icons, as "
+        "Tervana's window does: fitted with proportions kept and centred, pure black transparent; a picture with a "
+        "transparency of its own keeps it instead. For a logo or an application's icon, --sizes makes icons of "
+        "several sizes at 32 bits with alpha, as desktops show them."));
     parser.addOptions({
         {QStringLiteral("bmp"), QStringLiteral("Write the fitted square as a 24-bit bitmap.")},
         {QStringLiteral("mono"), QStringLiteral("Write a black-and-white (1-bit) icon.")},
@@ -86,7 +100,7 @@ void declareOptions(QCommandLineParser &parser)
                         "16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), largest first, at 32 bits with "
                         "real transparency: the picture's own, and transparent bands. The 256 image is stored as "
                         "PNG. A picture exactly one size square is that size's image as it is; an icon counts as "
-                        "all its images; a drawing is drawn at each size."),
+                        "all its images; a drawing is drawn from its shapes, fine enough for every size."),
          QStringLiteral("list")},
         {QStringLiteral("key-black"), QStringLiteral("With --sizes: make pure black transparent too, as the window does.")},
         {{QStringLiteral("r"), QStringLiteral("recursive")},
@@ -113,7 +127,8 @@ void declareOptions(QCommandLineParser &parser)
     });
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert (- for standard input)."),
                                  QStringLiteral("INPUT..."));
-    parser.addHelpOption();
+    // Qt's own help option would offer --help-all, which shows nothing more.
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")});
     parser.addVersionOption();
 }
 
@@ -124,7 +139,7 @@ QStringList longOptionNames()
             QStringLiteral("jobs"),  QStringLiteral("sizes"),    QStringLiteral("key-black"), QStringLiteral("list"),
             QStringLiteral("recursive"), QStringLiteral("follow-links"), QStringLiteral("files-from"),
             QStringLiteral("null"), QStringLiteral("progress"), QStringLiteral("quiet"),
-            QStringLiteral("extract"), QStringLiteral("help"),   QStringLiteral("help-all"), QStringLiteral("version")};
+            QStringLiteral("extract"), QStringLiteral("help"),   QStringLiteral("version")};
 }
 
 // What each picture becomes (--bmp, --mono, --sizes, --key-black); returns
@@ -186,6 +201,15 @@ QString folderRefusal(const QString &folder)
     }
 }
 
+bool standardOutputIsATerminal()
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO);
+#else
+    return false;
+#endif
+}
+
 // Which pictures, where their results go (-o or -d) and how many are
 // converted at a time (-j); returns an error text for bad usage.
 QString readRun(const QCommandLineParser &parser, Options &options)
@@ -214,6 +238,9 @@ QString readRun(const QCommandLineParser &parser, Options &options)
         return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
     if (output && options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
+    if (output && namesStandardOutput(options.outputFile) && standardOutputIsATerminal())
+        return QStringLiteral("An icon is not written to a terminal; send standard output to a file or a pipe "
+                              "(> icon.ico), or give -o FILE.");
     if (options.inputs.count(QStringLiteral("-")) + (options.list == QLatin1String("-") ? 1 : 0) > 1)
         return QStringLiteral("Standard input (-) can be given once.");
     if (folder && options.inputs.contains(QStringLiteral("-")))
@@ -449,13 +476,10 @@ int main(int argc, char *argv[])
         return BadUsage;
     }
     if (asksForHelp(parser)) {
-        printLine(stdout, parser.helpText());
-        printLine(stdout, QStringLiteral("Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
-                                         "INPUT... (-o OUTPUT | -d DIR)"));
-        printLine(stdout, QStringLiteral("       tervana-convert [OPTIONS] -r FOLDER... -d DIR    "
-                                         "tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR"));
-        printLine(stdout, QStringLiteral("       tervana-convert --list ICON...    tervana-convert --extract ICON... -d DIR"));
-        printLine(stdout, QStringLiteral("Example: tervana-convert --sizes all logo.png -o logo.ico"));
+        // Qt's first line names the program as it was started (a whole
+        // path, often); the usage lines name it as it is installed.
+        const QString options = parser.helpText().section(QLatin1Char('\n'), 1);
+        printLine(stdout, usage + QStringLiteral("\n\n") + options.trimmed() + QStringLiteral("\n\n") + examples);
         return AllConverted;
     }
     if (parser.isSet(QStringLiteral("version"))) {

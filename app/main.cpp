@@ -1,6 +1,6 @@
 // tervana: the window. It takes a picture to open on its command line, as a
-// file manager's "Open with" gives it, and answers --help and --version
-// without a window.
+// file manager's "Open with" gives it, and answers --help, --version and a
+// wrong command line without a window.
 
 #include "frmbmp2icon.h"
 #include "messagestream.h"
@@ -66,22 +66,48 @@ void sayWhenNoDisplay(QtMsgType type, const QMessageLogContext &, const QString 
     }
 }
 
-// --help or --version, answered before the application exists: they need
-// no display. Qt's own options (-style, -session ...) are taken out only
-// once it exists, so the rest of the command line is read then.
+// The options Qt's applications take for themselves (-style, -platform,
+// -session ...): the command line may hold them, and the application takes
+// them out once it exists.
+bool isQtOption(const QString &name)
+{
+    static const QStringList names = {
+        QStringLiteral("platform"),     QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),       QStringLiteral("qmljsdebugger"),      QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),  QStringLiteral("qwindowtitle"),       QStringLiteral("reverse"),
+        QStringLiteral("session"),      QStringLiteral("display"),            QStringLiteral("geometry"),
+        QStringLiteral("style"),        QStringLiteral("stylesheet"),         QStringLiteral("widgetcount"),
+        QStringLiteral("name"),         QStringLiteral("title"),              QStringLiteral("visual"),
+        QStringLiteral("ncols"),        QStringLiteral("cmap"),               QStringLiteral("nograb"),
+        QStringLiteral("dograb"),       QStringLiteral("sync"),               QStringLiteral("fontengine"),
+        QStringLiteral("dialogs")};
+    return names.contains(name);
+}
+
+// --help, --version and a command line that is wrong, answered before the
+// application exists: they need no display. Qt's own options are left for
+// the application, which reads the rest of the command line again.
 std::optional<int> answerWithoutWindow(const QStringList &arguments)
 {
     QCommandLineParser parser;
     declareOptions(parser);
-    const QStringList asked = arguments.mid(1);
-    if (asked.contains(QStringLiteral("-h")) || asked.contains(QStringLiteral("--help"))) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.parse(arguments);
+    if (parser.isSet(QStringLiteral("help"))) {
         // Without an application the parser cannot know the program's name.
         printLine(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tervana")));
         return Done;
     }
-    if (asked.contains(QStringLiteral("-v")) || asked.contains(QStringLiteral("--version"))) {
+    if (parser.isSet(QStringLiteral("version"))) {
         printLine(stdout, QStringLiteral("tervana ") + QStringLiteral(TERVANA_VERSION));
         return Done;
+    }
+    for (const QString &unknown : parser.unknownOptionNames()) {
+        if (!isQtOption(unknown)) {
+            printLine(stderr, QStringLiteral("tervana: Unknown option '%1'.").arg(unknown));
+            printLine(stderr, QStringLiteral("Try 'tervana --help'."));
+            return BadUsage;
+        }
     }
     if (displayMissing()) {
         printLine(stderr, noDisplay);

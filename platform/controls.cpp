@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 void applyBackColor(QWidget *widget, Colour colour)
@@ -43,6 +44,18 @@ void CommandButton::setPicture(const QIcon &picture, QSize size)
 {
     setIcon(picture);
     setIconSize(size);
+}
+
+void CommandButton::keyPressEvent(QKeyEvent *event)
+{
+    // A tool button takes only Space; Enter on the focused button is a
+    // click too, shown pressed for a moment as a click is.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier
+        && !event->isAutoRepeat()) {
+        animateClick();
+        return;
+    }
+    TwipsControl<QToolButton>::keyPressEvent(event);
 }
 
 void CommandButton::paintEvent(QPaintEvent *)

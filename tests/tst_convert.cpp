@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QScopeGuard>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 
@@ -51,6 +52,7 @@ private slots:
     void valuesThatLookLikeOptionsAreValues();
     void standardInputThatIsNoPictureIsSaidSo();
     void helpAndVersion();
+    void anIconIsNotWrittenToATerminal();
 };
 
 void tst_Convert::initTestCase()
@@ -641,17 +643,40 @@ void tst_Convert::standardInputThatIsNoPictureIsSaidSo()
 
 void tst_Convert::helpAndVersion()
 {
+    // The usage lines come first, one form a line, naming the program as
+    // installed wherever it was started from; no --help-all that shows no
+    // more; the examples point a logo's owner to --sizes.
     const Run help = runConverter({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    QVERIFY(help.out.contains(QStringLiteral("tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
-                                             "INPUT... (-o OUTPUT | -d DIR)")));
-    QVERIFY(help.out.contains(QStringLiteral("--sizes all logo.png -o logo.ico")));
-    const Run helpAll = runConverter({QStringLiteral("--help-all")});
-    QCOMPARE(helpAll.exitCode, 0);
-    QCOMPARE(helpAll.out, help.out);
+    const QStringList lines = help.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] "
+                                            "INPUT... (-o OUTPUT | -d DIR)"));
+    QCOMPARE(lines.value(1), QStringLiteral("       tervana-convert [OPTIONS] -r FOLDER... -d DIR"));
+    QVERIFY(!help.out.contains(QStringLiteral(TERVANA_CONVERT_EXECUTABLE)));
+    QVERIFY(!help.out.contains(QStringLiteral("--help-all")));
+    QVERIFY(help.out.contains(QStringLiteral("tervana-convert --sizes all logo.png -o logo.ico")));
+    QCOMPARE(runConverter({QStringLiteral("--help-all")}).exitCode, 2);
     const Run version = runConverter({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
     QVERIFY(version.out.startsWith(QStringLiteral("tervana-convert ")));
+}
+
+// As gzip does, binary output is not sent to a terminal: the run is refused
+// before anything is read. `script` gives the converter a terminal.
+void tst_Convert::anIconIsNotWrittenToATerminal()
+{
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty())
+        QSKIP("script (util-linux) is not installed");
+    QProcess terminal;
+    terminal.start(script, {QStringLiteral("-qec"),
+                            QStringLiteral("'%1' '%2' -o -").arg(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), path(QStringLiteral("wide.bmp"))),
+                            QStringLiteral("/dev/null")});
+    QVERIFY(terminal.waitForFinished(30000));
+    QCOMPARE(terminal.exitCode(), 2);
+    const QByteArray shown = terminal.readAllStandardOutput();
+    QVERIFY2(shown.contains("An icon is not written to a terminal"), shown.constData());
+    QVERIFY(!shown.contains(QByteArray::fromHex("00000100")));
 }
 
 QTEST_MAIN(tst_Convert)

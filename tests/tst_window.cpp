@@ -33,6 +33,8 @@ private slots:
     void closeRequestIsAlwaysAccepted();
     void commandLineIsAnswered_data();
     void commandLineIsAnswered();
+    void keysPressTheFocusedButton_data();
+    void keysPressTheFocusedButton();
 };
 
 void tst_Window::controlIsPlacedAsTheLayoutSays_data()
@@ -352,6 +354,8 @@ void tst_Window::commandLineIsAnswered_data()
                                << "tervana 1.";
     QTest::newRow("an unknown option") << QStringList{QStringLiteral("--nonsense")} << QStringList() << QString() << 2
                                        << "tervana: Unknown option 'nonsense'.";
+    QTest::newRow("an unknown option, no display") << QStringList{QStringLiteral("--bogus")} << noPlatform << QString()
+                                                   << 2 << "tervana: Unknown option 'bogus'.";
     QTest::newRow("no display") << QStringList() << noPlatform << QString() << 1 << noDisplay;
     QTest::newRow("a display that is not there") << QStringList() << noPlatform << ":9999" << 1 << noDisplay;
     QTest::newRow("a picture that is not there") << QStringList{QStringLiteral("nowhere.jpg")} << QStringList()
@@ -390,6 +394,34 @@ void tst_Window::commandLineIsAnswered()
     QVERIFY2(output.startsWith(said), qPrintable(output));
     if (status == 1)
         QCOMPARE(output.trimmed(), said); // one line, not Qt's advice
+}
+
+void tst_Window::keysPressTheFocusedButton_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("presses");
+    QTest::newRow("Space") << int(Qt::Key_Space) << true;
+    QTest::newRow("Enter") << int(Qt::Key_Return) << true;
+    QTest::newRow("Enter of the number pad") << int(Qt::Key_Enter) << true;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << false;
+}
+
+// With the keyboard focus on Apri, Space or Enter presses it, as on Windows
+// and in GTK programs: its dialog opens.
+void tst_Window::keysPressTheFocusedButton()
+{
+    QFETCH(int, key);
+    QFETCH(bool, presses);
+    ScriptedWindow w(m_dir.path());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    w->Command3->setFocus();
+    QTest::keyClick(w->Command3, Qt::Key(key));
+    QTRY_COMPARE_WITH_TIMEOUT(w.dialogs.requests.size(), presses ? 1 : 0, 2000);
+    if (!presses) {
+        QTest::qWait(300); // an animated click would have come by now
+        QVERIFY(w.dialogs.requests.isEmpty());
+    }
 }
 
 QTEST_MAIN(tst_Window)
