@@ -7,6 +7,7 @@
 #include "batch.h"
 #include "dashoptions.h"
 #include "fileaccess.h"
+#include "folderlisting.h"
 #include "iconcontents.h"
 #include "iconsizes.h"
 #include "messagestream.h"
@@ -16,6 +17,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QThread>
 
 #include <atomic>
@@ -188,15 +191,23 @@ QString readWalk(const QCommandLineParser &parser, Options &options)
     return QString();
 }
 
-// Why the results cannot go into `folder` (-d): it is not there, or not a
-// folder. A missing folder is not made: a mistyped name would make a stray
-// folder of icons the user does not find.
+// Makes the folder the results go into (-d) when it is missing and the
+// folder it would be in is there, as rsync makes its destination: a
+// mistyped name makes at most one stray folder, beside the one meant.
+// Returns why the results cannot go there.
 QString folderRefusal(const QString &folder)
 {
     switch (fileKindAt(folder)) {
     case FileKind::Folder: return QString();
-    case FileKind::Missing:
-        return QStringLiteral("The folder \"%1\" does not exist; make it first (mkdir -p).").arg(readableName(folder));
+    case FileKind::Missing: {
+        const QString above = QFileInfo(QDir::cleanPath(folder)).path();
+        if (fileKindAt(above) != FileKind::Folder)
+            return QStringLiteral("The folder \"%1\" cannot be made: \"%2\" does not exist.")
+                .arg(readableName(folder), readableName(above));
+        if (const std::optional<Failure> failure = makeFolders(folder))
+            return QStringLiteral("The folder \"%1\" cannot be made: %2.").arg(readableName(folder), failure->reason);
+        return QString();
+    }
     default: return QStringLiteral("\"%1\" is not a folder.").arg(readableName(folder));
     }
 }

@@ -35,8 +35,8 @@ fail() {
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 root=$work/root/usr
 
-for program in tervana tervana-convert; do
-    { [ -f "$root/bin/$program" ] && [ -x "$root/bin/$program" ]; } || fail "bin/$program is not installed as a program"
+for program in bin/tervana bin/tervana-convert libexec/tervana/tervana-svg-render; do
+    { [ -f "$root/$program" ] && [ -x "$root/$program" ]; } || fail "$program is not installed as a program"
 done
 for file in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/scalable/apps/$id.svg share/doc/tervana/copyright; do
@@ -75,6 +75,10 @@ changelog=$(zcat "$root/share/doc/tervana/changelog.gz") || changelog=""
 releases=$(grep -o '<release version="[^"]*"' "$root/share/metainfo/$id.metainfo.xml") || releases=""
 [ "${releases%%$'\n'*}" = "<release version=\"$version\"" ] ||
     fail "the AppStream description's newest release is not version $version"
+# It finds its SVG renderer where it is installed: the scalable icon is
+# drawn into an icon.
+"$root/bin/tervana-convert" --sizes 48 "$root/share/icons/hicolor/scalable/apps/$id.svg" -o "$work/drawn.ico" ||
+    fail "the installed tervana-convert cannot draw the installed SVG icon"
 
 missing=()
 if command -v desktop-file-validate >/dev/null; then
