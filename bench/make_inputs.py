@@ -58,8 +58,16 @@ def batch(folder, count=300):
             picture.save(path)
 
 
+# A typical logo: a gradient disc, a clipped band, a shape and a ring.
 LOGO = """<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
-  <circle cx="50" cy="50" r="44" fill="#2a6fdb"/>
+  <defs>
+    <linearGradient id="sky" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="#3b82f6"/><stop offset="1" stop-color="#1e3a8a"/>
+    </linearGradient>
+    <clipPath id="disc"><circle cx="50" cy="50" r="44"/></clipPath>
+  </defs>
+  <circle cx="50" cy="50" r="44" fill="url(#sky)"/>
+  <rect x="0" y="62" width="100" height="12" fill="#93c5fd" opacity="0.6" clip-path="url(#disc)"/>
   <path d="M30 70 L50 22 L70 70 Z" fill="#ffd23f" stroke="#102040" stroke-width="3"/>
   <rect x="12.3" y="80.7" width="75.1" height="6.2" fill="#e4572e" opacity="0.8"/>
   <circle cx="50" cy="55" r="7.5" fill="none" stroke="white" stroke-width="2.2"/>

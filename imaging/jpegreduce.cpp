@@ -105,16 +105,10 @@ int jpegScaleEighths(QSize stored, QSize drawSize)
 
 namespace {
 
-// Reads the header and, when the picture is in colours libjpeg turns into
-// 32-bit pixels and worth reducing, decodes it into d.image. False on any
-// error, or when the picture is left to Qt's reader.
-bool decompress(Decode &d, QSize drawSize)
+// Makes the decoder and reads the header, keeping the APP1 segments (where
+// Exif data is). A libjpeg error jumps back to the caller's setjmp.
+void readHeader(Decode &d)
 {
-    d.info.err = jpeg_std_error(&d.error.pub);
-    d.error.pub.error_exit = jumpBack;
-    d.error.pub.emit_message = keepQuiet;
-    if (setjmp(d.error.jump))
-        return false;
     jpeg_create_decompress(&d.info);
     d.created = true;
     d.source.pub.init_source = initSource;
@@ -123,7 +117,26 @@ bool decompress(Decode &d, QSize drawSize)
     d.source.pub.resync_to_restart = jpeg_resync_to_restart;
     d.source.pub.term_source = termSource;
     d.info.src = &d.source.pub;
+    jpeg_save_markers(&d.info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&d.info, TRUE);
+}
+
+void reportErrorsByJumping(Decode &d)
+{
+    d.info.err = jpeg_std_error(&d.error.pub);
+    d.error.pub.error_exit = jumpBack;
+    d.error.pub.emit_message = keepQuiet;
+}
+
+// Reads the header and, when the picture is in colours libjpeg turns into
+// 32-bit pixels and worth reducing, decodes it into d.image. False on any
+// error, or when the picture is left to Qt's reader.
+bool decompress(Decode &d, QSize drawSize)
+{
+    reportErrorsByJumping(d);
+    if (setjmp(d.error.jump))
+        return false;
+    readHeader(d);
 
     const J_COLOR_SPACE colours = d.info.jpeg_color_space;
     if (colours != JCS_YCbCr && colours != JCS_GRAYSCALE && colours != JCS_RGB)
@@ -145,6 +158,76 @@ bool decompress(Decode &d, QSize drawSize)
     return true;
 }
 
+// Reads a big- or little-endian number of `Size` bytes at `at`, or nothing
+// past the end, as a stream reader gives zero there.
+template<int Size>
+quint32 fieldOf(const QByteArray &data, qsizetype at, bool bigEndian)
+{
+    quint32 value = 0;
+    for (int i = 0; i < Size; ++i) {
+        const quint32 byte = at + i < data.size() ? uchar(data[at + i]) : 0;
+        value |= byte << (8 * (bigEndian ? Size - 1 - i : i));
+    }
+    return value;
+}
+
+// The orientation (1 to 8) Exif data gives, read as Qt's JPEG reader reads
+// it, so that both turn a photo alike: the APP1 segments one after another,
+// "Exif" and a TIFF header, the first orientation tag of up to ten image
+// directories, each one later in the data than the one before; 0 when
+// there is none, -1 when the data is not as it should be.
+int exifOrientation(const QByteArray &data)
+{
+    constexpr qsizetype tiffStart = 6; // after "Exif\0\0"
+    constexpr int maximumDirectories = 10;
+    if (!data.startsWith(QByteArray("Exif\0\0", 6)))
+        return -1;
+    const QByteArray order = data.mid(tiffStart, 2);
+    if (order != "II" && order != "MM")
+        return -1;
+    const bool big = order == "MM";
+    if (fieldOf<2>(data, tiffStart + 2, big) != 0x2A)
+        return -1;
+    qsizetype at = tiffStart + 8; // where a stream reader would be
+    quint32 offset = fieldOf<4>(data, tiffStart + 4, big);
+    for (int directory = 0; directory < maximumDirectories; ++directory) {
+        if (qint64(offset) < at - tiffStart || qint64(offset) + tiffStart >= data.size())
+            return -1;
+        at = tiffStart + offset;
+        const quint32 entries = fieldOf<2>(data, at, big);
+        at += 2;
+        for (quint32 entry = 0; entry < entries && at + 12 <= data.size(); ++entry, at += 12) {
+            if (fieldOf<2>(data, at, big) != 0x0112)
+                continue;
+            const quint32 type = fieldOf<2>(data, at + 2, big);
+            const quint32 count = fieldOf<4>(data, at + 4, big);
+            const quint32 value = fieldOf<2>(data, at + 8, big);
+            return count == 1 && type == 3 && value >= 1 && value <= 8 ? int(value) : -1;
+        }
+        if (at + 4 > data.size())
+            return -1;
+        offset = fieldOf<4>(data, at, big);
+        at += 4;
+        if (offset == 0)
+            return 0;
+    }
+    return -1;
+}
+
+QImageIOHandler::Transformations transformationOf(int exifOrientation)
+{
+    switch (exifOrientation) {
+    case 2: return QImageIOHandler::TransformationMirror;
+    case 3: return QImageIOHandler::TransformationRotate180;
+    case 4: return QImageIOHandler::TransformationFlip;
+    case 5: return QImageIOHandler::TransformationFlipAndRotate90;
+    case 6: return QImageIOHandler::TransformationRotate90;
+    case 7: return QImageIOHandler::TransformationMirrorAndRotate90;
+    case 8: return QImageIOHandler::TransformationRotate270;
+    default: return QImageIOHandler::TransformationNone;
+    }
+}
+
 // The picture turned as its orientation tag says, as Qt's reader turns it.
 QImage oriented(QImage image, QImageIOHandler::Transformations orientation)
 {
@@ -158,6 +241,29 @@ QImage oriented(QImage image, QImageIOHandler::Transformations orientation)
 }
 
 } // namespace
+
+JpegHeader readJpegHeader(QIODevice &device)
+{
+    JpegHeader header;
+    if (device.isSequential())
+        return header;
+    const qint64 start = device.pos();
+    auto d = std::make_unique<Decode>();
+    d->source.device = &device;
+    reportErrorsByJumping(*d);
+    if (setjmp(d->error.jump) == 0) {
+        readHeader(*d);
+        header.stored = QSize(int(d->info.image_width), int(d->info.image_height));
+        QByteArray exif;
+        for (jpeg_saved_marker_ptr marker = d->info.marker_list; marker; marker = marker->next)
+            exif.append(reinterpret_cast<const char *>(marker->data), qsizetype(marker->data_length));
+        header.orientation = transformationOf(exif.isEmpty() ? 0 : exifOrientation(exif));
+    }
+    if (d->created)
+        jpeg_destroy_decompress(&d->info);
+    device.seek(start);
+    return header;
+}
 
 ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandler::Transformations orientation)
 {

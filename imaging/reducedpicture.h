@@ -37,6 +37,16 @@ ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
 // for each pixel of a `drawSize` drawing, or 0 when only the whole picture
 // does.
 int jpegScaleEighths(QSize stored, QSize drawSize);
+// What a JPEG's header says: its size as stored, and how its Exif data says
+// to turn it, read as Qt's reader reads them (but without the image
+// plugins Qt loads to tell a kind of picture). An invalid size when the
+// header cannot be read. The device is left where it was.
+struct JpegHeader
+{
+    QSize stored;
+    QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
+};
+JpegHeader readJpegHeader(QIODevice &device);
 // A sequential (not progressive) JPEG in colour or grey, decoded at the
 // smallest scale of 1/8, 2/8 or 4/8 that keeps eight pixels for each pixel
 // of the drawing, and turned as `orientation` says.

@@ -6,7 +6,6 @@
 #include "reducedpicture.h"
 #include "picturelimits.h"
 
-#include <QImageReader>
 
 #include <algorithm>
 
@@ -14,23 +13,17 @@ namespace {
 
 // A JPEG photo at the scale that keeps two pixels for each drawn pixel: at
 // 1/8 each decoded pixel is already the mean of an 8 x 8 block, and finer
-// scales cost decoding time. Qt's reader recognises it and reads its
-// orientation tag; one that is progressive, too large, or not a picture at
-// all is left to the whole decode.
+// scales cost decoding time. Its header is read by libjpeg, as Qt's reader
+// reads it, orientation tag included; one that is progressive, too large,
+// or not a picture at all is left to the whole decode.
 ReducedPicture readReducedPhoto(QIODevice &device, QSize drawSize, DrawDetail detail)
 {
     if (!drawSize.isValid() || device.peek(2) != "\xFF\xD8")
         return {};
-    const qint64 start = device.pos();
-    QImageReader reader(&device);
-    reader.setAutoTransform(true);
-    const bool jpeg = reader.canRead() && reader.format() == "jpeg";
-    const QSize stored = reader.size();
-    const QImageIOHandler::Transformations orientation = reader.transformation();
-    device.seek(start);
-    if (!jpeg || !stored.isValid() || isTooLarge(stored) || isJpegDecodedWhole(device))
+    const JpegHeader header = readJpegHeader(device);
+    if (!header.stored.isValid() || header.stored.isEmpty() || isTooLarge(header.stored) || isJpegDecodedWhole(device))
         return {};
-    return readReducedJpeg(device, readerDrawSize(stored, drawSize, detail, 2), orientation);
+    return readReducedJpeg(device, readerDrawSize(header.stored, drawSize, detail, 2), header.orientation);
 }
 
 } // namespace

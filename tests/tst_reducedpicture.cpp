@@ -349,6 +349,8 @@ private slots:
     void leavesOtherGifsToTheOrdinaryReader();
     void jpegMatchesTheFullDecode_data();
     void jpegMatchesTheFullDecode();
+    void jpegHeaderIsReadAsQtReadsIt_data();
+    void jpegHeaderIsReadAsQtReadsIt();
 };
 
 void tst_ReducedPicture::matchesTheFullDecode_data()
@@ -573,6 +575,86 @@ void tst_ReducedPicture::jpegMatchesTheFullDecode()
     QCOMPARE(load.picture.size(), full.size());
     QCOMPARE(load.picture.image().width() <= (full.width() + 1) / 2, reduced);
     verifyDrawingsAgree(load.picture, Picture(full), 20, 0.8);
+}
+
+namespace {
+
+// An APP1 segment holding `payload`.
+QByteArray app1(const QByteArray &payload)
+{
+    return QByteArray("\xFF\xE1", 2) + char((payload.size() + 2) >> 8) + char((payload.size() + 2) & 0xFF) + payload;
+}
+
+// Exif data in `order` ("II" or "MM") whose first image directory, at
+// `firstOffset`, holds `entries`; each entry "tag type count value" as
+// numbers, and `next` the offset of a second directory, laid after it.
+QByteArray exif(const char *order, quint32 firstOffset, const QList<QList<quint32>> &entries, quint32 next = 0,
+                const QList<QList<quint32>> &nextEntries = {})
+{
+    const bool big = qstrcmp(order, "MM") == 0;
+    const auto number = [big](quint32 value, int size) {
+        QByteArray bytes;
+        for (int i = 0; i < size; ++i)
+            bytes += char(value >> (8 * (big ? size - 1 - i : i)));
+        return bytes;
+    };
+    const auto directory = [&](const QList<QList<quint32>> &list, quint32 following) {
+        QByteArray bytes = number(quint32(list.size()), 2);
+        for (const QList<quint32> &e : list)
+            bytes += number(e[0], 2) + number(e[1], 2) + number(e[2], 4) + number(e[3], 2) + number(0, 2);
+        return bytes + number(following, 4);
+    };
+    QByteArray tiff = QByteArray(order) + number(0x2A, 2) + number(firstOffset, 4);
+    tiff += QByteArray(qMax<qsizetype>(0, qsizetype(firstOffset) - tiff.size()), '\0');
+    tiff += directory(entries, next);
+    if (next > 0) {
+        tiff += QByteArray(qMax<qsizetype>(0, qsizetype(next) - tiff.size()), '\0');
+        tiff += directory(nextEntries, 0);
+    }
+    return QByteArray("Exif\0\0", 6) + tiff;
+}
+
+} // namespace
+
+void tst_ReducedPicture::jpegHeaderIsReadAsQtReadsIt_data()
+{
+    QTest::addColumn<QByteArray>("segments"); // put after the start of the picture
+    const QList<quint32> turned90 = {0x0112, 3, 1, 6};
+    const QByteArray xmp = app1("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>");
+    QTest::newRow("no Exif") << QByteArray();
+    QTest::newRow("big-endian") << app1(exif("MM", 8, {turned90}));
+    QTest::newRow("little-endian, other tags first") << app1(exif("II", 8, {{0x010F, 2, 4, 0}, turned90}));
+    QTest::newRow("XMP first") << xmp + app1(exif("II", 8, {turned90}));
+    QTest::newRow("XMP after") << app1(exif("II", 8, {turned90})) + xmp;
+    QTest::newRow("in the second directory") << app1(exif("II", 8, {{0x010F, 2, 4, 0}}, 40, {{0x0112, 3, 1, 3}}));
+    QTest::newRow("a long, not a short") << app1(exif("II", 8, {{0x0112, 4, 1, 6}}));
+    QTest::newRow("two values") << app1(exif("II", 8, {{0x0112, 3, 2, 6}}));
+    QTest::newRow("out of range") << app1(exif("MM", 8, {{0x0112, 3, 1, 9}}));
+    QTest::newRow("a directory before the header's end") << app1(exif("II", 4, {turned90}));
+    QTest::newRow("a directory past the end") << app1(exif("II", 8, {turned90}).left(14) + QByteArray("\xF0\0\0\0", 4));
+    QTest::newRow("split over two segments") << app1(exif("II", 8, {turned90}).left(16)) + app1(exif("II", 8, {turned90}).mid(16));
+    QTest::newRow("cut inside the entry") << app1(exif("II", 8, {turned90}).left(22));
+    QTest::newRow("no byte order") << app1(exif("XX", 8, {turned90}));
+}
+
+// The reduced reader tells a JPEG's size and orientation from its header
+// without Qt's reader (which loads every image plugin to do so), and must
+// tell them as that reader does, for Exif data of every shape.
+void tst_ReducedPicture::jpegHeaderIsReadAsQtReadsIt()
+{
+    QFETCH(QByteArray, segments);
+    QByteArray bytes = jpegBytes(detailedImage(90, 60), 1);
+    bytes = bytes.left(2) + segments + bytes.mid(2 + 4 + 32); // its own Exif segment left out
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    QImageReader reader(&device, "jpeg");
+    const QSize size = reader.size();
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    device.seek(0);
+    const JpegHeader header = readJpegHeader(device);
+    QCOMPARE(device.pos(), qint64(0));
+    QCOMPARE(header.stored, size);
+    QCOMPARE(int(header.orientation), int(turn));
 }
 
 QTEST_MAIN(tst_ReducedPicture)
