@@ -6,6 +6,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -144,8 +146,48 @@ bool readAvailable(int fd, QByteArray &into, qint64 limit, bool &overflowed)
     return true;
 }
 
-// Waits for the helper to end, or ends it when its time is up.
-int reap(pid_t pid, Clock::time_point deadline, bool &timedOut)
+// The processor time the process has used so far, or -1 where the system
+// does not tell it.
+std::chrono::milliseconds workDoneBy(pid_t pid)
+{
+#ifdef Q_OS_LINUX
+    // Fields 14 and 15 of /proc/PID/stat (user and system time in clock
+    // ticks) follow the program's name in parentheses, which may hold
+    // spaces or parentheses itself.
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    const Descriptor stat(::open(path, O_RDONLY | O_CLOEXEC));
+    char text[1024];
+    const ssize_t length = stat.get() < 0 ? -1 : ::read(stat.get(), text, sizeof text - 1);
+    if (length <= 0)
+        return std::chrono::milliseconds(-1);
+    text[length] = '\0';
+    const char *afterName = std::strrchr(text, ')');
+    unsigned long user = 0;
+    unsigned long system = 0;
+    if (!afterName || std::sscanf(afterName + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2)
+        return std::chrono::milliseconds(-1);
+    return std::chrono::milliseconds((user + system) * 1000 / std::max(1L, ::sysconf(_SC_CLK_TCK)));
+#else
+    (void)pid;
+    return std::chrono::milliseconds(-1);
+#endif
+}
+
+// Whether the helper has used up its budget: its work, or its time on the
+// clock.
+bool budgetSpent(pid_t pid, Clock::time_point started, HelperBudget budget)
+{
+    const auto onTheClock = Clock::now() - started;
+    if (onTheClock >= budget.clock)
+        return true;
+    const std::chrono::milliseconds work = workDoneBy(pid);
+    return work.count() >= 0 ? work >= budget.work : onTheClock >= budget.work;
+}
+
+// Waits for the helper to end; ends it at once when told to, or when its
+// budget is spent.
+int reap(pid_t pid, bool endNow, Clock::time_point started, HelperBudget budget, bool &timedOut)
 {
     int status = 0;
     for (;;) {
@@ -154,8 +196,8 @@ int reap(pid_t pid, Clock::time_point deadline, bool &timedOut)
             return status;
         if (done < 0 && errno != EINTR)
             return -1;
-        if (Clock::now() >= deadline) {
-            timedOut = true;
+        if (endNow || budgetSpent(pid, started, budget)) {
+            timedOut = !endNow;
             ::kill(pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
@@ -185,11 +227,11 @@ QString helperPath(const char *name)
 
 #ifdef Q_OS_UNIX
 
-HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input,
-                    std::chrono::milliseconds budget, qint64 outputLimit)
+HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input, HelperBudget budget,
+                    qint64 outputLimit)
 {
     HelperRun run;
-    const Clock::time_point deadline = Clock::now() + budget;
+    const Clock::time_point started = Clock::now();
     const QString path = helperPath(name);
     int outPipe[2];
     int errPipe[2];
@@ -210,30 +252,26 @@ HelperRun runHelper(const char *name, const QStringList &arguments, const QByteA
     outWrite.reset();
     errWrite.reset();
 
+    // What it writes is read as it comes, a look at its budget every 10 ms.
     bool overflowed = false;
     bool errorsOverflowed = false;
     bool outOpen = true;
     bool errOpen = true;
-    while ((outOpen || errOpen) && !overflowed && Clock::now() < deadline) {
-        pollfd fds[2] = {{outRead.get(), POLLIN, 0}, {errRead.get(), POLLIN, 0}};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const int ready = ::poll(fds, 2, int(std::max<qint64>(1, left.count())));
-        if (ready < 0 && errno != EINTR)
+    bool spent = false;
+    while ((outOpen || errOpen) && !overflowed && !(spent = budgetSpent(pid, started, budget))) {
+        pollfd fds[2] = {{outOpen ? outRead.get() : -1, POLLIN, 0}, {errOpen ? errRead.get() : -1, POLLIN, 0}};
+        if (::poll(fds, 2, 10) < 0 && errno != EINTR)
             break;
         if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
             outOpen = readAvailable(outRead.get(), run.output, outputLimit, overflowed);
         if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
             errOpen = readAvailable(errRead.get(), run.errors, 8 * 1024, errorsOverflowed);
-        if (!outOpen)
-            fds[0].fd = -1;
-        if (!errOpen)
-            fds[1].fd = -1;
     }
     bool timedOut = false;
-    const int status = reap(pid, overflowed ? Clock::now() : deadline, timedOut);
+    const int status = reap(pid, overflowed || spent, started, budget, timedOut);
     if (overflowed)
         run.ending = HelperRun::Ending::TooMuchOutput;
-    else if (timedOut || outOpen || errOpen)
+    else if (spent || timedOut || outOpen || errOpen)
         run.ending = HelperRun::Ending::TimedOut;
     else if (WIFSIGNALED(status))
         run.ending = HelperRun::Ending::Crashed;
@@ -246,8 +284,8 @@ HelperRun runHelper(const char *name, const QStringList &arguments, const QByteA
 
 #else
 
-HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input,
-                    std::chrono::milliseconds budget, qint64 outputLimit)
+HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input, HelperBudget budget,
+                    qint64 outputLimit)
 {
     HelperRun run;
     const QString path = helperPath(name);
@@ -255,11 +293,11 @@ HelperRun runHelper(const char *name, const QStringList &arguments, const QByteA
         return run;
     QProcess process;
     process.start(path, arguments);
-    if (!process.waitForStarted(int(budget.count())))
+    if (!process.waitForStarted(int(budget.work.count())))
         return run;
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(int(budget.count()))) {
+    if (!process.waitForFinished(int(budget.work.count()))) {
         process.kill();
         process.waitForFinished();
         run.ending = HelperRun::Ending::TimedOut;

@@ -31,11 +31,21 @@ struct HelperRun
     QByteArray errors;
 };
 
+// How long a helper may run. Its work is counted in processor time where
+// the system tells it (Linux), so that a busy machine does not change what
+// a helper is allowed to do; elsewhere on the clock.
+struct HelperBudget
+{
+    std::chrono::milliseconds work;
+    // However busy the machine, no run takes longer than this on the clock.
+    std::chrono::milliseconds clock;
+};
+
 // Runs the helper program `name` with `arguments`, `input` on its standard
 // input, and collects its standard output, up to `outputLimit` bytes,
 // within `budget`.
-HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input,
-                    std::chrono::milliseconds budget, qint64 outputLimit);
+HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input, HelperBudget budget,
+                    qint64 outputLimit);
 
 // Where the helper program `name` is: in the helpers' folder beside the
 // running program's (libexec/tervana/ as installed, or in the build tree),

@@ -24,7 +24,9 @@ Failure failureOf(const HelperRun &run)
         return {Failure::Kind::TooLarge, QStringLiteral("the drawing takes longer than %1 s to draw")
                                              .arg(SvgBudget::milliseconds / 1000.0)};
     case HelperRun::Ending::Crashed:
-        if (run.errors.contains("memory"))
+        // Said by the allocators of librsvg ("memory allocation of N bytes
+        // failed") and of GLib ("failed to allocate N bytes").
+        if (run.errors.contains("memory") || run.errors.contains("allocate"))
             return {Failure::Kind::TooLarge,
                     QStringLiteral("the drawing needs more than %1 MB to draw").arg(SvgBudget::memoryMegabytes)};
         return cannotDraw(QStringLiteral("the renderer stopped while drawing it"));
@@ -101,8 +103,9 @@ SvgRendering renderSvg(const QByteArray &xml, SvgSize size)
         QStringLiteral("--memory-mb"), QString::number(SvgBudget::memoryMegabytes),
         // A second line of defence, should the time budget not be kept.
         QStringLiteral("--cpu-seconds"), QString::number(SvgBudget::milliseconds / 1000 + 2)};
-    const HelperRun run = runHelper(renderer, arguments, xml, std::chrono::milliseconds(SvgBudget::milliseconds),
-                                    headerBytes + qint64(side) * side * 4);
+    const HelperBudget budget{std::chrono::milliseconds(SvgBudget::milliseconds),
+                              std::chrono::milliseconds(SvgBudget::clockMilliseconds)};
+    const HelperRun run = runHelper(renderer, arguments, xml, budget, headerBytes + qint64(side) * side * 4);
     if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
         SvgRendering failed;
         failed.failure = failureOf(run);

@@ -15,9 +15,11 @@
 // within shapes) gets a budget of time and memory, and the program that
 // asked is never harmed by it.
 
-// How long and how much memory one drawing may take.
+// How much work (processor time) and memory one drawing may take, and
+// how long on the clock however busy the machine is.
 namespace SvgBudget {
 constexpr int milliseconds = 1500;
+constexpr int clockMilliseconds = 30'000;
 constexpr int memoryMegabytes = 48;
 }
 

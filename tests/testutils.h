@@ -239,8 +239,10 @@ struct Run
     QString out;
     QStringList errorLines;
     qint64 milliseconds = 0;
-    // Its peak resident memory, when measured (RunSetting::measurePeak).
+    // Its peak resident memory and the processor time it and its helpers
+    // took, when measured (RunSetting::measurePeak).
     qint64 peakKilobytes = -1;
+    qint64 processorMilliseconds = -1;
 };
 
 // How to start it, when not simply from here with this environment.
@@ -255,17 +257,20 @@ struct RunSetting
     QStringList wrapper;
     QString executable = QStringLiteral(TERVANA_CONVERT_EXECUTABLE);
     int timeoutMilliseconds = 60000;
-    // Measures its peak memory, through Python (which must be there).
+    // Measures its peak memory and processor time, through Python (which
+    // must be there).
     bool measurePeak = false;
 };
 
-// Runs a command and writes its peak resident memory in KB to a file.
+// Runs a command and writes to a file its peak resident memory in KB and
+// the processor time in milliseconds that it and its children took.
 inline QStringList peakMeasuringWrapper(const QString &peakFile)
 {
     return {python3WithPillow, QStringLiteral("-c"),
             QStringLiteral("import resource, subprocess, sys\n"
                            "status = subprocess.call(sys.argv[2:])\n"
-                           "open(sys.argv[1], 'w').write(str(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss))\n"
+                           "used = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
+                           "open(sys.argv[1], 'w').write('%d %d' % (used.ru_maxrss, 1000 * (used.ru_utime + used.ru_stime)))\n"
                            "sys.exit(status)"),
             peakFile};
 }
@@ -300,8 +305,11 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     run.outBytes = converter.readAllStandardOutput();
     run.out = QString::fromUtf8(run.outBytes);
     run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (setting.measurePeak)
-        run.peakKilobytes = readFile(peakFile).toLongLong(); // 0 when it was not measured
+    if (setting.measurePeak) { // 0 when it was not measured
+        const QList<QByteArray> measured = readFile(peakFile).split(' ');
+        run.peakKilobytes = measured.value(0).toLongLong();
+        run.processorMilliseconds = measured.value(1).toLongLong();
+    }
     return run;
 }
 
