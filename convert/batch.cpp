@@ -165,7 +165,7 @@ struct Workers
 
 // Converts one picture and writes its result; the line that says why it
 // failed, or nothing.
-QString convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting)
+QString convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting, const RunReport &report)
 {
     converting.acquire();
     const Converted converted = convertPicture(options, taken.input.path);
@@ -177,7 +177,10 @@ QString convertOne(const Taken &taken, const ConversionOptions &options, QSemaph
         if (const std::optional<Failure> failure = makeFolders(folder))
             return QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
                 .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason);
-    return writeResult(converted.bytes, taken.output, taken.input.path);
+    const QString failure = writeResult(converted.bytes, taken.output, taken.input.path);
+    if (failure.isEmpty() && report.resultWritten)
+        report.resultWritten();
+    return failure;
 }
 
 } // namespace
@@ -208,7 +211,7 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             const std::optional<Taken> taken = run.take();
             if (!taken)
                 break;
-            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting)
+            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting, report)
                                                                      : taken->input.failure);
         }
         run.close();
