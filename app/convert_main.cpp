@@ -339,7 +339,7 @@ QString interruptedLine(const Options &options, bool atOnce)
             .arg(advance.extracted.written)
             .arg(advance.extracted.images)
             .arg(more, readableName(options.folder),
-                 atOnce ? QStringLiteral("the one under way was stopped and left nothing behind.")
+                 atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
                         : QStringLiteral("no further image was written."));
     case Task::Convert: break;
     }
