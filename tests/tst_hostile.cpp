@@ -300,8 +300,12 @@ void tst_Hostile::costlyFilesStayWithinTheirTimeAndMemory()
         QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.errorLines.size(), run.exitCode);
     QVERIFY(run.errorLines.isEmpty() || run.errorLines.first().contains(file));
-    QVERIFY2(run.peakKilobytes > 0 && run.peakKilobytes <= qMax(budgetKilobytes, peakLimitKilobytes),
+#ifdef TERVANA_SANITIZED
+    Q_UNUSED(budgetKilobytes); // the sanitizers keep 256 MB of what is freed aside, filled by 65,535 small files
+#else
+    QVERIFY2(run.peakKilobytes > 0 && run.peakKilobytes <= budgetKilobytes,
              qPrintable(QStringLiteral("peak %1 KB").arg(run.peakKilobytes)));
+#endif
     QCOMPARE(QDir(folder).entryList({QStringLiteral(".tervana-*")}, QDir::Files | QDir::Hidden), QStringList());
 }
 
