@@ -67,8 +67,9 @@ void sayAtOnce(FILE *stream, const QByteArray &line)
 // the run has ended by itself.
 void watch(FILE *messages, const std::function<QByteArray()> &interruption)
 {
-    while (sem_wait(&signalled) != 0) {
-    }
+    while (sem_wait(&signalled) != 0)
+        if (errno != EINTR)
+            return;
     timespec deadline = {};
     clock_gettime(CLOCK_REALTIME, &deadline);
     deadline.tv_sec += (deadline.tv_nsec + graceMs * 1'000'000) / 1'000'000'000;
