@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -111,7 +112,7 @@ std::optional<QImage> storedStraightPixels(QIODevice &file, qint64 start, const 
 }
 
 // One image of the icon, as its entry and its own header give it.
-struct ListedImage
+struct DirectoryImage
 {
     IconEntryRecord entry;
     QSize size;
@@ -121,12 +122,12 @@ struct ListedImage
 
 // The images the directory lists, each image's own header read once
 // however many entries name its bytes.
-std::vector<ListedImage> listedImages(QIODevice &file, qint64 start, int count)
+std::vector<DirectoryImage> directoryImages(QIODevice &file, qint64 start, int count)
 {
     file.seek(start);
     const QByteArray directory = file.read(iconEntryOffset(count));
     std::unordered_map<quint64, IconImageHeader> headers;
-    std::vector<ListedImage> images;
+    std::vector<DirectoryImage> images;
     for (int i = 0; i < count && iconEntryOffset(i + 1) <= directory.size(); ++i) {
         const IconEntryRecord entry = iconEntryAt(directory, iconEntryOffset(i));
         auto [known, first] = headers.try_emplace(imageBytesKey(entry));
@@ -140,12 +141,12 @@ std::vector<ListedImage> listedImages(QIODevice &file, qint64 start, int count)
 
 // Which images to read: all, or the one of each size stored with the most
 // bits a pixel (the first of those).
-std::vector<int> chosenImages(const std::vector<ListedImage> &images, bool oneEachSize)
+std::vector<int> chosenImages(const std::vector<DirectoryImage> &images, bool oneEachSize)
 {
     std::vector<int> chosen;
     std::map<std::pair<int, int>, size_t> bySize; // where in `chosen`
     for (int i = 0; i < int(images.size()); ++i) {
-        const ListedImage &image = images[size_t(i)];
+        const DirectoryImage &image = images[size_t(i)];
         if (!oneEachSize) {
             chosen.push_back(i);
             continue;
@@ -164,15 +165,15 @@ std::vector<int> chosenImages(const std::vector<ListedImage> &images, bool oneEa
 // all are held at once; and a PNG's decoder goes through every byte its
 // entry gives it, so those bytes together may be no more than the file
 // holds (only images that share bytes need more).
-std::optional<Failure> refusalOf(const std::vector<ListedImage> &images, const std::vector<int> &chosen,
+std::optional<Failure> refusalOf(const std::vector<DirectoryImage> &images, const std::vector<int> &chosen,
                                   qint64 fileBytes)
 {
-    std::unordered_map<quint64, bool> counted;
+    std::unordered_set<quint64> counted;
     qint64 pixels = 0;
     qint64 pngBytes = 0;
     for (int i : chosen) {
-        const ListedImage &image = images[size_t(i)];
-        if (!counted.try_emplace(imageBytesKey(image.entry), true).second)
+        const DirectoryImage &image = images[size_t(i)];
+        if (!counted.insert(imageBytesKey(image.entry)).second)
             continue; // one image, named again
         pixels += pixelsOf(image.size);
         if (isTooLarge(image.size, bigDecodePixels) || pixels > maximumFullDecodePixels)
@@ -215,7 +216,7 @@ IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
         load.failure = std::move(refused);
         return load;
     }
-    const std::vector<ListedImage> images = listedImages(device, start, count);
+    const std::vector<DirectoryImage> images = directoryImages(device, start, count);
     const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);
     load.failure = refusalOf(images, chosen, device.size() - start);
     std::unordered_map<quint64, QImage> decoded; // by the bytes an entry names
