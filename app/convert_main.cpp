@@ -14,6 +14,7 @@
 #include "nativename.h"
 #include "outputplan.h"
 #include "progressline.h"
+#include "stopping.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -333,21 +334,73 @@ void reportFailure(const QString &failure)
     printLine(messages, QStringLiteral("tervana-convert: ") + failure);
 }
 
-// Lists (--list) or extracts (--extract) each icon; the listing goes to
-// standard output, what is wrong to the messages.
+// Whether the inputs make one icon together (--sizes with -o).
+bool packsIntoOne(const Options &options)
+{
+    return options.inputs.size() > 1 && !options.outputFile.isEmpty();
+}
+
+// How far the run has come, kept as it goes for the line an interruption
+// prints; read while the run goes on, by the watch that may end it at once.
+struct Advance
+{
+    std::atomic<size_t> done{0}; // results whole in their place, icons listed
+    std::atomic<size_t> failed{0};
+    std::atomic<size_t> known{0};
+    std::atomic<bool> allKnown{false};
+    ExtractionCounts extracted;
+};
+Advance advance;
+
+// The line an interrupted run ends with; `atOnce` when it ends without
+// waiting for what was under way.
+QString interruptedLine(const Options &options, bool atOnce)
+{
+    const QString more = advance.allKnown ? QString() : QStringLiteral("+");
+    switch (options.task) {
+    case Task::List:
+        return QStringLiteral("interrupted: %1 of %2 icons listed.").arg(advance.done).arg(options.inputs.size());
+    case Task::Extract:
+        return QStringLiteral("interrupted: %1 of %2%3 images written into \"%4\", each whole (they stay); %5")
+            .arg(advance.extracted.written)
+            .arg(advance.extracted.images)
+            .arg(more, readableName(options.folder),
+                 atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
+                        : QStringLiteral("no further image was written."));
+    case Task::Convert: break;
+    }
+    if (packsIntoOne(options))
+        return atOnce || advance.done == 0 ? QStringLiteral("interrupted: the icon was not written, and nothing of it was left.")
+                                           : QStringLiteral("interrupted: the icon was written whole.");
+    return QStringLiteral("interrupted: %1 of %2%3 pictures converted, %4 failed; %5")
+        .arg(advance.done)
+        .arg(advance.known)
+        .arg(more)
+        .arg(advance.failed)
+        .arg(atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
+                    : QStringLiteral("no further picture was started."));
+}
+
+// Lists (--list) or extracts (--extract) each icon, until the run is
+// stopped; the listing goes to standard output, what is wrong to the
+// messages.
 int reportIcons(const Options &options)
 {
     bool allWhole = true;
-    QSet<QString> written;
-    for (const QString &icon : options.inputs) {
-        const IconReport report =
-            options.task == Task::List ? listIconFile(icon) : extractIcon(icon, options.folder, written);
+    ExtractedNames names;
+    for (qsizetype i = 0; i < options.inputs.size() && !stopRequested; ++i) {
+        advance.allKnown = i + 1 == options.inputs.size();
+        const IconReport report = options.task == Task::List
+                                      ? listIconFile(options.inputs[i])
+                                      : extractIcon(options.inputs[i], options.folder, names, stopRequested,
+                                                    advance.extracted);
         for (const QString &line : report.lines)
             printLine(stdout, line);
         if (!report.failure.isEmpty()) {
             reportFailure(report.failure);
             allWhole = false;
         }
+        ++advance.done;
     }
     return allWhole ? AllConverted : SomeFailed;
 }
@@ -371,35 +424,8 @@ int packIntoOne(const Options &options)
     for (const QString &note : packed.notes)
         if (failure.isEmpty() && !options.quiet)
             reportFailure(note);
+    advance.done = failure.isEmpty() ? 1 : 0;
     return failure.isEmpty() ? AllConverted : SomeFailed;
-}
-
-// Set by Ctrl-C (SIGINT) or SIGTERM: the run takes no further picture.
-std::atomic<bool> stopRequested{false};
-volatile std::sig_atomic_t stoppingSignal = 0;
-
-extern "C" void requestStop(int signal)
-{
-    stoppingSignal = signal;
-    stopRequested = true;
-}
-
-// Ctrl-C, SIGTERM and SIGHUP end a run between pictures, so that every
-// result is whole.
-void stopBetweenPictures()
-{
-#ifdef Q_OS_UNIX
-    struct sigaction action = {};
-    action.sa_handler = requestStop;
-    action.sa_flags = SA_RESTART; // a read or write under way goes on
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr); // the terminal closed
-#else
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-#endif
 }
 
 ProgressLine::Shown progressShown(const Options &options)
@@ -415,7 +441,7 @@ ProgressLine::Shown progressShown(const Options &options)
 
 // Converts each picture named, listed or found to its own result: the
 // failures as they come, in order; the progress and a summary on a
-// terminal; what was left out, and how far an interrupted run came.
+// terminal; what was left out.
 int convertEach(const Options &options)
 {
     const InputChoice choice{options.inputs, options.list,        options.nulSeparated,
@@ -427,27 +453,36 @@ int convertEach(const Options &options)
         report.failure = [&](const QString &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + failure); };
         report.note = report.failure;
     }
-    report.progress = [&](const RunCounts &counts) { progress.update(counts); };
+    report.progress = [&](const RunCounts &counts) {
+        progress.update(counts);
+        advance.failed = counts.failed;
+        advance.known = counts.known;
+        advance.allKnown = counts.allKnown;
+    };
+    report.resultWritten = [] { ++advance.done; };
     const RunCounts counts = convertStream(choice, {options.outputFile, resultExtension(options.conversion)},
                                            options.conversion, options.jobs, stopRequested, report);
     progress.clear();
+    advance.done = counts.converted;
     if (!options.quiet && counts.skipped > 0)
         reportFailure(QStringLiteral("%1 %2 not a picture, left alone.")
                           .arg(counts.skipped)
                           .arg(counts.skipped == 1 ? QStringLiteral("file was") : QStringLiteral("files were")));
-    if (stoppingSignal != 0) {
-        if (!options.quiet)
-            reportFailure(QStringLiteral("interrupted: %1 of %2%3 pictures converted, %4 failed; no further picture was "
-                                         "started.")
-                              .arg(counts.converted)
-                              .arg(counts.known)
-                              .arg(counts.allKnown ? QString() : QStringLiteral("+"))
-                              .arg(counts.failed));
-        return 128 + stoppingSignal;
-    }
-    if (shown != ProgressLine::Shown::Never)
+    if (shown != ProgressLine::Shown::Never && !stopRequested)
         printLine(messages, QStringLiteral("tervana-convert: ") + runSummary(counts, progress.elapsedMs()));
     return counts.failed == 0 ? AllConverted : SomeFailed;
+}
+
+// Ends the run, as it ended by itself: a stopped one with its line and the
+// signal's status.
+int ended(const Options &options, int status)
+{
+    const int signal = endingByItself();
+    if (signal == 0)
+        return status;
+    if (!options.quiet)
+        reportFailure(interruptedLine(options, false));
+    return 128 + signal;
 }
 
 } // namespace
@@ -456,7 +491,7 @@ int main(int argc, char *argv[])
 {
     messages = keepLibraryMessagesOffStderr();
     qInstallMessageHandler(keepOnlySeriousMessages);
-    stopBetweenPictures();
+    stopOnSignals();
 #ifdef SIGPIPE
     // A pipe that stops reading is reported as a failed write, not a kill.
     std::signal(SIGPIPE, SIG_IGN);
@@ -497,13 +532,18 @@ int main(int argc, char *argv[])
         printLine(stdout, QStringLiteral("tervana-convert ") + QCoreApplication::applicationVersion());
         return AllConverted;
     }
-    if (options.task != Task::Convert) {
-        const int status = reportIcons(options);
-        return stoppingSignal != 0 ? 128 + stoppingSignal : status;
-    }
-    const int status = options.inputs.size() > 1 && !options.outputFile.isEmpty() ? packIntoOne(options) : convertEach(options);
-    if (stoppingSignal != 0)
-        return 128 + stoppingSignal;
+    const bool onTerminal = progressShown(options) == ProgressLine::Shown::OnTerminal;
+    if (!options.quiet)
+        endAtOnceWhenStopping(messages, [&options, onTerminal] {
+            // Over the progress line, if one is shown.
+            return (onTerminal ? QByteArray("\r\033[K") : QByteArray())
+                   + QStringLiteral("tervana-convert: %1").arg(interruptedLine(options, true)).toLocal8Bit();
+        });
+    else
+        endAtOnceWhenStopping(messages, {});
+    if (options.task != Task::Convert)
+        return ended(options, reportIcons(options));
+    const int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
     // Said of a file written, after it is.
     const QString warning = formatMismatch(options.outputFile, resultExtension(options.conversion));
     if (status == AllConverted && !warning.isEmpty() && !options.quiet)

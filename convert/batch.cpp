@@ -172,7 +172,7 @@ struct Workers
 };
 
 // Converts one picture and writes its result.
-Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting)
+Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting, const RunReport &report)
 {
     converting.acquire();
     const Converted converted = convertPicture(options, taken.input.path);
@@ -186,6 +186,8 @@ Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaph
                         .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason),
                     {}};
     const QString failure = writeResult(converted.bytes, taken.output, taken.input.path);
+    if (failure.isEmpty() && report.resultWritten)
+        report.resultWritten();
     return {failure, failure.isEmpty() ? converted.notes : QStringList()};
 }
 
@@ -217,7 +219,7 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             const std::optional<Taken> taken = run.take();
             if (!taken)
                 break;
-            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting)
+            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting, report)
                                                                      : Outcome{taken->input.failure, {}});
         }
         run.close();

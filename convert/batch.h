@@ -41,6 +41,9 @@ struct RunReport
     std::function<void(const QString &)> note;
     // The counts, after each picture and a few times a second in between.
     std::function<void(const RunCounts &)> progress;
+    // Called on the converting threads as each result is whole in its place,
+    // before its picture's turn to be reported comes.
+    std::function<void()> resultWritten;
 };
 
 // Converts every picture `choice` gives, `jobs` at a time, each to its place

@@ -95,25 +95,26 @@ QStringList notesOf(const OpenInput &input, const PictureLoad &load)
 }
 
 // The pictures one input gives an icon of several sizes, read with detail
-// enough for the largest: an icon's or a cursor's every image, any other
-// file's one picture; or the line that says why it cannot be read.
+// enough for the largest: an icon's or a cursor's every image, each read
+// once, any other file's one picture; or the line that says why it cannot be
+// read. What of a drawing could not be drawn is added to `notes`.
 QString loadSources(const QString &path, int largest, std::vector<Picture> &sources, QStringList &notes)
 {
     OpenInput input(path);
+    if (input.failure)
+        return cannotOpen(input.shown, *input.failure);
+    const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
+    if (icon.failure)
+        return cannotOpen(input.shown, *icon.failure);
+    for (const QImage &image : icon.images)
+        sources.push_back(Picture(image));
+    if (!icon.images.empty())
+        return QString();
     PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (load.failure)
         return cannotOpen(input.shown, *load.failure);
     notes += notesOf(input, load);
-    input.device().seek(0);
-    const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
-    if (icon.failure)
-        return cannotOpen(input.shown, *icon.failure);
-    if (icon.images.empty()) {
-        sources.push_back(std::move(load.picture));
-        return QString();
-    }
-    for (const QImage &image : icon.images)
-        sources.push_back(Picture(image));
+    sources.push_back(std::move(load.picture));
     return QString();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+
+#include <atomic>
 
 // Looking inside icon and cursor files: what each holds (--list), and each
 // of its images written out as a PNG (--extract).
@@ -16,9 +18,32 @@ struct IconReport
 };
 IconReport listIconFile(const QString &path);
 
+// The names of the PNGs a run writes: the second image of one name gains
+// "-2", the third "-3", and so on. A name is given in one step however many
+// came before it.
+class ExtractedNames
+{
+public:
+    QString claim(const QString &name);
+
+private:
+    QHash<QString, int> m_uses;
+};
+
+// How far the extractions of a run have come: the images of the icons begun,
+// and those written. Read while they go on.
+struct ExtractionCounts
+{
+    std::atomic<size_t> images{0};
+    std::atomic<size_t> written{0};
+};
+
 // Writes each image of the icon at `path` into `folder` as a PNG with alpha,
 // named after the icon, the image's size and its bits per pixel
-// ("logo-32x32-32bit.png"; a second image of one name in the run, which
-// `taken` keeps, gains "-2"). `lines` name the files written; a damaged
-// icon gives none, and the line that says why.
-IconReport extractIcon(const QString &path, const QString &folder, QSet<QString> &taken);
+// ("logo-32x32-32bit.png", or "logo-32x32-32bit-2.png" as `names` gives
+// it). `lines` name the files written, in the icon's order; a damaged icon
+// gives none, and the line that says why; of images that cannot be written,
+// the first is told. Once `stop` is set no further image is written; those
+// written stay, each whole.
+IconReport extractIcon(const QString &path, const QString &folder, ExtractedNames &names,
+                       const std::atomic<bool> &stop, ExtractionCounts &counts);

@@ -6,6 +6,8 @@
 #ifdef Q_OS_UNIX
 #include <QRandomGenerator>
 
+#include <shared_mutex>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -18,6 +20,14 @@
 
 #ifdef Q_OS_UNIX
 namespace {
+
+// Taken, shared, while a whole file is put in its place; for good by
+// holdFilesBack().
+std::shared_mutex &placing()
+{
+    static std::shared_mutex mutex;
+    return mutex;
+}
 
 QByteArray folderOf(const QByteArray &path)
 {
@@ -141,12 +151,18 @@ std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray
         abandon();
         return Failure::diskFull();
     }
+    const std::shared_lock<std::shared_mutex> hold(placing());
     if (!putInPlace(fd, created, target)) {
         abandon();
         return writeFailureFor(path);
     }
     ::close(fd); // the data reached the disk before the file took its place
     return std::nullopt;
+}
+
+void holdFilesBack()
+{
+    placing().lock();
 }
 
 #else
@@ -165,6 +181,10 @@ std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray
     if (!file.commit())
         return writeFailureFor(path);
     return std::nullopt;
+}
+
+void holdFilesBack()
+{
 }
 
 #endif

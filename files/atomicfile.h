@@ -17,3 +17,9 @@ std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray
 // device or named pipe (a terminal, /dev/null, a pipe a program reads) is
 // written into, and a folder or anything else is refused.
 std::optional<Failure> writeFile(const QString &path, const QByteArray &bytes);
+
+// For a program about to end at once while other threads write: waits until
+// no file is being put in its place, and holds back every one after, so that
+// the end leaves no result under a passing name (a new file has no name
+// until it is whole). The hold is never let go.
+void holdFilesBack();

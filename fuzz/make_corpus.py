@@ -74,6 +74,13 @@ with tempfile.TemporaryDirectory() as hostile:
         if len(data) <= 65536 and name not in OUT_OF_TIME:
             keep("hostile-" + re.sub(r"[^A-Za-z0-9.]+", "-", name), data)
 
+# The files that once took minutes or gigabytes, in copies of a few KB.
+with tempfile.TemporaryDirectory() as costly:
+    subprocess.run([sys.executable, os.path.join(here, "..", "tests", "hostile", "make_hostile_pictures.py"), "--costly",
+                    costly, "--small"], check=True, stdout=subprocess.DEVNULL)
+    for name in sorted(os.listdir(costly)):
+        keep("hostile-" + re.sub(r"[^A-Za-z0-9.]+", "-", name), open(os.path.join(costly, name), "rb").read())
+
 # Inputs that once made fuzzing fail: a run-length bitmap of 6 x 3,801,092
 # pixels, most of them skipped, that took the icon sizes over the time limit
 # under the sanitizers; and one of 3,014,660 x 2.

@@ -1,15 +1,13 @@
 #include "iconlisting.h"
 
 #include "iconrecords.h"
-#include "littleendian.h"
 
 #include <QtEndian>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
-
-const QByteArray pngSignature("\x89PNG\r\n\x1A\n", 8);
 
 quint32 bigEndianAt(const QByteArray &bytes, qint64 at)
 {
@@ -20,7 +18,7 @@ quint32 bigEndianAt(const QByteArray &bytes, qint64 at)
 // chunk within `image`.
 bool pngIsWhole(const QByteArray &image)
 {
-    qint64 at = pngSignature.size();
+    qint64 at = 8; // the signature
     while (at + 8 <= image.size()) {
         const qint64 length = bigEndianAt(image, at);
         const QByteArray type = image.mid(at + 4, 4);
@@ -31,18 +29,6 @@ bool pngIsWhole(const QByteArray &image)
             return true;
     }
     return false;
-}
-
-// A PNG image's size and bits per pixel, from its header chunk.
-void readPngHeader(const QByteArray &image, ListedImage &listed)
-{
-    listed.png = true;
-    listed.width = int(bigEndianAt(image, 16));
-    listed.height = int(bigEndianAt(image, 20));
-    const int depth = image.size() > 24 ? uchar(image.at(24)) : 0;
-    const int colourType = image.size() > 25 ? uchar(image.at(25)) : 0;
-    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
-    listed.bitsPerPixel = depth * channels;
 }
 
 // Pixels whose AND mask bit says clear but whose alpha is not 0, or the
@@ -65,35 +51,83 @@ qint64 maskAlphaDisagreements(const QByteArray &image, const BitmapInfoHeader &h
     return disagreeing;
 }
 
-// A bitmap image's size and bits per pixel, and where it disagrees.
-void readBitmapHeader(const QByteArray &image, ListedImage &listed, QStringList &damage, int number)
+// What one stretch of bytes holds.
+struct Inspection
 {
-    const BitmapInfoHeader header = bitmapInfoHeaderAt(image, 0);
-    if (image.size() < BitmapInfoHeader::size || header.biSize < BitmapInfoHeader::size) {
-        damage << QStringLiteral("image %1 has no bitmap header").arg(number);
-        return;
+    enum class Fault { None, NoBitmapHeader, TooFewBytes, PngNotWhole };
+    IconImageHeader header;
+    Fault fault = Fault::None;
+    qint64 disagreeingPixels = 0;
+};
+
+// Looks into an image's bytes: its header always; with `throughout`, also
+// every chunk of a PNG, or the mask and alpha of every pixel of a bitmap.
+Inspection inspect(const QByteArray &image, bool throughout)
+{
+    Inspection found;
+    found.header = iconImageHeaderOf(image);
+    if (found.header.png) {
+        if (throughout && !pngIsWhole(image))
+            found.fault = Inspection::Fault::PngNotWhole;
+        return found;
     }
-    listed.width = header.biWidth;
-    listed.height = header.biHeight / 2;
-    listed.bitsPerPixel = header.biBitCount;
+    if (!found.header.found) {
+        found.fault = Inspection::Fault::NoBitmapHeader;
+        return found;
+    }
+    const BitmapInfoHeader header = bitmapInfoHeaderAt(image, 0);
     const qint64 width = qBound(0, header.biWidth, 65536);
     const qint64 height = qBound(0, header.biHeight / 2, 65536);
     IconBitmapLayout layout = iconBitmapLayout(header, width, height);
     layout.maskRowBytes = ((width + 31) / 32) * 4; // a 32-bit image may carry one too
     if (header.biCompression == 0 && BitmapInfoHeader::size + layout.maskOffset() > image.size())
-        damage << QStringLiteral("image %1 holds fewer bytes than its %2 x %3 pixels need")
-                      .arg(number).arg(listed.width).arg(listed.height);
-    else if (const qint64 pixels = maskAlphaDisagreements(image, header, width, height))
-        listed.disagreements << QStringLiteral("its mask disagrees with its alpha at %1 pixels").arg(pixels);
+        found.fault = Inspection::Fault::TooFewBytes;
+    else if (throughout)
+        found.disagreeingPixels = maskAlphaDisagreements(image, header, width, height);
+    return found;
+}
+
+// Why image `number` is damaged, by what its inspection found; nothing
+// when it is whole.
+QStringList damageOf(const Inspection &inspection, int number)
+{
+    switch (inspection.fault) {
+    case Inspection::Fault::None: return {};
+    case Inspection::Fault::NoBitmapHeader: return {QStringLiteral("image %1 has no bitmap header").arg(number)};
+    case Inspection::Fault::TooFewBytes:
+        return {QStringLiteral("image %1 holds fewer bytes than its %2 x %3 pixels need")
+                    .arg(number)
+                    .arg(inspection.header.width)
+                    .arg(inspection.header.height)};
+    case Inspection::Fault::PngNotWhole: return {QStringLiteral("the PNG of image %1 is not whole").arg(number)};
+    }
+    return {};
+}
+
+// The image as its header, or without one its entry, says it is.
+ListedImage listedAs(const Inspection &inspection, const IconEntryRecord &entry, bool cursor)
+{
+    ListedImage listed;
+    listed.offset = entry.dwImageOffset;
+    listed.bytes = entry.dwBytesInRes;
+    listed.png = inspection.header.png;
+    listed.headerRead = inspection.header.found;
+    listed.width = inspection.header.found ? inspection.header.width : iconEntrySide(entry.bWidth);
+    listed.height = inspection.header.found ? inspection.header.height : iconEntrySide(entry.bHeight);
+    // A cursor's entry holds its hot spot where an icon's holds planes and bits.
+    listed.bitsPerPixel = inspection.header.found ? inspection.header.bitsPerPixel : cursor ? 0 : entry.wBitCount;
+    if (inspection.disagreeingPixels > 0)
+        listed.disagreements
+            << QStringLiteral("its mask disagrees with its alpha at %1 pixels").arg(inspection.disagreeingPixels);
+    return listed;
 }
 
 void compareWithEntry(const IconEntryRecord &entry, bool cursor, ListedImage &listed)
 {
-    if (listed.width == 0 && listed.height == 0)
+    if (!listed.headerRead || (listed.width == 0 && listed.height == 0))
         return; // nothing of the image to compare
     const int entryWidth = iconEntrySide(entry.bWidth);
     const int entryHeight = iconEntrySide(entry.bHeight);
-    // A cursor's entry holds its hot spot where an icon's holds planes and bits.
     const int entryBits = cursor ? 0 : entry.wBitCount;
     if (entryWidth != listed.width || entryHeight != listed.height)
         listed.disagreements << QStringLiteral("its entry says %1 x %2").arg(entryWidth).arg(entryHeight);
@@ -149,29 +183,28 @@ IconListing listIcon(const QByteArray &file)
         listing.damage << QStringLiteral("the file ends within its directory of %1 images").arg(dir.idCount);
         return listing;
     }
+    std::unordered_map<quint64, Inspection> inspected; // by the bytes an entry names
+    qint64 lookedThrough = 0;
     for (int i = 0; i < dir.idCount; ++i) {
         const IconEntryRecord entry = iconEntryAt(file, iconEntryOffset(i));
-        ListedImage listed;
-        listed.offset = entry.dwImageOffset;
-        listed.bytes = entry.dwBytesInRes;
-        // What is there of an image that runs past the end is still listed.
-        const bool pastEnd = listed.offset + listed.bytes > file.size();
+        const qint64 offset = entry.dwImageOffset;
         // A view of the image's bytes, not a copy: an icon can be large.
-        const qint64 length = std::clamp<qint64>(file.size() - listed.offset, 0, listed.bytes);
-        const QByteArray image = length > 0 ? QByteArray::fromRawData(file.constData() + listed.offset, length) : QByteArray();
-        QStringList damage;
-        if (image.startsWith(pngSignature)) {
-            readPngHeader(image, listed);
-            if (!pngIsWhole(image))
-                damage << QStringLiteral("the PNG of image %1 is not whole").arg(i + 1);
-        } else {
-            readBitmapHeader(image, listed, damage, i + 1);
+        // What is there of an image that runs past the end is still listed.
+        const qint64 length = std::clamp<qint64>(file.size() - offset, 0, entry.dwBytesInRes);
+        auto [known, first] = inspected.try_emplace(imageBytesKey(entry));
+        if (first) {
+            const bool throughout = lookedThrough + length <= file.size();
+            lookedThrough += throughout ? length : 0;
+            known->second = inspect(length > 0 ? QByteArray::fromRawData(file.constData() + offset, length) : QByteArray(),
+                                    throughout);
+            // An image listed again is told as overlapping the first.
+            listing.damage << (offset + qint64(entry.dwBytesInRes) > file.size()
+                                   ? QStringList{QStringLiteral("image %1 runs past the end of the file").arg(i + 1)}
+                                   : damageOf(known->second, i + 1));
         }
-        if (pastEnd)
-            damage = QStringList{QStringLiteral("image %1 runs past the end of the file").arg(i + 1)};
-        listing.damage << damage;
+        ListedImage listed = listedAs(known->second, entry, listing.cursor);
         compareWithEntry(entry, listing.cursor, listed);
-        listing.images.push_back(listed);
+        listing.images.push_back(std::move(listed));
     }
     listing.damage << overlaps(listing.images, iconEntryOffset(dir.idCount));
     return listing;
@@ -182,12 +215,16 @@ QStringList listingLines(const IconListing &listing)
     QStringList lines;
     for (size_t i = 0; i < listing.images.size(); ++i) {
         const ListedImage &image = listing.images[i];
-        lines << QStringLiteral("%1: %2 x %3, %4 bits, %5, %6 bytes at %7")
+        const QString bits = image.bitsPerPixel > 0 || image.headerRead
+                                 ? QStringLiteral(", %1 bits").arg(image.bitsPerPixel) : QString();
+        const QString kind = !image.headerRead ? QStringLiteral(" as its entry says")
+                             : image.png      ? QStringLiteral(", PNG")
+                                              : QStringLiteral(", BMP");
+        lines << QStringLiteral("%1: %2 x %3%4%5, %6 bytes at %7")
                      .arg(i + 1)
                      .arg(image.width)
                      .arg(image.height)
-                     .arg(image.bitsPerPixel)
-                     .arg(image.png ? QStringLiteral("PNG") : QStringLiteral("BMP"))
+                     .arg(bits, kind)
                      .arg(image.bytes)
                      .arg(image.offset);
         for (const QString &disagreement : image.disagreements)

@@ -8,14 +8,21 @@
 
 // What an icon or cursor file holds, image by image, as its bytes say, and
 // what is wrong with it. Only the file's own structure is read: no image is
-// decoded beyond its header, its mask and, at 32 bits, its alpha.
+// decoded beyond its header, its mask and, at 32 bits, its alpha. Each
+// stretch of bytes is looked into once, however many entries name it, and
+// no more bytes are looked through in all than the file holds: images
+// whose bytes overlap are damage already, and looking through each of them
+// again would make a listing of many entries take hours.
 
 struct ListedImage
 {
-    int width = 0;
-    int height = 0;
+    // As the image's own header says; when the header is not in the file,
+    // as its entry claims.
+    qint64 width = 0;
+    qint64 height = 0;
     int bitsPerPixel = 0;
     bool png = false;
+    bool headerRead = false;
     qint64 bytes = 0;
     qint64 offset = 0;
     // Where the image disagrees with itself; the icon still shows.
@@ -36,5 +43,7 @@ struct IconListing
 IconListing listIcon(const QByteArray &file);
 
 // The listing as lines: one per image ("2: 32 x 32, 32 bits, BMP, 4264
-// bytes at 6230"), each followed by what disagrees in it.
+// bytes at 6230", or "2: 32 x 32, 32 bits as its entry says, 4264 bytes at
+// 6230" when the image's header is not in the file), each followed by what
+// disagrees in it.
 QStringList listingLines(const IconListing &listing);

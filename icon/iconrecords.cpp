@@ -2,6 +2,8 @@
 
 #include "littleendian.h"
 
+#include <QtEndian>
+
 QByteArray serialise(const IconDirRecord &r)
 {
     return (LittleEndianWriter() << r.idReserved << r.idType << r.idCount).bytes();
@@ -68,4 +70,32 @@ IconBitmapLayout iconBitmapLayout(const BitmapInfoHeader &header, qint64 width, 
     layout.maskRowBytes = bits < 32 ? ((width + 31) / 32) * 4 : 0;
     layout.height = height;
     return layout;
+}
+
+IconImageHeader iconImageHeaderOf(const QByteArray &image)
+{
+    IconImageHeader header;
+    if (image.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8))) {
+        header.png = true;
+        // The signature, then the header chunk's length and type, then its
+        // big-endian width and height, bit depth and colour type.
+        if (image.size() < 26)
+            return header;
+        const auto bigEndianAt = [&image](qsizetype at) { return qFromBigEndian<quint32>(image.constData() + at); };
+        const int colourType = uchar(image.at(25));
+        const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+        header.width = bigEndianAt(16);
+        header.height = bigEndianAt(20);
+        header.bitsPerPixel = uchar(image.at(24)) * channels;
+        header.found = true;
+        return header;
+    }
+    const BitmapInfoHeader info = bitmapInfoHeaderAt(image, 0);
+    if (image.size() < BitmapInfoHeader::size || info.biSize < BitmapInfoHeader::size)
+        return header;
+    header.width = info.biWidth;
+    header.height = info.biHeight / 2;
+    header.bitsPerPixel = info.biBitCount;
+    header.found = true;
+    return header;
 }

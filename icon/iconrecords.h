@@ -77,6 +77,26 @@ struct IconBitmapLayout
 };
 IconBitmapLayout iconBitmapLayout(const BitmapInfoHeader &header, qint64 width, qint64 height);
 
+// Entries that name the same stretch of the file (one offset, one length)
+// have the same key: an image listed many times is read once.
+constexpr quint64 imageBytesKey(const IconEntryRecord &entry)
+{
+    return (quint64(entry.dwImageOffset) << 32) | entry.dwBytesInRes;
+}
+
+// What an image's own first bytes say of it: a PNG stream's header chunk,
+// or a bitmap image's BITMAPINFOHEADER. Nothing is found when the header is
+// not all there.
+struct IconImageHeader
+{
+    bool found = false;
+    bool png = false;
+    qint64 width = 0;
+    qint64 height = 0; // a bitmap's own: its header's is doubled
+    int bitsPerPixel = 0;
+};
+IconImageHeader iconImageHeaderOf(const QByteArray &image);
+
 // An entry's width or height in pixels: 0 stands for 256.
 constexpr int iconEntrySide(quint8 stored)
 {

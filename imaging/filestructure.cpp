@@ -4,8 +4,11 @@
 #include "devicereader.h"
 #include "iconrecords.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -175,8 +178,9 @@ Walk walkGif(DeviceReader &in, const QByteArray &head)
     }
 }
 
-// Chunks (length, type, data, check) up to the end chunk.
-Walk walkPng(DeviceReader &in)
+// Chunks (length, type, data, check) up to the end chunk, which must come
+// by `end` (an icon's image ends where its entry says).
+Walk walkPng(DeviceReader &in, qint64 end = std::numeric_limits<qint64>::max())
 {
     in.skip(8); // the signature
     for (;;) {
@@ -188,6 +192,8 @@ Walk walkPng(DeviceReader &in)
             return Walk::Unknown;
         if (!in.skip(qint64(*length) + 4))
             return Walk::CutShort;
+        if (in.offset() > end)
+            return Walk::Unknown; // its decoder is given no more than that
         if (*type == 0x49454E44u) // "IEND"
             return Walk::Whole;
     }
@@ -199,13 +205,11 @@ Walk walkPng(DeviceReader &in)
 Walk walkIconImage(DeviceReader &in, QIODevice &device, const IconEntryRecord &entry)
 {
     const qint64 offset = entry.dwImageOffset;
-    if (!in.reaches(offset + qint64(entry.dwBytesInRes)))
-        return Walk::CutShort;
     in.moveTo(offset);
     device.seek(in.absolute(offset));
     const QByteArray head = device.peek(BitmapInfoHeader::size);
     if (head.startsWith("\x89PNG\r\n\x1A\n"))
-        return walkPng(in);
+        return walkPng(in, offset + qint64(entry.dwBytesInRes));
     if (head.size() < BitmapInfoHeader::size)
         return Walk::CutShort;
     const BitmapInfoHeader info = bitmapInfoHeaderAt(head, 0);
@@ -216,6 +220,10 @@ Walk walkIconImage(DeviceReader &in, QIODevice &device, const IconEntryRecord &e
     return cutShortUnless(in.reaches(offset + info.biSize + iconBitmapLayout(info, width, height).bytes()));
 }
 
+// Every image the directory lists. Entries that name the same bytes name one
+// image, walked once; and no more bytes are walked in all than the file
+// holds, since images can only need more by sharing bytes, which their
+// decoders judge. So a directory of 65,535 entries costs one walk of the file.
 Walk walkIcon(DeviceReader &in, QIODevice &device, const QByteArray &head)
 {
     if (head.size() < IconDirRecord::size)
@@ -226,12 +234,24 @@ Walk walkIcon(DeviceReader &in, QIODevice &device, const QByteArray &head)
     const QByteArray directory = device.peek(iconEntryOffset(count));
     if (directory.size() < iconEntryOffset(count))
         return Walk::CutShort;
+    std::unordered_set<quint64> walked;
+    qint64 walkedBytes = 0;
+    Walk found = Walk::Whole;
     for (int i = 0; i < count; ++i) {
-        const Walk image = walkIconImage(in, device, iconEntryAt(directory, iconEntryOffset(i)));
-        if (image != Walk::Whole)
-            return image;
+        const IconEntryRecord entry = iconEntryAt(directory, iconEntryOffset(i));
+        if (!walked.insert(imageBytesKey(entry)).second)
+            continue;
+        const qint64 end = qint64(entry.dwImageOffset) + entry.dwBytesInRes;
+        if (!in.reaches(end))
+            return Walk::CutShort;
+        walkedBytes += entry.dwBytesInRes;
+        const Walk image = in.reaches(walkedBytes) ? walkIconImage(in, device, entry) : Walk::Unknown;
+        if (image == Walk::CutShort)
+            return Walk::CutShort;
+        if (image == Walk::Unknown)
+            found = Walk::Unknown;
     }
-    return Walk::Whole;
+    return found;
 }
 
 // A file that ends within the signature that opens a picture format.
@@ -275,30 +295,71 @@ bool isFrameMarker(uchar marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-bool jpegDecodedWhole(QIODevice &device, qint64 start)
+// What a decoder that keeps every coefficient holds for the frame whose
+// header follows: for each component, its blocks of 8 x 8 coefficients of
+// two bytes each, the blocks counted as libjpeg lays them out (the
+// component's share of the picture in whole blocks, rounded up to whole
+// units of its sampling).
+qint64 coefficientBytes(DeviceReader &in)
 {
+    in.skip(1); // precision
+    const qint64 height = in.number(2, true).value_or(0);
+    const qint64 width = in.number(2, true).value_or(0);
+    const int count = in.byte().value_or(0);
+    std::vector<std::pair<int, int>> sampling;
+    for (int i = 0; i < count; ++i) {
+        in.skip(1); // the component's identifier
+        const int factors = in.byte().value_or(0x11);
+        in.skip(1); // its quantisation table
+        sampling.emplace_back(std::max(factors >> 4, 1), std::max(factors & 15, 1));
+    }
+    int widest = 1;
+    int tallest = 1;
+    for (const auto &[across, down] : sampling) {
+        widest = std::max(widest, across);
+        tallest = std::max(tallest, down);
+    }
+    const auto blocks = [](qint64 pixels, int factor, int largest) {
+        const qint64 inBlocks = (pixels * factor + 8 * largest - 1) / (8 * largest);
+        return (inBlocks + factor - 1) / factor * factor;
+    };
+    qint64 bytes = 0;
+    for (const auto &[across, down] : sampling)
+        bytes += blocks(width, across, widest) * blocks(height, down, tallest) * 64 * 2;
+    return bytes;
+}
+
+JpegLayout readJpegLayout(QIODevice &device, qint64 start, int scanLimit)
+{
+    JpegLayout layout;
     DeviceReader in(device, start);
     if (device.peek(2) != "\xFF\xD8")
-        return false;
+        return layout;
     in.skip(2);
     bool progressive = false;
     int frameComponents = 0;
     for (;;) {
         const std::optional<uchar> marker = nextJpegMarker(in);
         if (!marker || *marker == 0xD9)
-            return progressive;
+            return layout;
         if (isStandaloneJpegMarker(*marker))
             continue;
         const std::optional<qint64> length = jpegSegmentLength(in);
         if (!length)
-            return progressive;
+            return layout;
         const qint64 next = in.offset() + *length;
         if (isFrameMarker(*marker)) {
             progressive = *marker == 0xC2 || *marker == 0xC6 || *marker == 0xCA || *marker == 0xCE;
-            in.skip(5); // precision, height, width
+            const qint64 frame = in.offset();
+            layout.coefficientBytes = coefficientBytes(in);
+            in.moveTo(frame + 5); // precision, height, width
             frameComponents = in.byte().value_or(0);
         } else if (*marker == 0xDA) {
-            return progressive || in.byte().value_or(0) < frameComponents;
+            if (++layout.scans == 1)
+                layout.decodedWhole = progressive || in.byte().value_or(0) < frameComponents;
+            // Another scan only costs its reading when the picture is decoded whole.
+            if (!layout.decodedWhole || layout.scans > scanLimit)
+                return layout;
         }
         in.moveTo(next);
     }
@@ -316,8 +377,13 @@ bool isCutShort(QIODevice &device)
 
 bool isJpegDecodedWhole(QIODevice &device)
 {
+    return jpegLayout(device, 0).decodedWhole;
+}
+
+JpegLayout jpegLayout(QIODevice &device, int scanLimit)
+{
     const qint64 start = device.pos();
-    const bool whole = jpegDecodedWhole(device, start);
+    const JpegLayout layout = readJpegLayout(device, start, scanLimit);
     device.seek(start);
-    return whole;
+    return layout;
 }

@@ -24,3 +24,17 @@ bool isCutShort(QIODevice &device);
 // until the last scan). Markers are found as the decoder finds them, past
 // stray bytes and fill bytes.
 bool isJpegDecodedWhole(QIODevice &device);
+
+// How a JPEG is decoded, as its frame header and scans say.
+struct JpegLayout
+{
+    // Decoded whole, as above.
+    bool decodedWhole = false;
+    // What a decoder holds when it keeps every coefficient of the picture.
+    qint64 coefficientBytes = 0;
+    // The scans of a JPEG decoded whole, each of which its decoder goes
+    // through over the whole picture (one scan of a file that is not):
+    // counted up to one more than `scanLimit`.
+    int scans = 0;
+};
+JpegLayout jpegLayout(QIODevice &device, int scanLimit);

@@ -7,18 +7,51 @@
 #include <QImageReader>
 
 #include <algorithm>
-
+#include <climits>
+#include <map>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
-void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
+namespace {
+
+// The entry of image `index` of the icon or cursor that begins at `start`,
+// read on its own; nothing when the directory holds no such image.
+std::optional<IconEntryRecord> entryOf(QIODevice &file, qint64 start, int index)
 {
     if (!file.seek(start))
-        return;
-    const QByteArray directory = file.read(iconEntryOffset(index + 1));
-    const IconDirRecord dir = iconDirAt(directory);
-    if (directory.size() < iconEntryOffset(index + 1) || (dir.idType != 1 && dir.idType != 2) || dir.idCount <= index)
-        return;
-    const qint64 offset = iconEntryAt(directory, iconEntryOffset(index)).dwImageOffset;
+        return std::nullopt;
+    const IconDirRecord dir = iconDirAt(file.read(IconDirRecord::size));
+    if ((dir.idType != 1 && dir.idType != 2) || dir.idCount <= index || !file.seek(start + iconEntryOffset(index)))
+        return std::nullopt;
+    const QByteArray entry = file.read(IconEntryRecord::size);
+    if (entry.size() != IconEntryRecord::size)
+        return std::nullopt;
+    return iconEntryAt(entry, 0);
+}
+
+// What an image's own first bytes say of it.
+IconImageHeader headerOf(QIODevice &file, qint64 start, const IconEntryRecord &entry)
+{
+    if (!file.seek(start + entry.dwImageOffset))
+        return {};
+    return iconImageHeaderOf(file.read(BitmapInfoHeader::size));
+}
+
+// The size an image decodes to: a PNG's, as its own header says; a
+// bitmap's, as Qt's reader takes it, from its entry (where 0 stands for
+// what its header says).
+QSize decodedSize(const IconEntryRecord &entry, const IconImageHeader &header)
+{
+    const auto side = [](qint64 pixels) { return int(std::clamp<qint64>(pixels, 0, INT_MAX)); };
+    if (header.png)
+        return QSize(side(header.width), side(header.height));
+    return QSize(side(entry.bWidth ? entry.bWidth : header.width), side(entry.bHeight ? entry.bHeight : header.height));
+}
+
+void applyMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image)
+{
+    const qint64 offset = entry.dwImageOffset;
     if (!file.seek(start + offset))
         return;
     const BitmapInfoHeader header = bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
@@ -44,8 +77,6 @@ void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
                 line[x] = 0;
     }
 }
-
-namespace {
 
 // A 32-bit bitmap image of an icon with its alpha exactly as stored: Qt's
 // reader gives it premultiplied, which rounds the colours of see-through
@@ -80,81 +111,135 @@ std::optional<QImage> storedStraightPixels(QIODevice &file, qint64 start, const 
     return image;
 }
 
-// How many bits a pixel an image is stored with, from its own header: a
-// PNG counts as full colour with alpha. (A cursor's entry holds its hot
-// spot where an icon's holds the bits.)
-int storedBits(QIODevice &file, qint64 start, const IconEntryRecord &entry)
+// One image of the icon, as its entry and its own header give it.
+struct DirectoryImage
 {
-    if (!file.seek(start + entry.dwImageOffset))
-        return 0;
-    const QByteArray head = file.read(BitmapInfoHeader::size);
-    return head.startsWith("\x89PNG") ? 32 : bitmapInfoHeaderAt(head, 0).biBitCount;
+    IconEntryRecord entry;
+    QSize size;
+    int bits = 0; // a PNG counts as full colour with alpha
+    bool png = false;
+};
+
+// The images the directory lists, each image's own header read once
+// however many entries name its bytes.
+std::vector<DirectoryImage> directoryImages(QIODevice &file, qint64 start, int count)
+{
+    file.seek(start);
+    const QByteArray directory = file.read(iconEntryOffset(count));
+    std::unordered_map<quint64, IconImageHeader> headers;
+    std::vector<DirectoryImage> images;
+    for (int i = 0; i < count && iconEntryOffset(i + 1) <= directory.size(); ++i) {
+        const IconEntryRecord entry = iconEntryAt(directory, iconEntryOffset(i));
+        auto [known, first] = headers.try_emplace(imageBytesKey(entry));
+        if (first)
+            known->second = headerOf(file, start, entry);
+        const IconImageHeader &header = known->second;
+        images.push_back({entry, decodedSize(entry, header), header.png ? 32 : header.bitsPerPixel, header.png});
+    }
+    return images;
 }
 
-} // namespace
-
-namespace {
-
-// Which images of the icon to read: all, or the one of each size stored
-// with the most bits a pixel (the first of those). Sizes are those the
-// images' own headers give.
-std::vector<int> chosenImages(QImageReader &reader, QIODevice &file, qint64 start, const QByteArray &directory,
-                              int count, bool oneEachSize)
+// Which images to read: all, or the one of each size stored with the most
+// bits a pixel (the first of those).
+std::vector<int> chosenImages(const std::vector<DirectoryImage> &images, bool oneEachSize)
 {
     std::vector<int> chosen;
-    std::vector<QSize> sizes;
-    std::vector<int> bits;
-    for (int i = 0; i < count; ++i) {
-        if (!reader.jumpToImage(i))
-            break;
-        const QSize size = reader.size();
-        const int stored = oneEachSize ? storedBits(file, start, iconEntryAt(directory, iconEntryOffset(i))) : 0;
-        const auto same = std::find(sizes.begin(), sizes.end(), size);
-        if (!oneEachSize || same == sizes.end()) {
+    std::map<std::pair<int, int>, size_t> bySize; // where in `chosen`
+    for (int i = 0; i < int(images.size()); ++i) {
+        const DirectoryImage &image = images[size_t(i)];
+        if (!oneEachSize) {
             chosen.push_back(i);
-            sizes.push_back(size);
-            bits.push_back(stored);
-        } else if (const size_t kept = size_t(same - sizes.begin()); stored > bits[kept]) {
-            chosen[kept] = i;
-            bits[kept] = stored;
+            continue;
         }
+        const auto [kept, first] = bySize.try_emplace({image.size.width(), image.size.height()}, chosen.size());
+        if (first)
+            chosen.push_back(i);
+        else if (image.bits > images[size_t(chosen[kept->second])].bits)
+            chosen[kept->second] = i;
     }
-    file.seek(start);
     return chosen;
 }
 
+// Why the chosen images are not decoded, known before any is: each is
+// decoded whole without waiting its turn, so none may be a big decode, and
+// all are held at once; and a PNG's decoder goes through every byte its
+// entry gives it, so those bytes together may be no more than the file
+// holds (only images that share bytes need more).
+std::optional<Failure> refusalOf(const std::vector<DirectoryImage> &images, const std::vector<int> &chosen,
+                                  qint64 fileBytes)
+{
+    std::unordered_set<quint64> counted;
+    qint64 pixels = 0;
+    qint64 pngBytes = 0;
+    for (int i : chosen) {
+        const DirectoryImage &image = images[size_t(i)];
+        if (!counted.insert(imageBytesKey(image.entry)).second)
+            continue; // one image, named again
+        pixels += pixelsOf(image.size);
+        if (isTooLarge(image.size, bigDecodePixels) || pixels > maximumFullDecodePixels)
+            return Failure{Failure::Kind::TooLarge, QStringLiteral("the icon's images are too large")};
+        pngBytes += image.png ? qint64(image.entry.dwBytesInRes) : 0;
+        if (pngBytes > fileBytes)
+            return Failure{Failure::Kind::NotAPicture, QStringLiteral("the icon's images overlap one another")};
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
+{
+    if (const std::optional<IconEntryRecord> entry = entryOf(file, start, index))
+        applyMask(file, start, *entry, image);
+}
+
+QSize firstIconImageSize(QIODevice &file, qint64 start)
+{
+    const qint64 resume = file.pos();
+    const std::optional<IconEntryRecord> entry = entryOf(file, start, 0);
+    const QSize size = entry ? decodedSize(*entry, headerOf(file, start, *entry)) : QSize();
+    file.seek(resume);
+    return size;
+}
 
 IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
 {
     const qint64 start = device.pos();
-    const QByteArray directory = device.peek(iconEntryOffset(65536));
     QImageReader reader(&device, "ico");
     reader.setAutoDetectImageFormat(false);
     IconImagesLoad load;
     const int count = reader.canRead() ? reader.imageCount() : 0;
-    qint64 pixels = 0;
-    for (int i : chosenImages(reader, device, start, directory, count, choice == IconImageChoice::OneEachSize)) {
-        // An image's own header (a PNG's) may claim more than its entry, and
-        // a directory may list one image many times.
-        const QSize size = reader.jumpToImage(i) ? reader.size() : QSize();
-        pixels += pixelsOf(size);
-        if (isTooLarge(size, bigDecodePixels) || pixels > maximumFullDecodePixels) {
-            load.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("the icon's images are too large")};
+    device.seek(start);
+    if (count == 0)
+        return load;
+    if (std::optional<Failure> refused = refusalBeforeDecoding(device, QSize())) {
+        load.failure = std::move(refused);
+        return load;
+    }
+    const std::vector<DirectoryImage> images = directoryImages(device, start, count);
+    const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);
+    load.failure = refusalOf(images, chosen, device.size() - start);
+    std::unordered_map<quint64, QImage> decoded; // by the bytes an entry names
+    for (int i : chosen) {
+        if (load.failure)
             break;
+        const IconEntryRecord &entry = images[size_t(i)].entry;
+        auto [known, first] = decoded.try_emplace(imageBytesKey(entry));
+        if (first) {
+            QImage image = reader.jumpToImage(i) ? reader.read() : QImage();
+            if (image.isNull()) {
+                load.failure = Failure{Failure::Kind::NotAPicture, QStringLiteral("image %1 of the icon cannot be read (%2)")
+                                                                       .arg(i + 1)
+                                                                       .arg(reader.errorString())};
+                break;
+            }
+            applyMask(device, start, entry, image);
+            if (std::optional<QImage> straight = storedStraightPixels(device, start, entry, image.size()))
+                image = std::move(*straight);
+            known->second = std::move(image);
+            device.seek(start);
         }
-        QImage image = reader.read();
-        if (image.isNull()) {
-            load.failure = Failure{Failure::Kind::NotAPicture,
-                                   QStringLiteral("image %1 of the icon cannot be read (%2)").arg(i + 1).arg(reader.errorString())};
-            break;
-        }
-        applyIconMask(device, start, i, image);
-        const IconEntryRecord entry = iconEntryAt(directory, iconEntryOffset(i));
-        if (std::optional<QImage> straight = storedStraightPixels(device, start, entry, image.size()))
-            image = std::move(*straight);
-        device.seek(start);
-        load.images.push_back(std::move(image));
+        load.images.push_back(known->second);
     }
     device.seek(start);
     if (load.failure)

@@ -15,15 +15,22 @@
 // images carry their alpha.
 void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image);
 
+// The size the first image of the icon or cursor that begins at `start`
+// decodes to: a PNG's own header may claim far more than its entry.
+QSize firstIconImageSize(QIODevice &file, qint64 start);
+
 // Which images of an icon are read: every one, or one of each size (an icon
 // often holds one size at several colour depths): of several, the one its
-// directory gives the most bits per pixel, the first of those.
+// own header gives the most bits per pixel, the first of those.
 enum class IconImageChoice { All, OneEachSize };
 
 // The images of the icon or cursor in the device, in the order of its
-// directory, or why they cannot be read. A 32-bit image keeps its alpha
-// exactly as stored. The device is read from where it stands, and left
-// there; a file of another kind gives no images and no failure.
+// directory, or why they cannot be read: the file is cut short, or the
+// images are too large or share their bytes with one another, all of which
+// is known before any image is decoded. A 32-bit image keeps its alpha
+// exactly as stored. Entries that name the same bytes give one image,
+// decoded once. The device is read from where it stands, and left there;
+// a file of another kind gives no images and no failure.
 struct IconImagesLoad
 {
     std::vector<QImage> images;

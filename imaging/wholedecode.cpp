@@ -68,35 +68,62 @@ std::optional<Picture> decodeRunLength(QIODevice &file, QSize claimed)
     return Picture(std::move(image));
 }
 
-// The size to ask Qt's reader for, for a JPEG the reduced reader left to it
-// (CMYK, or damaged): the same scale, the size rounded down so that Qt's
-// reader picks exactly that scale. Invalid when it is to be decoded whole.
-QSize jpegDecodeSize(QIODevice &file, qint64 start, QSize stored, QSize drawSize, DrawDetail detail)
+// How Qt's reader is to decode a JPEG the reduced reader left to it (CMYK,
+// damaged, or decoded whole: progressive): at the same scale where one
+// keeps detail enough, the size rounded down so that Qt's reader picks
+// exactly that scale; and what the decode holds meanwhile, in pixels of
+// four bytes, its output and, for a JPEG decoded whole, every coefficient
+// of the picture. Or why it is refused: it has too many scans, or holds
+// more than the whole-decode limit allows.
+struct JpegDecode
 {
-    if (!stored.isValid() || !drawSize.isValid())
-        return QSize();
+    QSize scaled;
+    qint64 heldPixels = 0;
+    std::optional<Failure> refusal;
+};
+
+JpegDecode planJpegDecode(QIODevice &file, qint64 start, QSize stored, QSize drawSize, DrawDetail detail)
+{
     // Qt's reader has read on since the start: the walk goes back there,
     // and puts the device back for the reader.
     const qint64 resume = file.pos();
     file.seek(start);
-    const bool whole = isJpegDecodedWhole(file);
+    const JpegLayout layout = jpegLayout(file, maximumJpegScans);
     file.seek(resume);
-    const int eighths = jpegScaleEighths(stored, readerDrawSize(stored, drawSize, detail, 2));
-    if (whole || eighths == 0)
-        return QSize();
-    return QSize(stored.width() * eighths / 8, stored.height() * eighths / 8);
+    JpegDecode plan;
+    if (layout.scans > maximumJpegScans) {
+        plan.refusal = Failure{Failure::Kind::NotAPicture,
+                               QStringLiteral("the JPEG has too many scans (more than %1)").arg(maximumJpegScans)};
+        return plan;
+    }
+    const int eighths = stored.isValid() && drawSize.isValid()
+                            ? jpegScaleEighths(stored, readerDrawSize(stored, drawSize, detail, 2)) : 0;
+    if (eighths > 0)
+        plan.scaled = QSize(stored.width() * eighths / 8, stored.height() * eighths / 8);
+    plan.heldPixels = pixelsOf(plan.scaled.isValid() ? plan.scaled : stored);
+    if (layout.decodedWhole)
+        plan.heldPixels += layout.coefficientBytes / 4;
+    if ((layout.decodedWhole || !plan.scaled.isValid()) && isTooLarge(stored, maximumFullDecodePixels))
+        plan.refusal = tooLargeFailure(stored);
+    else if (plan.heldPixels > maximumFullDecodePixels)
+        plan.refusal = Failure{Failure::Kind::TooLarge,
+                               QStringLiteral("the picture is too large (%1 x %2 pixels, stored in several scans)")
+                                   .arg(stored.width())
+                                   .arg(stored.height())};
+    return plan;
 }
 
-// Decodes what `reader` reads, `decoded` pixels; `stored` is the picture's
-// size as stored, before it is turned as its orientation tag says. An icon's
-// mask is read from `start`, where the file begins in the device.
-PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool icon, QSize stored, QSize decoded)
+// Decodes what `reader` reads, holding `heldPixels` pixels meanwhile;
+// `stored` is the picture's size as stored, before it is turned as its
+// orientation tag says. An icon's mask is read from `start`, where the file
+// begins in the device.
+PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool icon, QSize stored, qint64 heldPixels)
 {
     QSize natural = stored;
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         natural.transpose();
     allowWholeDecodes();
-    const BigDecodeTurn turn(pixelsOf(decoded));
+    const BigDecodeTurn turn(heldPixels);
     QImage image = reader.read();
     if (image.isNull())
         return notAPicture(reader.errorString());
@@ -122,15 +149,20 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
     const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
     if (!readableFormats().contains(format))
         return notAPicture();
-    const QSize stored = reader.size();
+    const QSize stored = format == "ico" ? firstIconImageSize(file, start) : reader.size();
     if (isTooLarge(stored))
         return {Picture(), tooLargeFailure(stored)};
-    const QSize scaled = format == "jpeg" ? jpegDecodeSize(file, start, stored, drawSize, detail) : QSize();
-    if (scaled.isValid())
-        reader.setScaledSize(scaled);
-    else if (isTooLarge(stored, maximumFullDecodePixels))
+    if (format == "jpeg") {
+        const JpegDecode plan = planJpegDecode(file, start, stored, drawSize, detail);
+        if (plan.refusal)
+            return {Picture(), plan.refusal};
+        if (plan.scaled.isValid())
+            reader.setScaledSize(plan.scaled);
+        return readWith(reader, file, start, false, stored, plan.heldPixels);
+    }
+    if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored)};
-    return readWith(reader, file, start, format == "ico" && iconNotCursor, stored, scaled.isValid() ? scaled : stored);
+    return readWith(reader, file, start, format == "ico" && iconNotCursor, stored, pixelsOf(stored));
 }
 
 PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)

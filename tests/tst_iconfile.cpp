@@ -37,6 +37,7 @@ private slots:
     void bitStringToByte();
     void listingSaysWhatIsWrong_data();
     void listingSaysWhatIsWrong();
+    void imagesPastTheEndAreListedAsTheirEntriesSay();
 };
 
 void tst_IconFile::everyFileStartsWithTheSameHeaders()
@@ -239,6 +240,17 @@ void tst_IconFile::listingSaysWhatIsWrong()
     QCOMPARE(lines.size(), disagreement.isEmpty() ? 2 : 3);
     if (!disagreement.isEmpty())
         QCOMPARE(lines[1], QStringLiteral("   ") + disagreement);
+}
+
+// An image whose header is not in the file is listed as its entry claims,
+// not as an image of 0 x 0 pixels.
+void tst_IconFile::imagesPastTheEndAreListedAsTheirEntriesSay()
+{
+    const IconListing listing = listIcon(twoImageIcon().left(6 + 2 * 16 + 20));
+    QCOMPARE(listing.damage.join(QStringLiteral("; ")),
+             QStringLiteral("image 1 runs past the end of the file; image 2 runs past the end of the file"));
+    QCOMPARE(listingLines(listing), (QStringList{QStringLiteral("1: 4 x 4, 32 bits as its entry says, 120 bytes at 38"),
+                                                 QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158")}));
 }
 
 QTEST_GUILESS_MAIN(tst_IconFile)

@@ -1,10 +1,12 @@
 // Reading picture files that are not what they should be: files cut short at
-// every place, run-length coded bitmaps that skip pixels, pipes, and a
-// progressive JPEG too large to decode whole.
+// every place, run-length coded bitmaps that skip pixels, pipes, JPEGs too
+// costly to decode whole, and icons whose images cost more than their
+// directory says.
 
 #include "picturetestutils.h"
 
 #include "filestructure.h"
+#include "iconimages.h"
 #include "picture.h"
 #include "runlengthbmp.h"
 
@@ -12,6 +14,8 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
+
+#include <array>
 
 using namespace testutils;
 
@@ -85,6 +89,48 @@ QString differenceFrom(const QImage &image, const QList<QList<int>> &rows, bool 
     return QString();
 }
 
+// A progressive JPEG of 16 x 16 pixels whose frame claims `width` x
+// `height`, every colour at `sampling` (0x22 for twice the others' share).
+QByteArray progressiveClaiming(int width, int height, char sampling)
+{
+    QByteArray bytes = encoded(patternImage(16, 16), "JPEG", true);
+    const qsizetype frame = bytes.indexOf("\xFF\xC2");
+    qToBigEndian<quint16>(quint16(height), bytes.data() + frame + 5);
+    qToBigEndian<quint16>(quint16(width), bytes.data() + frame + 7);
+    for (int component = 0; component < uchar(bytes[frame + 9]); ++component)
+        bytes[frame + 11 + 3 * component] = component == 0 ? sampling : '\x11';
+    return bytes;
+}
+
+// The JPEG with its first scan sent `times` more times before its end.
+QByteArray repeatingFirstScan(const QByteArray &jpeg, int times)
+{
+    const qsizetype scan = jpeg.indexOf("\xFF\xDA");
+    qsizetype end = scan + 2;
+    while (end + 1 < jpeg.size()
+           && (uchar(jpeg[end]) != 0xFF || jpeg[end + 1] == 0 || (uchar(jpeg[end + 1]) >= 0xD0 && uchar(jpeg[end + 1]) <= 0xD7)))
+        ++end;
+    return jpeg.chopped(2) + jpeg.mid(scan, end - scan).repeated(times) + jpeg.right(2);
+}
+
+// An icon whose directory lists `entries` (width, height, offset, length)
+// and then holds `images`.
+QByteArray iconOf(const QList<std::array<quint32, 4>> &entries, const QByteArray &images)
+{
+    QByteArray icon(6 + 16 * entries.size(), '\0');
+    qToLittleEndian<quint16>(1, icon.data() + 2);
+    qToLittleEndian<quint16>(quint16(entries.size()), icon.data() + 4);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        char *entry = icon.data() + 6 + 16 * i;
+        entry[0] = char(entries[i][0]);
+        entry[1] = char(entries[i][1]);
+        qToLittleEndian<quint16>(32, entry + 6);
+        qToLittleEndian<quint32>(entries[i][3], entry + 8);
+        qToLittleEndian<quint32>(entries[i][2], entry + 12);
+    }
+    return icon + images;
+}
+
 } // namespace
 
 class tst_PictureInput : public QObject
@@ -97,7 +143,10 @@ private slots:
     void runLengthBitmaps_data();
     void runLengthBitmaps();
     void aPipeIsRefused();
-    void progressiveJpegTooLargeToDecodeWhole();
+    void jpegsTooCostlyAreRefusedBeforeDecoding_data();
+    void jpegsTooCostlyAreRefusedBeforeDecoding();
+    void iconImagesAreCountedAsTheyAre_data();
+    void iconImagesAreCountedAsTheyAre();
 };
 
 void tst_PictureInput::everyCutIsRefusedAsCutShort_data()
@@ -205,19 +254,68 @@ void tst_PictureInput::aPipeIsRefused()
     QCOMPARE(reasonOf(load.failure), QStringLiteral("it is not a regular file"));
 }
 
-// A whole progressive JPEG whose frame claims 12000 x 10000 pixels: decoded
-// whole even when reduced, so over the limit, and refused before decoding
-// (however far the format check has read the device).
-void tst_PictureInput::progressiveJpegTooLargeToDecodeWhole()
+void tst_PictureInput::jpegsTooCostlyAreRefusedBeforeDecoding_data()
 {
-    QByteArray bytes = encoded(patternImage(16, 16), "JPEG", true);
-    const qsizetype frame = bytes.indexOf("\xFF\xC2");
-    QVERIFY(frame > 0);
-    qToBigEndian<quint16>(10000, bytes.data() + frame + 5);
-    qToBigEndian<quint16>(12000, bytes.data() + frame + 7);
-    const PictureLoad load = read(bytes);
-    QVERIFY2(reasonOf(load.failure).contains(QStringLiteral("too large (12000 x 10000 pixels)")),
-             qPrintable(reasonOf(load.failure)));
+    QTest::addColumn<QByteArray>("jpeg");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("progressive, claiming 12000 x 10000")
+        << progressiveClaiming(12000, 10000, '\x22') << "the picture is too large (12000 x 10000 pixels)";
+    QTest::newRow("progressive, claiming 10000 x 10000 at full colour")
+        << progressiveClaiming(10000, 10000, '\x11')
+        << "the picture is too large (10000 x 10000 pixels, stored in several scans)";
+    QTest::newRow("progressive, its first scan sent 256 more times")
+        << repeatingFirstScan(encoded(patternImage(16, 16), "JPEG", true), 256)
+        << "the JPEG has too many scans (more than 256)";
+}
+
+// JPEGs decoded whole, refused before decoding (however far the format
+// check has read the device): by the size they claim, by the coefficients
+// their decoder would keep for it (two bytes a sample, at full colour three
+// samples a pixel), or by their number of scans.
+void tst_PictureInput::jpegsTooCostlyAreRefusedBeforeDecoding()
+{
+    QFETCH(QByteArray, jpeg);
+    QFETCH(QString, reason);
+    QCOMPARE(reasonOf(read(jpeg).failure), reason);
+}
+
+void tst_PictureInput::iconImagesAreCountedAsTheyAre_data()
+{
+    QTest::addColumn<QByteArray>("icon");
+    QTest::addColumn<QString>("asAPicture");
+    QTest::addColumn<QString>("asImages");
+    // A PNG header, enough for the checks: they refuse before decoding.
+    QByteArray png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
+    png.append(QByteArray::fromHex("00004E20" "00004E20" "0806000000" "00000000" "00000000" "49454E44" "AE426082"));
+    QTest::newRow("a 1 x 1 entry of a 20000 x 20000 png")
+        << iconOf({{1, 1, 22, quint32(png.size())}}, png) << "the picture is too large (20000 x 20000 pixels)"
+        << "the icon's images are too large";
+    QByteArray small = png;
+    qToBigEndian<quint32>(2, small.data() + 16);
+    qToBigEndian<quint32>(2, small.data() + 20);
+    const quint32 at = 6 + 3 * 16;
+    QTest::newRow("pngs sharing their bytes")
+        << iconOf({{2, 2, at, quint32(small.size())}, {2, 2, at, quint32(small.size()) - 1},
+                   {2, 2, at, quint32(small.size()) - 2}}, small)
+        << QString() << "the icon's images overlap one another";
+}
+
+// An icon's images are counted at the size their own headers give, and
+// read once for each stretch of bytes, which together may be no more than
+// the file: refused before any image is decoded, as one picture (the first
+// image) or as all its images.
+void tst_PictureInput::iconImagesAreCountedAsTheyAre()
+{
+    QFETCH(QByteArray, icon);
+    QFETCH(QString, asAPicture);
+    QFETCH(QString, asImages);
+    if (!asAPicture.isEmpty())
+        QCOMPARE(reasonOf(read(icon).failure), asAPicture);
+    QBuffer device(&icon);
+    device.open(QIODevice::ReadOnly);
+    const IconImagesLoad load = readIconImages(device);
+    QCOMPARE(reasonOf(load.failure), asImages);
+    QVERIFY(load.images.empty());
 }
 
 QTEST_MAIN(tst_PictureInput)

@@ -22,7 +22,7 @@ cd "$work"
 
 # Pictures: 300 photos of their own, a big one, and a tree of folders.
 /usr/bin/python3 - <<'PY'
-import os, random
+import os, random, struct
 from PIL import Image
 random.seed(1)
 os.makedirs("photos")
@@ -43,6 +43,12 @@ for i, name in enumerate([b"tree/one.jpg", b"tree/a/two.png", b"tree/a/b/three.b
     fmt = {b"png": "PNG", b"bmp": "BMP", b"gif": "GIF"}.get(name.rsplit(b".", 1)[1], "JPEG")
     image.save(os.fsdecode(name), fmt)
 open("tree/a/notes.txt", "w").write("not a picture\n")
+# An icon of 20,000 distinct 1 x 1 images, to be interrupted while extracted.
+count = 20000
+entries = b"".join(struct.pack("<BBBBHHII", 1, 1, 0, 0, 1, 32, 48, 6 + 16 * count + 48 * n) for n in range(count))
+images = b"".join(struct.pack("<IiiHHIIiiII", 40, 1, 2, 1, 32, 0, 0, 0, 0, 0, 0) + bytes((n % 256, n // 256, 9, 255))
+                  + bytes(4) for n in range(count))
+open("many.ico", "wb").write(struct.pack("<HHH", 0, 1, count) + entries + images)
 PY
 [[ -e tree/c/$'bad\xff\xfename.jpg' ]] || fail "the test pictures were not made"
 
@@ -167,4 +173,62 @@ for target in file standard-output; do
     leftovers=(.tervana-*)
     [[ ! -e ${leftovers[0]} ]] || fail "SIGTERM left a temporary file for $target"
 done
+# --- A picture that never finishes (standard input held open, and empty):
+# the first signal gives it a grace, then the run ends at once with the
+# signal's status and its line, leaving no result; a second signal ends it
+# at once. Each wait is bounded.
+gone() { # whether process $1 ends within $2 tenths of a second
+    for (( tenth = 0; tenth < $2; tenth++ )); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+    ! kill -0 "$1" 2>/dev/null
+}
+mkfifo stall.fifo
+exec 3<>stall.fifo # a writer that never writes, so reading waits
+for signals in INT HUP+TERM; do
+    rm -f stalled.ico
+    "$convert" - -o stalled.ico < stall.fifo 2> stalled.err &
+    pid=$!
+    sleep 0.5
+    kill -s "${signals%+*}" "$pid"
+    if [[ $signals == *+* ]]; then
+        sleep 0.1
+        kill -s "${signals#*+}" "$pid"
+        gone "$pid" 5 || { kill -s KILL "$pid"; fail "a second signal did not end the run at once"; }
+    else
+        sleep 0.5
+        kill -0 "$pid" 2>/dev/null || fail "the picture under way was given no grace"
+        gone "$pid" 50 || { kill -s KILL "$pid"; fail "the run did not end within 5 s of the grace"; }
+    fi
+    status=0; wait "$pid" || status=$?
+    expected=$([[ $signals == INT ]] && echo 130 || echo 129)
+    [[ $status == "$expected" ]] || fail "$signals: exit status $status, not $expected"
+    [[ $(cat stalled.err) == "tervana-convert: interrupted: 0 of 1 pictures converted, 0 failed; those under way were"* ]] ||
+        fail "$signals: not said: $(cat stalled.err)"
+    [[ ! -e stalled.ico ]] || fail "$signals left a result"
+    leftovers=(.tervana-*)
+    [[ ! -e ${leftovers[0]} ]] || fail "$signals left a temporary file"
+done
+exec 3>&-
+
+# --- Extraction interrupted: the images written stay, each a whole PNG,
+# and the line says how many.
+mkdir extracted
+"$convert" --extract many.ico -d extracted > extracted.out 2> extracted.err &
+pid=$!
+for _ in $(seq 100); do [[ -e extracted/many-1x1-32bit.png ]] && break; sleep 0.1; done
+kill -s INT "$pid"
+gone "$pid" 50 || { kill -s KILL "$pid"; fail "an extraction did not stop within 5 s"; }
+status=0; wait "$pid" || status=$?
+[[ $status == 130 ]] || fail "an interrupted extraction: exit status $status, not 130"
+pngs=(extracted/*)
+(( ${#pngs[@]} < 20000 )) || fail "SIGINT did not stop the extraction"
+[[ $(cat extracted.err) == "tervana-convert: interrupted: ${#pngs[@]} of 20000 images written into \"extracted\", each whole"* ]] ||
+    fail "an interrupted extraction did not say what it left: $(cat extracted.err) (${#pngs[@]} files)"
+[[ $(wc -l < extracted.out) == "${#pngs[@]}" ]] || fail "the extraction did not name each file it wrote"
+/usr/bin/python3 - "${pngs[@]}" <<'PY' || fail "an interrupted extraction left a file that is not a whole PNG"
+import sys
+from PIL import Image
+for name in sys.argv[1:]:
+    with Image.open(name) as image:
+        image.load()
+PY
 echo "PASS: any file name, -r and --files-from, GNU parallel, progress and interruptions"

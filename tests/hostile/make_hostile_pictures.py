@@ -5,6 +5,7 @@ that check Tervana refuses them cleanly or converts them correctly.
 Usage: make_hostile_pictures.py OUTDIR
        make_hostile_pictures.py --cuts OUTDIR
        make_hostile_pictures.py --shapes OUTDIR
+       make_hostile_pictures.py --costly OUTDIR [--small]
 
 Prints one line per file: "<expect> <name>", where expect is "ok" (a
 readable picture), "refused" (must be refused with a message), "either"
@@ -14,7 +15,12 @@ writes only pictures of every format cut short at many places. With
 --shapes it writes pictures of the worst shapes, 1 x N and N x 1 with N up
 to what a file of a few megabytes holds, and prints "<megabytes> <name>":
 the most memory a conversion of it may take, 64 MB and 4 bytes for each
-pixel that must be decoded whole."""
+pixel that must be decoded whole. With --costly it writes the files that
+once took minutes or gigabytes (icons of many entries or of images larger
+than their entries say, JPEGs of many scans or of many coefficients) and
+prints "<expect> <megabytes> <name>", the megabytes as for --shapes (and 2
+bytes for each coefficient a JPEG decoded whole keeps); with --small, copies
+a fuzzing input can hold."""
 import io
 import os
 import struct
@@ -352,13 +358,16 @@ def drawing_files():
     ]
 
 
-def png_of_zeros(width, height):
+def png_chunk(kind, data):
+    import zlib
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png_of_zeros(width, height, before_pixels=b""):
     import zlib
     raw = b"".join(b"\0" + bytes(width) for _ in range(height))
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
+            + before_pixels + png_chunk(b"IDAT", zlib.compress(raw, 9)) + png_chunk(b"IEND", b""))
 
 
 def rle8_runs(width, height):
@@ -405,7 +414,94 @@ def shape_files():
     ]
 
 
+def icon_of(entries, images):
+    # An icon whose directory lists `entries` (width, height, bits, which of
+    # `images`), the images laid out after it, each once.
+    offsets, at = [], 6 + 16 * len(entries)
+    for image in images:
+        offsets.append(at)
+        at += len(image)
+    directory = b"".join(struct.pack("<BBBBHHII", width % 256, height % 256, 0, 0, 1, bits, len(images[which]),
+                                     offsets[which]) for width, height, bits, which in entries)
+    return struct.pack("<HHH", 0, 1, len(entries)) + directory + b"".join(images)
+
+
+def icon_bitmap(width, height, pixel):
+    # A 32-bit bitmap image of an icon: its header (height doubled), the
+    # colour rows, the mask rows.
+    header = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, 32, 0, 0, 0, 0, 0, 0)
+    return header + pixel * width * height + bytes((width + 31) // 32 * 4 * height)
+
+
+def jpeg_segments(data):
+    # Where each marker's segment starts and ends; a scan's runs on to the
+    # next marker that is not coded data or a restart.
+    segments, at = [], 2
+    while data[at + 1] != 0xD9:
+        end = at + 2 + struct.unpack(">H", data[at + 2:at + 4])[0]
+        if data[at + 1] == 0xDA:
+            while data[end] != 0xFF or data[end + 1] == 0 or 0xD0 <= data[end + 1] <= 0xD7:
+                end += 1
+        segments.append((data[at + 1], at, end))
+        at = end
+    return segments
+
+
+def repeating_one_scan(side, times):
+    # A progressive JPEG whose first scan of a band of coefficients comes
+    # `times` more times: a few bytes each (one run of empty blocks), each
+    # sending the decoder through every block of the picture again.
+    data = encoded(Image.new("RGB", (side, side), (90, 140, 200)), "JPEG", progressive=True, quality=80)
+    scans = [(start, end) for marker, start, end in jpeg_segments(data) if marker == 0xDA]
+    start, end = next((start, end) for start, end in scans if data[start + 5 + 2 * data[start + 4]] > 0)
+    return data[:-2] + data[start:end] * times + data[-2:]
+
+
+def progressive_claiming_sampled(width, height, subsampling):
+    return claiming(encoded(photo(16, 16), "JPEG", progressive=True, subsampling=subsampling), b"\xff\xc2", width, height)
+
+
+def costly_files(small):
+    # (expect, megabytes, name, bytes). Copies for fuzzing are a few KB; the
+    # JPEGs that claim their size are that already.
+    entries = 300 if small else 65535
+    side, chunks, bitmap, scans = (200, 2000, 64, 300) if small else (9000, 200_000, 1024, 20000)
+    whole = lambda pixels: 64 + 4 * pixels // (1 << 20)  # noqa: E731
+    coefficients = lambda side, planes: int(side * side * 2 * planes) // (1 << 20)  # noqa: E731
+    big = png_of_zeros(side, side)
+    empty_chunks = png_of_zeros(1, 1, png_chunk(b"emPt", b"") * chunks)
+    files = [
+        ("either", whole(side * side), f"icon of 8 entries claiming 1 to 8 pixels, each a {side} x {side} png.ico",
+         icon_of([(n, n, 32, n - 1) for n in range(1, 9)], [big] * 8)),
+        ("either", 64, f"icon of {entries} entries of one png of {chunks} empty chunks.ico",
+         icon_of([(1, 1, 32, 0)] * entries, [empty_chunks])),
+        ("either", 64, f"icon of {entries} entries of one {bitmap} x {bitmap} bitmap.ico",
+         icon_of([(0, 0, 32, 0)] * entries, [icon_bitmap(bitmap, bitmap, b"\x10\x20\x30\xff")])),
+        ("ok", 64, f"icon of {entries} distinct 1 x 1 images.ico",
+         icon_of([(1, 1, 32, n) for n in range(entries)],
+                 [icon_bitmap(1, 1, bytes((n % 256, n // 256, 7, 255))) for n in range(entries)])),
+        ("refused", 64, f"progressive jpeg repeating one scan {scans} times.jpg",
+         repeating_one_scan(16 if small else 4000, scans)),
+    ]
+    # Its coefficients take 2 bytes a pixel for each of 1.5 planes (colour
+    # at a quarter), and at full colour 6, past the limit; read at 1/8.
+    return files + [
+        ("ok", 64 + coefficients(10000, 1.5) + whole(1250 * 1250) - 64, "progressive jpeg claiming 10000 x 10000.jpg",
+         progressive_claiming_sampled(10000, 10000, 2)),
+        ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
+         progressive_claiming_sampled(10000, 10000, 0)),
+    ]
+
+
 def main():
+    if sys.argv[1] == "--costly":
+        out = sys.argv[2]
+        os.makedirs(out, exist_ok=True)
+        for expect, budget, name, content in costly_files("--small" in sys.argv):
+            with open(os.path.join(out, name), "wb") as handle:
+                handle.write(content)
+            print(f"{expect} {budget} {name}")
+        return
     if sys.argv[1] == "--shapes":
         out = sys.argv[2]
         os.makedirs(out, exist_ok=True)
