@@ -1,6 +1,22 @@
 #include "reducedpicture.h"
 
+#include <QTransform>
+
 #include <algorithm>
+#include <utility>
+
+bool isWorthStreaming(QSize size, int bitsPerSample, bool greyOrIndexed, qint64 limit)
+{
+    // Qt's readers keep 16-bit samples in 64-bit pixels, and grey levels and
+    // palette indexes of 2 to 8 bits in a byte each, which the resampling
+    // reads as they stand; anything else ends up 32 bits a pixel.
+    int bytesPerPixel = 4;
+    if (bitsPerSample >= 16)
+        bytesPerPixel = 8;
+    else if (greyOrIndexed && bitsPerSample >= 2)
+        bytesPerPixel = 1;
+    return pixelsOf(size) * bytesPerPixel > limit;
+}
 
 QSize reductionBlock(QSize size, QSize drawSize)
 {
@@ -50,14 +66,15 @@ quint32 lane(quint64 lanes, int channel)
 } // namespace
 
 template<typename Lanes>
-void BlockAverager::accumulate(int y, Lanes lanes)
+void BlockAverager::accumulate(int y, int from, int to, Lanes lanes)
 {
-    quint32 *sum = &m_sums[size_t(y / m_block.height()) * size_t(m_blocks.width()) * 4];
-    const int width = m_size.width();
+    quint32 *row = blockRow(y);
+    const int width = m_block.width();
     // A block row wider than a lane holds is summed in pieces.
-    const int piece = std::min(m_block.width(), laneCapacity);
-    for (int x = 0; x < width; sum += 4) {
-        const int blockEnd = std::min(x + m_block.width(), width);
+    const int piece = std::min(width, laneCapacity);
+    for (int x = from; x < to;) {
+        quint32 *sum = row + size_t(x / width) * 4;
+        const int blockEnd = int(std::min<qint64>((qint64(x) / width + 1) * width, to));
         while (x < blockEnd) {
             const int end = std::min(x + piece, blockEnd);
             quint64 total = 0;
@@ -73,7 +90,25 @@ void BlockAverager::accumulate(int y, Lanes lanes)
 
 void BlockAverager::addRow(int y, const QRgb *pixels)
 {
-    accumulate(y, [pixels](int x) { return spread(pixels[x]); });
+    accumulate(y, 0, m_size.width(), [pixels](int x) { return spread(pixels[x]); });
+}
+
+void BlockAverager::addRowPart(int y, int x, const QRgb *pixels, int count)
+{
+    accumulate(y, x, x + count, [pixels, x](int at) { return spread(pixels[at - x]); });
+}
+
+void BlockAverager::addSpacedPixels(int y, int x, int step, const QRgb *pixels, int count)
+{
+    quint32 *row = blockRow(y);
+    for (int i = 0; i < count; ++i, x += step) {
+        quint32 *sum = row + size_t(x / m_block.width()) * 4;
+        const QRgb p = pixels[i];
+        sum[0] += quint32(qAlpha(p));
+        sum[1] += quint32(qRed(p));
+        sum[2] += quint32(qGreen(p));
+        sum[3] += quint32(qBlue(p));
+    }
 }
 
 void BlockAverager::setPalette(const QRgb *palette)
@@ -84,7 +119,7 @@ void BlockAverager::setPalette(const QRgb *palette)
 
 void BlockAverager::addIndexedRow(int y, const uchar *indexes)
 {
-    accumulate(y, [indexes, this](int x) { return m_palette[indexes[x]]; });
+    accumulate(y, 0, m_size.width(), [indexes, this](int x) { return m_palette[indexes[x]]; });
 }
 
 void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
@@ -104,7 +139,7 @@ void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
 
 void BlockAverager::addBgrPixels(int y, int x, const uchar *pixels, int count, int bytesPerPixel)
 {
-    quint32 *row = &m_sums[size_t(y / m_block.height()) * size_t(m_blocks.width()) * 4];
+    quint32 *row = blockRow(y);
     for (int i = 0; i < count; ++i, pixels += bytesPerPixel) {
         quint32 *sum = row + size_t((x + i) / m_block.width()) * 4;
         sum[0] += 255;
@@ -163,4 +198,49 @@ ReducedPicture BlockAverager::result()
         }
     }
     return {image, m_size, QSizeF(double(m_size.width()) / m_block.width(), double(m_size.height()) / m_block.height())};
+}
+
+namespace {
+
+// The picture turned as its orientation tag says, as Qt's readers turn it.
+QImage oriented(QImage image, QImageIOHandler::Transformations orientation)
+{
+    if (orientation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    image = image.mirrored(orientation & QImageIOHandler::TransformationMirror,
+                           orientation & QImageIOHandler::TransformationFlip);
+    if (orientation & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+} // namespace
+
+ReducedPicture orientedReduction(QImage image, QSize stored, QSizeF storedExtent,
+                                 QImageIOHandler::Transformations orientation)
+{
+    // The last column and row of the pixels may stand for less than a whole
+    // pixel's share. Turning the picture may move them to the first column
+    // or row, which an extent cannot say: that side is then counted whole.
+    struct Axis
+    {
+        double extent;
+        bool partAtEnd;
+    };
+    Axis across{storedExtent.width(), true};
+    Axis down{storedExtent.height(), true};
+    if (orientation & QImageIOHandler::TransformationMirror)
+        across.partAtEnd = !across.partAtEnd;
+    if (orientation & QImageIOHandler::TransformationFlip)
+        down.partAtEnd = !down.partAtEnd;
+    if (orientation & QImageIOHandler::TransformationRotate90) {
+        // Turned clockwise: the columns come from the rows read bottom up,
+        // the rows from the columns.
+        std::swap(across, down);
+        across.partAtEnd = !across.partAtEnd;
+    }
+    QImage turned = oriented(std::move(image), orientation);
+    const QSize natural = orientation & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored;
+    const QSizeF extent(across.partAtEnd ? across.extent : turned.width(), down.partAtEnd ? down.extent : turned.height());
+    return {std::move(turned), natural, extent};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picturelimits.h"
+
 #include <QIODevice>
 #include <QImageIOHandler>
 #include <QImage>
@@ -33,6 +35,11 @@ struct ReducedPicture
 ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize);
 // The first frame of a GIF whose first image covers its whole screen.
 ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
+// A PNG whose whole decode would take more than `wholeDecodeLimit` bytes
+// (by default, more than a conversion's memory allows: picturelimits.h),
+// interlaced or not, of any kind of pixel: its transparency is kept,
+// premultiplied.
+ReducedPicture readReducedPng(QIODevice &device, QSize drawSize, qint64 wholeDecodeLimit = streamedDecodeBytes);
 // The JPEG scale n/8 (1, 2 or 4 eighths) that keeps at least eight pixels
 // for each pixel of a `drawSize` drawing, or 0 when only the whole picture
 // does.
@@ -41,6 +48,17 @@ int jpegScaleEighths(QSize stored, QSize drawSize);
 // smallest scale of 1/8, 2/8 or 4/8 that keeps eight pixels for each pixel
 // of the drawing, and turned as `orientation` says.
 ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandler::Transformations orientation);
+
+// Whether decoding a picture of `size` whole would take more than `limit`
+// bytes, with `bitsPerSample` bits a sample, and grey levels or palette
+// indexes when `greyOrIndexed`.
+bool isWorthStreaming(QSize size, int bitsPerSample, bool greyOrIndexed, qint64 limit);
+
+// A reduced picture turned as `orientation` says, as Qt's readers turn a
+// picture: `image` holds the picture of `stored` pixels as stored, of which
+// it covers `storedExtent` (its last column and row may be partial).
+ReducedPicture orientedReduction(QImage image, QSize stored, QSizeF storedExtent,
+                                 QImageIOHandler::Transformations orientation);
 
 // Pictures of more pixels than this that are too thin for square blocks (a
 // 20,000,000 x 2 bitmap) are reduced with blocks of another shape; smaller
@@ -64,6 +82,11 @@ public:
     BlockAverager(QSize size, QSize block);
     // A row of premultiplied pixels.
     void addRow(int y, const QRgb *pixels);
+    // Part of such a row, pixels `x` to `x + count`: a row of a tile.
+    void addRowPart(int y, int x, const QRgb *pixels, int count);
+    // Pixels `x`, `x + step`, `x + 2 step` ... of row y: a row of one pass
+    // of an interlaced picture.
+    void addSpacedPixels(int y, int x, int step, const QRgb *pixels, int count);
     // The palette of the indexed rows that follow: 256 premultiplied colours.
     void setPalette(const QRgb *palette);
     // A row of palette indexes.
@@ -77,12 +100,14 @@ public:
     // blocks: for rows too wide to sum into columns first.
     void addBgrPixels(int y, int x, const uchar *pixels, int count, int bytesPerPixel);
     ReducedPicture result();
+    QSize size() const { return m_size; }
 
 private:
     // Adds lanes(x), pixel x of row y spread into the four lanes, for
-    // every pixel of the row.
+    // pixels `from` to `to` of the row.
     template<typename Lanes>
-    void accumulate(int y, Lanes lanes);
+    void accumulate(int y, int from, int to, Lanes lanes);
+    quint32 *blockRow(int y) { return &m_sums[size_t(y / m_block.height()) * size_t(m_blocks.width()) * 4]; }
     // Adds the column sums of blue, green, red rows into their blocks.
     void flushBgrColumns();
 

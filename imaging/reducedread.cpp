@@ -5,6 +5,7 @@
 #include "filestructure.h"
 #include "reducedpicture.h"
 #include "picturelimits.h"
+#include "tifffile.h"
 
 #include <QImageReader>
 
@@ -46,11 +47,16 @@ QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDet
 
 std::optional<Picture> readReducedPicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail)
 {
-    // A bitmap or a GIF is read whole whatever the reduction: four pixels each.
+    // A bitmap, a GIF, a PNG or a TIFF is read whole whatever the reduction:
+    // four pixels each.
     const QSize blocksDrawSize = readerDrawSize(claimed, drawSize, detail, 4);
     ReducedPicture reduced = readReducedBmp(device, blocksDrawSize);
     if (reduced.image.isNull())
         reduced = readReducedGif(device, blocksDrawSize);
+    if (reduced.image.isNull())
+        reduced = readReducedPng(device, blocksDrawSize);
+    if (reduced.image.isNull())
+        reduced = readReducedTiff(device, blocksDrawSize);
     if (reduced.image.isNull())
         reduced = readReducedPhoto(device, drawSize, detail);
     if (reduced.image.isNull())

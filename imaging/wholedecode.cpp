@@ -11,6 +11,7 @@
 #include "runlengthbmp.h"
 #include "svgdocument.h"
 #include "tgafile.h"
+#include "tifffile.h"
 
 
 #include <QImageReader>
@@ -107,6 +108,18 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
     return {Picture(resamplableImage(std::move(image)), natural), std::nullopt};
 }
 
+// A TIFF whose samples Qt's reader does not take (10, 12 or 32 bits,
+// floating point), read by libtiff whole.
+std::optional<Picture> decodeTiffWithoutQt(QIODevice &file, qint64 start, QSize stored)
+{
+    const BigDecodeTurn turn(pixelsOf(stored));
+    file.seek(start);
+    QImage image = readWholeTiff(file);
+    if (image.isNull())
+        return std::nullopt;
+    return Picture(std::move(image));
+}
+
 // Decodes the picture with Qt's reader for `knownFormat`, or for the format
 // the reader tells from the content.
 PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat = {})
@@ -128,8 +141,12 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
     if (scaled.isValid())
         reader.setScaledSize(scaled);
     else if (isTooLarge(stored, maximumFullDecodePixels))
-        return {Picture(), tooLargeFailure(stored)};
-    return readWith(reader, file, start, format == "ico" && iconNotCursor, stored, scaled.isValid() ? scaled : stored);
+        return {Picture(), tooLargeFailure(stored, maximumFullDecodePixels)};
+    PictureLoad load = readWith(reader, file, start, format == "ico" && iconNotCursor, stored, scaled.isValid() ? scaled : stored);
+    if (load.failure && format == "tiff")
+        if (std::optional<Picture> tiff = decodeTiffWithoutQt(file, start, stored))
+            return {std::move(*tiff), std::nullopt};
+    return load;
 }
 
 PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
@@ -142,7 +159,7 @@ PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
     }
     const std::optional<QSize> claimed = tgaClaimedSize(file);
     if (isTooLarge(*claimed, maximumFullDecodePixels))
-        return {Picture(), tooLargeFailure(*claimed)};
+        return {Picture(), tooLargeFailure(*claimed, maximumFullDecodePixels)};
     const BigDecodeTurn turn(pixelsOf(*claimed));
     TgaDecode decoded = decodeTgaWithoutQt(file);
     if (decoded.failure)
