@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include <tiffio.h>
@@ -90,6 +91,18 @@ int keepQuiet(TIFF *, void *, const char *, const char *, va_list)
     return 1;
 }
 
+// libtiff's handlers for the whole process print to stderr, also for Qt's
+// reader, which uses the same libtiff: they are turned off once, before the
+// first TIFF is read by either.
+void silenceLibtiff()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+}
+
 // A TIFF open on the device, closed and the device put back when it goes.
 class OpenTiff
 {
@@ -97,6 +110,7 @@ public:
     explicit OpenTiff(QIODevice &device)
         : m_source{&device, device.pos()}
     {
+        silenceLibtiff();
         if (device.isSequential() || !looksLikeTiff(device.peek(4)))
             return;
         TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
