@@ -1,19 +1,25 @@
 // A big PNG read row by row through libpng straight into block averages:
-// the memory of a few rows, whatever the picture's size.
+// the memory of a few rows, whatever the picture's size. The file is read
+// ahead, and its chunks' check values verified, on a second thread, so
+// that the decoding thread only inflates and unfilters.
 
 #include "reducedpicture.h"
-
-#include "devicereader.h"
 
 #include <QtEndian>
 
 #include <climits>
+#include <condition_variable>
 #include <csetjmp>
+#include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <png.h>
+#include <zlib.h>
 
 namespace {
 
@@ -38,18 +44,213 @@ std::optional<PngHeader> pngHeader(QIODevice &device)
     return PngHeader{QSize(int(width), int(height)), uchar(head.at(24)), uchar(head.at(25))};
 }
 
+// Verifies the check values (CRC-32 of type and data) of the chunks libpng
+// must not do without (IHDR, PLTE, IDAT, IEND) as the file's bytes go past.
+class ChunkChecker
+{
+public:
+    void take(const uchar *bytes, qint64 count)
+    {
+        while (count > 0 && !m_ended && !m_damaged) {
+            const qint64 used = m_field == Field::Data ? takeData(bytes, count) : takeField(bytes, count);
+            bytes += used;
+            count -= used;
+        }
+    }
+    bool damaged() const { return m_damaged; }
+    // Whether the end chunk has been checked, or the checks cannot go on.
+    bool ended() const { return m_ended; }
+
+private:
+    enum class Field { Signature, Head, Data, Check };
+
+    qint64 takeData(const uchar *bytes, qint64 count)
+    {
+        const qint64 used = std::min<qint64>(count, m_remaining);
+        if (m_critical)
+            m_crc = crc32(m_crc, bytes, uInt(used));
+        m_remaining -= quint32(used);
+        if (m_remaining == 0)
+            m_field = Field::Check;
+        return used;
+    }
+
+    // The signature, a chunk's length and type, or its check value, which
+    // may come split between blocks.
+    qint64 takeField(const uchar *bytes, qint64 count)
+    {
+        const int size = m_field == Field::Check ? 4 : 8;
+        const qint64 used = std::min<qint64>(count, size - m_held);
+        std::memcpy(m_bytes + m_held, bytes, size_t(used));
+        m_held += int(used);
+        if (m_held == size) {
+            m_held = 0;
+            fieldDone();
+        }
+        return used;
+    }
+
+    void fieldDone()
+    {
+        if (m_field == Field::Signature) {
+            m_field = Field::Head;
+        } else if (m_field == Field::Head) {
+            m_remaining = qFromBigEndian<quint32>(m_bytes);
+            m_ended = m_remaining > 0x7FFFFFFFu; // libpng refuses such a chunk
+            m_critical = !(m_bytes[4] & 0x20); // an upper-case first letter
+            m_end = std::memcmp(m_bytes + 4, "IEND", 4) == 0;
+            m_crc = crc32(crc32(0, nullptr, 0), m_bytes + 4, 4);
+            m_field = m_remaining > 0 ? Field::Data : Field::Check;
+        } else {
+            m_damaged = m_critical && qFromBigEndian<quint32>(m_bytes) != m_crc;
+            m_ended = m_end;
+            m_field = Field::Head;
+        }
+    }
+
+    Field m_field = Field::Signature;
+    uchar m_bytes[8] = {};
+    int m_held = 0;
+    quint32 m_remaining = 0;
+    uLong m_crc = 0;
+    bool m_critical = false;
+    bool m_end = false;
+    bool m_ended = false;
+    bool m_damaged = false;
+};
+
+// Reads the device from where it stands, a megabyte at a time, on a thread
+// of its own, a few megabytes ahead of the decoding, checking the chunks as
+// it goes.
+class ReadAhead
+{
+public:
+    explicit ReadAhead(QIODevice &device)
+        : m_device(device)
+        , m_free(blocks)
+        , m_thread(&ReadAhead::run, this)
+    {
+    }
+    ~ReadAhead()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ReadAhead(const ReadAhead &) = delete;
+    ReadAhead &operator=(const ReadAhead &) = delete;
+
+    // Copies up to `count` bytes to `out`; fewer only where the file ends.
+    qint64 read(uchar *out, qint64 count)
+    {
+        qint64 copied = 0;
+        while (copied < count && (m_at < m_current.size() || nextBlock())) {
+            const qint64 n = std::min<qint64>(count - copied, qint64(m_current.size() - m_at));
+            std::memcpy(out + copied, m_current.data() + m_at, size_t(n));
+            m_at += size_t(n);
+            copied += n;
+        }
+        return copied;
+    }
+
+    // Reads on to the end chunk, and says whether every check value so far
+    // matched.
+    bool checksMatch()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_draining = true;
+            for (std::vector<uchar> &block : m_full)
+                m_free.push_back(std::move(block));
+            m_full.clear();
+        }
+        m_changed.notify_all();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_done; });
+        return !m_checker.damaged();
+    }
+
+private:
+    static constexpr int blocks = 4;
+    static constexpr qint64 blockBytes = 1 << 20;
+
+    bool nextBlock()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_current.empty())
+            m_free.push_back(std::move(m_current));
+        m_current.clear();
+        m_at = 0;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_full.empty() || m_done; });
+        if (m_full.empty())
+            return false;
+        m_current = std::move(m_full.front());
+        m_full.pop_front();
+        return true;
+    }
+
+    void run()
+    {
+        for (;;) {
+            std::vector<uchar> block;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_stop || !m_free.empty(); });
+                if (m_stop)
+                    break;
+                block = std::move(m_free.back());
+                m_free.pop_back();
+            }
+            block.resize(size_t(blockBytes));
+            const qint64 got = m_device.read(reinterpret_cast<char *>(block.data()), blockBytes);
+            block.resize(size_t(std::max<qint64>(got, 0)));
+            m_checker.take(block.data(), qint64(block.size()));
+            const bool last = got <= 0 || m_checker.ended() || m_checker.damaged();
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_draining || block.empty())
+                    m_free.push_back(std::move(block));
+                else
+                    m_full.push_back(std::move(block));
+                m_done = last;
+            }
+            m_changed.notify_all();
+            if (last)
+                break;
+        }
+    }
+
+    QIODevice &m_device;
+    ChunkChecker m_checker; // the reading thread's alone until it is done
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::vector<uchar>> m_free;
+    std::deque<std::vector<uchar>> m_full;
+    bool m_draining = false;
+    bool m_done = false;
+    bool m_stop = false;
+    // The decoding thread's alone.
+    std::vector<uchar> m_current;
+    size_t m_at = 0;
+    std::thread m_thread;
+};
+
 // Everything one decode owns, reached through one pointer, so that libpng's
 // jump back from an error skips no destructor and leaves nothing in
 // registers that is needed afterwards.
 struct PngDecode
 {
     explicit PngDecode(QIODevice &device)
-        : in(device, device.pos())
+        : in(device)
     {
     }
     png_structp png = nullptr;
     png_infop info = nullptr;
-    DeviceReader in;
+    ReadAhead in;
     std::unique_ptr<BlockAverager> blocks;
     std::vector<QRgb> row; // room for a row of 32-bit pixels
 };
@@ -124,6 +325,10 @@ bool decode(PngDecode &d, QSize block)
     if (setjmp(png_jmpbuf(d.png)))
         return false;
     png_set_read_fn(d.png, &d, readFromDevice);
+    // The reading thread checks the chunks; the compressed data is then
+    // whole, and its own check value says nothing more.
+    png_set_crc_action(d.png, PNG_CRC_QUIET_USE, PNG_CRC_DEFAULT);
+    png_set_option(d.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
     png_read_info(d.png, d.info);
     const QSize size(int(png_get_image_width(d.png, d.info)), int(png_get_image_height(d.png, d.info)));
     const bool interlaced = png_get_interlace_type(d.png, d.info) != PNG_INTERLACE_NONE;
@@ -155,7 +360,7 @@ ReducedPicture decodeReduced(QIODevice &device, QSize block)
     d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, keepQuiet);
     if (d->png)
         d->info = png_create_info_struct(d->png);
-    const bool decoded = d->info && decode(*d, block);
+    const bool decoded = d->info && decode(*d, block) && d->in.checksMatch();
     png_destroy_read_struct(&d->png, &d->info, nullptr);
     return decoded ? d->blocks->result() : ReducedPicture();
 }

@@ -38,8 +38,28 @@ BlockAverager::BlockAverager(QSize size, QSize block)
     : m_size(size)
     , m_block(block)
     , m_blocks((size.width() + block.width() - 1) / block.width(), (size.height() + block.height() - 1) / block.height())
-    , m_sums(size_t(m_blocks.width()) * size_t(m_blocks.height()) * 4)
+    , m_means(m_blocks, QImage::Format_ARGB32_Premultiplied)
+    , m_sums(size_t(m_blocks.height()))
+    , m_added(size_t(m_blocks.height()))
 {
+    m_means.fill(Qt::transparent); // a block no pixel reaches stays clear
+}
+
+quint32 *BlockAverager::sumsOf(int y)
+{
+    std::vector<quint32> &sums = m_sums[size_t(y / m_block.height())];
+    if (sums.empty())
+        sums.resize(size_t(m_blocks.width()) * 4);
+    return sums.data();
+}
+
+void BlockAverager::added(int y, qint64 count)
+{
+    const int blockRow = y / m_block.height();
+    const qint64 rows = std::min(m_block.height(), m_size.height() - blockRow * m_block.height());
+    m_added[size_t(blockRow)] += count;
+    if (m_added[size_t(blockRow)] == rows * m_size.width())
+        average(blockRow);
 }
 
 namespace {
@@ -68,7 +88,7 @@ quint32 lane(quint64 lanes, int channel)
 template<typename Lanes>
 void BlockAverager::accumulate(int y, int from, int to, Lanes lanes)
 {
-    quint32 *row = blockRow(y);
+    quint32 *row = sumsOf(y);
     const int width = m_block.width();
     // A block row wider than a lane holds is summed in pieces.
     const int piece = std::min(width, laneCapacity);
@@ -86,6 +106,7 @@ void BlockAverager::accumulate(int y, int from, int to, Lanes lanes)
             sum[3] += lane(total, 0);
         }
     }
+    added(y, to - from);
 }
 
 void BlockAverager::addRow(int y, const QRgb *pixels)
@@ -100,7 +121,7 @@ void BlockAverager::addRowPart(int y, int x, const QRgb *pixels, int count)
 
 void BlockAverager::addSpacedPixels(int y, int x, int step, const QRgb *pixels, int count)
 {
-    quint32 *row = blockRow(y);
+    quint32 *row = sumsOf(y);
     for (int i = 0; i < count; ++i, x += step) {
         quint32 *sum = row + size_t(x / m_block.width()) * 4;
         const QRgb p = pixels[i];
@@ -109,6 +130,7 @@ void BlockAverager::addSpacedPixels(int y, int x, int step, const QRgb *pixels, 
         sum[2] += quint32(qGreen(p));
         sum[3] += quint32(qBlue(p));
     }
+    added(y, count);
 }
 
 void BlockAverager::setPalette(const QRgb *palette)
@@ -135,11 +157,12 @@ void BlockAverager::addBgrRow(int y, const uchar *pixels, int bytesPerPixel)
     for (size_t i = 0; i < bytes; ++i)
         columns[i] += pixels[i];
     ++m_bgrRows;
+    added(y, m_size.width());
 }
 
 void BlockAverager::addBgrPixels(int y, int x, const uchar *pixels, int count, int bytesPerPixel)
 {
-    quint32 *row = blockRow(y);
+    quint32 *row = sumsOf(y);
     for (int i = 0; i < count; ++i, pixels += bytesPerPixel) {
         quint32 *sum = row + size_t((x + i) / m_block.width()) * 4;
         sum[0] += 255;
@@ -147,13 +170,14 @@ void BlockAverager::addBgrPixels(int y, int x, const uchar *pixels, int count, i
         sum[2] += pixels[1];
         sum[3] += pixels[0];
     }
+    added(y, count);
 }
 
 void BlockAverager::flushBgrColumns()
 {
     if (m_bgrRows == 0)
         return;
-    quint32 *sum = &m_sums[size_t(m_bgrBlockRow) * size_t(m_blocks.width()) * 4];
+    quint32 *sum = sumsOf(m_bgrBlockRow * m_block.height());
     const quint16 *column = m_bgrColumns.data();
     const int width = m_size.width();
     for (int x = 0; x < width; sum += 4) {
@@ -169,35 +193,45 @@ void BlockAverager::flushBgrColumns()
     m_bgrRows = 0;
 }
 
+void BlockAverager::average(int blockRow)
+{
+    if (m_bgrRows > 0 && m_bgrBlockRow == blockRow)
+        flushBgrColumns();
+    std::vector<quint32> sums;
+    sums.swap(m_sums[size_t(blockRow)]);
+    if (sums.empty() || m_means.isNull())
+        return;
+    QRgb *out = reinterpret_cast<QRgb *>(m_means.scanLine(blockRow));
+    const int rows = std::min(m_block.height(), m_size.height() - blockRow * m_block.height());
+    // Edge blocks hold fewer pixels; each is the mean of what it holds.
+    quint32 count = 0;
+    double reciprocal = 0;
+    for (int bx = 0; bx < m_blocks.width(); ++bx) {
+        const quint32 blockCount = quint32(rows) * quint32(std::min(m_block.width(), m_size.width() - bx * m_block.width()));
+        if (blockCount != count) {
+            count = blockCount;
+            reciprocal = 1.0 / count;
+        }
+        // (total + count / 2) / count, rounded down, without a division:
+        // the nudge is below the smallest fraction, 1 / count, and above
+        // the double's error, so the floor is exact.
+        const auto mean = [count, reciprocal](quint32 total) {
+            return int((double(total) + count / 2) * reciprocal + 1e-9);
+        };
+        const quint32 *sum = &sums[size_t(bx) * 4];
+        out[bx] = qRgba(mean(sum[1]), mean(sum[2]), mean(sum[3]), mean(sum[0]));
+    }
+}
+
 ReducedPicture BlockAverager::result()
 {
     flushBgrColumns();
-    QImage image(m_blocks, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
+    // Rows of blocks the pixels did not all reach: the means of what they hold.
+    for (int blockRow = 0; blockRow < m_blocks.height(); ++blockRow)
+        average(blockRow);
+    if (m_means.isNull())
         return {};
-    for (int by = 0; by < m_blocks.height(); ++by) {
-        QRgb *out = reinterpret_cast<QRgb *>(image.scanLine(by));
-        const int rows = std::min(m_block.height(), m_size.height() - by * m_block.height());
-        // Edge blocks hold fewer pixels; each is the mean of what it holds.
-        quint32 count = 0;
-        double reciprocal = 0;
-        for (int bx = 0; bx < m_blocks.width(); ++bx) {
-            const quint32 blockCount = quint32(rows) * quint32(std::min(m_block.width(), m_size.width() - bx * m_block.width()));
-            if (blockCount != count) {
-                count = blockCount;
-                reciprocal = 1.0 / count;
-            }
-            // (total + count / 2) / count, rounded down, without a division:
-            // the nudge is below the smallest fraction, 1 / count, and above
-            // the double's error, so the floor is exact.
-            const auto mean = [count, reciprocal](quint32 total) {
-                return int((double(total) + count / 2) * reciprocal + 1e-9);
-            };
-            const quint32 *sum = &m_sums[(size_t(by) * size_t(m_blocks.width()) + size_t(bx)) * 4];
-            out[bx] = qRgba(mean(sum[1]), mean(sum[2]), mean(sum[3]), mean(sum[0]));
-        }
-    }
-    return {image, m_size, QSizeF(double(m_size.width()) / m_block.width(), double(m_size.height()) / m_block.height())};
+    return {m_means, m_size, QSizeF(double(m_size.width()) / m_block.width(), double(m_size.height()) / m_block.height())};
 }
 
 namespace {

@@ -75,7 +75,11 @@ QSize reductionBlock(QSize size, QSize drawSize);
 
 // Sums whole rows of pixels into blocks and gives their means. A row is
 // summed block by block, each block's part in one 64-bit register that holds
-// the four channels in 16-bit lanes, so a pixel costs one addition.
+// the four channels in 16-bit lanes, so a pixel costs one addition. A row
+// of blocks is averaged as soon as every pixel of it has been added, and
+// its sums let go: the memory is that of the means and of the rows of
+// blocks still being filled, however the pixels come (in order, bottom up,
+// a tile at a time, a pass at a time).
 class BlockAverager
 {
 public:
@@ -107,14 +111,22 @@ private:
     // pixels `from` to `to` of the row.
     template<typename Lanes>
     void accumulate(int y, int from, int to, Lanes lanes);
-    quint32 *blockRow(int y) { return &m_sums[size_t(y / m_block.height()) * size_t(m_blocks.width()) * 4]; }
+    // The sums of the row of blocks that holds row y.
+    quint32 *sumsOf(int y);
+    // Counts `count` more pixels of row y, and averages its row of blocks
+    // once it has them all.
+    void added(int y, qint64 count);
+    void average(int blockRow);
     // Adds the column sums of blue, green, red rows into their blocks.
     void flushBgrColumns();
 
     QSize m_size;
     QSize m_block;
     QSize m_blocks;
-    std::vector<quint32> m_sums; // alpha, red, green, blue per block
+    QImage m_means;
+    // Alpha, red, green, blue per block, for each row of blocks being filled.
+    std::vector<std::vector<quint32>> m_sums;
+    std::vector<qint64> m_added; // pixels of each row of blocks summed so far
     std::array<quint64, 256> m_palette{}; // each colour spread into lanes
     std::vector<quint16> m_bgrColumns; // each byte of a row, summed down
     int m_bgrBytesPerPixel = 3;
