@@ -375,8 +375,8 @@ ReducedPicture readReducedPng(QIODevice &device, QSize drawSize, qint64 wholeDec
     if (!header)
         return {};
     const bool greyOrIndexed = header->colourType == PNG_COLOR_TYPE_GRAY || header->colourType == PNG_COLOR_TYPE_PALETTE;
-    const QSize block = reductionBlock(header->size, drawSize);
-    if (!isWorthStreaming(header->size, header->bitDepth, greyOrIndexed, wholeDecodeLimit) || block == QSize(1, 1))
+    const QSize block = streamingBlock(header->size, drawSize, header->bitDepth, greyOrIndexed, wholeDecodeLimit);
+    if (!block.isValid())
         return {};
     const qint64 start = device.pos();
     ReducedPicture reduced = decodeReduced(device, block);

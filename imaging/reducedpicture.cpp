@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-bool isWorthStreaming(QSize size, int bitsPerSample, bool greyOrIndexed, qint64 limit)
+QSize streamingBlock(QSize size, QSize drawSize, int bitsPerSample, bool greyOrIndexed, qint64 wholeDecodeLimit)
 {
     // Qt's readers keep 16-bit samples in 64-bit pixels, and grey levels and
     // palette indexes of 2 to 8 bits in a byte each, which the resampling
@@ -15,7 +15,15 @@ bool isWorthStreaming(QSize size, int bitsPerSample, bool greyOrIndexed, qint64 
         bytesPerPixel = 8;
     else if (greyOrIndexed && bitsPerSample >= 2)
         bytesPerPixel = 1;
-    return pixelsOf(size) * bytesPerPixel > limit;
+    if (pixelsOf(size) * bytesPerPixel <= wholeDecodeLimit)
+        return QSize();
+    // A picture the drawing needs every pixel of takes as much memory either
+    // way, unless Qt's reader would keep it at 64 bits a pixel: that one is
+    // read here whole, at 32, within the limit of a whole decode.
+    const QSize block = reductionBlock(size, drawSize);
+    if (block == QSize(1, 1) && (bytesPerPixel < 8 || isTooLarge(size, maximumFullDecodePixels)))
+        return QSize();
+    return block;
 }
 
 QSize reductionBlock(QSize size, QSize drawSize)

@@ -49,10 +49,12 @@ int jpegScaleEighths(QSize stored, QSize drawSize);
 // of the drawing, and turned as `orientation` says.
 ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandler::Transformations orientation);
 
-// Whether decoding a picture of `size` whole would take more than `limit`
-// bytes, with `bitsPerSample` bits a sample, and grey levels or palette
-// indexes when `greyOrIndexed`.
-bool isWorthStreaming(QSize size, int bitsPerSample, bool greyOrIndexed, qint64 limit);
+// The blocks a PNG or TIFF of `size` with `bitsPerSample` bits a sample
+// (grey levels or palette indexes when `greyOrIndexed`) is read in for a
+// drawing of `drawSize`, when Qt's reader would take more than
+// `wholeDecodeLimit` bytes to decode it whole; invalid when it is left to
+// Qt's reader.
+QSize streamingBlock(QSize size, QSize drawSize, int bitsPerSample, bool greyOrIndexed, qint64 wholeDecodeLimit);
 
 // A reduced picture turned as `orientation` says, as Qt's readers turn a
 // picture: `image` holds the picture of `stored` pixels as stored, of which

@@ -432,16 +432,15 @@ ReducedPicture readReducedTiff(QIODevice &device, QSize drawSize, qint64 wholeDe
     if (!page || !isReadableInRegions(tiff.get(), *page))
         return {};
     // Qt's reader decodes what libtiff's conversion to RGBA takes, in
-    // pixels of its own; the rest is decoded whole at 32 bits a pixel.
+    // pixels of its own; the rest is decoded whole at 32 bits a pixel. The
+    // blocks are chosen for the picture as stored, which may be the shown
+    // picture turned a quarter.
     char message[1024];
     const bool forQt = TIFFRGBAImageOK(tiff.get(), message);
-    if (!isWorthStreaming(page->size, forQt ? page->bits : 8, forQt && page->greyOrIndexed(), wholeDecodeLimit))
-        return {};
-    // The blocks are chosen for the picture as stored, which may be the
-    // shown picture turned a quarter.
     const bool quarter = page->turn() & QImageIOHandler::TransformationRotate90;
-    const QSize block = reductionBlock(page->size, quarter ? drawSize.transposed() : drawSize);
-    if (block == QSize(1, 1))
+    const QSize block = streamingBlock(page->size, quarter ? drawSize.transposed() : drawSize, forQt ? page->bits : 8,
+                                       forQt && page->greyOrIndexed(), wholeDecodeLimit);
+    if (!block.isValid())
         return {};
     BlockAverager blocks(page->size, block);
     const bool read = readRegions(tiff.get(), *page, [&blocks](QRect region, const QRgb *pixels) {

@@ -217,6 +217,29 @@ def tiff_with_giant_strip():
     return bytes(data)
 
 
+def tiff_with_one_tile(width, height, tile, byte_count):
+    # A grey picture in tiles of tile x tile pixels, the one tile listed
+    # claiming byte_count bytes of a file of a hundred.
+    entries = [(256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (277, 3, 1, 1), (322, 4, 1, tile), (323, 4, 1, tile), (324, 4, 1, 8), (325, 4, 1, byte_count)]
+    out = b"II*\x00" + struct.pack("<I", 24) + bytes(16) + struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        out += struct.pack("<HHII", tag, kind, count, value)
+    return out + struct.pack("<I", 0)
+
+
+def png_in_tiny_chunks(width, height):
+    # An RGB picture of zeros whose compressed pixels come one byte a chunk.
+    import zlib
+    data = png_of_zeros(width, height, colour_type=2)
+    start = data.index(b"IDAT") - 4
+    length = struct.unpack(">I", data[start:start + 4])[0]
+    pixels = data[start + 8:start + 8 + length]
+    chunks = b"".join(struct.pack(">I", 1) + b"IDAT" + pixels[i:i + 1] + struct.pack(">I", zlib.crc32(b"IDAT" + pixels[i:i + 1]))
+                      for i in range(len(pixels)))
+    return data[:start] + chunks + data[start + 12 + length:]
+
+
 def webp_canvas(width, height):
     # An extended WebP whose canvas claims width x height, holding a tiny
     # lossless image.
@@ -280,6 +303,9 @@ def new_format_files(picture):
             struct.pack("<HHII", 256, 4, 1, 4000), struct.pack("<HHII", 256, 4, 1, 60000)).replace(
             struct.pack("<HHII", 257, 4, 1, 4000), struct.pack("<HHII", 257, 4, 1, 60000))),
         ("ok", "tiff named.jpg", encoded(picture, "TIFF")),
+        ("refused", "tiff claiming one 65536x65536 tile.tif", tiff_with_one_tile(6000, 6000, 65536, 16)),
+        ("refused", "tiff claiming tiles of 1 GB past its end.tif", tiff_with_one_tile(6000, 6000, 8192, 1 << 30)),
+        ("ok", "png in 27000 one-byte data chunks.png", png_in_tiny_chunks(3000, 3000)),
         ("cut", "webp cut in half.webp", webp[: len(webp) // 2]),
         ("refused", "webp canvas claims 16384x16384.webp", webp_canvas(16384, 16384)),
         ("ok", "webp.webp", webp),
@@ -297,13 +323,15 @@ def new_format_files(picture):
     ]
 
 
-def png_of_zeros(width, height):
+def png_of_zeros(width, height, colour_type=0):
     import zlib
-    raw = b"".join(b"\0" + bytes(width) for _ in range(height))
+    row = b"\0" + bytes(width * (3 if colour_type == 2 else 1))
+    compressor = zlib.compressobj(9)
+    compressed = b"".join(compressor.compress(row) for _ in range(height)) + compressor.flush()
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0))
+            + chunk(b"IDAT", compressed) + chunk(b"IEND", b""))
 
 
 def rle8_runs(width, height):
@@ -330,6 +358,9 @@ def shape_files():
         (whole(2_000_000), "png 1000000 x 2.png", png_of_zeros(1_000_000, 2)),
         (64, "png 20000000 x 2.png", png_of_zeros(20_000_000, 2)),
         (64, "png 2 x 20000000.png", png_of_zeros(2, 20_000_000)),
+        # Read a few rows at a time, however long the rows.
+        (64, "png 1000000 x 100.png", png_of_zeros(1_000_000, 100)),
+        (64, "png 100 x 1000000.png", png_of_zeros(100, 1_000_000)),
         (64, "gif 65535 x 1.gif", encoded(line(65535, 1).convert("P"), "GIF")),
         (64, "gif 1 x 65535.gif", encoded(line(1, 65535).convert("P"), "GIF")),
         (64, "jpeg 65500 x 1.jpg", encoded(line(65500, 1), "JPEG")),
@@ -347,6 +378,7 @@ def shape_files():
         (whole(36_000_000), "pbm 6000 x 6000.pbm", encoded(Image.new("1", (6000, 6000), 1), "PPM")),
         (whole(36_000_000), "tiff 1-bit 6000 x 6000.tif", encoded(Image.new("1", (6000, 6000), 1), "TIFF",
                                                                   compression="group4")),
+        (64, "tiff 1-bit 20000 x 20000.tif", encoded(Image.new("1", (20000, 20000), 1), "TIFF", compression="group4")),
     ]
 
 
