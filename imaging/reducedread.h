@@ -16,5 +16,6 @@ std::optional<Picture> readReducedPicture(QIODevice &device, QSize claimed, QSiz
 
 // The drawing size the reduced readers are given, which keep eight pixels
 // for each pixel of it: the part of the drawing a picture of `size` covers,
-// shrunk when they are to keep `lightDetail` pixels for each pixel instead.
-QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail);
+// scaled for them to keep `fineDetail` pixels for each pixel instead, or
+// `lightDetail` at the light detail.
+QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail, int fineDetail = 8);
