@@ -40,6 +40,9 @@ ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
 // interlaced or not, of any kind of pixel: its transparency is kept,
 // premultiplied.
 ReducedPicture readReducedPng(QIODevice &device, QSize drawSize, qint64 wholeDecodeLimit = streamedDecodeBytes);
+// The same for a binary PBM, PGM or PPM (P4, P5, P6), of one or two bytes
+// a sample.
+ReducedPicture readReducedPnm(QIODevice &device, QSize drawSize, qint64 wholeDecodeLimit = streamedDecodeBytes);
 // The JPEG scale n/8 (1, 2 or 4 eighths) that keeps at least eight pixels
 // for each pixel of a `drawSize` drawing, or 0 when only the whole picture
 // does.

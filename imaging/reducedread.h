@@ -9,8 +9,8 @@
 
 // A big picture read reduced for a drawing of `drawSize` with `detail`: an
 // uncompressed 24- or 32-bit bitmap, a GIF whose first image covers its
-// screen, a PNG or TIFF too big to decode whole, or a sequential JPEG in
-// colour or grey. Nothing when the picture is left to be decoded whole.
+// screen, a PNG, TIFF or binary PBM/PGM/PPM too big to decode whole, or a
+// sequential JPEG in colour or grey. Nothing when the picture is left to be decoded whole.
 // `claimed` is what the picture's header claims (pictureprobe.h).
 std::optional<Picture> readReducedPicture(QIODevice &device, QSize claimed, QSize drawSize, DrawDetail detail);
 

@@ -435,6 +435,35 @@ QByteArray pngBytes(QSize size, const PngKind &kind, int compression = 6)
     return png + pngChunk("IDAT", qCompress(raw, compression).mid(4)) + pngChunk("IEND", {});
 }
 
+// A binary PBM (P4), PGM (P5) or PPM (P6) of `image`, its samples scaled to
+// `largest`: one byte each up to 255, two above.
+QByteArray pnmBytes(const QImage &image, char kind, int largest)
+{
+    QByteArray bytes = QStringLiteral("P%1\n# made by the test\n%2 %3\n").arg(kind).arg(image.width()).arg(image.height()).toLatin1();
+    if (kind != '4')
+        bytes += QByteArray::number(largest) + '\n';
+    for (int y = 0; y < image.height(); ++y) {
+        quint32 bits = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (kind == '4') {
+                bits = bits << 1 | (qGray(p) < 128);
+                if (x % 8 == 7 || x == image.width() - 1)
+                    bytes += char(bits << (7 - x % 8));
+                bits = x % 8 == 7 ? 0 : bits;
+                continue;
+            }
+            for (int level : kind == '5' ? QList<int>{qGray(p)} : QList<int>{qRed(p), qGreen(p), qBlue(p)}) {
+                const int value = (level * largest + 127) / 255;
+                if (largest > 255)
+                    bytes += char(value >> 8);
+                bytes += char(value);
+            }
+        }
+    }
+    return bytes;
+}
+
 // The largest difference in any channel between two images of one size.
 int worstDifference(const QImage &a, const QImage &b)
 {
@@ -483,6 +512,8 @@ private slots:
     void leavesOtherPngsToTheOrdinaryReader();
     void tiffMatchesWhatWasWritten_data();
     void tiffMatchesWhatWasWritten();
+    void pnmMatchesTheFullDecode_data();
+    void pnmMatchesTheFullDecode();
 };
 
 void tst_ReducedPicture::matchesTheFullDecode_data()
@@ -863,6 +894,44 @@ void tst_ReducedPicture::tiffMatchesWhatWasWritten()
     const QImage expected = blockAverageOf(shown, reductionBlock(shown.size(), QSize(8, 8)));
     const int worst = worstDifference(direct.image, expected);
     QVERIFY2(worst <= tolerance, qPrintable(QStringLiteral("worst difference %1").arg(worst)));
+}
+
+void tst_ReducedPicture::pnmMatchesTheFullDecode_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("tolerance"); // for samples Qt's reader scales to 8 bits its own way
+
+    const QImage image = detailedImage(601, 437);
+    QTest::newRow("PPM") << pnmBytes(image, '6', 255) << 0;
+    QTest::newRow("PPM of levels up to 100") << pnmBytes(image, '6', 100) << 1;
+    QTest::newRow("PPM of two bytes a sample") << pnmBytes(image, '6', 1000) << 1;
+    QTest::newRow("PGM") << pnmBytes(image, '5', 255) << 0;
+    QTest::newRow("PGM of 16 bits") << pnmBytes(image, '5', 65535) << 1;
+    QTest::newRow("PBM, rows of an odd width") << pnmBytes(image, '4', 1) << 0;
+}
+
+// A binary PBM, PGM or PPM summed straight into blocks holds Qt's pixels.
+void tst_ReducedPicture::pnmMatchesTheFullDecode()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, tolerance);
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const ReducedPicture direct = readReducedPnm(device, QSize(8, 8), 0);
+    QVERIFY(!direct.image.isNull());
+    QCOMPARE(device.pos(), qint64(0));
+    QImageReader qt(&device);
+    const QImage full = qt.read();
+    QCOMPARE(full.size(), QSize(601, 437));
+    const int worst = worstDifference(direct.image, blockAverageOf(full, reductionBlock(full.size(), QSize(8, 8))));
+    QVERIFY2(worst <= tolerance, qPrintable(QStringLiteral("worst difference %1").arg(worst)));
+    QVERIFY(device.seek(0));
+    QVERIFY(readReducedPnm(device, QSize(8, 8)).image.isNull()); // small enough to decode whole
+    QByteArray cut = bytes.chopped(1000);
+    QBuffer cutShort(&cut);
+    QVERIFY(cutShort.open(QIODevice::ReadOnly));
+    QVERIFY(readReducedPnm(cutShort, QSize(8, 8), 0).image.isNull()); // left to Qt's reader
+    QCOMPARE(cutShort.pos(), qint64(0));
 }
 
 QTEST_MAIN(tst_ReducedPicture)
