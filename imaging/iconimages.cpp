@@ -140,7 +140,11 @@ IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
         const QSize size = reader.jumpToImage(i) ? reader.size() : QSize();
         pixels += pixelsOf(size);
         if (isTooLarge(size, bigDecodePixels) || pixels > maximumFullDecodePixels) {
-            load.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("the icon's images are too large")};
+            load.failure = Failure{Failure::Kind::TooLarge,
+                                   QStringLiteral("the icon's images are too large (at most %1 million pixels each and "
+                                                  "%2 million in all are read)")
+                                       .arg(bigDecodePixels / 1'000'000)
+                                       .arg(maximumFullDecodePixels / 1'000'000)};
             break;
         }
         QImage image = reader.read();
