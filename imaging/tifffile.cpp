@@ -236,14 +236,16 @@ bool isReadableInRegions(TIFF *tiff, const TiffPage &page)
 // premultiplied pixels a row after another.
 using RegionSink = std::function<void(QRect region, const QRgb *pixels)>;
 
-// The regions of the page, clipped to it.
-std::vector<QRect> regionsOf(const TiffPage &page)
+// Calls read(region) for each region of the page in stored order, clipped
+// to the page, until one fails.
+template<typename Read>
+bool readEachRegion(const TiffPage &page, Read read)
 {
-    std::vector<QRect> regions;
     for (int y = 0; y < page.size.height(); y += page.region.height())
         for (int x = 0; x < page.size.width(); x += page.region.width())
-            regions.push_back(QRect(QPoint(x, y), page.region).intersected(QRect(QPoint(0, 0), page.size)));
-    return regions;
+            if (!read(QRect(QPoint(x, y), page.region).intersected(QRect(QPoint(0, 0), page.size))))
+                return false;
+    return true;
 }
 
 // libtiff's own conversion to 8-bit RGBA: every photometric kind, palette,
@@ -258,13 +260,11 @@ bool readThroughRgba(TIFF *tiff, const TiffPage &page, const RegionSink &sink)
     // The rows as stored: the picture is turned afterwards.
     image.req_orientation = image.orientation;
     std::vector<quint32> raster(size_t(pixelsOf(page.region)));
-    bool ok = true;
-    for (const QRect &region : regionsOf(page)) {
+    const bool ok = readEachRegion(page, [&](QRect region) {
         image.row_offset = region.y();
         image.col_offset = region.x();
-        ok = TIFFRGBAImageGet(&image, raster.data(), quint32(region.width()), quint32(region.height()));
-        if (!ok)
-            break;
+        if (!TIFFRGBAImageGet(&image, raster.data(), quint32(region.width()), quint32(region.height())))
+            return false;
         // Red in the lowest byte, alpha in the highest: QRgb has red and
         // blue the other way round.
         const qint64 count = pixelsOf(region.size());
@@ -273,7 +273,8 @@ bool readThroughRgba(TIFF *tiff, const TiffPage &page, const RegionSink &sink)
             raster[size_t(i)] = (p & 0xFF00FF00u) | ((p & 0xFF) << 16) | ((p >> 16) & 0xFF);
         }
         sink(region, reinterpret_cast<const QRgb *>(raster.data()));
-    }
+        return true;
+    });
     TIFFRGBAImageEnd(&image);
     return ok;
 }
@@ -379,7 +380,7 @@ bool readRawSamples(TIFF *tiff, const TiffPage &page, const RawSamples &raw, con
     std::vector<std::vector<uchar>> stored(static_cast<size_t>(planes), std::vector<uchar>(static_cast<size_t>(size)));
     std::vector<QRgb> pixels(size_t(pixelsOf(page.region)));
     std::vector<const uchar *> rows(static_cast<size_t>(planes));
-    for (const QRect &region : regionsOf(page)) {
+    return readEachRegion(page, [&](QRect region) {
         for (int plane = 0; plane < planes; ++plane) {
             uchar *buffer = stored[size_t(plane)].data();
             const quint32 x = quint32(region.x());
@@ -397,8 +398,8 @@ bool readRawSamples(TIFF *tiff, const TiffPage &page, const RawSamples &raw, con
                 out[x] = pixelAt(raw, rows.data(), x);
         }
         sink(region, pixels.data());
-    }
-    return true;
+        return true;
+    });
 }
 
 bool readRegions(TIFF *tiff, const TiffPage &page, const RegionSink &sink)
