@@ -1,7 +1,7 @@
 """Writes the benchmark's pictures into FOLDER: photo.jpg (6000 x 4000,
-quality 90), photo.bmp (the same pixels, 24-bit) and photo.gif (2000 x 2000),
-and FOLDER/batch: 300 photos of 0.3 to 1.9 megapixels in every shape, JPEG,
-GIF and BMP in turn.
+quality 90), photo.bmp (the same pixels, 24-bit), photo.gif (2000 x 2000),
+big.png (12000 x 9000, as a scan or a render comes), and FOLDER/batch: 300
+photos of 0.3 to 1.9 megapixels in every shape, JPEG, GIF and BMP in turn.
 
 The picture looks like a photo as far as the coders care: smooth colour
 gradients, some filled shapes and per-pixel noise. A fixed seed makes every
@@ -35,6 +35,34 @@ def photo(width, height, seed):
     pixels = np.asarray(image, dtype=np.int16)
     noise = rng.normal(0.0, 6.0, pixels.shape).astype(np.int16)
     return Image.fromarray(np.clip(pixels + noise, 0, 255).astype(np.uint8))
+
+
+def big_photo(width, height, seed, band=500):
+    """The same kind of picture, made a band of rows at a time so that
+    making it takes a few hundred megabytes, not several gigabytes."""
+    rng = np.random.default_rng(seed)
+    image = Image.new("RGB", (width, height))
+    x = np.linspace(0.0, 1.0, width, dtype=np.float32)[None, :]
+    for top in range(0, height, band):
+        y = np.linspace(0.0, 1.0, height, dtype=np.float32)[top:top + band, None]
+        channels = [
+            255 * (0.5 + 0.4 * np.sin(3.1 * x + 1.7 * y)),
+            255 * (0.2 + 0.6 * y * (1 - 0.5 * x)),
+            255 * (0.5 + 0.35 * np.cos(5.3 * x * y + 2.0 * x)),
+        ]
+        image.paste(Image.fromarray(np.dstack([np.clip(c, 0, 255) for c in channels]).astype(np.uint8)), (0, top))
+    draw = ImageDraw.Draw(image)
+    for _ in range(40):
+        x0, y0 = int(rng.integers(0, width)), int(rng.integers(0, height))
+        size = int(rng.integers(width // 40, width // 6))
+        colour = tuple(int(v) for v in rng.integers(0, 256, 3))
+        box = (x0, y0, x0 + size, y0 + int(size * rng.uniform(0.5, 1.5)))
+        (draw.ellipse if rng.random() < 0.5 else draw.rectangle)(box, fill=colour)
+    for top in range(0, height, band):
+        strip = np.asarray(image.crop((0, top, width, min(height, top + band))), dtype=np.int16)
+        noise = rng.normal(0.0, 6.0, strip.shape).astype(np.int16)
+        image.paste(Image.fromarray(np.clip(strip + noise, 0, 255).astype(np.uint8)), (0, top))
+    return image
 
 
 def batch(folder, count=300):
@@ -92,6 +120,7 @@ def main(folder):
     web.save(f"{folder}/photo.tiff", compression="tiff_lzw")
     with open(f"{folder}/logo.svg", "w") as handle:
         handle.write(LOGO)
+    big_photo(12000, 9000, seed=4).save(f"{folder}/big.png")
 
 
 if __name__ == "__main__":

@@ -30,28 +30,30 @@ def fitted_rect(w, h):
     return (0, start, SIDE, end - start) if W >= H else (start, 0, end - start, SIDE)
 
 
-def coverage(source, target):
-    """A target x source matrix: row i holds the fraction of each source pixel
-    that target pixel i covers, divided by the target pixel's span, so each
-    row sums to 1 and a product with it is an exact area average."""
+def shrink(pixels, target, axis):
+    """The exact area average of `pixels` along `axis` into `target` pixels:
+    each target pixel is the integral of the source over its span, divided
+    by the span, from cumulative sums, so the work is linear in the source."""
+    source = pixels.shape[axis]
     scale = source / target
-    weights = np.zeros((target, source))
-    for i in range(target):
-        lo, hi = i * scale, (i + 1) * scale
-        for s in range(int(math.floor(lo)), min(source, int(math.ceil(hi)))):
-            weights[i, s] = min(hi, s + 1) - max(lo, s)
-    return weights / scale
+    edges = np.arange(target + 1) * scale
+    whole = np.minimum(np.floor(edges).astype(np.int64), source)
+    shape = [1] * pixels.ndim
+    shape[axis] = target + 1
+    part = (edges - whole).reshape(shape)
+    zero = np.zeros_like(np.take(pixels, [0], axis=axis))
+    before = np.concatenate([zero, np.cumsum(pixels, axis=axis)], axis=axis)  # the sum of the pixels before each
+    padded = np.concatenate([pixels, zero], axis=axis)  # an edge at the very end falls in no pixel
+    integral = np.take(before, whole, axis=axis) + np.take(padded, whole, axis=axis) * part
+    return np.diff(integral, axis=axis) / scale
 
 
 def area_average(pixels, width, height):
-    rows = coverage(pixels.shape[0], height)
-    columns = coverage(pixels.shape[1], width)
-    # Column sums in strips of rows keep the float64 copy small.
+    # Columns first, in strips of rows, which keeps the float64 copy small.
     narrowed = np.zeros((pixels.shape[0], width, 3))
     for top in range(0, pixels.shape[0], 256):
-        strip = pixels[top:top + 256].astype(np.float64)
-        narrowed[top:top + 256] = np.einsum("xs,ysc->yxc", columns, strip)
-    return np.einsum("yt,tsc->ysc", rows, narrowed)
+        narrowed[top:top + 256] = shrink(pixels[top:top + 256].astype(np.float64), width, 1)
+    return shrink(narrowed, height, 0)
 
 
 def main(input_path, output_path):

@@ -128,6 +128,21 @@ measure "windows-logo.svg imagemagick" convert -background none "$work/logo.svg"
 measure "windows-logo.svg rsvg+shrink" bash -c 'rsvg-convert -w 256 -h 256 "$1" -o "$2.png" && "$3" bench/pillow_sizes.py "$2.png" "$2" windows' \
     _ "$work/logo.svg" "$work/windows-rsvg.ico" "$python"
 
+echo "Timing a 12000 x 9000 PNG ($runs runs per tool)"
+big=$work/big.png
+measure "bigpng-32 tervana-convert" "$converter" "$big" -o "$work/big-ours.ico"
+measure "bigpng-32 imagemagick" convert "$big" -resize 32x32 -background white -gravity center -extent 32x32 \
+    "$work/big-magick.ico"
+measure "bigpng-32 pillow" "$python" bench/pillow_ico.py "$big" "$work/big-pillow.ico"
+measure "bigpng-sizes tervana-convert" "$converter" --sizes all "$big" -o "$work/big-sizes-ours.ico"
+measure "bigpng-sizes imagemagick" convert "$big" -define icon:auto-resize=256,128,64,48,32,24,16 \
+    "$work/big-sizes-magick.ico"
+measure "bigpng-sizes pillow" "$python" bench/pillow_sizes.py "$big" "$work/big-sizes-pillow.ico"
+"$converter" --bmp "$big" -o "$work/big-ours.bmp"
+# Pillow warns of pictures of more than 89 megapixels, which this is.
+echo "bigpng-32 psnr $("$python" -W ignore bench/psnr.py "$big" "$work/big-ours.bmp")" >>"$work/results"
+(cd bench && "$python" -W ignore psnr_sizes.py "$big" "tervana-convert=$work/big-sizes-ours.ico") >"$work/psnr-big"
+
 # The last icons made are those of square.jpg.
 (cd bench && "$python" psnr_sizes.py "$work/square.jpg" "tervana-convert=$work/sizes-ours.ico" \
     "imagemagick=$work/sizes-magick.ico" "pillow=$work/sizes-pillow.ico") >"$work/psnr-sizes"
@@ -141,7 +156,7 @@ echo "within 1.25x of it on the others; PSNR >= 50 dB against the exact area ave
 echo
 awk '
     $2 == "psnr" { psnr[$1] = $3; next }
-    $1 == "batch" || $1 == "list" || $1 ~ /^(sizes|newer|windows)-/ || $2 == "vipsthumbnail" { next }
+    $1 == "batch" || $1 == "list" || $1 ~ /^(sizes|newer|windows|bigpng)-/ || $2 == "vipsthumbnail" { next }
     { sec[$1, $2] = $3; kb[$1, $2] = $4; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     function verdict(ok) { return ok ? "ok" : "MISS" }
     function timeRatio(name, ours, peer,    t) {
@@ -251,3 +266,31 @@ echo "The logo per size (dB) against the exact coverage of its shapes (librsvg a
 echo "the peer renders once at 256 and shrinks. Target: >= 45 dB at every size, above the peer at 16 to 48."
 printf '%-5s %9s %9s %s\n' size tervana peer verdict
 awk '{ printf "%-5s %9s %9s %s\n", $1, $2, $3, ($2 >= 45 && ($1 > 48 || $2 > $3)) ? "ok" : "MISS" }' "$work/psnr-svg"
+
+echo
+echo "A 12000 x 9000 PNG into the 32 x 32 icon and into icons of all seven sizes. Targets: faster than"
+echo "both peers, peak memory <= 64 MB, PSNR >= 55 dB against the exact area average (every size)."
+awk '
+    $1 ~ /^bigpng-/ && $2 == "psnr" { psnr[$1] = $3; next }
+    $1 ~ /^bigpng-/ { sec[$1, $2] = $3; kb[$1, $2] = $4 }
+    FILENAME ~ /psnr-big$/ { worst = $2; for (i = 3; i <= NF; i++) if ($i < worst) worst = $i; psnr["bigpng-sizes"] = worst }
+    function verdict(ok) { return ok ? "ok" : "MISS" }
+    END {
+        fmt = "%-7s %-16s %9s %8s  %-13s %-13s %-12s %s\n"
+        printf fmt, "job", "tool", "median s", "peak MB", "time/magick", "time/pillow", "memory", "PSNR dB"
+        split("bigpng-32 bigpng-sizes", jobs, " ")
+        split("tervana-convert imagemagick pillow", tools, " ")
+        for (i = 1; i <= 2; i++) {
+            job = jobs[i]; ours = sec[job, "tervana-convert"]
+            for (k = 1; k <= 3; k++) {
+                tool = tools[k]; mine = k == 1
+                printf fmt, k == 1 ? substr(job, 8) : "", tool, sprintf("%.2f", sec[job, tool]), sprintf("%.1f", kb[job, tool] / 1024),
+                       mine ? sprintf("%.2fx %s", ours / sec[job, "imagemagick"], verdict(ours < sec[job, "imagemagick"])) : "",
+                       mine ? sprintf("%.2fx %s", ours / sec[job, "pillow"], verdict(ours < sec[job, "pillow"])) : "",
+                       mine ? verdict(kb[job, tool] <= 64 * 1024) : "",
+                       mine ? sprintf("%s %s", psnr[job], verdict(psnr[job] >= 55)) : ""
+            }
+        }
+    }' "$work/results" "$work/psnr-big"
+echo "PSNR per size (dB) of the seven sizes, 16 to 256:"
+cat "$work/psnr-big"

@@ -177,7 +177,11 @@ std::optional<Failure> refusalOf(const std::vector<DirectoryImage> &images, cons
             continue; // one image, named again
         pixels += pixelsOf(image.size);
         if (isTooLarge(image.size, bigDecodePixels) || pixels > maximumFullDecodePixels)
-            return Failure{Failure::Kind::TooLarge, QStringLiteral("the icon's images are too large")};
+            return Failure{Failure::Kind::TooLarge,
+                           QStringLiteral("the icon's images are too large (at most %1 million pixels each and "
+                                          "%2 million in all are read)")
+                               .arg(bigDecodePixels / 1'000'000)
+                               .arg(maximumFullDecodePixels / 1'000'000)};
         pngBytes += image.png ? qint64(image.entry.dwBytesInRes) : 0;
         if (pngBytes > fileBytes)
             return Failure{Failure::Kind::NotAPicture, QStringLiteral("the icon's images overlap one another")};

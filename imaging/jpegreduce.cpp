@@ -4,13 +4,10 @@
 
 #include "reducedpicture.h"
 
-#include <QTransform>
-
 #include <array>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
-#include <utility>
 
 #include <jpeglib.h>
 
@@ -228,18 +225,6 @@ QImageIOHandler::Transformations transformationOf(int exifOrientation)
     }
 }
 
-// The picture turned as its orientation tag says, as Qt's reader turns it.
-QImage oriented(QImage image, QImageIOHandler::Transformations orientation)
-{
-    if (orientation == QImageIOHandler::TransformationRotate270)
-        return image.transformed(QTransform().rotate(270));
-    image = image.mirrored(orientation & QImageIOHandler::TransformationMirror,
-                           orientation & QImageIOHandler::TransformationFlip);
-    if (orientation & QImageIOHandler::TransformationRotate90)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
-}
-
 } // namespace
 
 JpegHeader readJpegHeader(QIODevice &device)
@@ -280,30 +265,6 @@ ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandle
     device.seek(start);
     if (!decoded)
         return {};
-
-    // The last column and row of output may stand for less than a whole
-    // pixel's share. Turning the picture may move them to the first column
-    // or row, which an extent cannot say: that side is then counted whole.
-    struct Axis
-    {
-        double extent;
-        bool partAtEnd;
-    };
-    Axis across{stored.width() * scale, true};
-    Axis down{stored.height() * scale, true};
-    if (orientation & QImageIOHandler::TransformationMirror)
-        across.partAtEnd = !across.partAtEnd;
-    if (orientation & QImageIOHandler::TransformationFlip)
-        down.partAtEnd = !down.partAtEnd;
-    if (orientation & QImageIOHandler::TransformationRotate90) {
-        // Turned clockwise: the columns come from the rows read bottom up,
-        // the rows from the columns.
-        std::swap(across, down);
-        across.partAtEnd = !across.partAtEnd;
-    }
-    QImage image = oriented(std::move(d->image), orientation);
-    const QSize natural = orientation & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored;
-    const QSizeF extent(across.partAtEnd ? across.extent : image.width(),
-                        down.partAtEnd ? down.extent : image.height());
-    return {std::move(image), natural, extent};
+    return orientedReduction(std::move(d->image), stored, QSizeF(stored.width() * scale, stored.height() * scale),
+                             orientation);
 }

@@ -8,7 +8,7 @@
 // Pictures bigger than this (in pixels, width x height) are refused before
 // any pixel memory is taken: a header may claim absurd dimensions. Up to
 // this size a picture is only read when it can be read reduced (a JPEG
-// photo, a plain bitmap) ...
+// photo, a plain bitmap, a PNG, most TIFFs) ...
 constexpr qint64 maximumPicturePixels = 400'000'000;
 // ... and up to this one when it has to be decoded whole (about 400 MB).
 constexpr qint64 maximumFullDecodePixels = 100'000'000;
@@ -18,6 +18,13 @@ constexpr qint64 maximumFullDecodePixels = 100'000'000;
 // each say almost nothing keeps a decoder busy for minutes. Up to this many
 // a 100-megapixel picture still takes a couple of seconds.
 constexpr int maximumJpegScans = 256;
+
+// A PNG or TIFF whose whole decode would take more memory than this is read
+// a few rows (or tiles) at a time into block averages when it is only to be
+// drawn small: with the program's own 20 MB, a bigger decode would pass the
+// 64 MB a conversion keeps within. Smaller ones are decoded whole, as they
+// always were.
+constexpr qint64 streamedDecodeBytes = 32 * 1024 * 1024;
 // Decodes of more than this many pixels wait for one another, however many
 // pictures are read side by side, so that memory stays bounded.
 constexpr qint64 bigDecodePixels = 16'000'000;

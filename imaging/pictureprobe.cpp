@@ -5,6 +5,7 @@
 #include "littleendian.h"
 #include "picturelimits.h"
 #include "tgafile.h"
+#include "tifffile.h"
 
 #include <QtEndian>
 
@@ -61,36 +62,50 @@ QSize headerClaimedSize(QIODevice &device)
         return QSize(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8));
     if (head.startsWith("\x89PNG\r\n\x1A\n") && head.mid(12, 4) == "IHDR")
         return pngHeaderSize(device.peek(24));
+    if (const std::optional<QSize> tiff = tiffClaimedSize(device))
+        return *tiff;
     if (const QSize anyMap = portableAnyMapSize(device.peek(1024)); anyMap.isValid())
         return anyMap;
     return tgaClaimedSize(device).value_or(QSize());
 }
 
-bool tooLongForItsReader(QIODevice &device, QSize claimed)
+namespace {
+
+// The longest side the reader of the picture's kind takes, or 0 when it
+// takes any: libpng takes at most a million pixels a side, Qt's PBM/PGM/PPM
+// reader 32,767.
+int longestSideOfItsReader(QIODevice &device)
 {
-    // libpng, under Qt's PNG reader, takes at most a million pixels a side;
-    // Qt's PBM/PGM/PPM reader 32,767.
-    constexpr int pngLongestSide = 1'000'000;
-    constexpr int anyMapLongestSide = 32'767;
-    const QByteArray head = device.peek(8);
-    const int longest = std::max(claimed.width(), claimed.height());
-    if (head == "\x89PNG\r\n\x1A\n")
-        return longest > pngLongestSide;
+    if (device.peek(8) == "\x89PNG\r\n\x1A\n")
+        return 1'000'000;
     if (portableAnyMapSize(device.peek(1024)).isValid())
-        return longest > anyMapLongestSide;
-    return false;
+        return 32'767;
+    return 0;
 }
 
-Failure tooLargeFailure(QSize size)
+Failure tooLarge(QSize size, const QString &limit)
 {
-    return {Failure::Kind::TooLarge,
-            QStringLiteral("the picture is too large (%1 x %2 pixels)").arg(size.width()).arg(size.height())};
+    const QString words = QStringLiteral("the picture is too large (%1 x %2 pixels; %3)");
+    return {Failure::Kind::TooLarge, words.arg(size.width()).arg(size.height()).arg(limit)};
+}
+
+} // namespace
+
+Failure tooLargeFailure(QSize size, qint64 limit)
+{
+    const qint64 millions = limit / 1'000'000;
+    if (limit == maximumPicturePixels)
+        return tooLarge(size, QStringLiteral("at most %1 million are read").arg(millions));
+    return tooLarge(size, QStringLiteral("at most %1 million are read from a picture of this kind").arg(millions));
 }
 
 std::optional<Failure> refusalBeforeDecoding(QIODevice &device, QSize claimed)
 {
-    if (isTooLarge(claimed) || tooLongForItsReader(device, claimed))
+    if (isTooLarge(claimed))
         return tooLargeFailure(claimed);
+    const int longest = longestSideOfItsReader(device);
+    if (longest > 0 && std::max(claimed.width(), claimed.height()) > longest)
+        return tooLarge(claimed, QStringLiteral("at most %1 a side are read from a picture of this kind").arg(longest));
     if (isCutShort(device))
         return Failure{Failure::Kind::NotAPicture, QStringLiteral("the file is cut short")};
     return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picturelimits.h"
+
 #include <QIODevice>
 #include <QImageIOHandler>
 #include <QImage>
@@ -33,6 +35,14 @@ struct ReducedPicture
 ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize);
 // The first frame of a GIF whose first image covers its whole screen.
 ReducedPicture readReducedGif(QIODevice &device, QSize drawSize);
+// A PNG whose whole decode would take more than `wholeDecodeLimit` bytes
+// (by default, more than a conversion's memory allows: picturelimits.h),
+// interlaced or not, of any kind of pixel: its transparency is kept,
+// premultiplied.
+ReducedPicture readReducedPng(QIODevice &device, QSize drawSize, qint64 wholeDecodeLimit = streamedDecodeBytes);
+// The same for a binary PBM, PGM or PPM (P4, P5, P6), of one or two bytes
+// a sample.
+ReducedPicture readReducedPnm(QIODevice &device, QSize drawSize, qint64 wholeDecodeLimit = streamedDecodeBytes);
 // The JPEG scale n/8 (1, 2 or 4 eighths) that keeps at least eight pixels
 // for each pixel of a `drawSize` drawing, or 0 when only the whole picture
 // does.
@@ -52,6 +62,19 @@ JpegHeader readJpegHeader(QIODevice &device);
 // of the drawing, and turned as `orientation` says.
 ReducedPicture readReducedJpeg(QIODevice &device, QSize drawSize, QImageIOHandler::Transformations orientation);
 
+// The blocks a PNG or TIFF of `size` with `bitsPerSample` bits a sample
+// (grey levels or palette indexes when `greyOrIndexed`) is read in for a
+// drawing of `drawSize`, when Qt's reader would take more than
+// `wholeDecodeLimit` bytes to decode it whole; invalid when it is left to
+// Qt's reader.
+QSize streamingBlock(QSize size, QSize drawSize, int bitsPerSample, bool greyOrIndexed, qint64 wholeDecodeLimit);
+
+// A reduced picture turned as `orientation` says, as Qt's readers turn a
+// picture: `image` holds the picture of `stored` pixels as stored, of which
+// it covers `storedExtent` (its last column and row may be partial).
+ReducedPicture orientedReduction(QImage image, QSize stored, QSizeF storedExtent,
+                                 QImageIOHandler::Transformations orientation);
+
 // Pictures of more pixels than this that are too thin for square blocks (a
 // 20,000,000 x 2 bitmap) are reduced with blocks of another shape; smaller
 // ones are decoded whole, which costs little.
@@ -67,13 +90,22 @@ QSize reductionBlock(QSize size, QSize drawSize);
 
 // Sums whole rows of pixels into blocks and gives their means. A row is
 // summed block by block, each block's part in one 64-bit register that holds
-// the four channels in 16-bit lanes, so a pixel costs one addition.
+// the four channels in 16-bit lanes, so a pixel costs one addition. A row
+// of blocks is averaged as soon as every pixel of it has been added, and
+// its sums let go: the memory is that of the means and of the rows of
+// blocks still being filled, however the pixels come (in order, bottom up,
+// a tile at a time, a pass at a time).
 class BlockAverager
 {
 public:
     BlockAverager(QSize size, QSize block);
     // A row of premultiplied pixels.
     void addRow(int y, const QRgb *pixels);
+    // Part of such a row, pixels `x` to `x + count`: a row of a tile.
+    void addRowPart(int y, int x, const QRgb *pixels, int count);
+    // Pixels `x`, `x + step`, `x + 2 step` ... of row y: a row of one pass
+    // of an interlaced picture.
+    void addSpacedPixels(int y, int x, int step, const QRgb *pixels, int count);
     // The palette of the indexed rows that follow: 256 premultiplied colours.
     void setPalette(const QRgb *palette);
     // A row of palette indexes.
@@ -87,19 +119,29 @@ public:
     // blocks: for rows too wide to sum into columns first.
     void addBgrPixels(int y, int x, const uchar *pixels, int count, int bytesPerPixel);
     ReducedPicture result();
+    QSize size() const { return m_size; }
 
 private:
     // Adds lanes(x), pixel x of row y spread into the four lanes, for
-    // every pixel of the row.
+    // pixels `from` to `to` of the row.
     template<typename Lanes>
-    void accumulate(int y, Lanes lanes);
+    void accumulate(int y, int from, int to, Lanes lanes);
+    // The sums of the row of blocks that holds row y.
+    quint32 *sumsOf(int y);
+    // Counts `count` more pixels of row y, and averages its row of blocks
+    // once it has them all.
+    void added(int y, qint64 count);
+    void average(int blockRow);
     // Adds the column sums of blue, green, red rows into their blocks.
     void flushBgrColumns();
 
     QSize m_size;
     QSize m_block;
     QSize m_blocks;
-    std::vector<quint32> m_sums; // alpha, red, green, blue per block
+    QImage m_means;
+    // Alpha, red, green, blue per block, for each row of blocks being filled.
+    std::vector<std::vector<quint32>> m_sums;
+    std::vector<qint64> m_added; // pixels of each row of blocks summed so far
     std::array<quint64, 256> m_palette{}; // each colour spread into lanes
     std::vector<quint16> m_bgrColumns; // each byte of a row, summed down
     int m_bgrBytesPerPixel = 3;

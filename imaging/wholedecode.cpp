@@ -12,6 +12,7 @@
 #include "svgdocument.h"
 #include "svgrendering.h"
 #include "tgafile.h"
+#include "tifffile.h"
 
 
 #include <QImageReader>
@@ -104,12 +105,14 @@ JpegDecode planJpegDecode(QIODevice &file, qint64 start, QSize stored, QSize dra
     if (layout.decodedWhole)
         plan.heldPixels += layout.coefficientBytes / 4;
     if ((layout.decodedWhole || !plan.scaled.isValid()) && isTooLarge(stored, maximumFullDecodePixels))
-        plan.refusal = tooLargeFailure(stored);
+        plan.refusal = tooLargeFailure(stored, maximumFullDecodePixels);
     else if (plan.heldPixels > maximumFullDecodePixels)
         plan.refusal = Failure{Failure::Kind::TooLarge,
-                               QStringLiteral("the picture is too large (%1 x %2 pixels, stored in several scans)")
+                               QStringLiteral("the picture is too large (%1 x %2 pixels, stored in several scans; "
+                                              "at most %3 million are held while one is read)")
                                    .arg(stored.width())
-                                   .arg(stored.height())};
+                                   .arg(stored.height())
+                                   .arg(maximumFullDecodePixels / 1'000'000)};
     return plan;
 }
 
@@ -133,6 +136,18 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
         applyIconMask(file, start, 0, image);
     file.seek(start);
     return {Picture(resamplableImage(std::move(image)), natural), std::nullopt};
+}
+
+// A TIFF whose samples Qt's reader does not take (10, 12 or 32 bits,
+// floating point), read by libtiff whole.
+std::optional<Picture> decodeTiffWithoutQt(QIODevice &file, qint64 start, QSize stored)
+{
+    const BigDecodeTurn turn(pixelsOf(stored));
+    file.seek(start);
+    QImage image = readWholeTiff(file);
+    if (image.isNull())
+        return std::nullopt;
+    return Picture(std::move(image));
 }
 
 // Decodes the picture with Qt's reader for `knownFormat`, or for the format
@@ -161,8 +176,12 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
         return readWith(reader, file, start, false, stored, plan.heldPixels);
     }
     if (isTooLarge(stored, maximumFullDecodePixels))
-        return {Picture(), tooLargeFailure(stored)};
-    return readWith(reader, file, start, format == "ico" && iconNotCursor, stored, pixelsOf(stored));
+        return {Picture(), tooLargeFailure(stored, maximumFullDecodePixels)};
+    PictureLoad load = readWith(reader, file, start, format == "ico" && iconNotCursor, stored, pixelsOf(stored));
+    if (load.failure && format == "tiff")
+        if (std::optional<Picture> tiff = decodeTiffWithoutQt(file, start, stored))
+            return {std::move(*tiff), std::nullopt};
+    return load;
 }
 
 PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
@@ -175,7 +194,7 @@ PictureLoad decodeTga(QIODevice &file, QSize drawSize, DrawDetail detail)
     }
     const std::optional<QSize> claimed = tgaClaimedSize(file);
     if (isTooLarge(*claimed, maximumFullDecodePixels))
-        return {Picture(), tooLargeFailure(*claimed)};
+        return {Picture(), tooLargeFailure(*claimed, maximumFullDecodePixels)};
     const BigDecodeTurn turn(pixelsOf(*claimed));
     TgaDecode decoded = decodeTgaWithoutQt(file);
     if (decoded.failure)

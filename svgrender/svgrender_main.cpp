@@ -33,6 +33,7 @@
 #include <vector>
 
 #ifdef __linux__
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -84,6 +85,14 @@ void limitThisProcess(const Request &request)
     if (getppid() == 1)
         std::_Exit(3);
     if (request.memoryMegabytes > 0) {
+        // A thread's stack counts against the limit too: the threads pango
+        // starts to sort fonts get 1 MB, not the 8 MB a thread gets by
+        // default, which would leave a drawing with text too little.
+        pthread_attr_t smallStacks;
+        pthread_attr_init(&smallStacks);
+        pthread_attr_setstacksize(&smallStacks, 1024 * 1024);
+        pthread_setattr_default_np(&smallStacks);
+        pthread_attr_destroy(&smallStacks);
         const rlim_t bytes = rlim_t(request.memoryMegabytes) * 1024 * 1024;
         const rlimit data{bytes, bytes};
         setrlimit(RLIMIT_DATA, &data);

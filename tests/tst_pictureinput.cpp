@@ -259,10 +259,12 @@ void tst_PictureInput::jpegsTooCostlyAreRefusedBeforeDecoding_data()
     QTest::addColumn<QByteArray>("jpeg");
     QTest::addColumn<QString>("reason");
     QTest::newRow("progressive, claiming 12000 x 10000")
-        << progressiveClaiming(12000, 10000, '\x22') << "the picture is too large (12000 x 10000 pixels)";
+        << progressiveClaiming(12000, 10000, '\x22')
+        << "the picture is too large (12000 x 10000 pixels; at most 100 million are read from a picture of this kind)";
     QTest::newRow("progressive, claiming 10000 x 10000 at full colour")
         << progressiveClaiming(10000, 10000, '\x11')
-        << "the picture is too large (10000 x 10000 pixels, stored in several scans)";
+        << "the picture is too large (10000 x 10000 pixels, stored in several scans; at most 100 million are held "
+           "while one is read)";
     QTest::newRow("progressive, its first scan sent 256 more times")
         << repeatingFirstScan(encoded(patternImage(16, 16), "JPEG", true), 256)
         << "the JPEG has too many scans (more than 256)";
@@ -288,8 +290,9 @@ void tst_PictureInput::iconImagesAreCountedAsTheyAre_data()
     QByteArray png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
     png.append(QByteArray::fromHex("00004E20" "00004E20" "0806000000" "00000000" "00000000" "49454E44" "AE426082"));
     QTest::newRow("a 1 x 1 entry of a 20000 x 20000 png")
-        << iconOf({{1, 1, 22, quint32(png.size())}}, png) << "the picture is too large (20000 x 20000 pixels)"
-        << "the icon's images are too large";
+        << iconOf({{1, 1, 22, quint32(png.size())}}, png)
+        << "the picture is too large (20000 x 20000 pixels; at most 100 million are read from a picture of this kind)"
+        << "the icon's images are too large (at most 16 million pixels each and 100 million in all are read)";
     QByteArray small = png;
     qToBigEndian<quint32>(2, small.data() + 16);
     qToBigEndian<quint32>(2, small.data() + 20);

@@ -1,11 +1,12 @@
-// Big bitmaps and GIFs are read straight into a reduced image; what Open
-// makes of them must match what a full decode gives.
+// Big bitmaps, GIFs, PNGs and TIFFs are read straight into a reduced image;
+// what Open makes of them must match what a full decode gives.
 
 #include "picturetestutils.h"
 
 #include "picturebox.h"
 #include "reducedpicture.h"
 #include "picture.h"
+#include "tifffile.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -76,18 +77,24 @@ QImage palettedImage(int width, int height)
     return image;
 }
 
-// The GIF ImageMagick makes of `image`, with its extra `options`.
-QByteArray gifBytes(const QImage &image, const QStringList &options)
+// The file ImageMagick makes of `image` in `format`, with its extra
+// `options`; nothing when ImageMagick is missing.
+QByteArray magickBytes(const QImage &image, const QStringList &options, const QString &format)
 {
     QTemporaryDir dir;
-    const QString source = dir.filePath(QStringLiteral("source.bmp"));
-    const QString gif = dir.filePath(QStringLiteral("picture.gif"));
-    if (!image.save(source, "BMP"))
+    const QString source = dir.filePath(QStringLiteral("source.png"));
+    const QString made = dir.filePath(QStringLiteral("made"));
+    if (!image.save(source, "PNG"))
         return {};
     if (imageMagickConvert.isEmpty()
-        || QProcess::execute(imageMagickConvert, QStringList{source} + options + QStringList{QStringLiteral("GIF:") + gif}) != 0)
+        || QProcess::execute(imageMagickConvert, QStringList{source} + options + QStringList{format + QLatin1Char(':') + made}) != 0)
         return {};
-    return readFile(gif);
+    return readFile(made);
+}
+
+QByteArray gifBytes(const QImage &image, const QStringList &options)
+{
+    return magickBytes(image, options, QStringLiteral("GIF"));
 }
 
 // The offset of the first image descriptor, after the global colour table
@@ -325,6 +332,154 @@ QByteArray jpegBytes(const QImage &image, int orientation)
     return jpeg.insert(2, segment + exif);
 }
 
+// A PNG written field by field, so that every kind of pixel the format has
+// can be made: each colour type and bit depth, transparency chunks, Adam7
+// interlacing. Rows are stored unfiltered.
+struct PngKind
+{
+    int colourType = 2; // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
+    int bitDepth = 8;
+    bool interlaced = false;
+    // A tRNS chunk: the palette's alphas, or one grey level or colour, which
+    // every ninth pixel on a diagonal has, made transparent.
+    bool transparency = false;
+};
+
+quint32 crcOf(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crcOf(type + data));
+}
+
+// Sample `channel` of pixel (x, y), of at most `top`: fine detail, and an
+// alpha (the last channel of grey and alpha, and of RGBA) that is 0, `top`
+// and everything between in turn.
+quint16 sampleOf(const PngKind &kind, int x, int y, int channel, int top)
+{
+    const bool keyed = kind.transparency && (x + y) % 9 == 0;
+    const bool alpha = (kind.colourType == 4 && channel == 1) || (kind.colourType == 6 && channel == 3);
+    if (alpha)
+        return quint16((x / 16 + y / 16) % 3 == 0 ? 0 : (x / 16 + y / 16) % 3 == 1 ? top : (x * 7 + y * 3) % (top + 1));
+    if (keyed && kind.colourType != 3)
+        return quint16(top / 3); // the transparent level or colour
+    return quint16((x * (37 + 11 * channel) + y * (23 + 7 * channel) + (x * y) % 13 * 5) % (top + 1));
+}
+
+QByteArray pngBytes(QSize size, const PngKind &kind, int compression = 6)
+{
+    const int channels = QList<int>{1, 0, 3, 1, 2, 0, 4}[kind.colourType];
+    const int top = (1 << kind.bitDepth) - 1;
+    QByteArray head = bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height()));
+    head += char(kind.bitDepth) + QByteArray(1, char(kind.colourType)) + QByteArray(2, '\0') + char(kind.interlaced);
+    QByteArray png = QByteArray("\x89PNG\r\n\x1A\n") + pngChunk("IHDR", head);
+    if (kind.colourType == 3) {
+        QByteArray palette;
+        QByteArray alphas;
+        for (int i = 0; i <= top; ++i) {
+            palette += char(i * 37) + QByteArray(1, char(i * 91)) + char(i * 13);
+            alphas += char(i <= top / 2 ? i * 53 : 255);
+        }
+        png += pngChunk("PLTE", palette) + (kind.transparency ? pngChunk("tRNS", alphas) : QByteArray());
+    } else if (kind.transparency) {
+        const int samples = kind.colourType == 2 ? 3 : 1;
+        QByteArray key;
+        for (int i = 0; i < samples; ++i)
+            key += char((top / 3) >> 8) + QByteArray(1, char(top / 3));
+        png += pngChunk("tRNS", key);
+    }
+    // Adam7's passes, or one pass of every pixel.
+    const QList<std::array<int, 4>> passes = kind.interlaced
+        ? QList<std::array<int, 4>>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+        : QList<std::array<int, 4>>{{0, 0, 1, 1}};
+    QByteArray raw;
+    for (const auto &[left, top0, across, down] : passes) {
+        if (left >= size.width() || top0 >= size.height())
+            continue;
+        for (int y = top0; y < size.height(); y += down) {
+            raw += '\0'; // no filter
+            quint32 bits = 0;
+            int count = 0;
+            for (int x = left; x < size.width(); x += across)
+                for (int c = 0; c < channels; ++c) {
+                    const quint16 value = sampleOf(kind, x, y, c, top);
+                    if (kind.bitDepth == 16) {
+                        raw += char(value >> 8);
+                        raw += char(value);
+                        continue;
+                    }
+                    bits = bits << kind.bitDepth | value;
+                    for (count += kind.bitDepth; count >= 8; count -= 8)
+                        raw += char(bits >> (count - 8));
+                }
+            if (count > 0)
+                raw += char(bits << (8 - count));
+        }
+    }
+    return png + pngChunk("IDAT", qCompress(raw, compression).mid(4)) + pngChunk("IEND", {});
+}
+
+// A binary PBM (P4), PGM (P5) or PPM (P6) of `image`, its samples scaled to
+// `largest`: one byte each up to 255, two above.
+QByteArray pnmBytes(const QImage &image, char kind, int largest)
+{
+    QByteArray bytes = QStringLiteral("P%1\n# made by the test\n%2 %3\n").arg(kind).arg(image.width()).arg(image.height()).toLatin1();
+    if (kind != '4')
+        bytes += QByteArray::number(largest) + '\n';
+    for (int y = 0; y < image.height(); ++y) {
+        quint32 bits = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (kind == '4') {
+                bits = bits << 1 | (qGray(p) < 128);
+                if (x % 8 == 7 || x == image.width() - 1)
+                    bytes += char(bits << (7 - x % 8));
+                bits = x % 8 == 7 ? 0 : bits;
+                continue;
+            }
+            for (int level : kind == '5' ? QList<int>{qGray(p)} : QList<int>{qRed(p), qGreen(p), qBlue(p)}) {
+                const int value = (level * largest + 127) / 255;
+                if (largest > 255)
+                    bytes += char(value >> 8);
+                bytes += char(value);
+            }
+        }
+    }
+    return bytes;
+}
+
+// The largest difference in any channel between two images of one size.
+int worstDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 256;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            for (int d : {qAlpha(p) - qAlpha(q), qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                worst = std::max(worst, qAbs(d));
+        }
+    return worst;
+}
+
 PictureLoad readBytes(QByteArray bytes, QSize drawSize)
 {
     QBuffer device(&bytes);
@@ -333,6 +488,8 @@ PictureLoad readBytes(QByteArray bytes, QSize drawSize)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(PngKind)
 
 class tst_ReducedPicture : public QObject
 {
@@ -351,6 +508,14 @@ private slots:
     void jpegMatchesTheFullDecode();
     void jpegHeaderIsReadAsQtReadsIt_data();
     void jpegHeaderIsReadAsQtReadsIt();
+    void pngMatchesTheFullDecode_data();
+    void pngMatchesTheFullDecode();
+    void leavesOtherPngsToTheOrdinaryReader_data();
+    void leavesOtherPngsToTheOrdinaryReader();
+    void tiffMatchesWhatWasWritten_data();
+    void tiffMatchesWhatWasWritten();
+    void pnmMatchesTheFullDecode_data();
+    void pnmMatchesTheFullDecode();
 };
 
 void tst_ReducedPicture::matchesTheFullDecode_data()
@@ -655,6 +820,200 @@ void tst_ReducedPicture::jpegHeaderIsReadAsQtReadsIt()
     QCOMPARE(device.pos(), qint64(0));
     QCOMPARE(header.stored, size);
     QCOMPARE(int(header.orientation), int(turn));
+}
+
+void tst_ReducedPicture::pngMatchesTheFullDecode_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<PngKind>("kind");
+    QTest::addColumn<qint64>("wholeDecodeLimit");
+
+    const QSize size(600, 440);
+    const auto row = [size](const char *name, int colourType, int bitDepth, bool transparency = false,
+                            bool interlaced = false) {
+        QTest::newRow(name) << size << PngKind{colourType, bitDepth, interlaced, transparency} << qint64(0);
+    };
+    row("RGB", 2, 8);
+    row("RGBA", 6, 8);
+    row("grey", 0, 8);
+    row("grey, 1 bit", 0, 1);
+    row("grey, 2 bits, one level transparent", 0, 2, true);
+    row("grey, 4 bits", 0, 4);
+    row("grey and alpha", 4, 8);
+    row("palette", 3, 8);
+    row("palette with alphas", 3, 8, true);
+    row("palette of 1 bit with alphas", 3, 1, true);
+    row("palette of 4 bits", 3, 4);
+    row("RGB, one colour transparent", 2, 8, true);
+    row("RGB, 16 bits", 2, 16);
+    row("RGBA, 16 bits", 6, 16);
+    row("grey, 16 bits", 0, 16);
+    row("grey and alpha, 16 bits", 4, 16);
+    row("interlaced RGBA", 6, 8, false, true);
+    row("interlaced palette of 2 bits with alphas", 3, 2, true, true);
+    row("interlaced grey, 16 bits", 0, 16, false, true);
+    QTest::newRow("odd size, interlaced") << QSize(601, 437) << PngKind{2, 8, true, false} << qint64(0);
+    // Big enough that a conversion reads it this way.
+    QTest::newRow("8.4 megapixels, as read by default") << QSize(2900, 2900) << PngKind{} << streamedDecodeBytes;
+}
+
+// Every kind of PNG read straight into blocks holds exactly Qt's pixels,
+// summed the same way: within a level at 16 bits a channel, which Qt
+// premultiplies before it rounds them to 8 bits.
+void tst_ReducedPicture::pngMatchesTheFullDecode()
+{
+    QFETCH(QSize, size);
+    QFETCH(PngKind, kind);
+    QFETCH(qint64, wholeDecodeLimit);
+    QByteArray bytes = pngBytes(size, kind, 1);
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const QSize drawSize = wholeDecodeLimit > 0 ? QSize(32, 32) : QSize(8, 8);
+    const ReducedPicture direct = readReducedPng(device, drawSize, wholeDecodeLimit);
+    QVERIFY(!direct.image.isNull()); // the reduced path was taken
+    QCOMPARE(direct.naturalSize, size);
+    QCOMPARE(device.pos(), qint64(0));
+
+    QImageReader qt(&device, "png");
+    const QImage full = qt.read();
+    QCOMPARE(full.size(), size);
+    const QImage expected = blockAverageOf(full, reductionBlock(size, drawSize));
+    const int worst = worstDifference(direct.image, expected);
+    QVERIFY2(worst <= (kind.bitDepth == 16 ? 1 : 0), qPrintable(QStringLiteral("worst difference %1").arg(worst)));
+}
+
+void tst_ReducedPicture::leavesOtherPngsToTheOrdinaryReader_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("drawSize");
+    QTest::addColumn<qint64>("wholeDecodeLimit");
+
+    const QByteArray png = pngBytes(QSize(600, 440), PngKind{6, 8, false, false});
+    QTest::newRow("small for the drawing") << pngBytes(QSize(200, 100), PngKind{}) << QSize(32, 32) << qint64(0);
+    QTest::newRow("no drawing size") << png << QSize() << qint64(0);
+    QTest::newRow("decoded whole, as it always was") << pngBytes(QSize(2000, 1500), PngKind{}) << QSize(32, 32)
+                                                     << streamedDecodeBytes;
+    QTest::newRow("cut short") << png.left(png.size() / 2) << QSize(8, 8) << qint64(0);
+    QByteArray damaged = png;
+    damaged[damaged.indexOf("IDAT") + 100] ^= 0x10; // the chunk's check fails
+    QTest::newRow("damaged data") << damaged << QSize(8, 8) << qint64(0);
+    QByteArray early = png;
+    const qsizetype data = early.indexOf("IDAT") + 4;
+    const quint32 length = qFromBigEndian<quint32>(early.constData() + data - 8);
+    const QByteArray half = qUncompress(bigEndian32(440 * 2401) + early.mid(data, length)).left(440 * 2401 / 2);
+    early.replace(data - 8, length + 12, pngChunk("IDAT", qCompress(half).mid(4)));
+    QTest::newRow("pixels stop halfway") << early << QSize(8, 8) << qint64(0);
+    QTest::newRow("not a PNG") << bitmapBytes(detailedImage(600, 440), 24, false) << QSize(8, 8) << qint64(0);
+}
+
+void tst_ReducedPicture::leavesOtherPngsToTheOrdinaryReader()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, drawSize);
+    QFETCH(qint64, wholeDecodeLimit);
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    QVERIFY(readReducedPng(device, drawSize, wholeDecodeLimit).image.isNull());
+    QCOMPARE(device.pos(), qint64(0));
+}
+
+void tst_ReducedPicture::tiffMatchesWhatWasWritten_data()
+{
+    QTest::addColumn<QImage>("source");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QTransform>("turn"); // what the orientation tag asks
+    QTest::addColumn<int>("tolerance");
+
+    // 672 x 448 pixels and their blocks of 7 line up whichever way the
+    // picture is turned.
+    const QImage colour = detailedImage(672, 448);
+    const QImage grey = colour.convertToFormat(QImage::Format_Grayscale8);
+    QImage alpha = colour.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y)
+        for (int x = 0; x < alpha.width(); ++x)
+            alpha.setPixel(x, y, (alpha.pixel(x, y) & 0xFFFFFF) | uint((x + 3 * y) % 256) << 24);
+    const QString tiles = QStringLiteral("tiff:tile-geometry=64x64");
+    const auto row = [](const char *name, const QImage &image, const QString &options, QTransform turn = {},
+                        int tolerance = 0) {
+        QTest::newRow(name) << image << options.split(QLatin1Char(' '), Qt::SkipEmptyParts) << turn << tolerance;
+    };
+    row("strips", colour, QString());
+    row("strips of 16 bits, LZW", colour, QStringLiteral("-depth 16 -compress lzw"));
+    row("tiles", colour, QStringLiteral("-define ") + tiles);
+    row("tiles of 16 bits, planes apart", colour, QStringLiteral("-depth 16 -interlace plane -define ") + tiles);
+    row("planes apart", colour, QStringLiteral("-interlace plane"));
+    row("alpha", alpha, QString(), {}, 1);
+    row("premultiplied alpha", alpha, QStringLiteral("-define tiff:alpha=associated"), {}, 1);
+    row("palette", palettedImage(672, 448), QStringLiteral("-type palette"));
+    row("grey of 12 bits", grey, QStringLiteral("-depth 12"));
+    row("grey of 32 bits", grey, QStringLiteral("-depth 32"));
+    row("grey of 32-bit floating point", grey, QStringLiteral("-depth 32 -define quantum:format=floating-point"));
+    row("mirrored", colour, QStringLiteral("-orient TopRight"), QTransform().scale(-1, 1));
+    row("upside down", colour, QStringLiteral("-orient BottomRight"), QTransform().rotate(180));
+    row("turned a quarter", colour, QStringLiteral("-orient RightTop"), QTransform().rotate(90));
+    row("turned three quarters, tiles", colour, QStringLiteral("-orient LeftBottom -define ") + tiles,
+        QTransform().rotate(270));
+}
+
+// A TIFF of any layout libtiff reads, summed straight into blocks, holds the
+// pixels it was written from, turned as its orientation tag says (within a
+// level where alpha is premultiplied on one side and not the other).
+void tst_ReducedPicture::tiffMatchesWhatWasWritten()
+{
+    QFETCH(QImage, source);
+    QFETCH(QStringList, options);
+    QFETCH(QTransform, turn);
+    QFETCH(int, tolerance);
+    QSKIP_UNLESS_TOOL(imageMagickConvert);
+    QByteArray bytes = magickBytes(source, options, QStringLiteral("TIFF"));
+    QVERIFY(bytes.startsWith("II*") || bytes.startsWith("MM"));
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const ReducedPicture direct = readReducedTiff(device, QSize(8, 8), 0);
+    QCOMPARE(device.pos(), qint64(0));
+    const QImage shown = source.transformed(turn);
+    QCOMPARE(direct.naturalSize, shown.size());
+    const QImage expected = blockAverageOf(shown, reductionBlock(shown.size(), QSize(8, 8)));
+    const int worst = worstDifference(direct.image, expected);
+    QVERIFY2(worst <= tolerance, qPrintable(QStringLiteral("worst difference %1").arg(worst)));
+}
+
+void tst_ReducedPicture::pnmMatchesTheFullDecode_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("tolerance"); // for samples Qt's reader scales to 8 bits its own way
+
+    const QImage image = detailedImage(601, 437);
+    QTest::newRow("PPM") << pnmBytes(image, '6', 255) << 0;
+    QTest::newRow("PPM of levels up to 100") << pnmBytes(image, '6', 100) << 1;
+    QTest::newRow("PPM of two bytes a sample") << pnmBytes(image, '6', 1000) << 1;
+    QTest::newRow("PGM") << pnmBytes(image, '5', 255) << 0;
+    QTest::newRow("PGM of 16 bits") << pnmBytes(image, '5', 65535) << 1;
+    QTest::newRow("PBM, rows of an odd width") << pnmBytes(image, '4', 1) << 0;
+}
+
+// A binary PBM, PGM or PPM summed straight into blocks holds Qt's pixels.
+void tst_ReducedPicture::pnmMatchesTheFullDecode()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, tolerance);
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const ReducedPicture direct = readReducedPnm(device, QSize(8, 8), 0);
+    QVERIFY(!direct.image.isNull());
+    QCOMPARE(device.pos(), qint64(0));
+    QImageReader qt(&device);
+    const QImage full = qt.read();
+    QCOMPARE(full.size(), QSize(601, 437));
+    const int worst = worstDifference(direct.image, blockAverageOf(full, reductionBlock(full.size(), QSize(8, 8))));
+    QVERIFY2(worst <= tolerance, qPrintable(QStringLiteral("worst difference %1").arg(worst)));
+    QVERIFY(device.seek(0));
+    QVERIFY(readReducedPnm(device, QSize(8, 8)).image.isNull()); // small enough to decode whole
+    QByteArray cut = bytes.chopped(1000);
+    QBuffer cutShort(&cut);
+    QVERIFY(cutShort.open(QIODevice::ReadOnly));
+    QVERIFY(readReducedPnm(cutShort, QSize(8, 8), 0).image.isNull()); // left to Qt's reader
+    QCOMPARE(cutShort.pos(), qint64(0));
 }
 
 QTEST_MAIN(tst_ReducedPicture)

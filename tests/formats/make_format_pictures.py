@@ -5,8 +5,11 @@ with Pillow's.
 
 Usage: make_format_pictures.py OUTDIR [CONVERT]
 
-Prints the name of each file written. CONVERT, ImageMagick's convert, adds
-the files only it writes (a TGA without a footer, a cursor)."""
+Prints the name of each file written, and, after a tab, that of a picture
+that shows what it holds where Pillow shows it otherwise (it clips samples
+of more than 16 bits). CONVERT, ImageMagick's convert, adds the files only it
+writes (a TGA without a footer, cursors, TIFFs of 12, 16 and 32 bits, tiles
+and planes)."""
 import os
 import struct
 import subprocess
@@ -78,6 +81,22 @@ def main():
             subprocess.run([convert, source] + options + [os.path.join(out, name)], check=True)
             os.remove(source)
             written.append(name)
+        pattern("RGB").save(os.path.join(out, "colour reference.png"))
+        pattern("L").save(os.path.join(out, "grey reference.png"))
+        pattern("1").save(os.path.join(out, "black and white reference.png"))
+        tiles = ["-define", "tiff:tile-geometry=16x16"]
+        for name, reference, options in [
+                ("16-bit RGB.tif", "colour", ["-depth", "16"]),
+                ("16-bit RGB, tiles, planes apart.tif", "colour", ["-depth", "16", "-interlace", "plane"] + tiles),
+                ("tiles, planes apart.tif", "colour", ["-interlace", "plane"] + tiles),
+                ("12-bit grey.tif", "grey", ["-depth", "12"]),
+                ("32-bit grey.tif", "grey", ["-depth", "32"]),
+                ("32-bit floating-point grey.tif", "grey", ["-depth", "32", "-define", "quantum:format=floating-point"]),
+                ("1-bit cursor.cur", "black and white", []),
+                ("8-bit grey cursor.cur", "grey", [])]:
+            source = os.path.join(out, f"{reference} reference.png")
+            subprocess.run([convert, source] + options + [os.path.join(out, name)], check=True)
+            written.append(f"{name}\t{reference} reference.png" if name.endswith("grey.tif") else name)
     for name in written:
         print(name)
 

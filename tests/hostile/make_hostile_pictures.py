@@ -223,6 +223,29 @@ def tiff_with_giant_strip():
     return bytes(data)
 
 
+def tiff_with_one_tile(width, height, tile, byte_count):
+    # A grey picture in tiles of tile x tile pixels, the one tile listed
+    # claiming byte_count bytes of a file of a hundred.
+    entries = [(256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (277, 3, 1, 1), (322, 4, 1, tile), (323, 4, 1, tile), (324, 4, 1, 8), (325, 4, 1, byte_count)]
+    out = b"II*\x00" + struct.pack("<I", 24) + bytes(16) + struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        out += struct.pack("<HHII", tag, kind, count, value)
+    return out + struct.pack("<I", 0)
+
+
+def png_in_tiny_chunks(width, height):
+    # An RGB picture of zeros whose compressed pixels come one byte a chunk.
+    import zlib
+    data = png_of_zeros(width, height, colour_type=2)
+    start = data.index(b"IDAT") - 4
+    length = struct.unpack(">I", data[start:start + 4])[0]
+    pixels = data[start + 8:start + 8 + length]
+    chunks = b"".join(struct.pack(">I", 1) + b"IDAT" + pixels[i:i + 1] + struct.pack(">I", zlib.crc32(b"IDAT" + pixels[i:i + 1]))
+                      for i in range(len(pixels)))
+    return data[:start] + chunks + data[start + 12 + length:]
+
+
 def webp_canvas(width, height):
     # An extended WebP whose canvas claims width x height, holding a tiny
     # lossless image.
@@ -286,6 +309,9 @@ def new_format_files(picture):
             struct.pack("<HHII", 256, 4, 1, 4000), struct.pack("<HHII", 256, 4, 1, 60000)).replace(
             struct.pack("<HHII", 257, 4, 1, 4000), struct.pack("<HHII", 257, 4, 1, 60000))),
         ("ok", "tiff named.jpg", encoded(picture, "TIFF")),
+        ("refused", "tiff claiming one 65536x65536 tile.tif", tiff_with_one_tile(6000, 6000, 65536, 16)),
+        ("refused", "tiff claiming tiles of 1 GB past its end.tif", tiff_with_one_tile(6000, 6000, 8192, 1 << 30)),
+        ("ok", "png in 27000 one-byte data chunks.png", png_in_tiny_chunks(3000, 3000)),
         ("cut", "webp cut in half.webp", webp[: len(webp) // 2]),
         ("refused", "webp canvas claims 16384x16384.webp", webp_canvas(16384, 16384)),
         ("ok", "webp.webp", webp),
@@ -363,11 +389,16 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def png_of_zeros(width, height, before_pixels=b""):
+def png_of_zeros(width, height, colour_type=0, before_pixels=b""):
+    # Rows of zeros, compressed as they come, so that a picture of millions
+    # of rows never sits whole in memory; `before_pixels` are chunks put
+    # before the pixel data.
     import zlib
-    raw = b"".join(b"\0" + bytes(width) for _ in range(height))
-    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
-            + before_pixels + png_chunk(b"IDAT", zlib.compress(raw, 9)) + png_chunk(b"IEND", b""))
+    row = b"\0" + bytes(width * (3 if colour_type == 2 else 1))
+    compressor = zlib.compressobj(9)
+    compressed = b"".join(compressor.compress(row) for _ in range(height)) + compressor.flush()
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0))
+            + before_pixels + png_chunk(b"IDAT", compressed) + png_chunk(b"IEND", b""))
 
 
 def rle8_runs(width, height):
@@ -394,6 +425,9 @@ def shape_files():
         (whole(2_000_000), "png 1000000 x 2.png", png_of_zeros(1_000_000, 2)),
         (64, "png 20000000 x 2.png", png_of_zeros(20_000_000, 2)),
         (64, "png 2 x 20000000.png", png_of_zeros(2, 20_000_000)),
+        # Read a few rows at a time, however long the rows.
+        (64, "png 1000000 x 100.png", png_of_zeros(1_000_000, 100)),
+        (64, "png 100 x 1000000.png", png_of_zeros(100, 1_000_000)),
         (64, "gif 65535 x 1.gif", encoded(line(65535, 1).convert("P"), "GIF")),
         (64, "gif 1 x 65535.gif", encoded(line(1, 65535).convert("P"), "GIF")),
         (64, "jpeg 65500 x 1.jpg", encoded(line(65500, 1), "JPEG")),
@@ -411,6 +445,7 @@ def shape_files():
         (whole(36_000_000), "pbm 6000 x 6000.pbm", encoded(Image.new("1", (6000, 6000), 1), "PPM")),
         (whole(36_000_000), "tiff 1-bit 6000 x 6000.tif", encoded(Image.new("1", (6000, 6000), 1), "TIFF",
                                                                   compression="group4")),
+        (64, "tiff 1-bit 20000 x 20000.tif", encoded(Image.new("1", (20000, 20000), 1), "TIFF", compression="group4")),
     ]
 
 
@@ -469,7 +504,7 @@ def costly_files(small):
     whole = lambda pixels: 64 + 4 * pixels // (1 << 20)  # noqa: E731
     coefficients = lambda side, planes: int(side * side * 2 * planes) // (1 << 20)  # noqa: E731
     big = png_of_zeros(side, side)
-    empty_chunks = png_of_zeros(1, 1, png_chunk(b"emPt", b"") * chunks)
+    empty_chunks = png_of_zeros(1, 1, before_pixels=png_chunk(b"emPt", b"") * chunks)
     files = [
         ("either", whole(side * side), f"icon of 8 entries claiming 1 to 8 pixels, each a {side} x {side} png.ico",
          icon_of([(n, n, 32, n - 1) for n in range(1, 9)], [big] * 8)),
@@ -548,7 +583,7 @@ def main():
         ("refused", "bmp width most negative.bmp", bmp_header(-2**31, 200) + b"\x00" * 64),
         ("refused", "bmp claims zero bits.bmp", bmp_header(16, 16, bits=0) + b"\x00" * 1024),
         ("refused", "gif huge logical screen.gif", gif_with_screen(65535, 65535)),
-        ("refused", "png 20000x20000 named.jpg", bomb),
+        ("ok", "png 20000x20000 named.jpg", bomb),
         ("refused", "icon holding a 20000x20000 png.ico", icon_around(bomb)),
         ("either", "gif whose pixels stop early.gif", gif_with_short_data(100, 60)),
         ("either", "png whose pixels stop early.png", png_with_short_data(picture)),
