@@ -75,7 +75,7 @@ const QString usage = QStringLiteral(
 // What --help ends with: the examples a new user needs first.
 const QString examples = QStringLiteral(
     "Examples:\n"
-    "  tervana-convert photo.jpg -o photo.ico             a 32 x 32 icon, as the window makes it\n"
+    "  tervana-convert photo.jpg -o photo.ico             a 32 x 32 icon, as the window saves it\n"
     "  tervana-convert --sizes all logo.png -o logo.ico   a logo's icon: 16 to 256 pixels, 32 bits with alpha\n"
     "  tervana-convert --sizes windows logo.svg -o app.ico  a drawing, from its shapes, at every size Windows asks for");
 
@@ -202,9 +202,10 @@ QString folderRefusal(const QString &folder)
     case FileKind::Folder: return QString();
     case FileKind::Missing: {
         const QString above = QFileInfo(QDir::cleanPath(folder)).path();
-        if (fileKindAt(above) != FileKind::Folder)
-            return QStringLiteral("The folder \"%1\" cannot be made: \"%2\" does not exist.")
-                .arg(readableName(folder), readableName(above));
+        if (const FileKind kind = fileKindAt(above); kind != FileKind::Folder)
+            return QStringLiteral("The folder \"%1\" cannot be made: \"%2\" %3.")
+                .arg(readableName(folder), readableName(above),
+                     kind == FileKind::Missing ? QStringLiteral("does not exist") : QStringLiteral("is not a folder"));
         if (const std::optional<Failure> failure = makeFolders(folder))
             return QStringLiteral("The folder \"%1\" cannot be made: %2.").arg(readableName(folder), failure->reason);
         return QString();

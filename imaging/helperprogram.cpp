@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstdio>
@@ -198,7 +200,7 @@ int reap(pid_t pid, bool endNow, Clock::time_point started, HelperBudget budget,
             return -1;
         if (endNow || budgetSpent(pid, started, budget)) {
             timedOut = !endNow;
-            ::kill(pid, SIGKILL);
+            ::kill(-pid, SIGKILL); // its process group: whatever it started too
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
             return status;
@@ -213,16 +215,17 @@ int reap(pid_t pid, bool endNow, Clock::time_point started, HelperBudget budget,
 
 QString helperPath(const char *name)
 {
-    const QString folder = programFolder();
-    // Installed, the helpers' folder is found from the programs' (bin/);
-    // in the build tree, the programs sit in its top folder and the tests
-    // one below it.
-    for (const QString &helpers : {QStringLiteral(TERVANA_HELPERS_FROM_PROGRAMS), QStringLiteral(TERVANA_HELPER_FOLDER)}) {
-        const QString path = QDir(folder).filePath(helpers + QLatin1Char('/') + QLatin1String(name));
-        if (QFileInfo(path).isExecutable())
-            return QDir::cleanPath(path);
-    }
-    return QString();
+    // A program of the build tree (the programs, the tests, the benchmark,
+    // in folders of the tree) runs the tree's own helper; an installed one
+    // finds the helpers' folder from its own (bin/). Nowhere else is
+    // looked at: a folder beside the build tree may be anybody's.
+    const QString folder = QDir::cleanPath(programFolder());
+    const QString buildTree = QDir::cleanPath(QStringLiteral(TERVANA_BUILD_TREE));
+    const bool inBuildTree = folder == buildTree || folder.startsWith(buildTree + QLatin1Char('/'));
+    const QString helpers = inBuildTree ? QDir(buildTree).filePath(QStringLiteral(TERVANA_HELPER_FOLDER))
+                                        : QDir(folder).filePath(QStringLiteral(TERVANA_HELPERS_FROM_PROGRAMS));
+    const QString path = QDir::cleanPath(helpers + QLatin1Char('/') + QLatin1String(name));
+    return QFileInfo(path).isExecutable() ? path : QString();
 }
 
 #ifdef Q_OS_UNIX
@@ -267,8 +270,13 @@ HelperRun runHelper(const char *name, const QStringList &arguments, const QByteA
         if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
             errOpen = readAvailable(errRead.get(), run.errors, 8 * 1024, errorsOverflowed);
     }
+    // With its output closed it has nothing more to say: it ends at once,
+    // or is ended after a second on the clock, whatever its budget.
+    const HelperBudget ending{budget.work, std::min<std::chrono::milliseconds>(
+                                               budget.clock, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                                 Clock::now() - started) + std::chrono::seconds(1))};
     bool timedOut = false;
-    const int status = reap(pid, overflowed || spent, started, budget, timedOut);
+    const int status = reap(pid, overflowed || spent, started, ending, timedOut);
     if (overflowed)
         run.ending = HelperRun::Ending::TooMuchOutput;
     else if (spent || timedOut || outOpen || errOpen)

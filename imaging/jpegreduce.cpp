@@ -155,16 +155,16 @@ bool decompress(Decode &d, QSize drawSize)
     return true;
 }
 
-// Reads a big- or little-endian number of `Size` bytes at `at`, or nothing
-// past the end, as a stream reader gives zero there.
+// Reads a big- or little-endian number of `Size` bytes at `at`; 0 when it
+// does not lie whole in the data, as a stream reader gives it.
 template<int Size>
 quint32 fieldOf(const QByteArray &data, qsizetype at, bool bigEndian)
 {
+    if (at < 0 || at + Size > data.size())
+        return 0;
     quint32 value = 0;
-    for (int i = 0; i < Size; ++i) {
-        const quint32 byte = at + i < data.size() ? uchar(data[at + i]) : 0;
-        value |= byte << (8 * (bigEndian ? Size - 1 - i : i));
-    }
+    for (int i = 0; i < Size; ++i)
+        value |= quint32(uchar(data[at + i])) << (8 * (bigEndian ? Size - 1 - i : i));
     return value;
 }
 
@@ -193,7 +193,9 @@ int exifOrientation(const QByteArray &data)
         at = tiffStart + offset;
         const quint32 entries = fieldOf<2>(data, at, big);
         at += 2;
-        for (quint32 entry = 0; entry < entries && at + 12 <= data.size(); ++entry, at += 12) {
+        // An entry is read while all read before it lay in the data; its
+        // last two bytes, after the value, are not needed.
+        for (quint32 entry = 0; entry < entries && at <= data.size(); ++entry, at += 12) {
             if (fieldOf<2>(data, at, big) != 0x0112)
                 continue;
             const quint32 type = fieldOf<2>(data, at + 2, big);

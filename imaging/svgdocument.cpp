@@ -10,6 +10,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -24,6 +26,15 @@ constexpr int maximumElements = 50'000;
 // few kilobytes can ask for billions of shapes. A drawing drawn as an icon
 // draws far fewer, all told.
 constexpr qint64 maximumDrawnElements = 100'000;
+// A start tag of more attributes than this, or an attribute longer than
+// this, is refused before the XML reader sees it: the reader's check for
+// attributes given twice takes time that grows with the square of their
+// number, and it holds each value whole, twice.
+constexpr int maximumAttributes = 1000;
+constexpr qint64 maximumAttributeBytes = 4 * 1024 * 1024;
+// Of an embedded picture, this much is decoded to tell its kind and size
+// (its headers); the rest is only checked to be what a renderer decodes.
+constexpr qsizetype embeddedHeadBytes = 256 * 1024;
 // Embedded pictures of more pixels than this, all told, are refused: the
 // renderer holds each decoded twice (about 32 MB at this size), within the
 // memory a drawing is given.
@@ -119,34 +130,150 @@ Failure refersElsewhere(QStringView address)
     return unusableSvg(QStringLiteral("it refers to another file: \"%1\"").arg(address.left(200)));
 }
 
-// Base64 as the renderer decodes it: white space left out, anything else
-// that is not base64 a fault.
-std::optional<QByteArray> strictBase64(QStringView text)
+// Whether a character is the white space CSS and data addresses skip.
+bool isAsciiSpace(QChar c)
 {
-    QByteArray compact;
-    compact.reserve(text.size());
-    for (const QChar c : text)
-        if (!c.isSpace())
-            compact.append(c.toLatin1());
-    QByteArray::FromBase64Result decoded =
-        QByteArray::fromBase64Encoding(std::move(compact), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return std::move(decoded.decoded);
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
+           || c == QLatin1Char('\f');
 }
 
-// Whether every url(...) in a style sheet or attribute refers to a part
-// of the document itself (url(#id)); the first one that does not, if any.
-std::optional<QStringView> outsideReference(QStringView text)
+// Whether the text is base64 as a renderer decodes a data address (white
+// space left out; at most two "=" at the end; nothing else), checked
+// without a copy of it.
+bool isStrictBase64(QStringView text)
 {
+    qsizetype length = 0;
+    int padding = 0;
+    for (const QChar c : text) {
+        if (isAsciiSpace(c))
+            continue;
+        const bool letter = (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+                            || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+')
+                            || c == QLatin1Char('/');
+        if (c == QLatin1Char('='))
+            ++padding;
+        else if (!letter || padding > 0)
+            return false;
+        ++length;
+    }
+    return padding <= 2 && (length % 4 == 0 || (padding == 0 && length % 4 != 1));
+}
+
+// The first bytes the base64 text decodes to: about `bytes` of them.
+QByteArray base64Head(QStringView text, qsizetype bytes)
+{
+    QByteArray compact;
+    compact.reserve(std::min(text.size(), bytes / 3 * 4 + 4));
+    for (const QChar c : text) {
+        if (compact.size() >= bytes / 3 * 4)
+            break;
+        if (!isAsciiSpace(c))
+            compact.append(c.toLatin1());
+    }
+    return QByteArray::fromBase64(compact);
+}
+
+// Text as a CSS parser reads it: comments left out and escapes undone
+// ("u\72l(" is "url("), in lower case, so that what it names is seen for
+// what it is. Text with neither is looked at as it stands.
+QString asCssReadsIt(QStringView text)
+{
+    QString read;
+    read.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('/') && i + 1 < text.size() && text[i + 1] == QLatin1Char('*')) {
+            const qsizetype end = text.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? text.size() : end + 1;
+            continue;
+        }
+        if (text[i] != QLatin1Char('\\') || i + 1 >= text.size()) {
+            read.append(text[i].toLower());
+            continue;
+        }
+        // An escape: up to six hexadecimal digits and one space after
+        // them, or the one character that follows.
+        qsizetype digits = 0;
+        while (digits < 6 && i + 1 + digits < text.size() && isxdigit(text[i + 1 + digits].toLatin1()))
+            ++digits;
+        if (digits == 0) {
+            read.append(text[++i].toLower());
+            continue;
+        }
+        const uint code = text.mid(i + 1, digits).toString().toUInt(nullptr, 16);
+        i += digits;
+        if (i + 1 < text.size() && isAsciiSpace(text[i + 1]))
+            ++i;
+        if (code > 0 && code <= 0x10FFFF)
+            read.append(QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1).toLower());
+    }
+    return read;
+}
+
+// The first url(...) of the text (as a CSS parser reads it) that refers to
+// something else than a part of the document itself (url(#id)), if any.
+std::optional<QString> outsideReference(QStringView text)
+{
+    const bool plain = !text.contains(QLatin1Char('\\')) && !text.contains(QLatin1String("/*"));
+    const QString read = plain ? QString() : asCssReadsIt(text);
+    const QStringView css = plain ? text : QStringView(read);
     qsizetype from = 0;
-    while ((from = text.indexOf(QLatin1String("url("), from, Qt::CaseInsensitive)) >= 0) {
+    while ((from = css.indexOf(QLatin1String("url("), from, Qt::CaseInsensitive)) >= 0) {
         from += 4;
-        QStringView target = text.mid(from).trimmed();
+        QStringView target = css.mid(from).trimmed();
         if (target.startsWith(QLatin1Char('"')) || target.startsWith(QLatin1Char('\'')))
             target = target.mid(1).trimmed();
         if (!target.startsWith(QLatin1Char('#')))
-            return target.left(target.indexOf(QLatin1Char(')')) < 0 ? target.size() : target.indexOf(QLatin1Char(')')));
+            return target.left(std::min<qsizetype>(200, target.indexOf(QLatin1Char(')')) < 0 ? target.size()
+                                                                                             : target.indexOf(QLatin1Char(')'))))
+                .toString();
+    }
+    return std::nullopt;
+}
+
+// Whether the raw text of the document has a start tag of too many
+// attributes or an attribute too long, told in one pass over its bytes:
+// comments, character data, declarations and processing instructions are
+// passed over, and in a tag each "=" outside quotes starts an attribute.
+std::optional<Failure> tagRefusal(const QByteArray &xml)
+{
+    const char *at = xml.constData();
+    const char *const end = at + xml.size();
+    const auto skipPast = [&](const char *closing) {
+        const char *found = std::search(at, end, closing, closing + std::strlen(closing));
+        at = found == end ? end : found + std::strlen(closing);
+    };
+    while ((at = std::find(at, end, '<')) != end) {
+        ++at;
+        if (end - at >= 3 && std::equal(at, at + 3, "!--")) {
+            skipPast("-->");
+        } else if (end - at >= 8 && std::equal(at, at + 8, "![CDATA[")) {
+            skipPast("]]>");
+        } else if (at != end && *at == '?') {
+            skipPast("?>");
+        } else if (at != end && (*at == '!' || *at == '/')) {
+            // A declaration (its internal subset, whose entities are
+            // refused anyway, is passed over) or an end tag.
+            skipPast(">");
+        } else {
+            int attributes = 0;
+            char quote = 0;
+            const char *valueStart = nullptr;
+            for (; at != end && (quote || *at != '>'); ++at) {
+                if (quote && *at == quote) {
+                    if (at - valueStart > maximumAttributeBytes)
+                        return unusableSvg(QStringLiteral("it holds an attribute of more than %1 MB")
+                                               .arg(maximumAttributeBytes >> 20));
+                    quote = 0;
+                } else if (!quote && (*at == '"' || *at == '\'')) {
+                    quote = *at;
+                    valueStart = at;
+                } else if (!quote && *at == '=' && ++attributes > maximumAttributes) {
+                    return unusableSvg(QStringLiteral("an element holds more than %1 attributes").arg(maximumAttributes));
+                }
+            }
+            if (quote && at - valueStart > maximumAttributeBytes)
+                return unusableSvg(QStringLiteral("it holds an attribute of more than %1 MB").arg(maximumAttributeBytes >> 20));
+        }
     }
     return std::nullopt;
 }
@@ -166,11 +293,13 @@ public:
         return std::nullopt;
     }
 
+    // A style sheet, whole (the text of a <style> element joined, as a
+    // renderer joins it), or a style attribute.
     std::optional<Failure> styleSheet(QStringView css)
     {
-        if (css.contains(QLatin1String("@import"), Qt::CaseInsensitive))
+        if (asCssReadsIt(css).contains(QLatin1String("@import")))
             return unusableSvg(QStringLiteral("its style sheet imports another file"));
-        if (const std::optional<QStringView> outside = outsideReference(css))
+        if (const std::optional<QString> outside = outsideReference(css))
             return refersElsewhere(*outside);
         return std::nullopt;
     }
@@ -185,7 +314,7 @@ private:
         if (attribute.name() == QLatin1String("style"))
             if (std::optional<Failure> refused = styleSheet(value))
                 return refused;
-        if (const std::optional<QStringView> outside = outsideReference(value))
+        if (const std::optional<QString> outside = outsideReference(value))
             return refersElsewhere(*outside);
         if (attribute.name() == QLatin1String("href"))
             return address(element, value.trimmed());
@@ -205,7 +334,8 @@ private:
     }
 
     // data:[<media type>][;base64],<data>, as the renderer reads it: the
-    // media type up to the first comma, the content after it.
+    // media type up to the first comma, the content after it. Only the head
+    // of the content is decoded, to tell the picture's kind and size.
     std::optional<Failure> embeddedPicture(QStringView data)
     {
         const qsizetype comma = data.indexOf(QLatin1Char(','));
@@ -213,15 +343,15 @@ private:
         const bool base64 = header.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive);
         if (base64)
             header.chop(7);
-        const QString mediaType = header.left(header.indexOf(QLatin1Char(';')) < 0 ? header.size()
-                                                                                    : header.indexOf(QLatin1Char(';')))
-                                      .trimmed()
-                                      .toString()
-                                      .toLower();
+        const qsizetype parameters = header.indexOf(QLatin1Char(';'));
+        const QString mediaType = header.left(parameters < 0 ? header.size() : parameters).trimmed().toString().toLower();
         const QStringView content = data.mid(comma + 1);
-        std::optional<QByteArray> bytes = base64 ? strictBase64(content)
-                                                 : std::optional(QByteArray::fromPercentEncoding(content.toUtf8()));
-        const QByteArray format = comma >= 0 && bytes ? formatOf(*bytes) : QByteArray();
+        QByteArray head;
+        if (comma >= 0 && base64 && isStrictBase64(content))
+            head = base64Head(content, embeddedHeadBytes);
+        else if (comma >= 0 && !base64)
+            head = QByteArray::fromPercentEncoding(content.left(3 * embeddedHeadBytes).toUtf8());
+        const QByteArray format = head.isEmpty() ? QByteArray() : formatOf(std::move(head));
         if (!embeddableMediaTypes.contains(mediaType) || !embeddableFormats.contains(format))
             return unusableSvg(QStringLiteral("it embeds a file of a kind it may not hold (%1)")
                                    .arg(mediaType.isEmpty() ? QString::fromLatin1(format) : mediaType));
@@ -233,7 +363,8 @@ private:
         return std::nullopt;
     }
 
-    // The kind of picture the bytes hold, and its size (kept for the count).
+    // The kind of picture the bytes begin, and its size (kept for the
+    // count; one that cannot be told counts as too large).
     QByteArray formatOf(QByteArray bytes)
     {
         QBuffer buffer(&bytes);
@@ -260,12 +391,19 @@ public:
         const int index = int(m_nodes.size());
         Node node;
         node.parent = m_open.empty() ? -1 : m_open.back();
+        // As renderers read them: an id of no namespace, the first element
+        // of an id the one it names; a plain href before an XLink one.
+        bool plainHref = false;
         for (const QXmlStreamAttribute &attribute : attributes) {
-            if (attribute.name() == QLatin1String("id"))
+            if (attribute.name() == QLatin1String("id") && attribute.namespaceUri().isEmpty()
+                && !m_ids.contains(attribute.value().toString()))
                 m_ids.insert(attribute.value().toString(), index);
-            else if (name == QLatin1String("use") && attribute.name() == QLatin1String("href")
-                     && attribute.value().trimmed().startsWith(QLatin1Char('#')))
-                node.uses = attribute.value().trimmed().mid(1).toString();
+            const bool plain = attribute.namespaceUri().isEmpty();
+            if (name == QLatin1String("use") && attribute.name() == QLatin1String("href") && (plain || !plainHref)) {
+                const QStringView target = attribute.value().trimmed();
+                node.uses = target.startsWith(QLatin1Char('#')) ? target.mid(1).toString() : QString();
+                plainHref = plainHref || plain;
+            }
         }
         if (node.parent >= 0)
             m_nodes[size_t(node.parent)].children.push_back(index);
@@ -352,20 +490,32 @@ private:
     std::vector<qint64> m_counts;
 };
 
+// Whether a document type names a file of its own: only the W3C's own
+// declarations of SVG, which nothing reads, are let through.
+bool namesAnotherFile(QStringView systemId)
+{
+    return !systemId.isEmpty() && !systemId.startsWith(QLatin1String("http://www.w3.org/"));
+}
+
 // Walks the whole document as XML, before the renderer sees it.
 std::optional<Failure> documentRefusal(const QByteArray &xml)
 {
+    if (std::optional<Failure> refused = tagRefusal(xml))
+        return refused;
     QXmlStreamReader reader(xml);
     ResourceCheck resources;
     Expansion expansion;
     int depth = 0;
     int elements = 0;
     int styleDepth = -1; // the depth of the <style> element being read
+    QString styleText;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::DTD:
             if (!reader.entityDeclarations().isEmpty())
                 return unusableSvg(QStringLiteral("it declares entities"));
+            if (namesAnotherFile(reader.dtdSystemId()))
+                return refersElsewhere(reader.dtdSystemId());
             break;
         case QXmlStreamReader::ProcessingInstruction:
             // A style sheet instruction makes a renderer read that file.
@@ -375,20 +525,28 @@ std::optional<Failure> documentRefusal(const QByteArray &xml)
                 return unusableSvg(QStringLiteral("its elements nest too deep"));
             if (++elements > maximumElements)
                 return unusableSvg(QStringLiteral("it holds more than %1 elements").arg(maximumElements));
-            if (std::optional<Failure> refused = resources.element(reader.name(), reader.attributes()))
+        {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            if (std::optional<Failure> refused = resources.element(reader.name(), attributes))
                 return refused;
             if (styleDepth < 0 && reader.name() == QLatin1String("style"))
                 styleDepth = depth;
-            expansion.start(reader.name(), reader.attributes());
+            expansion.start(reader.name(), attributes);
             break;
+        }
         case QXmlStreamReader::Characters:
             if (styleDepth >= 0)
-                if (std::optional<Failure> refused = resources.styleSheet(reader.text()))
-                    return refused;
+                styleText += reader.text();
             break;
         case QXmlStreamReader::EndElement:
-            if (depth == styleDepth)
+            if (depth == styleDepth) {
+                // The style sheet as a renderer reads it: all its text,
+                // whatever comments or character sections split it.
+                if (std::optional<Failure> refused = resources.styleSheet(styleText))
+                    return refused;
+                styleText.clear();
                 styleDepth = -1;
+            }
             --depth;
             expansion.end();
             break;

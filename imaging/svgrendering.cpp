@@ -30,8 +30,15 @@ Failure failureOf(const HelperRun &run)
             return {Failure::Kind::TooLarge,
                     QStringLiteral("the drawing needs more than %1 MB to draw").arg(SvgBudget::memoryMegabytes)};
         return cannotDraw(QStringLiteral("the renderer stopped while drawing it"));
-    case HelperRun::Ending::TooMuchOutput:
     case HelperRun::Ending::Finished:
+        // It ends with 0 after a drawing or a refusal: any other status is
+        // the renderer's own fault (a library missing, say), not the file's.
+        if (run.exitCode != 0)
+            return {Failure::Kind::Unusable, QStringLiteral("the SVG renderer, %1, cannot run (exit status %2)")
+                                                 .arg(QLatin1String(renderer))
+                                                 .arg(run.exitCode)};
+        break;
+    case HelperRun::Ending::TooMuchOutput:
         break;
     }
     return cannotDraw(QStringLiteral("the renderer gave no drawing"));
@@ -111,5 +118,6 @@ SvgRendering renderSvg(const QByteArray &xml, SvgSize size)
         failed.failure = failureOf(run);
         return failed;
     }
+
     return readRendering(run.output, side);
 }

@@ -382,6 +382,10 @@ const char *const drawingsNamingFiles[] = {
     "%3Cimage href=\"FOLDER/secret.png\" width=\"9\" height=\"9\"/%3E%3C/svg%3E'/>",
     "<a href='secret.svg'><rect width='9' height='9'/></a>",
     "<!DOCTYPE svg SYSTEM 'secret.css'>",
+    "<style>@\\69mport url(secret.css);</style>",
+    "<style>@imp<!-- split -->ort url(secret.css);</style>",
+    "<rect width='9' height='9' style='fill:u\\72l(secret.svg#paint)'/>",
+    "<rect width='9' height='9' fill='url(/**/secret.svg#paint)'/>",
 };
 
 // The drawing with `body` inside it, or before it when it is a document

@@ -123,6 +123,17 @@ void tst_Identity::windowAndConverterWriteTheSameFiles()
             continue;
         }
         if (icon && hasTransparency(LoadPicture(QDir(m_pictures).filePath(name), QSize(32, 32)).picture)) {
+            // Taken out of the comparison only when the converter did keep
+            // a transparency the window's square has not: some pixel of its
+            // colour icon is clear.
+            if (output == 0) {
+                const QImage kept = readIcon24(readFile(result));
+                bool clear = false;
+                for (int y = 0; y < kept.height() && !clear; ++y)
+                    for (int x = 0; x < kept.width() && !clear; ++x)
+                        clear = qAlpha(kept.pixel(x, y)) == 0;
+                QVERIFY2(clear, qPrintable(name));
+            }
             QVERIFY2(QFileInfo::exists(result), qPrintable(name));
             ++keptTransparent;
             continue;

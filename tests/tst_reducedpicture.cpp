@@ -799,6 +799,8 @@ void tst_ReducedPicture::jpegHeaderIsReadAsQtReadsIt_data()
     QTest::newRow("a directory past the end") << app1(exif("II", 8, {turned90}).left(14) + QByteArray("\xF0\0\0\0", 4));
     QTest::newRow("split over two segments") << app1(exif("II", 8, {turned90}).left(16)) + app1(exif("II", 8, {turned90}).mid(16));
     QTest::newRow("cut inside the entry") << app1(exif("II", 8, {turned90}).left(22));
+    QTest::newRow("cut after the entry's value") << app1(exif("MM", 8, {turned90}).left(6 + 8 + 2 + 10));
+    QTest::newRow("cut inside the entry's value") << app1(exif("MM", 8, {turned90}).left(6 + 8 + 2 + 9));
     QTest::newRow("no byte order") << app1(exif("XX", 8, {turned90}));
 }
 

@@ -381,6 +381,17 @@ def drawing_files():
          svg(f'<linearGradient id="g">{stops}</linearGradient><rect width="64" height="64" fill="url(#g)"/>')),
         ("ok", "svgz of two gzip members.svgz", two_members),
         ("either", "svg of text at 10^30 pixels.svg", svg('<text x="1e30" y="1e30" font-size="1e30">x</text>')),
+        ("refused", "svg of one element with 80000 attributes.svg",
+         svg("<rect " + " ".join(f'a{i}="{i}"' for i in range(80000)) + ' width="9" height="9"/>')),
+        ("refused", "svgz of a 7 MB embedded picture.svgz",
+         gzip_bytes(svg('<image width="9" height="9" href="data:image/png,' + "%00" * ((7 << 20) // 3) + '"/>'))),
+        ("ok", "svg of text over a 2 MP photo.svg",
+         svg('<image width="64" height="64" href="' + data_address("image/jpeg", encoded(photo(1700, 1200), "JPEG"))
+             + '"/><text x="4" y="40" font-size="30">Tv</text>')),
+        ("refused", "svg importing a style sheet through escapes.svg",
+         svg('<style>@\\69mport url("data:text/css,rect{fill:red}");</style><rect width="9" height="9"/>')),
+        ("refused", "svg naming a document type in another file.svg",
+         b'<?xml version="1.0"?><!DOCTYPE svg SYSTEM "hostile.dtd">' + svg('<rect width="9" height="9"/>')),
     ]
 
 
