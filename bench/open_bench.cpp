@@ -4,7 +4,7 @@
 // the message on stderr if the window showed a message box.
 
 #include "frmbmp2icon.h"
-#include "picture.h"
+#include "picturefiles.h"
 #include "scripteddialogs.h"
 
 #include <QApplication>

@@ -1,10 +1,12 @@
 #include "conversion.h"
 
 #include "fileaccess.h"
+#include "formats.h"
 #include "iconimages.h"
 #include "iconsizes.h"
 #include "nativename.h"
 #include "picture.h"
+#include "readpicture.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -127,8 +129,7 @@ bool isStandardInput(const QString &input)
 
 bool endsAsAPicture(const QString &name)
 {
-    static const QStringList endings = {"jpg", "jpeg", "jpe", "jfif", "gif", "bmp", "dib", "png", "webp", "tif",
-                                        "tiff", "tga", "pbm", "pgm", "ppm", "pnm", "ico", "cur", "svg", "svgz"};
+    static const QStringList endings = pictureEndings();
     return endings.contains(QFileInfo(name).suffix().toLower());
 }
 

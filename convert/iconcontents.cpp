@@ -5,6 +5,7 @@
 #include "iconimages.h"
 #include "iconlisting.h"
 #include "nativename.h"
+#include "pictureencoding.h"
 
 #include <QBuffer>
 #include <QDir>

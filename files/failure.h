@@ -32,4 +32,6 @@ struct Failure
     static Failure diskFull() { return {Kind::DiskFull, QStringLiteral("the disk is full")}; }
     static Failure isAFolder() { return {Kind::Unusable, QStringLiteral("it is a folder")}; }
     static Failure notARegularFile() { return {Kind::Unusable, QStringLiteral("it is not a regular file")}; }
+    // A picture file that ends before its data does.
+    static Failure cutShort() { return {Kind::NotAPicture, QStringLiteral("the file is cut short")}; }
 };

@@ -6,15 +6,16 @@
 // Each input is also read cut short at a place it chooses, and as a pipe
 // gives it (a device that cannot go back), as the input checks must refuse.
 
-#include "filestructure.h"
 #include "iconfile.h"
 #include "iconimages.h"
 #include "iconlisting.h"
 #include "iconsizes.h"
 #include "picture.h"
+#include "picturefiles.h"
 #include "picturelimits.h"
 #include "pictureprobe.h"
-#include "reducedpicture.h"
+#include "readpicture.h"
+#include "reducedreaders.h"
 #include "runlengthbmp.h"
 #include "square.h"
 

@@ -6,6 +6,7 @@
 #include "picturetestutils.h"
 
 #include "picture.h"
+#include "picturefiles.h"
 
 #include <QDir>
 

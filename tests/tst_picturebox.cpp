@@ -3,6 +3,7 @@
 #include "boxtestutils.h"
 
 #include "picture.h"
+#include "picturefiles.h"
 #include "picturebox.h"
 
 #include <QtEndian>

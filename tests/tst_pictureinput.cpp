@@ -5,9 +5,10 @@
 
 #include "picturetestutils.h"
 
-#include "filestructure.h"
+#include "pictureprobe.h"
 #include "iconimages.h"
 #include "picture.h"
+#include "readpicture.h"
 #include "runlengthbmp.h"
 
 #include <QBuffer>

@@ -6,6 +6,8 @@
 #include "picturebox.h"
 #include "reducedpicture.h"
 #include "picture.h"
+#include "readpicture.h"
+#include "reducedreaders.h"
 #include "tifffile.h"
 
 #include <QBuffer>

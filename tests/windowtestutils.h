@@ -7,6 +7,7 @@
 #include "testutils.h"
 
 #include "frmbmp2icon.h"
+#include "picturefiles.h"
 #include "scripteddialogs.h"
 
 namespace testutils {

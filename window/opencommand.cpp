@@ -5,7 +5,7 @@
 #include "frmbmp2icon.h"
 
 #include "classicerror.h"
-#include "picture.h"
+#include "picturefiles.h"
 #include "workfolder.h"
 
 #include <QCoreApplication>

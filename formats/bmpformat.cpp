@@ -1,0 +1,139 @@
+// Windows bitmaps: the header read once, the structure walked, big plain
+// ones read reduced, run-length coded ones decoded here, the rest by Qt's
+// reader.
+
+#include "bmpheader.h"
+#include "formatrows.h"
+#include "picturelimits.h"
+#include "qtdecode.h"
+#include "reducedreaders.h"
+#include "runlengthbmp.h"
+#include "structurewalk.h"
+
+#include <climits>
+#include <limits>
+
+namespace {
+
+// Coded rows: pairs of bytes, up to the end-of-bitmap pair or until every
+// row has ended, as the decoder stops there.
+Walk walkBmpRunLengths(DeviceReader &in, bool fourBits, qint64 height)
+{
+    for (qint64 row = 0; row < height;) {
+        const std::optional<uchar> count = in.byte();
+        const std::optional<uchar> value = in.byte();
+        if (!count || !value)
+            return Walk::CutShort;
+        if (*count != 0)
+            continue; // a run
+        if (*value == 0) {
+            ++row; // the end of a row
+        } else if (*value == 1) {
+            return Walk::Whole; // the end of the bitmap
+        } else if (*value == 2) {
+            const std::optional<uchar> right = in.byte(); // a move to another pixel
+            const std::optional<uchar> down = in.byte();
+            if (!right || !down)
+                return Walk::CutShort;
+            row += *down;
+        } else {
+            // A stretch of pixels stored as they are, padded to 16 bits.
+            const qint64 bytes = fourBits ? (*value + 1) / 2 : *value;
+            if (!in.skip(bytes + (bytes & 1)))
+                return Walk::CutShort;
+        }
+    }
+    return Walk::Whole;
+}
+
+// The headers, masks, palette and every pixel row (or its coded rows up to
+// the end), from the header parsed from the file's first `headBytes`.
+Walk walkBmp(DeviceReader &in, const BmpHeader &header, qsizetype headBytes)
+{
+    if (headBytes < 18)
+        return Walk::CutShort;
+    if (header.infoSize > 1024 || header.paletteEntries() > 256)
+        return Walk::Unknown; // no decoder reads such a header
+    if (!in.reaches(14 + qint64(header.infoSize)))
+        return Walk::CutShort;
+    const qint64 start = header.pixelDataStart();
+    const qint64 width = qAbs(header.width);
+    const qint64 height = qAbs(header.height);
+    switch (header.compression) {
+    case 0: // plain rows
+    case 3: // plain rows with bit masks
+    case 6: {
+        const qint64 stride = ((width * header.bits + 31) / 32) * 4; // rows padded to 32 bits
+        if (stride > 0 && height > (std::numeric_limits<qint64>::max() - start) / stride)
+            return Walk::CutShort; // more data than any file holds
+        return cutShortUnless(in.reaches(start + stride * height));
+    }
+    case 1:
+    case 2:
+        if (!in.reaches(start))
+            return Walk::CutShort;
+        in.moveTo(start);
+        return walkBmpRunLengths(in, header.compression == 2, height);
+    default: return Walk::Unknown;
+    }
+}
+
+class BmpReader : public FormatReader
+{
+public:
+    explicit BmpReader(QIODevice &device)
+        : m_head(device.peek(64))
+        , m_header(BmpHeader::from(m_head))
+    {
+    }
+
+    QSize claimedSize() const override
+    {
+        if (m_head.size() < 26)
+            return QSize();
+        return QSize(int(qMin<qint64>(qAbs(m_header.width), INT_MAX)), int(qMin<qint64>(qAbs(m_header.height), INT_MAX)));
+    }
+
+    bool isCutShort(QIODevice &device) override
+    {
+        return walksCutShort(device, [this](DeviceReader &in) { return walkBmp(in, m_header, m_head.size()); });
+    }
+
+    // A bitmap is read whole whatever the reduction: four pixels each.
+    std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    {
+        return pictureOf(readReducedBmp(device, readerDrawSize(claimedSize(), drawSize, detail, 4)));
+    }
+
+    PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    {
+        if (std::optional<Picture> runLength = decodeRunLength(device))
+            return {std::move(*runLength), std::nullopt};
+        return decodeWithQt(device, drawSize, detail);
+    }
+
+private:
+    std::optional<Picture> decodeRunLength(QIODevice &device) const
+    {
+        const BigDecodeTurn turn(pixelsOf(claimedSize())); // such a bitmap is decoded whole
+        QImage image = readRunLengthBmp(device);
+        if (image.isNull())
+            return std::nullopt;
+        return Picture(std::move(image));
+    }
+
+    QByteArray m_head;
+    BmpHeader m_header;
+};
+
+bool recognisesBmp(QIODevice &, const QByteArray &head)
+{
+    return head.startsWith("BM");
+}
+
+} // namespace
+
+PictureFormat bmpFormat()
+{
+    return {QStringLiteral("BMP"), {"bmp", "dib"}, {}, recognisesBmp, openWith<BmpReader>};
+}

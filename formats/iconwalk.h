@@ -1,0 +1,16 @@
+#pragma once
+
+#include "structurewalk.h"
+
+#include <QByteArray>
+#include <QIODevice>
+
+#include <limits>
+
+// Chunks (length, type, data, check) up to the end chunk, which must come
+// by `end` (an icon's image ends where its entry says).
+Walk walkPng(DeviceReader &in, qint64 end = std::numeric_limits<qint64>::max());
+
+// Every image an icon's or a cursor's directory lists, as its own header
+// sizes it; `head` is the file's first bytes.
+Walk walkIcon(DeviceReader &in, QIODevice &device, const QByteArray &head);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "structurewalk.h"
+
+#include <QIODevice>
+
+// A JPEG's segments and coded data up to its end marker: cut short when the
+// file ends first.
+Walk walkJpeg(DeviceReader &in);
+
+// Whether a JPEG can only be decoded whole, even when a reduced size is
+// asked for: a progressive one, or one whose first scan does not hold every
+// colour component (the decoder then keeps every coefficient of the picture
+// until the last scan). Markers are found as the decoder finds them, past
+// stray bytes and fill bytes.
+bool isJpegDecodedWhole(QIODevice &device);
+
+// How a JPEG is decoded, as its frame header and scans say.
+struct JpegLayout
+{
+    // Decoded whole, as above.
+    bool decodedWhole = false;
+    // What a decoder holds when it keeps every coefficient of the picture.
+    qint64 coefficientBytes = 0;
+    // The scans of a JPEG decoded whole, each of which its decoder goes
+    // through over the whole picture (one scan of a file that is not):
+    // counted up to one more than `scanLimit`.
+    int scans = 0;
+};
+JpegLayout jpegLayout(QIODevice &device, int scanLimit);

@@ -1,0 +1,71 @@
+// PBM, PGM and PPM pictures: the size from the header, big binary ones read
+// reduced, the rest by Qt's reader.
+
+#include "formatrows.h"
+#include "reducedreaders.h"
+
+#include <cctype>
+#include <climits>
+
+namespace {
+
+// The width and height of a PBM, PGM or PPM header ("P6 640 480 ..."),
+// whose numbers are separated by white space and comments.
+QSize portableAnyMapSize(const QByteArray &head)
+{
+    if (head.size() < 3 || head.at(0) != 'P' || head.at(1) < '1' || head.at(1) > '6')
+        return QSize();
+    qsizetype at = 2;
+    qint64 numbers[2] = {};
+    for (qint64 &number : numbers) {
+        while (at < head.size() && (std::isspace(uchar(head.at(at))) || head.at(at) == '#')) {
+            if (head.at(at) == '#')
+                while (at < head.size() && head.at(at) != '\n')
+                    ++at;
+            else
+                ++at;
+        }
+        const qsizetype digits = at;
+        while (at < head.size() && std::isdigit(uchar(head.at(at))) && at - digits < 10)
+            number = number * 10 + (head.at(at++) - '0');
+        if (at == digits)
+            return QSize();
+    }
+    return QSize(int(qMin<qint64>(numbers[0], INT_MAX)), int(qMin<qint64>(numbers[1], INT_MAX)));
+}
+
+class PnmReader : public FormatReader
+{
+public:
+    explicit PnmReader(QIODevice &device)
+        : m_size(portableAnyMapSize(device.peek(1024)))
+    {
+    }
+
+    QSize claimedSize() const override { return m_size; }
+
+    // Qt's reader takes at most 32,767 pixels a side.
+    int longestSide() const override { return m_size.isValid() ? 32'767 : 0; }
+
+    // Reading costs more than summing, as for a PNG (pngformat.cpp).
+    std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    {
+        return pictureOf(readReducedPnm(device, readerDrawSize(m_size, drawSize, detail, 6, 16)));
+    }
+
+private:
+    QSize m_size;
+};
+
+// "P1" to "P6": the header's numbers are read by the reader.
+bool recognisesPnm(QIODevice &, const QByteArray &head)
+{
+    return head.size() >= 2 && head.at(0) == 'P' && head.at(1) >= '1' && head.at(1) <= '6';
+}
+
+} // namespace
+
+PictureFormat pnmFormat()
+{
+    return {QStringLiteral("PBM/PGM/PPM"), {"pbm", "pgm", "ppm", "pnm"}, {}, recognisesPnm, openWith<PnmReader>};
+}

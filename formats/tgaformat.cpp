@@ -1,0 +1,76 @@
+// TGA pictures: the header parsed once; uncompressed true colour decoded by
+// Qt's reader, every other kind here (tgadecode.h).
+
+#include "formatrows.h"
+#include "picturelimits.h"
+#include "qtdecode.h"
+#include "tgadecode.h"
+#include "tgawithfooter.h"
+
+namespace {
+
+// An icon's or a cursor's directory: reserved zero, type 1 or 2, and at
+// least one image.
+bool isIconDirectory(const QByteArray &head)
+{
+    return head.startsWith(QByteArray("\0\0", 2)) && (head.at(2) == 1 || head.at(2) == 2) && head.at(3) == 0
+           && fieldAt<quint16>(head, 4) > 0;
+}
+
+} // namespace
+
+std::optional<TgaHeader> tgaHeaderOf(const QByteArray &head)
+{
+    if (head.size() < tgaHeaderBytes || isIconDirectory(head))
+        return std::nullopt;
+    const TgaHeader header = TgaHeader::from(head);
+    if (!header.fieldsAgree())
+        return std::nullopt;
+    return header;
+}
+
+namespace {
+
+class TgaReader : public FormatReader
+{
+public:
+    explicit TgaReader(QIODevice &device)
+        : m_header(*tgaHeaderOf(device.peek(tgaHeaderBytes)))
+    {
+    }
+
+    QSize claimedSize() const override { return QSize(m_header.width, m_header.height); }
+
+    PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    {
+        // An uncompressed file that ends before its pixels do.
+        if (!m_header.coded() && device.size() - device.pos() < m_header.pixelsEnd())
+            return {Picture(), Failure::cutShort()};
+        if (m_header.forQt()) {
+            TgaWithFooter tga(device);
+            return decodeWithQt(tga, drawSize, detail, "tga");
+        }
+        if (isTooLarge(claimedSize(), maximumFullDecodePixels))
+            return {Picture(), tooLargeFailure(claimedSize(), maximumFullDecodePixels)};
+        const BigDecodeTurn turn(pixelsOf(claimedSize()));
+        TgaDecode decoded = decodeTgaWithoutQt(device, m_header);
+        if (decoded.failure)
+            return {Picture(), std::move(decoded.failure)};
+        return {Picture(std::move(decoded.image)), std::nullopt};
+    }
+
+private:
+    TgaHeader m_header;
+};
+
+bool recognisesTga(QIODevice &, const QByteArray &head)
+{
+    return tgaHeaderOf(head).has_value();
+}
+
+} // namespace
+
+PictureFormat tgaFormat()
+{
+    return {QStringLiteral("TGA"), {"tga"}, {}, recognisesTga, openWith<TgaReader>};
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "littleendian.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <optional>
+
+// A TGA file's header. A TGA has no signature, so it is told by a header
+// whose fields agree with one another (tgaformat.cpp).
+
+constexpr int tgaHeaderBytes = 18;
+
+enum ImageType : uchar { ColourMapped = 1, TrueColour = 2, Grey = 3, CodedColourMapped = 9, CodedTrueColour = 10, CodedGrey = 11 };
+
+struct TgaHeader
+{
+    uchar idLength = 0;
+    uchar colourMapType = 0;
+    uchar imageType = 0;
+    quint16 colourMapFirst = 0;
+    quint16 colourMapLength = 0;
+    uchar colourMapEntryBits = 0;
+    quint16 width = 0;
+    quint16 height = 0;
+    uchar pixelBits = 0;
+    uchar descriptor = 0; // alpha bits (low four), right-to-left (0x10), top-down (0x20)
+
+    static TgaHeader from(const QByteArray &head)
+    {
+        TgaHeader header;
+        header.idLength = uchar(head.at(0));
+        header.colourMapType = uchar(head.at(1));
+        header.imageType = uchar(head.at(2));
+        header.colourMapFirst = fieldAt<quint16>(head, 3);
+        header.colourMapLength = fieldAt<quint16>(head, 5);
+        header.colourMapEntryBits = uchar(head.at(7));
+        header.width = fieldAt<quint16>(head, 12);
+        header.height = fieldAt<quint16>(head, 14);
+        header.pixelBits = uchar(head.at(16));
+        header.descriptor = uchar(head.at(17));
+        return header;
+    }
+
+    bool mapped() const { return imageType == ColourMapped || imageType == CodedColourMapped; }
+    bool fieldsAgree() const
+    {
+        const bool knownType = mapped() || imageType == TrueColour || imageType == Grey || imageType == CodedTrueColour
+                               || imageType == CodedGrey;
+        const bool knownDepth = pixelBits == 8 || pixelBits == 15 || pixelBits == 16 || pixelBits == 24 || pixelBits == 32;
+        // A true-colour or grey picture may carry a colour map it does not use.
+        const bool knownMap = colourMapType == 0 ? !mapped()
+                              : colourMapType == 1 && (colourMapEntryBits == 15 || colourMapEntryBits == 16
+                                                       || colourMapEntryBits == 24 || colourMapEntryBits == 32);
+        return knownType && knownDepth && knownMap && width > 0 && height > 0;
+    }
+    bool coded() const { return imageType >= CodedColourMapped; }
+    qint64 colourMapBytes() const
+    {
+        return colourMapType == 1 ? qint64(colourMapLength) * ((colourMapEntryBits + 7) / 8) : 0;
+    }
+    qint64 pixelsStart() const { return tgaHeaderBytes + idLength + colourMapBytes(); }
+    // Where the pixels end, uncompressed.
+    qint64 pixelsEnd() const { return pixelsStart() + qint64(width) * height * ((pixelBits + 7) / 8); }
+    // Qt's reader takes uncompressed true colour of 16 bits and more, stored
+    // left to right.
+    bool forQt() const { return imageType == TrueColour && pixelBits >= 16 && !(descriptor & 0x10); }
+};
+
+// The header at the start of `head`, when its fields agree; nothing when
+// they do not, or when `head` is shorter than a header.
+std::optional<TgaHeader> tgaHeaderOf(const QByteArray &head);
