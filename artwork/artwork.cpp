@@ -6,6 +6,17 @@
 
 namespace {
 
+// A closed outline through the given corners, in order.
+QPainterPath closedOutline(std::initializer_list<QPointF> corners)
+{
+    QPainterPath outline;
+    outline.moveTo(*corners.begin());
+    for (auto corner = corners.begin() + 1; corner != corners.end(); ++corner)
+        outline.lineTo(*corner);
+    outline.closeSubpath();
+    return outline;
+}
+
 QImage transparentCanvas(int width, int height)
 {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -76,24 +87,10 @@ QImage openPicture()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(120, 80, 10), 1.2));
     p.setBrush(QColor(235, 185, 70));
-    QPainterPath back;
-    back.moveTo(3, 8);
-    back.lineTo(12, 8);
-    back.lineTo(14, 11);
-    back.lineTo(28, 11);
-    back.lineTo(28, 27);
-    back.lineTo(3, 27);
-    back.closeSubpath();
-    p.drawPath(back);
+    p.drawPath(closedOutline({{3, 8}, {12, 8}, {14, 11}, {28, 11}, {28, 27}, {3, 27}}));
     drawLandscape(p, QRectF(9, 5, 16, 12));
     p.setBrush(QColor(250, 210, 100));
-    QPainterPath front;
-    front.moveTo(3, 27);
-    front.lineTo(7, 15);
-    front.lineTo(31, 15);
-    front.lineTo(28, 27);
-    front.closeSubpath();
-    p.drawPath(front);
+    p.drawPath(closedOutline({{3, 27}, {7, 15}, {31, 15}, {28, 27}}));
     return image;
 }
 
