@@ -4,7 +4,20 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <functional>
+
 namespace {
+
+// A closed outline through the given corners, in order.
+QPainterPath closedOutline(std::initializer_list<QPointF> corners)
+{
+    QPainterPath outline;
+    outline.moveTo(*corners.begin());
+    for (auto corner = corners.begin() + 1; corner != corners.end(); ++corner)
+        outline.lineTo(*corner);
+    outline.closeSubpath();
+    return outline;
+}
 
 QImage transparentCanvas(int width, int height)
 {
@@ -33,6 +46,16 @@ void drawLandscape(QPainter &p, const QRectF &r)
     hill.closeSubpath();
     p.setBrush(QColor(60, 150, 70));
     p.drawPath(hill);
+}
+
+// A 32 x 32 button picture on a clear ground, drawn smooth by `draw`.
+QImage buttonPicture(const std::function<void(QPainter &)> &draw)
+{
+    QImage image = transparentCanvas(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return image;
 }
 
 } // namespace
@@ -71,59 +94,38 @@ QImage windowIcon()
 
 QImage openPicture()
 {
-    QImage image = transparentCanvas(32, 32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(120, 80, 10), 1.2));
-    p.setBrush(QColor(235, 185, 70));
-    QPainterPath back;
-    back.moveTo(3, 8);
-    back.lineTo(12, 8);
-    back.lineTo(14, 11);
-    back.lineTo(28, 11);
-    back.lineTo(28, 27);
-    back.lineTo(3, 27);
-    back.closeSubpath();
-    p.drawPath(back);
-    drawLandscape(p, QRectF(9, 5, 16, 12));
-    p.setBrush(QColor(250, 210, 100));
-    QPainterPath front;
-    front.moveTo(3, 27);
-    front.lineTo(7, 15);
-    front.lineTo(31, 15);
-    front.lineTo(28, 27);
-    front.closeSubpath();
-    p.drawPath(front);
-    return image;
+    return buttonPicture([](QPainter &p) {
+        p.setPen(QPen(QColor(120, 80, 10), 1.2));
+        p.setBrush(QColor(235, 185, 70));
+        p.drawPath(closedOutline({{3, 8}, {12, 8}, {14, 11}, {28, 11}, {28, 27}, {3, 27}}));
+        drawLandscape(p, QRectF(9, 5, 16, 12));
+        p.setBrush(QColor(250, 210, 100));
+        p.drawPath(closedOutline({{3, 27}, {7, 15}, {31, 15}, {28, 27}}));
+    });
 }
 
 QImage savePicture()
 {
-    QImage image = transparentCanvas(32, 32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(20, 30, 70), 1.2));
-    p.setBrush(QColor(50, 80, 170));
-    p.drawRoundedRect(QRectF(4, 4, 24, 24), 2, 2);
-    p.setBrush(QColor(230, 230, 235));
-    p.drawRect(QRectF(9, 4.5, 14, 9));
-    p.setBrush(QColor(50, 80, 170));
-    p.drawRect(QRectF(18, 6, 3, 6));
-    drawLandscape(p, QRectF(8, 17, 16, 10));
-    return image;
+    return buttonPicture([](QPainter &p) {
+        p.setPen(QPen(QColor(20, 30, 70), 1.2));
+        p.setBrush(QColor(50, 80, 170));
+        p.drawRoundedRect(QRectF(4, 4, 24, 24), 2, 2);
+        p.setBrush(QColor(230, 230, 235));
+        p.drawRect(QRectF(9, 4.5, 14, 9));
+        p.setBrush(QColor(50, 80, 170));
+        p.drawRect(QRectF(18, 6, 3, 6));
+        drawLandscape(p, QRectF(8, 17, 16, 10));
+    });
 }
 
 QImage exitPicture()
 {
-    QImage image = transparentCanvas(32, 32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    // A power symbol: an open ring with a bar through its gap.
-    QPen pen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap);
-    p.setPen(pen);
-    p.drawArc(QRectF(6, 7, 20, 20), 120 * 16, 300 * 16);
-    p.drawLine(QPointF(16, 4), QPointF(16, 15));
-    return image;
+    return buttonPicture([](QPainter &p) {
+        // A power symbol: an open ring with a bar through its gap.
+        p.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawArc(QRectF(6, 7, 20, 20), 120 * 16, 300 * 16);
+        p.drawLine(QPointF(16, 4), QPointF(16, 15));
+    });
 }
 
 QImage logo()

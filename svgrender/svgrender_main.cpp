@@ -201,6 +201,35 @@ bool writeAll(const void *data, size_t size)
     return std::fwrite(data, 1, size, stdout) == size;
 }
 
+// Draws at the size asked; where there is not memory enough, at half that,
+// and half again, down to the smallest side the caller can use.
+Drawing drawWithinMemory(RsvgHandle *handle, Request request, double width, double height)
+{
+    Drawing drawing = draw(handle, request, width, height);
+    while (drawing.lacksMemory && std::max(drawing.width, drawing.height) / 2 >= request.smallestSide) {
+        request.side = std::max(drawing.width, drawing.height) / 2;
+        cairo_surface_destroy(drawing.surface);
+        drawing = draw(handle, request, width, height);
+    }
+    return drawing;
+}
+
+// The answer on standard output: the natural size, what could not be drawn,
+// the drawn size, then the pixels row by row.
+int writeDrawing(const Drawing &drawing, double width, double height)
+{
+    std::printf("natural %.17g %.17g\n", width, height);
+    if (!drawing.note.empty())
+        std::printf("note %s\n", oneLine(drawing.note.c_str()).c_str());
+    std::printf("pixels %d %d\n", drawing.width, drawing.height);
+    const unsigned char *pixels = cairo_image_surface_get_data(drawing.surface);
+    const int stride = cairo_image_surface_get_stride(drawing.surface);
+    for (int y = 0; y < drawing.height; ++y)
+        if (!writeAll(pixels + size_t(y) * size_t(stride), size_t(drawing.width) * 4))
+            return 1;
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -229,27 +258,8 @@ int main(int argc, char *argv[])
     double height = 0;
     if (!naturalSizeOf(handle, width, height))
         return refuse("the drawing has no size");
-    Drawing drawing = draw(handle, request, width, height);
-    while (drawing.lacksMemory && std::max(drawing.width, drawing.height) / 2 >= request.smallestSide) {
-        request.side = std::max(drawing.width, drawing.height) / 2;
-        cairo_surface_destroy(drawing.surface);
-        drawing = draw(handle, request, width, height);
-    }
+    const Drawing drawing = drawWithinMemory(handle, request, width, height);
     if (!drawing.surface)
         return refuse("there is not memory enough to draw it");
-    cairo_surface_t *surface = drawing.surface;
-    const int drawnWidth = drawing.width;
-    const int drawnHeight = drawing.height;
-    const std::string &note = drawing.note;
-
-    std::printf("natural %.17g %.17g\n", width, height);
-    if (!note.empty())
-        std::printf("note %s\n", oneLine(note.c_str()).c_str());
-    std::printf("pixels %d %d\n", drawnWidth, drawnHeight);
-    const unsigned char *pixels = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < drawnHeight; ++y)
-        if (!writeAll(pixels + size_t(y) * size_t(stride), size_t(drawnWidth) * 4))
-            return 1;
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return writeDrawing(drawing, width, height);
 }

@@ -80,7 +80,17 @@ void frmBmp2Icon::createControls()
 {
     Frame1 = make<Frame>(this, "Frame1", 30, 60, 5445, 2805);
     Frame1->setBackColor(windowBackColor);
+    createCredits();
+    createPreview();
+    createCommands();
+    createWorkSurfaces();
+    cmndlg = new CommonDialog(m_services.fileDialogs, this);
+    cmndlg->setObjectName(QStringLiteral("cmndlg"));
+}
 
+// The credits at the top: the logo and three lines of text.
+void frmBmp2Icon::createCredits()
+{
     Frame2 = make<Frame>(Frame1, "Frame2", 90, 120, 5265, 1305);
     Frame2->setBackColor(windowBackColor);
     Picture3 = make<PictureBox>(Frame2, "Picture3", 90, 180, 735, 1020);
@@ -94,7 +104,11 @@ void frmBmp2Icon::createControls()
     Label4->setCaption(QStringLiteral("All rights reserved."));
     for (Label *label : {Label2, Label3, Label4})
         label->setBackColor(windowBackColor);
+}
 
+// The preview of the icon, under its caption.
+void frmBmp2Icon::createPreview()
+{
     Label1 = make<Label>(Frame1, "Label1", 210, 1500, 1155, 255);
     Label1->setCaption(QStringLiteral("Anteprima"));
     Label1->setBackColor(windowBackColor);
@@ -102,7 +116,11 @@ void frmBmp2Icon::createControls()
     Frame3->setBackColor(windowBackColor);
     Picture1 = make<PictureBox>(Frame3, "Picture1", 330, 270, 540, 540);
     makeSquareSurface(Picture1, Colours::windowBackground);
+}
 
+// Apri and Salva in their frame, and the exit button beside it.
+void frmBmp2Icon::createCommands()
+{
     Frame4 = make<Frame>(Frame1, "Frame4", 1470, 1740, 3015, 1005);
     Frame4->setBackColor(windowBackColor);
     Command3 = make<CommandButton>(Frame4, "Command3", 240, 180, 1005, 735);
@@ -120,7 +138,11 @@ void frmBmp2Icon::createControls()
     Command2->setPicture(QIcon(QPixmap::fromImage(Artwork::exitPicture())), QSize(24, 24));
     Command2->setBackColor(exitBackColor);
     connect(Command2, &QAbstractButton::clicked, this, &frmBmp2Icon::Command2_Click);
+}
 
+// The surfaces the commands draw the picture, the square and the icon on.
+void frmBmp2Icon::createWorkSurfaces()
+{
     // The surfaces below lie outside Frame1's client area: clipped, never seen.
     Picture4 = make<PictureBox>(Frame1, "Picture4", 750, 4350, 2595, 1725);
     Picture4->setAutoSize(true);
@@ -141,9 +163,6 @@ void frmBmp2Icon::createControls()
 
     lblPath = make<Label>(Frame1, "lblPath", 6960, 2040, 1935, 735);
     lblPath->setCaption(QStringLiteral("Label1"));
-
-    cmndlg = new CommonDialog(m_services.fileDialogs, this);
-    cmndlg->setObjectName(QStringLiteral("cmndlg"));
 }
 
 // Only the buttons take the keyboard focus; they follow one another in the

@@ -141,6 +141,10 @@ protected:
 
 private:
     void createControls();
+    void createCredits();
+    void createPreview();
+    void createCommands();
+    void createWorkSurfaces();
     void applyTabOrder();
     void Load();
     bool QueryUnload();
