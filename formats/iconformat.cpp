@@ -2,8 +2,10 @@
 // (the first image, with its mask) decoded by Qt's reader.
 
 #include "formatrows.h"
+#include "iconimages.h"
 #include "iconwalk.h"
 #include "littleendian.h"
+#include "qtdecode.h"
 
 namespace {
 
@@ -20,7 +22,19 @@ public:
         return walksCutShort(device, [this, &device](DeviceReader &in) { return walkIcon(in, device, m_head); });
     }
 
+    // Qt's reader decodes the first image; a cursor read as a single
+    // picture has always been taken as Qt gives it, an icon's mask is read
+    // here (iconimages.h).
+    PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    {
+        const bool cursor = !m_head.startsWith(QByteArray("\0\0\1\0", 4));
+        const QtReadSteps steps{"ico", firstIconImageSize, cursor ? nullptr : applyFirstMask};
+        return decodeWithQt(device, drawSize, detail, {}, steps);
+    }
+
 private:
+    static void applyFirstMask(QIODevice &file, qint64 start, QImage &image) { applyIconMask(file, start, 0, image); }
+
     QByteArray m_head;
 };
 

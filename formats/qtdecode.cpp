@@ -3,7 +3,6 @@
 
 #include "qtdecode.h"
 
-#include "iconimages.h"
 #include "jpegstructure.h"
 #include "pictureformat.h"
 #include "picturelimits.h"
@@ -108,9 +107,10 @@ JpegDecode planJpegDecode(QIODevice &file, qint64 start, QSize stored, QSize dra
 
 // Decodes what `reader` reads, holding `heldPixels` pixels meanwhile;
 // `stored` is the picture's size as stored, before it is turned as its
-// orientation tag says. An icon's mask is read from `start`, where the file
-// begins in the device.
-PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool icon, QSize stored, qint64 heldPixels)
+// orientation tag says. `finish`, when given, is done to the image read, the
+// file beginning at `start` in the device.
+PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, QtReadSteps::Finish finish, QSize stored,
+                     qint64 heldPixels)
 {
     QSize natural = stored;
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
@@ -122,8 +122,8 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, bool i
         return notAPicture(reader.errorString());
     if (!natural.isValid())
         natural = image.size();
-    if (icon)
-        applyIconMask(file, start, 0, image);
+    if (finish)
+        finish(file, start, image);
     file.seek(start);
     return {Picture(resamplableImage(std::move(image)), natural), std::nullopt};
 }
@@ -140,23 +140,20 @@ std::optional<Picture> decodeTiffWithoutQt(QIODevice &file, qint64 start, QSize 
     return Picture(std::move(image));
 }
 
-// Decodes the picture with Qt's reader for `knownFormat`, or for the format
-// the reader tells from the content.
 } // namespace
 
-PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat)
+PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat,
+                         const QtReadSteps &steps)
 {
     const qint64 start = file.pos();
-    // A cursor read as a single picture has always been taken as Qt gives
-    // it; its other uses read its mask (iconimages.h).
-    const bool iconNotCursor = file.peek(4) == QByteArray("\0\0\1\0", 4);
     QImageReader reader(&file, knownFormat);
     reader.setAutoTransform(true);
     // Asked once: the reader tells the format from where the device stands.
     const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
     if (!readableFormats().contains(format))
         return notAPicture();
-    const QSize stored = format == "ico" ? firstIconImageSize(file, start) : reader.size();
+    const bool ownSteps = !steps.qtFormat.isEmpty() && format == steps.qtFormat;
+    const QSize stored = ownSteps && steps.storedSize ? steps.storedSize(file, start) : reader.size();
     if (isTooLarge(stored))
         return {Picture(), tooLargeFailure(stored)};
     if (format == "jpeg") {
@@ -165,11 +162,11 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
             return {Picture(), plan.refusal};
         if (plan.scaled.isValid())
             reader.setScaledSize(plan.scaled);
-        return readWith(reader, file, start, false, stored, plan.heldPixels);
+        return readWith(reader, file, start, nullptr, stored, plan.heldPixels);
     }
     if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored, maximumFullDecodePixels)};
-    PictureLoad load = readWith(reader, file, start, format == "ico" && iconNotCursor, stored, pixelsOf(stored));
+    PictureLoad load = readWith(reader, file, start, ownSteps ? steps.finish : nullptr, stored, pixelsOf(stored));
     if (load.failure && format == "tiff")
         if (std::optional<Picture> tiff = decodeTiffWithoutQt(file, start, stored))
             return {std::move(*tiff), std::nullopt};

@@ -3,6 +3,7 @@
 #include "picture.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QIODevice>
 #include <QList>
 #include <QSize>
@@ -25,9 +26,24 @@ private:
 // The formats (as Qt names them) that Qt's readers are trusted with.
 const QList<QByteArray> &readableFormats();
 
+// A format's part in Qt's reading of its pictures, taken only when Qt's
+// reader reads the file as `qtFormat`: the size as stored, when Qt's
+// reader tells another (an icon's first image, a PNG, may claim far more
+// than its entry), and what is done to the image once read (an icon's
+// mask). The file begins at `start` in the device.
+struct QtReadSteps
+{
+    using StoredSize = QSize (*)(QIODevice &file, qint64 start);
+    using Finish = void (*)(QIODevice &file, qint64 start, QImage &image);
+    QByteArray qtFormat;
+    StoredSize storedSize = nullptr;
+    Finish finish = nullptr;
+};
+
 // Decodes the picture whole with Qt's reader for `knownFormat`, or for the
 // format the reader tells from the content, within the limits of
 // picturelimits.h and one big decode at a time: a JPEG the reduced reader
-// leaves to it still at a reduced scale when it can be, an icon with its
-// mask, a TIFF Qt's reader does not take by libtiff.
-PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat = {});
+// leaves to it still at a reduced scale when it can be, a TIFF Qt's reader
+// does not take by libtiff, and the format's own `steps`.
+PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat = {},
+                         const QtReadSteps &steps = {});
