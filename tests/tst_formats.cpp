@@ -1,12 +1,17 @@
 // The picture formats beyond the window's three and PNG, as other tools
 // write them: each read as Pillow reads it (or, where Pillow clips deep
 // samples, as it reads the picture they were made from), and SVG drawings drawn from
-// their shapes at every size, as exactly as their coverage of each pixel.
+// their shapes at every size, as exactly as their coverage of each pixel;
+// and the formats the help, the manual pages and the completions name, held
+// to the table of formats.
 
 #include "picturetestutils.h"
 
+#include "formats.h"
 #include "picture.h"
 #include "picturefiles.h"
+
+#include <QRegularExpression>
 
 #include <QDir>
 
@@ -55,6 +60,36 @@ const QByteArray thinLines = "<svg xmlns='http://www.w3.org/2000/svg' width='48'
 "  <rect x='30' y='3' width='15' height='15' fill='#c02' fill-opacity='0.5'/>"
 "</svg>";
 
+// The names of the table's formats, each part of one named alike ("ICO/CUR"
+// is ICO and CUR), sorted.
+QStringList tableNames()
+{
+    QStringList names;
+    for (const PictureFormat &format : pictureFormats())
+        names += format.name.split(QLatin1Char('/'));
+    names.sort();
+    return names;
+}
+
+// The format names in a list of them ("JPEG, GIF, ... ICO or CUR, or an SVG
+// drawing"), sorted.
+QStringList namesIn(const QString &list)
+{
+    QStringList names;
+    static const QRegularExpression name(QStringLiteral("\\b([A-Z]{3,4}|WebP)\\b"));
+    for (const QRegularExpressionMatch &match : name.globalMatch(list))
+        names += match.captured(1);
+    names.sort();
+    return names;
+}
+
+// The words of `pattern`'s first capture in `text`, split at `separators`.
+QStringList wordsOf(const QString &text, const QString &pattern, const QString &separators)
+{
+    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    return match.captured(1).split(QRegularExpression(separators), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class tst_Formats : public QObject
@@ -72,6 +107,10 @@ private slots:
     void drawingsKeepTheirTransparency();
     void drawingsTooBigForTheirMemory_data();
     void drawingsTooBigForTheirMemory();
+    void completionsOfferTheTablesEndings_data();
+    void completionsOfferTheTablesEndings();
+    void documentsNameTheTablesFormats_data();
+    void documentsNameTheTablesFormats();
 };
 
 void tst_Formats::readsAsPillowDoes_data()
@@ -244,4 +283,52 @@ void tst_Formats::drawingsTooBigForTheirMemory()
 }
 
 QTEST_MAIN(tst_Formats)
+void tst_Formats::completionsOfferTheTablesEndings_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("pattern"); // where the endings are listed
+    QTest::addColumn<QString>("separators");
+    QTest::newRow("bash") << QStringLiteral("tervana-convert.bash") << QStringLiteral("local extensions=\"([^\"]*)\"")
+                          << QStringLiteral(" ");
+    QTest::newRow("zsh") << QStringLiteral("_tervana-convert") << QStringLiteral("\\(#i\\)\\(([^)]*)\\)")
+                         << QStringLiteral("\\|");
+}
+
+void tst_Formats::completionsOfferTheTablesEndings()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, pattern);
+    QFETCH(QString, separators);
+    const QString text = QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../desktop/completion/") + script));
+    QStringList offered = wordsOf(text, pattern, separators);
+    QStringList endings = pictureEndings();
+    offered.sort();
+    endings.sort();
+    QCOMPARE(offered, endings);
+}
+
+void tst_Formats::documentsNameTheTablesFormats_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pattern"); // where the formats are listed
+    const QString desktop = QStringLiteral(TESTS_SOURCE_DIR "/../desktop/");
+    QTest::newRow("--help") << outputOf(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), {QStringLiteral("--help")})
+                            << QStringLiteral("Turns pictures \\(([^)]*)\\)");
+    QTest::newRow("tervana-convert.1") << QString::fromUtf8(readFile(desktop + QStringLiteral("tervana-convert.1")))
+                                       << QStringLiteral("each picture \\(([^)]*)\\)");
+    QTest::newRow("tervana.1") << QString::fromUtf8(readFile(desktop + QStringLiteral("tervana.1")))
+                               << QStringLiteral("a picture \\(([^)]*)\\)");
+    QTest::newRow("README") << QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../README.md")))
+                            << QStringLiteral("The window reads ([^.]*) drawings");
+}
+
+void tst_Formats::documentsNameTheTablesFormats()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, pattern);
+    const QRegularExpressionMatch listed = QRegularExpression(pattern).match(text);
+    QVERIFY2(listed.hasMatch(), qPrintable(pattern));
+    QCOMPARE(namesIn(listed.captured(1)), tableNames());
+}
+
 #include "tst_formats.moc"

@@ -48,7 +48,7 @@ _tervana_convert()
 
     # The converter goes by a file's content, but offers what is named as a
     # picture it reads, whatever the case of the extension, and folders.
-    local extensions="jpg jpeg jpe gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur svg svgz"
+    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur svg svgz"
     $icons && extensions="ico cur"
     local extension letter pattern="" i
     for extension in $extensions; do
