@@ -230,6 +230,55 @@ QString helperPath(const char *name)
 
 #ifdef Q_OS_UNIX
 
+namespace {
+
+// How the reading of a helper's output ended: its output too long, its
+// budget spent, or its output and errors still open.
+struct HelperReading
+{
+    bool overflowed = false;
+    bool spent = false;
+    bool outOpen = true;
+    bool errOpen = true;
+};
+
+// What the helper writes, read as it comes, a look at its budget every
+// 10 ms.
+HelperReading readOutput(pid_t pid, int out, int err, Clock::time_point started, HelperBudget budget,
+                         qint64 outputLimit, HelperRun &run)
+{
+    HelperReading read;
+    bool errorsOverflowed = false;
+    while ((read.outOpen || read.errOpen) && !read.overflowed
+           && !(read.spent = budgetSpent(pid, started, budget))) {
+        pollfd fds[2] = {{read.outOpen ? out : -1, POLLIN, 0}, {read.errOpen ? err : -1, POLLIN, 0}};
+        if (::poll(fds, 2, 10) < 0 && errno != EINTR)
+            break;
+        if (read.outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            read.outOpen = readAvailable(out, run.output, outputLimit, read.overflowed);
+        if (read.errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            read.errOpen = readAvailable(err, run.errors, 8 * 1024, errorsOverflowed);
+    }
+    return read;
+}
+
+// How the run ended, from its reading and its exit status.
+void setEnding(HelperRun &run, const HelperReading &read, bool timedOut, int status)
+{
+    if (read.overflowed)
+        run.ending = HelperRun::Ending::TooMuchOutput;
+    else if (read.spent || timedOut || read.outOpen || read.errOpen)
+        run.ending = HelperRun::Ending::TimedOut;
+    else if (WIFSIGNALED(status))
+        run.ending = HelperRun::Ending::Crashed;
+    else if (WIFEXITED(status)) {
+        run.ending = HelperRun::Ending::Finished;
+        run.exitCode = WEXITSTATUS(status);
+    }
+}
+
+} // namespace
+
 HelperRun runHelper(const char *name, const QStringList &arguments, const QByteArray &input, HelperBudget budget,
                     qint64 outputLimit)
 {
@@ -255,38 +304,15 @@ HelperRun runHelper(const char *name, const QStringList &arguments, const QByteA
     outWrite.reset();
     errWrite.reset();
 
-    // What it writes is read as it comes, a look at its budget every 10 ms.
-    bool overflowed = false;
-    bool errorsOverflowed = false;
-    bool outOpen = true;
-    bool errOpen = true;
-    bool spent = false;
-    while ((outOpen || errOpen) && !overflowed && !(spent = budgetSpent(pid, started, budget))) {
-        pollfd fds[2] = {{outOpen ? outRead.get() : -1, POLLIN, 0}, {errOpen ? errRead.get() : -1, POLLIN, 0}};
-        if (::poll(fds, 2, 10) < 0 && errno != EINTR)
-            break;
-        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
-            outOpen = readAvailable(outRead.get(), run.output, outputLimit, overflowed);
-        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
-            errOpen = readAvailable(errRead.get(), run.errors, 8 * 1024, errorsOverflowed);
-    }
+    const HelperReading read = readOutput(pid, outRead.get(), errRead.get(), started, budget, outputLimit, run);
     // With its output closed it has nothing more to say: it ends at once,
     // or is ended after a second on the clock, whatever its budget.
     const HelperBudget ending{budget.work, std::min<std::chrono::milliseconds>(
                                                budget.clock, std::chrono::duration_cast<std::chrono::milliseconds>(
                                                                  Clock::now() - started) + std::chrono::seconds(1))};
     bool timedOut = false;
-    const int status = reap(pid, overflowed || spent, started, ending, timedOut);
-    if (overflowed)
-        run.ending = HelperRun::Ending::TooMuchOutput;
-    else if (spent || timedOut || outOpen || errOpen)
-        run.ending = HelperRun::Ending::TimedOut;
-    else if (WIFSIGNALED(status))
-        run.ending = HelperRun::Ending::Crashed;
-    else if (WIFEXITED(status)) {
-        run.ending = HelperRun::Ending::Finished;
-        run.exitCode = WEXITSTATUS(status);
-    }
+    const int status = reap(pid, read.overflowed || read.spent, started, ending, timedOut);
+    setEnding(run, read, timedOut, status);
     return run;
 }
 

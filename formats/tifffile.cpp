@@ -1,5 +1,7 @@
 #include "tifffile.h"
 
+#include "tiffdevice.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -14,127 +16,6 @@
 #include <tiffio.h>
 
 namespace {
-
-// A strip or tile is read whole: one of more than this in 32-bit pixels is
-// left to Qt's reader, and neither libtiff nor the reading here allocates
-// more than twice as much at once for its samples.
-constexpr qint64 regionBytes = 8 << 20;
-constexpr tmsize_t largestAllocation = 2 * regionBytes;
-
-bool looksLikeTiff(const QByteArray &head)
-{
-    // Classic TIFF and BigTIFF, little- or big-endian.
-    static const QByteArray starts[] = {QByteArray("II*\0", 4), QByteArray("MM\0*", 4), QByteArray("II+\0", 4),
-                                        QByteArray("MM\0+", 4)};
-    return std::any_of(std::begin(starts), std::end(starts), [&head](const QByteArray &s) { return head == s; });
-}
-
-// libtiff reads the device through these, offsets counted from where the
-// file starts in it.
-struct Source
-{
-    QIODevice *device;
-    qint64 start;
-};
-
-tmsize_t readBytes(thandle_t handle, void *buffer, tmsize_t size)
-{
-    auto *source = static_cast<Source *>(handle);
-    return tmsize_t(source->device->read(static_cast<char *>(buffer), qint64(size)));
-}
-
-tmsize_t writeNothing(thandle_t, void *, tmsize_t)
-{
-    return -1;
-}
-
-toff_t seekTo(thandle_t handle, toff_t offset, int whence)
-{
-    auto *source = static_cast<Source *>(handle);
-    const qint64 size = source->device->size();
-    // A move back comes as a huge unsigned offset.
-    const qint64 move = qint64(offset);
-    qint64 base = source->start;
-    if (whence == SEEK_CUR)
-        base = source->device->pos();
-    else if (whence == SEEK_END)
-        base = size;
-    if (move > size || move < -size || base + move < source->start || !source->device->seek(base + move))
-        return toff_t(-1);
-    return toff_t(base + move - source->start);
-}
-
-int closeNothing(thandle_t)
-{
-    return 0;
-}
-
-toff_t sizeOf(thandle_t handle)
-{
-    auto *source = static_cast<Source *>(handle);
-    return toff_t(source->device->size() - source->start);
-}
-
-int mapNothing(thandle_t, void **, toff_t *)
-{
-    return 0;
-}
-
-void unmapNothing(thandle_t, void *, toff_t)
-{
-}
-
-// Errors and warnings are handled here, which keeps libtiff from printing
-// them: a failed read is reported by its result.
-int keepQuiet(TIFF *, void *, const char *, const char *, va_list)
-{
-    return 1;
-}
-
-// libtiff's handlers for the whole process print to stderr, also for Qt's
-// reader, which uses the same libtiff: they are turned off once, before the
-// first TIFF is read by either.
-void silenceLibtiff()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        TIFFSetErrorHandler(nullptr);
-        TIFFSetWarningHandler(nullptr);
-    });
-}
-
-// A TIFF open on the device, closed and the device put back when it goes.
-class OpenTiff
-{
-public:
-    explicit OpenTiff(QIODevice &device)
-        : m_source{&device, device.pos()}
-    {
-        silenceLibtiff();
-        if (device.isSequential() || !looksLikeTiff(device.peek(4)))
-            return;
-        TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
-        TIFFOpenOptionsSetErrorHandlerExtR(options, keepQuiet, nullptr);
-        TIFFOpenOptionsSetWarningHandlerExtR(options, keepQuiet, nullptr);
-        TIFFOpenOptionsSetMaxSingleMemAlloc(options, largestAllocation);
-        m_tiff = TIFFClientOpenExt("picture", "rm", &m_source, readBytes, writeNothing, seekTo, closeNothing, sizeOf,
-                                   mapNothing, unmapNothing, options);
-        TIFFOpenOptionsFree(options);
-    }
-    ~OpenTiff()
-    {
-        if (m_tiff)
-            TIFFClose(m_tiff);
-        m_source.device->seek(m_source.start);
-    }
-    OpenTiff(const OpenTiff &) = delete;
-    OpenTiff &operator=(const OpenTiff &) = delete;
-    TIFF *get() const { return m_tiff; }
-
-private:
-    Source m_source;
-    TIFF *m_tiff = nullptr;
-};
 
 // What the first page's tags say about its pixels.
 struct TiffPage
@@ -180,7 +61,7 @@ T tagDefaulted(TIFF *tiff, ttag_t tag)
 // data that is not there, and nothing is allocated for it.
 bool holdsItsData(TIFF *tiff)
 {
-    const quint64 size = sizeOf(TIFFClientdata(tiff));
+    const quint64 size = tiffFileSize(tiff);
     // Counted for every plane when the planes are stored apart.
     const quint32 count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
     for (quint32 i = 0; i < count; ++i) {

@@ -3,9 +3,8 @@
 // reader does not take their samples.
 
 #include "formatrows.h"
+#include "tiffdevice.h"
 #include "tifffile.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -29,12 +28,9 @@ private:
     QSize m_size;
 };
 
-// Classic TIFF and BigTIFF, little- or big-endian.
 bool recognisesTiff(QIODevice &, const QByteArray &head)
 {
-    static const QByteArray starts[] = {QByteArray("II*\0", 4), QByteArray("MM\0*", 4), QByteArray("II+\0", 4),
-                                        QByteArray("MM\0+", 4)};
-    return std::any_of(std::begin(starts), std::end(starts), [&head](const QByteArray &s) { return head.startsWith(s); });
+    return looksLikeTiff(head.left(4));
 }
 
 } // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+
+// gzip data, as SVGZ drawings are compressed.
+
+bool isGzip(const QByteArray &head);
+
+// Up to `limit` bytes of the content of gzip data, member after member as
+// gzip itself reads them; whether that is all of it, or whether the data
+// ran out before its end, or is damaged.
+struct Gunzipped
+{
+    QByteArray bytes;
+    bool whole = false;
+    bool cutShort = false;
+};
+
+Gunzipped gunzip(const QByteArray &compressed, qint64 limit);

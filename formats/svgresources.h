@@ -1,0 +1,53 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <QXmlStreamAttributes>
+
+#include <optional>
+
+// What an SVG document refers to and embeds, and its start tags, checked
+// before any renderer sees it (svgdocument.h).
+
+// A document refused, in the words every refusal of one shares.
+Failure unusableSvg(const QString &why);
+Failure refersElsewhere(QStringView address);
+
+// Whether the raw text of the document has a start tag of too many
+// attributes or an attribute too long, told in one pass over its bytes:
+// comments, character data, declarations and processing instructions are
+// passed over, and in a tag each "=" outside quotes starts an attribute.
+std::optional<Failure> tagRefusal(const QByteArray &xml);
+
+// What the document embeds and refers to, checked at every place a
+// renderer may take an address from: every attribute of every element, in
+// every namespace, and every style sheet.
+class ResourceCheck
+{
+public:
+    // Every attribute of an element.
+    std::optional<Failure> element(QStringView name, const QXmlStreamAttributes &attributes);
+    // A style sheet, whole (the text of a <style> element joined, as a
+    // renderer joins it), or a style attribute.
+    std::optional<Failure> styleSheet(QStringView css);
+
+private:
+    // One attribute: its style, the addresses in it, its href.
+    std::optional<Failure> attribute(QStringView element, const QXmlStreamAttribute &attribute);
+    // An address: a part of the document itself, or for a picture element
+    // an embedded picture. A link (<a>) is never followed by drawing.
+    std::optional<Failure> address(QStringView element, QStringView value);
+    // data:[<media type>][;base64],<data>, as the renderer reads it: the
+    // media type up to the first comma, the content after it. Only the head
+    // of the content is decoded, to tell the picture's kind and size.
+    std::optional<Failure> embeddedPicture(QStringView data);
+    // The kind of picture the bytes begin, and its size (kept for the
+    // count; one that cannot be told counts as too large).
+    QByteArray formatOf(QByteArray bytes);
+
+    qint64 m_pixels = 0;
+    qint64 m_lastSize = 0;
+};
