@@ -85,13 +85,9 @@ public:
         : m_head(device.peek(64))
         , m_header(BmpHeader::from(m_head))
     {
-    }
-
-    QSize claimedSize() const override
-    {
-        if (m_head.size() < 26)
-            return QSize();
-        return QSize(int(qMin<qint64>(qAbs(m_header.width), INT_MAX)), int(qMin<qint64>(qAbs(m_header.height), INT_MAX)));
+        const auto side = [](qint64 stored) { return int(qMin<qint64>(qAbs(stored), INT_MAX)); };
+        if (m_head.size() >= 26)
+            claim(QSize(side(m_header.width), side(m_header.height)));
     }
 
     bool isCutShort(QIODevice &device) override
@@ -126,14 +122,9 @@ private:
     BmpHeader m_header;
 };
 
-bool recognisesBmp(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("BM");
-}
-
 } // namespace
 
-PictureFormat bmpFormat()
+std::unique_ptr<FormatReader> openBmpReader(QIODevice &device)
 {
-    return {QStringLiteral("BMP"), {"bmp", "dib"}, {}, recognisesBmp, openWith<BmpReader>};
+    return std::make_unique<BmpReader>(device);
 }

@@ -61,13 +61,8 @@ public:
     explicit GifReader(QIODevice &device)
         : m_head(device.peek(64))
     {
-    }
-
-    QSize claimedSize() const override
-    {
-        if (m_head.size() < 10)
-            return QSize();
-        return QSize(fieldAt<quint16>(m_head, 6), fieldAt<quint16>(m_head, 8));
+        if (m_head.size() >= 10)
+            claim(QSize(fieldAt<quint16>(m_head, 6), fieldAt<quint16>(m_head, 8)));
     }
 
     bool isCutShort(QIODevice &device) override
@@ -85,14 +80,9 @@ private:
     QByteArray m_head;
 };
 
-bool recognisesGif(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("GIF87a") || head.startsWith("GIF89a");
-}
-
 } // namespace
 
-PictureFormat gifFormat()
+std::unique_ptr<FormatReader> openGifReader(QIODevice &device)
 {
-    return {QStringLiteral("GIF"), {"gif"}, {"GIF87a", "GIF89a"}, recognisesGif, openWith<GifReader>};
+    return std::make_unique<GifReader>(device);
 }

@@ -38,20 +38,9 @@ private:
     QByteArray m_head;
 };
 
-// A directory: reserved zero, type 1 (icon) or 2 (cursor), and at least one
-// image, or a file that ends before it says how many. One that lists none
-// is no icon (it may be a TGA).
-bool recognisesIcon(QIODevice &, const QByteArray &head)
-{
-    const bool directory = head.size() >= 4 && head.startsWith(QByteArray("\0\0", 2))
-                           && (head.at(2) == 1 || head.at(2) == 2) && head.at(3) == 0;
-    return directory && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
-}
-
 } // namespace
 
-PictureFormat iconFormat()
+std::unique_ptr<FormatReader> openIconReader(QIODevice &device)
 {
-    return {QStringLiteral("ICO/CUR"), {"ico", "cur"}, {QByteArray("\0\0\1\0", 4), QByteArray("\0\0\2\0", 4)},
-            recognisesIcon, openWith<IconReader>};
+    return std::make_unique<IconReader>(device);
 }

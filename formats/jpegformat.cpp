@@ -11,8 +11,6 @@ namespace {
 class JpegReader : public FormatReader
 {
 public:
-    explicit JpegReader(QIODevice &) {}
-
     bool isCutShort(QIODevice &device) override { return walksCutShort(device, walkJpeg); }
 
     // A photo at the scale that keeps two pixels for each drawn pixel: at
@@ -33,14 +31,9 @@ public:
     }
 };
 
-bool recognisesJpeg(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("\xFF\xD8");
-}
-
 } // namespace
 
-PictureFormat jpegFormat()
+std::unique_ptr<FormatReader> openJpegReader(QIODevice &)
 {
-    return {QStringLiteral("JPEG"), {"jpg", "jpeg", "jpe", "jfif"}, {}, recognisesJpeg, openWith<JpegReader>};
+    return std::make_unique<JpegReader>();
 }

@@ -25,9 +25,9 @@ public:
     // header or this one cannot be read. Decoders give no size at all for a
     // header they find too large, and the user should hear that the picture
     // is too large, not that it is unreadable.
-    virtual QSize claimedSize() const { return QSize(); }
+    QSize claimedSize() const { return m_claimedSize; }
     // The longest side the format's decoder takes, or 0 when it takes any.
-    virtual int longestSide() const { return 0; }
+    int longestSide() const { return m_longestSide; }
     // Whether the file ends before its data does: a download or copy cut
     // short. Decoders differ in what they make of the missing part (some
     // leave it as whatever memory held), so such a file is refused. A file
@@ -38,6 +38,18 @@ public:
     virtual std::optional<Picture> readReduced(QIODevice &, QSize /*drawSize*/, DrawDetail) { return std::nullopt; }
     // The picture decoded whole: by default by Qt's readers (qtdecode.h).
     virtual PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail);
+
+protected:
+    // What the header claims, said once by the reader as it parses it.
+    void claim(QSize size, int longestSide = 0)
+    {
+        m_claimedSize = size;
+        m_longestSide = longestSide;
+    }
+
+private:
+    QSize m_claimedSize;
+    int m_longestSide = 0;
 };
 
 // A picture format, a row of the table of formats (formats.h).
@@ -56,10 +68,3 @@ struct PictureFormat
     // The reader of one picture of this format, its header parsed.
     std::unique_ptr<FormatReader> (*open)(QIODevice &device);
 };
-
-// A reader of the format's kind for each picture.
-template<typename Reader>
-std::unique_ptr<FormatReader> openWith(QIODevice &device)
-{
-    return std::make_unique<Reader>(device);
-}

@@ -11,29 +11,23 @@
 
 namespace {
 
-const QByteArray pngSignature = QByteArrayLiteral("\x89PNG\r\n\x1A\n");
-
 class PngReader : public FormatReader
 {
 public:
-    explicit PngReader(QIODevice &device)
-        : m_head(device.peek(64))
-    {
-    }
-
     // The width and height of the header chunk: big-endian, up to 2^31 - 1.
-    QSize claimedSize() const override
-    {
-        if (m_head.mid(12, 4) != "IHDR" || m_head.size() < 24)
-            return QSize();
-        const auto number = [this](int at) {
-            return int(qMin<quint32>(qFromBigEndian<quint32>(m_head.constData() + at), INT_MAX));
-        };
-        return QSize(number(16), number(20));
-    }
-
     // libpng takes at most a million pixels a side.
-    int longestSide() const override { return 1'000'000; }
+    explicit PngReader(QIODevice &device)
+    {
+        const QByteArray head = device.peek(24);
+        if (head.size() < 24 || head.mid(12, 4) != "IHDR") {
+            claim(QSize(), 1'000'000);
+            return;
+        }
+        const auto number = [&head](int at) {
+            return int(qMin<quint32>(qFromBigEndian<quint32>(head.constData() + at), INT_MAX));
+        };
+        claim(QSize(number(16), number(20)), 1'000'000);
+    }
 
     bool isCutShort(QIODevice &device) override
     {
@@ -49,19 +43,11 @@ public:
     {
         return pictureOf(readReducedPng(device, readerDrawSize(claimedSize(), drawSize, detail, 6, 16)));
     }
-
-private:
-    QByteArray m_head;
 };
-
-bool recognisesPng(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith(pngSignature);
-}
 
 } // namespace
 
-PictureFormat pngFormat()
+std::unique_ptr<FormatReader> openPngReader(QIODevice &device)
 {
-    return {QStringLiteral("PNG"), {"png"}, {pngSignature}, recognisesPng, openWith<PngReader>};
+    return std::make_unique<PngReader>(device);
 }

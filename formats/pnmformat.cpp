@@ -38,34 +38,22 @@ class PnmReader : public FormatReader
 {
 public:
     explicit PnmReader(QIODevice &device)
-        : m_size(portableAnyMapSize(device.peek(1024)))
     {
+        // Qt's reader takes at most 32,767 pixels a side.
+        const QSize size = portableAnyMapSize(device.peek(1024));
+        claim(size, size.isValid() ? 32'767 : 0);
     }
-
-    QSize claimedSize() const override { return m_size; }
-
-    // Qt's reader takes at most 32,767 pixels a side.
-    int longestSide() const override { return m_size.isValid() ? 32'767 : 0; }
 
     // Reading costs more than summing, as for a PNG (pngformat.cpp).
     std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
     {
-        return pictureOf(readReducedPnm(device, readerDrawSize(m_size, drawSize, detail, 6, 16)));
+        return pictureOf(readReducedPnm(device, readerDrawSize(claimedSize(), drawSize, detail, 6, 16)));
     }
-
-private:
-    QSize m_size;
 };
-
-// "P1" to "P6": the header's numbers are read by the reader.
-bool recognisesPnm(QIODevice &, const QByteArray &head)
-{
-    return head.size() >= 2 && head.at(0) == 'P' && head.at(1) >= '1' && head.at(1) <= '6';
-}
 
 } // namespace
 
-PictureFormat pnmFormat()
+std::unique_ptr<FormatReader> openPnmReader(QIODevice &device)
 {
-    return {QStringLiteral("PBM/PGM/PPM"), {"pbm", "pgm", "ppm", "pnm"}, {}, recognisesPnm, openWith<PnmReader>};
+    return std::make_unique<PnmReader>(device);
 }

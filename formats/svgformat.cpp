@@ -40,22 +40,15 @@ PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
 class SvgReader : public FormatReader
 {
 public:
-    explicit SvgReader(QIODevice &) {}
-
     PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail) override
     {
         return decodeSvg(device, drawSize);
     }
 };
 
-bool recognisesSvg(QIODevice &device, const QByteArray &)
-{
-    return looksLikeSvg(device);
-}
-
 } // namespace
 
-PictureFormat svgFormat()
+std::unique_ptr<FormatReader> openSvgReader(QIODevice &)
 {
-    return {QStringLiteral("SVG"), {"svg", "svgz"}, {}, recognisesSvg, openWith<SvgReader>};
+    return std::make_unique<SvgReader>();
 }

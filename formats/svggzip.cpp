@@ -4,11 +4,6 @@
 
 #include <algorithm>
 
-bool isGzip(const QByteArray &head)
-{
-    return head.startsWith("\x1F\x8B");
-}
-
 Gunzipped gunzip(const QByteArray &compressed, qint64 limit)
 {
     z_stream stream{};

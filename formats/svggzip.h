@@ -4,7 +4,10 @@
 
 // gzip data, as SVGZ drawings are compressed.
 
-bool isGzip(const QByteArray &head);
+inline bool isGzip(const QByteArray &head)
+{
+    return head.startsWith("\x1F\x8B");
+}
 
 // Up to `limit` bytes of the content of gzip data, member after member as
 // gzip itself reads them; whether that is all of it, or whether the data

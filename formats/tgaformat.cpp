@@ -37,9 +37,8 @@ public:
     explicit TgaReader(QIODevice &device)
         : m_header(*tgaHeaderOf(device.peek(tgaHeaderBytes)))
     {
+        claim(QSize(m_header.width, m_header.height));
     }
-
-    QSize claimedSize() const override { return QSize(m_header.width, m_header.height); }
 
     PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
     {
@@ -63,14 +62,9 @@ private:
     TgaHeader m_header;
 };
 
-bool recognisesTga(QIODevice &, const QByteArray &head)
-{
-    return tgaHeaderOf(head).has_value();
-}
-
 } // namespace
 
-PictureFormat tgaFormat()
+std::unique_ptr<FormatReader> openTgaReader(QIODevice &device)
 {
-    return {QStringLiteral("TGA"), {"tga"}, {}, recognisesTga, openWith<TgaReader>};
+    return std::make_unique<TgaReader>(device);
 }

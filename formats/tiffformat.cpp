@@ -12,30 +12,20 @@ class TiffReader : public FormatReader
 {
 public:
     explicit TiffReader(QIODevice &device)
-        : m_size(tiffClaimedSize(device).value_or(QSize()))
     {
+        claim(tiffClaimedSize(device).value_or(QSize()));
     }
-
-    QSize claimedSize() const override { return m_size; }
 
     // Reading costs more than summing, as for a PNG (pngformat.cpp).
     std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
     {
-        return pictureOf(readReducedTiff(device, readerDrawSize(m_size, drawSize, detail, 6, 16)));
+        return pictureOf(readReducedTiff(device, readerDrawSize(claimedSize(), drawSize, detail, 6, 16)));
     }
-
-private:
-    QSize m_size;
 };
-
-bool recognisesTiff(QIODevice &, const QByteArray &head)
-{
-    return looksLikeTiff(head.left(4));
-}
 
 } // namespace
 
-PictureFormat tiffFormat()
+std::unique_ptr<FormatReader> openTiffReader(QIODevice &device)
 {
-    return {QStringLiteral("TIFF"), {"tif", "tiff"}, {}, recognisesTiff, openWith<TiffReader>};
+    return std::make_unique<TiffReader>(device);
 }

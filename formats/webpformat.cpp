@@ -32,14 +32,9 @@ private:
     QByteArray m_head;
 };
 
-bool recognisesWebp(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("RIFF");
-}
-
 } // namespace
 
-PictureFormat webpFormat()
+std::unique_ptr<FormatReader> openWebpReader(QIODevice &device)
 {
-    return {QStringLiteral("WebP"), {"webp"}, {"RIFF"}, recognisesWebp, openWith<WebpReader>};
+    return std::make_unique<WebpReader>(device);
 }
