@@ -27,6 +27,12 @@ struct ScriptedWindow
     std::unique_ptr<frmBmp2Icon> window;
 
     frmBmp2Icon *operator->() const { return window.get(); }
+    // Shows the window; false when it was not on screen in time.
+    bool shown()
+    {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
     // The Open command, its dialog answered with `picture`.
     void open(const QString &picture, int filterIndex = 1)
     {
