@@ -1,5 +1,7 @@
 // The Save command, from Open to the written icon, through the window with
-// scripted dialogs and message boxes.
+// scripted dialogs and message boxes: the icon checked against the
+// converter's bytes and by independent readers (Pillow, icotool), and what a
+// failed write leaves.
 
 #include "windowtestutils.h"
 
@@ -60,6 +62,7 @@ private slots:
     void init();
     void openThenSaveWritesTheExactIcon_data();
     void openThenSaveWritesTheExactIcon();
+    void independentReadersAgree();
     void dialogStartsWhereTheSettingsSay_data();
     void dialogStartsWhereTheSettingsSay();
     void realDialogAsksBeforeReplacing();
@@ -77,8 +80,8 @@ private slots:
     void otherFilterIndexEndsAfterTheSettings();
     void settingsStoreThatIsNoRegularFileIsLeftAlone_data();
     void settingsStoreThatIsNoRegularFileIsLeftAlone();
-    void unwritableChosenFileIsReported();
-    void failedReplaceKeepsTheEarlierIcon();
+    void failedSaveIsReportedAndLosesNothing_data();
+    void failedSaveIsReportedAndLosesNothing();
     void undeletableTempCopyStopsTheColourBranch();
     void commandsCannotOverlapAndCloseWaits();
 };
@@ -111,11 +114,14 @@ void tst_Save::openThenSaveWritesTheExactIcon()
     ScriptedWindow w(m_programFolder);
     open(w, square);
     const QString chosen = iconPath(QStringLiteral("Mare.ico"));
+    QVERIFY(writeFile(chosen, QByteArray(10000, 'x'))); // replaced whole
     w.save(chosen, 1);
     QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
 
     const QByteArray icon = readFile(chosen);
     QCOMPARE(iconDifference(icon, square), QString());
+    // The bytes the converter writes of the same square.
+    QCOMPARE(firstDifference(icon, encodeSquare(square, SquareOutput::ColourIcon)), qsizetype(-1));
     QCOMPARE(readFile(tempFile()), icon);
     QCOMPARE(w->lblPath->Caption(), chosen);
     QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), m_icons + QLatin1Char('/'));
@@ -124,16 +130,55 @@ void tst_Save::openThenSaveWritesTheExactIcon()
     const QString store = sandboxHome.settingsFile(QStringLiteral("Kelbrin"));
     QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=1"));
     QCOMPARE(w->MousePointer(), defaultPointer);
-    // The saved icon is shown again: transparent pixels over the window's colour.
+    // The saved icon is shown again: transparent pixels over the window's
+    // colour; the work surfaces hold its colours and its mask.
     QCOMPARE(w->Picture5->BackColor(), windowBack);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             const Colour c = colourFromQRgb(square.pixel(x, y));
-            QCOMPARE(w->Picture5->Point(x, y), c == Colours::black ? windowBack : c);
-            QCOMPARE(w->Picture6->Point(x, y), c == Colours::black ? Colours::white : c);
+            const bool transparent = c == Colours::black;
+            QCOMPARE(w->Picture5->Point(x, y), transparent ? windowBack : c);
+            QCOMPARE(w->Picture6->Point(x, y), transparent ? Colours::white : c);
+            QCOMPARE(w->picImage->Point(x, y), c);
+            QCOMPARE(w->picMask->Point(x, y), transparent ? Colours::white : Colours::black);
         }
-    // The mask surfaces hold this save's mask.
-    QCOMPARE(w->picMask->Point(0, 0), colourFromQRgb(square.pixel(0, 0)) == Colours::black ? Colours::white : Colours::black);
+}
+
+// Pillow and icotool read the saved icon as the window meant it.
+void tst_Save::independentReadersAgree()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QSKIP_UNLESS_TOOL(icotool);
+    QImage square(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            square.setPixel(x, y, x == y ? qRgb(0, 0, 0) : qRgb(x * 8, y * 8, (x + y) * 4));
+    ScriptedWindow w(m_programFolder);
+    open(w, square);
+    const QString path = iconPath(QStringLiteral("pattern.ico"));
+    w.save(path);
+    const QStringList pixels = decodeWithPillow(path);
+    QCOMPARE(pixels.value(0), QStringLiteral("32 32"));
+    QCOMPARE(pixels.size(), 1 + 1024);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QString expected = x == y ? QStringLiteral("00000000")
+                                            : QStringLiteral("%1FF").arg(square.pixel(x, y) & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
+            if (pixels[1 + y * 32 + x] != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2): Pillow reads %3, expected %4")
+                                     .arg(x).arg(y).arg(pixels[1 + y * 32 + x], expected)));
+        }
+
+    const QString listing = outputOf(icotool, {QStringLiteral("--list"), path});
+    QVERIFY2(listing.contains(QStringLiteral("--width=32 --height=32 --bit-depth=24")), qPrintable(listing));
+    const QString extracted = m_dir.filePath(QStringLiteral("extracted"));
+    QDir().mkpath(extracted);
+    QCOMPARE(QProcess::execute(icotool, {QStringLiteral("-x"), QStringLiteral("-o"), extracted, path}), 0);
+    const QStringList pngs = QDir(extracted).entryList({QStringLiteral("*.png")});
+    QCOMPARE(pngs.size(), 1);
+    const QImage png(QDir(extracted).filePath(pngs.first()));
+    QCOMPARE(qAlpha(png.pixel(5, 5)), 0);
+    QCOMPARE(png.pixel(5, 6), qRgba(40, 48, 44, 255));
 }
 
 void tst_Save::dialogStartsWhereTheSettingsSay_data()
@@ -164,13 +209,6 @@ void tst_Save::dialogStartsWhereTheSettingsSay()
     w->Command1_Click();
 
     const FileDialogRequest &request = w.dialogs.requests.last();
-    QCOMPARE(request.kind, FileDialogRequest::Kind::Save);
-    QCOMPARE(request.title, QStringLiteral("Salva file ico"));
-    QCOMPARE(request.filters.size(), 1);
-    QCOMPARE(request.filters[0].description, QStringLiteral("Icona (*.ico)"));
-    QCOMPARE(request.filters[0].pattern, QStringLiteral("*.ico"));
-    QVERIFY(request.confirmOverwrite);
-    QCOMPARE(w->cmndlg->Flags(), quint32(6));
     if (applied) {
         QCOMPARE(request.initDir, folder);
         QCOMPARE(request.filterIndex, index.toInt());
@@ -193,14 +231,9 @@ void tst_Save::realDialogAsksBeforeReplacing()
 
     // The real dialog made from the request: a save dialog that asks before
     // replacing a file and adds no extension of its own.
-    QtFileDialogBackend real;
-    const auto dialog = real.createDialog(w.dialogs.requests.first());
-    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Salva file ico"));
-    QCOMPARE(dialog->nameFilters(), QStringList{"Icona (*.ico)"});
-    QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
-    QCOMPARE(dialog->defaultSuffix(), QString());
-    QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(m_icons).canonicalPath());
+    QCOMPARE(realDialogSays(w.dialogs.requests.first()),
+             QStringList({"save", "Salva file ico", "Icona (*.ico)", "Icona (*.ico)", QDir(m_icons).canonicalPath(),
+                          "asks before replacing", "any name", "adds \"\""}));
 }
 
 void tst_Save::settingsOutliveTheWindow()
@@ -380,6 +413,7 @@ void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
     QCOMPARE(w.boxes.shown.size(), 1); // only the colour question
     const QByteArray icon = readFile(chosen);
     QCOMPARE(icon.size(), 326);
+    QCOMPARE(firstDifference(icon, encodeSquare(square, SquareOutput::BlackAndWhiteIcon)), qsizetype(-1));
     QCOMPARE(readFile(tempFile()), icon);
 
     QSKIP_UNLESS_TOOL(python3WithPillow);
@@ -439,38 +473,48 @@ void tst_Save::otherFilterIndexEndsAfterTheSettings()
     QCOMPARE(w->lblPath->Caption(), QStringLiteral("Label1"));
 }
 
-void tst_Save::unwritableChosenFileIsReported()
+void tst_Save::failedSaveIsReportedAndLosesNothing_data()
 {
-    ScriptedWindow w(m_programFolder);
-    open(w, solidImage(32, 32, 0x123456));
-    const QString chosen = iconPath(QStringLiteral("missing-folder/x.ico"));
-    w.save(chosen);
-    QCOMPARE(w.boxes.shown.size(), 1);
-    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 76 - Path not found"));
-    QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
-    QVERIFY(!QFileInfo::exists(chosen));
-    // The temp copy was still written, and the pointer is back.
-    QCOMPARE(iconDifference(readFile(tempFile()), solidImage(32, 32, 0x123456)), QString());
-    QCOMPARE(w->MousePointer(), defaultPointer);
-    QCOMPARE(w->lblPath->Caption(), chosen);
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("fullDisk"); // over an earlier icon
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("in a missing folder") << "missing-folder/x.ico" << false << "mnuSave Error # 76 - Path not found";
+    QTest::newRow("over an earlier icon, disk full") << "earlier.ico" << true << "mnuSave Error # 61 - Disk full";
 }
 
-void tst_Save::failedReplaceKeepsTheEarlierIcon()
+// One box says why; the chosen file is whole or not written at all, the temp
+// copy is written when it can be, nothing half-written is left, and the
+// next save works.
+void tst_Save::failedSaveIsReportedAndLosesNothing()
 {
-    ScriptedWindow w(m_programFolder);
-    open(w, solidImage(32, 32, 0x654321));
-    const QString chosen = iconPath(QStringLiteral("earlier.ico"));
+    QFETCH(QString, chosen);
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, prompt);
+    const QString path = iconPath(chosen);
     const QByteArray earlier = QByteArray("an earlier icon ").repeated(100);
-    QVERIFY(writeFile(chosen, earlier));
-    w.dialogs.choose(chosen);
+    if (fullDisk)
+        QVERIFY(writeFile(path, earlier));
+    const QImage square = solidImage(32, 32, 0x123456);
+    ScriptedWindow w(m_programFolder);
+    open(w, square);
+    w.dialogs.choose(path);
     {
-        const FileSizeLimit fullDisk(1000);
+        const FileSizeLimit limit(fullDisk ? 1000 : RLIM_INFINITY);
         w->Command1_Click();
     }
     QCOMPARE(w.boxes.shown.size(), 1);
-    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 61 - Disk full"));
-    QCOMPARE(readFile(chosen), earlier);
+    QCOMPARE(w.boxes.shown.first().prompt, prompt);
+    QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
+    QCOMPARE(readFile(path), fullDisk ? earlier : QByteArray());
+    QCOMPARE(iconDifference(readFile(tempFile()), square).isEmpty(), !fullDisk);
+    QCOMPARE(QDir(m_icons).entryList(QDir::Files | QDir::Hidden), fullDisk ? QStringList{chosen} : QStringList());
+    QCOMPARE(QDir(m_programFolder).entryList(QDir::Files | QDir::Hidden),
+             fullDisk ? QStringList{"temporaneo"} : QStringList({"temp", "temporaneo"}));
     QCOMPARE(w->MousePointer(), defaultPointer);
+    QCOMPARE(w->lblPath->Caption(), path);
+
+    w.save(iconPath(QStringLiteral("next.ico")));
+    QCOMPARE(iconDifference(readFile(iconPath(QStringLiteral("next.ico"))), square), QString());
 }
 
 void tst_Save::undeletableTempCopyStopsTheColourBranch()
