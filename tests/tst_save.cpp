@@ -251,25 +251,30 @@ void tst_Save::settingsOutliveTheWindow()
 
 void tst_Save::nameIsProposedFromTheLastSave_data()
 {
-    QTest::addColumn<QString>("lastPath");
+    QTest::addColumn<QString>("savedAs"); // in the icons folder; empty: nothing saved yet
     QTest::addColumn<QString>("proposal");
-
-    QTest::newRow("nothing saved yet") << "Label1" << "";
-    QTest::newRow("Mare.ico") << "/home/u/Icone/Mare.ico" << "mare";
-    QTest::newRow("dot in folder and name") << "/home/u/a.b/foto.ico" << "foto";
-    QTest::newRow("dot only in folder") << "/home/u/a.b/Foto" << "foto";
-    QTest::newRow("two dots in name") << "/x/My.Icon.ICO" << "my.icon";
+    QTest::newRow("nothing saved yet") << "" << "";
+    QTest::newRow("Mare.ico") << "Icone/Mare.ico" << "mare";
+    QTest::newRow("dot in folder and name") << "a.b/foto.ico" << "foto";
+    QTest::newRow("dot only in folder") << "a.b/Foto" << "foto";
+    QTest::newRow("two dots in name") << "My.Icon.ICO" << "my.icon";
 }
 
+// The next Save dialog proposes the last saved file's name, lower case,
+// without its ending.
 void tst_Save::nameIsProposedFromTheLastSave()
 {
-    QFETCH(QString, lastPath);
+    QFETCH(QString, savedAs);
     QFETCH(QString, proposal);
     ScriptedWindow w(m_programFolder);
-    w->lblPath->setCaption(lastPath);
+    if (!savedAs.isEmpty()) {
+        QVERIFY(QDir(m_icons).mkpath(QFileInfo(savedAs).path()));
+        w.save(iconPath(savedAs));
+        QVERIFY(QFileInfo::exists(iconPath(savedAs)));
+    }
     w.dialogs.cancel();
     w->Command1_Click();
-    QCOMPARE(w.dialogs.requests.first().fileName, proposal);
+    QCOMPARE(w.dialogs.requests.last().fileName, proposal);
 }
 
 void tst_Save::cancelChangesNothing()
@@ -431,11 +436,11 @@ void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
 void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("file");
-    QTest::newRow("a pipe") << "pipe" << "Kelbrin.conf";
-    QTest::newRow("a link to a pipe") << "link to a pipe" << "Kelbrin.conf";
-    QTest::newRow("a device") << "null device" << "Kelbrin.conf";
-    QTest::newRow("a pipe as its lock file") << "pipe" << "Kelbrin.conf.lock";
+    QTest::addColumn<bool>("lockFile"); // the store's lock file rather than the store
+    QTest::newRow("a pipe") << "pipe" << false;
+    QTest::newRow("a link to a pipe") << "link to a pipe" << false;
+    QTest::newRow("a device") << "null device" << false;
+    QTest::newRow("a pipe as its lock file") << "pipe" << true;
 }
 
 // Neither read (a pipe would never answer) nor written (it would become a
@@ -443,9 +448,10 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
 void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
 {
     QFETCH(QString, kind);
-    QFETCH(QString, file);
-    const QString store = QFileInfo(sandboxHome.settingsFile(QStringLiteral("Kelbrin"))).dir().filePath(file);
-    QFile::remove(sandboxHome.settingsFile(QStringLiteral("Kelbrin")));
+    QFETCH(bool, lockFile);
+    const QString settings = sandboxHome.settingsFile(QStringLiteral("Kelbrin"));
+    const QString store = lockFile ? settings + QStringLiteral(".lock") : settings;
+    QFile::remove(settings);
     if (!makeSpecialFile(kind, store))
         QSKIP("this machine lets no test make such a file");
     const auto removeStore = qScopeGuard([&] { QFile::remove(store); });
