@@ -144,7 +144,6 @@ void tst_Window::captionsColoursAndStartTexts()
     QCOMPARE(w->Command3->Caption(), QStringLiteral("Apri"));
     QCOMPARE(w->Command1->Caption(), QStringLiteral("Salva"));
     QCOMPARE(w->Command2->Caption(), QString());
-    QCOMPARE(w->lblPath->Caption(), QStringLiteral("Label1"));
     for (Label *credit : {w->Label2, w->Label3, w->Label4})
         QVERIFY(!credit->Caption().isEmpty());
     QVERIFY(w->Label3->Caption().contains(QStringLiteral("Tervana")));
