@@ -75,7 +75,6 @@ private slots:
     void sizeQuestion_data();
     void sizeQuestion();
     void bitmapBranch();
-    void colourBranchReplacesTheTempCopy();
     void blackAndWhiteBranchWritesAOneBitIcon();
     void otherFilterIndexEndsAfterTheSettings();
     void settingsStoreThatIsNoRegularFileIsLeftAlone_data();
@@ -96,27 +95,33 @@ void tst_Save::init()
 void tst_Save::openThenSaveWritesTheExactIcon_data()
 {
     QTest::addColumn<QImage>("square");
+    QTest::addColumn<int>("filterIndex"); // 3: the colour question asked and answered Yes
     QImage mixed = patternImage(32, 32);
     for (int i = 0; i < 32; ++i) {
         mixed.setPixel(i, i, qRgb(0, 0, 0));           // pure black: transparent
         mixed.setPixel(31 - i, i, qRgb(1, 1, 1));      // almost black: opaque
         mixed.setPixel(i, 31 - (i + 7) % 32, qRgb(0, 0, 1));
     }
-    QTest::newRow("pattern with black, (1,1,1) and (0,0,1)") << mixed;
-    QTest::newRow("all black") << solidImage(32, 32, 0x000000);
-    QTest::newRow("all almost black") << solidImage(32, 32, 0x010101);
-    QTest::newRow("all white") << solidImage(32, 32, 0xFFFFFF);
+    QTest::newRow("pattern with black, (1,1,1) and (0,0,1)") << mixed << 1;
+    QTest::newRow("all black") << solidImage(32, 32, 0x000000) << 1;
+    QTest::newRow("all almost black") << solidImage(32, 32, 0x010101) << 1;
+    QTest::newRow("all white") << solidImage(32, 32, 0xFFFFFF) << 1;
+    QTest::newRow("pattern, entry 3 answered Yes (colour)") << mixed << 3;
 }
 
 void tst_Save::openThenSaveWritesTheExactIcon()
 {
     QFETCH(QImage, square);
+    QFETCH(int, filterIndex);
     ScriptedWindow w(m_programFolder);
     open(w, square);
     const QString chosen = iconPath(QStringLiteral("Mare.ico"));
-    QVERIFY(writeFile(chosen, QByteArray(10000, 'x'))); // replaced whole
-    w.save(chosen, 1);
-    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    QVERIFY(writeFile(chosen, QByteArray(10000, 'x'))); // both replaced whole
+    QVERIFY(writeFile(tempFile(), QByteArray(9000, 'o')));
+    if (filterIndex == 3)
+        w.boxes.answer(MsgBox::vbYes);
+    w.save(chosen, filterIndex);
+    QCOMPARE(w.boxes.shown.size(), filterIndex == 3 ? 1 : 0);
 
     const QByteArray icon = readFile(chosen);
     QCOMPARE(iconDifference(icon, square), QString());
@@ -125,10 +130,10 @@ void tst_Save::openThenSaveWritesTheExactIcon()
     QCOMPARE(readFile(tempFile()), icon);
     QCOMPARE(w->lblPath->Caption(), chosen);
     QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), m_icons + QLatin1Char('/'));
-    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("1"));
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QString::number(filterIndex));
     // Kept in the user's configuration folder, as an INI file here.
     const QString store = sandboxHome.settingsFile(QStringLiteral("Kelbrin"));
-    QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=1"));
+    QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=" + QByteArray::number(filterIndex)));
     QCOMPARE(w->MousePointer(), defaultPointer);
     // The saved icon is shown again: transparent pixels over the window's
     // colour; the work surfaces hold its colours and its mask.
@@ -378,29 +383,6 @@ void tst_Save::bitmapBranch()
     QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("2"));
 }
 
-void tst_Save::colourBranchReplacesTheTempCopy()
-{
-    ScriptedWindow w(m_programFolder);
-    open(w, patternImage(32, 32));
-    QVERIFY(writeFile(tempFile(), QByteArray(9000, 'o')));
-    const QString chosen = iconPath(QStringLiteral("colour.ico"));
-    w.dialogs.choose(chosen, 3);
-    w.boxes.answer(MsgBox::vbYes);
-    frmBmp2Icon::Pointer pointerWhileAsked = hourglass;
-    w.boxes.onShow = [&] { pointerWhileAsked = w->MousePointer(); };
-    w->Command1_Click();
-    QCOMPARE(pointerWhileAsked, defaultPointer); // the hourglass comes after the question
-    QCOMPARE(w.boxes.shown.size(), 1);
-    QCOMPARE(w.boxes.shown.first().prompt,
-             QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file "
-                            "later OR a colored static .cur file?"));
-    QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Color or B-W?"));
-    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
-    QCOMPARE(iconDifference(readFile(chosen), patternImage(32, 32)), QString());
-    QCOMPARE(readFile(tempFile()), readFile(chosen));
-    QCOMPARE(w->lblPath->Caption(), chosen);
-}
-
 void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
 {
     ScriptedWindow w(m_programFolder);
@@ -414,8 +396,16 @@ void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
     const QString chosen = iconPath(QStringLiteral("mono.ico"));
     w.dialogs.choose(chosen, 3);
     w.boxes.answer(MsgBox::vbNo);
+    frmBmp2Icon::Pointer pointerWhileAsked = hourglass;
+    w.boxes.onShow = [&] { pointerWhileAsked = w->MousePointer(); };
     w->Command1_Click();
+    QCOMPARE(pointerWhileAsked, defaultPointer); // the hourglass comes after the question
     QCOMPARE(w.boxes.shown.size(), 1); // only the colour question
+    QCOMPARE(w.boxes.shown.first().prompt,
+             QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file "
+                            "later OR a colored static .cur file?"));
+    QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Color or B-W?"));
+    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
     const QByteArray icon = readFile(chosen);
     QCOMPARE(icon.size(), 326);
     QCOMPARE(firstDifference(icon, encodeSquare(square, SquareOutput::BlackAndWhiteIcon)), qsizetype(-1));
