@@ -387,8 +387,7 @@ void tst_Open::installedProgramsDialogsStartWithTheUsersFiles()
     // A picture opened with no dialog (dropped, or named on the command
     // line): Salva's first dialog starts in Pictures too.
     const QString picture = makePicture(QStringLiteral("installed.jpg"), patternImage(40, 30), "JPG");
-    w->OpenPictureLater(picture);
-    QCoreApplication::processEvents();
+    w.openNamed(picture);
     w.save(m_dir.filePath(QStringLiteral("installed.ico")));
     w.open(picture);
     QCOMPARE(w.dialogs.requests.size(), 2);
@@ -457,8 +456,7 @@ void tst_Open::droppedPictureOpensAsApriWould()
 
     ScriptedWindow dropped(m_programFolder);
     if (commandLine) {
-        dropped->OpenPictureLater(path);
-        QCoreApplication::processEvents();
+        dropped.openNamed(path);
     } else {
         QCOMPARE(dragAndDrop(*dropped.window, *dragOf({QUrl::fromLocalFile(path)})), Qt::CopyAction);
     }
@@ -520,8 +518,7 @@ void tst_Open::namesOfOtherBytesOpenDroppedOrNamed()
     verifySameSquare(*dropped->Picture5, *opened->Picture5);
 
     ScriptedWindow named(m_programFolder);
-    named->OpenPictureLater(odd);
-    QCoreApplication::processEvents();
+    named.openNamed(odd);
     QVERIFY2(named.boxes.shown.isEmpty(), qPrintable(named.boxes.shown.value(0).prompt));
     verifySameSquare(*named->Picture5, *opened->Picture5);
 }

@@ -41,6 +41,13 @@ struct ScriptedWindow
         dialogs.choose(picture, filterIndex);
         window->Command3_Click();
     }
+    // A picture named on the command line (or given by "Open with"),
+    // opened as soon as the window is free.
+    void openNamed(const QString &picture)
+    {
+        window->OpenPictureLater(picture);
+        QCoreApplication::processEvents();
+    }
     // The Save command, its dialog answered with `path` and filter entry
     // `filterIndex`; entry 3's colour question takes the next scripted answer.
     void save(const QString &path, int filterIndex = 1)
