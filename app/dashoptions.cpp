@@ -41,8 +41,8 @@ QString closest(const QString &word, const QStringList &longNames)
 
 } // namespace
 
-QStringList withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
-                                   const QString &shortNames, const QStringList &takingValues, QString &error)
+DashReading withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
+                                   const QString &shortNames, const QStringList &takingValues)
 {
     QStringList rewritten;
     bool picturesOnly = false;
@@ -75,9 +75,8 @@ QStringList withOneDashLongOptions(const QStringList &arguments, const QStringLi
             rewritten << argument;
             continue;
         }
-        error = meant.isEmpty() ? QStringLiteral("Unknown option '%1'.").arg(argument)
-                                : QStringLiteral("Unknown option '%1'; did you mean --%2?").arg(argument, meant);
-        return {};
+        return {{}, meant.isEmpty() ? QStringLiteral("Unknown option '%1'.").arg(argument)
+                                    : QStringLiteral("Unknown option '%1'; did you mean --%2?").arg(argument, meant)};
     }
-    return rewritten;
+    return {rewritten, std::nullopt};
 }

@@ -104,15 +104,15 @@ QString formatMismatch(const QString &output, const QString &extension)
              bitmap ? QString() : ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString());
 }
 
-QString recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder)
+std::optional<QString> recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder)
 {
     if (arguments.size() + (listGiven ? 1 : 0) < 2)
-        return QString();
+        return std::nullopt;
     const FileIdentity results = fileIdentity(folder);
     for (const QString &argument : arguments)
         if (results.exists && fileIdentity(argument).key == results.key)
             return QStringLiteral("-d \"%1\" is a folder given to -r with other pictures, whose results could replace "
                                   "its pictures before they are reached; give that folder alone, or another -d.")
                 .arg(readableName(folder));
-    return QString();
+    return std::nullopt;
 }

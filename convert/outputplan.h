@@ -53,7 +53,7 @@ QString formatMismatch(const QString &output, const QString &extension);
 
 // Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
 // folders given, and other pictures are given too, whose results could
-// replace pictures of that folder before its walk reaches them. Empty when
-// it can. (A -d folder inside a folder walked is left out of the walk, and
+// replace pictures of that folder before its walk reaches them; nothing
+// when it can. (A -d folder inside a folder walked is left out of the walk, and
 // a folder given alone has its pictures known folder by folder.)
-QString recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder);
+std::optional<QString> recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder);
