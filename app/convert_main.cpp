@@ -124,7 +124,7 @@ int reportIcons(const Options &options)
 // Several pictures made into the one icon of -o.
 int packIntoOne(const Options &options)
 {
-    if (const QString refusal = packingRefusal(options.inputs, options.outputFile); !refusal.isEmpty()) {
+    if (const QString refusal = packingRefusal(options.inputs, Operand::output(options.outputFile)); !refusal.isEmpty()) {
         reportFailure(refusal);
         return SomeFailed;
     }
@@ -133,7 +133,7 @@ int packIntoOne(const Options &options)
         reportFailure(packed.failure);
         return BadUsage;
     }
-    const QString failure = packed.failure.isEmpty() ? writeResult(packed.bytes, options.outputFile, options.inputs.first())
+    const QString failure = packed.failure.isEmpty() ? writeResult(packed.bytes, Operand::output(options.outputFile), Operand::input(options.inputs.first()))
                                                      : packed.failure;
     if (!failure.isEmpty())
         reportFailure(failure);
@@ -259,7 +259,7 @@ int run(const Options &options)
         return ended(options, reportIcons(options));
     const int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
     // Said of a file written, after it is.
-    const QString warning = formatMismatch(options.outputFile, resultExtension(options.conversion));
+    const QString warning = formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));
     if (status == AllConverted && !warning.isEmpty() && !options.quiet)
         reportFailure(warning);
     return status;

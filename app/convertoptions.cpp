@@ -219,7 +219,7 @@ std::optional<QString> readOutputFile(const Options &options)
         return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
     if (options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
-    if (namesStandardOutput(options.outputFile) && standardOutputIsATerminal())
+    if (Operand::output(options.outputFile).isStandard() && standardOutputIsATerminal())
         return QStringLiteral("An icon is not written to a terminal; send standard output to a file or a pipe "
                               "(> icon.ico), or give -o FILE.");
     return std::nullopt;

@@ -3,7 +3,6 @@
 #include "atomicfile.h"
 #include "fileaccess.h"
 #include "folderlisting.h"
-#include "outputplan.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,7 +43,7 @@ struct Taken
 {
     size_t number = 0;
     RunInput input;
-    QString output;
+    Operand output;
 };
 
 // The pictures of a run, taken in order by the threads that convert them,
@@ -71,23 +70,20 @@ public:
     {
         waitForRoom();
         std::unique_lock<std::mutex> lock(m_takeMutex);
-        std::optional<RunInput> input = m_ended ? std::nullopt : m_inputs.next();
+        std::optional<RunInput> next = m_ended ? std::nullopt : m_inputs.next();
         m_known = m_inputs.known();
         m_allKnown = m_inputs.complete();
         m_skipped = m_inputs.skipped();
-        if (!input) {
+        if (!next) {
             m_ended = true;
             lock.unlock();
             tellReporter();
             return std::nullopt;
         }
-        Taken taken{m_taken, std::move(*input), QString()};
-        if (taken.input.failure.isEmpty()) {
-            taken.output = m_destination.outputFile.isEmpty()
-                               ? derivedOutput(taken.input.path, taken.input.resultFolder, m_destination.extension)
-                               : m_destination.outputFile;
-            taken.input.failure = m_claims.claim(taken.input.path, taken.output);
-        }
+        Operand output = m_destination.outputFor(next->input.name(), next->resultFolder);
+        Taken taken{m_taken, std::move(*next), std::move(output)};
+        if (taken.input.failure.isEmpty())
+            taken.input.failure = m_claims.claim(taken.input.input, taken.output);
         ++m_taken;
         return taken;
     }
@@ -175,17 +171,17 @@ struct Workers
 Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting, const RunReport &report)
 {
     converting.acquire();
-    const Converted converted = convertPicture(options, taken.input.path);
+    const Converted converted = convertPicture(options, taken.input.input);
     converting.release();
     if (!converted.failure.isEmpty())
         return {converted.failure, {}};
-    const QString folder = QFileInfo(taken.output).path();
+    const QString folder = QFileInfo(taken.output.name()).path();
     if (!taken.input.resultFolder.isEmpty() && fileKindAt(folder) != FileKind::Folder)
         if (const std::optional<Failure> failure = makeFolders(folder))
             return {QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
-                        .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason),
+                        .arg(Operand::output(folder).shown(), taken.input.input.shown(), failure->reason),
                     {}};
-    const QString failure = writeResult(converted.bytes, taken.output, taken.input.path);
+    const QString failure = writeResult(converted.bytes, taken.output, taken.input.input);
     if (failure.isEmpty() && report.resultWritten)
         report.resultWritten();
     return {failure, failure.isEmpty() ? converted.notes : QStringList()};
@@ -193,14 +189,14 @@ Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaph
 
 } // namespace
 
-QString writeResult(const QByteArray &bytes, const QString &output, const QString &input)
+QString writeResult(const QByteArray &bytes, const Operand &output, const Operand &input)
 {
     const std::optional<Failure> failure =
-        namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
+        output.isStandard() ? writeToStandardOutput(bytes) : writeFile(output.name(), bytes);
     if (!failure)
         return QString();
     return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
-        .arg(shownOutput(output), shownInput(input), failure->reason);
+        .arg(output.shown(), input.shown(), failure->reason);
 }
 
 // There are four times as many threads as jobs: a thread waiting for its

@@ -2,24 +2,17 @@
 
 #include "conversion.h"
 #include "inputstream.h"
+#include "outputplan.h"
 
 #include <QString>
 
 #include <atomic>
 #include <functional>
 
-// Writes a result to `output` (or standard output); returns the line that
-// says why it could not be, or nothing. A device, a pipe or standard output
-// is written into, never replaced.
-QString writeResult(const QByteArray &bytes, const QString &output, const QString &input);
-
-// Where the results of a run go: all to one file (-o), or each into its
-// picture's result folder, named after the picture (-d).
-struct Destination
-{
-    QString outputFile;
-    QString extension; // of results named after their pictures
-};
+// Writes the result of `input` to `output`; returns the line that says why
+// it could not be, or nothing. A device, a pipe or standard output is
+// written into, never replaced.
+QString writeResult(const QByteArray &bytes, const Operand &output, const Operand &input);
 
 // How far a run has come.
 struct RunCounts

@@ -57,14 +57,14 @@ struct OpenInput
     QFile file;
     QByteArray bytes;
     QBuffer buffer{&bytes};
-    QString shown; // the input as messages name it
+    QString shown; // the input as cannotOpen() names it
     std::optional<Failure> failure;
 
-    explicit OpenInput(const QString &input)
-        : shown(input)
+    explicit OpenInput(const Operand &input)
+        : shown(input.name())
     {
-        if (!isStandardInput(input)) {
-            failure = openRegularFile(input, file);
+        if (!input.isStandard()) {
+            failure = openRegularFile(input.name(), file);
             return;
         }
         shown = QStringLiteral("standard input");
@@ -91,14 +91,14 @@ QStringList notesOf(const OpenInput &input, const PictureLoad &load)
     if (load.note.isEmpty())
         return {};
     return {QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).")
-                .arg(readableName(QDir::toNativeSeparators(input.shown)), load.note)};
+                .arg(shownPath(input.shown), load.note)};
 }
 
 // The pictures one input gives an icon of several sizes, read with detail
 // enough for the largest: an icon's or a cursor's every image, each read
 // once, any other file's one picture; or the line that says why it cannot be
 // read. What of a drawing could not be drawn is added to `notes`.
-QString loadSources(const QString &path, int largest, std::vector<Picture> &sources, QStringList &notes)
+QString loadSources(const Operand &path, int largest, std::vector<Picture> &sources, QStringList &notes)
 {
     OpenInput input(path);
     if (input.failure)
@@ -120,11 +120,6 @@ QString loadSources(const QString &path, int largest, std::vector<Picture> &sour
 
 } // namespace
 
-bool isStandardInput(const QString &input)
-{
-    return input == QLatin1String("-");
-}
-
 bool endsAsAPicture(const QString &name)
 {
     static const QStringList endings = {"jpg", "jpeg", "jpe", "jfif", "gif", "bmp", "dib", "png", "webp", "tif",
@@ -137,10 +132,10 @@ QString resultExtension(const ConversionOptions &options)
     return options.output == SquareOutput::Bitmap ? QStringLiteral(".bmp") : QStringLiteral(".ico");
 }
 
-Converted convertPicture(const ConversionOptions &options, const QString &input)
+Converted convertPicture(const ConversionOptions &options, const Operand &input)
 {
     if (!options.sizes.empty())
-        return packPictures(options, {input});
+        return packPictures(options, {input.name()});
     OpenInput opened(input);
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
@@ -157,7 +152,8 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     std::vector<Picture> sources;
     QStringList notes;
     for (const QString &input : inputs)
-        if (const QString failure = loadSources(input, options.sizes.front(), sources, notes); !failure.isEmpty())
+        if (const QString failure = loadSources(Operand::input(input), options.sizes.front(), sources, notes);
+            !failure.isEmpty())
             return {QByteArray(), failure, false, {}};
     // One file's pictures may be enlarged where they must: they are all
     // there is. Of several files given for one icon, one is missing.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "operand.h"
 #include "square.h"
 
 #include <QByteArray>
@@ -17,9 +18,6 @@ struct ConversionOptions
     bool keyBlack = false;
 };
 
-// "-" as an input names standard input, read as the picture file it holds.
-bool isStandardInput(const QString &input);
-
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
 // ...): what a recursive run converts, and what an output's name may
 // promise.
@@ -28,8 +26,8 @@ bool endsAsAPicture(const QString &name);
 // The result's file name ending: ".bmp" for a bitmap, else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
-// One picture made into the bytes of its result, or the line that says why
-// it cannot be; `badCombination` when the pictures given cannot make the
+// One picture (a file, or the picture file standard input holds) made into
+// the bytes of its result, or the line that says why it cannot be; `badCombination` when the pictures given cannot make the
 // result asked for, whatever they hold.
 struct Converted
 {
@@ -40,7 +38,7 @@ struct Converted
     // the same.
     QStringList notes;
 };
-Converted convertPicture(const ConversionOptions &options, const QString &input);
+Converted convertPicture(const ConversionOptions &options, const Operand &input);
 
 // Several pictures made into one icon of `options.sizes`: the images of the
 // sizes that a picture is exactly come from that picture as it is, the

@@ -4,7 +4,6 @@
 #include "fileaccess.h"
 #include "folderlisting.h"
 #include "nativename.h"
-#include "outputplan.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -62,7 +61,7 @@ public:
     std::optional<RunInput> next()
     {
         if (!m_failure.isEmpty()) {
-            RunInput failed{m_list, QString(), m_failure};
+            RunInput failed{Operand::input(m_list), QString(), m_failure};
             m_failure.clear();
             m_fd = -1;
             return failed;
@@ -74,7 +73,7 @@ public:
                 m_pending.remove(0, end + 1);
                 m_scanned = 0;
                 if (!name.isEmpty())
-                    return RunInput{nameFromNative(name), QString(), QString()};
+                    return RunInput{Operand::input(nameFromNative(name)), QString(), QString()};
                 continue;
             }
             m_scanned = m_pending.size();
@@ -84,7 +83,7 @@ public:
                 // The last name need not end with the separator.
                 const QByteArray name = m_pending;
                 m_pending.clear();
-                return RunInput{nameFromNative(name), QString(), QString()};
+                return RunInput{Operand::input(nameFromNative(name)), QString(), QString()};
             }
         }
         return std::nullopt;
@@ -163,7 +162,7 @@ InputStream::InputStream(InputChoice choice, OutputClaims &claims, const std::at
     , m_stop(stop)
 {
     for (const QString &argument : m_choice.arguments)
-        m_claims.addInput(argument);
+        m_claims.addInput(Operand::input(argument));
     if (m_choice.recursive && !m_choice.resultFolder.isEmpty())
         m_resultFolderIdentity = identityOf(m_choice.resultFolder);
 }
@@ -181,7 +180,8 @@ std::optional<RunInput> InputStream::next()
             continue;
         }
         if (m_nextArgument < m_choice.arguments.size()) {
-            if (std::optional<RunInput> input = take(m_choice.arguments[m_nextArgument++], m_choice.resultFolder))
+            if (std::optional<RunInput> input =
+                    take(Operand::input(m_choice.arguments[m_nextArgument++]), m_choice.resultFolder))
                 return input;
             continue;
         }
@@ -199,19 +199,19 @@ std::optional<RunInput> InputStream::next()
             ++m_given;
             return listed;
         }
-        m_claims.addInput(listed->path);
-        if (std::optional<RunInput> input = take(listed->path, m_choice.resultFolder))
+        m_claims.addInput(listed->input);
+        if (std::optional<RunInput> input = take(listed->input, m_choice.resultFolder))
             return input;
     }
 }
 
 // A name given: a picture, or with -r a folder to walk.
-std::optional<RunInput> InputStream::take(const QString &path, const QString &resultFolder)
+std::optional<RunInput> InputStream::take(const Operand &input, const QString &resultFolder)
 {
-    if (m_choice.recursive && fileKindAt(path) == FileKind::Folder && path != QLatin1String("-"))
-        return enter(path, resultFolder);
+    if (m_choice.recursive && !input.isStandard() && fileKindAt(input.name()) == FileKind::Folder)
+        return enter(input.name(), resultFolder);
     ++m_given;
-    return RunInput{path, resultFolder, m_claims.refusedInput(path)};
+    return RunInput{input, resultFolder, m_claims.refusedInput(input)};
 }
 
 // Starts walking a folder; a folder that cannot be read is reported as the
@@ -224,19 +224,18 @@ std::optional<RunInput> InputStream::enter(const QString &folder, const QString 
     for (const Folder &above : m_walk)
         if (above.identity == walked.identity) {
             ++m_given;
-            return RunInput{folder, resultFolder,
+            return RunInput{Operand::input(folder), resultFolder,
                             QStringLiteral("Tervana skips the folder \"%1\": a link leads back to a folder above it.")
-                                .arg(readableName(QDir::toNativeSeparators(folder)))};
+                                .arg(shownPath(folder))};
         }
     if (const std::optional<Failure> failure = listFolder(folder, walked.entries)) {
         ++m_given;
-        return RunInput{folder, resultFolder,
-                        QStringLiteral("Tervana cannot read the folder \"%1\": %2.")
-                            .arg(readableName(QDir::toNativeSeparators(folder)), failure->reason)};
+        return RunInput{Operand::input(folder), resultFolder,
+                        QStringLiteral("Tervana cannot read the folder \"%1\": %2.").arg(shownPath(folder), failure->reason)};
     }
     for (const FolderEntry &entry : walked.entries)
         if (entry.kind == FolderEntry::Kind::File && endsAsAPicture(entry.name))
-            m_claims.addInput(QDir(folder).filePath(entry.name));
+            m_claims.addInput(Operand::input(QDir(folder).filePath(entry.name)));
     m_walk.push_back(std::move(walked));
     return std::nullopt;
 }
@@ -250,6 +249,7 @@ std::optional<RunInput> InputStream::nextFromWalk()
     }
     const FolderEntry &entry = folder.entries[folder.next++];
     const QString path = QDir(folder.path).filePath(entry.name);
+    const Operand input = Operand::input(path);
     switch (entry.kind) {
     case FolderEntry::Kind::LinkToFolder:
         if (!m_choice.followLinks)
@@ -260,7 +260,7 @@ std::optional<RunInput> InputStream::nextFromWalk()
     case FolderEntry::Kind::File:
         if (endsAsAPicture(entry.name)) {
             ++m_given;
-            return RunInput{path, folder.resultFolder, m_claims.refusedInput(path)};
+            return RunInput{input, folder.resultFolder, m_claims.refusedInput(input)};
         }
         [[fallthrough]];
     case FolderEntry::Kind::Other: ++m_skipped; return std::nullopt;

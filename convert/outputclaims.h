@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operand.h"
+
 #include <QString>
 
 #include <array>
@@ -20,14 +22,14 @@ class OutputClaims
 {
 public:
     // A picture of the run, from now on never written over.
-    void addInput(const QString &input);
+    void addInput(const Operand &input);
     // Why `input` is not converted: an earlier result of this run is where
     // it leads. Empty when it may be.
-    QString refusedInput(const QString &input) const;
+    QString refusedInput(const Operand &input) const;
     // Claims `output` for the result of `input`; returns why it may not be
     // written there (it is a picture of the run, or an earlier result's
     // file), or nothing once claimed.
-    QString claim(const QString &input, const QString &output);
+    QString claim(const Operand &input, const Operand &output);
 
 private:
     using Digest = std::array<std::uint64_t, 2>;
