@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "convertoptions.h"
+#include "failurelines.h"
 #include "iconcontents.h"
 #include "messagestream.h"
 #include "nativename.h"
@@ -124,24 +125,27 @@ int reportIcons(const Options &options)
 // Several pictures made into the one icon of -o.
 int packIntoOne(const Options &options)
 {
-    if (const QString refusal = packingRefusal(options.inputs, Operand::output(options.outputFile)); !refusal.isEmpty()) {
-        reportFailure(refusal);
+    const Operand output = Operand::output(options.outputFile);
+    if (const std::optional<RunFailure> refusal = packingRefusal(options.inputs, output)) {
+        reportFailure(lineFor(*refusal));
         return SomeFailed;
     }
     const Converted packed = packPictures(options.conversion, options.inputs);
     if (packed.badCombination) {
-        reportFailure(packed.failure);
+        reportFailure(lineFor(*packed.failure));
         return BadUsage;
     }
-    const QString failure = packed.failure.isEmpty() ? writeResult(packed.bytes, Operand::output(options.outputFile), Operand::input(options.inputs.first()))
-                                                     : packed.failure;
-    if (!failure.isEmpty())
-        reportFailure(failure);
-    for (const QString &note : packed.notes)
-        if (failure.isEmpty() && !options.quiet)
+    const std::optional<RunFailure> failure =
+        packed.failure ? packed.failure : writeResult(packed.bytes, output, Operand::input(options.inputs.first()));
+    if (failure) {
+        reportFailure(lineFor(*failure));
+        return SomeFailed;
+    }
+    if (!options.quiet)
+        for (const QString &note : packed.notes)
             reportFailure(note);
-    advance.done = failure.isEmpty() ? 1 : 0;
-    return failure.isEmpty() ? AllConverted : SomeFailed;
+    advance.done = 1;
+    return AllConverted;
 }
 
 ProgressLine::Shown progressShown(const Options &options)
@@ -166,8 +170,8 @@ int convertEach(const Options &options)
     ProgressLine progress(messages, shown);
     RunReport report;
     if (!options.quiet) {
-        report.failure = [&](const QString &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + failure); };
-        report.note = report.failure;
+        report.note = [&](const QString &line) { progress.printAbove(QStringLiteral("tervana-convert: ") + line); };
+        report.failure = [&](const RunFailure &failure) { report.note(lineFor(failure)); };
     }
     report.progress = [&](const RunCounts &counts) {
         progress.update(counts);
@@ -259,9 +263,9 @@ int run(const Options &options)
         return ended(options, reportIcons(options));
     const int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
     // Said of a file written, after it is.
-    const QString warning = formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));
-    if (status == AllConverted && !warning.isEmpty() && !options.quiet)
-        reportFailure(warning);
+    const std::optional<QString> warning = formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));
+    if (status == AllConverted && warning && !options.quiet)
+        reportFailure(*warning);
     return status;
 }
 

@@ -30,11 +30,11 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
     return std::nullopt;
 }
 
-// How one picture's conversion ended: the line that says why it failed,
-// or none; and what could not be drawn of it.
+// How one picture's conversion ended: why it failed, or nothing; and what
+// could not be drawn of it.
 struct Outcome
 {
-    QString failure;
+    std::optional<RunFailure> failure;
     QStringList notes;
 };
 
@@ -82,7 +82,7 @@ public:
         }
         Operand output = m_destination.outputFor(next->input.name(), next->resultFolder);
         Taken taken{m_taken, std::move(*next), std::move(output)};
-        if (taken.input.failure.isEmpty())
+        if (!taken.input.failure)
             taken.input.failure = m_claims.claim(taken.input.input, taken.output);
         ++m_taken;
         return taken;
@@ -173,54 +173,24 @@ Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaph
     converting.acquire();
     const Converted converted = convertPicture(options, taken.input.input);
     converting.release();
-    if (!converted.failure.isEmpty())
+    if (converted.failure)
         return {converted.failure, {}};
     const QString folder = QFileInfo(taken.output.name()).path();
     if (!taken.input.resultFolder.isEmpty() && fileKindAt(folder) != FileKind::Folder)
         if (const std::optional<Failure> failure = makeFolders(folder))
-            return {QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
-                        .arg(Operand::output(folder).shown(), taken.input.input.shown(), failure->reason),
-                    {}};
-    const QString failure = writeResult(converted.bytes, taken.output, taken.input.input);
-    if (failure.isEmpty() && report.resultWritten)
+            return {RunFailure{RunFailure::Step::MakeFolder, Operand::output(folder), taken.input.input, *failure}, {}};
+    if (std::optional<RunFailure> failure = writeResult(converted.bytes, taken.output, taken.input.input))
+        return {std::move(failure), {}};
+    if (report.resultWritten)
         report.resultWritten();
-    return {failure, failure.isEmpty() ? converted.notes : QStringList()};
+    return {std::nullopt, converted.notes};
 }
 
-} // namespace
-
-QString writeResult(const QByteArray &bytes, const Operand &output, const Operand &input)
-{
-    const std::optional<Failure> failure =
-        output.isStandard() ? writeToStandardOutput(bytes) : writeFile(output.name(), bytes);
-    if (!failure)
-        return QString();
-    return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
-        .arg(output.shown(), input.shown(), failure->reason);
-}
-
-// There are four times as many threads as jobs: a thread waiting for its
+// Starts `work` on four threads for each job: a thread waiting for its
 // file to reach the disk (several may, on a slow disk) has left its job to
 // another.
-RunCounts convertStream(const InputChoice &choice, const Destination &destination, const ConversionOptions &options,
-                        int jobs, const std::atomic<bool> &stop, const RunReport &report)
+void startWorkers(Workers &workers, int jobs, const std::function<void()> &work)
 {
-    jobs = std::max(jobs, 1);
-    OutputClaims claims;
-    InputStream inputs(choice, claims, stop);
-    Run run(inputs, destination, claims);
-    QSemaphore converting(jobs);
-    const auto work = [&] {
-        while (!stop) {
-            const std::optional<Taken> taken = run.take();
-            if (!taken)
-                break;
-            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting, report)
-                                                                     : Outcome{taken->input.failure, {}});
-        }
-        run.close();
-    };
-    Workers workers;
     for (int j = 0; j < 4 * jobs; ++j) {
         try {
             workers.threads.emplace_back(work);
@@ -230,7 +200,12 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
     }
     if (workers.threads.empty())
         work(); // not one thread to be had: this one converts them all
+}
 
+// Reports each picture's outcome in input order, and the counts as they
+// change, until the run has no more pictures.
+RunCounts reportInOrder(Run &run, const RunReport &report)
+{
     RunCounts counts;
     for (size_t number = 0;;) {
         Outcome outcome;
@@ -239,9 +214,9 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             break;
         if (waited == Run::Waited::Done) {
             ++number;
-            ++(outcome.failure.isEmpty() ? counts.converted : counts.failed);
-            if (!outcome.failure.isEmpty() && report.failure)
-                report.failure(outcome.failure);
+            ++(outcome.failure ? counts.failed : counts.converted);
+            if (outcome.failure && report.failure)
+                report.failure(*outcome.failure);
             for (const QString &note : outcome.notes)
                 if (report.note)
                     report.note(note);
@@ -250,4 +225,38 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             report.progress(counts);
     }
     return counts;
+}
+
+} // namespace
+
+RunCounts convertStream(const InputChoice &choice, const Destination &destination, const ConversionOptions &options,
+                        int jobs, const std::atomic<bool> &stop, const RunReport &report)
+{
+    jobs = std::max(jobs, 1);
+    OutputClaims claims;
+    InputStream inputs(choice, claims, stop);
+    Run run(inputs, destination, claims);
+    QSemaphore converting(jobs);
+    const std::function<void()> work = [&] {
+        while (!stop) {
+            const std::optional<Taken> taken = run.take();
+            if (!taken)
+                break;
+            run.finish(taken->number, taken->input.failure ? Outcome{taken->input.failure, {}}
+                                                           : convertOne(*taken, options, converting, report));
+        }
+        run.close();
+    };
+    Workers workers;
+    startWorkers(workers, jobs, work);
+    return reportInOrder(run, report);
+}
+
+std::optional<RunFailure> writeResult(const QByteArray &bytes, const Operand &output, const Operand &input)
+{
+    const std::optional<Failure> failure =
+        output.isStandard() ? writeToStandardOutput(bytes) : writeFile(output.name(), bytes);
+    if (!failure)
+        return std::nullopt;
+    return RunFailure{RunFailure::Step::Write, output, input, *failure};
 }

@@ -9,10 +9,10 @@
 #include <atomic>
 #include <functional>
 
-// Writes the result of `input` to `output`; returns the line that says why
-// it could not be, or nothing. A device, a pipe or standard output is
+// Writes the result of `input` to `output`; returns why it could not be,
+// or nothing. A device, a pipe or standard output is
 // written into, never replaced.
-QString writeResult(const QByteArray &bytes, const Operand &output, const Operand &input);
+std::optional<RunFailure> writeResult(const QByteArray &bytes, const Operand &output, const Operand &input);
 
 // How far a run has come.
 struct RunCounts
@@ -27,8 +27,8 @@ struct RunCounts
 // What a run tells as it goes, on the thread that called convertStream.
 struct RunReport
 {
-    // The line that says why a picture failed, in the order of the pictures.
-    std::function<void(const QString &)> failure;
+    // Why a picture failed, in the order of the pictures.
+    std::function<void(const RunFailure &)> failure;
     // A line that says what of a converted picture could not be drawn, in
     // the same order.
     std::function<void(const QString &)> note;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "operand.h"
+#include "runfailure.h"
 #include "square.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // What each picture is made into.
@@ -27,12 +29,12 @@ bool endsAsAPicture(const QString &name);
 QString resultExtension(const ConversionOptions &options);
 
 // One picture (a file, or the picture file standard input holds) made into
-// the bytes of its result, or the line that says why it cannot be; `badCombination` when the pictures given cannot make the
+// the bytes of its result, or why it cannot be; `badCombination` when the pictures given cannot make the
 // result asked for, whatever they hold.
 struct Converted
 {
     QByteArray bytes;
-    QString failure;
+    std::optional<RunFailure> failure;
     bool badCombination = false;
     // Lines that say what of a picture could not be drawn; it is made all
     // the same.

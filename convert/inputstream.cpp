@@ -48,8 +48,7 @@ public:
         // waits, and stops waiting when the run is stopped.
         m_fd = ::open(nativeName(list).constData(), O_RDONLY | O_NONBLOCK);
         if (m_fd < 0)
-            m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
-                            .arg(readableName(list), writeFailureFor(list).reason);
+            m_failure = writeFailureFor(list);
     }
     ~ListReader()
     {
@@ -60,9 +59,10 @@ public:
     // its end.
     std::optional<RunInput> next()
     {
-        if (!m_failure.isEmpty()) {
-            RunInput failed{Operand::input(m_list), QString(), m_failure};
-            m_failure.clear();
+        if (m_failure) {
+            const Operand list = Operand::input(m_list);
+            RunInput failed{list, QString(), RunFailure{RunFailure::Step::ReadList, list, std::nullopt, *m_failure}};
+            m_failure.reset();
             m_fd = -1;
             return failed;
         }
@@ -73,17 +73,17 @@ public:
                 m_pending.remove(0, end + 1);
                 m_scanned = 0;
                 if (!name.isEmpty())
-                    return RunInput{Operand::input(nameFromNative(name)), QString(), QString()};
+                    return RunInput{Operand::input(nameFromNative(name)), QString(), std::nullopt};
                 continue;
             }
             m_scanned = m_pending.size();
-            if (!readMore() && !m_failure.isEmpty())
+            if (!readMore() && m_failure)
                 return next();
             if (m_fd < 0 && !m_pending.isEmpty()) {
                 // The last name need not end with the separator.
                 const QByteArray name = m_pending;
                 m_pending.clear();
-                return RunInput{Operand::input(nameFromNative(name)), QString(), QString()};
+                return RunInput{Operand::input(nameFromNative(name)), QString(), std::nullopt};
             }
         }
         return std::nullopt;
@@ -111,8 +111,7 @@ private:
             if (read < 0) {
                 // Half a name is no name: what was read of it is dropped.
                 m_pending.clear();
-                m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
-                                .arg(readableName(m_list), QString::fromLocal8Bit(std::strerror(errno)).toLower());
+                m_failure = Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno)).toLower()};
             }
             break;
         }
@@ -142,7 +141,7 @@ private:
     int m_fd = -1;
     QByteArray m_pending;
     qsizetype m_scanned = 0;
-    QString m_failure;
+    std::optional<Failure> m_failure;
 };
 
 // A folder being walked: its entries, the next one to take, and the
@@ -195,7 +194,7 @@ std::optional<RunInput> InputStream::next()
             m_choice.list.clear();
             return std::nullopt;
         }
-        if (!listed->failure.isEmpty()) {
+        if (listed->failure) {
             ++m_given;
             return listed;
         }
@@ -224,14 +223,14 @@ std::optional<RunInput> InputStream::enter(const QString &folder, const QString 
     for (const Folder &above : m_walk)
         if (above.identity == walked.identity) {
             ++m_given;
-            return RunInput{Operand::input(folder), resultFolder,
-                            QStringLiteral("Tervana skips the folder \"%1\": a link leads back to a folder above it.")
-                                .arg(shownPath(folder))};
+            const Operand skipped = Operand::input(folder);
+            return RunInput{skipped, resultFolder,
+                            RunFailure{RunFailure::Step::SkipFolder, skipped, std::nullopt, RunFailure::leadsBackAbove()}};
         }
     if (const std::optional<Failure> failure = listFolder(folder, walked.entries)) {
         ++m_given;
-        return RunInput{Operand::input(folder), resultFolder,
-                        QStringLiteral("Tervana cannot read the folder \"%1\": %2.").arg(shownPath(folder), failure->reason)};
+        const Operand unread = Operand::input(folder);
+        return RunInput{unread, resultFolder, RunFailure{RunFailure::Step::ReadFolder, unread, std::nullopt, *failure}};
     }
     for (const FolderEntry &entry : walked.entries)
         if (entry.kind == FolderEntry::Kind::File && endsAsAPicture(entry.name))

@@ -33,7 +33,7 @@ struct RunInput
 {
     Operand input;
     QString resultFolder;
-    QString failure;
+    std::optional<RunFailure> failure;
 };
 
 class InputStream

@@ -35,22 +35,18 @@ void OutputClaims::addInput(const Operand &input)
         m_inputs.insert(digestOf(*identity));
 }
 
-QString OutputClaims::refusedInput(const Operand &input) const
+std::optional<RunFailure> OutputClaims::refusedInput(const Operand &input) const
 {
     if (m_results.empty() || input.isStandard() || !m_results.count(digestOf(canonicalLocation(input.name()))))
-        return QString();
-    return QStringLiteral("Tervana will not convert \"%1\": it holds the result of an earlier picture of this run.")
-        .arg(input.shown());
+        return std::nullopt;
+    return RunFailure{RunFailure::Step::RefuseConvert, input, std::nullopt, RunFailure::holdsAnEarlierResult()};
 }
 
-QString OutputClaims::claim(const Operand &input, const Operand &output)
+std::optional<RunFailure> OutputClaims::claim(const Operand &input, const Operand &output)
 {
     if (const std::optional<QString> identity = output.identity(); identity && m_inputs.count(digestOf(*identity)))
-        return QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is one of the pictures being converted.")
-            .arg(output.shown(), input.shown());
+        return RunFailure{RunFailure::Step::RefuseWrite, output, input, RunFailure::isAPictureOfTheRun()};
     if (!m_results.insert(digestOf(locationOfOutput(output))).second)
-        return QStringLiteral("Tervana will not overwrite \"%1\" with the result for \"%2\": it holds the result of an "
-                              "earlier picture of this run.")
-            .arg(output.shown(), input.shown());
-    return QString();
+        return RunFailure{RunFailure::Step::RefuseOverwrite, output, input, RunFailure::holdsAnEarlierResult()};
+    return std::nullopt;
 }

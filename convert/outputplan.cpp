@@ -33,23 +33,23 @@ Operand Destination::outputFor(const QString &input, const QString &resultFolder
     return Operand::output(QDir(resultFolder).filePath(QFileInfo(input).completeBaseName() + extension));
 }
 
-QString packingRefusal(const QStringList &inputs, const Operand &output)
+std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operand &output)
 {
     const std::optional<QString> key = output.identity();
     const QString input = key ? inputsByFile(inputs).value(*key) : QString();
     if (input.isEmpty())
-        return QString();
-    return QStringLiteral("Tervana will not write \"%1\": it is the picture \"%2\".").arg(output.shown(), Operand::input(input).shown());
+        return std::nullopt;
+    return RunFailure{RunFailure::Step::RefusePacking, output, Operand::input(input), RunFailure::isAPictureOfTheRun()};
 }
 
-QString formatMismatch(const Operand &output, const QString &extension)
+std::optional<QString> formatMismatch(const Operand &output, const QString &extension)
 {
     // Only a picture format's ending promises one: another is the user's own.
     const QString ending = QFileInfo(output.name()).suffix().toLower();
     const bool bitmap = extension == QLatin1String(".bmp");
     if (output.isStandard() || !endsAsAPicture(output.name()) || QLatin1Char('.') + ending == extension ||
         (bitmap && ending == QLatin1String("dib")))
-        return QString();
+        return std::nullopt;
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
         .arg(output.shown(), bitmap ? QStringLiteral("a bitmap") : QStringLiteral("an icon"), readableName(ending),
              bitmap ? QString() : ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operand.h"
+#include "runfailure.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,13 +24,13 @@ struct Destination
 };
 
 // Why the one icon several pictures make cannot be written to `output`: it
-// is one of them. Empty when it can.
-QString packingRefusal(const QStringList &inputs, const Operand &output);
+// is one of them. Nothing when it can.
+std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operand &output);
 
 // The one-line warning for an -o name whose ending promises another format
 // than `extension` (".ico" or ".bmp") gives, or nothing. The file is
 // written all the same: the name is the user's to choose.
-QString formatMismatch(const Operand &output, const QString &extension);
+std::optional<QString> formatMismatch(const Operand &output, const QString &extension);
 
 // Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
 // folders given, and other pictures are given too, whose results could

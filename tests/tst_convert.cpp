@@ -361,14 +361,14 @@ void tst_Convert::claimsRefuseWhatWouldReplaceAPictureOrAResult()
     InputStream stream(choice, claims, stop);
     for (qsizetype i = 0; i < inputs.size(); ++i) {
         const std::optional<RunInput> taken = stream.next();
-        QVERIFY(taken && taken->failure.isEmpty());
-        const QString refusal = claims.claim(taken->input, destination.outputFor(taken->input.name(), taken->resultFolder));
-        const QString &kind = refusals[i];
-        const QString expected = kind == QLatin1String("picture") ? QStringLiteral("one of the pictures being converted")
-                                 : kind == QLatin1String("result") ? QStringLiteral("will not overwrite")
-                                                                   : QString();
-        QVERIFY2(expected.isEmpty() ? refusal.isEmpty() : refusal.contains(expected),
-                 qPrintable(QStringLiteral("%1: \"%2\"").arg(inputs[i], refusal)));
+        QVERIFY(taken && !taken->failure);
+        const std::optional<RunFailure> refusal =
+            claims.claim(taken->input, destination.outputFor(taken->input.name(), taken->resultFolder));
+        const std::optional<RunFailure::Step> expected =
+            refusals[i] == QLatin1String("picture")  ? std::optional(RunFailure::Step::RefuseWrite)
+            : refusals[i] == QLatin1String("result") ? std::optional(RunFailure::Step::RefuseOverwrite)
+                                                     : std::nullopt;
+        QVERIFY2((refusal ? std::optional(refusal->step) : std::nullopt) == expected, qPrintable(inputs[i]));
     }
     QVERIFY(!stream.next());
 }
