@@ -46,9 +46,11 @@ void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const Q
         printLine(messages, message);
 }
 
-void reportFailure(const QString &failure)
+// One line of the converter's own on its message stream: a failure, a
+// warning, or what was left out.
+void say(const QString &line)
 {
-    printLine(messages, QStringLiteral("tervana-convert: ") + failure);
+    printLine(messages, QStringLiteral("tervana-convert: ") + line);
 }
 
 // Whether the inputs make one icon together (--sizes with -o).
@@ -114,7 +116,7 @@ int reportIcons(const Options &options)
         for (const QString &line : report.lines)
             printLine(stdout, line);
         if (!report.failure.isEmpty()) {
-            reportFailure(report.failure);
+            say(report.failure);
             allWhole = false;
         }
         ++advance.done;
@@ -127,23 +129,23 @@ int packIntoOne(const Options &options)
 {
     const Operand output = Operand::output(options.outputFile);
     if (const std::optional<RunFailure> refusal = packingRefusal(options.inputs, output)) {
-        reportFailure(lineFor(*refusal));
+        say(lineFor(*refusal));
         return SomeFailed;
     }
     const Converted packed = packPictures(options.conversion, options.inputs);
     if (packed.badCombination) {
-        reportFailure(lineFor(*packed.failure));
+        say(lineFor(*packed.failure));
         return BadUsage;
     }
     const std::optional<RunFailure> failure =
         packed.failure ? packed.failure : writeResult(packed.bytes, output, Operand::input(options.inputs.first()));
     if (failure) {
-        reportFailure(lineFor(*failure));
+        say(lineFor(*failure));
         return SomeFailed;
     }
     if (!options.quiet)
-        for (const QString &note : packed.notes)
-            reportFailure(note);
+        for (const PartlyDrawn &note : packed.partlyDrawn)
+            say(lineFor(note));
     advance.done = 1;
     return AllConverted;
 }
@@ -170,8 +172,8 @@ int convertEach(const Options &options)
     ProgressLine progress(messages, shown);
     RunReport report;
     if (!options.quiet) {
-        report.note = [&](const QString &line) { progress.printAbove(QStringLiteral("tervana-convert: ") + line); };
-        report.failure = [&](const RunFailure &failure) { report.note(lineFor(failure)); };
+        report.failure = [&](const RunFailure &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(failure)); };
+        report.note = [&](const PartlyDrawn &note) { progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(note)); };
     }
     report.progress = [&](const RunCounts &counts) {
         progress.update(counts);
@@ -185,7 +187,7 @@ int convertEach(const Options &options)
     progress.clear();
     advance.done = counts.converted;
     if (!options.quiet && counts.skipped > 0)
-        reportFailure(QStringLiteral("%1 %2 not a picture, left alone.")
+        say(QStringLiteral("%1 %2 not a picture, left alone.")
                           .arg(counts.skipped)
                           .arg(counts.skipped == 1 ? QStringLiteral("file was") : QStringLiteral("files were")));
     if (shown != ProgressLine::Shown::Never && !stopRequested)
@@ -201,7 +203,7 @@ int ended(const Options &options, int status)
     if (signal == 0)
         return status;
     if (!options.quiet)
-        reportFailure(interruptedLine(options, false));
+        say(interruptedLine(options, false));
     return 128 + signal;
 }
 
@@ -263,9 +265,10 @@ int run(const Options &options)
         return ended(options, reportIcons(options));
     const int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
     // Said of a file written, after it is.
-    const std::optional<QString> warning = formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));
-    if (status == AllConverted && warning && !options.quiet)
-        reportFailure(*warning);
+    const std::optional<FormatMismatch> mismatch =
+        formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));
+    if (status == AllConverted && mismatch && !options.quiet)
+        say(lineFor(*mismatch));
     return status;
 }
 

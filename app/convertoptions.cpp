@@ -5,7 +5,7 @@
 #include "folderlisting.h"
 #include "iconsizes.h"
 #include "nativename.h"
-#include "outputplan.h"
+#include "operand.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -186,6 +186,24 @@ std::optional<QString> folderRefusal(const QString &folder)
     }
     default: return QStringLiteral("\"%1\" is not a folder.").arg(readableName(folder));
     }
+}
+
+// Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
+// folders given, and other pictures are given too, whose results could
+// replace pictures of that folder before its walk reaches them. (A -d
+// folder inside a folder walked is left out of the walk, and a folder given
+// alone has its pictures known folder by folder.)
+std::optional<QString> recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder)
+{
+    if (arguments.size() + (listGiven ? 1 : 0) < 2)
+        return std::nullopt;
+    const FileIdentity results = fileIdentity(folder);
+    for (const QString &argument : arguments)
+        if (results.exists && fileIdentity(argument).key == results.key)
+            return QStringLiteral("-d \"%1\" is a folder given to -r with other pictures, whose results could replace "
+                                  "its pictures before they are reached; give that folder alone, or another -d.")
+                .arg(readableName(folder));
+    return std::nullopt;
 }
 
 bool standardOutputIsATerminal()

@@ -23,9 +23,9 @@ int editDistance(const QString &a, const QString &b)
 }
 
 // The long option a mistyped word most likely meant, or none.
-QString closest(const QString &word, const QStringList &longNames)
+std::optional<QString> closest(const QString &word, const QStringList &longNames)
 {
-    QString best;
+    std::optional<QString> best;
     int bestDistance = 3; // more letters wrong than this is another word
     if (word.size() < 3)
         return best;
@@ -70,13 +70,13 @@ DashReading withOneDashLongOptions(const QStringList &arguments, const QStringLi
         // A short option and its value written together ("-j4",
         // "-dtmp"), unless it looks like a long option of that letter
         // mistyped ("-outptu").
-        const QString meant = closest(word, longNames);
-        if (shortNames.contains(argument.at(1)) && !meant.startsWith(argument.at(1))) {
+        const std::optional<QString> meant = closest(word, longNames);
+        if (shortNames.contains(argument.at(1)) && !(meant && meant->startsWith(argument.at(1)))) {
             rewritten << argument;
             continue;
         }
-        return {{}, meant.isEmpty() ? QStringLiteral("Unknown option '%1'.").arg(argument)
-                                    : QStringLiteral("Unknown option '%1'; did you mean --%2?").arg(argument, meant)};
+        return {{}, meant ? QStringLiteral("Unknown option '%1'; did you mean --%2?").arg(argument, *meant)
+                          : QStringLiteral("Unknown option '%1'.").arg(argument)};
     }
     return {rewritten, std::nullopt};
 }

@@ -40,3 +40,18 @@ QString lineFor(const RunFailure &failure)
     }
     return reason;
 }
+
+QString lineFor(const PartlyDrawn &note)
+{
+    return QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).")
+        .arg(note.picture.shown(), note.what);
+}
+
+QString lineFor(const FormatMismatch &mismatch)
+{
+    const QString bitmapNamedAsOne =
+        !mismatch.bitmap && mismatch.ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString();
+    return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
+        .arg(mismatch.output.shown(), mismatch.bitmap ? QStringLiteral("a bitmap") : QStringLiteral("an icon"),
+             readableName(mismatch.ending), bitmapNamedAsOne);
+}

@@ -35,7 +35,7 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
 struct Outcome
 {
     std::optional<RunFailure> failure;
-    QStringList notes;
+    std::vector<PartlyDrawn> notes;
 };
 
 // A picture taken from the inputs, in the order they come.
@@ -183,7 +183,7 @@ Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaph
         return {std::move(failure), {}};
     if (report.resultWritten)
         report.resultWritten();
-    return {std::nullopt, converted.notes};
+    return {std::nullopt, converted.partlyDrawn};
 }
 
 // Starts `work` on four threads for each job: a thread waiting for its
@@ -217,7 +217,7 @@ RunCounts reportInOrder(Run &run, const RunReport &report)
             ++(outcome.failure ? counts.failed : counts.converted);
             if (outcome.failure && report.failure)
                 report.failure(*outcome.failure);
-            for (const QString &note : outcome.notes)
+            for (const PartlyDrawn &note : outcome.notes)
                 if (report.note)
                     report.note(note);
         }

@@ -29,9 +29,8 @@ struct RunReport
 {
     // Why a picture failed, in the order of the pictures.
     std::function<void(const RunFailure &)> failure;
-    // A line that says what of a converted picture could not be drawn, in
-    // the same order.
-    std::function<void(const QString &)> note;
+    // What of a converted picture could not be drawn, in the same order.
+    std::function<void(const PartlyDrawn &)> note;
     // The counts, after each picture and a few times a second in between.
     std::function<void(const RunCounts &)> progress;
     // Called on the converting threads as each result is whole in its place,

@@ -84,21 +84,20 @@ PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
     return readPicture(input.device(), drawSize, detail);
 }
 
-// The line that says what of a drawing could not be drawn, when
-// something could not be.
-QStringList notesOf(const OpenInput &input, const PictureLoad &load)
+// What of a drawing could not be drawn, when something could not be.
+std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load)
 {
     if (load.note.isEmpty())
         return {};
-    return {QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).")
-                .arg(input.operand.shown(), load.note)};
+    return {PartlyDrawn{input.operand, load.note}};
 }
 
 // The pictures one input gives an icon of several sizes, read with detail
 // enough for the largest: an icon's or a cursor's every image, each read
 // once, any other file's one picture; or why it cannot be read. What of a
 // drawing could not be drawn is added to `notes`.
-std::optional<RunFailure> loadSources(const Operand &path, int largest, std::vector<Picture> &sources, QStringList &notes)
+std::optional<RunFailure> loadSources(const Operand &path, int largest, std::vector<Picture> &sources,
+                                      std::vector<PartlyDrawn> &notes)
 {
     OpenInput input(path);
     if (input.failure)
@@ -113,7 +112,8 @@ std::optional<RunFailure> loadSources(const Operand &path, int largest, std::vec
     PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (load.failure)
         return input.cannotOpen(*load.failure);
-    notes += notesOf(input, load);
+    for (PartlyDrawn &note : partlyDrawn(input, load))
+        notes.push_back(std::move(note));
     sources.push_back(std::move(load.picture));
     return std::nullopt;
 }
@@ -142,7 +142,7 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
         return {QByteArray(), opened.cannotOpen(*load.failure), false, {}};
     const bool keepTransparency = options.output != SquareOutput::Bitmap && hasTransparency(load.picture);
     const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
-    return {encodeSquare(square, options.output), std::nullopt, false, notesOf(opened, load)};
+    return {encodeSquare(square, options.output), std::nullopt, false, partlyDrawn(opened, load)};
 }
 
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
@@ -150,7 +150,7 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;
-    QStringList notes;
+    std::vector<PartlyDrawn> notes;
     for (const QString &input : inputs)
         if (std::optional<RunFailure> failure = loadSources(Operand::input(input), options.sizes.front(), sources, notes))
             return {QByteArray(), std::move(failure), false, {}};

@@ -28,6 +28,13 @@ bool endsAsAPicture(const QString &name);
 // The result's file name ending: ".bmp" for a bitmap, else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
+// What of a drawing could not be drawn: the picture, and librsvg's words.
+struct PartlyDrawn
+{
+    Operand picture;
+    QString what;
+};
+
 // One picture (a file, or the picture file standard input holds) made into
 // the bytes of its result, or why it cannot be; `badCombination` when the pictures given cannot make the
 // result asked for, whatever they hold.
@@ -36,9 +43,9 @@ struct Converted
     QByteArray bytes;
     std::optional<RunFailure> failure;
     bool badCombination = false;
-    // Lines that say what of a picture could not be drawn; it is made all
-    // the same.
-    QStringList notes;
+    // What of the pictures could not be drawn; the result is made all the
+    // same.
+    std::vector<PartlyDrawn> partlyDrawn;
 };
 Converted convertPicture(const ConversionOptions &options, const Operand &input);
 

@@ -1,8 +1,6 @@
 #include "outputplan.h"
 
 #include "conversion.h"
-#include "fileaccess.h"
-#include "nativename.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,7 +40,7 @@ std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operan
     return RunFailure{RunFailure::Step::RefusePacking, output, Operand::input(input), RunFailure::isAPictureOfTheRun()};
 }
 
-std::optional<QString> formatMismatch(const Operand &output, const QString &extension)
+std::optional<FormatMismatch> formatMismatch(const Operand &output, const QString &extension)
 {
     // Only a picture format's ending promises one: another is the user's own.
     const QString ending = QFileInfo(output.name()).suffix().toLower();
@@ -50,20 +48,5 @@ std::optional<QString> formatMismatch(const Operand &output, const QString &exte
     if (output.isStandard() || !endsAsAPicture(output.name()) || QLatin1Char('.') + ending == extension ||
         (bitmap && ending == QLatin1String("dib")))
         return std::nullopt;
-    return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
-        .arg(output.shown(), bitmap ? QStringLiteral("a bitmap") : QStringLiteral("an icon"), readableName(ending),
-             bitmap ? QString() : ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString());
-}
-
-std::optional<QString> recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder)
-{
-    if (arguments.size() + (listGiven ? 1 : 0) < 2)
-        return std::nullopt;
-    const FileIdentity results = fileIdentity(folder);
-    for (const QString &argument : arguments)
-        if (results.exists && fileIdentity(argument).key == results.key)
-            return QStringLiteral("-d \"%1\" is a folder given to -r with other pictures, whose results could replace "
-                                  "its pictures before they are reached; give that folder alone, or another -d.")
-                .arg(readableName(folder));
-    return std::nullopt;
+    return FormatMismatch{output, ending, bitmap};
 }

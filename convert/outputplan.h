@@ -27,14 +27,16 @@ struct Destination
 // is one of them. Nothing when it can.
 std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operand &output);
 
-// The one-line warning for an -o name whose ending promises another format
-// than `extension` (".ico" or ".bmp") gives, or nothing. The file is
-// written all the same: the name is the user's to choose.
-std::optional<QString> formatMismatch(const Operand &output, const QString &extension);
-
-// Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
-// folders given, and other pictures are given too, whose results could
-// replace pictures of that folder before its walk reaches them; nothing
-// when it can. (A -d folder inside a folder walked is left out of the walk,
-// and a folder given alone has its pictures known folder by folder.)
-std::optional<QString> recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder);
+// An -o name whose ending promises another picture format than the result
+// has: the name, its ending (lower case, without the dot), and whether the
+// result is a bitmap. The file is written all the same: the name is the
+// user's to choose.
+struct FormatMismatch
+{
+    Operand output;
+    QString ending;
+    bool bitmap = false;
+};
+// The mismatch of `output` with a result of `extension` (".ico" or
+// ".bmp"), or nothing.
+std::optional<FormatMismatch> formatMismatch(const Operand &output, const QString &extension);
