@@ -4,7 +4,6 @@
 #include "fileaccess.h"
 #include "folderlisting.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>

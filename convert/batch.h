@@ -10,8 +10,8 @@
 #include <functional>
 
 // Writes the result of `input` to `output`; returns why it could not be,
-// or nothing. A device, a pipe or standard output is
-// written into, never replaced.
+// or nothing. A device, a pipe or standard output is written into, never
+// replaced.
 std::optional<RunFailure> writeResult(const QByteArray &bytes, const Operand &output, const Operand &input);
 
 // How far a run has come.

@@ -3,11 +3,9 @@
 #include "fileaccess.h"
 #include "iconimages.h"
 #include "iconsizes.h"
-#include "nativename.h"
 #include "picture.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -96,10 +94,10 @@ std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &
 // enough for the largest: an icon's or a cursor's every image, each read
 // once, any other file's one picture; or why it cannot be read. What of a
 // drawing could not be drawn is added to `notes`.
-std::optional<RunFailure> loadSources(const Operand &path, int largest, std::vector<Picture> &sources,
+std::optional<RunFailure> loadSources(const Operand &picture, int largest, std::vector<Picture> &sources,
                                       std::vector<PartlyDrawn> &notes)
 {
-    OpenInput input(path);
+    OpenInput input(picture);
     if (input.failure)
         return input.cannotOpen(*input.failure);
     const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
