@@ -18,7 +18,7 @@ QString lineFor(const RunFailure &failure)
     const QString file = failure.file.shown();
     const QString &reason = failure.failure.reason;
     switch (failure.step) {
-    case RunFailure::Step::Open:
+    case RunFailure::Step::Open: // the window's words too; it shows a path as messages do
         return cannotOpen(failure.file.isStandard() ? file : failure.file.name(), failure.failure);
     case RunFailure::Step::MakeIcon: return QStringLiteral("Tervana cannot make the icon: %1").arg(reason);
     case RunFailure::Step::Write:
