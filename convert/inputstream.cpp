@@ -9,7 +9,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -48,7 +47,7 @@ public:
         // waits, and stops waiting when the run is stopped.
         m_fd = ::open(nativeName(list).constData(), O_RDONLY | O_NONBLOCK);
         if (m_fd < 0)
-            m_failure = writeFailureFor(list);
+            m_failure = openFailureFor(list, errno);
     }
     ~ListReader()
     {
@@ -111,7 +110,7 @@ private:
             if (read < 0) {
                 // Half a name is no name: what was read of it is dropped.
                 m_pending.clear();
-                m_failure = Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno)).toLower()};
+                m_failure = openFailureFor(m_list, errno);
             }
             break;
         }
