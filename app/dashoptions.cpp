@@ -23,9 +23,9 @@ int editDistance(const QString &a, const QString &b)
 }
 
 // The long option a mistyped word most likely meant, or none.
-QString closest(const QString &word, const QStringList &longNames)
+std::optional<QString> closest(const QString &word, const QStringList &longNames)
 {
-    QString best;
+    std::optional<QString> best;
     int bestDistance = 3; // more letters wrong than this is another word
     if (word.size() < 3)
         return best;
@@ -41,8 +41,8 @@ QString closest(const QString &word, const QStringList &longNames)
 
 } // namespace
 
-QStringList withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
-                                   const QString &shortNames, const QStringList &takingValues, QString &error)
+DashReading withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
+                                   const QString &shortNames, const QStringList &takingValues)
 {
     QStringList rewritten;
     bool picturesOnly = false;
@@ -70,14 +70,13 @@ QStringList withOneDashLongOptions(const QStringList &arguments, const QStringLi
         // A short option and its value written together ("-j4",
         // "-dtmp"), unless it looks like a long option of that letter
         // mistyped ("-outptu").
-        const QString meant = closest(word, longNames);
-        if (shortNames.contains(argument.at(1)) && !meant.startsWith(argument.at(1))) {
+        const std::optional<QString> meant = closest(word, longNames);
+        if (shortNames.contains(argument.at(1)) && !(meant && meant->startsWith(argument.at(1)))) {
             rewritten << argument;
             continue;
         }
-        error = meant.isEmpty() ? QStringLiteral("Unknown option '%1'.").arg(argument)
-                                : QStringLiteral("Unknown option '%1'; did you mean --%2?").arg(argument, meant);
-        return {};
+        return {{}, meant ? QStringLiteral("Unknown option '%1'; did you mean --%2?").arg(argument, *meant)
+                          : QStringLiteral("Unknown option '%1'.").arg(argument)};
     }
-    return rewritten;
+    return {rewritten, std::nullopt};
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Long options written with one dash, as the most used image tools take
 // them ("-mono", "-sizes all", "-output x.ico"), turned into what they
 // mean ("--mono" ...), so that "-output" is never read as "-o utput".
@@ -14,5 +16,10 @@
 // meant when a long option is close; so is one within two letters of a
 // long option of its first letter ("-outptu"). Arguments after "--" are
 // pictures, and are left as they are.
-QStringList withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
-                                   const QString &shortNames, const QStringList &takingValues, QString &error);
+struct DashReading
+{
+    QStringList arguments;          // as they are meant
+    std::optional<QString> mistake; // the line that says which word is no option
+};
+DashReading withOneDashLongOptions(const QStringList &arguments, const QStringList &longNames,
+                                   const QString &shortNames, const QStringList &takingValues);

@@ -3,9 +3,7 @@
 #include "atomicfile.h"
 #include "fileaccess.h"
 #include "folderlisting.h"
-#include "outputplan.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
@@ -31,12 +29,12 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
     return std::nullopt;
 }
 
-// How one picture's conversion ended: the line that says why it failed,
-// or none; and what could not be drawn of it.
+// How one picture's conversion ended: why it failed, or nothing; and what
+// could not be drawn of it.
 struct Outcome
 {
-    QString failure;
-    QStringList notes;
+    std::optional<RunFailure> failure;
+    std::vector<PartlyDrawn> notes;
 };
 
 // A picture taken from the inputs, in the order they come.
@@ -44,7 +42,7 @@ struct Taken
 {
     size_t number = 0;
     RunInput input;
-    QString output;
+    Operand output;
 };
 
 // The pictures of a run, taken in order by the threads that convert them,
@@ -71,23 +69,20 @@ public:
     {
         waitForRoom();
         std::unique_lock<std::mutex> lock(m_takeMutex);
-        std::optional<RunInput> input = m_ended ? std::nullopt : m_inputs.next();
+        std::optional<RunInput> next = m_ended ? std::nullopt : m_inputs.next();
         m_known = m_inputs.known();
         m_allKnown = m_inputs.complete();
         m_skipped = m_inputs.skipped();
-        if (!input) {
+        if (!next) {
             m_ended = true;
             lock.unlock();
             tellReporter();
             return std::nullopt;
         }
-        Taken taken{m_taken, std::move(*input), QString()};
-        if (taken.input.failure.isEmpty()) {
-            taken.output = m_destination.outputFile.isEmpty()
-                               ? derivedOutput(taken.input.path, taken.input.resultFolder, m_destination.extension)
-                               : m_destination.outputFile;
-            taken.input.failure = m_claims.claim(taken.input.path, taken.output);
-        }
+        Operand output = m_destination.outputFor(next->input.name(), next->resultFolder);
+        Taken taken{m_taken, std::move(*next), std::move(output)};
+        if (!taken.input.failure)
+            taken.input.failure = m_claims.claim(taken.input.input, taken.output);
         ++m_taken;
         return taken;
     }
@@ -175,56 +170,26 @@ struct Workers
 Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting, const RunReport &report)
 {
     converting.acquire();
-    const Converted converted = convertPicture(options, taken.input.path);
+    const Converted converted = convertPicture(options, taken.input.input);
     converting.release();
-    if (!converted.failure.isEmpty())
+    if (converted.failure)
         return {converted.failure, {}};
-    const QString folder = QFileInfo(taken.output).path();
+    const QString folder = QFileInfo(taken.output.name()).path();
     if (!taken.input.resultFolder.isEmpty() && fileKindAt(folder) != FileKind::Folder)
         if (const std::optional<Failure> failure = makeFolders(folder))
-            return {QStringLiteral("Tervana cannot make the folder \"%1\" for \"%2\": %3.")
-                        .arg(shownOutput(folder), shownInput(taken.input.path), failure->reason),
-                    {}};
-    const QString failure = writeResult(converted.bytes, taken.output, taken.input.path);
-    if (failure.isEmpty() && report.resultWritten)
+            return {RunFailure{RunFailure::Step::MakeFolder, Operand::output(folder), taken.input.input, *failure}, {}};
+    if (std::optional<RunFailure> failure = writeResult(converted.bytes, taken.output, taken.input.input))
+        return {std::move(failure), {}};
+    if (report.resultWritten)
         report.resultWritten();
-    return {failure, failure.isEmpty() ? converted.notes : QStringList()};
+    return {std::nullopt, converted.partlyDrawn};
 }
 
-} // namespace
-
-QString writeResult(const QByteArray &bytes, const QString &output, const QString &input)
-{
-    const std::optional<Failure> failure =
-        namesStandardOutput(output) ? writeToStandardOutput(bytes) : writeFile(output, bytes);
-    if (!failure)
-        return QString();
-    return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.")
-        .arg(shownOutput(output), shownInput(input), failure->reason);
-}
-
-// There are four times as many threads as jobs: a thread waiting for its
+// Starts `work` on four threads for each job: a thread waiting for its
 // file to reach the disk (several may, on a slow disk) has left its job to
 // another.
-RunCounts convertStream(const InputChoice &choice, const Destination &destination, const ConversionOptions &options,
-                        int jobs, const std::atomic<bool> &stop, const RunReport &report)
+void startWorkers(Workers &workers, int jobs, const std::function<void()> &work)
 {
-    jobs = std::max(jobs, 1);
-    OutputClaims claims;
-    InputStream inputs(choice, claims, stop);
-    Run run(inputs, destination, claims);
-    QSemaphore converting(jobs);
-    const auto work = [&] {
-        while (!stop) {
-            const std::optional<Taken> taken = run.take();
-            if (!taken)
-                break;
-            run.finish(taken->number, taken->input.failure.isEmpty() ? convertOne(*taken, options, converting, report)
-                                                                     : Outcome{taken->input.failure, {}});
-        }
-        run.close();
-    };
-    Workers workers;
     for (int j = 0; j < 4 * jobs; ++j) {
         try {
             workers.threads.emplace_back(work);
@@ -234,7 +199,12 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
     }
     if (workers.threads.empty())
         work(); // not one thread to be had: this one converts them all
+}
 
+// Reports each picture's outcome in input order, and the counts as they
+// change, until the run has no more pictures.
+RunCounts reportInOrder(Run &run, const RunReport &report)
+{
     RunCounts counts;
     for (size_t number = 0;;) {
         Outcome outcome;
@@ -243,10 +213,10 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             break;
         if (waited == Run::Waited::Done) {
             ++number;
-            ++(outcome.failure.isEmpty() ? counts.converted : counts.failed);
-            if (!outcome.failure.isEmpty() && report.failure)
-                report.failure(outcome.failure);
-            for (const QString &note : outcome.notes)
+            ++(outcome.failure ? counts.failed : counts.converted);
+            if (outcome.failure && report.failure)
+                report.failure(*outcome.failure);
+            for (const PartlyDrawn &note : outcome.notes)
                 if (report.note)
                     report.note(note);
         }
@@ -254,4 +224,38 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             report.progress(counts);
     }
     return counts;
+}
+
+} // namespace
+
+RunCounts convertStream(const InputChoice &choice, const Destination &destination, const ConversionOptions &options,
+                        int jobs, const std::atomic<bool> &stop, const RunReport &report)
+{
+    jobs = std::max(jobs, 1);
+    OutputClaims claims;
+    InputStream inputs(choice, claims, stop);
+    Run run(inputs, destination, claims);
+    QSemaphore converting(jobs);
+    const std::function<void()> work = [&] {
+        while (!stop) {
+            const std::optional<Taken> taken = run.take();
+            if (!taken)
+                break;
+            run.finish(taken->number, taken->input.failure ? Outcome{taken->input.failure, {}}
+                                                           : convertOne(*taken, options, converting, report));
+        }
+        run.close();
+    };
+    Workers workers;
+    startWorkers(workers, jobs, work);
+    return reportInOrder(run, report);
+}
+
+std::optional<RunFailure> writeResult(const QByteArray &bytes, const Operand &output, const Operand &input)
+{
+    const std::optional<Failure> failure =
+        output.isStandard() ? writeToStandardOutput(bytes) : writeFile(output.name(), bytes);
+    if (!failure)
+        return std::nullopt;
+    return RunFailure{RunFailure::Step::Write, output, input, *failure};
 }

@@ -2,24 +2,17 @@
 
 #include "conversion.h"
 #include "inputstream.h"
+#include "outputplan.h"
 
 #include <QString>
 
 #include <atomic>
 #include <functional>
 
-// Writes a result to `output` (or standard output); returns the line that
-// says why it could not be, or nothing. A device, a pipe or standard output
-// is written into, never replaced.
-QString writeResult(const QByteArray &bytes, const QString &output, const QString &input);
-
-// Where the results of a run go: all to one file (-o), or each into its
-// picture's result folder, named after the picture (-d).
-struct Destination
-{
-    QString outputFile;
-    QString extension; // of results named after their pictures
-};
+// Writes the result of `input` to `output`; returns why it could not be,
+// or nothing. A device, a pipe or standard output is written into, never
+// replaced.
+std::optional<RunFailure> writeResult(const QByteArray &bytes, const Operand &output, const Operand &input);
 
 // How far a run has come.
 struct RunCounts
@@ -34,11 +27,10 @@ struct RunCounts
 // What a run tells as it goes, on the thread that called convertStream.
 struct RunReport
 {
-    // The line that says why a picture failed, in the order of the pictures.
-    std::function<void(const QString &)> failure;
-    // A line that says what of a converted picture could not be drawn, in
-    // the same order.
-    std::function<void(const QString &)> note;
+    // Why a picture failed, in the order of the pictures.
+    std::function<void(const RunFailure &)> failure;
+    // What of a converted picture could not be drawn, in the same order.
+    std::function<void(const PartlyDrawn &)> note;
     // The counts, after each picture and a few times a second in between.
     std::function<void(const RunCounts &)> progress;
     // Called on the converting threads as each result is whole in its place,

@@ -4,12 +4,10 @@
 #include "formats.h"
 #include "iconimages.h"
 #include "iconsizes.h"
-#include "nativename.h"
 #include "picture.h"
 #include "readpicture.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -59,17 +57,16 @@ struct OpenInput
     QFile file;
     QByteArray bytes;
     QBuffer buffer{&bytes};
-    QString shown; // the input as messages name it
+    Operand operand;
     std::optional<Failure> failure;
 
-    explicit OpenInput(const QString &input)
-        : shown(input)
+    explicit OpenInput(const Operand &input)
+        : operand(input)
     {
-        if (!isStandardInput(input)) {
-            failure = openRegularFile(input, file);
+        if (!input.isStandard()) {
+            failure = openRegularFile(input.name(), file);
             return;
         }
-        shown = QStringLiteral("standard input");
         bytes = readStandardInput(standardInputBytes + 1);
         if (bytes.size() > standardInputBytes)
             failure = Failure{Failure::Kind::TooLarge, QStringLiteral("it holds more than %1 MB; give the picture as a file")
@@ -77,6 +74,7 @@ struct OpenInput
         buffer.open(QIODevice::ReadOnly);
     }
     QIODevice &device() { return file.isOpen() ? static_cast<QIODevice &>(file) : buffer; }
+    RunFailure cannotOpen(const Failure &why) const { return {RunFailure::Step::Open, operand, std::nullopt, why}; }
 };
 
 PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
@@ -86,46 +84,41 @@ PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
     return readPicture(input.device(), drawSize, detail);
 }
 
-// The line that says what of a drawing could not be drawn, when
-// something could not be.
-QStringList notesOf(const OpenInput &input, const PictureLoad &load)
+// What of a drawing could not be drawn, when something could not be.
+std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load)
 {
     if (load.note.isEmpty())
         return {};
-    return {QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).")
-                .arg(readableName(QDir::toNativeSeparators(input.shown)), load.note)};
+    return {PartlyDrawn{input.operand, load.note}};
 }
 
 // The pictures one input gives an icon of several sizes, read with detail
 // enough for the largest: an icon's or a cursor's every image, each read
-// once, any other file's one picture; or the line that says why it cannot be
-// read. What of a drawing could not be drawn is added to `notes`.
-QString loadSources(const QString &path, int largest, std::vector<Picture> &sources, QStringList &notes)
+// once, any other file's one picture; or why it cannot be read. What of a
+// drawing could not be drawn is added to `notes`.
+std::optional<RunFailure> loadSources(const Operand &picture, int largest, std::vector<Picture> &sources,
+                                      std::vector<PartlyDrawn> &notes)
 {
-    OpenInput input(path);
+    OpenInput input(picture);
     if (input.failure)
-        return cannotOpen(input.shown, *input.failure);
+        return input.cannotOpen(*input.failure);
     const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
     if (icon.failure)
-        return cannotOpen(input.shown, *icon.failure);
+        return input.cannotOpen(*icon.failure);
     for (const QImage &image : icon.images)
         sources.push_back(Picture(image));
     if (!icon.images.empty())
-        return QString();
+        return std::nullopt;
     PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (load.failure)
-        return cannotOpen(input.shown, *load.failure);
-    notes += notesOf(input, load);
+        return input.cannotOpen(*load.failure);
+    for (PartlyDrawn &note : partlyDrawn(input, load))
+        notes.push_back(std::move(note));
     sources.push_back(std::move(load.picture));
-    return QString();
+    return std::nullopt;
 }
 
 } // namespace
-
-bool isStandardInput(const QString &input)
-{
-    return input == QLatin1String("-");
-}
 
 bool endsAsAPicture(const QString &name)
 {
@@ -138,17 +131,17 @@ QString resultExtension(const ConversionOptions &options)
     return options.output == SquareOutput::Bitmap ? QStringLiteral(".bmp") : QStringLiteral(".ico");
 }
 
-Converted convertPicture(const ConversionOptions &options, const QString &input)
+Converted convertPicture(const ConversionOptions &options, const Operand &input)
 {
     if (!options.sizes.empty())
-        return packPictures(options, {input});
+        return packPictures(options, {input.name()});
     OpenInput opened(input);
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
-        return {QByteArray(), cannotOpen(opened.shown, *load.failure), false, {}};
+        return {QByteArray(), opened.cannotOpen(*load.failure), false, {}};
     const bool keepTransparency = options.output != SquareOutput::Bitmap && hasTransparency(load.picture);
     const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
-    return {encodeSquare(square, options.output), QString(), false, notesOf(opened, load)};
+    return {encodeSquare(square, options.output), std::nullopt, false, partlyDrawn(opened, load)};
 }
 
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
@@ -156,15 +149,18 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;
-    QStringList notes;
+    std::vector<PartlyDrawn> notes;
     for (const QString &input : inputs)
-        if (const QString failure = loadSources(input, options.sizes.front(), sources, notes); !failure.isEmpty())
-            return {QByteArray(), failure, false, {}};
+        if (std::optional<RunFailure> failure = loadSources(Operand::input(input), options.sizes.front(), sources, notes))
+            return {QByteArray(), std::move(failure), false, {}};
     // One file's pictures may be enlarged where they must: they are all
     // there is. Of several files given for one icon, one is missing.
     QString error;
     const std::vector<SizeSource> plan = planIconSizes(sources, options.sizes, inputs.size() == 1, error);
-    if (plan.empty())
-        return {QByteArray(), QStringLiteral("Tervana cannot make the icon: %1").arg(error), true, {}};
-    return {encodeIconSizes(sources, plan, options.keyBlack), QString(), false, notes};
+    if (plan.empty()) {
+        const Operand first = Operand::input(inputs.first());
+        return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, {Failure::Kind::Unusable, error}},
+                true, {}};
+    }
+    return {encodeIconSizes(sources, plan, options.keyBlack), std::nullopt, false, notes};
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "operand.h"
+#include "runfailure.h"
 #include "square.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // What each picture is made into.
@@ -17,9 +20,6 @@ struct ConversionOptions
     bool keyBlack = false;
 };
 
-// "-" as an input names standard input, read as the picture file it holds.
-bool isStandardInput(const QString &input);
-
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
 // ...): what a recursive run converts, and what an output's name may
 // promise.
@@ -28,19 +28,26 @@ bool endsAsAPicture(const QString &name);
 // The result's file name ending: ".bmp" for a bitmap, else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
-// One picture made into the bytes of its result, or the line that says why
-// it cannot be; `badCombination` when the pictures given cannot make the
+// What of a drawing could not be drawn: the picture, and librsvg's words.
+struct PartlyDrawn
+{
+    Operand picture;
+    QString what;
+};
+
+// One picture (a file, or the picture file standard input holds) made into
+// the bytes of its result, or why it cannot be; `badCombination` when the pictures given cannot make the
 // result asked for, whatever they hold.
 struct Converted
 {
     QByteArray bytes;
-    QString failure;
+    std::optional<RunFailure> failure;
     bool badCombination = false;
-    // Lines that say what of a picture could not be drawn; it is made all
-    // the same.
-    QStringList notes;
+    // What of the pictures could not be drawn; the result is made all the
+    // same.
+    std::vector<PartlyDrawn> partlyDrawn;
 };
-Converted convertPicture(const ConversionOptions &options, const QString &input);
+Converted convertPicture(const ConversionOptions &options, const Operand &input);
 
 // Several pictures made into one icon of `options.sizes`: the images of the
 // sizes that a picture is exactly come from that picture as it is, the

@@ -6,6 +6,7 @@
 #include "iconlisting.h"
 #include "nativename.h"
 #include "pictureencoding.h"
+#include "pictureencoding.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -4,13 +4,11 @@
 #include "fileaccess.h"
 #include "folderlisting.h"
 #include "nativename.h"
-#include "outputplan.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -49,8 +47,7 @@ public:
         // waits, and stops waiting when the run is stopped.
         m_fd = ::open(nativeName(list).constData(), O_RDONLY | O_NONBLOCK);
         if (m_fd < 0)
-            m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
-                            .arg(readableName(list), writeFailureFor(list).reason);
+            m_failure = openFailureFor(list, errno);
     }
     ~ListReader()
     {
@@ -61,9 +58,10 @@ public:
     // its end.
     std::optional<RunInput> next()
     {
-        if (!m_failure.isEmpty()) {
-            RunInput failed{m_list, QString(), m_failure};
-            m_failure.clear();
+        if (m_failure) {
+            const Operand list = Operand::input(m_list);
+            RunInput failed{list, QString(), RunFailure{RunFailure::Step::ReadList, list, std::nullopt, *m_failure}};
+            m_failure.reset();
             m_fd = -1;
             return failed;
         }
@@ -74,17 +72,17 @@ public:
                 m_pending.remove(0, end + 1);
                 m_scanned = 0;
                 if (!name.isEmpty())
-                    return RunInput{nameFromNative(name), QString(), QString()};
+                    return RunInput{Operand::input(nameFromNative(name)), QString(), std::nullopt};
                 continue;
             }
             m_scanned = m_pending.size();
-            if (!readMore() && !m_failure.isEmpty())
+            if (!readMore() && m_failure)
                 return next();
             if (m_fd < 0 && !m_pending.isEmpty()) {
                 // The last name need not end with the separator.
                 const QByteArray name = m_pending;
                 m_pending.clear();
-                return RunInput{nameFromNative(name), QString(), QString()};
+                return RunInput{Operand::input(nameFromNative(name)), QString(), std::nullopt};
             }
         }
         return std::nullopt;
@@ -112,8 +110,7 @@ private:
             if (read < 0) {
                 // Half a name is no name: what was read of it is dropped.
                 m_pending.clear();
-                m_failure = QStringLiteral("Tervana cannot read the list \"%1\": %2.")
-                                .arg(readableName(m_list), QString::fromLocal8Bit(std::strerror(errno)).toLower());
+                m_failure = openFailureFor(m_list, errno);
             }
             break;
         }
@@ -143,7 +140,7 @@ private:
     int m_fd = -1;
     QByteArray m_pending;
     qsizetype m_scanned = 0;
-    QString m_failure;
+    std::optional<Failure> m_failure;
 };
 
 // A folder being walked: its entries, the next one to take, and the
@@ -163,7 +160,7 @@ InputStream::InputStream(InputChoice choice, OutputClaims &claims, const std::at
     , m_stop(stop)
 {
     for (const QString &argument : m_choice.arguments)
-        m_claims.addInput(argument);
+        m_claims.addInput(Operand::input(argument));
     if (m_choice.recursive && !m_choice.resultFolder.isEmpty())
         m_resultFolderIdentity = identityOf(m_choice.resultFolder);
 }
@@ -181,7 +178,8 @@ std::optional<RunInput> InputStream::next()
             continue;
         }
         if (m_nextArgument < m_choice.arguments.size()) {
-            if (std::optional<RunInput> input = take(m_choice.arguments[m_nextArgument++], m_choice.resultFolder))
+            if (std::optional<RunInput> input =
+                    take(Operand::input(m_choice.arguments[m_nextArgument++]), m_choice.resultFolder))
                 return input;
             continue;
         }
@@ -195,23 +193,23 @@ std::optional<RunInput> InputStream::next()
             m_choice.list.clear();
             return std::nullopt;
         }
-        if (!listed->failure.isEmpty()) {
+        if (listed->failure) {
             ++m_given;
             return listed;
         }
-        m_claims.addInput(listed->path);
-        if (std::optional<RunInput> input = take(listed->path, m_choice.resultFolder))
+        m_claims.addInput(listed->input);
+        if (std::optional<RunInput> input = take(listed->input, m_choice.resultFolder))
             return input;
     }
 }
 
 // A name given: a picture, or with -r a folder to walk.
-std::optional<RunInput> InputStream::take(const QString &path, const QString &resultFolder)
+std::optional<RunInput> InputStream::take(const Operand &input, const QString &resultFolder)
 {
-    if (m_choice.recursive && fileKindAt(path) == FileKind::Folder && path != QLatin1String("-"))
-        return enter(path, resultFolder);
+    if (m_choice.recursive && !input.isStandard() && fileKindAt(input.name()) == FileKind::Folder)
+        return enter(input.name(), resultFolder);
     ++m_given;
-    return RunInput{path, resultFolder, m_claims.refusedInput(path)};
+    return RunInput{input, resultFolder, m_claims.refusedInput(input)};
 }
 
 // Starts walking a folder; a folder that cannot be read is reported as the
@@ -224,19 +222,18 @@ std::optional<RunInput> InputStream::enter(const QString &folder, const QString 
     for (const Folder &above : m_walk)
         if (above.identity == walked.identity) {
             ++m_given;
-            return RunInput{folder, resultFolder,
-                            QStringLiteral("Tervana skips the folder \"%1\": a link leads back to a folder above it.")
-                                .arg(readableName(QDir::toNativeSeparators(folder)))};
+            const Operand skipped = Operand::input(folder);
+            return RunInput{skipped, resultFolder,
+                            RunFailure{RunFailure::Step::SkipFolder, skipped, std::nullopt, RunFailure::leadsBackAbove()}};
         }
     if (const std::optional<Failure> failure = listFolder(folder, walked.entries)) {
         ++m_given;
-        return RunInput{folder, resultFolder,
-                        QStringLiteral("Tervana cannot read the folder \"%1\": %2.")
-                            .arg(readableName(QDir::toNativeSeparators(folder)), failure->reason)};
+        const Operand unread = Operand::input(folder);
+        return RunInput{unread, resultFolder, RunFailure{RunFailure::Step::ReadFolder, unread, std::nullopt, *failure}};
     }
     for (const FolderEntry &entry : walked.entries)
         if (entry.kind == FolderEntry::Kind::File && endsAsAPicture(entry.name))
-            m_claims.addInput(QDir(folder).filePath(entry.name));
+            m_claims.addInput(Operand::input(QDir(folder).filePath(entry.name)));
     m_walk.push_back(std::move(walked));
     return std::nullopt;
 }
@@ -250,6 +247,7 @@ std::optional<RunInput> InputStream::nextFromWalk()
     }
     const FolderEntry &entry = folder.entries[folder.next++];
     const QString path = QDir(folder.path).filePath(entry.name);
+    const Operand input = Operand::input(path);
     switch (entry.kind) {
     case FolderEntry::Kind::LinkToFolder:
         if (!m_choice.followLinks)
@@ -260,7 +258,7 @@ std::optional<RunInput> InputStream::nextFromWalk()
     case FolderEntry::Kind::File:
         if (endsAsAPicture(entry.name)) {
             ++m_given;
-            return RunInput{path, folder.resultFolder, m_claims.refusedInput(path)};
+            return RunInput{input, folder.resultFolder, m_claims.refusedInput(input)};
         }
         [[fallthrough]];
     case FolderEntry::Kind::Other: ++m_skipped; return std::nullopt;

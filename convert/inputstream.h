@@ -26,14 +26,14 @@ struct InputChoice
     QString resultFolder;      // -d, where results go (and which the walk leaves out)
 };
 
-// One picture to convert: its path, the folder its result goes into (the
-// same tree of folders under -d as under the folder given), or why it is
-// not converted at all.
+// One picture to convert: the file or standard input, the folder its
+// result goes into (the same tree of folders under -d as under the folder
+// given), or why it is not converted at all.
 struct RunInput
 {
-    QString path;
+    Operand input;
     QString resultFolder;
-    QString failure;
+    std::optional<RunFailure> failure;
 };
 
 class InputStream
@@ -63,7 +63,7 @@ private:
     class ListReader;
 
     std::optional<RunInput> nextFromWalk();
-    std::optional<RunInput> take(const QString &path, const QString &resultFolder);
+    std::optional<RunInput> take(const Operand &input, const QString &resultFolder);
     std::optional<RunInput> enter(const QString &folder, const QString &resultFolder);
 
     InputChoice m_choice;

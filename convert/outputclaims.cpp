@@ -2,7 +2,6 @@
 
 #include "fileaccess.h"
 #include "folderlisting.h"
-#include "outputplan.h"
 
 #include <QCryptographicHash>
 
@@ -13,11 +12,11 @@ namespace {
 
 // Where a result goes: standard output is the file it is open on; a file,
 // its canonical location, which stays the same once it is written.
-QString locationOfOutput(const QString &output)
+QString locationOfOutput(const Operand &output)
 {
-    if (namesStandardOutput(output))
-        return QStringLiteral("standard output ") + standardOutputIdentity().value_or(QString());
-    return canonicalLocation(output);
+    if (output.isStandard())
+        return QStringLiteral("standard output ") + output.identity().value_or(QString());
+    return canonicalLocation(output.name());
 }
 
 } // namespace
@@ -30,28 +29,24 @@ OutputClaims::Digest OutputClaims::digestOf(const QString &identity)
     return digest;
 }
 
-void OutputClaims::addInput(const QString &input)
+void OutputClaims::addInput(const Operand &input)
 {
-    if (const std::optional<QString> identity = identityOfInput(input))
+    if (const std::optional<QString> identity = input.identity())
         m_inputs.insert(digestOf(*identity));
 }
 
-QString OutputClaims::refusedInput(const QString &input) const
+std::optional<RunFailure> OutputClaims::refusedInput(const Operand &input) const
 {
-    if (m_results.empty() || input == QLatin1String("-") || !m_results.count(digestOf(canonicalLocation(input))))
-        return QString();
-    return QStringLiteral("Tervana will not convert \"%1\": it holds the result of an earlier picture of this run.")
-        .arg(shownInput(input));
+    if (m_results.empty() || input.isStandard() || !m_results.count(digestOf(canonicalLocation(input.name()))))
+        return std::nullopt;
+    return RunFailure{RunFailure::Step::RefuseConvert, input, std::nullopt, RunFailure::holdsAnEarlierResult()};
 }
 
-QString OutputClaims::claim(const QString &input, const QString &output)
+std::optional<RunFailure> OutputClaims::claim(const Operand &input, const Operand &output)
 {
-    if (const std::optional<QString> identity = identityOfOutput(output); identity && m_inputs.count(digestOf(*identity)))
-        return QStringLiteral("Tervana will not write \"%1\" for \"%2\": it is one of the pictures being converted.")
-            .arg(shownOutput(output), shownInput(input));
+    if (const std::optional<QString> identity = output.identity(); identity && m_inputs.count(digestOf(*identity)))
+        return RunFailure{RunFailure::Step::RefuseWrite, output, input, RunFailure::isAPictureOfTheRun()};
     if (!m_results.insert(digestOf(locationOfOutput(output))).second)
-        return QStringLiteral("Tervana will not overwrite \"%1\" with the result for \"%2\": it holds the result of an "
-                              "earlier picture of this run.")
-            .arg(shownOutput(output), shownInput(input));
-    return QString();
+        return RunFailure{RunFailure::Step::RefuseOverwrite, output, input, RunFailure::holdsAnEarlierResult()};
+    return std::nullopt;
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "operand.h"
+#include "runfailure.h"
+
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <unordered_set>
 
 // Keeps a run from losing a file: no result replaces a picture of the run,
@@ -20,14 +24,14 @@ class OutputClaims
 {
 public:
     // A picture of the run, from now on never written over.
-    void addInput(const QString &input);
+    void addInput(const Operand &input);
     // Why `input` is not converted: an earlier result of this run is where
-    // it leads. Empty when it may be.
-    QString refusedInput(const QString &input) const;
+    // it leads. Nothing when it may be.
+    std::optional<RunFailure> refusedInput(const Operand &input) const;
     // Claims `output` for the result of `input`; returns why it may not be
     // written there (it is a picture of the run, or an earlier result's
     // file), or nothing once claimed.
-    QString claim(const QString &input, const QString &output);
+    std::optional<RunFailure> claim(const Operand &input, const Operand &output);
 
 private:
     using Digest = std::array<std::uint64_t, 2>;

@@ -184,6 +184,11 @@ std::optional<Failure> openRegularFile(const QString &path, QFile &file)
 #endif
 }
 
+Failure openFailureFor(const QString &path, int errorNumber)
+{
+    return failureFor(std::error_code(errorNumber, std::generic_category()), path);
+}
+
 Failure writeFailureFor(const QString &path)
 {
     if (path.isEmpty())

@@ -30,6 +30,9 @@ FileKind fileKindAt(const QString &path);
 // and the result says why.
 std::optional<Failure> openRegularFile(const QString &path, QFile &file);
 
+// Why `path` could not be opened, from the system's error number.
+Failure openFailureFor(const QString &path, int errorNumber);
+
 // Why no file can be created or replaced at `path`, looked up on disk after
 // a write failed.
 Failure writeFailureFor(const QString &path);

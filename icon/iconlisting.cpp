@@ -1,6 +1,6 @@
 #include "iconlisting.h"
 
-#include "iconrecords.h"
+#include "icondirectory.h"
 
 #include <QtEndian>
 
@@ -105,7 +105,7 @@ QStringList damageOf(const Inspection &inspection, int number)
 }
 
 // The image as its header, or without one its entry, says it is.
-ListedImage listedAs(const Inspection &inspection, const IconEntryRecord &entry, bool cursor)
+ListedImage listedAs(const Inspection &inspection, const IconEntryRecord &entry, const IconDirectory &directory)
 {
     ListedImage listed;
     listed.offset = entry.dwImageOffset;
@@ -114,21 +114,20 @@ ListedImage listedAs(const Inspection &inspection, const IconEntryRecord &entry,
     listed.headerRead = inspection.header.found;
     listed.width = inspection.header.found ? inspection.header.width : iconEntrySide(entry.bWidth);
     listed.height = inspection.header.found ? inspection.header.height : iconEntrySide(entry.bHeight);
-    // A cursor's entry holds its hot spot where an icon's holds planes and bits.
-    listed.bitsPerPixel = inspection.header.found ? inspection.header.bitsPerPixel : cursor ? 0 : entry.wBitCount;
+    listed.bitsPerPixel = inspection.header.found ? inspection.header.bitsPerPixel : directory.claimedBits(entry);
     if (inspection.disagreeingPixels > 0)
         listed.disagreements
             << QStringLiteral("its mask disagrees with its alpha at %1 pixels").arg(inspection.disagreeingPixels);
     return listed;
 }
 
-void compareWithEntry(const IconEntryRecord &entry, bool cursor, ListedImage &listed)
+void compareWithEntry(const IconEntryRecord &entry, const IconDirectory &directory, ListedImage &listed)
 {
     if (!listed.headerRead || (listed.width == 0 && listed.height == 0))
         return; // nothing of the image to compare
     const int entryWidth = iconEntrySide(entry.bWidth);
     const int entryHeight = iconEntrySide(entry.bHeight);
-    const int entryBits = cursor ? 0 : entry.wBitCount;
+    const int entryBits = directory.claimedBits(entry);
     if (entryWidth != listed.width || entryHeight != listed.height)
         listed.disagreements << QStringLiteral("its entry says %1 x %2").arg(entryWidth).arg(entryHeight);
     if (entryBits != 0 && entryBits != listed.bitsPerPixel)
@@ -172,21 +171,25 @@ QStringList overlaps(const std::vector<ListedImage> &images, qint64 directoryEnd
 
 IconListing listIcon(const QByteArray &file)
 {
+    const std::optional<IconDirectory> directory = iconDirectoryOf(file);
+    return directory ? listIcon(*directory, file) : IconListing();
+}
+
+IconListing listIcon(const IconDirectory &directory, const QByteArray &file)
+{
     IconListing listing;
-    const IconDirRecord dir = iconDirAt(file, 0);
-    if (file.size() < IconDirRecord::size || dir.idReserved != 0 || (dir.idType != 1 && dir.idType != 2)
-        || dir.idCount == 0)
+    if (!directory.headerWhole || directory.claimed == 0)
         return listing;
     listing.isIcon = true;
-    listing.cursor = dir.idType == 2;
-    if (file.size() < iconEntryOffset(dir.idCount)) {
-        listing.damage << QStringLiteral("the file ends within its directory of %1 images").arg(dir.idCount);
+    listing.cursor = directory.cursor();
+    if (!directory.whole()) {
+        listing.damage << QStringLiteral("the file ends within its directory of %1 images").arg(directory.claimed);
         return listing;
     }
     std::unordered_map<quint64, Inspection> inspected; // by the bytes an entry names
     qint64 lookedThrough = 0;
-    for (int i = 0; i < dir.idCount; ++i) {
-        const IconEntryRecord entry = iconEntryAt(file, iconEntryOffset(i));
+    for (size_t i = 0; i < directory.entries.size(); ++i) {
+        const IconEntryRecord &entry = directory.entries[i];
         const qint64 offset = entry.dwImageOffset;
         // A view of the image's bytes, not a copy: an icon can be large.
         // What is there of an image that runs past the end is still listed.
@@ -200,13 +203,13 @@ IconListing listIcon(const QByteArray &file)
             // An image listed again is told as overlapping the first.
             listing.damage << (offset + qint64(entry.dwBytesInRes) > file.size()
                                    ? QStringList{QStringLiteral("image %1 runs past the end of the file").arg(i + 1)}
-                                   : damageOf(known->second, i + 1));
+                                   : damageOf(known->second, int(i) + 1));
         }
-        ListedImage listed = listedAs(known->second, entry, listing.cursor);
-        compareWithEntry(entry, listing.cursor, listed);
+        ListedImage listed = listedAs(known->second, entry, directory);
+        compareWithEntry(entry, directory, listed);
         listing.images.push_back(std::move(listed));
     }
-    listing.damage << overlaps(listing.images, iconEntryOffset(dir.idCount));
+    listing.damage << overlaps(listing.images, directory.end());
     return listing;
 }
 

@@ -40,6 +40,11 @@ struct IconListing
     QStringList damage;
 };
 
+struct IconDirectory;
+
+// The listing of `file`, an icon or cursor whose directory has been read
+// already; or of any file, which is read for its directory first.
+IconListing listIcon(const IconDirectory &directory, const QByteArray &file);
 IconListing listIcon(const QByteArray &file);
 
 // The listing as lines: one per image ("2: 32 x 32, 32 bits, BMP, 4264

@@ -4,60 +4,89 @@
 
 #include <QtEndian>
 
+LittleEndianWriter &operator<<(LittleEndianWriter &out, const IconDirRecord &r)
+{
+    return out << r.idReserved << r.idType << r.idCount;
+}
+
+LittleEndianReader &operator>>(LittleEndianReader &in, IconDirRecord &r)
+{
+    return in >> r.idReserved >> r.idType >> r.idCount;
+}
+
+LittleEndianWriter &operator<<(LittleEndianWriter &out, const IconEntryRecord &r)
+{
+    return out << r.bWidth << r.bHeight << r.bColorCount << r.bReserved << r.wPlanes << r.wBitCount << r.dwBytesInRes
+               << r.dwImageOffset;
+}
+
+LittleEndianReader &operator>>(LittleEndianReader &in, IconEntryRecord &r)
+{
+    return in >> r.bWidth >> r.bHeight >> r.bColorCount >> r.bReserved >> r.wPlanes >> r.wBitCount >> r.dwBytesInRes
+           >> r.dwImageOffset;
+}
+
+LittleEndianWriter &operator<<(LittleEndianWriter &out, const BitmapInfoHeader &r)
+{
+    return out << r.biSize << r.biWidth << r.biHeight << r.biPlanes << r.biBitCount << r.biCompression << r.biSizeImage
+               << r.biXPelsPerMeter << r.biYPelsPerMeter << r.biClrUsed << r.biClrImportant;
+}
+
+LittleEndianReader &operator>>(LittleEndianReader &in, BitmapInfoHeader &r)
+{
+    return in >> r.biSize >> r.biWidth >> r.biHeight >> r.biPlanes >> r.biBitCount >> r.biCompression >> r.biSizeImage
+           >> r.biXPelsPerMeter >> r.biYPelsPerMeter >> r.biClrUsed >> r.biClrImportant;
+}
+
+namespace {
+
+template<typename Record>
+QByteArray bytesOf(const Record &record)
+{
+    LittleEndianWriter out;
+    out << record;
+    return out.bytes();
+}
+
+template<typename Record>
+Record recordAt(const QByteArray &bytes, qsizetype at)
+{
+    Record record;
+    LittleEndianReader in(bytes, at);
+    in >> record;
+    return record;
+}
+
+} // namespace
+
 QByteArray serialise(const IconDirRecord &r)
 {
-    return (LittleEndianWriter() << r.idReserved << r.idType << r.idCount).bytes();
+    return bytesOf(r);
 }
 
 QByteArray serialise(const IconEntryRecord &r)
 {
-    return (LittleEndianWriter() << r.bWidth << r.bHeight << r.bColorCount << r.bReserved << r.wPlanes
-                                 << r.wBitCount << r.dwBytesInRes << r.dwImageOffset)
-        .bytes();
+    return bytesOf(r);
 }
 
 QByteArray serialise(const BitmapInfoHeader &r)
 {
-    return (LittleEndianWriter() << r.biSize << r.biWidth << r.biHeight << r.biPlanes << r.biBitCount
-                                 << r.biCompression << r.biSizeImage << r.biXPelsPerMeter << r.biYPelsPerMeter
-                                 << r.biClrUsed << r.biClrImportant)
-        .bytes();
+    return bytesOf(r);
 }
 
 IconDirRecord iconDirAt(const QByteArray &bytes, qsizetype at)
 {
-    return {fieldAt<quint16>(bytes, at), fieldAt<quint16>(bytes, at + 2), fieldAt<quint16>(bytes, at + 4)};
+    return recordAt<IconDirRecord>(bytes, at);
 }
 
 IconEntryRecord iconEntryAt(const QByteArray &bytes, qsizetype at)
 {
-    IconEntryRecord r;
-    r.bWidth = fieldAt<quint8>(bytes, at);
-    r.bHeight = fieldAt<quint8>(bytes, at + 1);
-    r.bColorCount = fieldAt<quint8>(bytes, at + 2);
-    r.bReserved = fieldAt<quint8>(bytes, at + 3);
-    r.wPlanes = fieldAt<quint16>(bytes, at + 4);
-    r.wBitCount = fieldAt<quint16>(bytes, at + 6);
-    r.dwBytesInRes = fieldAt<quint32>(bytes, at + 8);
-    r.dwImageOffset = fieldAt<quint32>(bytes, at + 12);
-    return r;
+    return recordAt<IconEntryRecord>(bytes, at);
 }
 
 BitmapInfoHeader bitmapInfoHeaderAt(const QByteArray &bytes, qsizetype at)
 {
-    BitmapInfoHeader r;
-    r.biSize = fieldAt<quint32>(bytes, at);
-    r.biWidth = fieldAt<qint32>(bytes, at + 4);
-    r.biHeight = fieldAt<qint32>(bytes, at + 8);
-    r.biPlanes = fieldAt<quint16>(bytes, at + 12);
-    r.biBitCount = fieldAt<quint16>(bytes, at + 14);
-    r.biCompression = fieldAt<quint32>(bytes, at + 16);
-    r.biSizeImage = fieldAt<quint32>(bytes, at + 20);
-    r.biXPelsPerMeter = fieldAt<qint32>(bytes, at + 24);
-    r.biYPelsPerMeter = fieldAt<qint32>(bytes, at + 28);
-    r.biClrUsed = fieldAt<quint32>(bytes, at + 32);
-    r.biClrImportant = fieldAt<quint32>(bytes, at + 36);
-    return r;
+    return recordAt<BitmapInfoHeader>(bytes, at);
 }
 
 IconBitmapLayout iconBitmapLayout(const BitmapInfoHeader &header, qint64 width, qint64 height)

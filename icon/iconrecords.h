@@ -45,6 +45,17 @@ struct BitmapInfoHeader
     quint32 biClrImportant = 0;
 };
 
+class LittleEndianWriter;
+class LittleEndianReader;
+
+// Each record is written and read field by field in the order it is stored.
+LittleEndianWriter &operator<<(LittleEndianWriter &out, const IconDirRecord &record);
+LittleEndianReader &operator>>(LittleEndianReader &in, IconDirRecord &record);
+LittleEndianWriter &operator<<(LittleEndianWriter &out, const IconEntryRecord &record);
+LittleEndianReader &operator>>(LittleEndianReader &in, IconEntryRecord &record);
+LittleEndianWriter &operator<<(LittleEndianWriter &out, const BitmapInfoHeader &record);
+LittleEndianReader &operator>>(LittleEndianReader &in, BitmapInfoHeader &record);
+
 QByteArray serialise(const IconDirRecord &record);
 QByteArray serialise(const IconEntryRecord &record);
 QByteArray serialise(const BitmapInfoHeader &record);

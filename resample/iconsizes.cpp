@@ -30,34 +30,32 @@ const std::vector<int> &IconSizes::favicon()
     return sizes;
 }
 
-std::vector<int> parseIconSizes(const QString &list, QString &error)
+IconSizeList parseIconSizes(const QString &list)
 {
     const QString name = list.trimmed();
     if (name == QLatin1String("all"))
-        return IconSizes::all();
+        return {IconSizes::all(), std::nullopt};
     if (name == QLatin1String("windows"))
-        return IconSizes::windows();
+        return {IconSizes::windows(), std::nullopt};
     if (name == QLatin1String("favicon"))
-        return IconSizes::favicon();
+        return {IconSizes::favicon(), std::nullopt};
     std::set<int> seen;
     std::vector<int> sizes;
     for (const QString &item : list.split(QLatin1Char(','))) {
         bool whole = false;
         const int size = item.trimmed().toInt(&whole);
         if (!whole || size < IconSizes::smallest || size > IconSizes::largest) {
-            error = QStringLiteral("--sizes takes whole numbers from 1 to 256 separated by commas, or \"all\", "
-                                   "\"windows\" or \"favicon\"; \"%1\" is not one.")
-                        .arg(item.trimmed());
-            return {};
+            return {{}, Failure{Failure::Kind::Unusable,
+                                QStringLiteral("--sizes takes whole numbers from 1 to 256 separated by commas, or "
+                                               "\"all\", \"windows\" or \"favicon\"; \"%1\" is not one.")
+                                    .arg(item.trimmed())}};
         }
-        if (!seen.insert(size).second) {
-            error = QStringLiteral("--sizes lists %1 twice.").arg(size);
-            return {};
-        }
+        if (!seen.insert(size).second)
+            return {{}, Failure{Failure::Kind::Unusable, QStringLiteral("--sizes lists %1 twice.").arg(size)}};
         sizes.push_back(size);
     }
     std::sort(sizes.begin(), sizes.end(), std::greater<int>());
-    return sizes;
+    return {sizes, std::nullopt};
 }
 
 namespace {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "failure.h"
 #include "picture.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // Icons of several sizes made from pictures, with real transparency.
@@ -21,9 +23,14 @@ constexpr int largest = 256;
 }
 
 // The sizes a list such as "16,32,256", or "all", "windows" or "favicon",
-// names, largest first; or, in `error`, why the list names none: a size that
-// is no whole number from 1 to 256, or one given twice.
-std::vector<int> parseIconSizes(const QString &list, QString &error);
+// names, largest first; or why the list names none: a size that is no whole
+// number from 1 to 256, or one given twice.
+struct IconSizeList
+{
+    std::vector<int> sizes;
+    std::optional<Failure> failure;
+};
+IconSizeList parseIconSizes(const QString &list);
 
 // Which picture one size of an icon is made from, and whether that picture
 // is used as it is, pixel for pixel: it is exactly that size, square.

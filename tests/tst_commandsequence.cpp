@@ -19,9 +19,24 @@ using namespace testutils;
 namespace {
 
 // What a save writes: the save dialog's filter entry, and for entry 3 the
-// answer to the colour question.
+// answer to the colour question (0: none asked).
 enum class Output { Icon, Bitmap, ColourIcon, BlackAndWhiteIcon };
+struct OutputChoice
+{
+    int filterIndex;
+    int answer;
+    const char *name;
+};
+const OutputChoice outputChoices[] = {{1, 0, "icon"},
+                                      {2, 0, "bitmap"},
+                                      {3, MsgBox::vbYes, "colour icon (entry 3, Yes)"},
+                                      {3, MsgBox::vbNo, "black-and-white icon (entry 3, No)"}};
 constexpr int outputCount = 4;
+
+const OutputChoice &choiceOf(Output output)
+{
+    return outputChoices[int(output)];
+}
 
 struct Step
 {
@@ -30,28 +45,6 @@ struct Step
     int picture = 0; // Open: a good picture; FailedOpen: a bad one
     Output output = Output::Icon;
 };
-
-int filterIndexFor(Output output)
-{
-    switch (output) {
-    case Output::Icon: return 1;
-    case Output::Bitmap: return 2;
-    case Output::ColourIcon:
-    case Output::BlackAndWhiteIcon: return 3;
-    }
-    return 1;
-}
-
-QString outputName(Output output)
-{
-    switch (output) {
-    case Output::Icon: return QStringLiteral("icon");
-    case Output::Bitmap: return QStringLiteral("bitmap");
-    case Output::ColourIcon: return QStringLiteral("colour icon (entry 3, Yes)");
-    case Output::BlackAndWhiteIcon: return QStringLiteral("black-and-white icon (entry 3, No)");
-    }
-    return QString();
-}
 
 // A picture with pure black in it, so transparency is at stake in every save.
 QImage pictureWithBlack(int width, int height)
@@ -159,9 +152,10 @@ QString tst_CommandSequence::describe(const Step &step) const
     case Step::BusyOpen:
         return QStringLiteral("Open %1 while another window holds the work file")
             .arg(QFileInfo(m_pictures[step.picture]).fileName());
-    case Step::Save: return QStringLiteral("Save as %1").arg(outputName(step.output));
+    case Step::Save: return QStringLiteral("Save as %1").arg(QLatin1String(choiceOf(step.output).name));
     case Step::CancelledSave: return QStringLiteral("Save, cancelled");
-    case Step::FailedSave: return QStringLiteral("Save as %1 into a missing folder").arg(outputName(step.output));
+    case Step::FailedSave:
+        return QStringLiteral("Save as %1 into a missing folder").arg(QLatin1String(choiceOf(step.output).name));
     }
     return QString();
 }
@@ -211,11 +205,9 @@ QList<Step> tst_CommandSequence::randomSteps(quint32 seed, int count) const
 
 void tst_CommandSequence::save(ScriptedWindow &w, const QString &path, Output output)
 {
-    if (output == Output::ColourIcon)
-        w.boxes.answer(MsgBox::vbYes);
-    if (output == Output::BlackAndWhiteIcon)
-        w.boxes.answer(MsgBox::vbNo);
-    w.save(path, filterIndexFor(output));
+    if (choiceOf(output).answer)
+        w.boxes.answer(choiceOf(output).answer);
+    w.save(path, choiceOf(output).filterIndex);
 }
 
 const tst_CommandSequence::Opened &tst_CommandSequence::freshOpen(int picture)
@@ -299,7 +291,7 @@ std::optional<Mismatch> tst_CommandSequence::play(const QList<Step> &steps)
         const bool saves = step.kind == Step::Save || step.kind == Step::FailedSave;
         const qsizetype expected = (step.kind == Step::FailedOpen || step.kind == Step::BusyOpen)
                                    + (step.kind == Step::FailedSave)
-                                   + (saves && filterIndexFor(step.output) == 3);
+                                   + (saves && choiceOf(step.output).answer != 0);
         const qsizetype shown = w.boxes.shown.size() - messagesBefore;
         if (shown != expected)
             return Mismatch{i, Mismatch::Messages, QStringLiteral("%1 message(s) shown, %2 expected; last: %3")

@@ -1,9 +1,10 @@
 // tervana-convert: the same files as the window, clear refusals, and exit
-// statuses scripts can rely on; where each result goes, planned in-process
-// before anything is written.
+// statuses scripts can rely on; where each result goes, claimed in-process
+// as the run takes each picture, before anything is written.
 
 #include "windowtestutils.h"
 
+#include "inputstream.h"
 #include "outputplan.h"
 
 #include <QFileInfo>
@@ -35,8 +36,8 @@ private slots:
     void parallelRunsReportInInputOrder();
     void badInputLeavesAnExistingOutputAlone();
     void writesToStandardOutputAndIntoPipes();
-    void planRefusesWhatWouldReplaceAPictureOrAResult_data();
-    void planRefusesWhatWouldReplaceAPictureOrAResult();
+    void claimsRefuseWhatWouldReplaceAPictureOrAResult_data();
+    void claimsRefuseWhatWouldReplaceAPictureOrAResult();
     void refusedPicturesAreReportedAndKept_data();
     void refusedPicturesAreReportedAndKept();
     void anInputThatIsNoRegularFileIsRefusedAtOnce();
@@ -223,7 +224,7 @@ void tst_Convert::convertsTheRestWhenOnePictureFails()
     QCOMPARE(readFile(QDir(out).filePath(QStringLiteral("wide.ico"))).size(), 3262);
 
     // Two pictures of the same name: the first is kept, the second refused
-    // (the plan's rules are planRefusesWhatWouldReplaceAPictureOrAResult's).
+    // (the plan's rules are claimsRefuseWhatWouldReplaceAPictureOrAResult's).
     const QString other = path(QStringLiteral("other"));
     QDir().mkpath(other);
     QVERIFY(saveImage(solidImage(20, 20, 0x0000FF), QDir(other).filePath(QStringLiteral("wide.jpg")), "JPG"));
@@ -314,7 +315,7 @@ void tst_Convert::writesToStandardOutputAndIntoPipes()
     QCOMPARE(kindAt(pipe), QStringLiteral("pipe"));
 }
 
-void tst_Convert::planRefusesWhatWouldReplaceAPictureOrAResult_data()
+void tst_Convert::claimsRefuseWhatWouldReplaceAPictureOrAResult_data()
 {
     QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<QString>("output"); // -o; empty: -d .
@@ -334,7 +335,7 @@ void tst_Convert::planRefusesWhatWouldReplaceAPictureOrAResult_data()
     QTest::newRow("a missing picture") << QStringList{"missing.bmp"} << "" << ".bmp" << QStringList{""};
 }
 
-void tst_Convert::planRefusesWhatWouldReplaceAPictureOrAResult()
+void tst_Convert::claimsRefuseWhatWouldReplaceAPictureOrAResult()
 {
     QFETCH(QStringList, inputs);
     QFETCH(QString, output);
@@ -350,20 +351,26 @@ void tst_Convert::planRefusesWhatWouldReplaceAPictureOrAResult()
     QVERIFY(writeFile(here.filePath(QStringLiteral("tall.ico")), "an earlier result"));
     QVERIFY(QFile::link(QStringLiteral("tall.ico"), here.filePath(QStringLiteral("linked.ico"))));
 
-    QStringList paths;
+    InputChoice choice;
     for (const QString &input : inputs)
-        paths << here.filePath(input);
-    const OutputPlan plan = planOutputs(paths, output.isEmpty() ? QString() : here.filePath(output),
-                                        output.isEmpty() ? folder : QString(), extension);
-    QCOMPARE(plan.outputs.size(), inputs.size());
+        choice.arguments << here.filePath(input);
+    choice.resultFolder = output.isEmpty() ? folder : QString();
+    const Destination destination{output.isEmpty() ? QString() : here.filePath(output), extension};
+    OutputClaims claims;
+    const std::atomic<bool> stop{false};
+    InputStream stream(choice, claims, stop);
     for (qsizetype i = 0; i < inputs.size(); ++i) {
-        const QString &refusal = plan.refusals[size_t(i)];
-        const QString expected = refusals[i] == QLatin1String("picture") ? QStringLiteral("one of the pictures being converted")
-                                 : refusals[i] == QLatin1String("result") ? QStringLiteral("will not overwrite")
-                                                                          : QString();
-        QVERIFY2(expected.isEmpty() ? refusal.isEmpty() : refusal.contains(expected),
-                 qPrintable(QStringLiteral("%1: \"%2\"").arg(inputs[i], refusal)));
+        const std::optional<RunInput> taken = stream.next();
+        QVERIFY(taken && !taken->failure);
+        const std::optional<RunFailure> refusal =
+            claims.claim(taken->input, destination.outputFor(taken->input.name(), taken->resultFolder));
+        const std::optional<RunFailure::Step> expected =
+            refusals[i] == QLatin1String("picture")  ? std::optional(RunFailure::Step::RefuseWrite)
+            : refusals[i] == QLatin1String("result") ? std::optional(RunFailure::Step::RefuseOverwrite)
+                                                     : std::nullopt;
+        QVERIFY2((refusal ? std::optional(refusal->step) : std::nullopt) == expected, qPrintable(inputs[i]));
     }
+    QVERIFY(!stream.next());
 }
 
 void tst_Convert::refusedPicturesAreReportedAndKept_data()

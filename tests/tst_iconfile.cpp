@@ -1,10 +1,14 @@
 // The icon encoder on its own: pixels and mask in, the file's bytes out;
 // and the icon records, written and read back.
 
+#include "icondirectory.h"
 #include "iconfile.h"
 #include "iconlisting.h"
 #include "iconset.h"
 #include "iconrecords.h"
+#include "littleendian.h"
+
+#include <QBuffer>
 
 #include "picturetestutils.h"
 
@@ -35,6 +39,8 @@ private slots:
     void pixelLandsAtItsOffset();
     void bitStringToByte_data();
     void bitStringToByte();
+    void directoryIsReadOnceFromBytesOrDevice_data();
+    void directoryIsReadOnceFromBytesOrDevice();
     void listingSaysWhatIsWrong_data();
     void listingSaysWhatIsWrong();
     void imagesPastTheEndAreListedAsTheirEntriesSay();
@@ -79,6 +85,16 @@ void tst_IconFile::recordsAreReadAsTheyAreWritten()
     // A record cut short reads as zeros where its bytes are missing.
     QCOMPARE(bitmapInfoHeaderAt(bytes.left(bytes.size() - 4), iconEntryOffset(1)).biClrImportant, 0u);
     QCOMPARE(bitmapInfoHeaderAt(bytes.left(bytes.size() - 8), iconEntryOffset(1)).biClrUsed, 0u);
+    // The reader tells when a record ran past the end, and keeps the fields before.
+    LittleEndianReader in(bytes.left(iconEntryOffset(0) + 3));
+    IconDirRecord dir;
+    IconEntryRecord cut;
+    in >> dir;
+    QVERIFY(!in.ranPastEnd());
+    in >> cut;
+    QVERIFY(in.ranPastEnd());
+    QCOMPARE(cut.bColorCount, entry.bColorCount);
+    QCOMPARE(cut.wPlanes, quint16(0));
 }
 
 void tst_IconFile::pixelAndMaskBytes_data()
@@ -196,6 +212,62 @@ void setField(QByteArray &bytes, qsizetype at, quint32 value, int width)
 }
 
 } // namespace
+
+void tst_IconFile::directoryIsReadOnceFromBytesOrDevice_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("recognised");
+    QTest::addColumn<bool>("headerWhole");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("cursor");
+    const QByteArray icon = twoImageIcon();
+    QByteArray cursor = icon;
+    setField(cursor, 2, 2, 2);
+    setField(cursor, 6 + 4, 5, 2); // the hot spot, where an icon's entry holds planes and bits
+    setField(cursor, 6 + 6, 7, 2);
+    QTest::newRow("icon") << icon << true << true << 2 << false;
+    QTest::newRow("cursor") << cursor << true << true << 2 << true;
+    QTest::newRow("one entry of two") << icon.left(6 + 16 + 15) << true << true << 1 << false;
+    QTest::newRow("signature only") << icon.left(4) << true << false << 0 << false;
+    QTest::newRow("type 3") << QByteArray("\0\0\3\0\1\0", 6) << false << false << 0 << false;
+    QTest::newRow("reserved set") << QByteArray("\1\0\1\0\1\0", 6) << false << false << 0 << false;
+    QTest::newRow("too short") << QByteArray("\0\0\1", 3) << false << false << 0 << false;
+}
+
+// The same directory is read from the file's bytes and from a device, which
+// is left where it stood.
+void tst_IconFile::directoryIsReadOnceFromBytesOrDevice()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, recognised);
+    QFETCH(bool, headerWhole);
+    QFETCH(int, entries);
+    QFETCH(bool, cursor);
+    QByteArray padded = QByteArray("xyz") + file;
+    QBuffer device(&padded);
+    QVERIFY(device.open(QIODevice::ReadOnly) && device.seek(3));
+    const std::optional<IconDirectory> fromDevice = readIconDirectory(device);
+    const std::optional<IconDirectory> fromBytes = iconDirectoryOf(file);
+    QCOMPARE(device.pos(), qint64(3));
+    QCOMPARE(fromBytes.has_value(), recognised);
+    QCOMPARE(fromDevice.has_value(), recognised);
+    if (!recognised)
+        return;
+    for (const IconDirectory &directory : {*fromBytes, *fromDevice}) {
+        QCOMPARE(directory.headerWhole, headerWhole);
+        QCOMPARE(directory.claimed, headerWhole ? 2 : 0);
+        QCOMPARE(int(directory.entries.size()), entries);
+        QCOMPARE(directory.whole(), headerWhole && entries == 2);
+        QCOMPARE(directory.cursor(), cursor);
+        if (entries == 0)
+            continue;
+        const IconEntryRecord &first = directory.entries.front();
+        QCOMPARE(serialise(first), file.mid(6, 16));
+        QCOMPARE(directory.claimedBits(first), cursor ? 0 : 32);
+        if (cursor)
+            QCOMPARE(IconDirectory::hotSpot(first), QPoint(5, 7));
+    }
+}
 
 void tst_IconFile::listingSaysWhatIsWrong_data()
 {

@@ -1,5 +1,7 @@
 // The Save command, from Open to the written icon, through the window with
-// scripted dialogs and message boxes.
+// scripted dialogs and message boxes: the icon checked against the
+// converter's bytes and by independent readers (Pillow, icotool), and what a
+// failed write leaves.
 
 #include "windowtestutils.h"
 
@@ -60,6 +62,7 @@ private slots:
     void init();
     void openThenSaveWritesTheExactIcon_data();
     void openThenSaveWritesTheExactIcon();
+    void independentReadersAgree();
     void dialogStartsWhereTheSettingsSay_data();
     void dialogStartsWhereTheSettingsSay();
     void realDialogAsksBeforeReplacing();
@@ -72,13 +75,12 @@ private slots:
     void sizeQuestion_data();
     void sizeQuestion();
     void bitmapBranch();
-    void colourBranchReplacesTheTempCopy();
     void blackAndWhiteBranchWritesAOneBitIcon();
     void otherFilterIndexEndsAfterTheSettings();
     void settingsStoreThatIsNoRegularFileIsLeftAlone_data();
     void settingsStoreThatIsNoRegularFileIsLeftAlone();
-    void unwritableChosenFileIsReported();
-    void failedReplaceKeepsTheEarlierIcon();
+    void failedSaveIsReportedAndLosesNothing_data();
+    void failedSaveIsReportedAndLosesNothing();
     void undeletableTempCopyStopsTheColourBranch();
     void commandsCannotOverlapAndCloseWaits();
 };
@@ -93,47 +95,95 @@ void tst_Save::init()
 void tst_Save::openThenSaveWritesTheExactIcon_data()
 {
     QTest::addColumn<QImage>("square");
+    QTest::addColumn<int>("filterIndex"); // 3: the colour question asked and answered Yes
     QImage mixed = patternImage(32, 32);
     for (int i = 0; i < 32; ++i) {
         mixed.setPixel(i, i, qRgb(0, 0, 0));           // pure black: transparent
         mixed.setPixel(31 - i, i, qRgb(1, 1, 1));      // almost black: opaque
         mixed.setPixel(i, 31 - (i + 7) % 32, qRgb(0, 0, 1));
     }
-    QTest::newRow("pattern with black, (1,1,1) and (0,0,1)") << mixed;
-    QTest::newRow("all black") << solidImage(32, 32, 0x000000);
-    QTest::newRow("all almost black") << solidImage(32, 32, 0x010101);
-    QTest::newRow("all white") << solidImage(32, 32, 0xFFFFFF);
+    QTest::newRow("pattern with black, (1,1,1) and (0,0,1)") << mixed << 1;
+    QTest::newRow("all black") << solidImage(32, 32, 0x000000) << 1;
+    QTest::newRow("all almost black") << solidImage(32, 32, 0x010101) << 1;
+    QTest::newRow("all white") << solidImage(32, 32, 0xFFFFFF) << 1;
+    QTest::newRow("pattern, entry 3 answered Yes (colour)") << mixed << 3;
 }
 
 void tst_Save::openThenSaveWritesTheExactIcon()
 {
     QFETCH(QImage, square);
+    QFETCH(int, filterIndex);
     ScriptedWindow w(m_programFolder);
     open(w, square);
     const QString chosen = iconPath(QStringLiteral("Mare.ico"));
-    w.save(chosen, 1);
-    QVERIFY2(w.boxes.shown.isEmpty(), qPrintable(w.boxes.shown.value(0).prompt));
+    QVERIFY(writeFile(chosen, QByteArray(10000, 'x'))); // both replaced whole
+    QVERIFY(writeFile(tempFile(), QByteArray(9000, 'o')));
+    if (filterIndex == 3)
+        w.boxes.answer(MsgBox::vbYes);
+    w.save(chosen, filterIndex);
+    QCOMPARE(w.boxes.shown.size(), filterIndex == 3 ? 1 : 0);
 
     const QByteArray icon = readFile(chosen);
     QCOMPARE(iconDifference(icon, square), QString());
+    // The bytes the converter writes of the same square.
+    QCOMPARE(firstDifference(icon, encodeSquare(square, SquareOutput::ColourIcon)), qsizetype(-1));
     QCOMPARE(readFile(tempFile()), icon);
     QCOMPARE(w->lblPath->Caption(), chosen);
     QCOMPARE(setting(QStringLiteral("cdSaveAsDirSetting")), m_icons + QLatin1Char('/'));
-    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("1"));
+    QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QString::number(filterIndex));
     // Kept in the user's configuration folder, as an INI file here.
     const QString store = sandboxHome.settingsFile(QStringLiteral("Kelbrin"));
-    QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=1"));
+    QVERIFY(readFile(store).contains("cdSaveAsIndexSetting=" + QByteArray::number(filterIndex)));
     QCOMPARE(w->MousePointer(), defaultPointer);
-    // The saved icon is shown again: transparent pixels over the window's colour.
+    // The saved icon is shown again: transparent pixels over the window's
+    // colour; the work surfaces hold its colours and its mask.
     QCOMPARE(w->Picture5->BackColor(), windowBack);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             const Colour c = colourFromQRgb(square.pixel(x, y));
-            QCOMPARE(w->Picture5->Point(x, y), c == Colours::black ? windowBack : c);
-            QCOMPARE(w->Picture6->Point(x, y), c == Colours::black ? Colours::white : c);
+            const bool transparent = c == Colours::black;
+            QCOMPARE(w->Picture5->Point(x, y), transparent ? windowBack : c);
+            QCOMPARE(w->Picture6->Point(x, y), transparent ? Colours::white : c);
+            QCOMPARE(w->picImage->Point(x, y), c);
+            QCOMPARE(w->picMask->Point(x, y), transparent ? Colours::white : Colours::black);
         }
-    // The mask surfaces hold this save's mask.
-    QCOMPARE(w->picMask->Point(0, 0), colourFromQRgb(square.pixel(0, 0)) == Colours::black ? Colours::white : Colours::black);
+}
+
+// Pillow and icotool read the saved icon as the window meant it.
+void tst_Save::independentReadersAgree()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    QSKIP_UNLESS_TOOL(icotool);
+    QImage square(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            square.setPixel(x, y, x == y ? qRgb(0, 0, 0) : qRgb(x * 8, y * 8, (x + y) * 4));
+    ScriptedWindow w(m_programFolder);
+    open(w, square);
+    const QString path = iconPath(QStringLiteral("pattern.ico"));
+    w.save(path);
+    const QStringList pixels = decodeWithPillow(path);
+    QCOMPARE(pixels.value(0), QStringLiteral("32 32"));
+    QCOMPARE(pixels.size(), 1 + 1024);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QString expected = x == y ? QStringLiteral("00000000")
+                                            : QStringLiteral("%1FF").arg(square.pixel(x, y) & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
+            if (pixels[1 + y * 32 + x] != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2): Pillow reads %3, expected %4")
+                                     .arg(x).arg(y).arg(pixels[1 + y * 32 + x], expected)));
+        }
+
+    const QString listing = outputOf(icotool, {QStringLiteral("--list"), path});
+    QVERIFY2(listing.contains(QStringLiteral("--width=32 --height=32 --bit-depth=24")), qPrintable(listing));
+    const QString extracted = m_dir.filePath(QStringLiteral("extracted"));
+    QDir().mkpath(extracted);
+    QCOMPARE(QProcess::execute(icotool, {QStringLiteral("-x"), QStringLiteral("-o"), extracted, path}), 0);
+    const QStringList pngs = QDir(extracted).entryList({QStringLiteral("*.png")});
+    QCOMPARE(pngs.size(), 1);
+    const QImage png(QDir(extracted).filePath(pngs.first()));
+    QCOMPARE(qAlpha(png.pixel(5, 5)), 0);
+    QCOMPARE(png.pixel(5, 6), qRgba(40, 48, 44, 255));
 }
 
 void tst_Save::dialogStartsWhereTheSettingsSay_data()
@@ -164,13 +214,6 @@ void tst_Save::dialogStartsWhereTheSettingsSay()
     w->Command1_Click();
 
     const FileDialogRequest &request = w.dialogs.requests.last();
-    QCOMPARE(request.kind, FileDialogRequest::Kind::Save);
-    QCOMPARE(request.title, QStringLiteral("Salva file ico"));
-    QCOMPARE(request.filters.size(), 1);
-    QCOMPARE(request.filters[0].description, QStringLiteral("Icona (*.ico)"));
-    QCOMPARE(request.filters[0].pattern, QStringLiteral("*.ico"));
-    QVERIFY(request.confirmOverwrite);
-    QCOMPARE(w->cmndlg->Flags(), quint32(6));
     if (applied) {
         QCOMPARE(request.initDir, folder);
         QCOMPARE(request.filterIndex, index.toInt());
@@ -193,14 +236,9 @@ void tst_Save::realDialogAsksBeforeReplacing()
 
     // The real dialog made from the request: a save dialog that asks before
     // replacing a file and adds no extension of its own.
-    QtFileDialogBackend real;
-    const auto dialog = real.createDialog(w.dialogs.requests.first());
-    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Salva file ico"));
-    QCOMPARE(dialog->nameFilters(), QStringList{"Icona (*.ico)"});
-    QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
-    QCOMPARE(dialog->defaultSuffix(), QString());
-    QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(m_icons).canonicalPath());
+    QCOMPARE(realDialogSays(w.dialogs.requests.first()),
+             QStringList({"save", "Salva file ico", "Icona (*.ico)", "Icona (*.ico)", QDir(m_icons).canonicalPath(),
+                          "asks before replacing", "any name", "adds \"\""}));
 }
 
 void tst_Save::settingsOutliveTheWindow()
@@ -218,25 +256,30 @@ void tst_Save::settingsOutliveTheWindow()
 
 void tst_Save::nameIsProposedFromTheLastSave_data()
 {
-    QTest::addColumn<QString>("lastPath");
+    QTest::addColumn<QString>("savedAs"); // in the icons folder; empty: nothing saved yet
     QTest::addColumn<QString>("proposal");
-
-    QTest::newRow("nothing saved yet") << "Label1" << "";
-    QTest::newRow("Mare.ico") << "/home/u/Icone/Mare.ico" << "mare";
-    QTest::newRow("dot in folder and name") << "/home/u/a.b/foto.ico" << "foto";
-    QTest::newRow("dot only in folder") << "/home/u/a.b/Foto" << "foto";
-    QTest::newRow("two dots in name") << "/x/My.Icon.ICO" << "my.icon";
+    QTest::newRow("nothing saved yet") << "" << "";
+    QTest::newRow("Mare.ico") << "Icone/Mare.ico" << "mare";
+    QTest::newRow("dot in folder and name") << "a.b/foto.ico" << "foto";
+    QTest::newRow("dot only in folder") << "a.b/Foto" << "foto";
+    QTest::newRow("two dots in name") << "My.Icon.ICO" << "my.icon";
 }
 
+// The next Save dialog proposes the last saved file's name, lower case,
+// without its ending.
 void tst_Save::nameIsProposedFromTheLastSave()
 {
-    QFETCH(QString, lastPath);
+    QFETCH(QString, savedAs);
     QFETCH(QString, proposal);
     ScriptedWindow w(m_programFolder);
-    w->lblPath->setCaption(lastPath);
+    if (!savedAs.isEmpty()) {
+        QVERIFY(QDir(m_icons).mkpath(QFileInfo(savedAs).path()));
+        w.save(iconPath(savedAs));
+        QVERIFY(QFileInfo::exists(iconPath(savedAs)));
+    }
     w.dialogs.cancel();
     w->Command1_Click();
-    QCOMPARE(w.dialogs.requests.first().fileName, proposal);
+    QCOMPARE(w.dialogs.requests.last().fileName, proposal);
 }
 
 void tst_Save::cancelChangesNothing()
@@ -340,29 +383,6 @@ void tst_Save::bitmapBranch()
     QCOMPARE(setting(QStringLiteral("cdSaveAsIndexSetting")), QStringLiteral("2"));
 }
 
-void tst_Save::colourBranchReplacesTheTempCopy()
-{
-    ScriptedWindow w(m_programFolder);
-    open(w, patternImage(32, 32));
-    QVERIFY(writeFile(tempFile(), QByteArray(9000, 'o')));
-    const QString chosen = iconPath(QStringLiteral("colour.ico"));
-    w.dialogs.choose(chosen, 3);
-    w.boxes.answer(MsgBox::vbYes);
-    frmBmp2Icon::Pointer pointerWhileAsked = hourglass;
-    w.boxes.onShow = [&] { pointerWhileAsked = w->MousePointer(); };
-    w->Command1_Click();
-    QCOMPARE(pointerWhileAsked, defaultPointer); // the hourglass comes after the question
-    QCOMPARE(w.boxes.shown.size(), 1);
-    QCOMPARE(w.boxes.shown.first().prompt,
-             QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file "
-                            "later OR a colored static .cur file?"));
-    QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Color or B-W?"));
-    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
-    QCOMPARE(iconDifference(readFile(chosen), patternImage(32, 32)), QString());
-    QCOMPARE(readFile(tempFile()), readFile(chosen));
-    QCOMPARE(w->lblPath->Caption(), chosen);
-}
-
 void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
 {
     ScriptedWindow w(m_programFolder);
@@ -376,10 +396,19 @@ void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
     const QString chosen = iconPath(QStringLiteral("mono.ico"));
     w.dialogs.choose(chosen, 3);
     w.boxes.answer(MsgBox::vbNo);
+    frmBmp2Icon::Pointer pointerWhileAsked = hourglass;
+    w.boxes.onShow = [&] { pointerWhileAsked = w->MousePointer(); };
     w->Command1_Click();
+    QCOMPARE(pointerWhileAsked, defaultPointer); // the hourglass comes after the question
     QCOMPARE(w.boxes.shown.size(), 1); // only the colour question
+    QCOMPARE(w.boxes.shown.first().prompt,
+             QStringLiteral("Do you wish to save in Color to be used in creating an animated (.ani) cursor file "
+                            "later OR a colored static .cur file?"));
+    QCOMPARE(w.boxes.shown.first().title, QStringLiteral("Color or B-W?"));
+    QCOMPARE(w.boxes.shown.first().buttons, MsgBox::vbYesNo);
     const QByteArray icon = readFile(chosen);
     QCOMPARE(icon.size(), 326);
+    QCOMPARE(firstDifference(icon, encodeSquare(square, SquareOutput::BlackAndWhiteIcon)), qsizetype(-1));
     QCOMPARE(readFile(tempFile()), icon);
 
     QSKIP_UNLESS_TOOL(python3WithPillow);
@@ -397,11 +426,11 @@ void tst_Save::blackAndWhiteBranchWritesAOneBitIcon()
 void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("file");
-    QTest::newRow("a pipe") << "pipe" << "Kelbrin.conf";
-    QTest::newRow("a link to a pipe") << "link to a pipe" << "Kelbrin.conf";
-    QTest::newRow("a device") << "null device" << "Kelbrin.conf";
-    QTest::newRow("a pipe as its lock file") << "pipe" << "Kelbrin.conf.lock";
+    QTest::addColumn<bool>("lockFile"); // the store's lock file rather than the store
+    QTest::newRow("a pipe") << "pipe" << false;
+    QTest::newRow("a link to a pipe") << "link to a pipe" << false;
+    QTest::newRow("a device") << "null device" << false;
+    QTest::newRow("a pipe as its lock file") << "pipe" << true;
 }
 
 // Neither read (a pipe would never answer) nor written (it would become a
@@ -409,9 +438,10 @@ void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone_data()
 void tst_Save::settingsStoreThatIsNoRegularFileIsLeftAlone()
 {
     QFETCH(QString, kind);
-    QFETCH(QString, file);
-    const QString store = QFileInfo(sandboxHome.settingsFile(QStringLiteral("Kelbrin"))).dir().filePath(file);
-    QFile::remove(sandboxHome.settingsFile(QStringLiteral("Kelbrin")));
+    QFETCH(bool, lockFile);
+    const QString settings = sandboxHome.settingsFile(QStringLiteral("Kelbrin"));
+    const QString store = lockFile ? settings + QStringLiteral(".lock") : settings;
+    QFile::remove(settings);
     if (!makeSpecialFile(kind, store))
         QSKIP("this machine lets no test make such a file");
     const auto removeStore = qScopeGuard([&] { QFile::remove(store); });
@@ -439,38 +469,48 @@ void tst_Save::otherFilterIndexEndsAfterTheSettings()
     QCOMPARE(w->lblPath->Caption(), QStringLiteral("Label1"));
 }
 
-void tst_Save::unwritableChosenFileIsReported()
+void tst_Save::failedSaveIsReportedAndLosesNothing_data()
 {
-    ScriptedWindow w(m_programFolder);
-    open(w, solidImage(32, 32, 0x123456));
-    const QString chosen = iconPath(QStringLiteral("missing-folder/x.ico"));
-    w.save(chosen);
-    QCOMPARE(w.boxes.shown.size(), 1);
-    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 76 - Path not found"));
-    QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
-    QVERIFY(!QFileInfo::exists(chosen));
-    // The temp copy was still written, and the pointer is back.
-    QCOMPARE(iconDifference(readFile(tempFile()), solidImage(32, 32, 0x123456)), QString());
-    QCOMPARE(w->MousePointer(), defaultPointer);
-    QCOMPARE(w->lblPath->Caption(), chosen);
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("fullDisk"); // over an earlier icon
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("in a missing folder") << "missing-folder/x.ico" << false << "mnuSave Error # 76 - Path not found";
+    QTest::newRow("over an earlier icon, disk full") << "earlier.ico" << true << "mnuSave Error # 61 - Disk full";
 }
 
-void tst_Save::failedReplaceKeepsTheEarlierIcon()
+// One box says why; the chosen file is whole or not written at all, the temp
+// copy is written when it can be, nothing half-written is left, and the
+// next save works.
+void tst_Save::failedSaveIsReportedAndLosesNothing()
 {
-    ScriptedWindow w(m_programFolder);
-    open(w, solidImage(32, 32, 0x654321));
-    const QString chosen = iconPath(QStringLiteral("earlier.ico"));
+    QFETCH(QString, chosen);
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, prompt);
+    const QString path = iconPath(chosen);
     const QByteArray earlier = QByteArray("an earlier icon ").repeated(100);
-    QVERIFY(writeFile(chosen, earlier));
-    w.dialogs.choose(chosen);
+    if (fullDisk)
+        QVERIFY(writeFile(path, earlier));
+    const QImage square = solidImage(32, 32, 0x123456);
+    ScriptedWindow w(m_programFolder);
+    open(w, square);
+    w.dialogs.choose(path);
     {
-        const FileSizeLimit fullDisk(1000);
+        const FileSizeLimit limit(fullDisk ? 1000 : RLIM_INFINITY);
         w->Command1_Click();
     }
     QCOMPARE(w.boxes.shown.size(), 1);
-    QCOMPARE(w.boxes.shown.first().prompt, QStringLiteral("mnuSave Error # 61 - Disk full"));
-    QCOMPARE(readFile(chosen), earlier);
+    QCOMPARE(w.boxes.shown.first().prompt, prompt);
+    QCOMPARE(w.boxes.shown.first().title, QCoreApplication::applicationName());
+    QCOMPARE(readFile(path), fullDisk ? earlier : QByteArray());
+    QCOMPARE(iconDifference(readFile(tempFile()), square).isEmpty(), !fullDisk);
+    QCOMPARE(QDir(m_icons).entryList(QDir::Files | QDir::Hidden), fullDisk ? QStringList{chosen} : QStringList());
+    QCOMPARE(QDir(m_programFolder).entryList(QDir::Files | QDir::Hidden),
+             fullDisk ? QStringList{"temporaneo"} : QStringList({"temp", "temporaneo"}));
     QCOMPARE(w->MousePointer(), defaultPointer);
+    QCOMPARE(w->lblPath->Caption(), path);
+
+    w.save(iconPath(QStringLiteral("next.ico")));
+    QCOMPARE(iconDifference(readFile(iconPath(QStringLiteral("next.ico"))), square), QString());
 }
 
 void tst_Save::undeletableTempCopyStopsTheColourBranch()

@@ -91,7 +91,10 @@ find tree -type f ! -name '*.txt' ! -name $'*\n*' -print0 | "$convert" --files-f
 diff -r flat nul >/dev/null || fail "--files-from - -0 gave other files than the pictures named"
 
 "$convert" --files-from tree -d listed 2> folder-list.err && fail "a folder as the list was taken for an empty list"
-[[ $(cat folder-list.err) == *'cannot read the list "tree"'* ]] || fail "a folder as the list: $(cat folder-list.err)"
+[[ $(cat folder-list.err) == *'cannot read the list "tree": it is a folder.' ]] || fail "a folder as the list: $(cat folder-list.err)"
+"$convert" --files-from missing.list -d listed 2> missing-list.err && fail "a missing list was taken for an empty list"
+[[ $(cat missing-list.err) == *'cannot read the list "missing.list": there is no such file.' ]] ||
+    fail "a missing list: $(cat missing-list.err)"
 
 # --- A list split over four converters by GNU parallel: the same files.
 if command -v parallel >/dev/null; then

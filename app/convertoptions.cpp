@@ -1,0 +1,336 @@
+#include "convertoptions.h"
+
+#include "dashoptions.h"
+#include "fileaccess.h"
+#include "folderlisting.h"
+#include "iconsizes.h"
+#include "nativename.h"
+#include "operand.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+const QString usage = QStringLiteral(
+    "Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert [OPTIONS] -r FOLDER... -d DIR\n"
+    "       tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR\n"
+    "       tervana-convert --list ICON...\n"
+    "       tervana-convert --extract ICON... -d DIR");
+
+const QString examples = QStringLiteral(
+    "Examples:\n"
+    "  tervana-convert photo.jpg -o photo.ico             a 32 x 32 icon, as the window saves it\n"
+    "  tervana-convert --sizes all logo.png -o logo.ico   a logo's icon: 16 to 256 pixels, 32 bits with alpha\n"
+    "  tervana-convert --sizes windows logo.svg -o app.ico  a drawing, from its shapes, at every size Windows asks for");
+
+namespace {
+
+// One option of the command line, as --help shows it.
+struct OptionEntry
+{
+    const char *letter;      // the short name, or none
+    const char *name;        // the long name
+    const char *valueName;   // what its value is called, or none: it takes no value
+    bool converting;         // says how to convert, which --list and --extract refuse
+    const char *description; // none: Qt's own version option, in Qt's words
+};
+
+// Every option, in the order --help lists them.
+constexpr OptionEntry optionTable[] = {
+    {nullptr, "bmp", nullptr, true, "Write the fitted square as a 24-bit bitmap."},
+    {nullptr, "mono", nullptr, true, "Write a black-and-white (1-bit) icon."},
+    {"o", "output", "file", true,
+     "Write the one input's result to <file> (- for standard output). With --sizes, the inputs make one icon "
+     "together."},
+    {"d", "directory", "dir", false, "Write each result into <dir>, named after its input."},
+    {"j", "jobs", "n", true, "Convert <n> pictures at a time (default: one per processor)."},
+    {nullptr, "sizes", "list", true,
+     "Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated by commas; "
+     "\"all\" for 16,24,32,48,64,128,256, \"windows\" for 16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), "
+     "largest first, at 32 bits with real transparency: the picture's own, and transparent bands. The 256 image is "
+     "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
+     "images; a drawing is drawn from its shapes, fine enough for every size."},
+    {nullptr, "key-black", nullptr, true, "With --sizes: make pure black transparent too, as the window does."},
+    {"r", "recursive", nullptr, true,
+     "Convert every picture under the folders given; with -d, the results go into the same tree of folders under "
+     "DIR. Files that are not pictures are counted and left alone."},
+    {"L", "follow-links", nullptr, false, "With -r: walk links to folders too (they are left alone otherwise)."},
+    {nullptr, "files-from", "file", true,
+     "Convert the pictures listed in <file> (- for standard input), one per line, as the list comes."},
+    {"0", "null", nullptr, false, "With --files-from: the names end with a NUL byte, as find -print0 writes them."},
+    {nullptr, "progress", nullptr, false, "Show the progress line even when standard error is not a terminal."},
+    {"q", "quiet", nullptr, false, "Say nothing, not even which pictures failed; the exit status tells."},
+    {nullptr, "list", nullptr, false,
+     "List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and offset, and what "
+     "is wrong with it. A damaged icon is reported and the exit status is 1."},
+    {nullptr, "extract", nullptr, false,
+     "Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after the icon, the "
+     "image's size and its bits per pixel."},
+    // Qt's own help option would offer --help-all, which shows nothing more.
+    {"h", "help", nullptr, false, "Show this help and exit."},
+    {"v", "version", nullptr, false, nullptr},
+};
+
+QStringList namesOf(const OptionEntry &entry)
+{
+    QStringList names;
+    if (entry.letter)
+        names << QLatin1String(entry.letter);
+    return names << QLatin1String(entry.name);
+}
+
+// The options, as --help shows them.
+void declareOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, ICO, CUR, SVG) into 32 x 32 icons, as "
+        "Tervana's window does: fitted with proportions kept and centred, pure black transparent; a picture with a "
+        "transparency of its own keeps it instead. For a logo or an application's icon, --sizes makes icons of "
+        "several sizes at 32 bits with alpha, as desktops show them."));
+    for (const OptionEntry &entry : optionTable) {
+        if (!entry.description)
+            parser.addVersionOption();
+        else if (entry.valueName)
+            parser.addOption({namesOf(entry), QLatin1String(entry.description), QLatin1String(entry.valueName)});
+        else
+            parser.addOption({namesOf(entry), QLatin1String(entry.description)});
+    }
+    parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Pictures to convert (- for standard input)."),
+                                 QStringLiteral("INPUT..."));
+}
+
+// Reads the options written with one dash as they are meant ("-mono").
+std::optional<QString> readOneDashOptions(const QStringList &arguments, QStringList &understood)
+{
+    QStringList longNames;
+    QString letters;
+    QStringList takingValues;
+    for (const OptionEntry &entry : optionTable) {
+        longNames << QLatin1String(entry.name);
+        if (entry.letter)
+            letters += QLatin1String(entry.letter);
+        if (entry.valueName)
+            takingValues << namesOf(entry);
+    }
+    DashReading reading = withOneDashLongOptions(arguments, longNames, letters, takingValues);
+    understood = std::move(reading.arguments);
+    return reading.mistake;
+}
+
+// What each picture becomes (--bmp, --mono, --sizes, --key-black).
+std::optional<QString> readConversion(const QCommandLineParser &parser, ConversionOptions &conversion)
+{
+    const bool bmp = parser.isSet(QStringLiteral("bmp"));
+    const bool mono = parser.isSet(QStringLiteral("mono"));
+    const bool sizes = parser.isSet(QStringLiteral("sizes"));
+    if (bmp && mono)
+        return QStringLiteral("--bmp and --mono cannot be used together.");
+    conversion.output = bmp ? SquareOutput::Bitmap : mono ? SquareOutput::BlackAndWhiteIcon : SquareOutput::ColourIcon;
+    if (sizes) {
+        if (bmp || mono)
+            return QStringLiteral("--sizes cannot be used with --bmp or --mono.");
+        IconSizeList parsed = parseIconSizes(parser.value(QStringLiteral("sizes")));
+        if (parsed.failure)
+            return parsed.failure->reason;
+        conversion.sizes = std::move(parsed.sizes);
+    }
+    conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
+    if (conversion.keyBlack && !sizes)
+        return QStringLiteral("--key-black goes with --sizes (the 32 x 32 icon always makes pure black transparent).");
+    return std::nullopt;
+}
+
+// Which pictures beyond those named: folders walked (-r, -L), a list
+// (--files-from, -0); and what is shown (--progress, --quiet).
+std::optional<QString> readWalk(const QCommandLineParser &parser, Options &options)
+{
+    options.recursive = parser.isSet(QStringLiteral("recursive"));
+    options.followLinks = parser.isSet(QStringLiteral("follow-links"));
+    options.list = parser.value(QStringLiteral("files-from"));
+    options.nulSeparated = parser.isSet(QStringLiteral("null"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    options.progress = parser.isSet(QStringLiteral("progress"));
+    if (parser.isSet(QStringLiteral("files-from")) && options.list.isEmpty())
+        return QStringLiteral("--files-from needs a file name (or - for standard input).");
+    if (options.followLinks && !options.recursive)
+        return QStringLiteral("-L goes with -r.");
+    if (options.nulSeparated && options.list.isEmpty())
+        return QStringLiteral("-0 goes with --files-from.");
+    if (options.quiet && options.progress)
+        return QStringLiteral("Give either --progress or --quiet.");
+    return std::nullopt;
+}
+
+// Makes the folder the results go into (-d) when it is missing and the
+// folder it would be in is there, as rsync makes its destination: a
+// mistyped name makes at most one stray folder, beside the one meant.
+// Returns why the results cannot go there.
+std::optional<QString> folderRefusal(const QString &folder)
+{
+    switch (fileKindAt(folder)) {
+    case FileKind::Folder: return std::nullopt;
+    case FileKind::Missing: {
+        const QString above = QFileInfo(QDir::cleanPath(folder)).path();
+        if (const FileKind kind = fileKindAt(above); kind != FileKind::Folder)
+            return QStringLiteral("The folder \"%1\" cannot be made: \"%2\" %3.")
+                .arg(readableName(folder), readableName(above),
+                     kind == FileKind::Missing ? QStringLiteral("does not exist") : QStringLiteral("is not a folder"));
+        if (const std::optional<Failure> failure = makeFolders(folder))
+            return QStringLiteral("The folder \"%1\" cannot be made: %2.").arg(readableName(folder), failure->reason);
+        return std::nullopt;
+    }
+    default: return QStringLiteral("\"%1\" is not a folder.").arg(readableName(folder));
+    }
+}
+
+// Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
+// folders given, and other pictures are given too, whose results could
+// replace pictures of that folder before its walk reaches them. (A -d
+// folder inside a folder walked is left out of the walk, and a folder given
+// alone has its pictures known folder by folder.)
+std::optional<QString> recursiveFolderRefusal(const QStringList &arguments, bool listGiven, const QString &folder)
+{
+    if (arguments.size() + (listGiven ? 1 : 0) < 2)
+        return std::nullopt;
+    const FileIdentity results = fileIdentity(folder);
+    for (const QString &argument : arguments)
+        if (results.exists && fileIdentity(argument).key == results.key)
+            return QStringLiteral("-d \"%1\" is a folder given to -r with other pictures, whose results could replace "
+                                  "its pictures before they are reached; give that folder alone, or another -d.")
+                .arg(readableName(folder));
+    return std::nullopt;
+}
+
+bool standardOutputIsATerminal()
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO);
+#else
+    return false;
+#endif
+}
+
+// How many pictures are converted at a time (-j).
+std::optional<QString> readJobs(const QCommandLineParser &parser, Options &options)
+{
+    options.jobs = qMax(1, QThread::idealThreadCount());
+    if (!parser.isSet(QStringLiteral("jobs")))
+        return std::nullopt;
+    bool whole = false;
+    options.jobs = parser.value(QStringLiteral("jobs")).toInt(&whole);
+    if (!whole || options.jobs < 1 || options.jobs > 1024)
+        return QStringLiteral("-j takes a whole number from 1 to 1024.");
+    return std::nullopt;
+}
+
+// Where the results go: all to the one file of -o.
+std::optional<QString> readOutputFile(const Options &options)
+{
+    if (options.recursive || !options.list.isEmpty())
+        return QStringLiteral("-r and --files-from write each result into -d DIR.");
+    if (options.inputs.size() > 1 && options.conversion.sizes.empty())
+        return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
+    if (options.outputFile.isEmpty())
+        return QStringLiteral("-o needs a file name (or - for standard output).");
+    if (Operand::output(options.outputFile).isStandard() && standardOutputIsATerminal())
+        return QStringLiteral("An icon is not written to a terminal; send standard output to a file or a pipe "
+                              "(> icon.ico), or give -o FILE.");
+    return std::nullopt;
+}
+
+// Where the results go: each into the folder of -d.
+std::optional<QString> readResultFolder(const Options &options)
+{
+    if (options.inputs.contains(QStringLiteral("-")))
+        return QStringLiteral("Standard input (-) has no name to name a result after; give -o OUTPUT for it.");
+    if (options.recursive)
+        if (std::optional<QString> refusal = recursiveFolderRefusal(options.inputs, !options.list.isEmpty(), options.folder))
+            return refusal;
+    return folderRefusal(options.folder);
+}
+
+// Which pictures, where their results go (-o or -d) and how many are
+// converted at a time (-j).
+std::optional<QString> readRun(const QCommandLineParser &parser, Options &options)
+{
+    const bool output = parser.isSet(QStringLiteral("output"));
+    const bool folder = parser.isSet(QStringLiteral("directory"));
+    options.inputs = parser.positionalArguments();
+    options.outputFile = parser.value(QStringLiteral("output"));
+    options.folder = parser.value(QStringLiteral("directory"));
+    if (std::optional<QString> mistake = readJobs(parser, options))
+        return mistake;
+    if (std::optional<QString> mistake = readWalk(parser, options))
+        return mistake;
+    if (options.inputs.isEmpty() && options.list.isEmpty())
+        return QStringLiteral("No input picture given.");
+    if (output == folder)
+        return QStringLiteral("Give either -o OUTPUT or -d DIR.");
+    if (output)
+        if (std::optional<QString> mistake = readOutputFile(options))
+            return mistake;
+    if (options.inputs.count(QStringLiteral("-")) + (options.list == QLatin1String("-") ? 1 : 0) > 1)
+        return QStringLiteral("Standard input (-) can be given once.");
+    return folder ? readResultFolder(options) : std::nullopt;
+}
+
+// --list or --extract, which take icons and no conversion options.
+std::optional<QString> readIconReport(const QCommandLineParser &parser, Options &options)
+{
+    const bool list = parser.isSet(QStringLiteral("list"));
+    const bool extract = parser.isSet(QStringLiteral("extract"));
+    options.task = list ? Task::List : extract ? Task::Extract : Task::Convert;
+    if (options.task == Task::Convert)
+        return std::nullopt;
+    const QString name = list ? QStringLiteral("--list") : QStringLiteral("--extract");
+    for (const OptionEntry &entry : optionTable)
+        if (entry.converting && parser.isSet(QLatin1String(entry.name)))
+            return QStringLiteral("%1 takes icons only, without --bmp, --mono, --sizes, --key-black, -o or -j.").arg(name);
+    if (list && extract)
+        return QStringLiteral("Give either --list or --extract.");
+    options.inputs = parser.positionalArguments();
+    options.folder = parser.value(QStringLiteral("directory"));
+    if (options.inputs.isEmpty())
+        return QStringLiteral("No icon given.");
+    if (options.inputs.contains(QStringLiteral("-")))
+        return QStringLiteral("%1 takes icon files; standard input (-) is for converting a picture.").arg(name);
+    if (list && parser.isSet(QStringLiteral("directory")))
+        return QStringLiteral("--list writes nothing; -d goes with --extract.");
+    if (extract && !parser.isSet(QStringLiteral("directory")))
+        return QStringLiteral("--extract needs -d DIR, an existing folder.");
+    return extract ? folderRefusal(options.folder) : std::nullopt;
+}
+
+} // namespace
+
+bool asksForHelp(const QCommandLineParser &parser)
+{
+    return parser.isSet(QStringLiteral("help"));
+}
+
+bool asksForVersion(const QCommandLineParser &parser)
+{
+    return parser.isSet(QStringLiteral("version"));
+}
+
+std::optional<QString> readCommandLine(QCommandLineParser &parser, const QStringList &arguments, Options &options)
+{
+    declareOptions(parser);
+    QStringList understood;
+    if (std::optional<QString> mistake = readOneDashOptions(arguments, understood))
+        return mistake;
+    if (!parser.parse(understood))
+        return parser.errorText();
+    if (asksForHelp(parser) || asksForVersion(parser))
+        return std::nullopt;
+    if (std::optional<QString> mistake = readIconReport(parser, options); mistake || options.task != Task::Convert)
+        return mistake;
+    if (std::optional<QString> mistake = readConversion(parser, options.conversion))
+        return mistake;
+    return readRun(parser, options);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "conversion.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The converter's command line: its options, declared once in a table, and
+// the reading of a run from them.
+
+// What the run does with its inputs.
+enum class Task { Convert, List, Extract };
+
+struct Options
+{
+    Task task = Task::Convert;
+    ConversionOptions conversion;
+    QStringList inputs;
+    QString outputFile;
+    QString folder;
+    int jobs = 1;
+    QString list;           // --files-from
+    bool nulSeparated = false;
+    bool recursive = false;
+    bool followLinks = false;
+    bool quiet = false;
+    bool progress = false;
+};
+
+// How the converter is used, before the options --help lists.
+extern const QString usage;
+// What --help ends with: the examples a new user needs first.
+extern const QString examples;
+
+// Reads the command line into `options`; returns the line that says what
+// is wrong with it, or nothing when it can be run. Asking for help or the
+// version is no mistake, and reads no further.
+std::optional<QString> readCommandLine(QCommandLineParser &parser, const QStringList &arguments, Options &options);
+
+bool asksForHelp(const QCommandLineParser &parser);
+bool asksForVersion(const QCommandLineParser &parser);

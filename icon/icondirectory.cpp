@@ -1,0 +1,43 @@
+#include "icondirectory.h"
+
+#include "littleendian.h"
+
+bool hasIconSignature(const QByteArray &head)
+{
+    quint16 reserved = 0;
+    quint16 type = 0;
+    LittleEndianReader in(head);
+    in >> reserved >> type;
+    return !in.ranPastEnd() && reserved == 0 && (type == 1 || type == 2);
+}
+
+std::optional<IconDirectory> iconDirectoryOf(const QByteArray &file)
+{
+    if (!hasIconSignature(file))
+        return std::nullopt;
+    IconDirectory directory;
+    LittleEndianReader in(file);
+    IconDirRecord header;
+    in >> header;
+    directory.kind = IconDirectory::Kind(header.idType);
+    directory.headerWhole = !in.ranPastEnd();
+    directory.claimed = directory.headerWhole ? header.idCount : 0;
+    if (file.size() >= directory.end())
+        directory.entries.reserve(size_t(directory.claimed));
+    for (int i = 0; i < directory.claimed; ++i) {
+        IconEntryRecord entry;
+        in >> entry;
+        if (in.ranPastEnd())
+            break;
+        directory.entries.push_back(entry);
+    }
+    return directory;
+}
+
+std::optional<IconDirectory> readIconDirectory(QIODevice &device)
+{
+    const QByteArray head = device.peek(IconDirRecord::size);
+    if (!hasIconSignature(head))
+        return std::nullopt;
+    return iconDirectoryOf(head.size() < IconDirRecord::size ? head : device.peek(iconEntryOffset(iconDirAt(head).idCount)));
+}
