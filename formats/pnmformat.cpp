@@ -2,9 +2,9 @@
 // reduced, the rest by Qt's reader.
 
 #include "formatrows.h"
+#include "pnmnumbers.h"
 #include "reducedreaders.h"
 
-#include <cctype>
 #include <climits>
 
 namespace {
@@ -18,18 +18,10 @@ QSize portableAnyMapSize(const QByteArray &head)
     qsizetype at = 2;
     qint64 numbers[2] = {};
     for (qint64 &number : numbers) {
-        while (at < head.size() && (std::isspace(uchar(head.at(at))) || head.at(at) == '#')) {
-            if (head.at(at) == '#')
-                while (at < head.size() && head.at(at) != '\n')
-                    ++at;
-            else
-                ++at;
-        }
-        const qsizetype digits = at;
-        while (at < head.size() && std::isdigit(uchar(head.at(at))) && at - digits < 10)
-            number = number * 10 + (head.at(at++) - '0');
-        if (at == digits)
+        const std::optional<qint64> read = nextPnmNumber(head, at);
+        if (!read)
             return QSize();
+        number = *read;
     }
     return QSize(int(qMin<qint64>(numbers[0], INT_MAX)), int(qMin<qint64>(numbers[1], INT_MAX)));
 }

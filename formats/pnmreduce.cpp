@@ -3,6 +3,8 @@
 
 #include "reducedreaders.h"
 
+#include "pnmnumbers.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -45,18 +47,10 @@ std::optional<PnmHeader> pnmHeader(const QByteArray &head)
     std::array<qint64, 3> numbers{};
     const int count = header.kind == '4' ? 2 : 3;
     for (int i = 0; i < count; ++i) {
-        while (at < head.size() && (std::isspace(uchar(head.at(at))) || head.at(at) == '#')) {
-            if (head.at(at) == '#')
-                while (at < head.size() && head.at(at) != '\n')
-                    ++at;
-            else
-                ++at;
-        }
-        const qsizetype digits = at;
-        while (at < head.size() && std::isdigit(uchar(head.at(at))) && at - digits < 10)
-            numbers[size_t(i)] = numbers[size_t(i)] * 10 + (head.at(at++) - '0');
-        if (at == digits)
+        const std::optional<qint64> number = nextPnmNumber(head, at);
+        if (!number)
             return std::nullopt;
+        numbers[size_t(i)] = *number;
     }
     if (at >= head.size() || !std::isspace(uchar(head.at(at))) || numbers[0] < 1 || numbers[0] > INT_MAX
         || numbers[1] < 1 || numbers[1] > INT_MAX || (count == 3 && (numbers[2] < 1 || numbers[2] > 65535)))
