@@ -4,7 +4,6 @@
 #include "qtdecode.h"
 
 #include "jpegstructure.h"
-#include "pictureformat.h"
 #include "picturelimits.h"
 #include "reducedreaders.h"
 #include "resample.h"
@@ -171,10 +170,4 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
         if (std::optional<Picture> tiff = decodeTiffWithoutQt(file, start, stored))
             return {std::move(*tiff), std::nullopt};
     return load;
-}
-
-
-PictureLoad FormatReader::decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail)
-{
-    return decodeWithQt(device, drawSize, detail);
 }
