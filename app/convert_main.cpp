@@ -397,8 +397,8 @@ int reportIcons(const Options &options)
                                                     advance.extracted);
         for (const QString &line : report.lines)
             printLine(stdout, line);
-        if (!report.failure.isEmpty()) {
-            reportFailure(report.failure);
+        if (report.failure) {
+            reportFailure(report.failure->reason);
             allWhole = false;
         }
         ++advance.done;
