@@ -43,9 +43,7 @@ std::optional<BitmapInfoHeader> bitmapHeaderOf(QIODevice &file, qint64 start, co
     return bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
 }
 
-} // namespace
-
-void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image)
+void applyMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image)
 {
     const qint64 offset = entry.dwImageOffset;
     const std::optional<BitmapInfoHeader> read = bitmapHeaderOf(file, start, entry);
@@ -74,8 +72,6 @@ void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, 
                 line[x] = 0;
     }
 }
-
-namespace {
 
 // A 32-bit bitmap image of an icon with its alpha exactly as stored: Qt's
 // reader gives it premultiplied, which rounds the colours of see-through
@@ -206,7 +202,7 @@ IconImagesLoad decodeChosen(QImageReader &reader, QIODevice &device, qint64 star
                                                                        .arg(reader.errorString())};
                 return load;
             }
-            applyIconMask(device, start, entry, image);
+            applyMask(device, start, entry, image);
             if (std::optional<QImage> straight = storedStraightPixels(device, start, entry, image.size()))
                 image = std::move(*straight);
             known->second = std::move(image);
@@ -218,6 +214,11 @@ IconImagesLoad decodeChosen(QImageReader &reader, QIODevice &device, qint64 star
 }
 
 } // namespace
+
+void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image)
+{
+    applyMask(file, start, entry, image);
+}
 
 QSize iconImageSize(QIODevice &file, qint64 start, const IconEntryRecord &entry)
 {
