@@ -108,12 +108,12 @@ IconImageHeader iconImageHeaderOf(const QByteArray &image)
         // The signature, then the header chunk's length and type, then its
         // big-endian width and height, bit depth and colour type.
         ByteWalker in(image);
-        in.skip(16);
+        const bool atWidth = in.skip(16);
         const std::optional<quint32> width = in.number(4, true);
         const std::optional<quint32> height = in.number(4, true);
         const std::optional<quint32> depth = in.number(1, true);
         const std::optional<quint32> colourType = in.number(1, true);
-        if (!colourType)
+        if (!atWidth || !colourType)
             return header;
         const int channels = *colourType == 2 ? 3 : *colourType == 4 ? 2 : *colourType == 6 ? 4 : 1;
         header.width = *width;
