@@ -107,18 +107,16 @@ IconImageHeader iconImageHeaderOf(const QByteArray &image)
         header.png = true;
         // The signature, then the header chunk's length and type, then its
         // big-endian width and height, bit depth and colour type.
-        ByteWalker in(image);
-        const bool atWidth = in.skip(16);
-        const std::optional<quint32> width = in.number(4, true);
-        const std::optional<quint32> height = in.number(4, true);
-        const std::optional<quint32> depth = in.number(1, true);
-        const std::optional<quint32> colourType = in.number(1, true);
-        if (!atWidth || !colourType)
+        if (image.size() < 26)
             return header;
-        const int channels = *colourType == 2 ? 3 : *colourType == 4 ? 2 : *colourType == 6 ? 4 : 1;
-        header.width = *width;
-        header.height = *height;
-        header.bitsPerPixel = int(*depth) * channels;
+        ByteWalker in(image);
+        in.skip(16);
+        header.width = *in.number(4, true);
+        header.height = *in.number(4, true);
+        const int depth = int(*in.number(1, true));
+        const quint32 colourType = *in.number(1, true);
+        const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+        header.bitsPerPixel = depth * channels;
         header.found = true;
         return header;
     }

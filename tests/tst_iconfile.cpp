@@ -353,9 +353,10 @@ void tst_IconFile::imagesPastTheEndAreListedAsTheirEntriesSay()
              QStringLiteral("image 1 runs past the end of the file; image 2 runs past the end of the file"));
     QCOMPARE(listingLines(listing), (QStringList{QStringLiteral("1: 4 x 4, 32 bits as its entry says, 120 bytes at 38"),
                                                  QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158")}));
-    // A PNG cut short before its header chunk's size is listed so too.
-    QCOMPARE(listingLines(listIcon(twoImageIcon().left(158 + 12))).last(),
-             QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158"));
+    // A PNG cut short within its header chunk is listed so too.
+    for (int kept : {12, 18, 25})
+        QCOMPARE(listingLines(listIcon(twoImageIcon().left(158 + kept))).last(),
+                 QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158"));
 }
 
 QTEST_GUILESS_MAIN(tst_IconFile)
