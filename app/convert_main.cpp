@@ -115,8 +115,8 @@ int reportIcons(const Options &options)
                                                     advance.extracted);
         for (const QString &line : report.lines)
             printLine(stdout, line);
-        if (!report.failure.isEmpty()) {
-            say(report.failure);
+        if (report.failure) {
+            say(report.failure->reason);
             allWhole = false;
         }
         ++advance.done;

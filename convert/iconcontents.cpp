@@ -2,6 +2,7 @@
 
 #include "atomicfile.h"
 #include "fileaccess.h"
+#include "icondirectory.h"
 #include "iconimages.h"
 #include "iconlisting.h"
 #include "nativename.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <system_error>
@@ -35,36 +37,125 @@ QString shown(const QString &path)
     return readableName(QDir::toNativeSeparators(path));
 }
 
-// An icon read whole, with its listing; or the line that says why there is
+// An icon read whole, with its directory and its listing; or why there is
 // none, or why the icon listed is damaged.
 struct ReadIcon
 {
     QByteArray bytes;
+    std::optional<IconDirectory> directory;
     IconListing listing;
-    bool listed = false;
-    QString failure;
+    std::optional<Failure> failure;
 };
+
+// Why the icon listed cannot be looked into further; nothing when it is whole.
+std::optional<Failure> failureOfListing(const IconListing &listing, const QString &path)
+{
+    if (!listing.isIcon)
+        return Failure{Failure::Kind::NotAPicture, QStringLiteral("\"%1\" is not an icon or a cursor.").arg(shown(path))};
+    if (!listing.damage.isEmpty())
+        return Failure{Failure::Kind::NotAPicture, QStringLiteral("\"%1\" is damaged: %2.")
+                                                       .arg(shown(path), listing.damage.join(QStringLiteral("; ")))};
+    return std::nullopt;
+}
 
 ReadIcon readIcon(const QString &path)
 {
     ReadIcon icon;
     QFile file;
     if (std::optional<Failure> failed = openRegularFile(path, file)) {
-        icon.failure = QStringLiteral("Tervana cannot open \"%1\": %2.").arg(shown(path), failed->reason);
+        icon.failure = Failure{failed->kind, QStringLiteral("Tervana cannot open \"%1\": %2.").arg(shown(path), failed->reason)};
         return icon;
     }
     icon.bytes = file.read(maximumIconBytes + 1);
     if (icon.bytes.size() > maximumIconBytes) {
-        icon.failure = QStringLiteral("\"%1\" is too large to be an icon.").arg(shown(path));
+        icon.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("\"%1\" is too large to be an icon.").arg(shown(path))};
         return icon;
     }
-    icon.listing = listIcon(icon.bytes);
-    icon.listed = icon.listing.isIcon;
-    if (!icon.listed)
-        icon.failure = QStringLiteral("\"%1\" is not an icon or a cursor.").arg(shown(path));
-    else if (!icon.listing.damage.isEmpty())
-        icon.failure = QStringLiteral("\"%1\" is damaged: %2.").arg(shown(path), icon.listing.damage.join(QStringLiteral("; ")));
+    icon.directory = iconDirectoryOf(icon.bytes);
+    if (icon.directory)
+        icon.listing = listIcon(*icon.directory, icon.bytes);
+    icon.failure = failureOfListing(icon.listing, path);
     return icon;
+}
+
+// The names of the PNGs of an icon's images: the icon's name, each image's
+// size and its bits per pixel, made unique by `names`.
+std::vector<QString> extractedFiles(const QString &path, const std::vector<QImage> &images, const IconListing &listing,
+                                    ExtractedNames &names)
+{
+    const QString base = QFileInfo(path).completeBaseName();
+    std::vector<QString> files;
+    for (size_t i = 0; i < images.size(); ++i) {
+        const QImage &image = images[i];
+        files.push_back(names.claim(QStringLiteral("%1-%2x%3-%4bit").arg(base).arg(image.width()).arg(image.height())
+                                        .arg(listing.images[i].bitsPerPixel))
+                        + QStringLiteral(".png"));
+    }
+    return files;
+}
+
+// The images of one icon being written, each into its file, by threads
+// side by side: which are written, and the failures, by the image's number.
+struct PngWriting
+{
+    PngWriting(const std::vector<QImage> &images, const QDir &into, std::vector<QString> files, const QString &icon,
+               const std::atomic<bool> &stop, ExtractionCounts &counts)
+        : images(images), into(into), files(std::move(files)), icon(icon), stop(stop), counts(counts)
+    {
+    }
+
+    const std::vector<QImage> &images;
+    QDir into;
+    std::vector<QString> files; // the names, in `into`
+    QString icon; // as shown
+    const std::atomic<bool> &stop;
+    ExtractionCounts &counts;
+    std::vector<char> written = std::vector<char>(files.size(), 0);
+    std::map<size_t, Failure> failures;
+    std::mutex failing;
+    std::atomic<size_t> next{0};
+};
+
+std::optional<Failure> writePng(const QImage &image, const QString &path, size_t index, const QString &icon)
+{
+    const QByteArray png = encodePng(image);
+    if (png.isEmpty())
+        return Failure{Failure::Kind::Unusable,
+                       QStringLiteral("Tervana cannot make a PNG of image %1 of \"%2\".").arg(index + 1).arg(icon)};
+    if (std::optional<Failure> failed = writeFile(path, png))
+        return Failure{failed->kind, QStringLiteral("Tervana cannot write \"%1\": %2.").arg(shown(path), failed->reason)};
+    return std::nullopt;
+}
+
+// One thread's part: the next image not yet taken, until none is left or
+// the run is stopped.
+void writePngs(PngWriting &work)
+{
+    for (size_t i = 0; !work.stop && (i = work.next++) < work.files.size();) {
+        std::optional<Failure> failure = writePng(work.images[i], work.into.filePath(work.files[i]), i, work.icon);
+        work.written[i] = !failure;
+        work.counts.written += work.written[i];
+        if (failure) {
+            const std::lock_guard<std::mutex> lock(work.failing);
+            work.failures.emplace(i, std::move(*failure));
+        }
+    }
+}
+
+void writeSideBySide(PngWriting &work)
+{
+    std::vector<std::thread> threads;
+    for (int t = 0; t < writingThreads && size_t(t) < work.files.size(); ++t) {
+        try {
+            threads.emplace_back(writePngs, std::ref(work));
+        } catch (const std::system_error &) {
+            break; // the system gives no more threads: those there share the work
+        }
+    }
+    if (threads.empty())
+        writePngs(work);
+    for (std::thread &thread : threads)
+        thread.join();
 }
 
 } // namespace
@@ -72,7 +163,7 @@ ReadIcon readIcon(const QString &path)
 IconReport listIconFile(const QString &path)
 {
     const ReadIcon icon = readIcon(path);
-    if (!icon.listed)
+    if (!icon.listing.isIcon)
         return {{}, icon.failure};
     const IconListing &listing = icon.listing;
     IconReport report;
@@ -97,63 +188,25 @@ IconReport extractIcon(const QString &path, const QString &folder, ExtractedName
                        const std::atomic<bool> &stop, ExtractionCounts &counts)
 {
     ReadIcon icon = readIcon(path);
-    if (!icon.failure.isEmpty())
+    if (icon.failure)
         return {{}, icon.failure};
-    const IconListing &listing = icon.listing;
     QBuffer device(&icon.bytes);
     device.open(QIODevice::ReadOnly);
-    IconImagesLoad load = readIconImages(device);
-    if (load.failure || load.images.size() != listing.images.size())
-        return {{}, QStringLiteral("Tervana cannot read the images of \"%1\": %2.")
-                        .arg(shown(path), load.failure ? load.failure->reason : QStringLiteral("some cannot be decoded"))};
+    IconImagesLoad load = readIconImages(device, *icon.directory);
+    if (load.failure || load.images.size() != icon.listing.images.size())
+        return {{}, Failure{load.failure ? load.failure->kind : Failure::Kind::NotAPicture,
+                            QStringLiteral("Tervana cannot read the images of \"%1\": %2.")
+                                .arg(shown(path), load.failure ? load.failure->reason : QStringLiteral("some cannot be decoded"))}};
     counts.images += load.images.size();
-    const QString base = QFileInfo(path).completeBaseName();
-    std::vector<QString> files;
-    for (size_t i = 0; i < load.images.size(); ++i) {
-        const QImage &image = load.images[i];
-        files.push_back(names.claim(QStringLiteral("%1-%2x%3-%4bit").arg(base).arg(image.width()).arg(image.height())
-                                        .arg(listing.images[i].bitsPerPixel))
-                        + QStringLiteral(".png"));
-    }
-    const QDir into(folder);
-    std::vector<char> written(files.size(), 0);
-    std::map<size_t, QString> failures;
-    std::mutex failing;
-    std::atomic<size_t> next{0};
-    const auto writeImages = [&] {
-        for (size_t i = 0; !stop && (i = next++) < files.size();) {
-            const QByteArray png = encodePng(load.images[i]);
-            QString failure;
-            if (png.isEmpty())
-                failure = QStringLiteral("Tervana cannot make a PNG of image %1 of \"%2\".").arg(i + 1).arg(shown(path));
-            else if (std::optional<Failure> failed = writeFile(into.filePath(files[i]), png))
-                failure = QStringLiteral("Tervana cannot write \"%1\": %2.").arg(shown(into.filePath(files[i])), failed->reason);
-            written[i] = failure.isEmpty();
-            counts.written += written[i];
-            if (!failure.isEmpty()) {
-                const std::lock_guard<std::mutex> lock(failing);
-                failures.emplace(i, failure);
-            }
-        }
-    };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < writingThreads && size_t(t) < files.size(); ++t) {
-        try {
-            threads.emplace_back(writeImages);
-        } catch (const std::system_error &) {
-            break; // the system gives no more threads: those there share the work
-        }
-    }
-    if (threads.empty())
-        writeImages();
-    for (std::thread &thread : threads)
-        thread.join();
+    PngWriting work(load.images, QDir(folder), extractedFiles(path, load.images, icon.listing, names), shown(path),
+                    stop, counts);
+    writeSideBySide(work);
     load.images.clear();
     IconReport extraction;
-    if (!failures.empty())
-        extraction.failure = failures.begin()->second;
-    for (size_t i = 0; i < files.size(); ++i)
-        if (written[i])
-            extraction.lines << shown(into.filePath(files[i]));
+    if (!work.failures.empty())
+        extraction.failure = work.failures.begin()->second;
+    for (size_t i = 0; i < work.files.size(); ++i)
+        if (work.written[i])
+            extraction.lines << shown(work.into.filePath(work.files[i]));
     return extraction;
 }

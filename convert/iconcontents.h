@@ -1,20 +1,24 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <optional>
 
 // Looking inside icon and cursor files: what each holds (--list), and each
 // of its images written out as a PNG (--extract).
 
-// What one icon was found to hold: the lines that list it, and the line that
-// says why it is damaged or cannot be read (empty when it is whole).
+// What one icon was found to hold: the lines that list it, and, when it is
+// damaged or cannot be read, why: the failure's reason is the whole line
+// the run reports.
 struct IconReport
 {
     QStringList lines;
-    QString failure;
+    std::optional<Failure> failure;
 };
 IconReport listIconFile(const QString &path);
 

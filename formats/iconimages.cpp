@@ -1,6 +1,6 @@
 #include "iconimages.h"
 
-#include "iconrecords.h"
+#include "icondirectory.h"
 #include "pictureprobe.h"
 #include "picturelimits.h"
 
@@ -14,21 +14,6 @@
 #include <unordered_set>
 
 namespace {
-
-// The entry of image `index` of the icon or cursor that begins at `start`,
-// read on its own; nothing when the directory holds no such image.
-std::optional<IconEntryRecord> entryOf(QIODevice &file, qint64 start, int index)
-{
-    if (!file.seek(start))
-        return std::nullopt;
-    const IconDirRecord dir = iconDirAt(file.read(IconDirRecord::size));
-    if ((dir.idType != 1 && dir.idType != 2) || dir.idCount <= index || !file.seek(start + iconEntryOffset(index)))
-        return std::nullopt;
-    const QByteArray entry = file.read(IconEntryRecord::size);
-    if (entry.size() != IconEntryRecord::size)
-        return std::nullopt;
-    return iconEntryAt(entry, 0);
-}
 
 // What an image's own first bytes say of it.
 IconImageHeader headerOf(QIODevice &file, qint64 start, const IconEntryRecord &entry)
@@ -49,12 +34,22 @@ QSize decodedSize(const IconEntryRecord &entry, const IconImageHeader &header)
     return QSize(side(entry.bWidth ? entry.bWidth : header.width), side(entry.bHeight ? entry.bHeight : header.height));
 }
 
+// The BITMAPINFOHEADER an image begins with, the device left after it;
+// nothing when the device cannot go there.
+std::optional<BitmapInfoHeader> bitmapHeaderOf(QIODevice &file, qint64 start, const IconEntryRecord &entry)
+{
+    if (!file.seek(start + entry.dwImageOffset))
+        return std::nullopt;
+    return bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
+}
+
 void applyMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image)
 {
     const qint64 offset = entry.dwImageOffset;
-    if (!file.seek(start + offset))
+    const std::optional<BitmapInfoHeader> read = bitmapHeaderOf(file, start, entry);
+    if (!read)
         return;
-    const BitmapInfoHeader header = bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
+    const BitmapInfoHeader &header = *read;
     const qint64 width = header.biWidth;
     const qint64 height = header.biHeight / 2;
     if (header.biSize != BitmapInfoHeader::size || header.biBitCount >= 32 || header.biBitCount == 0
@@ -84,9 +79,10 @@ void applyMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QIma
 // all (old icons leave it zero and rely on the mask).
 std::optional<QImage> storedStraightPixels(QIODevice &file, qint64 start, const IconEntryRecord &entry, QSize size)
 {
-    if (!file.seek(start + entry.dwImageOffset))
+    const std::optional<BitmapInfoHeader> read = bitmapHeaderOf(file, start, entry);
+    if (!read)
         return std::nullopt;
-    const BitmapInfoHeader header = bitmapInfoHeaderAt(file.read(BitmapInfoHeader::size), 0);
+    const BitmapInfoHeader &header = *read;
     if (header.biSize != BitmapInfoHeader::size || header.biBitCount != 32 || header.biCompression != 0
         || QSize(header.biWidth, header.biHeight / 2) != size)
         return std::nullopt;
@@ -121,15 +117,14 @@ struct DirectoryImage
 };
 
 // The images the directory lists, each image's own header read once
-// however many entries name its bytes.
-std::vector<DirectoryImage> directoryImages(QIODevice &file, qint64 start, int count)
+// however many entries name its bytes; no more than `count`, the images
+// the decoder finds.
+std::vector<DirectoryImage> directoryImages(QIODevice &file, qint64 start, const IconDirectory &directory, int count)
 {
-    file.seek(start);
-    const QByteArray directory = file.read(iconEntryOffset(count));
     std::unordered_map<quint64, IconImageHeader> headers;
     std::vector<DirectoryImage> images;
-    for (int i = 0; i < count && iconEntryOffset(i + 1) <= directory.size(); ++i) {
-        const IconEntryRecord entry = iconEntryAt(directory, iconEntryOffset(i));
+    for (int i = 0; i < count && size_t(i) < directory.entries.size(); ++i) {
+        const IconEntryRecord &entry = directory.entries[size_t(i)];
         auto [known, first] = headers.try_emplace(imageBytesKey(entry));
         if (first)
             known->second = headerOf(file, start, entry);
@@ -189,44 +184,14 @@ std::optional<Failure> refusalOf(const std::vector<DirectoryImage> &images, cons
     return std::nullopt;
 }
 
-} // namespace
-
-void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
+// Decodes the chosen images, each stretch of bytes once, with its mask and
+// its alpha as stored; or says which cannot be read.
+IconImagesLoad decodeChosen(QImageReader &reader, QIODevice &device, qint64 start,
+                            const std::vector<DirectoryImage> &images, const std::vector<int> &chosen)
 {
-    if (const std::optional<IconEntryRecord> entry = entryOf(file, start, index))
-        applyMask(file, start, *entry, image);
-}
-
-QSize firstIconImageSize(QIODevice &file, qint64 start)
-{
-    const qint64 resume = file.pos();
-    const std::optional<IconEntryRecord> entry = entryOf(file, start, 0);
-    const QSize size = entry ? decodedSize(*entry, headerOf(file, start, *entry)) : QSize();
-    file.seek(resume);
-    return size;
-}
-
-IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
-{
-    const qint64 start = device.pos();
-    QImageReader reader(&device, "ico");
-    reader.setAutoDetectImageFormat(false);
     IconImagesLoad load;
-    const int count = reader.canRead() ? reader.imageCount() : 0;
-    device.seek(start);
-    if (count == 0)
-        return load;
-    if (std::optional<Failure> refused = refusalBeforeDecoding(device, QSize())) {
-        load.failure = std::move(refused);
-        return load;
-    }
-    const std::vector<DirectoryImage> images = directoryImages(device, start, count);
-    const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);
-    load.failure = refusalOf(images, chosen, device.size() - start);
     std::unordered_map<quint64, QImage> decoded; // by the bytes an entry names
     for (int i : chosen) {
-        if (load.failure)
-            break;
         const IconEntryRecord &entry = images[size_t(i)].entry;
         auto [known, first] = decoded.try_emplace(imageBytesKey(entry));
         if (first) {
@@ -235,7 +200,7 @@ IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
                 load.failure = Failure{Failure::Kind::NotAPicture, QStringLiteral("image %1 of the icon cannot be read (%2)")
                                                                        .arg(i + 1)
                                                                        .arg(reader.errorString())};
-                break;
+                return load;
             }
             applyMask(device, start, entry, image);
             if (std::optional<QImage> straight = storedStraightPixels(device, start, entry, image.size()))
@@ -245,8 +210,63 @@ IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
         }
         load.images.push_back(known->second);
     }
+    return load;
+}
+
+} // namespace
+
+void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image)
+{
+    applyMask(file, start, entry, image);
+}
+
+QSize iconImageSize(QIODevice &file, qint64 start, const IconEntryRecord &entry)
+{
+    return decodedSize(entry, headerOf(file, start, entry));
+}
+
+void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
+{
+    if (!file.seek(start))
+        return;
+    const std::optional<IconDirectory> directory = readIconDirectory(file);
+    if (directory && size_t(index) < directory->entries.size())
+        applyIconMask(file, start, directory->entries[size_t(index)], image);
+}
+
+QSize firstIconImageSize(QIODevice &file, qint64 start)
+{
+    const qint64 resume = file.pos();
+    const std::optional<IconDirectory> directory = file.seek(start) ? readIconDirectory(file) : std::nullopt;
+    const QSize size = directory && !directory->entries.empty() ? iconImageSize(file, start, directory->entries.front())
+                                                                 : QSize();
+    file.seek(resume);
+    return size;
+}
+
+IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory, IconImageChoice choice)
+{
+    const qint64 start = device.pos();
+    QImageReader reader(&device, "ico");
+    reader.setAutoDetectImageFormat(false);
+    const int count = reader.canRead() ? reader.imageCount() : 0;
+    device.seek(start);
+    if (count == 0)
+        return {};
+    if (std::optional<Failure> refused = refusalBeforeDecoding(device, QSize()))
+        return {{}, std::move(refused)};
+    const std::vector<DirectoryImage> images = directoryImages(device, start, directory, count);
+    const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);
+    std::optional<Failure> refused = refusalOf(images, chosen, device.size() - start);
+    IconImagesLoad load = refused ? IconImagesLoad{{}, std::move(refused)} : decodeChosen(reader, device, start, images, chosen);
     device.seek(start);
     if (load.failure)
         load.images.clear();
     return load;
+}
+
+IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice)
+{
+    const std::optional<IconDirectory> directory = readIconDirectory(device);
+    return directory ? readIconImages(device, *directory, choice) : IconImagesLoad();
 }

@@ -9,14 +9,23 @@
 
 // The images of an icon or cursor file, each whole, with its transparency.
 
-// Applies the AND mask of image `index` of the icon or cursor that begins
-// at `start` in the device to `image`, that image as Qt's reader gives it.
-// Qt's reader leaves the mask of images of 24 bits and fewer out; 32-bit
-// images carry their alpha.
-void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image);
+struct IconDirectory;
+struct IconEntryRecord;
 
-// The size the first image of the icon or cursor that begins at `start`
-// decodes to: a PNG's own header may claim far more than its entry.
+// Applies the AND mask of the image of `entry`, in the icon or cursor that
+// begins at `start` in the device, to `image`, that image as Qt's reader
+// gives it. Qt's reader leaves the mask of images of 24 bits and fewer
+// out; 32-bit images carry their alpha.
+void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image);
+
+// The size the image of `entry` decodes to: a PNG's own header may claim
+// far more than its entry.
+QSize iconImageSize(QIODevice &file, qint64 start, const IconEntryRecord &entry);
+
+// The same for image `index`, and for the first image, of the icon or
+// cursor at `start`, for a caller that has not read its directory: it is
+// read here.
+void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image);
 QSize firstIconImageSize(QIODevice &file, qint64 start);
 
 // Which images of an icon are read: every one, or one of each size (an icon
@@ -37,3 +46,6 @@ struct IconImagesLoad
     std::optional<Failure> failure;
 };
 IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice = IconImageChoice::All);
+// The same, with the directory read already from where the device stands.
+IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory,
+                              IconImageChoice choice = IconImageChoice::All);

@@ -7,6 +7,7 @@
 // gives it (a device that cannot go back), as the input checks must refuse.
 
 #include "iconfile.h"
+#include "iconrecords.h"
 #include "iconimages.h"
 #include "iconlisting.h"
 #include "iconsizes.h"
@@ -60,7 +61,7 @@ void checkReducedReads(QIODevice &device)
 void checkIconReading(QBuffer &device)
 {
     const IconListing listing = listIcon(device.data());
-    const quint16 listed = device.data().size() >= 6 ? quint16(uchar(device.data()[4]) | uchar(device.data()[5]) << 8) : 0;
+    const quint16 listed = iconDirAt(device.data()).idCount;
     if (listing.isIcon && !listing.images.empty() && listing.images.size() != listed)
         std::abort();
     const IconImagesLoad load = readIconImages(device);

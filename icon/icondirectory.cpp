@@ -39,5 +39,7 @@ std::optional<IconDirectory> readIconDirectory(QIODevice &device)
     const QByteArray head = device.peek(IconDirRecord::size);
     if (!hasIconSignature(head))
         return std::nullopt;
-    return iconDirectoryOf(head.size() < IconDirRecord::size ? head : device.peek(iconEntryOffset(iconDirAt(head).idCount)));
+    if (head.size() < IconDirRecord::size)
+        return iconDirectoryOf(head);
+    return iconDirectoryOf(device.peek(iconEntryOffset(iconDirAt(head).idCount)));
 }

@@ -1,35 +1,12 @@
 #include "iconlisting.h"
 
 #include "icondirectory.h"
-
-#include <QtEndian>
+#include "pngchunks.h"
 
 #include <algorithm>
 #include <unordered_map>
 
 namespace {
-
-quint32 bigEndianAt(const QByteArray &bytes, qint64 at)
-{
-    return at >= 0 && at + 4 <= bytes.size() ? qFromBigEndian<quint32>(bytes.constData() + at) : 0;
-}
-
-// Whether a PNG stream's chunks run whole from its signature to its end
-// chunk within `image`.
-bool pngIsWhole(const QByteArray &image)
-{
-    qint64 at = 8; // the signature
-    while (at + 8 <= image.size()) {
-        const qint64 length = bigEndianAt(image, at);
-        const QByteArray type = image.mid(at + 4, 4);
-        at += 12 + length; // length, type, data and CRC
-        if (at > image.size())
-            return false;
-        if (type == "IEND")
-            return true;
-    }
-    return false;
-}
 
 // Pixels whose AND mask bit says clear but whose alpha is not 0, or the
 // other way round, in a 32-bit bitmap image with a mask.

@@ -1,8 +1,7 @@
 #include "iconrecords.h"
 
 #include "littleendian.h"
-
-#include <QtEndian>
+#include "pngchunks.h"
 
 LittleEndianWriter &operator<<(LittleEndianWriter &out, const IconDirRecord &r)
 {
@@ -104,18 +103,20 @@ IconBitmapLayout iconBitmapLayout(const BitmapInfoHeader &header, qint64 width, 
 IconImageHeader iconImageHeaderOf(const QByteArray &image)
 {
     IconImageHeader header;
-    if (image.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8))) {
+    if (hasPngSignature(image)) {
         header.png = true;
         // The signature, then the header chunk's length and type, then its
         // big-endian width and height, bit depth and colour type.
         if (image.size() < 26)
             return header;
-        const auto bigEndianAt = [&image](qsizetype at) { return qFromBigEndian<quint32>(image.constData() + at); };
-        const int colourType = uchar(image.at(25));
+        ByteWalker in(image);
+        in.skip(16);
+        header.width = *in.number(4, true);
+        header.height = *in.number(4, true);
+        const int depth = int(*in.number(1, true));
+        const quint32 colourType = *in.number(1, true);
         const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
-        header.width = bigEndianAt(16);
-        header.height = bigEndianAt(20);
-        header.bitsPerPixel = uchar(image.at(24)) * channels;
+        header.bitsPerPixel = depth * channels;
         header.found = true;
         return header;
     }

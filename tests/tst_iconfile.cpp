@@ -7,6 +7,7 @@
 #include "iconset.h"
 #include "iconrecords.h"
 #include "littleendian.h"
+#include "pngchunks.h"
 
 #include <QBuffer>
 
@@ -41,6 +42,8 @@ private slots:
     void bitStringToByte();
     void directoryIsReadOnceFromBytesOrDevice_data();
     void directoryIsReadOnceFromBytesOrDevice();
+    void pngChunksAreWalkedToTheirEnd_data();
+    void pngChunksAreWalkedToTheirEnd();
     void listingSaysWhatIsWrong_data();
     void listingSaysWhatIsWrong();
     void imagesPastTheEndAreListedAsTheirEntriesSay();
@@ -269,6 +272,33 @@ void tst_IconFile::directoryIsReadOnceFromBytesOrDevice()
     }
 }
 
+void tst_IconFile::pngChunksAreWalkedToTheirEnd_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<int>("endBefore"); // how far before the stream's end its end is given
+    QTest::addColumn<PngChunks>("walk");
+    const QByteArray png = twoImageIcon().mid(158);
+    QByteArray tooLong = png;
+    setField(tooLong, 8, 0x80, 1); // the high byte of the header chunk's big-endian length
+    QTest::newRow("whole") << png << 0 << PngChunks::Whole;
+    QTest::newRow("cut short") << png.left(png.size() - 3) << 0 << PngChunks::CutShort;
+    QTest::newRow("signature only") << png.left(8) << 0 << PngChunks::CutShort;
+    QTest::newRow("end chunk past its end") << png << 1 << PngChunks::Unknown;
+    QTest::newRow("chunk too long") << tooLong << 0 << PngChunks::Unknown;
+}
+
+// A PNG stream's chunks are walked to its end chunk: a stream cut short is
+// told from one its decoder judges.
+void tst_IconFile::pngChunksAreWalkedToTheirEnd()
+{
+    QFETCH(QByteArray, png);
+    QFETCH(int, endBefore);
+    QFETCH(PngChunks, walk);
+    ByteWalker in(png);
+    QCOMPARE(walkPngChunks(in, png.size() - endBefore), walk);
+    QCOMPARE(pngIsWhole(png.left(png.size() - endBefore)), walk == PngChunks::Whole);
+}
+
 void tst_IconFile::listingSaysWhatIsWrong_data()
 {
     QTest::addColumn<QByteArray>("icon");
@@ -323,6 +353,10 @@ void tst_IconFile::imagesPastTheEndAreListedAsTheirEntriesSay()
              QStringLiteral("image 1 runs past the end of the file; image 2 runs past the end of the file"));
     QCOMPARE(listingLines(listing), (QStringList{QStringLiteral("1: 4 x 4, 32 bits as its entry says, 120 bytes at 38"),
                                                  QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158")}));
+    // A PNG cut short within its header chunk is listed so too.
+    for (int kept : {12, 18, 25})
+        QCOMPARE(listingLines(listIcon(twoImageIcon().left(158 + kept))).last(),
+                 QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158"));
 }
 
 QTEST_GUILESS_MAIN(tst_IconFile)
