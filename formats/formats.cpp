@@ -3,6 +3,7 @@
 #include "formats.h"
 
 #include "formatrows.h"
+#include "icondirectory.h"
 #include "littleendian.h"
 #include "svgdocument.h"
 #include "tgaheader.h"
@@ -59,9 +60,7 @@ bool isWebp(QIODevice &, const QByteArray &head)
 // is no icon (it may be a TGA).
 bool isIcon(QIODevice &, const QByteArray &head)
 {
-    const bool directory = head.size() >= 4 && head.startsWith(QByteArray("\0\0", 2))
-                           && (head.at(2) == 1 || head.at(2) == 2) && head.at(3) == 0;
-    return directory && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
+    return hasIconSignature(head) && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
 }
 
 bool isTiff(QIODevice &, const QByteArray &head)

@@ -19,7 +19,7 @@ public:
 
     bool isCutShort(QIODevice &device) override
     {
-        return walksCutShort(device, [this, &device](DeviceReader &in) { return walkIcon(in, device, m_head); });
+        return walksCutShort(device, [this, &device](DeviceReader &in) { return walkIcon(in, device); });
     }
 
     // Qt's reader decodes the first image; a cursor read as a single

@@ -11,6 +11,6 @@
 // by `end` (an icon's image ends where its entry says).
 Walk walkPng(DeviceReader &in, qint64 end = std::numeric_limits<qint64>::max());
 
-// Every image an icon's or a cursor's directory lists, as its own header
-// sizes it; `head` is the file's first bytes.
-Walk walkIcon(DeviceReader &in, QIODevice &device, const QByteArray &head);
+// Every image an icon's or a cursor's directory (icondirectory.h) lists, as
+// its own header sizes it.
+Walk walkIcon(DeviceReader &in, QIODevice &device);
