@@ -27,19 +27,16 @@ struct TgaHeader
     uchar pixelBits = 0;
     uchar descriptor = 0; // alpha bits (low four), right-to-left (0x10), top-down (0x20)
 
+    // The header's fields, in the order they are stored; `head` holds at
+    // least tgaHeaderBytes.
     static TgaHeader from(const QByteArray &head)
     {
         TgaHeader header;
-        header.idLength = uchar(head.at(0));
-        header.colourMapType = uchar(head.at(1));
-        header.imageType = uchar(head.at(2));
-        header.colourMapFirst = fieldAt<quint16>(head, 3);
-        header.colourMapLength = fieldAt<quint16>(head, 5);
-        header.colourMapEntryBits = uchar(head.at(7));
-        header.width = fieldAt<quint16>(head, 12);
-        header.height = fieldAt<quint16>(head, 14);
-        header.pixelBits = uchar(head.at(16));
-        header.descriptor = uchar(head.at(17));
+        quint16 origin[2] = {}; // where the picture goes on a screen: unused
+        LittleEndianReader in(head);
+        in >> header.idLength >> header.colourMapType >> header.imageType >> header.colourMapFirst
+            >> header.colourMapLength >> header.colourMapEntryBits >> origin[0] >> origin[1] >> header.width
+            >> header.height >> header.pixelBits >> header.descriptor;
         return header;
     }
 
