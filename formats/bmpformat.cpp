@@ -101,11 +101,11 @@ public:
         return pictureOf(readReducedBmp(device, readerDrawSize(claimedSize(), drawSize, detail, 4)));
     }
 
-    PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
     {
         if (std::optional<Picture> runLength = decodeRunLength(device))
             return {std::move(*runLength), std::nullopt};
-        return decodeWithQt(device, drawSize, detail);
+        return decodeWithQt(device);
     }
 
 private:

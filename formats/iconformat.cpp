@@ -25,11 +25,11 @@ public:
     // Qt's reader decodes the first image; a cursor read as a single
     // picture has always been taken as Qt gives it, an icon's mask is read
     // here (iconimages.h).
-    PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
     {
         const bool cursor = !m_head.startsWith(QByteArray("\0\0\1\0", 4));
-        const QtReadSteps steps{"ico", firstIconImageSize, cursor ? nullptr : applyFirstMask};
-        return decodeWithQt(device, drawSize, detail, {}, steps);
+        const QtReadSteps steps{"ico", firstIconImageSize, {}, cursor ? nullptr : applyFirstMask};
+        return decodeWithQt(device, {}, steps);
     }
 
 private:

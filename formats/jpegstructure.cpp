@@ -139,11 +139,6 @@ JpegLayout readJpegLayout(QIODevice &device, qint64 start, int scanLimit)
 
 } // namespace
 
-bool isJpegDecodedWhole(QIODevice &device)
-{
-    return jpegLayout(device, 0).decodedWhole;
-}
-
 JpegLayout jpegLayout(QIODevice &device, int scanLimit)
 {
     const qint64 start = device.pos();

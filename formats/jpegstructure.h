@@ -8,17 +8,14 @@
 // file ends first.
 Walk walkJpeg(DeviceReader &in);
 
-// Whether a JPEG can only be decoded whole, even when a reduced size is
-// asked for: a progressive one, or one whose first scan does not hold every
-// colour component (the decoder then keeps every coefficient of the picture
-// until the last scan). Markers are found as the decoder finds them, past
-// stray bytes and fill bytes.
-bool isJpegDecodedWhole(QIODevice &device);
-
 // How a JPEG is decoded, as its frame header and scans say.
 struct JpegLayout
 {
-    // Decoded whole, as above.
+    // Whether it can only be decoded whole, even when a reduced size is
+    // asked for: a progressive one, or one whose first scan does not hold
+    // every colour component (the decoder then keeps every coefficient of
+    // the picture until the last scan). Markers are found as the decoder
+    // finds them, past stray bytes and fill bytes.
     bool decodedWhole = false;
     // What a decoder holds when it keeps every coefficient of the picture.
     qint64 coefficientBytes = 0;

@@ -2,7 +2,7 @@
 
 #include "qtdecode.h"
 
-PictureLoad FormatReader::decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail)
+PictureLoad FormatReader::decodeWhole(QIODevice &device, QSize, DrawDetail)
 {
-    return decodeWithQt(device, drawSize, detail);
+    return decodeWithQt(device);
 }

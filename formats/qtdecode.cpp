@@ -3,9 +3,7 @@
 
 #include "qtdecode.h"
 
-#include "jpegstructure.h"
 #include "picturelimits.h"
-#include "reducedreaders.h"
 #include "resample.h"
 #include "tifffile.h"
 
@@ -57,53 +55,6 @@ void allowWholeDecodes()
     std::call_once(once, [] { QImageReader::setAllocationLimit(int(maximumFullDecodePixels * 4 / (1024 * 1024)) + 1); });
 }
 
-// How Qt's reader is to decode a JPEG the reduced reader left to it (CMYK,
-// damaged, or decoded whole: progressive): at the same scale where one
-// keeps detail enough, the size rounded down so that Qt's reader picks
-// exactly that scale; and what the decode holds meanwhile, in pixels of
-// four bytes, its output and, for a JPEG decoded whole, every coefficient
-// of the picture. Or why it is refused: it has too many scans, or holds
-// more than the whole-decode limit allows.
-struct JpegDecode
-{
-    QSize scaled;
-    qint64 heldPixels = 0;
-    std::optional<Failure> refusal;
-};
-
-JpegDecode planJpegDecode(QIODevice &file, qint64 start, QSize stored, QSize drawSize, DrawDetail detail)
-{
-    // Qt's reader has read on since the start: the walk goes back there,
-    // and puts the device back for the reader.
-    const qint64 resume = file.pos();
-    file.seek(start);
-    const JpegLayout layout = jpegLayout(file, maximumJpegScans);
-    file.seek(resume);
-    JpegDecode plan;
-    if (layout.scans > maximumJpegScans) {
-        plan.refusal = Failure{Failure::Kind::NotAPicture,
-                               QStringLiteral("the JPEG has too many scans (more than %1)").arg(maximumJpegScans)};
-        return plan;
-    }
-    const int eighths = stored.isValid() && drawSize.isValid()
-                            ? jpegScaleEighths(stored, readerDrawSize(stored, drawSize, detail, 2)) : 0;
-    if (eighths > 0)
-        plan.scaled = QSize(stored.width() * eighths / 8, stored.height() * eighths / 8);
-    plan.heldPixels = pixelsOf(plan.scaled.isValid() ? plan.scaled : stored);
-    if (layout.decodedWhole)
-        plan.heldPixels += layout.coefficientBytes / 4;
-    if ((layout.decodedWhole || !plan.scaled.isValid()) && isTooLarge(stored, maximumFullDecodePixels))
-        plan.refusal = tooLargeFailure(stored, maximumFullDecodePixels);
-    else if (plan.heldPixels > maximumFullDecodePixels)
-        plan.refusal = Failure{Failure::Kind::TooLarge,
-                               QStringLiteral("the picture is too large (%1 x %2 pixels, stored in several scans; "
-                                              "at most %3 million are held while one is read)")
-                                   .arg(stored.width())
-                                   .arg(stored.height())
-                                   .arg(maximumFullDecodePixels / 1'000'000)};
-    return plan;
-}
-
 // Decodes what `reader` reads, holding `heldPixels` pixels meanwhile;
 // `stored` is the picture's size as stored, before it is turned as its
 // orientation tag says. `finish`, when given, is done to the image read, the
@@ -141,8 +92,7 @@ std::optional<Picture> decodeTiffWithoutQt(QIODevice &file, qint64 start, QSize 
 
 } // namespace
 
-PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat,
-                         const QtReadSteps &steps)
+PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat, const QtReadSteps &steps)
 {
     const qint64 start = file.pos();
     QImageReader reader(&file, knownFormat);
@@ -155,13 +105,13 @@ PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, con
     const QSize stored = ownSteps && steps.storedSize ? steps.storedSize(file, start) : reader.size();
     if (isTooLarge(stored))
         return {Picture(), tooLargeFailure(stored)};
-    if (format == "jpeg") {
-        const JpegDecode plan = planJpegDecode(file, start, stored, drawSize, detail);
+    if (ownSteps && steps.plan) {
+        const QtDecodePlan plan = steps.plan(stored);
         if (plan.refusal)
             return {Picture(), plan.refusal};
         if (plan.scaled.isValid())
             reader.setScaledSize(plan.scaled);
-        return readWith(reader, file, start, nullptr, stored, plan.heldPixels);
+        return readWith(reader, file, start, steps.finish, stored, plan.heldPixels);
     }
     if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored, maximumFullDecodePixels)};

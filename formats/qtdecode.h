@@ -8,7 +8,9 @@
 #include <QList>
 #include <QSize>
 
+#include <functional>
 #include <mutex>
+#include <optional>
 
 // Holds the turn of one big decode, for as long as it lives: decodes of
 // more than bigDecodePixels (picturelimits.h) wait for one another, smaller
@@ -26,24 +28,36 @@ private:
 // The formats (as Qt names them) that Qt's readers are trusted with.
 const QList<QByteArray> &readableFormats();
 
+// How Qt's reader is to decode a picture: at `scaled` when valid, else
+// whole; holding `heldPixels` pixels of four bytes meanwhile. Or why it is
+// refused.
+struct QtDecodePlan
+{
+    QSize scaled;
+    qint64 heldPixels = 0;
+    std::optional<Failure> refusal;
+};
+
 // A format's part in Qt's reading of its pictures, taken only when Qt's
 // reader reads the file as `qtFormat`: the size as stored, when Qt's
 // reader tells another (an icon's first image, a PNG, may claim far more
-// than its entry), and what is done to the image once read (an icon's
+// than its entry); how the picture of that stored size is decoded, when
+// not whole within the whole-decode limit (a JPEG's scale and the memory
+// its scans hold); and what is done to the image once read (an icon's
 // mask). The file begins at `start` in the device.
 struct QtReadSteps
 {
     using StoredSize = QSize (*)(QIODevice &file, qint64 start);
+    using Plan = std::function<QtDecodePlan(QSize stored)>;
     using Finish = void (*)(QIODevice &file, qint64 start, QImage &image);
     QByteArray qtFormat;
     StoredSize storedSize = nullptr;
+    Plan plan;
     Finish finish = nullptr;
 };
 
 // Decodes the picture whole with Qt's reader for `knownFormat`, or for the
 // format the reader tells from the content, within the limits of
-// picturelimits.h and one big decode at a time: a JPEG the reduced reader
-// leaves to it still at a reduced scale when it can be, a TIFF Qt's reader
-// does not take by libtiff, and the format's own `steps`.
-PictureLoad decodeWithQt(QIODevice &file, QSize drawSize, DrawDetail detail, const QByteArray &knownFormat = {},
-                         const QtReadSteps &steps = {});
+// picturelimits.h and one big decode at a time: a TIFF Qt's reader does
+// not take by libtiff, and the format's own `steps`.
+PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat = {}, const QtReadSteps &steps = {});

@@ -40,14 +40,14 @@ public:
         claim(QSize(m_header.width, m_header.height));
     }
 
-    PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
     {
         // An uncompressed file that ends before its pixels do.
         if (!m_header.coded() && device.size() - device.pos() < m_header.pixelsEnd())
             return {Picture(), Failure::cutShort()};
         if (m_header.forQt()) {
             TgaWithFooter tga(device);
-            return decodeWithQt(tga, drawSize, detail, "tga");
+            return decodeWithQt(tga, "tga");
         }
         if (isTooLarge(claimedSize(), maximumFullDecodePixels))
             return {Picture(), tooLargeFailure(claimedSize(), maximumFullDecodePixels)};
