@@ -24,9 +24,10 @@ cmake --build "$trace" --parallel --target tervana-convert tervana-svg-render >/
 
 inputs=$(mktemp -d)
 trap 'rm -rf "$inputs"' EXIT
-for format in jpg png gif bmp tif tga ppm webp ico; do
+for format in jpg png gif bmp tif tga ppm webp; do
     convert -size 300x200 gradient:red-blue "$inputs/picture.$format"
 done
+convert -size 48x32 gradient:red-blue "$inputs/picture.ico"
 convert -size 300x200 gradient:red-blue -interlace JPEG "$inputs/progressive.jpg"
 cp "tests/formats/svg/clip path.svg" "$inputs/drawing.svg"
 
