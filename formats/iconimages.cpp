@@ -1,7 +1,7 @@
 #include "iconimages.h"
 
 #include "icondirectory.h"
-#include "pictureprobe.h"
+#include "iconwalk.h"
 #include "picturelimits.h"
 
 #include <QImageReader>
@@ -253,8 +253,10 @@ IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory,
     device.seek(start);
     if (count == 0)
         return {};
-    if (std::optional<Failure> refused = refusalBeforeDecoding(device, QSize()))
-        return {{}, std::move(refused)};
+    // A file that ends before the images its directory lists is refused,
+    // as the icon reader refuses it.
+    if (walksCutShort(device, [&device](DeviceReader &in) { return walkIcon(in, device); }))
+        return {{}, Failure::cutShort()};
     const std::vector<DirectoryImage> images = directoryImages(device, start, directory, count);
     const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);
     std::optional<Failure> refused = refusalOf(images, chosen, device.size() - start);

@@ -26,8 +26,3 @@ std::optional<Failure> refusalBeforeDecoding(FormatReader &reader, QIODevice &de
         return Failure::cutShort();
     return std::nullopt;
 }
-
-std::optional<Failure> refusalBeforeDecoding(QIODevice &device, QSize claimed)
-{
-    return refusalBeforeDecoding(*openPictureReader(device), device, claimed);
-}

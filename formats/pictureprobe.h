@@ -23,5 +23,3 @@ bool isCutShort(QIODevice &device);
 // PNG of 20,000,000 x 2 pixels: the user should hear that it is too large,
 // not that it cannot be read), or the file is cut short.
 std::optional<Failure> refusalBeforeDecoding(FormatReader &reader, QIODevice &device, QSize claimed);
-// The same, the format recognised here.
-std::optional<Failure> refusalBeforeDecoding(QIODevice &device, QSize claimed);
