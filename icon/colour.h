@@ -5,7 +5,7 @@
 // A colour as the window's properties and the icon file hold it: 0x00BBGGRR,
 // red in the low byte. A value 0x80000000 + n names system colour n instead.
 // A type of its own, so that it is never mixed up with Qt's 0xAARRGGBB: the
-// two meet only through the named conversions in imaging/qtcolour.h.
+// two meet only through the named conversions in picture/qtcolour.h.
 class Colour
 {
 public:
