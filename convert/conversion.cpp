@@ -155,12 +155,10 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
             return {QByteArray(), std::move(failure), false, {}};
     // One file's pictures may be enlarged where they must: they are all
     // there is. Of several files given for one icon, one is missing.
-    QString error;
-    const std::vector<SizeSource> plan = planIconSizes(sources, options.sizes, inputs.size() == 1, error);
-    if (plan.empty()) {
+    IconSizePlan plan = planIconSizes(sources, options.sizes, inputs.size() == 1);
+    if (plan.failure) {
         const Operand first = Operand::input(inputs.first());
-        return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, {Failure::Kind::Unusable, error}},
-                true, {}};
+        return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*plan.failure)}, true, {}};
     }
-    return {encodeIconSizes(sources, plan, options.keyBlack), std::nullopt, false, notes};
+    return {encodeIconSizes(sources, plan.sources, options.keyBlack), std::nullopt, false, notes};
 }

@@ -132,8 +132,7 @@ std::optional<size_t> sourceToDraw(const std::vector<Picture> &pictures, int sid
 
 } // namespace
 
-std::vector<SizeSource> planIconSizes(const std::vector<Picture> &pictures, const std::vector<int> &sizes,
-                                      bool enlarge, QString &error)
+IconSizePlan planIconSizes(const std::vector<Picture> &pictures, const std::vector<int> &sizes, bool enlarge)
 {
     std::vector<SizeSource> plan;
     for (int side : sizes) {
@@ -141,22 +140,21 @@ std::vector<SizeSource> planIconSizes(const std::vector<Picture> &pictures, cons
         for (size_t i = 0; i < pictures.size(); ++i)
             if (isExactly(pictures[i], side))
                 exact.push_back(i);
-        if (exact.size() > 1) {
-            error = QStringLiteral("two pictures are %1 x %1; give one picture of each size.").arg(side);
-            return {};
-        }
+        if (exact.size() > 1)
+            return {{}, Failure{Failure::Kind::Unusable,
+                                QStringLiteral("two pictures are %1 x %1; give one picture of each size.").arg(side)}};
         if (exact.size() == 1) {
             plan.push_back({side, exact.front(), true});
         } else if (const std::optional<size_t> source = sourceToDraw(pictures, side, enlarge)) {
             plan.push_back({side, *source, false});
         } else {
-            error = QStringLiteral("no picture is %1 pixels or larger, so the %1 x %1 image would be enlarged; "
-                                   "give a larger picture, or leave %1 out of --sizes.")
-                        .arg(side);
-            return {};
+            return {{}, Failure{Failure::Kind::Unusable,
+                                QStringLiteral("no picture is %1 pixels or larger, so the %1 x %1 image would be "
+                                               "enlarged; give a larger picture, or leave %1 out of --sizes.")
+                                    .arg(side)}};
         }
     }
-    return plan;
+    return {plan, std::nullopt};
 }
 
 // Up to this many pixels a picture is made into its sizes in the calling
@@ -166,8 +164,7 @@ constexpr qint64 smallPicturePixels = 256 * 256;
 
 QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes, bool keyBlack)
 {
-    QString error;
-    return encodeIconSizes({picture}, planIconSizes({picture}, sizes, true, error), keyBlack);
+    return encodeIconSizes({picture}, planIconSizes({picture}, sizes, true).sources, keyBlack);
 }
 
 QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)

@@ -45,10 +45,15 @@ struct SizeSource
 // square is used as it is; otherwise a drawing is drawn at that size;
 // otherwise the smallest picture at least that large is shrunk. With one
 // picture (which `enlarge` allows), it is also enlarged where it must be.
-// Empty, with `error` saying why, when the pictures cannot make the sizes:
-// two are one size, or without `enlarge` none is large enough for a size.
-std::vector<SizeSource> planIconSizes(const std::vector<Picture> &pictures, const std::vector<int> &sizes,
-                                      bool enlarge, QString &error);
+// No sources, and the failure saying why, when the pictures cannot make the
+// sizes: two are one size, or without `enlarge` none is large enough for a
+// size.
+struct IconSizePlan
+{
+    std::vector<SizeSource> sources;
+    std::optional<Failure> failure;
+};
+IconSizePlan planIconSizes(const std::vector<Picture> &pictures, const std::vector<int> &sizes, bool enlarge);
 
 // One icon file holding an image of each of `sizes` (largest first): the
 // picture fitted in as into the 32 x 32 square, its bands transparent and
