@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QIODevice>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 
 // Reads a random-access device forward through a buffer of 64 KB: a byte, a
@@ -13,7 +15,13 @@
 class DeviceReader
 {
 public:
-    DeviceReader(QIODevice &device, qint64 start);
+    DeviceReader(QIODevice &device, qint64 start)
+        : m_device(device)
+        , m_start(start)
+        , m_position(start)
+        , m_size(device.size())
+    {
+    }
 
     // Whether the file holds `bytes` more from here.
     bool has(qint64 bytes) const { return bytes >= 0 && bytes <= m_size - m_position; }
@@ -23,7 +31,13 @@ public:
     qint64 absolute(qint64 offset) const { return m_start + offset; }
     void moveTo(qint64 offset) { m_position = m_start + offset; }
 
-    bool skip(qint64 bytes);
+    bool skip(qint64 bytes)
+    {
+        if (!has(bytes))
+            return false;
+        m_position += bytes;
+        return true;
+    }
     std::optional<uchar> byte()
     {
         if (!buffered() && !fill())
@@ -31,15 +45,55 @@ public:
         return uchar(m_buffer.at(m_position++ - m_bufferStart));
     }
     // A little-endian or big-endian number of `width` bytes (1 to 4).
-    std::optional<quint32> number(int width, bool bigEndian);
+    std::optional<quint32> number(int width, bool bigEndian)
+    {
+        quint32 value = 0;
+        for (int i = 0; i < width; ++i) {
+            const std::optional<uchar> b = byte();
+            if (!b)
+                return std::nullopt;
+            value = bigEndian ? (value << 8) | *b : value | (quint32(*b) << (8 * i));
+        }
+        return value;
+    }
     // Copies up to `count` bytes to `out`; fewer only where the data ends.
-    qint64 read(uchar *out, qint64 count);
+    qint64 read(uchar *out, qint64 count)
+    {
+        qint64 copied = 0;
+        while (copied < count && (buffered() || fill())) {
+            const qint64 at = m_position - m_bufferStart;
+            const qint64 n = std::min(count - copied, qint64(m_buffer.size()) - at);
+            std::memcpy(out + copied, m_buffer.constData() + at, size_t(n));
+            m_position += n;
+            copied += n;
+        }
+        return copied;
+    }
     // Moves to the next byte of this value; false at the end of the data.
-    bool findByte(uchar value);
+    bool findByte(uchar value)
+    {
+        while (buffered() || fill()) {
+            const qint64 at = m_position - m_bufferStart;
+            const void *found = std::memchr(m_buffer.constData() + at, value, size_t(m_buffer.size() - at));
+            if (found) {
+                m_position = m_bufferStart + (static_cast<const char *>(found) - m_buffer.constData());
+                return true;
+            }
+            m_position = m_bufferStart + m_buffer.size();
+        }
+        return false;
+    }
 
 private:
     bool buffered() const { return m_position >= m_bufferStart && m_position < m_bufferStart + m_buffer.size(); }
-    bool fill();
+    bool fill()
+    {
+        if (m_position < 0 || m_position >= m_size || !m_device.seek(m_position))
+            return false;
+        m_bufferStart = m_position;
+        m_buffer = m_device.read(64 * 1024);
+        return !m_buffer.isEmpty();
+    }
 
     QIODevice &m_device;
     qint64 m_start;

@@ -28,7 +28,7 @@ public:
     PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
     {
         const bool cursor = !m_head.startsWith(QByteArray("\0\0\1\0", 4));
-        const QtReadSteps steps{"ico", firstIconImageSize, {}, cursor ? nullptr : applyFirstMask};
+        const QtReadSteps steps{"ico", firstIconImageSize(device, device.pos()), {}, cursor ? nullptr : applyFirstMask};
         return decodeWithQt(device, {}, steps);
     }
 

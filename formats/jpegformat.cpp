@@ -61,25 +61,29 @@ public:
     {
         if (!drawSize.isValid())
             return std::nullopt;
-        const JpegHeader header = readJpegHeader(device);
-        if (!header.stored.isValid() || header.stored.isEmpty() || isTooLarge(header.stored)
-            || layout(device).decodedWhole)
+        const JpegHeader &read = header(device);
+        if (!read.stored.isValid() || read.stored.isEmpty() || isTooLarge(read.stored) || layout(device).decodedWhole)
             return std::nullopt;
-        return pictureOf(readReducedJpeg(device, readerDrawSize(header.stored, drawSize, detail, 2), header.orientation));
+        return pictureOf(readReducedJpeg(device, readerDrawSize(read.stored, drawSize, detail, 2), read.orientation));
     }
 
     PictureLoad decodeWhole(QIODevice &device, QSize drawSize, DrawDetail detail) override
     {
-        const JpegLayout &walked = layout(device);
         QtReadSteps steps;
         steps.qtFormat = "jpeg";
-        steps.plan = [&walked, drawSize, detail](QSize stored) { return planJpegDecode(walked, stored, drawSize, detail); };
+        steps.plan = planJpegDecode(layout(device), header(device).stored, drawSize, detail);
         return decodeWithQt(device, {}, steps);
     }
 
 private:
-    // The frame and scans, walked the first time they are asked for, from
-    // where the file begins.
+    // The header and the frame and scans, each read the first time it is
+    // asked for, from where the file begins.
+    const JpegHeader &header(QIODevice &device)
+    {
+        if (!m_header)
+            m_header = readJpegHeader(device);
+        return *m_header;
+    }
     const JpegLayout &layout(QIODevice &device)
     {
         if (!m_layout)
@@ -87,6 +91,7 @@ private:
         return *m_layout;
     }
 
+    std::optional<JpegHeader> m_header;
     std::optional<JpegLayout> m_layout;
 };
 

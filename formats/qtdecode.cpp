@@ -102,11 +102,11 @@ PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat, const Q
     if (!readableFormats().contains(format))
         return notAPicture();
     const bool ownSteps = !steps.qtFormat.isEmpty() && format == steps.qtFormat;
-    const QSize stored = ownSteps && steps.storedSize ? steps.storedSize(file, start) : reader.size();
+    const QSize stored = ownSteps && steps.stored ? *steps.stored : reader.size();
     if (isTooLarge(stored))
         return {Picture(), tooLargeFailure(stored)};
     if (ownSteps && steps.plan) {
-        const QtDecodePlan plan = steps.plan(stored);
+        const QtDecodePlan &plan = *steps.plan;
         if (plan.refusal)
             return {Picture(), plan.refusal};
         if (plan.scaled.isValid())

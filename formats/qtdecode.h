@@ -8,7 +8,6 @@
 #include <QList>
 #include <QSize>
 
-#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -41,18 +40,16 @@ struct QtDecodePlan
 // A format's part in Qt's reading of its pictures, taken only when Qt's
 // reader reads the file as `qtFormat`: the size as stored, when Qt's
 // reader tells another (an icon's first image, a PNG, may claim far more
-// than its entry); how the picture of that stored size is decoded, when
-// not whole within the whole-decode limit (a JPEG's scale and the memory
-// its scans hold); and what is done to the image once read (an icon's
-// mask). The file begins at `start` in the device.
+// than its entry); how the picture is decoded, when not whole within the
+// whole-decode limit (a JPEG's scale and the memory its scans hold); and
+// what is done to the image once read (an icon's mask), the file beginning
+// at `start` in the device.
 struct QtReadSteps
 {
-    using StoredSize = QSize (*)(QIODevice &file, qint64 start);
-    using Plan = std::function<QtDecodePlan(QSize stored)>;
     using Finish = void (*)(QIODevice &file, qint64 start, QImage &image);
     QByteArray qtFormat;
-    StoredSize storedSize = nullptr;
-    Plan plan;
+    std::optional<QSize> stored;
+    std::optional<QtDecodePlan> plan;
     Finish finish = nullptr;
 };
 

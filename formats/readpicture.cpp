@@ -5,7 +5,9 @@
 #include "readpicture.h"
 
 #include "formats.h"
-#include "pictureprobe.h"
+#include "picturelimits.h"
+
+#include <algorithm>
 
 PictureLoad readPicture(QIODevice &device, QSize drawSize, DrawDetail detail)
 {
@@ -13,8 +15,18 @@ PictureLoad readPicture(QIODevice &device, QSize drawSize, DrawDetail detail)
     if (device.isSequential())
         return {Picture(), Failure::notARegularFile()};
     const std::unique_ptr<FormatReader> reader = openPictureReader(device);
-    if (std::optional<Failure> refused = refusalBeforeDecoding(*reader, device, reader->claimedSize()))
-        return {Picture(), std::move(refused)};
+    // Refused before any decoder sees it: more pixels than Tervana reads, a
+    // side longer than the format's decoder takes (a PNG of 20,000,000 x 2
+    // pixels: the user should hear that it is too large, not that it cannot
+    // be read), or a file cut short.
+    const QSize claimed = reader->claimedSize();
+    if (isTooLarge(claimed))
+        return {Picture(), tooLargeFailure(claimed)};
+    const int longest = reader->longestSide();
+    if (longest > 0 && std::max(claimed.width(), claimed.height()) > longest)
+        return {Picture(), tooLongFailure(claimed, longest)};
+    if (reader->isCutShort(device))
+        return {Picture(), Failure::cutShort()};
     if (std::optional<Picture> reduced = reader->readReduced(device, drawSize, detail))
         return {std::move(*reduced), std::nullopt};
     return reader->decodeWhole(device, drawSize, detail);

@@ -14,7 +14,7 @@
 #include "picture.h"
 #include "picturefiles.h"
 #include "picturelimits.h"
-#include "pictureprobe.h"
+#include "formats.h"
 #include "readpicture.h"
 #include "reducedreaders.h"
 #include "runlengthbmp.h"
@@ -85,7 +85,7 @@ void checkCutShort(const QByteArray &bytes)
     QByteArray copy = bytes;
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
-    const bool cutShort = isCutShort(device);
+    const bool cutShort = openPictureReader(device)->isCutShort(device);
     if (device.pos() != 0)
         std::abort();
     const PictureLoad load = readPicture(device, QSize(32, 32));
@@ -129,7 +129,7 @@ qint64 claimedPixels(const QByteArray &bytes)
     QByteArray copy = bytes;
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
-    const QSize claimed = headerClaimedSize(device);
+    const QSize claimed = openPictureReader(device)->claimedSize();
     return pixelsOf(claimed.isValid() ? claimed : QImageReader(&device).size());
 }
 

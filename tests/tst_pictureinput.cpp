@@ -5,7 +5,7 @@
 
 #include "picturetestutils.h"
 
-#include "pictureprobe.h"
+#include "formats.h"
 #include "iconimages.h"
 #include "picture.h"
 #include "readpicture.h"
@@ -53,7 +53,7 @@ bool cutShort(const QByteArray &bytes)
     QByteArray copy = bytes;
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
-    return isCutShort(device);
+    return openPictureReader(device)->isCutShort(device);
 }
 
 QByteArray encoded(const QImage &image, const char *format, bool progressive = false)
