@@ -3,11 +3,6 @@
 #include "formats.h"
 
 #include "formatrows.h"
-#include "icondirectory.h"
-#include "littleendian.h"
-#include "svgdocument.h"
-#include "tgaheader.h"
-#include "tiffdevice.h"
 
 namespace {
 
@@ -28,63 +23,6 @@ bool endsWithinASignature(const QByteArray &head)
     return false;
 }
 
-const QByteArray pngSignature = QByteArrayLiteral("\x89PNG\r\n\x1A\n");
-
-bool isBmp(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("BM");
-}
-
-bool isJpeg(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("\xFF\xD8");
-}
-
-bool isGif(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("GIF87a") || head.startsWith("GIF89a");
-}
-
-bool isPng(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith(pngSignature);
-}
-
-bool isWebp(QIODevice &, const QByteArray &head)
-{
-    return head.startsWith("RIFF");
-}
-
-// A directory: reserved zero, type 1 (icon) or 2 (cursor), and at least one
-// image, or a file that ends before it says how many. One that lists none
-// is no icon (it may be a TGA).
-bool isIcon(QIODevice &, const QByteArray &head)
-{
-    return hasIconSignature(head) && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
-}
-
-bool isTiff(QIODevice &, const QByteArray &head)
-{
-    return looksLikeTiff(head.left(4));
-}
-
-// "P1" to "P6": the header's numbers are read by the reader.
-bool isPnm(QIODevice &, const QByteArray &head)
-{
-    return head.size() >= 2 && head.at(0) == 'P' && head.at(1) >= '1' && head.at(1) <= '6';
-}
-
-bool isSvg(QIODevice &device, const QByteArray &)
-{
-    return looksLikeSvg(device);
-}
-
-// A TGA has no signature: its header's fields agree with one another.
-bool isTga(QIODevice &, const QByteArray &head)
-{
-    return tgaHeaderOf(head).has_value();
-}
-
 } // namespace
 
 const std::vector<PictureFormat> &pictureFormats()
@@ -96,7 +34,7 @@ const std::vector<PictureFormat> &pictureFormats()
         {QStringLiteral("BMP"), {"bmp", "dib"}, {}, isBmp, openBmpReader},
         {QStringLiteral("JPEG"), {"jpg", "jpeg", "jpe", "jfif"}, {}, isJpeg, openJpegReader},
         {QStringLiteral("GIF"), {"gif"}, {"GIF87a", "GIF89a"}, isGif, openGifReader},
-        {QStringLiteral("PNG"), {"png"}, {pngSignature}, isPng, openPngReader},
+        {QStringLiteral("PNG"), {"png"}, {QByteArrayLiteral("\x89PNG\r\n\x1A\n")}, isPng, openPngReader},
         {QStringLiteral("WebP"), {"webp"}, {"RIFF"}, isWebp, openWebpReader},
         {QStringLiteral("ICO/CUR"), {"ico", "cur"}, {QByteArray("\0\0\1\0", 4), QByteArray("\0\0\2\0", 4)}, isIcon,
          openIconReader},

@@ -82,6 +82,11 @@ private:
 
 } // namespace
 
+bool isGif(QIODevice &, const QByteArray &head)
+{
+    return head.startsWith("GIF87a") || head.startsWith("GIF89a");
+}
+
 std::unique_ptr<FormatReader> openGifReader(QIODevice &device)
 {
     return std::make_unique<GifReader>(device);

@@ -2,6 +2,7 @@
 // (the first image, with its mask) decoded by Qt's reader.
 
 #include "formatrows.h"
+#include "icondirectory.h"
 #include "iconimages.h"
 #include "iconwalk.h"
 #include "littleendian.h"
@@ -39,6 +40,14 @@ private:
 };
 
 } // namespace
+
+// A directory: reserved zero, type 1 (icon) or 2 (cursor), and at least one
+// image, or a file that ends before it says how many. One that lists none
+// is no icon (it may be a TGA).
+bool isIcon(QIODevice &, const QByteArray &head)
+{
+    return hasIconSignature(head) && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
+}
 
 std::unique_ptr<FormatReader> openIconReader(QIODevice &device)
 {

@@ -41,8 +41,8 @@ std::optional<qint64> jpegSegmentLength(DeviceReader &in)
     return qint64(*length) - 2;
 }
 
-} // namespace
-
+// The segments and coded data up to the end marker: cut short when the
+// file ends first.
 Walk walkJpeg(DeviceReader &in)
 {
     in.skip(2); // the start of image
@@ -59,8 +59,6 @@ Walk walkJpeg(DeviceReader &in)
             return Walk::CutShort;
     }
 }
-
-namespace {
 
 bool isFrameMarker(uchar marker)
 {
@@ -139,10 +137,14 @@ JpegLayout readJpegLayout(QIODevice &device, qint64 start, int scanLimit)
 
 } // namespace
 
-JpegLayout jpegLayout(QIODevice &device, int scanLimit)
+JpegStructure walkJpegStructure(QIODevice &device, int scanLimit)
 {
     const qint64 start = device.pos();
-    const JpegLayout layout = readJpegLayout(device, start, scanLimit);
+    DeviceReader in(device, start);
+    JpegStructure structure;
+    structure.cutShort = walkJpeg(in) == Walk::CutShort;
     device.seek(start);
-    return layout;
+    structure.layout = readJpegLayout(device, start, scanLimit);
+    device.seek(start);
+    return structure;
 }

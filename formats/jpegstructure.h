@@ -4,10 +4,6 @@
 
 #include <QIODevice>
 
-// A JPEG's segments and coded data up to its end marker: cut short when the
-// file ends first.
-Walk walkJpeg(DeviceReader &in);
-
 // How a JPEG is decoded, as its frame header and scans say.
 struct JpegLayout
 {
@@ -24,4 +20,14 @@ struct JpegLayout
     // counted up to one more than `scanLimit`.
     int scans = 0;
 };
-JpegLayout jpegLayout(QIODevice &device, int scanLimit);
+
+// A JPEG's structure, walked from where the device stands as its decoder
+// reads it: whether the file ends before its end marker, and how it is
+// decoded, its scans counted up to one more than `scanLimit`. The device
+// is left where it was.
+struct JpegStructure
+{
+    bool cutShort = false;
+    JpegLayout layout;
+};
+JpegStructure walkJpegStructure(QIODevice &device, int scanLimit);

@@ -3,6 +3,7 @@
 
 #include "formatrows.h"
 #include "iconwalk.h"
+#include "pngchunks.h"
 #include "reducedreaders.h"
 
 #include <QtEndian>
@@ -46,6 +47,11 @@ public:
 };
 
 } // namespace
+
+bool isPng(QIODevice &, const QByteArray &head)
+{
+    return hasPngSignature(head);
+}
 
 std::unique_ptr<FormatReader> openPngReader(QIODevice &device)
 {

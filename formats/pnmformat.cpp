@@ -45,6 +45,12 @@ public:
 
 } // namespace
 
+// "P1" to "P6": the header's numbers are read by the reader.
+bool isPnm(QIODevice &, const QByteArray &head)
+{
+    return head.size() >= 2 && head.at(0) == 'P' && head.at(1) >= '1' && head.at(1) <= '6';
+}
+
 std::unique_ptr<FormatReader> openPnmReader(QIODevice &device)
 {
     return std::make_unique<PnmReader>(device);

@@ -11,19 +11,6 @@
 
 #include <algorithm>
 
-BigDecodeTurn::BigDecodeTurn(qint64 pixels)
-    : m_lock(turns(), std::defer_lock)
-{
-    if (pixels > bigDecodePixels)
-        m_lock.lock();
-}
-
-std::mutex &BigDecodeTurn::turns()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
 const QList<QByteArray> &readableFormats()
 {
     // The picture kinds the open dialog offers, icons and cursors (a saved

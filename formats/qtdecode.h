@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture.h"
+#include "picturelimits.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -17,10 +18,19 @@
 class BigDecodeTurn
 {
 public:
-    explicit BigDecodeTurn(qint64 pixels);
+    explicit BigDecodeTurn(qint64 pixels)
+        : m_lock(turns(), std::defer_lock)
+    {
+        if (pixels > bigDecodePixels)
+            m_lock.lock();
+    }
 
 private:
-    static std::mutex &turns();
+    static std::mutex &turns()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
     std::unique_lock<std::mutex> m_lock;
 };
 

@@ -1,6 +1,8 @@
+// An SVG document read whole, uncompressed, and walked as XML before any
+// renderer sees it; each element is checked as it comes (svgresources.h).
+
 #include "svgdocument.h"
 
-#include "svgexpansion.h"
 #include "svggzip.h"
 #include "svgresources.h"
 
@@ -10,30 +12,6 @@ namespace {
 
 // An SVG logo takes kilobytes; one of this size is not a logo.
 constexpr qint64 maximumDocumentBytes = 8 * 1024 * 1024;
-// Hand-made or exported drawings nest a few dozen groups deep, and hold a
-// few thousand elements.
-constexpr int maximumDepth = 256;
-constexpr int maximumElements = 50'000;
-
-// Whether the XML's first element is <svg>.
-bool startsWithSvgElement(const QByteArray &xml)
-{
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::StartElement)
-            return reader.name() == QLatin1String("svg");
-    }
-    return false;
-}
-
-// The text of the first bytes, uncompressed: enough to find the first element.
-QByteArray headOf(QIODevice &device)
-{
-    const QByteArray head = device.peek(4096);
-    if (!isGzip(head))
-        return head;
-    return gunzip(device.peek(64 * 1024), 4096).bytes;
-}
 
 // Whether a document type names a file of its own: only the W3C's own
 // declarations of SVG, which nothing reads, are let through.
@@ -41,59 +19,6 @@ bool namesAnotherFile(QStringView systemId)
 {
     return !systemId.isEmpty() && !systemId.startsWith(QLatin1String("http://www.w3.org/"));
 }
-
-// The elements of the document as they are walked: their depth and count,
-// what they refer to and embed, the text of the <style> element being read,
-// and what its <use> elements expand to.
-class ElementWalk
-{
-public:
-    std::optional<Failure> start(const QXmlStreamReader &reader)
-    {
-        if (++m_depth > maximumDepth)
-            return unusableSvg(QStringLiteral("its elements nest too deep"));
-        if (++m_elements > maximumElements)
-            return unusableSvg(QStringLiteral("it holds more than %1 elements").arg(maximumElements));
-        const QXmlStreamAttributes attributes = reader.attributes();
-        if (std::optional<Failure> refused = m_resources.element(reader.name(), attributes))
-            return refused;
-        if (m_styleDepth < 0 && reader.name() == QLatin1String("style"))
-            m_styleDepth = m_depth;
-        m_expansion.start(reader.name(), attributes);
-        return std::nullopt;
-    }
-
-    void characters(QStringView text)
-    {
-        if (m_styleDepth >= 0)
-            m_styleText += text;
-    }
-
-    std::optional<Failure> end()
-    {
-        if (m_depth == m_styleDepth) {
-            // The style sheet as a renderer reads it: all its text,
-            // whatever comments or character sections split it.
-            if (std::optional<Failure> refused = m_resources.styleSheet(m_styleText))
-                return refused;
-            m_styleText.clear();
-            m_styleDepth = -1;
-        }
-        --m_depth;
-        m_expansion.end();
-        return std::nullopt;
-    }
-
-    qint64 drawn() { return m_expansion.drawn(); }
-
-private:
-    ResourceCheck m_resources;
-    Expansion m_expansion;
-    int m_depth = 0;
-    int m_elements = 0;
-    int m_styleDepth = -1; // the depth of the <style> element being read
-    QString m_styleText;
-};
 
 // A document type that declares entities, or names a file of its own.
 std::optional<Failure> documentTypeRefusal(const QXmlStreamReader &reader)
@@ -157,13 +82,6 @@ std::optional<Failure> readXml(QIODevice &device, QByteArray &xml)
 }
 
 } // namespace
-
-bool looksLikeSvg(QIODevice &device)
-{
-    const QByteArray head = headOf(device);
-    const QByteArray start = head.trimmed();
-    return start.startsWith('<') && head.contains("<svg") && startsWithSvgElement(head);
-}
 
 SvgRead readSvgDocument(QIODevice &device)
 {

@@ -10,11 +10,6 @@
 // SVG drawings (and SVGZ, their gzip-compressed form), checked before any
 // renderer sees them.
 
-// Whether the file holds an SVG drawing, told from its content: XML whose
-// first element is <svg>, or gzip data that holds such XML. The device is
-// left where it was.
-bool looksLikeSvg(QIODevice &device);
-
 // Reads the SVG document from the device, uncompressed, and checks it.
 // Refused: a document that declares entities, nests too deep or holds too
 // many elements, refers to another file or address anywhere a renderer may

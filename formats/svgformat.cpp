@@ -4,11 +4,34 @@
 #include "formatrows.h"
 #include "picturelimits.h"
 #include "svgdocument.h"
+#include "svggzip.h"
 #include "svgrendering.h"
+
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
 namespace {
+
+// Whether the XML's first element is <svg>.
+bool startsWithSvgElement(const QByteArray &xml)
+{
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement)
+            return reader.name() == QLatin1String("svg");
+    }
+    return false;
+}
+
+// The text of the first bytes, uncompressed: enough to find the first element.
+QByteArray headOf(QIODevice &device)
+{
+    const QByteArray head = device.peek(4096);
+    if (!isGzip(head))
+        return head;
+    return gunzip(device.peek(64 * 1024), 4096).bytes;
+}
 
 // An SVG drawing is drawn once, fine enough for every drawing made of it:
 // sixteen times finer along each side than the size it is for, up to 1024
@@ -47,6 +70,14 @@ public:
 };
 
 } // namespace
+
+// XML whose first element is <svg>, or gzip data that holds such XML.
+bool isSvg(QIODevice &device, const QByteArray &)
+{
+    const QByteArray head = headOf(device);
+    const QByteArray start = head.trimmed();
+    return start.startsWith('<') && head.contains("<svg") && startsWithSvgElement(head);
+}
 
 std::unique_ptr<FormatReader> openSvgReader(QIODevice &)
 {

@@ -11,6 +11,11 @@
 
 namespace {
 
+// Hand-made or exported drawings nest a few dozen groups deep, and hold a
+// few thousand elements.
+constexpr int maximumDepth = 256;
+constexpr int maximumElements = 50'000;
+
 // A start tag of more attributes than this, or an attribute longer than
 // this, is refused before the XML reader sees it: the reader's check for
 // attributes given twice takes time that grows with the square of their
@@ -279,4 +284,40 @@ const QByteArray format = reader.canRead() ? reader.format() : QByteArray();
 const QSize size = reader.size();
 m_lastSize = size.isValid() ? pixelsOf(size) : maximumEmbeddedPixels + 1;
 return format;
+}
+
+std::optional<Failure> ElementWalk::start(const QXmlStreamReader &reader)
+{
+    if (++m_depth > maximumDepth)
+        return unusableSvg(QStringLiteral("its elements nest too deep"));
+    if (++m_elements > maximumElements)
+        return unusableSvg(QStringLiteral("it holds more than %1 elements").arg(maximumElements));
+    const QXmlStreamAttributes attributes = reader.attributes();
+    if (std::optional<Failure> refused = m_resources.element(reader.name(), attributes))
+        return refused;
+    if (m_styleDepth < 0 && reader.name() == QLatin1String("style"))
+        m_styleDepth = m_depth;
+    m_expansion.start(reader.name(), attributes);
+    return std::nullopt;
+}
+
+void ElementWalk::characters(QStringView text)
+{
+    if (m_styleDepth >= 0)
+        m_styleText += text;
+}
+
+std::optional<Failure> ElementWalk::end()
+{
+    if (m_depth == m_styleDepth) {
+        // The style sheet as a renderer reads it: all its text, whatever
+        // comments or character sections split it.
+        if (std::optional<Failure> refused = m_resources.styleSheet(m_styleText))
+            return refused;
+        m_styleText.clear();
+        m_styleDepth = -1;
+    }
+    --m_depth;
+    m_expansion.end();
+    return std::nullopt;
 }

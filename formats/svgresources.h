@@ -1,16 +1,19 @@
 #pragma once
 
 #include "failure.h"
+#include "svgexpansion.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <QXmlStreamAttributes>
+#include <QXmlStreamReader>
 
 #include <optional>
 
-// What an SVG document refers to and embeds, and its start tags, checked
-// before any renderer sees it (svgdocument.h).
+// An SVG document's elements as they are walked, what it refers to and
+// embeds, and its start tags, checked before any renderer sees it
+// (svgdocument.h).
 
 // A document refused, in the words every refusal of one shares.
 Failure unusableSvg(const QString &why);
@@ -50,4 +53,24 @@ private:
 
     qint64 m_pixels = 0;
     qint64 m_lastSize = 0;
+};
+
+// The elements of the document as they are walked: their depth and count,
+// what they refer to and embed, the text of the <style> element being read,
+// and what its <use> elements expand to.
+class ElementWalk
+{
+public:
+    std::optional<Failure> start(const QXmlStreamReader &reader);
+    void characters(QStringView text);
+    std::optional<Failure> end();
+    qint64 drawn() { return m_expansion.drawn(); }
+
+private:
+    ResourceCheck m_resources;
+    Expansion m_expansion;
+    int m_depth = 0;
+    int m_elements = 0;
+    int m_styleDepth = -1; // the depth of the <style> element being read
+    QString m_styleText;
 };

@@ -64,6 +64,12 @@ private:
 
 } // namespace
 
+// A TGA has no signature: its header's fields agree with one another.
+bool isTga(QIODevice &, const QByteArray &head)
+{
+    return tgaHeaderOf(head).has_value();
+}
+
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device)
 {
     return std::make_unique<TgaReader>(device);

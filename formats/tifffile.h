@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QSize>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 // TIFF pictures, their first page, read through libtiff a strip or a tile
@@ -13,6 +15,15 @@
 // reader does not take (10, 12, 24 or 32 bits, floating point). Integer
 // samples span 0 to their largest value, floating-point ones 0 to 1.
 // libtiff prints nothing, and the device is left where it was.
+
+// Whether the file's first four bytes open a TIFF: classic or BigTIFF,
+// little- or big-endian.
+inline bool looksLikeTiff(const QByteArray &head)
+{
+    static const QByteArray starts[] = {QByteArray("II*\0", 4), QByteArray("MM\0*", 4), QByteArray("II+\0", 4),
+                                        QByteArray("MM\0+", 4)};
+    return std::any_of(std::begin(starts), std::end(starts), [&head](const QByteArray &s) { return head == s; });
+}
 
 // The size of the first page as it is shown (turned as its orientation tag
 // says), or nothing for a file libtiff does not open.

@@ -34,6 +34,11 @@ private:
 
 } // namespace
 
+bool isWebp(QIODevice &, const QByteArray &head)
+{
+    return head.startsWith("RIFF");
+}
+
 std::unique_ptr<FormatReader> openWebpReader(QIODevice &device)
 {
     return std::make_unique<WebpReader>(device);

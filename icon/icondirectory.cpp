@@ -2,15 +2,6 @@
 
 #include "littleendian.h"
 
-bool hasIconSignature(const QByteArray &head)
-{
-    quint16 reserved = 0;
-    quint16 type = 0;
-    LittleEndianReader in(head);
-    in >> reserved >> type;
-    return !in.ranPastEnd() && reserved == 0 && (type == 1 || type == 2);
-}
-
 std::optional<IconDirectory> iconDirectoryOf(const QByteArray &file)
 {
     if (!hasIconSignature(file))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "iconrecords.h"
+#include "littleendian.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -43,7 +44,14 @@ struct IconDirectory
 
 // Whether `head`, a file's first bytes, opens an icon (0, 1) or a cursor
 // (0, 2): its reserved field and its type.
-bool hasIconSignature(const QByteArray &head);
+inline bool hasIconSignature(const QByteArray &head)
+{
+    quint16 reserved = 0;
+    quint16 type = 0;
+    LittleEndianReader in(head);
+    in >> reserved >> type;
+    return !in.ranPastEnd() && reserved == 0 && (type == 1 || type == 2);
+}
 
 // The directory at the start of `file`; nothing when it is no icon or cursor.
 std::optional<IconDirectory> iconDirectoryOf(const QByteArray &file);

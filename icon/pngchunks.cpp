@@ -26,7 +26,3 @@ bool pngIsWhole(const QByteArray &image)
     return walkPngChunks(in, image.size()) == PngChunks::Whole;
 }
 
-bool hasPngSignature(const QByteArray &bytes)
-{
-    return bytes.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8));
-}

@@ -62,4 +62,7 @@ PngChunks walkPngChunks(Walker &in, qint64 end)
 bool pngIsWhole(const QByteArray &image);
 
 // Whether `bytes` begin with a PNG stream's signature.
-bool hasPngSignature(const QByteArray &bytes);
+inline bool hasPngSignature(const QByteArray &bytes)
+{
+    return bytes.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8));
+}

@@ -26,15 +26,6 @@ QSize streamingBlock(QSize size, QSize drawSize, int bitsPerSample, bool greyOrI
     return block;
 }
 
-QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail, int fineDetail)
-{
-    if (!size.isValid() || !drawSize.isValid())
-        return drawSize;
-    const int perPixel = detail == DrawDetail::Fine ? fineDetail : lightDetail;
-    const QSize fitted = size.scaled(drawSize, Qt::KeepAspectRatio);
-    return QSize(std::max(1, fitted.width() * perPixel / 8), std::max(1, fitted.height() * perPixel / 8));
-}
-
 QSize reductionBlock(QSize size, QSize drawSize)
 {
     if (!drawSize.isValid() || size.isEmpty())

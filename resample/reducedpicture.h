@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -49,7 +50,14 @@ ReducedPicture orientedReduction(QImage image, QSize stored, QSizeF storedExtent
 // for each pixel of it: the part of the drawing a picture of `size` covers,
 // scaled for them to keep `fineDetail` pixels for each pixel instead, or
 // `lightDetail` at the light detail.
-QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail, int fineDetail = 8);
+inline QSize readerDrawSize(QSize size, QSize drawSize, DrawDetail detail, int lightDetail, int fineDetail = 8)
+{
+    if (!size.isValid() || !drawSize.isValid())
+        return drawSize;
+    const int perPixel = detail == DrawDetail::Fine ? fineDetail : lightDetail;
+    const QSize fitted = size.scaled(drawSize, Qt::KeepAspectRatio);
+    return QSize(std::max(1, fitted.width() * perPixel / 8), std::max(1, fitted.height() * perPixel / 8));
+}
 
 // Pictures of more pixels than this that are too thin for square blocks (a
 // 20,000,000 x 2 bitmap) are reduced with blocks of another shape; smaller

@@ -7,8 +7,10 @@ Follows, in TRACE (written by tracer.c), the thread that calls readPicture
 from its entry to its return; takes the product's functions defined in .cpp
 files under SOURCE-ROOT, each at its first call only (a loop over rows is
 one way through the code), in the order they are called; folds calls in a
-row in one file into one stay. Prints the stays, then how many times the
-read returns to a file it has already left: stays less files."""
+row in one file into one stay; leaves out the constructors and destructors
+the compiler makes, which have no code to follow. Prints the stays, then
+how many times the read returns to a file it has already left: stays less
+files."""
 import collections
 import subprocess
 import sys
@@ -17,7 +19,23 @@ import sys
 def functions_and_files(program, addresses):
     lines = subprocess.run(['addr2line', '-f', '-C', '-e', program] + ['0x' + a for a in addresses],
                            capture_output=True, text=True, check=True).stdout.split('\n')
-    return {a: (lines[2 * i], lines[2 * i + 1].split(':')[0]) for i, a in enumerate(addresses)}
+    return {a: (lines[2 * i], lines[2 * i + 1]) for i, a in enumerate(addresses)}
+
+
+def is_written(function, place):
+    """Whether a constructor or destructor is written in its source, not made
+    by the compiler: its line names it. Other functions always are."""
+    path = function.replace('(anonymous namespace)::', '').split('(')[0].split('::')
+    name = path[-1]
+    if not name.startswith('~') and name not in path[-2:-1]:
+        return True
+    source, _, line = place.partition(':')
+    try:
+        with open(source) as f:
+            text = f.read().split('\n')[int(line.split()[0]) - 1]
+    except (OSError, ValueError, IndexError):
+        return True
+    return name in text
 
 
 def calls_of_one_read(events, where, root):
@@ -30,11 +48,12 @@ def calls_of_one_read(events, where, root):
             if depth is not None and level == depth:
                 return
             continue
-        function, source = where[event[2]]
+        function, place = where[event[2]]
+        source = place.split(':')[0]
         if depth is None and function.startswith('readPicture('):
             depth, thread = level, event[3]
         if depth is not None and source.startswith(root) and source.endswith('.cpp') \
-                and not source[len(root):].startswith('build'):
+                and not source[len(root):].startswith('build') and is_written(function, place):
             yield source[len(root):], function
 
 

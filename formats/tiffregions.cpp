@@ -1,121 +1,19 @@
-#include "tifffile.h"
+// A TIFF page's strips or tiles read one at a time, through libtiff's
+// conversion to RGBA or from raw samples of 10, 12, 24 or 32 bits or
+// floating point.
 
-#include "tiffdevice.h"
+#include "tiffpage.h"
+
+#include "picturelimits.h"
 
 #include <QtEndian>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <functional>
-#include <mutex>
 #include <vector>
 
-#include <tiffio.h>
-
 namespace {
-
-// What the first page's tags say about its pixels.
-struct TiffPage
-{
-    QSize size; // as stored
-    int bits = 0;
-    int samples = 0;
-    int photometric = -1;
-    int sampleFormat = SAMPLEFORMAT_UINT;
-    int alpha = EXTRASAMPLE_UNSPECIFIED;
-    bool separatePlanes = false;
-    int orientation = ORIENTATION_TOPLEFT;
-    QSize region; // a strip's or a tile's pixels
-
-    bool greyOrIndexed() const
-    {
-        return samples == 1
-               && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE
-                   || photometric == PHOTOMETRIC_PALETTE);
-    }
-    // The orientation tag counts as the EXIF one does.
-    QImageIOHandler::Transformations turn() const
-    {
-        static const QImageIOHandler::Transformations turns[] = {
-            QImageIOHandler::TransformationNone,         QImageIOHandler::TransformationMirror,
-            QImageIOHandler::TransformationRotate180,    QImageIOHandler::TransformationFlip,
-            QImageIOHandler::TransformationFlipAndRotate90, QImageIOHandler::TransformationRotate90,
-            QImageIOHandler::TransformationMirrorAndRotate90, QImageIOHandler::TransformationRotate270};
-        return turns[orientation - 1];
-    }
-    QSize shownSize() const { return turn() & QImageIOHandler::TransformationRotate90 ? size.transposed() : size; }
-};
-
-template<typename T>
-T tagDefaulted(TIFF *tiff, ttag_t tag)
-{
-    T value{};
-    TIFFGetFieldDefaulted(tiff, tag, &value);
-    return value;
-}
-
-// Whether every strip or tile lies within the file: a header may claim
-// data that is not there, and nothing is allocated for it.
-bool holdsItsData(TIFF *tiff)
-{
-    const quint64 size = tiffFileSize(tiff);
-    // Counted for every plane when the planes are stored apart.
-    const quint32 count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
-    for (quint32 i = 0; i < count; ++i) {
-        int failed = 0;
-        const quint64 offset = TIFFGetStrileOffsetWithErr(tiff, i, &failed);
-        const quint64 bytes = TIFFGetStrileByteCountWithErr(tiff, i, &failed);
-        if (failed || offset > size || bytes > size - offset)
-            return false;
-    }
-    return true;
-}
-
-std::optional<TiffPage> pageOf(TIFF *tiff)
-{
-    quint32 width = 0;
-    quint32 height = 0;
-    if (!tiff || !TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height)
-        || width == 0 || height == 0 || width > INT_MAX || height > INT_MAX)
-        return std::nullopt;
-    TiffPage page;
-    page.size = QSize(int(width), int(height));
-    page.bits = tagDefaulted<quint16>(tiff, TIFFTAG_BITSPERSAMPLE);
-    page.samples = tagDefaulted<quint16>(tiff, TIFFTAG_SAMPLESPERPIXEL);
-    page.sampleFormat = tagDefaulted<quint16>(tiff, TIFFTAG_SAMPLEFORMAT);
-    page.separatePlanes = tagDefaulted<quint16>(tiff, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_SEPARATE;
-    quint16 photometric = 0;
-    if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
-        page.photometric = photometric;
-    const quint16 orientation = tagDefaulted<quint16>(tiff, TIFFTAG_ORIENTATION);
-    page.orientation = orientation >= 1 && orientation <= 8 ? orientation : ORIENTATION_TOPLEFT;
-    quint16 extras = 0;
-    quint16 *kinds = nullptr;
-    if (TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extras, &kinds) && extras > 0 && kinds)
-        page.alpha = kinds[0];
-    if (TIFFIsTiled(tiff)) {
-        page.region = QSize(int(tagDefaulted<quint32>(tiff, TIFFTAG_TILEWIDTH)),
-                            int(tagDefaulted<quint32>(tiff, TIFFTAG_TILELENGTH)));
-    } else {
-        const quint32 rows = tagDefaulted<quint32>(tiff, TIFFTAG_ROWSPERSTRIP);
-        page.region = QSize(page.size.width(), int(std::clamp<quint32>(rows, 1, height)));
-    }
-    return page;
-}
-
-// Whether the page can be read a region at a time: each region small
-// enough, and all of them within the file.
-bool isReadableInRegions(TIFF *tiff, const TiffPage &page)
-{
-    return !page.region.isEmpty() && pixelsOf(page.region) * 4 <= regionBytes && holdsItsData(tiff);
-}
-
-// Hands each region (strip or tile) of the page, in stored order, as
-// premultiplied pixels a row after another.
-using RegionSink = std::function<void(QRect region, const QRgb *pixels)>;
 
 // Calls read(region) for each region of the page in stored order, clipped
 // to the page, until one fails.
@@ -283,6 +181,8 @@ bool readRawSamples(TIFF *tiff, const TiffPage &page, const RawSamples &raw, con
     });
 }
 
+} // namespace
+
 bool readRegions(TIFF *tiff, const TiffPage &page, const RegionSink &sink)
 {
     char message[1024];
@@ -290,67 +190,4 @@ bool readRegions(TIFF *tiff, const TiffPage &page, const RegionSink &sink)
         return readThroughRgba(tiff, page, sink);
     const std::optional<RawSamples> raw = rawSamplesOf(page);
     return raw && readRawSamples(tiff, page, *raw, sink);
-}
-
-} // namespace
-
-std::optional<QSize> tiffClaimedSize(QIODevice &device)
-{
-    if (!looksLikeTiff(device.peek(4)))
-        return std::nullopt;
-    const OpenTiff tiff(device);
-    const std::optional<TiffPage> page = pageOf(tiff.get());
-    if (!page)
-        return std::nullopt;
-    return page->shownSize();
-}
-
-ReducedPicture readReducedTiff(QIODevice &device, QSize drawSize, qint64 wholeDecodeLimit)
-{
-    if (!looksLikeTiff(device.peek(4)))
-        return {};
-    const OpenTiff tiff(device);
-    const std::optional<TiffPage> page = pageOf(tiff.get());
-    if (!page || !isReadableInRegions(tiff.get(), *page))
-        return {};
-    // Qt's reader decodes what libtiff's conversion to RGBA takes, in
-    // pixels of its own; the rest is decoded whole at 32 bits a pixel. The
-    // blocks are chosen for the picture as stored, which may be the shown
-    // picture turned a quarter.
-    char message[1024];
-    const bool forQt = TIFFRGBAImageOK(tiff.get(), message);
-    const bool quarter = page->turn() & QImageIOHandler::TransformationRotate90;
-    const QSize block = streamingBlock(page->size, quarter ? drawSize.transposed() : drawSize, forQt ? page->bits : 8,
-                                       forQt && page->greyOrIndexed(), wholeDecodeLimit);
-    if (!block.isValid())
-        return {};
-    BlockAverager blocks(page->size, block);
-    const bool read = readRegions(tiff.get(), *page, [&blocks](QRect region, const QRgb *pixels) {
-        for (int y = 0; y < region.height(); ++y)
-            blocks.addRowPart(region.y() + y, region.x(), pixels + qint64(y) * region.width(), region.width());
-    });
-    if (!read)
-        return {};
-    ReducedPicture reduced = blocks.result();
-    return orientedReduction(std::move(reduced.image), page->size, reduced.extent, page->turn());
-}
-
-QImage readWholeTiff(QIODevice &device)
-{
-    const OpenTiff tiff(device);
-    const std::optional<TiffPage> page = pageOf(tiff.get());
-    if (!page || !isReadableInRegions(tiff.get(), *page))
-        return {};
-    QImage image(page->size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return {};
-    image.fill(Qt::transparent);
-    const bool read = readRegions(tiff.get(), *page, [&image](QRect region, const QRgb *pixels) {
-        for (int y = 0; y < region.height(); ++y)
-            std::memcpy(image.scanLine(region.y() + y) + 4 * qint64(region.x()), pixels + qint64(y) * region.width(),
-                        size_t(region.width()) * 4);
-    });
-    if (!read)
-        return {};
-    return orientedReduction(std::move(image), page->size, QSizeF(page->size), page->turn()).image;
 }
