@@ -1,6 +1,6 @@
 #pragma once
 
-#include "iconrecords.h"
+#include "icondirectory.h"
 #include "littleendian.h"
 
 #include <QByteArray>

@@ -1,10 +1,10 @@
-// Icons and cursors: every image the directory lists walked, the picture
-// (the first image, with its mask) decoded by Qt's reader.
+// Icons and cursors: the directory read once when the file is opened, every
+// image it lists walked (icondirectory.h), the picture (the first image,
+// with its mask) decoded by Qt's reader.
 
 #include "formatrows.h"
 #include "icondirectory.h"
 #include "iconimages.h"
-#include "iconwalk.h"
 #include "littleendian.h"
 #include "qtdecode.h"
 
@@ -14,29 +14,40 @@ class IconReader : public FormatReader
 {
 public:
     explicit IconReader(QIODevice &device)
-        : m_head(device.peek(64))
+        : m_directory(readIconDirectory(device))
     {
+        if (!m_directory)
+            return;
+        m_cutShort = isIconCutShort(device, *m_directory);
+        if (!m_directory->entries.empty()) {
+            const IconEntryRecord &first = m_directory->entries.front();
+            m_firstSize = iconImageSize(first, readIconImageHeader(device, first));
+        }
     }
 
-    bool isCutShort(QIODevice &device) override
-    {
-        return walksCutShort(device, [this, &device](DeviceReader &in) { return walkIcon(in, device); });
-    }
+    bool isCutShort(QIODevice &) override { return m_cutShort; }
 
     // Qt's reader decodes the first image; a cursor read as a single
     // picture has always been taken as Qt gives it, an icon's mask is read
     // here (iconimages.h).
     PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
     {
-        const bool cursor = !m_head.startsWith(QByteArray("\0\0\1\0", 4));
-        const QtReadSteps steps{"ico", firstIconImageSize(device, device.pos()), {}, cursor ? nullptr : applyFirstMask};
+        QtReadSteps steps;
+        steps.qtFormat = "ico";
+        steps.stored = m_firstSize;
+        if (m_directory && !m_directory->cursor() && !m_directory->entries.empty()) {
+            const IconEntryRecord first = m_directory->entries.front();
+            steps.finish = [first](QIODevice &file, qint64 start, QImage &image) {
+                applyIconMask(file, start, first, image);
+            };
+        }
         return decodeWithQt(device, {}, steps);
     }
 
 private:
-    static void applyFirstMask(QIODevice &file, qint64 start, QImage &image) { applyIconMask(file, start, 0, image); }
-
-    QByteArray m_head;
+    std::optional<IconDirectory> m_directory;
+    bool m_cutShort = true;
+    QSize m_firstSize;
 };
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "iconimages.h"
 
 #include "icondirectory.h"
-#include "iconwalk.h"
 #include "picturelimits.h"
 
 #include <QImageReader>
@@ -14,25 +13,6 @@
 #include <unordered_set>
 
 namespace {
-
-// What an image's own first bytes say of it.
-IconImageHeader headerOf(QIODevice &file, qint64 start, const IconEntryRecord &entry)
-{
-    if (!file.seek(start + entry.dwImageOffset))
-        return {};
-    return iconImageHeaderOf(file.read(BitmapInfoHeader::size));
-}
-
-// The size an image decodes to: a PNG's, as its own header says; a
-// bitmap's, as Qt's reader takes it, from its entry (where 0 stands for
-// what its header says).
-QSize decodedSize(const IconEntryRecord &entry, const IconImageHeader &header)
-{
-    const auto side = [](qint64 pixels) { return int(std::clamp<qint64>(pixels, 0, INT_MAX)); };
-    if (header.png)
-        return QSize(side(header.width), side(header.height));
-    return QSize(side(entry.bWidth ? entry.bWidth : header.width), side(entry.bHeight ? entry.bHeight : header.height));
-}
 
 // The BITMAPINFOHEADER an image begins with, the device left after it;
 // nothing when the device cannot go there.
@@ -126,10 +106,10 @@ std::vector<DirectoryImage> directoryImages(QIODevice &file, qint64 start, const
     for (int i = 0; i < count && size_t(i) < directory.entries.size(); ++i) {
         const IconEntryRecord &entry = directory.entries[size_t(i)];
         auto [known, first] = headers.try_emplace(imageBytesKey(entry));
-        if (first)
-            known->second = headerOf(file, start, entry);
+        if (first && file.seek(start))
+            known->second = readIconImageHeader(file, entry);
         const IconImageHeader &header = known->second;
-        images.push_back({entry, decodedSize(entry, header), header.png ? 32 : header.bitsPerPixel, header.png});
+        images.push_back({entry, iconImageSize(entry, header), header.png ? 32 : header.bitsPerPixel, header.png});
     }
     return images;
 }
@@ -220,30 +200,6 @@ void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, 
     applyMask(file, start, entry, image);
 }
 
-QSize iconImageSize(QIODevice &file, qint64 start, const IconEntryRecord &entry)
-{
-    return decodedSize(entry, headerOf(file, start, entry));
-}
-
-void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image)
-{
-    if (!file.seek(start))
-        return;
-    const std::optional<IconDirectory> directory = readIconDirectory(file);
-    if (directory && size_t(index) < directory->entries.size())
-        applyIconMask(file, start, directory->entries[size_t(index)], image);
-}
-
-QSize firstIconImageSize(QIODevice &file, qint64 start)
-{
-    const qint64 resume = file.pos();
-    const std::optional<IconDirectory> directory = file.seek(start) ? readIconDirectory(file) : std::nullopt;
-    const QSize size = directory && !directory->entries.empty() ? iconImageSize(file, start, directory->entries.front())
-                                                                 : QSize();
-    file.seek(resume);
-    return size;
-}
-
 IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory, IconImageChoice choice)
 {
     const qint64 start = device.pos();
@@ -255,7 +211,7 @@ IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory,
         return {};
     // A file that ends before the images its directory lists is refused,
     // as the icon reader refuses it.
-    if (walksCutShort(device, [&device](DeviceReader &in) { return walkIcon(in, device); }))
+    if (isIconCutShort(device, directory))
         return {{}, Failure::cutShort()};
     const std::vector<DirectoryImage> images = directoryImages(device, start, directory, count);
     const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);

@@ -18,16 +18,6 @@ struct IconEntryRecord;
 // out; 32-bit images carry their alpha.
 void applyIconMask(QIODevice &file, qint64 start, const IconEntryRecord &entry, QImage &image);
 
-// The size the image of `entry` decodes to: a PNG's own header may claim
-// far more than its entry.
-QSize iconImageSize(QIODevice &file, qint64 start, const IconEntryRecord &entry);
-
-// The same for image `index`, and for the first image, of the icon or
-// cursor at `start`, for a caller that has not read its directory: it is
-// read here.
-void applyIconMask(QIODevice &file, qint64 start, int index, QImage &image);
-QSize firstIconImageSize(QIODevice &file, qint64 start);
-
 // Which images of an icon are read: every one, or one of each size (an icon
 // often holds one size at several colour depths): of several, the one its
 // own header gives the most bits per pixel, the first of those.

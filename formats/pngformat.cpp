@@ -2,15 +2,27 @@
 // end chunk, big ones read reduced through libpng, the rest by Qt's reader.
 
 #include "formatrows.h"
-#include "iconwalk.h"
 #include "pngchunks.h"
 #include "reducedreaders.h"
+#include "structurewalk.h"
 
 #include <QtEndian>
 
 #include <climits>
+#include <limits>
 
 namespace {
+
+// Chunks (length, type, data, check) up to the end chunk.
+Walk walkPng(DeviceReader &in)
+{
+    switch (walkPngChunks(in, std::numeric_limits<qint64>::max())) {
+    case PngChunks::Whole: return Walk::Whole;
+    case PngChunks::CutShort: return Walk::CutShort;
+    case PngChunks::Unknown: break; // its decoder judges it
+    }
+    return Walk::Unknown;
+}
 
 class PngReader : public FormatReader
 {
@@ -32,7 +44,7 @@ public:
 
     bool isCutShort(QIODevice &device) override
     {
-        return walksCutShort(device, [](DeviceReader &in) { return walkPng(in); });
+        return walksCutShort(device, walkPng);
     }
 
     // Reading a PNG costs more than summing its pixels: it keeps sixteen

@@ -5,7 +5,7 @@
 
 #include "picturelimits.h"
 #include "resample.h"
-#include "tifffile.h"
+#include "tiffformat.h"
 
 #include <QImageReader>
 
@@ -46,7 +46,7 @@ void allowWholeDecodes()
 // `stored` is the picture's size as stored, before it is turned as its
 // orientation tag says. `finish`, when given, is done to the image read, the
 // file beginning at `start` in the device.
-PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, QtReadSteps::Finish finish, QSize stored,
+PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, const QtReadSteps::Finish &finish, QSize stored,
                      qint64 heldPixels)
 {
     QSize natural = stored;
@@ -102,7 +102,7 @@ PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat, const Q
     }
     if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored, maximumFullDecodePixels)};
-    PictureLoad load = readWith(reader, file, start, ownSteps ? steps.finish : nullptr, stored, pixelsOf(stored));
+    PictureLoad load = readWith(reader, file, start, ownSteps ? steps.finish : QtReadSteps::Finish(), stored, pixelsOf(stored));
     if (load.failure && format == "tiff")
         if (std::optional<Picture> tiff = decodeTiffWithoutQt(file, start, stored))
             return {std::move(*tiff), std::nullopt};

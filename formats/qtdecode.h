@@ -9,6 +9,7 @@
 #include <QList>
 #include <QSize>
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -56,11 +57,11 @@ struct QtDecodePlan
 // at `start` in the device.
 struct QtReadSteps
 {
-    using Finish = void (*)(QIODevice &file, qint64 start, QImage &image);
+    using Finish = std::function<void(QIODevice &file, qint64 start, QImage &image)>;
     QByteArray qtFormat;
     std::optional<QSize> stored;
     std::optional<QtDecodePlan> plan;
-    Finish finish = nullptr;
+    Finish finish;
 };
 
 // Decodes the picture whole with Qt's reader for `knownFormat`, or for the

@@ -5,7 +5,7 @@
 
 #include "formatrows.h"
 #include "picturelimits.h"
-#include "tifffile.h"
+#include "tiffformat.h"
 #include "tiffpage.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 // gives it (a device that cannot go back), as the input checks must refuse.
 
 #include "iconfile.h"
-#include "iconrecords.h"
+#include "icondirectory.h"
 #include "iconimages.h"
 #include "iconlisting.h"
 #include "iconsizes.h"

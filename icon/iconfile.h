@@ -1,7 +1,7 @@
 #pragma once
 
 #include "colour.h"
-#include "iconrecords.h"
+#include "icondirectory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "iconset.h"
 
-#include "iconrecords.h"
+#include "icondirectory.h"
 #include "littleendian.h"
 
 namespace {

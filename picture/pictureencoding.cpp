@@ -2,7 +2,7 @@
 
 #include "pictureencoding.h"
 
-#include "iconrecords.h"
+#include "icondirectory.h"
 #include "littleendian.h"
 
 #include <QBuffer>

@@ -5,7 +5,7 @@
 #include "iconfile.h"
 #include "iconlisting.h"
 #include "iconset.h"
-#include "iconrecords.h"
+#include "icondirectory.h"
 #include "littleendian.h"
 #include "pngchunks.h"
 

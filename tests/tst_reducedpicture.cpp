@@ -8,7 +8,7 @@
 #include "picture.h"
 #include "readpicture.h"
 #include "reducedreaders.h"
-#include "tifffile.h"
+#include "tiffformat.h"
 
 #include <QBuffer>
 #include <QImageReader>
