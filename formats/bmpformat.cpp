@@ -28,12 +28,11 @@ struct BmpLayout
 };
 
 // The layout of a plain BI_RGB bitmap at 24 or 32 bits per pixel, or nothing.
-bool readLayout(QIODevice &device, BmpLayout &layout)
+// `header` is parsed from `head`, the file's first bytes.
+bool readLayout(QIODevice &device, const BmpHeader &header, const QByteArray &head, BmpLayout &layout)
 {
-    const QByteArray head = device.peek(54);
     if (head.size() < 54 || !head.startsWith("BM"))
         return false;
-    const BmpHeader header = BmpHeader::from(head);
     if (header.infoSize < 40 || header.planes != 1 || header.compression != 0
         || (header.bits != 24 && header.bits != 32))
         return false;
@@ -97,12 +96,10 @@ ReducedPicture sumRows(QIODevice &device, const BmpLayout &layout, QSize block)
     return blocks.result();
 }
 
-} // namespace
-
-ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
+ReducedPicture readReducedBmp(QIODevice &device, const BmpHeader &header, const QByteArray &head, QSize drawSize)
 {
     BmpLayout layout;
-    if (device.isSequential() || !readLayout(device, layout))
+    if (device.isSequential() || !readLayout(device, header, head, layout))
         return {};
     const QSize block = reductionBlock(QSize(layout.width, layout.height), drawSize);
     const qint64 start = device.pos();
@@ -111,6 +108,14 @@ ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
     ReducedPicture reduced = sumRows(device, layout, block);
     device.seek(start);
     return reduced;
+}
+
+} // namespace
+
+ReducedPicture readReducedBmp(QIODevice &device, QSize drawSize)
+{
+    const QByteArray head = device.peek(64);
+    return readReducedBmp(device, BmpHeader::from(head), head, drawSize);
 }
 
 namespace {
@@ -198,7 +203,7 @@ public:
     // A bitmap is read whole whatever the reduction: four pixels each.
     std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
     {
-        return pictureOf(readReducedBmp(device, readerDrawSize(claimedSize(), drawSize, detail, 4)));
+        return pictureOf(readReducedBmp(device, m_header, m_head, readerDrawSize(claimedSize(), drawSize, detail, 4)));
     }
 
     PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
@@ -212,7 +217,7 @@ private:
     std::optional<Picture> decodeRunLength(QIODevice &device) const
     {
         const BigDecodeTurn turn(pixelsOf(claimedSize())); // such a bitmap is decoded whole
-        QImage image = readRunLengthBmp(device);
+        QImage image = readRunLengthBmp(device, m_header, m_head);
         if (image.isNull())
             return std::nullopt;
         return Picture(std::move(image));

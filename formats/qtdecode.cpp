@@ -5,7 +5,6 @@
 
 #include "picturelimits.h"
 #include "resample.h"
-#include "tiffformat.h"
 
 #include <QImageReader>
 
@@ -65,18 +64,6 @@ PictureLoad readWith(QImageReader &reader, QIODevice &file, qint64 start, const 
     return {Picture(resamplableImage(std::move(image)), natural), std::nullopt};
 }
 
-// A TIFF whose samples Qt's reader does not take (10, 12 or 32 bits,
-// floating point), read by libtiff whole.
-std::optional<Picture> decodeTiffWithoutQt(QIODevice &file, qint64 start, QSize stored)
-{
-    const BigDecodeTurn turn(pixelsOf(stored));
-    file.seek(start);
-    QImage image = readWholeTiff(file);
-    if (image.isNull())
-        return std::nullopt;
-    return Picture(std::move(image));
-}
-
 } // namespace
 
 PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat, const QtReadSteps &steps)
@@ -103,8 +90,8 @@ PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat, const Q
     if (isTooLarge(stored, maximumFullDecodePixels))
         return {Picture(), tooLargeFailure(stored, maximumFullDecodePixels)};
     PictureLoad load = readWith(reader, file, start, ownSteps ? steps.finish : QtReadSteps::Finish(), stored, pixelsOf(stored));
-    if (load.failure && format == "tiff")
-        if (std::optional<Picture> tiff = decodeTiffWithoutQt(file, start, stored))
-            return {std::move(*tiff), std::nullopt};
+    if (load.failure && ownSteps && steps.whenUnread && file.seek(start))
+        if (std::optional<Picture> read = steps.whenUnread(file))
+            return {std::move(*read), std::nullopt};
     return load;
 }

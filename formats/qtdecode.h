@@ -52,20 +52,23 @@ struct QtDecodePlan
 // reader reads the file as `qtFormat`: the size as stored, when Qt's
 // reader tells another (an icon's first image, a PNG, may claim far more
 // than its entry); how the picture is decoded, when not whole within the
-// whole-decode limit (a JPEG's scale and the memory its scans hold); and
-// what is done to the image once read (an icon's mask), the file beginning
-// at `start` in the device.
+// whole-decode limit (a JPEG's scale and the memory its scans hold); what
+// is done to the image once read (an icon's mask), the file beginning at
+// `start` in the device; and what reads the picture when Qt's reader
+// cannot (a TIFF of samples it does not take), from where the file begins.
 struct QtReadSteps
 {
     using Finish = std::function<void(QIODevice &file, qint64 start, QImage &image)>;
+    using Fallback = std::function<std::optional<Picture>(QIODevice &file)>;
     QByteArray qtFormat;
     std::optional<QSize> stored;
     std::optional<QtDecodePlan> plan;
     Finish finish;
+    Fallback whenUnread;
 };
 
 // Decodes the picture whole with Qt's reader for `knownFormat`, or for the
 // format the reader tells from the content, within the limits of
-// picturelimits.h and one big decode at a time: a TIFF Qt's reader does
-// not take by libtiff, and the format's own `steps`.
+// picturelimits.h and one big decode at a time, with the format's own
+// `steps`.
 PictureLoad decodeWithQt(QIODevice &file, const QByteArray &knownFormat = {}, const QtReadSteps &steps = {});

@@ -11,19 +11,14 @@
 
 namespace {
 
-// The header of a bitmap this decoder takes: 4 or 8 bits a pixel, coded in
-// runs of the same depth, of a size decoded whole; nothing for another.
-std::optional<BmpHeader> runLengthHeader(const QByteArray &head)
+// Whether the header is of a bitmap this decoder takes: 4 or 8 bits a
+// pixel, coded in runs of the same depth, of a size decoded whole.
+bool isRunLength(const BmpHeader &header)
 {
-    if (head.size() < 54 || !head.startsWith("BM"))
-        return std::nullopt;
-    const BmpHeader header = BmpHeader::from(head);
     const bool runLength = (header.compression == 1 && header.bits == 8) || (header.compression == 2 && header.bits == 4);
     if (header.infoSize < 40 || !runLength || header.width <= 0 || header.height == 0)
-        return std::nullopt;
-    if (header.width * qAbs(header.height) > maximumFullDecodePixels || header.paletteEntries() > 256)
-        return std::nullopt;
-    return header;
+        return false;
+    return header.width * qAbs(header.height) <= maximumFullDecodePixels && header.paletteEntries() <= 256;
 }
 
 // The palette's colours, opaque; an index past it has no colour and draws
@@ -122,20 +117,25 @@ void decode(DeviceReader &in, bool fourBits, PixelCursor &pixels)
 
 QImage readRunLengthBmp(QIODevice &device)
 {
-    const std::optional<BmpHeader> header = device.isSequential() ? std::nullopt : runLengthHeader(device.peek(54));
-    if (!header)
+    const QByteArray head = device.peek(64);
+    return readRunLengthBmp(device, BmpHeader::from(head), head);
+}
+
+QImage readRunLengthBmp(QIODevice &device, const BmpHeader &header, const QByteArray &head)
+{
+    if (device.isSequential() || head.size() < 54 || !head.startsWith("BM") || !isRunLength(header))
         return {};
     const qint64 start = device.pos();
-    const QList<QRgb> palette = readPalette(device, start, *header);
+    const QList<QRgb> palette = readPalette(device, start, header);
     DeviceReader in(device, start);
-    in.moveTo(header->pixelDataStart());
+    in.moveTo(header.pixelDataStart());
     QImage image;
     if (!palette.isEmpty() && in.has(1))
-        image = QImage(int(header->width), int(qAbs(header->height)), QImage::Format_ARGB32);
+        image = QImage(int(header.width), int(qAbs(header.height)), QImage::Format_ARGB32);
     if (!image.isNull()) {
         image.fill(Qt::transparent);
-        PixelCursor pixels(image, header->height > 0, palette);
-        decode(in, header->bits == 4, pixels);
+        PixelCursor pixels(image, header.height > 0, palette);
+        decode(in, header.bits == 4, pixels);
     }
     device.seek(start);
     return image;

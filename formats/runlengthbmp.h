@@ -1,5 +1,8 @@
 #pragma once
 
+#include "bmpheader.h"
+
+#include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 
@@ -10,3 +13,6 @@
 // when the file is not such a bitmap, or is damaged; the device is left
 // where it was.
 QImage readRunLengthBmp(QIODevice &device);
+// The same for a bitmap whose header has been parsed from `head`, its first
+// bytes (64 of them, or fewer when the file is shorter).
+QImage readRunLengthBmp(QIODevice &device, const BmpHeader &header, const QByteArray &head);

@@ -5,6 +5,7 @@
 
 #include "formatrows.h"
 #include "picturelimits.h"
+#include "qtdecode.h"
 #include "tiffformat.h"
 #include "tiffpage.h"
 
@@ -211,6 +212,22 @@ public:
     std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
     {
         return pictureOf(readReducedTiff(device, readerDrawSize(claimedSize(), drawSize, detail, 6, 16)));
+    }
+
+    // By Qt's reader; one whose samples it does not take (10, 12 or 32
+    // bits, floating point) by libtiff, whole.
+    PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
+    {
+        QtReadSteps steps;
+        steps.qtFormat = "tiff";
+        steps.whenUnread = [pixels = pixelsOf(claimedSize())](QIODevice &file) -> std::optional<Picture> {
+            const BigDecodeTurn turn(pixels);
+            QImage image = readWholeTiff(file);
+            if (image.isNull())
+                return std::nullopt;
+            return Picture(std::move(image));
+        };
+        return decodeWithQt(device, {}, steps);
     }
 };
 

@@ -27,6 +27,11 @@ trap 'rm -rf "$inputs"' EXIT
 for format in jpg png gif bmp tif tga ppm webp; do
     convert -size 300x200 gradient:red-blue "$inputs/picture.$format"
 done
+# Big ones take the reduced readers, which feed rows to resample/ as they
+# decode them.
+for format in jpg png gif bmp tif ppm; do
+    convert -size 3000x2000 gradient:red-blue "$inputs/big.$format"
+done
 convert -size 48x32 gradient:red-blue "$inputs/picture.ico"
 convert -size 300x200 gradient:red-blue -interlace JPEG "$inputs/progressive.jpg"
 cp "tests/formats/svg/clip path.svg" "$inputs/drawing.svg"

@@ -186,27 +186,6 @@ void frmBmp2Icon::applyTabOrder()
     }
 }
 
-void frmBmp2Icon::setMousePointer(Pointer pointer)
-{
-    m_mousePointer = pointer;
-    if (pointer == Pointer::Hourglass)
-        setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
-}
-
-frmBmp2Icon::HourglassPointer::HourglassPointer(frmBmp2Icon &window)
-    : m_window(window)
-    , m_before(window.MousePointer())
-{
-    m_window.setMousePointer(Pointer::Hourglass);
-}
-
-frmBmp2Icon::HourglassPointer::~HourglassPointer()
-{
-    m_window.setMousePointer(m_before);
-}
-
 void frmBmp2Icon::Load()
 {
     picImage->setAutoRedraw(true);

@@ -156,10 +156,10 @@ private:
     void setButtonsEnabled(bool enabled);
     // The Open command's steps; returns the message for the user when a step
     // fails, or nothing.
-    QString OpenPicture();
+    std::optional<QString> OpenPicture();
     void startOpen();
-    QString OpenPictureFile(const QString &fileName);
-    void finishOpen(const QString &failure);
+    std::optional<QString> OpenPictureFile(const QString &fileName);
+    void finishOpen(const std::optional<QString> &failure);
     // The one local file a drag carries, or nothing.
     static QString droppedPicture(const QMimeData *data);
     // Accepts a drag or drop of a file as a copy; false when it is not

@@ -38,13 +38,13 @@ void frmBmp2Icon::OpenDroppedPicture(const QString &path)
     finishOpen(OpenPictureFile(path));
 }
 
-void frmBmp2Icon::finishOpen(const QString &failure)
+void frmBmp2Icon::finishOpen(const std::optional<QString> &failure)
 {
-    if (!failure.isEmpty()) {
+    if (failure) {
         // An Open that failed opened nothing: a save after it writes the
         // blank square, as after a cancelled Open.
         ClearSquare();
-        m_services.messageBoxes->show(failure, MsgBox::vbOKOnly);
+        m_services.messageBoxes->show(*failure, MsgBox::vbOKOnly);
     }
     m_openedSquare = Picture5->Image();
 }
@@ -65,7 +65,7 @@ QString frmBmp2Icon::dialogFolder() const
     return nativePath(m_services.dialogFolder.isEmpty() ? m_services.programFolder : m_services.dialogFolder);
 }
 
-QString frmBmp2Icon::OpenPicture()
+std::optional<QString> frmBmp2Icon::OpenPicture()
 {
     startOpen();
     cmndlg->setFileName(QString());
@@ -75,7 +75,7 @@ QString frmBmp2Icon::OpenPicture()
     cmndlg->setInitDir(dialogFolder());
     // A cancelled dialog leaves the boxes cleared and changes nothing else.
     if (!cmndlg->ShowOpen() || cmndlg->FileName().isEmpty())
-        return QString();
+        return std::nullopt;
     return OpenPictureFile(cmndlg->FileName());
 }
 
@@ -98,7 +98,7 @@ Failure reachableOrSaidSo(const QString &fileName, const Failure &failure)
 
 } // namespace
 
-QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
+std::optional<QString> frmBmp2Icon::OpenPictureFile(const QString &fileName)
 {
     // Only a 32 x 32 drawing is made of the picture, so a big JPEG may be
     // decoded at a fraction of its size; the box still takes its natural size.
@@ -123,7 +123,7 @@ QString frmBmp2Icon::OpenPictureFile(const QString &fileName)
         return QStringLiteral("Tervana cannot read back its work file \"%1\": %2.").arg(workFile, back.failure->reason);
     Picture6->setPicture(back.picture);
     Picture1->PaintPicture(Picture6->Picture(), 0, 0, side, side);
-    return QString();
+    return std::nullopt;
 }
 
 bool frmBmp2Icon::waitForWorkFile(WorkFileLock &lock)
