@@ -186,8 +186,8 @@ Walk walkBmp(DeviceReader &in, const BmpHeader &header, qsizetype headBytes)
 class BmpReader : public FormatReader
 {
 public:
-    explicit BmpReader(QIODevice &device)
-        : m_head(device.peek(64))
+    explicit BmpReader(const QByteArray &head)
+        : m_head(head)
         , m_header(BmpHeader::from(m_head))
     {
         const auto side = [](qint64 stored) { return int(qMin<qint64>(qAbs(stored), INT_MAX)); };
@@ -234,7 +234,7 @@ bool isBmp(QIODevice &, const QByteArray &head)
     return head.startsWith("BM");
 }
 
-std::unique_ptr<FormatReader> openBmpReader(QIODevice &device)
+std::unique_ptr<FormatReader> openBmpReader(QIODevice &, const QByteArray &head)
 {
-    return std::make_unique<BmpReader>(device);
+    return std::make_unique<BmpReader>(head);
 }

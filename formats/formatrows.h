@@ -11,22 +11,22 @@
 // (PictureFormat::recognises), and its reader, which parses the header of
 // the picture in the device.
 bool isBmp(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openBmpReader(QIODevice &device);
+std::unique_ptr<FormatReader> openBmpReader(QIODevice &device, const QByteArray &head);
 bool isJpeg(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openJpegReader(QIODevice &device);
+std::unique_ptr<FormatReader> openJpegReader(QIODevice &device, const QByteArray &head);
 bool isGif(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openGifReader(QIODevice &device);
+std::unique_ptr<FormatReader> openGifReader(QIODevice &device, const QByteArray &head);
 bool isPng(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openPngReader(QIODevice &device);
+std::unique_ptr<FormatReader> openPngReader(QIODevice &device, const QByteArray &head);
 bool isWebp(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openWebpReader(QIODevice &device);
+std::unique_ptr<FormatReader> openWebpReader(QIODevice &device, const QByteArray &head);
 bool isIcon(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openIconReader(QIODevice &device);
+std::unique_ptr<FormatReader> openIconReader(QIODevice &device, const QByteArray &head);
 bool isTiff(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openTiffReader(QIODevice &device);
+std::unique_ptr<FormatReader> openTiffReader(QIODevice &device, const QByteArray &head);
 bool isPnm(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openPnmReader(QIODevice &device);
+std::unique_ptr<FormatReader> openPnmReader(QIODevice &device, const QByteArray &head);
 bool isSvg(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openSvgReader(QIODevice &device);
+std::unique_ptr<FormatReader> openSvgReader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
-std::unique_ptr<FormatReader> openTgaReader(QIODevice &device);
+std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);

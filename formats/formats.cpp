@@ -53,7 +53,7 @@ std::unique_ptr<FormatReader> openPictureReader(QIODevice &device)
         return std::make_unique<EndsWithinSignature>();
     for (const PictureFormat &format : pictureFormats())
         if (format.recognises(device, head))
-            return format.open(device);
+            return format.open(device, head);
     return std::make_unique<FormatReader>();
 }
 

@@ -58,8 +58,8 @@ Walk walkGif(DeviceReader &in, const QByteArray &head)
 class GifReader : public FormatReader
 {
 public:
-    explicit GifReader(QIODevice &device)
-        : m_head(device.peek(64))
+    explicit GifReader(const QByteArray &head)
+        : m_head(head)
     {
         if (m_head.size() >= 10)
             claim(QSize(fieldAt<quint16>(m_head, 6), fieldAt<quint16>(m_head, 8)));
@@ -87,7 +87,7 @@ bool isGif(QIODevice &, const QByteArray &head)
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
-std::unique_ptr<FormatReader> openGifReader(QIODevice &device)
+std::unique_ptr<FormatReader> openGifReader(QIODevice &, const QByteArray &head)
 {
-    return std::make_unique<GifReader>(device);
+    return std::make_unique<GifReader>(head);
 }

@@ -60,7 +60,7 @@ bool isIcon(QIODevice &, const QByteArray &head)
     return hasIconSignature(head) && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
 }
 
-std::unique_ptr<FormatReader> openIconReader(QIODevice &device)
+std::unique_ptr<FormatReader> openIconReader(QIODevice &device, const QByteArray &)
 {
     return std::make_unique<IconReader>(device);
 }

@@ -371,7 +371,7 @@ bool isJpeg(QIODevice &, const QByteArray &head)
     return head.startsWith("\xFF\xD8");
 }
 
-std::unique_ptr<FormatReader> openJpegReader(QIODevice &)
+std::unique_ptr<FormatReader> openJpegReader(QIODevice &, const QByteArray &)
 {
     return std::make_unique<JpegReader>();
 }

@@ -65,6 +65,7 @@ struct PictureFormat
     // Whether the file, from its first bytes (`head`, 64 of them or fewer
     // when the file is shorter), is of this format.
     bool (*recognises)(QIODevice &device, const QByteArray &head);
-    // The reader of one picture of this format, its header parsed.
-    std::unique_ptr<FormatReader> (*open)(QIODevice &device);
+    // The reader of one picture of this format, its header parsed; `head`
+    // as above.
+    std::unique_ptr<FormatReader> (*open)(QIODevice &device, const QByteArray &head);
 };

@@ -29,9 +29,8 @@ class PngReader : public FormatReader
 public:
     // The width and height of the header chunk: big-endian, up to 2^31 - 1.
     // libpng takes at most a million pixels a side.
-    explicit PngReader(QIODevice &device)
+    explicit PngReader(const QByteArray &head)
     {
-        const QByteArray head = device.peek(24);
         if (head.size() < 24 || head.mid(12, 4) != "IHDR") {
             claim(QSize(), 1'000'000);
             return;
@@ -65,7 +64,7 @@ bool isPng(QIODevice &, const QByteArray &head)
     return hasPngSignature(head);
 }
 
-std::unique_ptr<FormatReader> openPngReader(QIODevice &device)
+std::unique_ptr<FormatReader> openPngReader(QIODevice &, const QByteArray &head)
 {
-    return std::make_unique<PngReader>(device);
+    return std::make_unique<PngReader>(head);
 }

@@ -51,7 +51,7 @@ bool isPnm(QIODevice &, const QByteArray &head)
     return head.size() >= 2 && head.at(0) == 'P' && head.at(1) >= '1' && head.at(1) <= '6';
 }
 
-std::unique_ptr<FormatReader> openPnmReader(QIODevice &device)
+std::unique_ptr<FormatReader> openPnmReader(QIODevice &device, const QByteArray &)
 {
     return std::make_unique<PnmReader>(device);
 }

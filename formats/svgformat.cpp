@@ -79,7 +79,7 @@ bool isSvg(QIODevice &device, const QByteArray &)
     return start.startsWith('<') && head.contains("<svg") && startsWithSvgElement(head);
 }
 
-std::unique_ptr<FormatReader> openSvgReader(QIODevice &)
+std::unique_ptr<FormatReader> openSvgReader(QIODevice &, const QByteArray &)
 {
     return std::make_unique<SvgReader>();
 }

@@ -34,8 +34,8 @@ namespace {
 class TgaReader : public FormatReader
 {
 public:
-    explicit TgaReader(QIODevice &device)
-        : m_header(*tgaHeaderOf(device.peek(tgaHeaderBytes)))
+    explicit TgaReader(const QByteArray &head)
+        : m_header(*tgaHeaderOf(head))
     {
         claim(QSize(m_header.width, m_header.height));
     }
@@ -70,7 +70,7 @@ bool isTga(QIODevice &, const QByteArray &head)
     return tgaHeaderOf(head).has_value();
 }
 
-std::unique_ptr<FormatReader> openTgaReader(QIODevice &device)
+std::unique_ptr<FormatReader> openTgaReader(QIODevice &, const QByteArray &head)
 {
-    return std::make_unique<TgaReader>(device);
+    return std::make_unique<TgaReader>(head);
 }

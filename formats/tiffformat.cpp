@@ -238,7 +238,7 @@ bool isTiff(QIODevice &, const QByteArray &head)
     return looksLikeTiff(head.left(4));
 }
 
-std::unique_ptr<FormatReader> openTiffReader(QIODevice &device)
+std::unique_ptr<FormatReader> openTiffReader(QIODevice &device, const QByteArray &)
 {
     return std::make_unique<TiffReader>(device);
 }

@@ -10,8 +10,8 @@ namespace {
 class WebpReader : public FormatReader
 {
 public:
-    explicit WebpReader(QIODevice &device)
-        : m_head(device.peek(64))
+    explicit WebpReader(const QByteArray &head)
+        : m_head(head)
     {
     }
 
@@ -39,7 +39,7 @@ bool isWebp(QIODevice &, const QByteArray &head)
     return head.startsWith("RIFF");
 }
 
-std::unique_ptr<FormatReader> openWebpReader(QIODevice &device)
+std::unique_ptr<FormatReader> openWebpReader(QIODevice &, const QByteArray &head)
 {
-    return std::make_unique<WebpReader>(device);
+    return std::make_unique<WebpReader>(head);
 }
