@@ -19,6 +19,7 @@ const QString usage = QStringLiteral(
     "Usage: tervana-convert [--bmp | --mono | --sizes LIST [--key-black]] [-j N] INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert [OPTIONS] -r FOLDER... -d DIR\n"
     "       tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR\n"
+    "       tervana-convert --cursor [--hotspot X,Y] [--classic | --mono | --sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -26,7 +27,8 @@ const QString examples = QStringLiteral(
     "Examples:\n"
     "  tervana-convert photo.jpg -o photo.ico             a 32 x 32 icon, as the window saves it\n"
     "  tervana-convert --sizes all logo.png -o logo.ico   a logo's icon: 16 to 256 pixels, 32 bits with alpha\n"
-    "  tervana-convert --sizes windows logo.svg -o app.ico  a drawing, from its shapes, at every size Windows asks for");
+    "  tervana-convert --sizes windows logo.svg -o app.ico  a drawing, from its shapes, at every size Windows asks for\n"
+    "  tervana-convert --cursor --hotspot 3,2 arrow.png -o arrow.cur  a cursor of every pointer size, pointing at 3,2");
 
 namespace {
 
@@ -56,6 +58,16 @@ constexpr OptionEntry optionTable[] = {
      "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
      "images; a drawing is drawn from its shapes, fine enough for every size."},
     {nullptr, "key-black", nullptr, true, "With --sizes: make pure black transparent too, as the window does."},
+    {nullptr, "cursor", nullptr, true,
+     "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
+     "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
+     "hot spot."},
+    {nullptr, "hotspot", "x,y", true,
+     "With --cursor: the point the cursor points with, in the first picture's pixels from its top-left corner "
+     "(default: a cursor's own hot spot, else 0,0); each size points at the same place of its picture."},
+    {nullptr, "classic", nullptr, true,
+     "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
+     "--mono instead, a black-and-white one."},
     {"r", "recursive", nullptr, true,
      "Convert every picture under the folders given; with -d, the results go into the same tree of folders under "
      "DIR. Files that are not pictures are counted and left alone."},
@@ -122,7 +134,49 @@ std::optional<QString> readOneDashOptions(const QStringList &arguments, QStringL
     return reading.mistake;
 }
 
-// What each picture becomes (--bmp, --mono, --sizes, --key-black).
+// A point given as "x,y": two whole numbers of pixels.
+std::optional<QPointF> pointOf(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2)
+        return std::nullopt;
+    bool wholeX = false;
+    bool wholeY = false;
+    const int x = parts[0].trimmed().toInt(&wholeX);
+    const int y = parts[1].trimmed().toInt(&wholeY);
+    if (!wholeX || !wholeY || x < 0 || y < 0 || x > 65535 || y > 65535)
+        return std::nullopt;
+    return QPointF(x, y);
+}
+
+// Whether the pictures become a cursor, and where it points (--cursor,
+// --hotspot, --classic). A cursor without --classic, --mono or --sizes has
+// the pointer sizes.
+std::optional<QString> readCursor(const QCommandLineParser &parser, ConversionOptions &conversion)
+{
+    conversion.cursor = parser.isSet(QStringLiteral("cursor"));
+    const bool classic = parser.isSet(QStringLiteral("classic"));
+    const bool hotSpot = parser.isSet(QStringLiteral("hotspot"));
+    if (!conversion.cursor)
+        return classic || hotSpot ? std::optional<QString>(QStringLiteral("--classic and --hotspot go with --cursor."))
+                                  : std::nullopt;
+    if (conversion.output == SquareOutput::Bitmap)
+        return QStringLiteral("--cursor cannot be used with --bmp.");
+    if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))
+        return QStringLiteral("--classic cannot be used with --sizes or --mono.");
+    if (hotSpot) {
+        conversion.hotSpot = pointOf(parser.value(QStringLiteral("hotspot")));
+        if (!conversion.hotSpot)
+            return QStringLiteral("--hotspot takes x,y: two whole numbers of pixels from the picture's top-left corner "
+                                  "(0,0).");
+    }
+    if (!classic && conversion.output == SquareOutput::ColourIcon && conversion.sizes.empty())
+        conversion.sizes = IconSizes::cursor();
+    return std::nullopt;
+}
+
+// What each picture becomes (--bmp, --mono, --sizes, --key-black, and a
+// cursor's options).
 std::optional<QString> readConversion(const QCommandLineParser &parser, ConversionOptions &conversion)
 {
     const bool bmp = parser.isSet(QStringLiteral("bmp"));
@@ -139,8 +193,10 @@ std::optional<QString> readConversion(const QCommandLineParser &parser, Conversi
             return parsed.failure->reason;
         conversion.sizes = std::move(parsed.sizes);
     }
+    if (std::optional<QString> mistake = readCursor(parser, conversion))
+        return mistake;
     conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
-    if (conversion.keyBlack && !sizes)
+    if (conversion.keyBlack && conversion.sizes.empty())
         return QStringLiteral("--key-black goes with --sizes (the 32 x 32 icon always makes pure black transparent).");
     return std::nullopt;
 }

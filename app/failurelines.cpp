@@ -49,9 +49,12 @@ QString lineFor(const PartlyDrawn &note)
 
 QString lineFor(const FormatMismatch &mismatch)
 {
+    const bool bitmap = mismatch.result == QLatin1String(".bmp");
     const QString bitmapNamedAsOne =
-        !mismatch.bitmap && mismatch.ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString();
+        !bitmap && mismatch.ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString();
+    const QString held = bitmap                                         ? QStringLiteral("a bitmap")
+                         : mismatch.result == QLatin1String(".cur") ? QStringLiteral("a cursor")
+                                                                      : QStringLiteral("an icon");
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
-        .arg(mismatch.output.shown(), mismatch.bitmap ? QStringLiteral("a bitmap") : QStringLiteral("an icon"),
-             readableName(mismatch.ending), bitmapNamedAsOne);
+        .arg(mismatch.output.shown(), held, readableName(mismatch.ending), bitmapNamedAsOne);
 }

@@ -3,6 +3,7 @@
 #include "fileaccess.h"
 #include "formats.h"
 #include "iconimages.h"
+#include "iconset.h"
 #include "iconsizes.h"
 #include "picture.h"
 #include "readpicture.h"
@@ -105,8 +106,11 @@ std::optional<RunFailure> loadSources(const Operand &picture, int largest, std::
     const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
     if (icon.failure)
         return input.cannotOpen(*icon.failure);
-    for (const QImage &image : icon.images)
-        sources.push_back(Picture(image));
+    for (size_t i = 0; i < icon.images.size(); ++i) {
+        sources.push_back(Picture(icon.images[i]));
+        if (i < icon.hotSpots.size())
+            sources.back().setHotSpot(icon.hotSpots[i]);
+    }
     if (!icon.images.empty())
         return std::nullopt;
     PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
@@ -116,6 +120,22 @@ std::optional<RunFailure> loadSources(const Operand &picture, int largest, std::
         notes.push_back(std::move(note));
     sources.push_back(std::move(load.picture));
     return std::nullopt;
+}
+
+// Why a cursor's hot spot cannot be where it was asked: outside the
+// picture it is given in.
+std::optional<Failure> hotSpotOutside(const ConversionOptions &options, const Picture &picture)
+{
+    if (!options.cursor || !options.hotSpot)
+        return std::nullopt;
+    const QSize size = picture.size();
+    if (options.hotSpot->x() < size.width() && options.hotSpot->y() < size.height())
+        return std::nullopt;
+    return Failure{Failure::Kind::Unusable, QStringLiteral("the hot spot %1,%2 is not within the picture, which is %3 x %4 pixels")
+                                                .arg(options.hotSpot->x())
+                                                .arg(options.hotSpot->y())
+                                                .arg(size.width())
+                                                .arg(size.height())};
 }
 
 } // namespace
@@ -128,7 +148,9 @@ bool endsAsAPicture(const QString &name)
 
 QString resultExtension(const ConversionOptions &options)
 {
-    return options.output == SquareOutput::Bitmap ? QStringLiteral(".bmp") : QStringLiteral(".ico");
+    if (options.output == SquareOutput::Bitmap)
+        return QStringLiteral(".bmp");
+    return options.cursor ? QStringLiteral(".cur") : QStringLiteral(".ico");
 }
 
 Converted convertPicture(const ConversionOptions &options, const Operand &input)
@@ -139,9 +161,16 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
         return {QByteArray(), opened.cannotOpen(*load.failure), false, {}};
+    if (std::optional<Failure> outside = hotSpotOutside(options, load.picture))
+        return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, input, std::nullopt, std::move(*outside)}, false, {}};
     const bool keepTransparency = options.output != SquareOutput::Bitmap && hasTransparency(load.picture);
     const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
-    return {encodeSquare(square, options.output), std::nullopt, false, partlyDrawn(opened, load)};
+    QByteArray bytes = encodeSquare(square, options.output);
+    if (options.cursor) {
+        const QPointF spot = options.hotSpot ? *options.hotSpot : QPointF(load.picture.hotSpot().value_or(QPoint(0, 0)));
+        bytes = cursorFromIcon(bytes, {pointInSquare(load.picture.size(), spot, Square::side, SquareBands::Window)});
+    }
+    return {bytes, std::nullopt, false, partlyDrawn(opened, load)};
 }
 
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
@@ -155,10 +184,15 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
             return {QByteArray(), std::move(failure), false, {}};
     // One file's pictures may be enlarged where they must: they are all
     // there is. Of several files given for one icon, one is missing.
+    const Operand first = Operand::input(inputs.first());
     IconSizePlan plan = planIconSizes(sources, options.sizes, inputs.size() == 1);
     if (plan.failure) {
-        const Operand first = Operand::input(inputs.first());
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*plan.failure)}, true, {}};
     }
-    return {encodeIconSizes(sources, plan.sources, options.keyBlack), std::nullopt, false, notes};
+    if (std::optional<Failure> outside = hotSpotOutside(options, sources.front()))
+        return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*outside)}, false, {}};
+    QByteArray bytes = encodeIconSizes(sources, plan.sources, options.keyBlack);
+    if (options.cursor)
+        bytes = cursorFromIcon(bytes, cursorHotSpots(sources, plan.sources, options.hotSpot));
+    return {bytes, std::nullopt, false, notes};
 }

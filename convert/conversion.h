@@ -5,6 +5,7 @@
 #include "square.h"
 
 #include <QByteArray>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,11 @@ struct ConversionOptions
     // With --sizes: one icon of these sizes (largest first) instead.
     std::vector<int> sizes;
     bool keyBlack = false;
+    // With --cursor: a cursor (.cur) of the same images, pointing at
+    // `hotSpot` (in the first picture's pixels), or at a cursor picture's
+    // own hot spot, or at the picture's top-left corner.
+    bool cursor = false;
+    std::optional<QPointF> hotSpot;
 };
 
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
@@ -25,7 +31,8 @@ struct ConversionOptions
 // promise.
 bool endsAsAPicture(const QString &name);
 
-// The result's file name ending: ".bmp" for a bitmap, else ".ico".
+// The result's file name ending: ".bmp" for a bitmap, ".cur" for a cursor,
+// else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
 // What of a drawing could not be drawn: the picture, and librsvg's words.

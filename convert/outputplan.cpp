@@ -48,5 +48,5 @@ std::optional<FormatMismatch> formatMismatch(const Operand &output, const QStrin
     if (output.isStandard() || !endsAsAPicture(output.name()) || QLatin1Char('.') + ending == extension ||
         (bitmap && ending == QLatin1String("dib")))
         return std::nullopt;
-    return FormatMismatch{output, ending, bitmap};
+    return FormatMismatch{output, ending, extension};
 }

@@ -35,8 +35,9 @@ struct FormatMismatch
 {
     Operand output;
     QString ending;
-    bool bitmap = false;
+    // What the result is: its file ending (".ico", ".cur" or ".bmp").
+    QString result;
 };
-// The mismatch of `output` with a result of `extension` (".ico" or
+// The mismatch of `output` with a result of `extension` (".ico", ".cur" or
 // ".bmp"), or nothing.
 std::optional<FormatMismatch> formatMismatch(const Operand &output, const QString &extension);

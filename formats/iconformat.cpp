@@ -28,8 +28,8 @@ public:
     bool isCutShort(QIODevice &) override { return m_cutShort; }
 
     // Qt's reader decodes the first image; a cursor read as a single
-    // picture has always been taken as Qt gives it, an icon's mask is read
-    // here (iconimages.h).
+    // picture has always been taken as Qt gives it, with its hot spot, an
+    // icon's mask is read here (iconimages.h).
     PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
     {
         QtReadSteps steps;
@@ -41,7 +41,10 @@ public:
                 applyIconMask(file, start, first, image);
             };
         }
-        return decodeWithQt(device, {}, steps);
+        PictureLoad load = decodeWithQt(device, {}, steps);
+        if (m_directory && m_directory->cursor() && !m_directory->entries.empty() && !load.picture.isNull())
+            load.picture.setHotSpot(IconDirectory::hotSpot(m_directory->entries.front()));
+        return load;
     }
 
 private:

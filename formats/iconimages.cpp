@@ -220,6 +220,9 @@ IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory,
     device.seek(start);
     if (load.failure)
         load.images.clear();
+    else if (directory.cursor())
+        for (int i : chosen)
+            load.hotSpots.push_back(IconDirectory::hotSpot(images[size_t(i)].entry));
     return load;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QIODevice>
+#include <QPoint>
 
 #include <vector>
 
@@ -34,6 +35,8 @@ struct IconImagesLoad
 {
     std::vector<QImage> images;
     std::optional<Failure> failure;
+    // A cursor's hot spots, one an image; none for an icon.
+    std::vector<QPoint> hotSpots;
 };
 IconImagesLoad readIconImages(QIODevice &device, IconImageChoice choice = IconImageChoice::All);
 // The same, with the directory read already from where the device stands.

@@ -183,6 +183,8 @@ IconListing listIcon(const IconDirectory &directory, const QByteArray &file)
                                    : damageOf(known->second, int(i) + 1));
         }
         ListedImage listed = listedAs(known->second, entry, directory);
+        if (directory.cursor())
+            listed.hotSpot = IconDirectory::hotSpot(entry);
         compareWithEntry(entry, directory, listed);
         listing.images.push_back(std::move(listed));
     }
@@ -200,13 +202,16 @@ QStringList listingLines(const IconListing &listing)
         const QString kind = !image.headerRead ? QStringLiteral(" as its entry says")
                              : image.png      ? QStringLiteral(", PNG")
                                               : QStringLiteral(", BMP");
-        lines << QStringLiteral("%1: %2 x %3%4%5, %6 bytes at %7")
+        const QString hotSpot = image.hotSpot ? QStringLiteral(", hot spot %1,%2").arg(image.hotSpot->x()).arg(image.hotSpot->y())
+                                              : QString();
+        lines << QStringLiteral("%1: %2 x %3%4%5, %6 bytes at %7%8")
                      .arg(i + 1)
                      .arg(image.width)
                      .arg(image.height)
                      .arg(bits, kind)
                      .arg(image.bytes)
-                     .arg(image.offset);
+                     .arg(image.offset)
+                     .arg(hotSpot);
         for (const QString &disagreement : image.disagreements)
             lines << QStringLiteral("   %1").arg(disagreement);
     }

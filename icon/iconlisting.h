@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // What an icon or cursor file holds, image by image, as its bytes say, and
@@ -25,6 +27,8 @@ struct ListedImage
     bool headerRead = false;
     qint64 bytes = 0;
     qint64 offset = 0;
+    // A cursor's: where the image points, as its entry says.
+    std::optional<QPoint> hotSpot;
     // Where the image disagrees with itself; the icon still shows.
     QStringList disagreements;
 };
@@ -49,6 +53,6 @@ IconListing listIcon(const QByteArray &file);
 
 // The listing as lines: one per image ("2: 32 x 32, 32 bits, BMP, 4264
 // bytes at 6230", or "2: 32 x 32, 32 bits as its entry says, 4264 bytes at
-// 6230" when the image's header is not in the file), each followed by what
-// disagrees in it.
+// 6230" when the image's header is not in the file; a cursor's with ",
+// hot spot 5,10" after it), each followed by what disagrees in it.
 QStringList listingLines(const IconListing &listing);

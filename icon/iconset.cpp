@@ -61,3 +61,21 @@ QByteArray encodeIconSet(const std::vector<IconImage> &images)
         file += bytes;
     return file;
 }
+
+QByteArray cursorFromIcon(const QByteArray &icon, const std::vector<QPoint> &hotSpots)
+{
+    const std::optional<IconDirectory> directory = iconDirectoryOf(icon);
+    if (!directory || directory->cursor() || !directory->whole() || directory->entries.size() != hotSpots.size())
+        return {};
+    IconDirRecord dir;
+    dir.idType = quint16(IconDirectory::Kind::Cursor);
+    dir.idCount = quint16(hotSpots.size());
+    QByteArray cursor = serialise(dir);
+    for (size_t i = 0; i < hotSpots.size(); ++i) {
+        IconEntryRecord entry = directory->entries[i];
+        entry.wPlanes = quint16(hotSpots[i].x());
+        entry.wBitCount = quint16(hotSpots[i].y());
+        cursor += serialise(entry);
+    }
+    return cursor + icon.mid(cursor.size());
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QtGlobal>
 
 #include <vector>
@@ -28,3 +29,10 @@ struct IconImage
 // rows bottom-up, one bit a pixel, set where the pixel is fully transparent,
 // each row padded to four bytes.
 QByteArray encodeIconSet(const std::vector<IconImage> &images);
+
+// The cursor file made of `icon`, an icon file written here: the same
+// images, the directory's type 2 (a cursor), and in each entry, where an
+// icon's holds its planes and bits per pixel, the hot spot of that entry's
+// image (`hotSpots`, one an entry in order, in the image's pixels, from its
+// top-left corner). Empty when `icon` is no icon of that many entries.
+QByteArray cursorFromIcon(const QByteArray &icon, const std::vector<QPoint> &hotSpots);

@@ -30,6 +30,14 @@ const std::vector<int> &IconSizes::favicon()
     return sizes;
 }
 
+const std::vector<int> &IconSizes::cursor()
+{
+    // 32 at 100 % scaling, 48 at 150 %, 64 at 200 %, and the larger pointer
+    // sizes of the accessibility settings.
+    static const std::vector<int> sizes = {128, 96, 64, 48, 32};
+    return sizes;
+}
+
 IconSizeList parseIconSizes(const QString &list)
 {
     const QString name = list.trimmed();
@@ -187,4 +195,23 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
     for (std::future<IconImage> &image : made)
         images.push_back(image.get());
     return encodeIconSet(images);
+}
+
+std::vector<QPoint> cursorHotSpots(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                   std::optional<QPointF> given)
+{
+    const Picture &first = pictures.front();
+    const QPointF spot = given ? *given : QPointF(first.hotSpot().value_or(QPoint(0, 0)));
+    std::vector<QPoint> spots;
+    for (const SizeSource &source : plan) {
+        const Picture &picture = pictures[source.picture];
+        // A cursor's image keeps its own hot spot; any other picture takes
+        // the first one's, at the same place of it.
+        const QPointF point = !given && picture.hotSpot()
+                                  ? QPointF(*picture.hotSpot())
+                                  : QPointF(spot.x() * picture.size().width() / std::max(first.size().width(), 1),
+                                            spot.y() * picture.size().height() / std::max(first.size().height(), 1));
+        spots.push_back(pointInSquare(picture.size(), point, source.side, SquareBands::Clear));
+    }
+    return spots;
 }

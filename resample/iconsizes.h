@@ -4,6 +4,8 @@
 #include "picture.h"
 
 #include <QByteArray>
+#include <QPoint>
+#include <QPointF>
 #include <QString>
 
 #include <optional>
@@ -18,6 +20,9 @@ const std::vector<int> &all();
 const std::vector<int> &windows();
 // What "favicon" stands for: a web site's icon.
 const std::vector<int> &favicon();
+// The sizes a cursor has unless --sizes says otherwise: those Windows
+// draws pointers at, for its pointer sizes and display scaling.
+const std::vector<int> &cursor();
 constexpr int smallest = 1;
 constexpr int largest = 256;
 }
@@ -64,3 +69,11 @@ QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes
 
 // The same from several pictures, each size from its source in `plan`.
 QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);
+
+// The hot spot of each size of a cursor made as `plan` says, where the
+// image of that size points: `given`, in the first picture's pixels, at the
+// same place of each size's picture; or, without it, a cursor image's own
+// hot spot, else the first picture's, else its top-left corner; each moved
+// as its picture is fitted into the size.
+std::vector<QPoint> cursorHotSpots(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                   std::optional<QPointF> given);

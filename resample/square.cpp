@@ -15,22 +15,49 @@ namespace {
 constexpr int borderPixels = 2;
 constexpr int twipsPerPixel = 15;
 
+// The pixels a drawing at (x, y) of width by height covers: its edges
+// rounded half away from zero; a negative width or height counts from the
+// other edge.
+QRect coveredPixels(double x, double y, double width, double height)
+{
+    const int left = int(std::lround(x));
+    const int top = int(std::lround(y));
+    const int right = int(std::lround(x + width));
+    const int bottom = int(std::lround(y + height));
+    return QRect(QPoint(qMin(left, right), qMin(top, bottom)), QPoint(qMax(left, right) - 1, qMax(top, bottom) - 1));
+}
+
+// Where a picture of `size` is drawn in a square of `side`, proportions kept
+// and centred, its shorter side at least `thinnest` pixels: as the window's
+// picture box measures it, its size plus a 2-pixel border on each side, in
+// twips read back in single precision.
+QRect fittedPixels(QSize size, int side, double thinnest)
+{
+    const double W = double(float((size.width() + 2 * borderPixels) * twipsPerPixel));
+    const double H = double(float((size.height() + 2 * borderPixels) * twipsPerPixel));
+    if (W >= H) {
+        const double k = W / side;
+        const double f = std::max(H / k, thinnest);
+        const float o = float((side - f) / 2);
+        return coveredPixels(0, o, side, f);
+    }
+    const double k = H / side;
+    const double f = std::max(W / k, thinnest);
+    const float o = float((side - f) / 2);
+    return coveredPixels(o, 0, f, side);
+}
+
 } // namespace
 
 void paintScaled(QImage &canvas, const Picture &picture, double x, double y, double width, double height)
 {
     if (picture.isNull())
         return;
-    const int left = int(std::lround(x));
-    const int top = int(std::lround(y));
-    const int right = int(std::lround(x + width));
-    const int bottom = int(std::lround(y + height));
-    const QRect target = QRect(QPoint(qMin(left, right), qMin(top, bottom)),
-                               QPoint(qMax(left, right) - 1, qMax(top, bottom) - 1));
+    const QRect target = coveredPixels(x, y, width, height);
     if (target.intersected(canvas.rect()).isEmpty())
         return;
     QImage scaled = resampleImage(picture.image(), target.size(), picture.extent());
-    scaled = scaled.mirrored(right < left, bottom < top);
+    scaled = scaled.mirrored(std::lround(x + width) < std::lround(x), std::lround(y + height) < std::lround(y));
     QPainter painter(&canvas);
     painter.drawImage(target.topLeft(), scaled);
 }
@@ -41,21 +68,8 @@ namespace {
 // its shorter side spans at least `thinnest` pixels.
 void drawFitted(QImage &square, const Picture &picture, double thinnest = 0)
 {
-    const int side = square.width();
-    // The box's outer size in twips, read back in single precision.
-    const double W = double(float((picture.size().width() + 2 * borderPixels) * twipsPerPixel));
-    const double H = double(float((picture.size().height() + 2 * borderPixels) * twipsPerPixel));
-    if (W >= H) {
-        const double k = W / side;
-        const double f = std::max(H / k, thinnest);
-        const float o = float((side - f) / 2);
-        paintScaled(square, picture, 0, o, side, f);
-    } else {
-        const double k = H / side;
-        const double f = std::max(W / k, thinnest);
-        const float o = float((side - f) / 2);
-        paintScaled(square, picture, o, 0, f, side);
-    }
+    const QRect target = fittedPixels(picture.size(), square.width(), thinnest);
+    paintScaled(square, picture, target.x(), target.y(), target.width(), target.height());
 }
 
 } // namespace
@@ -67,6 +81,19 @@ QImage fitIntoSquare(const Picture &picture, QRgb background)
     square.fill(opaque ? background : qPremultiply(background));
     drawFitted(square, picture);
     return square;
+}
+
+QPoint pointInSquare(QSize size, QPointF point, int side, SquareBands bands)
+{
+    const QRect target = fittedPixels(size, side, bands == SquareBands::Clear ? 1 : 0);
+    // The pixel of the fitted picture whose share of the picture holds the
+    // point; one on the picture's edge or past it, its last pixel.
+    const auto place = [side](double at, int length, int from, int span) {
+        const int pixel = from + int(std::floor(at * span / std::max(length, 1)));
+        return std::clamp(pixel, std::max(from, 0), std::max(std::min(from + span - 1, side - 1), 0));
+    };
+    return QPoint(place(point.x(), size.width(), target.x(), target.width()),
+                  place(point.y(), size.height(), target.y(), target.height()));
 }
 
 QImage fitIntoClearSquare(const Picture &picture, int side)

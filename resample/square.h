@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPoint>
+#include <QPointF>
 #include <QRgb>
 
 // The 32 x 32 square every output is made from, and the drawing that makes
@@ -39,6 +41,17 @@ bool hasTransparency(const Picture &picture);
 // A picture so thin that it would cover less than a pixel (1 x 1000 in a
 // 16-pixel icon) is drawn one pixel thin instead of not at all.
 QImage fitIntoClearSquare(const Picture &picture, int side);
+
+// Which bands a square is made with: the window's (fitIntoSquare), or
+// transparent ones (fitIntoClearSquare), where a picture is never less than
+// one pixel thin.
+enum class SquareBands { Window, Clear };
+
+// Where `point` of a picture of `size` (in its pixels, from its top-left
+// corner) lands in the square of `side` the picture is fitted into: the
+// pixel of the fitted picture that covers it. A cursor's hot spot is moved
+// so, from the picture it is given on to each size made of it.
+QPoint pointInSquare(QSize size, QPointF point, int side, SquareBands bands);
 
 // The pixels of an icon made of the square. An opaque square's pure black
 // is the transparent key colour, every other pixel is opaque in its own

@@ -258,6 +258,14 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("all and more") << sizes("all,16") << "\"all\"";
     QTest::newRow("with --bmp") << sizes("all") + QStringList{QStringLiteral("--bmp")} << "--bmp";
     QTest::newRow("--key-black alone") << QStringList{QStringLiteral("--key-black")} << "--key-black";
+    const QString cursor = QStringLiteral("--cursor");
+    const auto hotSpot = [](const char *point) { return QStringList{QStringLiteral("--hotspot"), QString::fromLatin1(point)}; };
+    QTest::newRow("--hotspot without --cursor") << hotSpot("1,1") << "--hotspot go with --cursor";
+    QTest::newRow("--classic without --cursor") << QStringList{QStringLiteral("--classic")} << "--classic and";
+    QTest::newRow("a cursor as a bitmap") << QStringList{cursor, QStringLiteral("--bmp")} << "--bmp";
+    QTest::newRow("a classic cursor of sizes") << sizes("32") + QStringList{cursor, QStringLiteral("--classic")} << "--classic";
+    QTest::newRow("a hot spot of one number") << QStringList{cursor} + hotSpot("3") << "two whole numbers";
+    QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";
 }
 
 void tst_IconSizes::badOptionsAreRefused()

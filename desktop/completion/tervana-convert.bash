@@ -40,7 +40,8 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --sizes --key-black --list --extract -r --recursive -L
+            --jobs --sizes --key-black --cursor --hotspot --classic --list --extract
+            -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))
         return

@@ -50,6 +50,7 @@ def make_pictures(folder):
     ImageDraw.Draw(logo).ellipse([10, 10, 110, 110], fill=(30, 90, 200, 255))
     logo.save(os.path.join(folder, "logo.png"))
     photo.resize((600, 400)).save(os.path.join(folder, "big.png"))
+    logo.resize((32, 32)).save(os.path.join(folder, "arrow.png"))
     for side in (16, 32):
         logo.resize((side, side)).save(os.path.join(folder, f"hand{side}.png"))
         logo.resize((side, side)).save(os.path.join(folder, f"icon{side}.png"))

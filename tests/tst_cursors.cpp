@@ -1,0 +1,195 @@
+// Cursors from the converter (--cursor): the file is the icon the same
+// options make, but for its type and each entry's hot spot, which points at
+// the place asked for at every size; a cursor given as a picture keeps its
+// own hot spots; --list and icotool read the hot spots back.
+
+#include "picturetestutils.h"
+
+#include <QPoint>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+using namespace testutils;
+
+namespace {
+
+// Each entry's side and hot spot, the directory's type checked to be a
+// cursor's.
+struct CursorEntry
+{
+    int side = 0;
+    QPoint hotSpot;
+    bool operator==(const CursorEntry &other) const { return side == other.side && hotSpot == other.hotSpot; }
+};
+
+QList<CursorEntry> cursorEntries(const QByteArray &file)
+{
+    QList<CursorEntry> entries;
+    if (file.size() < 6 || qFromLittleEndian<quint16>(file.constData() + 2) != 2)
+        return entries;
+    const int count = qFromLittleEndian<quint16>(file.constData() + 4);
+    for (int i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i) {
+        const char *entry = file.constData() + 6 + 16 * i;
+        entries.push_back({uchar(entry[0]) == 0 ? 256 : uchar(entry[0]),
+                           QPoint(qFromLittleEndian<quint16>(entry + 4), qFromLittleEndian<quint16>(entry + 6))});
+    }
+    return entries;
+}
+
+// The file with every entry's planes and bits per pixel (where a cursor
+// holds its hot spot) and the type blanked: what the icon and the cursor of
+// the same images share.
+QByteArray withoutTypeAndHotSpots(QByteArray file)
+{
+    if (file.size() < 6)
+        return file;
+    const int count = qFromLittleEndian<quint16>(file.constData() + 4);
+    file[2] = 0;
+    for (int i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i)
+        file.replace(6 + 16 * i + 4, 4, QByteArray(4, '\0'));
+    return file;
+}
+
+QList<CursorEntry> entries(const QList<int> &sides, const QList<QPoint> &spots)
+{
+    QList<CursorEntry> made;
+    for (qsizetype i = 0; i < sides.size(); ++i)
+        made.push_back({sides[i], spots[i]});
+    return made;
+}
+
+} // namespace
+
+class tst_Cursors : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase();
+    void cursorsPointWhereAsked_data();
+    void cursorsPointWhereAsked();
+    void aCursorKeepsItsOwnHotSpots_data();
+    void aCursorKeepsItsOwnHotSpots();
+    void hotSpotsOutsideThePictureAreRefused();
+};
+
+void tst_Cursors::initTestCase()
+{
+    QVERIFY(saveImage(patternImage(64, 64), path(QStringLiteral("square.png")), "PNG"));
+    QVERIFY(saveImage(patternImage(64, 32), path(QStringLiteral("wide.png")), "PNG"));
+    QVERIFY(saveImage(patternImage(32, 32), path(QStringLiteral("small.png")), "PNG"));
+}
+
+void tst_Cursors::cursorsPointWhereAsked_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QStringList>("cursorOptions");
+    QTest::addColumn<QStringList>("iconOptions"); // the icon of the same images
+    QTest::addColumn<QList<CursorEntry>>("expected");
+    const QStringList pointerSizes{QStringLiteral("--sizes"), QStringLiteral("128,96,64,48,32")};
+    QTest::newRow("pointer sizes, the hot spot scaled to each")
+        << QStringLiteral("square.png") << QStringList{QStringLiteral("--cursor"), QStringLiteral("--hotspot"), QStringLiteral("10,20")}
+        << pointerSizes
+        << entries({128, 96, 64, 48, 32}, {{20, 40}, {15, 30}, {10, 20}, {7, 15}, {5, 10}});
+    QTest::newRow("no hot spot: the top-left corner")
+        << QStringLiteral("square.png") << QStringList{QStringLiteral("--cursor")} << pointerSizes
+        << entries({128, 96, 64, 48, 32}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}});
+    // Fitted into 32, the 64 x 32 picture covers rows 8 to 23.
+    QTest::newRow("a wide picture's corners, in its band")
+        << QStringLiteral("wide.png")
+        << QStringList{QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("32"), QStringLiteral("--hotspot"), QStringLiteral("63,31")}
+        << QStringList{QStringLiteral("--sizes"), QStringLiteral("32")} << entries({32}, {{31, 23}});
+    QTest::newRow("a wide picture's top-left corner")
+        << QStringLiteral("wide.png") << QStringList{QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("32")}
+        << QStringList{QStringLiteral("--sizes"), QStringLiteral("32")} << entries({32}, {{0, 8}});
+    QTest::newRow("classic, 24 bits") << QStringLiteral("small.png")
+                                      << QStringList{QStringLiteral("--cursor"), QStringLiteral("--classic"), QStringLiteral("--hotspot"), QStringLiteral("31,30")}
+                                      << QStringList{} << entries({32}, {{31, 30}});
+    QTest::newRow("black and white") << QStringLiteral("square.png")
+                                     << QStringList{QStringLiteral("--cursor"), QStringLiteral("--mono"), QStringLiteral("--hotspot"), QStringLiteral("33,2")}
+                                     << QStringList{QStringLiteral("--mono")} << entries({32}, {{16, 1}});
+}
+
+// The cursor holds the images the icon of the same options holds, and
+// points where asked at each size; --list and icotool read the same hot
+// spots.
+void tst_Cursors::cursorsPointWhereAsked()
+{
+    QFETCH(QString, picture);
+    QFETCH(QStringList, cursorOptions);
+    QFETCH(QStringList, iconOptions);
+    QFETCH(QList<CursorEntry>, expected);
+    const QString cursor = path(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".cur"));
+    const QString icon = path(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".ico"));
+    const Run made = runConverter(cursorOptions + QStringList{path(picture), QStringLiteral("-o"), cursor});
+    QVERIFY2(made.exitCode == 0, qPrintable(made.errorLines.join(QLatin1Char('\n'))));
+    QCOMPARE(runConverter(iconOptions + QStringList{path(picture), QStringLiteral("-o"), icon}).exitCode, 0);
+    const QByteArray bytes = readFile(cursor);
+    QCOMPARE(cursorEntries(bytes), expected);
+    QCOMPARE(withoutTypeAndHotSpots(bytes), withoutTypeAndHotSpots(readFile(icon)));
+    const QStringList lines = runConverter({QStringLiteral("--list"), cursor}).out.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QVERIFY2(lines.value(i + 1).endsWith(
+                     QStringLiteral(", hot spot %1,%2").arg(expected[i].hotSpot.x()).arg(expected[i].hotSpot.y())),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+    if (icotool.isEmpty())
+        return;
+    const QString listed = outputOf(icotool, {QStringLiteral("-l"), cursor});
+    for (const CursorEntry &entry : expected)
+        QVERIFY2(listed.contains(QRegularExpression(QStringLiteral("--width=%1 --height=%1 .*--hotspot-x=%2 --hotspot-y=%3\n")
+                                                        .arg(entry.side)
+                                                        .arg(entry.hotSpot.x())
+                                                        .arg(entry.hotSpot.y()))),
+                 qPrintable(listed));
+}
+
+void tst_Cursors::aCursorKeepsItsOwnHotSpots_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QList<CursorEntry>>("expected");
+    // From a cursor whose 64 image points at 10,20 and its 32 image at 5,10:
+    // each size made of one of its images keeps that image's hot spot.
+    QTest::newRow("its own sizes, as they are") << QStringList{QStringLiteral("--sizes"), QStringLiteral("64,32")}
+                                                << entries({64, 32}, {{10, 20}, {5, 10}});
+    QTest::newRow("a size between, shrunk from the next larger")
+        << QStringList{QStringLiteral("--sizes"), QStringLiteral("40")} << entries({40}, {{6, 12}});
+    QTest::newRow("classic, from its first image") << QStringList{QStringLiteral("--classic")} << entries({32}, {{5, 10}});
+    QTest::newRow("a hot spot given instead") << QStringList{QStringLiteral("--sizes"), QStringLiteral("32"), QStringLiteral("--hotspot"), QStringLiteral("0,64")}
+                                              << entries({32}, {{0, 16}});
+}
+
+void tst_Cursors::aCursorKeepsItsOwnHotSpots()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QList<CursorEntry>, expected);
+    const QString first = path(QStringLiteral("first.cur"));
+    QCOMPARE(runConverter({QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("128,64,32"),
+                           QStringLiteral("--hotspot"), QStringLiteral("10,20"), path(QStringLiteral("square.png")),
+                           QStringLiteral("-o"), first})
+                 .exitCode,
+             0);
+    const QString again = path(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".cur"));
+    const Run made = runConverter(QStringList{QStringLiteral("--cursor")} + options + QStringList{first, QStringLiteral("-o"), again});
+    QVERIFY2(made.exitCode == 0, qPrintable(made.errorLines.join(QLatin1Char('\n'))));
+    QCOMPARE(cursorEntries(readFile(again)), expected);
+}
+
+void tst_Cursors::hotSpotsOutsideThePictureAreRefused()
+{
+    const QString cursor = path(QStringLiteral("outside.cur"));
+    const Run run = runConverter({QStringLiteral("--cursor"), QStringLiteral("--hotspot"), QStringLiteral("64,0"),
+                                  path(QStringLiteral("square.png")), QStringLiteral("-o"), cursor});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errorLines.join(QLatin1Char('\n')).contains(QStringLiteral("the hot spot 64,0 is not within the picture, which is 64 x 64 pixels")),
+             qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    QVERIFY(!QFileInfo::exists(cursor));
+}
+
+QTEST_MAIN(tst_Cursors)
+#include "tst_cursors.moc"
