@@ -2,10 +2,13 @@
  * LoadImageW at each size asked for, then DrawIconEx onto a 32-bit drawing
  * filled with black, and onto one filled with white.
  *
- *   drawicon ICON OUT SIZE...
+ *   drawicon [--cursor] ICON OUT SIZE...
  *
  * OUT-SIZE-0.raw (over black) and OUT-SIZE-1.raw (over white) receive
  * SIZE x SIZE pixels, top row first, each as blue, green, red, unused.
+ * With --cursor the file is loaded as a cursor (IMAGE_CURSOR, and once by
+ * LoadCursorFromFileW), and for each size a line "SIZE X Y" tells the hot
+ * spot GetIconInfo gives.
  * Exits 1 when the icon does not load at a size or cannot be drawn. */
 #include <windows.h>
 #include <stdio.h>
@@ -13,12 +16,23 @@
 #include <string.h>
 
 /* Draws the icon loaded at `size` over black or white into `path`. */
-static int draw(const wchar_t *iconPath, int size, int white, const wchar_t *path)
+static int draw(const wchar_t *iconPath, UINT kind, int size, int white, const wchar_t *path)
 {
-    HICON icon = (HICON)LoadImageW(NULL, iconPath, IMAGE_ICON, size, size, LR_LOADFROMFILE);
+    HICON icon = (HICON)LoadImageW(NULL, iconPath, kind, size, size, LR_LOADFROMFILE);
     if (!icon) {
         fprintf(stderr, "LoadImageW failed at %d: %lu\n", size, GetLastError());
         return 0;
+    }
+    ICONINFO about;
+    if (kind == IMAGE_CURSOR && white) {
+        if (!GetIconInfo(icon, &about) || about.fIcon) {
+            fprintf(stderr, "GetIconInfo gives no cursor at %d\n", size);
+            return 0;
+        }
+        printf("%d %lu %lu\n", size, about.xHotspot, about.yHotspot);
+        DeleteObject(about.hbmMask);
+        if (about.hbmColor)
+            DeleteObject(about.hbmColor);
     }
     BITMAPINFO info;
     memset(&info, 0, sizeof info);
@@ -52,14 +66,20 @@ static int draw(const wchar_t *iconPath, int size, int white, const wchar_t *pat
 
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc < 4)
+    const int cursor = argc > 1 && wcscmp(argv[1], L"--cursor") == 0;
+    if (argc < 4 + cursor)
         return 2;
-    for (int i = 3; i < argc; ++i) {
+    const wchar_t *file = argv[1 + cursor];
+    if (cursor && !LoadCursorFromFileW(file)) {
+        fprintf(stderr, "LoadCursorFromFileW failed: %lu\n", GetLastError());
+        return 1;
+    }
+    for (int i = 3 + cursor; i < argc; ++i) {
         const int size = _wtoi(argv[i]);
         for (int white = 0; white <= 1; ++white) {
             wchar_t path[1024];
-            swprintf(path, 1024, L"%ls-%d-%d.raw", argv[2], size, white);
-            if (!draw(argv[1], size, white, path))
+            swprintf(path, 1024, L"%ls-%d-%d.raw", argv[2 + cursor], size, white);
+            if (!draw(file, cursor ? IMAGE_CURSOR : IMAGE_ICON, size, white, path))
                 return 1;
         }
     }

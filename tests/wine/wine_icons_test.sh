@@ -8,6 +8,10 @@
 # The kinds: the 32 x 32 classic, the black-and-white icon, and --sizes all
 # from a photo, from a transparent PNG, from an SVG and from several
 # pictures.
+# Cursors (--cursor) load through Windows' cursor loader too (LoadImageW
+# with IMAGE_CURSOR at each size they hold, and LoadCursorFromFileW), draw
+# as the icon of the same options says, and GetIconInfo gives at each size
+# the hot spot asked for.
 #   wine_icons_test.sh TERVANA_CONVERT_EXECUTABLE
 # Wine runs in a prefix of its own that is removed afterwards, with no
 # display: nothing of the user's Wine setup is read or changed.
@@ -104,4 +108,46 @@ for icon in "$work"/icons/*.ico; do
     done
 done
 [ "$failures" = 0 ] || fail "$failures of $checked sizes are drawn otherwise than their icons say"
-echo "PASS: Windows' icon loader (Wine) drew 7 kinds of icon at $checked sizes, over black and white, as their pixels say"
+
+# Each cursor, the icon of the same images, and the hot spot GetIconInfo
+# must give at each size: the logo is 120 x 120, the drawing 100 x 100, and
+# a point lands on the pixel of the fitted picture that covers it.
+mkdir -p "$work/cursors"
+check_cursor() {
+    local name=$1 options=$2 icon_options=$3 picture=$4 expected=$5 sizes found verdict
+    # shellcheck disable=SC2086 # the options are words
+    timeout 120 "$convert" --cursor $options "$picture" -o "$work/cursors/$name.cur" ||
+        fail "tervana-convert could not make $name.cur"
+    # shellcheck disable=SC2086
+    timeout 120 "$convert" $icon_options "$picture" -o "$work/cursors/$name.ico" ||
+        fail "tervana-convert could not make $name.ico"
+    sizes=$(printf '%s\n' "$expected" | cut -d' ' -f1 | tr '\n' ' ')
+    # shellcheck disable=SC2086
+    found=$(timeout 120 wine "$work/drawicon.exe" --cursor "$work/cursors/$name.cur" "$work/drawings/$name" $sizes) ||
+        fail "Windows' cursor loader could not load or draw $name.cur (or did not finish within 2 minutes)"
+    found=$(printf '%s\n' "$found" | tr -d '\r')
+    [ "$found" = "$expected" ] || fail "$name.cur: GetIconInfo gives the hot spots (size x y)
+$found
+where they are
+$expected"
+    for size in $sizes; do
+        verdict=$(/usr/bin/python3 "$here/compare_drawing.py" "$work/cursors/$name.ico" "$size" \
+            "$work/drawings/$name-$size-0.raw" "$work/drawings/$name-$size-1.raw") ||
+            fail "$name.cur, $verdict"
+    done
+}
+pointer_sizes="--sizes 128,96,64,48,32"
+check_cursor pointer "--hotspot 40,30" "$pointer_sizes" "$pictures/logo.png" "128 42 32
+96 32 24
+64 21 16
+48 16 12
+32 10 8"
+check_cursor drawing "--hotspot 50,22" "$pointer_sizes" "$pictures/logo.svg" "128 64 28
+96 48 21
+64 32 14
+48 24 10
+32 16 7"
+check_cursor classic "--classic --hotspot 10,100" "" "$pictures/logo.png" "32 2 26"
+check_cursor black-and-white "--mono --hotspot 119,0" "--mono" "$pictures/logo.png" "32 31 0"
+echo "PASS: Windows' icon loader (Wine) drew 7 kinds of icon at $checked sizes, over black and white, as their pixels say;"
+echo "      its cursor loader took 4 kinds of cursor, each pointing where asked at every size, drawn as its icon"
