@@ -64,7 +64,8 @@ constexpr OptionEntry optionTable[] = {
      "hot spot."},
     {nullptr, "hotspot", "x,y", true,
      "With --cursor: the point the cursor points with, in the first picture's pixels from its top-left corner "
-     "(default: a cursor's own hot spot, else 0,0); each size points at the same place of its picture."},
+     "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
+     "size points at the same place of its picture."},
     {nullptr, "classic", nullptr, true,
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
      "--mono instead, a black-and-white one."},

@@ -167,7 +167,7 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
     const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
     QByteArray bytes = encodeSquare(square, options.output);
     if (options.cursor) {
-        const QPointF spot = options.hotSpot ? *options.hotSpot : QPointF(load.picture.hotSpot().value_or(QPoint(0, 0)));
+        const QPointF spot = options.hotSpot ? *options.hotSpot : load.picture.hotSpot().value_or(QPointF(0, 0));
         bytes = cursorFromIcon(bytes, {pointInSquare(load.picture.size(), spot, Square::side, SquareBands::Window)});
     }
     return {bytes, std::nullopt, false, partlyDrawn(opened, load)};

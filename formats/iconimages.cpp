@@ -212,11 +212,11 @@ IconImagesLoad readIconImages(QIODevice &device, const IconDirectory &directory,
     // A file that ends before the images its directory lists is refused,
     // as the icon reader refuses it.
     if (isIconCutShort(device, directory))
-        return {{}, Failure::cutShort()};
+        return {{}, Failure::cutShort(), {}};
     const std::vector<DirectoryImage> images = directoryImages(device, start, directory, count);
     const std::vector<int> chosen = chosenImages(images, choice == IconImageChoice::OneEachSize);
     std::optional<Failure> refused = refusalOf(images, chosen, device.size() - start);
-    IconImagesLoad load = refused ? IconImagesLoad{{}, std::move(refused)} : decodeChosen(reader, device, start, images, chosen);
+    IconImagesLoad load = refused ? IconImagesLoad{{}, std::move(refused), {}} : decodeChosen(reader, device, start, images, chosen);
     device.seek(start);
     if (load.failure)
         load.images.clear();

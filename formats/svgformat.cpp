@@ -56,8 +56,10 @@ PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
         return {Picture(), std::move(drawn.failure)};
     if (isTooLarge(drawn.naturalSize))
         return {Picture(), tooLargeFailure(drawn.naturalSize)};
-    return {Picture::drawing(std::move(svg.xml), std::move(drawn.image), drawn.naturalSize), std::nullopt,
-            std::move(drawn.note)};
+    Picture drawing = Picture::drawing(std::move(svg.xml), std::move(drawn.image), drawn.naturalSize);
+    if (drawn.hotSpot)
+        drawing.setHotSpot(*drawn.hotSpot);
+    return {std::move(drawing), std::nullopt, std::move(drawn.note)};
 }
 
 class SvgReader : public FormatReader

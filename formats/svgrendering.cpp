@@ -77,6 +77,10 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
             const double width = numbers[0].toDouble();
             const double height = numbers[1].toDouble();
             rendering.naturalSize = QSize(int(qBound(1.0, width + 0.5, 2e9)), int(qBound(1.0, height + 0.5, 2e9)));
+        } else if (word == "hotspot" && numbers.size() == 2) {
+            const QPointF spot(numbers[0].toDouble(), numbers[1].toDouble());
+            if (std::isfinite(spot.x()) && std::isfinite(spot.y()) && spot.x() >= 0 && spot.y() >= 0)
+                rendering.hotSpot = spot;
         } else if (word == "note") {
             rendering.note = QString::fromUtf8(value).left(300);
         } else if (word == "pixels" && numbers.size() == 2) {

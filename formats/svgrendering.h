@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPointF>
 #include <QSize>
 #include <QString>
 
@@ -31,6 +32,9 @@ struct SvgRendering
 {
     QImage image;
     QSize naturalSize;
+    // The centre of the element whose id is "hotspot", in the drawing's own
+    // pixels, when it has one: where a cursor made of it points.
+    std::optional<QPointF> hotSpot;
     QString note;
     std::optional<Failure> failure;
 };

@@ -4,7 +4,7 @@
 
 #include <QImage>
 #include <QList>
-#include <QPoint>
+#include <QPointF>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -34,16 +34,17 @@ public:
     bool isDrawing() const { return !m_svg.isEmpty(); }
     const QByteArray &svg() const { return m_svg; }
     // A cursor's hot spot, in the picture's pixels from its top-left corner:
-    // the point it points with. Nothing for any other picture.
-    std::optional<QPoint> hotSpot() const { return m_hotSpot; }
-    void setHotSpot(QPoint spot) { m_hotSpot = spot; }
+    // the point it points with (a drawing's may lie between pixels).
+    // Nothing for a picture that is no cursor and marks none.
+    std::optional<QPointF> hotSpot() const { return m_hotSpot; }
+    void setHotSpot(QPointF spot) { m_hotSpot = spot; }
 
 private:
     QImage m_image;
     QSize m_size;
     QSizeF m_extent;
     QByteArray m_svg;
-    std::optional<QPoint> m_hotSpot;
+    std::optional<QPointF> m_hotSpot;
 };
 
 // The outcome of reading a picture file: the picture, or why it cannot be

@@ -201,14 +201,14 @@ std::vector<QPoint> cursorHotSpots(const std::vector<Picture> &pictures, const s
                                    std::optional<QPointF> given)
 {
     const Picture &first = pictures.front();
-    const QPointF spot = given ? *given : QPointF(first.hotSpot().value_or(QPoint(0, 0)));
+    const QPointF spot = given ? *given : first.hotSpot().value_or(QPointF(0, 0));
     std::vector<QPoint> spots;
     for (const SizeSource &source : plan) {
         const Picture &picture = pictures[source.picture];
         // A cursor's image keeps its own hot spot; any other picture takes
         // the first one's, at the same place of it.
         const QPointF point = !given && picture.hotSpot()
-                                  ? QPointF(*picture.hotSpot())
+                                  ? *picture.hotSpot()
                                   : QPointF(spot.x() * picture.size().width() / std::max(first.size().width(), 1),
                                             spot.y() * picture.size().height() / std::max(first.size().height(), 1));
         spots.push_back(pointInSquare(picture.size(), point, source.side, SquareBands::Clear));

@@ -16,6 +16,9 @@
 //
 // Standard output, lines of text and then the pixels:
 //   natural W H        the drawing's own size in pixels (decimals)
+//   hotspot X Y        the centre of the element whose id is "hotspot",
+//                      when there is one: where a cursor made of the
+//                      drawing points, in the same pixels
 //   note TEXT          what librsvg said it could not draw (at most one)
 //   pixels W H         then W x H x 4 bytes: premultiplied ARGB in the
 //                      machine's byte order, row after row, top first
@@ -145,6 +148,27 @@ bool naturalSizeOf(RsvgHandle *handle, double &width, double &height)
     return hasViewBox && width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height);
 }
 
+// The centre of the element whose id is "hotspot", in the drawing's own
+// pixels: the point a cursor made of it points with. Its geometry counts
+// without stroke, so an unpainted marker (fill="none") serves; one of no
+// size at all (a circle of radius 0) has no geometry, and marks nothing.
+bool hotSpotOf(RsvgHandle *handle, double width, double height, double &x, double &y)
+{
+    const RsvgRectangle viewport{0, 0, width, height};
+    RsvgRectangle ink{};
+    RsvgRectangle logical{};
+    GError *error = nullptr;
+    if (!rsvg_handle_get_geometry_for_layer(handle, "#hotspot", &viewport, &ink, &logical, &error)) {
+        g_clear_error(&error);
+        return false;
+    }
+    if (logical.width <= 0 && logical.height <= 0)
+        return false;
+    x = logical.x + logical.width / 2;
+    y = logical.y + logical.height / 2;
+    return std::isfinite(x) && std::isfinite(y) && x >= 0 && y >= 0 && x < width && y < height;
+}
+
 // The size it is drawn at, in whole pixels, never less than one.
 void drawnSize(const Request &request, double width, double height, int &drawnWidth, int &drawnHeight)
 {
@@ -214,11 +238,15 @@ Drawing drawWithinMemory(RsvgHandle *handle, Request request, double width, doub
     return drawing;
 }
 
-// The answer on standard output: the natural size, what could not be drawn,
-// the drawn size, then the pixels row by row.
-int writeDrawing(const Drawing &drawing, double width, double height)
+// The answer on standard output: the natural size, the hot spot, what could
+// not be drawn, the drawn size, then the pixels row by row.
+int writeDrawing(RsvgHandle *handle, const Drawing &drawing, double width, double height)
 {
     std::printf("natural %.17g %.17g\n", width, height);
+    double x = 0;
+    double y = 0;
+    if (hotSpotOf(handle, width, height, x, y))
+        std::printf("hotspot %.17g %.17g\n", x, y);
     if (!drawing.note.empty())
         std::printf("note %s\n", oneLine(drawing.note.c_str()).c_str());
     std::printf("pixels %d %d\n", drawing.width, drawing.height);
@@ -261,5 +289,5 @@ int main(int argc, char *argv[])
     const Drawing drawing = drawWithinMemory(handle, request, width, height);
     if (!drawing.surface)
         return refuse("there is not memory enough to draw it");
-    return writeDrawing(drawing, width, height);
+    return writeDrawing(handle, drawing, width, height);
 }

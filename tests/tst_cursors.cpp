@@ -84,6 +84,12 @@ void tst_Cursors::initTestCase()
     QVERIFY(saveImage(patternImage(64, 64), path(QStringLiteral("square.png")), "PNG"));
     QVERIFY(saveImage(patternImage(64, 32), path(QStringLiteral("wide.png")), "PNG"));
     QVERIFY(saveImage(patternImage(32, 32), path(QStringLiteral("small.png")), "PNG"));
+    // 100 pixels wide, its view box 200 units: the marker's centre, 10,10,
+    // is at 5,5.
+    QVERIFY(writeFile(path(QStringLiteral("marked.svg")),
+                      "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100' viewBox='0 0 200 200'>"
+                      "<path d='M10 10 L150 90 L90 100 L60 180 Z' fill='#222'/>"
+                      "<rect id='hotspot' x='8' y='8' width='4' height='4' fill='none'/></svg>"));
 }
 
 void tst_Cursors::cursorsPointWhereAsked_data()
@@ -108,6 +114,9 @@ void tst_Cursors::cursorsPointWhereAsked_data()
     QTest::newRow("a wide picture's top-left corner")
         << QStringLiteral("wide.png") << QStringList{QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("32")}
         << QStringList{QStringLiteral("--sizes"), QStringLiteral("32")} << entries({32}, {{0, 8}});
+    QTest::newRow("a drawing marks its own")
+        << QStringLiteral("marked.svg") << QStringList{QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("100,32")}
+        << QStringList{QStringLiteral("--sizes"), QStringLiteral("100,32")} << entries({100, 32}, {{5, 5}, {1, 1}});
     QTest::newRow("classic, 24 bits") << QStringLiteral("small.png")
                                       << QStringList{QStringLiteral("--cursor"), QStringLiteral("--classic"), QStringLiteral("--hotspot"), QStringLiteral("31,30")}
                                       << QStringList{} << entries({32}, {{31, 30}});
