@@ -1,7 +1,8 @@
 // Cursors from the converter (--cursor): the file is the icon the same
 // options make, but for its type and each entry's hot spot, which points at
 // the place asked for at every size; a cursor given as a picture keeps its
-// own hot spots; --list and icotool read the hot spots back.
+// own hot spots; --list and icotool read the hot spots back, and Pillow
+// the cursor.
 
 #include "picturetestutils.h"
 
@@ -147,6 +148,9 @@ void tst_Cursors::cursorsPointWhereAsked()
         QVERIFY2(lines.value(i + 1).endsWith(
                      QStringLiteral(", hot spot %1,%2").arg(expected[i].hotSpot.x()).arg(expected[i].hotSpot.y())),
                  qPrintable(lines.join(QLatin1Char('\n'))));
+    // Pillow reads a cursor's first image.
+    if (!python3WithPillow.isEmpty())
+        QCOMPARE(decodeWithPillow(cursor).value(0), QStringLiteral("%1 %1").arg(expected.first().side));
     if (icotool.isEmpty())
         return;
     const QString listed = outputOf(icotool, {QStringLiteral("-l"), cursor});
