@@ -89,7 +89,8 @@ QPoint pointInSquare(QSize size, QPointF point, int side, SquareBands bands)
     // The pixel of the fitted picture whose share of the picture holds the
     // point; one on the picture's edge or past it, its last pixel.
     const auto place = [side](double at, int length, int from, int span) {
-        const int pixel = from + int(std::floor(at * span / std::max(length, 1)));
+        const double within = std::isfinite(at) ? std::clamp(at, 0.0, double(length)) : 0.0;
+        const int pixel = from + int(std::floor(within * span / std::max(length, 1)));
         return std::clamp(pixel, std::max(from, 0), std::max(std::min(from + span - 1, side - 1), 0));
     };
     return QPoint(place(point.x(), size.width(), target.x(), target.width()),
