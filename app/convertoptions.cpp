@@ -1,5 +1,7 @@
 #include "convertoptions.h"
 
+#include "cursoroptions.h"
+
 #include "dashoptions.h"
 #include "fileaccess.h"
 #include "folderlisting.h"
@@ -20,6 +22,7 @@ const QString usage = QStringLiteral(
     "       tervana-convert [OPTIONS] -r FOLDER... -d DIR\n"
     "       tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR\n"
     "       tervana-convert --cursor [--hotspot X,Y] [--classic | --mono | --sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --xcursor [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -66,6 +69,10 @@ constexpr OptionEntry optionTable[] = {
      "With --cursor: the point the cursor points with, in the first picture's pixels from its top-left corner "
      "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
      "size points at the same place of its picture."},
+    {nullptr, "xcursor", nullptr, true,
+     "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
+     "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
+     "--cursor. Named after its input without an ending under -d."},
     {nullptr, "classic", nullptr, true,
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
      "--mono instead, a black-and-white one."},
@@ -135,47 +142,6 @@ std::optional<QString> readOneDashOptions(const QStringList &arguments, QStringL
     return reading.mistake;
 }
 
-// A point given as "x,y": two whole numbers of pixels.
-std::optional<QPointF> pointOf(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 2)
-        return std::nullopt;
-    bool wholeX = false;
-    bool wholeY = false;
-    const int x = parts[0].trimmed().toInt(&wholeX);
-    const int y = parts[1].trimmed().toInt(&wholeY);
-    if (!wholeX || !wholeY || x < 0 || y < 0 || x > 65535 || y > 65535)
-        return std::nullopt;
-    return QPointF(x, y);
-}
-
-// Whether the pictures become a cursor, and where it points (--cursor,
-// --hotspot, --classic). A cursor without --classic, --mono or --sizes has
-// the pointer sizes.
-std::optional<QString> readCursor(const QCommandLineParser &parser, ConversionOptions &conversion)
-{
-    conversion.cursor = parser.isSet(QStringLiteral("cursor"));
-    const bool classic = parser.isSet(QStringLiteral("classic"));
-    const bool hotSpot = parser.isSet(QStringLiteral("hotspot"));
-    if (!conversion.cursor)
-        return classic || hotSpot ? std::optional<QString>(QStringLiteral("--classic and --hotspot go with --cursor."))
-                                  : std::nullopt;
-    if (conversion.output == SquareOutput::Bitmap)
-        return QStringLiteral("--cursor cannot be used with --bmp.");
-    if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))
-        return QStringLiteral("--classic cannot be used with --sizes or --mono.");
-    if (hotSpot) {
-        conversion.hotSpot = pointOf(parser.value(QStringLiteral("hotspot")));
-        if (!conversion.hotSpot)
-            return QStringLiteral("--hotspot takes x,y: two whole numbers of pixels from the picture's top-left corner "
-                                  "(0,0).");
-    }
-    if (!classic && conversion.output == SquareOutput::ColourIcon && conversion.sizes.empty())
-        conversion.sizes = IconSizes::cursor();
-    return std::nullopt;
-}
-
 // What each picture becomes (--bmp, --mono, --sizes, --key-black, and a
 // cursor's options).
 std::optional<QString> readConversion(const QCommandLineParser &parser, ConversionOptions &conversion)
@@ -194,7 +160,7 @@ std::optional<QString> readConversion(const QCommandLineParser &parser, Conversi
             return parsed.failure->reason;
         conversion.sizes = std::move(parsed.sizes);
     }
-    if (std::optional<QString> mistake = readCursor(parser, conversion))
+    if (std::optional<QString> mistake = readCursorOptions(parser, conversion))
         return mistake;
     conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     if (conversion.keyBlack && conversion.sizes.empty())

@@ -54,6 +54,7 @@ QString lineFor(const FormatMismatch &mismatch)
         !bitmap && mismatch.ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString();
     const QString held = bitmap                                         ? QStringLiteral("a bitmap")
                          : mismatch.result == QLatin1String(".cur") ? QStringLiteral("a cursor")
+                         : mismatch.result.isEmpty()                ? QStringLiteral("a Linux cursor")
                                                                       : QStringLiteral("an icon");
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
         .arg(mismatch.output.shown(), held, readableName(mismatch.ending), bitmapNamedAsOne);

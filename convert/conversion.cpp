@@ -150,6 +150,8 @@ QString resultExtension(const ConversionOptions &options)
 {
     if (options.output == SquareOutput::Bitmap)
         return QStringLiteral(".bmp");
+    if (options.xcursor)
+        return QString();
     return options.cursor ? QStringLiteral(".cur") : QStringLiteral(".ico");
 }
 
@@ -191,6 +193,10 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     }
     if (std::optional<Failure> outside = hotSpotOutside(options, sources.front()))
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*outside)}, false, {}};
+    if (options.xcursor) {
+        const std::vector<QPoint> hotSpots = cursorHotSpots(sources, plan.sources, options.hotSpot);
+        return {encodeXcursorSizes(sources, plan.sources, options.keyBlack, hotSpots), std::nullopt, false, notes};
+    }
     QByteArray bytes = encodeIconSizes(sources, plan.sources, options.keyBlack);
     if (options.cursor)
         bytes = cursorFromIcon(bytes, cursorHotSpots(sources, plan.sources, options.hotSpot));

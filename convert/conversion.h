@@ -24,6 +24,8 @@ struct ConversionOptions
     // own hot spot, or at the picture's top-left corner.
     bool cursor = false;
     std::optional<QPointF> hotSpot;
+    // With --xcursor: that cursor as a Linux cursor (Xcursor) instead.
+    bool xcursor = false;
 };
 
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
@@ -32,7 +34,7 @@ struct ConversionOptions
 bool endsAsAPicture(const QString &name);
 
 // The result's file name ending: ".bmp" for a bitmap, ".cur" for a cursor,
-// else ".ico".
+// none for a Linux cursor (as cursor themes name them), else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
 // What of a drawing could not be drawn: the picture, and librsvg's words.

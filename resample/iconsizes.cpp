@@ -3,6 +3,7 @@
 #include "iconset.h"
 #include "pictureencoding.h"
 #include "square.h"
+#include "xcursor.h"
 
 
 #include <algorithm>
@@ -35,6 +36,12 @@ const std::vector<int> &IconSizes::cursor()
     // 32 at 100 % scaling, 48 at 150 %, 64 at 200 %, and the larger pointer
     // sizes of the accessibility settings.
     static const std::vector<int> sizes = {128, 96, 64, 48, 32};
+    return sizes;
+}
+
+const std::vector<int> &IconSizes::xcursor()
+{
+    static const std::vector<int> sizes = {96, 64, 48, 32, 24};
     return sizes;
 }
 
@@ -93,14 +100,14 @@ std::vector<quint32> pixelsOf(const QImage &straight)
     return pixels;
 }
 
-IconImage iconImageOf(const Picture &picture, int side, bool asItIs, bool keyBlack)
+IconImage iconImageOf(const Picture &picture, int side, bool asItIs, bool keyBlack, bool pngAtLargest)
 {
     const QImage straight = straightSquare(asItIs ? picture.image() : fitIntoClearSquare(picture, side), keyBlack);
     IconImage image;
     image.side = side;
-    // A 256 x 256 bitmap takes 264 KB; the format allows PNG there (and
-    // should the PNG writer fail, the bitmap stays).
-    if (side == IconSizes::largest)
+    // A 256 x 256 bitmap takes 264 KB; an icon allows PNG there (and should
+    // the PNG writer fail, the bitmap stays).
+    if (side == IconSizes::largest && pngAtLargest)
         image.png = encodePng(straight, true);
     if (image.png.isEmpty())
         image.pixels = pixelsOf(straight);
@@ -175,7 +182,12 @@ QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes
     return encodeIconSizes({picture}, planIconSizes({picture}, sizes, true).sources, keyBlack);
 }
 
-QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)
+namespace {
+
+// The image of each size of `plan`, its pixels straight; the 256 image as
+// PNG when `pngAtLargest`.
+std::vector<IconImage> iconImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                    bool keyBlack, bool pngAtLargest)
 {
     // The sizes are made side by side: each reads its whole picture. When no
     // thread can be started, a size is made when it is asked for.
@@ -184,7 +196,9 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
         const Picture &picture = pictures[source.picture];
         const QSize read = picture.image().size();
         const bool small = qint64(read.width()) * read.height() <= smallPicturePixels;
-        const auto make = [&picture, source, keyBlack] { return iconImageOf(picture, source.side, source.asItIs, keyBlack); };
+        const auto make = [&picture, source, keyBlack, pngAtLargest] {
+            return iconImageOf(picture, source.side, source.asItIs, keyBlack, pngAtLargest);
+        };
         try {
             made.push_back(std::async(small ? std::launch::deferred : std::launch::async, make));
         } catch (const std::system_error &) {
@@ -194,7 +208,29 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
     std::vector<IconImage> images;
     for (std::future<IconImage> &image : made)
         images.push_back(image.get());
-    return encodeIconSet(images);
+    return images;
+}
+
+} // namespace
+
+QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)
+{
+    return encodeIconSet(iconImagesOf(pictures, plan, keyBlack, true));
+}
+
+QByteArray encodeXcursorSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack,
+                              const std::vector<QPoint> &hotSpots)
+{
+    std::vector<XcursorImage> cursor;
+    const std::vector<IconImage> images = iconImagesOf(pictures, plan, keyBlack, false);
+    for (size_t i = 0; i < images.size(); ++i) {
+        XcursorImage image{images[i].side, images[i].side, images[i].side, hotSpots.at(i), 0, {}};
+        image.pixels.reserve(images[i].pixels.size());
+        for (quint32 pixel : images[i].pixels)
+            image.pixels.push_back(qPremultiply(pixel));
+        cursor.push_back(std::move(image));
+    }
+    return encodeXcursor(cursor);
 }
 
 std::vector<QPoint> cursorHotSpots(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,

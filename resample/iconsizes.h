@@ -23,6 +23,9 @@ const std::vector<int> &favicon();
 // The sizes a cursor has unless --sizes says otherwise: those Windows
 // draws pointers at, for its pointer sizes and display scaling.
 const std::vector<int> &cursor();
+// The same for a Linux cursor: the pointer sizes desktops offer (24 the
+// usual one), and their doubles for display scaling.
+const std::vector<int> &xcursor();
 constexpr int smallest = 1;
 constexpr int largest = 256;
 }
@@ -69,6 +72,11 @@ QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes
 
 // The same from several pictures, each size from its source in `plan`.
 QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);
+
+// A Linux cursor (Xcursor) of the same images, each of nominal size its
+// side, premultiplied, pointing at `hotSpots` (one a size; cursorHotSpots).
+QByteArray encodeXcursorSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack,
+                              const std::vector<QPoint> &hotSpots);
 
 // The hot spot of each size of a cursor made as `plan` says, where the
 // image of that size points: `given`, in the first picture's pixels, at the

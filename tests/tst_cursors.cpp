@@ -6,6 +6,7 @@
 
 #include "picturetestutils.h"
 
+#include <QImageReader>
 #include <QPoint>
 #include <QProcess>
 #include <QRegularExpression>
@@ -78,6 +79,7 @@ private slots:
     void aCursorKeepsItsOwnHotSpots_data();
     void aCursorKeepsItsOwnHotSpots();
     void hotSpotsOutsideThePictureAreRefused();
+    void linuxCursorsAreReadByLibXcursor();
 };
 
 void tst_Cursors::initTestCase()
@@ -202,6 +204,46 @@ void tst_Cursors::hotSpotsOutsideThePictureAreRefused()
     QVERIFY2(run.errorLines.join(QLatin1Char('\n')).contains(QStringLiteral("the hot spot 64,0 is not within the picture, which is 64 x 64 pixels")),
              qPrintable(run.errorLines.join(QLatin1Char('\n'))));
     QVERIFY(!QFileInfo::exists(cursor));
+}
+
+namespace {
+
+// What libXcursor should read of an image: as readxcursor.cpp prints it.
+QString xcursorLine(const QImage &icon, int side, QPoint hotSpot)
+{
+    quint32 hash = 2166136261u;
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x)
+            for (int byte = 0; byte < 4; ++byte)
+                hash = (hash ^ ((qPremultiply(icon.pixel(x, y)) >> (8 * byte)) & 0xFF)) * 16777619u;
+    return QStringLiteral("%1 %1 %1 %2 %3 0 %4").arg(side).arg(hotSpot.x()).arg(hotSpot.y()).arg(hash, 8, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+// libXcursor reads each image of a Linux cursor: its nominal size, its
+// size, its hot spot, no delay, and the pixels of the icon of the same
+// sizes, premultiplied.
+void tst_Cursors::linuxCursorsAreReadByLibXcursor()
+{
+    const QString reader = QStringLiteral(XCURSOR_READER);
+    if (reader.isEmpty())
+        QSKIP("libXcursor is not installed");
+    const QString cursor = path(QStringLiteral("arrow"));
+    const QString icon = path(QStringLiteral("arrow.ico"));
+    const QString picture = path(QStringLiteral("square.png"));
+    QCOMPARE(runConverter({QStringLiteral("--xcursor"), QStringLiteral("--hotspot"), QStringLiteral("10,20"), picture,
+                           QStringLiteral("-o"), cursor}).exitCode, 0);
+    QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("96,64,48,32,24"), picture, QStringLiteral("-o"), icon}).exitCode, 0);
+    const QList<QPoint> hotSpots{{15, 30}, {10, 20}, {7, 15}, {5, 10}, {3, 7}};
+    QImageReader images(icon);
+    QStringList expected;
+    for (int i = 0; i < hotSpots.size(); ++i) {
+        QVERIFY(images.jumpToImage(i));
+        const QImage image = images.read().convertToFormat(QImage::Format_ARGB32);
+        expected << xcursorLine(image, image.width(), hotSpots[i]);
+    }
+    QCOMPARE(outputOf(reader, {cursor}).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 }
 
 QTEST_MAIN(tst_Cursors)
