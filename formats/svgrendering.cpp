@@ -59,7 +59,15 @@ bool nextLine(const QByteArray &output, qsizetype &at, QByteArray &word, QByteAr
     return true;
 }
 
-// The renderer's output read back: natural size, note, pixels.
+// A point of the drawing the renderer tells, or nothing when it is none.
+std::optional<QPointF> pointWithin(double x, double y)
+{
+    if (!std::isfinite(x) || !std::isfinite(y) || x < 0 || y < 0)
+        return std::nullopt;
+    return QPointF(x, y);
+}
+
+// The renderer's output read back: natural size, hot spot, note, pixels.
 SvgRendering readRendering(const QByteArray &output, int largestSide)
 {
     SvgRendering rendering;
@@ -78,9 +86,7 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
             const double height = numbers[1].toDouble();
             rendering.naturalSize = QSize(int(qBound(1.0, width + 0.5, 2e9)), int(qBound(1.0, height + 0.5, 2e9)));
         } else if (word == "hotspot" && numbers.size() == 2) {
-            const QPointF spot(numbers[0].toDouble(), numbers[1].toDouble());
-            if (std::isfinite(spot.x()) && std::isfinite(spot.y()) && spot.x() >= 0 && spot.y() >= 0)
-                rendering.hotSpot = spot;
+            rendering.hotSpot = pointWithin(numbers[0].toDouble(), numbers[1].toDouble());
         } else if (word == "note") {
             rendering.note = QString::fromUtf8(value).left(300);
         } else if (word == "pixels" && numbers.size() == 2) {
