@@ -60,13 +60,15 @@ constexpr OptionEntry optionTable[] = {
      "largest first, at 32 bits with real transparency: the picture's own, and transparent bands. The 256 image is "
      "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
      "images; a drawing is drawn from its shapes, fine enough for every size."},
-    {nullptr, "key-black", nullptr, true, "With --sizes: make pure black transparent too, as the window does."},
+    {nullptr, "key-black", nullptr, true,
+     "With --sizes, --cursor or --xcursor: make pure black transparent too, as the window does."},
     {nullptr, "cursor", nullptr, true,
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
      "hot spot."},
     {nullptr, "hotspot", "x,y", true,
-     "With --cursor: the point the cursor points with, in the first picture's pixels from its top-left corner "
+     "With --cursor or --xcursor: the point the cursor points with, in the first picture's pixels from its top-left "
+     "corner "
      "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
      "size points at the same place of its picture."},
     {nullptr, "xcursor", nullptr, true,
@@ -86,8 +88,8 @@ constexpr OptionEntry optionTable[] = {
     {nullptr, "progress", nullptr, false, "Show the progress line even when standard error is not a terminal."},
     {"q", "quiet", nullptr, false, "Say nothing, not even which pictures failed; the exit status tells."},
     {nullptr, "list", nullptr, false,
-     "List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and offset, and what "
-     "is wrong with it. A damaged icon is reported and the exit status is 1."},
+     "List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and offset, a "
+     "cursor's hot spot, and what is wrong with it. A damaged icon is reported and the exit status is 1."},
     {nullptr, "extract", nullptr, false,
      "Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after the icon, the "
      "image's size and its bits per pixel."},
@@ -164,7 +166,8 @@ std::optional<QString> readConversion(const QCommandLineParser &parser, Conversi
         return mistake;
     conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     if (conversion.keyBlack && conversion.sizes.empty())
-        return QStringLiteral("--key-black goes with --sizes (the 32 x 32 icon always makes pure black transparent).");
+        return QStringLiteral("--key-black goes with --sizes, --cursor or --xcursor (the 32 x 32 icon always makes pure "
+                              "black transparent).");
     return std::nullopt;
 }
 

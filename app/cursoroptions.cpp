@@ -28,10 +28,13 @@ std::optional<QString> readCursorOptions(const QCommandLineParser &parser, Conve
     const bool classic = parser.isSet(QStringLiteral("classic"));
     const bool hotSpot = parser.isSet(QStringLiteral("hotspot"));
     if (!conversion.cursor)
-        return classic || hotSpot ? std::optional<QString>(QStringLiteral("--classic and --hotspot go with --cursor."))
+        return classic || hotSpot ? std::optional<QString>(QStringLiteral("--classic and --hotspot go with --cursor (--hotspot also with --xcursor)."))
                                   : std::nullopt;
+    if (conversion.xcursor && parser.isSet(QStringLiteral("cursor")))
+        return QStringLiteral("Give either --cursor or --xcursor.");
     if (conversion.output == SquareOutput::Bitmap)
-        return QStringLiteral("--cursor cannot be used with --bmp.");
+        return QStringLiteral("%1 cannot be used with --bmp.").arg(conversion.xcursor ? QStringLiteral("--xcursor")
+                                                                                        : QStringLiteral("--cursor"));
     if (conversion.xcursor && (classic || conversion.output != SquareOutput::ColourIcon))
         return QStringLiteral("--xcursor cannot be used with --classic or --mono: a Linux cursor has alpha.");
     if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))

@@ -59,10 +59,10 @@ bool nextLine(const QByteArray &output, qsizetype &at, QByteArray &word, QByteAr
     return true;
 }
 
-// A point of the drawing the renderer tells, or nothing when it is none.
-std::optional<QPointF> pointWithin(double x, double y)
+// A point the renderer tells, or nothing when it is no number.
+std::optional<QPointF> finitePoint(double x, double y)
 {
-    if (!std::isfinite(x) || !std::isfinite(y) || x < 0 || y < 0)
+    if (!std::isfinite(x) || !std::isfinite(y))
         return std::nullopt;
     return QPointF(x, y);
 }
@@ -86,7 +86,7 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
             const double height = numbers[1].toDouble();
             rendering.naturalSize = QSize(int(qBound(1.0, width + 0.5, 2e9)), int(qBound(1.0, height + 0.5, 2e9)));
         } else if (word == "hotspot" && numbers.size() == 2) {
-            rendering.hotSpot = pointWithin(numbers[0].toDouble(), numbers[1].toDouble());
+            rendering.hotSpot = finitePoint(numbers[0].toDouble(), numbers[1].toDouble());
         } else if (word == "note") {
             rendering.note = QString::fromUtf8(value).left(300);
         } else if (word == "pixels" && numbers.size() == 2) {

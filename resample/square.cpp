@@ -90,8 +90,12 @@ QPoint pointInSquare(QSize size, QPointF point, int side, SquareBands bands)
     // point; one on the picture's edge or past it, its last pixel.
     const auto place = [side](double at, int length, int from, int span) {
         const double within = std::isfinite(at) ? std::clamp(at, 0.0, double(length)) : 0.0;
-        const int pixel = from + int(std::floor(within * span / std::max(length, 1)));
-        return std::clamp(pixel, std::max(from, 0), std::max(std::min(from + span - 1, side - 1), 0));
+        const int pixel = from + int(std::floor(within * std::max(span, 0) / std::max(length, 1)));
+        // A picture too thin to cover a pixel (drawn at the window's rule)
+        // spans none: the point is where it would be.
+        const int first = std::clamp(from, 0, side - 1);
+        const int last = std::clamp(std::max(from, from + span - 1), 0, side - 1);
+        return std::clamp(pixel, first, last);
     };
     return QPoint(place(point.x(), size.width(), target.x(), target.width()),
                   place(point.y(), size.height(), target.y(), target.height()));

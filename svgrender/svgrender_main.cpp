@@ -152,6 +152,8 @@ bool naturalSizeOf(RsvgHandle *handle, double &width, double &height)
 // pixels: the point a cursor made of it points with. Its geometry counts
 // without stroke, so an unpainted marker (fill="none") serves; one of no
 // size at all (a circle of radius 0) has no geometry, and marks nothing.
+// One outside the drawing is told as it is: the cursor takes it at the
+// drawing's edge, as it takes any hot spot beyond its picture.
 bool hotSpotOf(RsvgHandle *handle, double width, double height, double &x, double &y)
 {
     const RsvgRectangle viewport{0, 0, width, height};
@@ -166,7 +168,7 @@ bool hotSpotOf(RsvgHandle *handle, double width, double height, double &x, doubl
         return false;
     x = logical.x + logical.width / 2;
     y = logical.y + logical.height / 2;
-    return std::isfinite(x) && std::isfinite(y) && x >= 0 && y >= 0 && x < width && y < height;
+    return std::isfinite(x) && std::isfinite(y);
 }
 
 // The size it is drawn at, in whole pixels, never less than one.

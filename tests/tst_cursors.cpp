@@ -87,6 +87,13 @@ void tst_Cursors::initTestCase()
     QVERIFY(saveImage(patternImage(64, 64), path(QStringLiteral("square.png")), "PNG"));
     QVERIFY(saveImage(patternImage(64, 32), path(QStringLiteral("wide.png")), "PNG"));
     QVERIFY(saveImage(patternImage(32, 32), path(QStringLiteral("small.png")), "PNG"));
+    QVERIFY(saveImage(patternImage(1000, 1), path(QStringLiteral("thin.png")), "PNG"));
+    // See-through in steps, and not square: its bands are clear.
+    QImage clear(64, 48, QImage::Format_ARGB32);
+    for (int y = 0; y < clear.height(); ++y)
+        for (int x = 0; x < clear.width(); ++x)
+            clear.setPixel(x, y, qRgba(200, 4 * x, 5 * y, (x * 4 + y) % 256));
+    QVERIFY(clear.save(path(QStringLiteral("clear.png"))));
     // 100 pixels wide, its view box 200 units: the marker's centre, 10,10,
     // is at 5,5.
     QVERIFY(writeFile(path(QStringLiteral("marked.svg")),
@@ -123,6 +130,11 @@ void tst_Cursors::cursorsPointWhereAsked_data()
     QTest::newRow("classic, 24 bits") << QStringLiteral("small.png")
                                       << QStringList{QStringLiteral("--cursor"), QStringLiteral("--classic"), QStringLiteral("--hotspot"), QStringLiteral("31,30")}
                                       << QStringList{} << entries({32}, {{31, 30}});
+    // The window's fit draws a 1000 x 1 picture in no row at all: the point
+    // is on row 16, where the picture would be.
+    QTest::newRow("a picture too thin to draw") << QStringLiteral("thin.png")
+                                                << QStringList{QStringLiteral("--cursor"), QStringLiteral("--classic"), QStringLiteral("--hotspot"), QStringLiteral("999,0")}
+                                                << QStringList{} << entries({32}, {{31, 16}});
     QTest::newRow("black and white") << QStringLiteral("square.png")
                                      << QStringList{QStringLiteral("--cursor"), QStringLiteral("--mono"), QStringLiteral("--hotspot"), QStringLiteral("33,2")}
                                      << QStringList{QStringLiteral("--mono")} << entries({32}, {{16, 1}});
@@ -223,7 +235,8 @@ QString xcursorLine(const QImage &icon, int side, QPoint hotSpot)
 
 // libXcursor reads each image of a Linux cursor: its nominal size, its
 // size, its hot spot, no delay, and the pixels of the icon of the same
-// sizes, premultiplied.
+// sizes, premultiplied. The picture is see-through and 64 x 48, its
+// top-left corner (the hot spot) on the first row of its band.
 void tst_Cursors::linuxCursorsAreReadByLibXcursor()
 {
     const QString reader = QStringLiteral(XCURSOR_READER);
@@ -231,11 +244,10 @@ void tst_Cursors::linuxCursorsAreReadByLibXcursor()
         QSKIP("libXcursor is not installed");
     const QString cursor = path(QStringLiteral("arrow"));
     const QString icon = path(QStringLiteral("arrow.ico"));
-    const QString picture = path(QStringLiteral("square.png"));
-    QCOMPARE(runConverter({QStringLiteral("--xcursor"), QStringLiteral("--hotspot"), QStringLiteral("10,20"), picture,
-                           QStringLiteral("-o"), cursor}).exitCode, 0);
+    const QString picture = path(QStringLiteral("clear.png"));
+    QCOMPARE(runConverter({QStringLiteral("--xcursor"), picture, QStringLiteral("-o"), cursor}).exitCode, 0);
     QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("96,64,48,32,24"), picture, QStringLiteral("-o"), icon}).exitCode, 0);
-    const QList<QPoint> hotSpots{{15, 30}, {10, 20}, {7, 15}, {5, 10}, {3, 7}};
+    const QList<QPoint> hotSpots{{0, 11}, {0, 8}, {0, 6}, {0, 4}, {0, 3}};
     QImageReader images(icon);
     QStringList expected;
     for (int i = 0; i < hotSpots.size(); ++i) {
