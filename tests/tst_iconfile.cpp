@@ -1,11 +1,11 @@
 // The icon encoder on its own: pixels and mask in, the file's bytes out;
 // and the icon records, written and read back.
 
+#include "anicursor.h"
 #include "icondirectory.h"
 #include "iconfile.h"
 #include "iconlisting.h"
 #include "iconset.h"
-#include "icondirectory.h"
 #include "littleendian.h"
 #include "pngchunks.h"
 
@@ -47,6 +47,9 @@ private slots:
     void listingSaysWhatIsWrong_data();
     void listingSaysWhatIsWrong();
     void imagesPastTheEndAreListedAsTheirEntriesSay();
+    void aniCursorsStoreEachFrameOnce_data();
+    void aniCursorsStoreEachFrameOnce();
+    void delaysBecomeJiffies();
 };
 
 void tst_IconFile::everyFileStartsWithTheSameHeaders()
@@ -357,6 +360,96 @@ void tst_IconFile::imagesPastTheEndAreListedAsTheirEntriesSay()
     for (int kept : {12, 18, 25})
         QCOMPARE(listingLines(listIcon(twoImageIcon().left(158 + kept))).last(),
                  QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158"));
+}
+
+namespace {
+
+// The chunks of a RIFF body (after its form type), by id, each id's data
+// in order; a chunk running past the end gives "damaged".
+QMultiMap<QByteArray, QByteArray> riffChunks(const QByteArray &body)
+{
+    QMultiMap<QByteArray, QByteArray> chunks;
+    for (qsizetype at = 0; at + 8 <= body.size();) {
+        const QByteArray id = body.mid(at, 4);
+        const qsizetype size = qFromLittleEndian<quint32>(body.constData() + at + 4);
+        if (at + 8 + size > body.size())
+            return {{"damaged", id}};
+        chunks.insert(id, body.mid(at + 8, size));
+        at += 8 + size + size % 2;
+    }
+    return chunks;
+}
+
+QList<quint32> numbersOf(const QByteArray &data)
+{
+    QList<quint32> values;
+    for (qsizetype at = 0; at + 4 <= data.size(); at += 4)
+        values << qFromLittleEndian<quint32>(data.constData() + at);
+    return values;
+}
+
+} // namespace
+
+void tst_IconFile::aniCursorsStoreEachFrameOnce_data()
+{
+    QTest::addColumn<QList<int>>("frameOfStep"); // which of the cursors "a", "bb", "ccc" each step shows
+    QTest::addColumn<QList<int>>("jiffies");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QList<quint32>>("rate");     // empty: no rate chunk
+    QTest::addColumn<QList<quint32>>("sequence"); // empty: no seq chunk
+    QTest::newRow("each frame once, one rate") << QList<int>{0, 1, 2} << QList<int>{6, 6, 6} << 3 << QList<quint32>{}
+                                               << QList<quint32>{};
+    QTest::newRow("rates differ") << QList<int>{0, 1} << QList<int>{6, 12} << 2 << QList<quint32>{6, 12} << QList<quint32>{};
+    QTest::newRow("a frame repeats") << QList<int>{0, 1, 0, 2} << QList<int>{3, 3, 3, 3} << 3 << QList<quint32>{}
+                                     << QList<quint32>{0, 1, 0, 2};
+    QTest::newRow("one frame") << QList<int>{1} << QList<int>{60} << 1 << QList<quint32>{} << QList<quint32>{};
+}
+
+// Each distinct cursor is stored once, in an "icon" chunk of LIST "fram"
+// padded to an even size; "rate" and "seq " come only when needed; the
+// header counts frames and steps and says the frames are cursor files.
+void tst_IconFile::aniCursorsStoreEachFrameOnce()
+{
+    QFETCH(QList<int>, frameOfStep);
+    QFETCH(QList<int>, jiffies);
+    QFETCH(int, frames);
+    QFETCH(QList<quint32>, rate);
+    QFETCH(QList<quint32>, sequence);
+    const QByteArrayList cursors{"a", "bb", "ccc"};
+    std::vector<AniStep> steps;
+    for (qsizetype i = 0; i < frameOfStep.size(); ++i)
+        steps.push_back({cursors[frameOfStep[i]], quint32(jiffies[i])});
+    const QByteArray file = encodeAniCursor(steps, QStringLiteral("Busy"), QStringLiteral("Tervana"));
+    QVERIFY(file.startsWith("RIFF") && file.mid(8, 4) == "ACON");
+    QCOMPARE(qsizetype(qFromLittleEndian<quint32>(file.constData() + 4)), file.size() - 8);
+    const QMultiMap<QByteArray, QByteArray> chunks = riffChunks(file.mid(12));
+    QVERIFY(!chunks.contains("damaged"));
+    QCOMPARE(numbersOf(chunks.value("anih")),
+             (QList<quint32>{36, quint32(frames), quint32(steps.size()), 0, 0, 0, 0, quint32(jiffies.first()),
+                             sequence.isEmpty() ? 1u : 3u}));
+    QCOMPARE(numbersOf(chunks.value("rate")), rate);
+    QCOMPARE(numbersOf(chunks.value("seq ")), sequence);
+    QMap<QByteArray, QByteArray> lists;
+    for (const QByteArray &list : chunks.values("LIST"))
+        lists.insert(list.left(4), list.mid(4));
+    QCOMPARE(riffChunks(lists.value("INFO")).value("INAM"), QByteArray("Busy\0", 5));
+    QCOMPARE(riffChunks(lists.value("INFO")).value("IART"), QByteArray("Tervana\0", 8));
+    QByteArrayList stored = riffChunks(lists.value("fram")).values("icon");
+    std::reverse(stored.begin(), stored.end()); // a QMultiMap gives the latest first
+    QByteArrayList expected;
+    for (int frame : frameOfStep)
+        if (!expected.contains(cursors[frame]))
+            expected << cursors[frame];
+    QCOMPARE(stored, expected);
+}
+
+void tst_IconFile::delaysBecomeJiffies()
+{
+    QCOMPARE(jiffiesOf(0), 1u);
+    QCOMPARE(jiffiesOf(8), 1u);
+    QCOMPARE(jiffiesOf(25), 2u);
+    QCOMPARE(jiffiesOf(100), 6u);
+    QCOMPARE(jiffiesOf(1000), 60u);
 }
 
 QTEST_GUILESS_MAIN(tst_IconFile)
