@@ -23,6 +23,7 @@ const QString usage = QStringLiteral(
     "       tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR\n"
     "       tervana-convert --cursor [--hotspot X,Y] [--classic | --mono | --sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --xcursor [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --ani [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -75,6 +76,14 @@ constexpr OptionEntry optionTable[] = {
      "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
      "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
      "--cursor. Named after its input without an ending under -d."},
+    {nullptr, "ani", nullptr, true,
+     "Write an animated cursor (.ani): of an animated GIF or WebP, its frames as a browser shows them, each for "
+     "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); or of the pictures "
+     "given, one a frame, each for 100 ms. Each frame is a cursor as --cursor makes it, stored once however often "
+     "it shows."},
+    {nullptr, "delay", "ms", true,
+     "With --ani: how long each frame shows, in milliseconds: one time for every frame, or one for each, separated "
+     "by commas. Windows counts it in sixtieths of a second, rounded, at least one."},
     {nullptr, "classic", nullptr, true,
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
      "--mono instead, a black-and-white one."},

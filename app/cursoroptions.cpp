@@ -2,6 +2,8 @@
 
 #include "iconsizes.h"
 
+#include <vector>
+
 namespace {
 
 // A point given as "x,y": two whole numbers of pixels.
@@ -19,24 +21,59 @@ std::optional<QPointF> pointOf(const QString &text)
     return QPointF(x, y);
 }
 
+// Times given as "100" or "100,50,200": whole numbers of milliseconds from
+// 1 to 60,000; nothing when one is not.
+std::optional<std::vector<int>> delaysOf(const QString &text)
+{
+    std::vector<int> delays;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        bool whole = false;
+        const int delay = item.trimmed().toInt(&whole);
+        if (!whole || delay < 1 || delay > 60'000)
+            return std::nullopt;
+        delays.push_back(delay);
+    }
+    return delays;
+}
+
+// --ani and --delay: an animated cursor, and how long its frames show.
+std::optional<QString> readAnimation(const QCommandLineParser &parser, ConversionOptions &conversion)
+{
+    conversion.animated = parser.isSet(QStringLiteral("ani"));
+    if (!parser.isSet(QStringLiteral("delay")))
+        return std::nullopt;
+    if (!conversion.animated)
+        return QStringLiteral("--delay goes with --ani.");
+    std::optional<std::vector<int>> delays = delaysOf(parser.value(QStringLiteral("delay")));
+    if (!delays)
+        return QStringLiteral("--delay takes whole numbers of milliseconds from 1 to 60000, separated by commas.");
+    conversion.delays = std::move(*delays);
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QString> readCursorOptions(const QCommandLineParser &parser, ConversionOptions &conversion)
 {
+    if (std::optional<QString> mistake = readAnimation(parser, conversion))
+        return mistake;
     conversion.xcursor = parser.isSet(QStringLiteral("xcursor"));
-    conversion.cursor = parser.isSet(QStringLiteral("cursor")) || conversion.xcursor;
+    const int kinds = int(parser.isSet(QStringLiteral("cursor"))) + int(conversion.xcursor) + int(conversion.animated);
+    if (kinds > 1)
+        return QStringLiteral("Give one of --cursor, --xcursor and --ani.");
+    conversion.cursor = kinds == 1;
     const bool classic = parser.isSet(QStringLiteral("classic"));
     const bool hotSpot = parser.isSet(QStringLiteral("hotspot"));
     if (!conversion.cursor)
         return classic || hotSpot ? std::optional<QString>(QStringLiteral("--classic and --hotspot go with --cursor (--hotspot also with --xcursor)."))
                                   : std::nullopt;
-    if (conversion.xcursor && parser.isSet(QStringLiteral("cursor")))
-        return QStringLiteral("Give either --cursor or --xcursor.");
+    const QString kind = conversion.xcursor    ? QStringLiteral("--xcursor")
+                         : conversion.animated ? QStringLiteral("--ani")
+                                               : QStringLiteral("--cursor");
     if (conversion.output == SquareOutput::Bitmap)
-        return QStringLiteral("%1 cannot be used with --bmp.").arg(conversion.xcursor ? QStringLiteral("--xcursor")
-                                                                                        : QStringLiteral("--cursor"));
-    if (conversion.xcursor && (classic || conversion.output != SquareOutput::ColourIcon))
-        return QStringLiteral("--xcursor cannot be used with --classic or --mono: a Linux cursor has alpha.");
+        return QStringLiteral("%1 cannot be used with --bmp.").arg(kind);
+    if ((conversion.xcursor || conversion.animated) && (classic || conversion.output != SquareOutput::ColourIcon))
+        return QStringLiteral("%1 cannot be used with --classic or --mono: its images have alpha.").arg(kind);
     if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))
         return QStringLiteral("--classic cannot be used with --sizes or --mono.");
     if (hotSpot) {

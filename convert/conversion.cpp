@@ -3,6 +3,8 @@
 #include "fileaccess.h"
 #include "formats.h"
 #include "iconimages.h"
+#include "anicursor.h"
+#include "animation.h"
 #include "iconset.h"
 #include "iconsizes.h"
 #include "picture.h"
@@ -152,11 +154,15 @@ QString resultExtension(const ConversionOptions &options)
         return QStringLiteral(".bmp");
     if (options.xcursor)
         return QString();
+    if (options.animated)
+        return QStringLiteral(".ani");
     return options.cursor ? QStringLiteral(".cur") : QStringLiteral(".ico");
 }
 
 Converted convertPicture(const ConversionOptions &options, const Operand &input)
 {
+    if (options.animated)
+        return animateCursor(options, {input.name()});
     if (!options.sizes.empty())
         return packPictures(options, {input.name()});
     OpenInput opened(input);
@@ -177,6 +183,8 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
 
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
 {
+    if (options.animated)
+        return animateCursor(options, inputs);
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;
@@ -201,4 +209,84 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     if (options.cursor)
         bytes = cursorFromIcon(bytes, cursorHotSpots(sources, plan.sources, options.hotSpot));
     return {bytes, std::nullopt, false, notes};
+}
+
+namespace {
+
+// One frame of an animated cursor: the cursor of its picture, shown for
+// `milliseconds`; or why the hot spot asked for is not within it.
+std::optional<Failure> addFrame(const ConversionOptions &options, const Picture &picture, int milliseconds,
+                                std::vector<AniStep> &steps)
+{
+    if (std::optional<Failure> outside = hotSpotOutside(options, picture))
+        return outside;
+    const std::vector<SizeSource> plan = planIconSizes({picture}, options.sizes, true).sources;
+    const QByteArray icon = encodeIconSizes({picture}, plan, options.keyBlack);
+    steps.push_back({cursorFromIcon(icon, cursorHotSpots({picture}, plan, options.hotSpot)), jiffiesOf(milliseconds)});
+    return std::nullopt;
+}
+
+// How long frame `index` of `count` shows: --delay's, or its own.
+int delayOf(const ConversionOptions &options, size_t index, int own)
+{
+    if (options.delays.empty())
+        return own;
+    return options.delays.size() == 1 ? options.delays.front() : options.delays[std::min(index, options.delays.size() - 1)];
+}
+
+// The frames of one animated GIF or WebP, each as a browser shows it.
+std::optional<RunFailure> addAnimationFrames(const ConversionOptions &options, OpenInput &input, std::vector<AniStep> &steps)
+{
+    AnimationReader frames(input.device());
+    if (!frames.failure() && !options.delays.empty() && options.delays.size() != 1
+        && int(options.delays.size()) != frames.frameCount())
+        return input.cannotOpen(Failure{Failure::Kind::Unusable, QStringLiteral("--delay gives %1 times for its %2 frames")
+                                                                     .arg(options.delays.size())
+                                                                     .arg(frames.frameCount())});
+    while (std::optional<AnimationFrame> frame = frames.next())
+        if (std::optional<Failure> failure = addFrame(options, frame->picture, delayOf(options, steps.size(), frame->milliseconds), steps))
+            return RunFailure{RunFailure::Step::MakeIcon, input.operand, std::nullopt, std::move(*failure)};
+    if (frames.failure())
+        return input.cannotOpen(*frames.failure());
+    return std::nullopt;
+}
+
+// Whether the file is an animated GIF or WebP, told from its first bytes.
+bool isAnimationFile(QIODevice &device)
+{
+    const QByteArray head = device.peek(16);
+    return head.startsWith("GIF8") || (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
+}
+
+} // namespace
+
+Converted animateCursor(const ConversionOptions &options, const QStringList &inputs)
+{
+    std::vector<AniStep> steps;
+    std::vector<PartlyDrawn> notes;
+    if (inputs.size() > 1 && options.delays.size() > 1 && options.delays.size() != size_t(inputs.size())) {
+        const Failure mismatch{Failure::Kind::Unusable, QStringLiteral("--delay gives %1 times for %2 pictures")
+                                                            .arg(options.delays.size())
+                                                            .arg(inputs.size())};
+        return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, Operand::input(inputs.first()), std::nullopt, mismatch},
+                true, {}};
+    }
+    for (const QString &name : inputs) {
+        OpenInput input(Operand::input(name));
+        if (input.failure)
+            return {QByteArray(), input.cannotOpen(*input.failure), false, {}};
+        if (inputs.size() == 1 && isAnimationFile(input.device())) {
+            if (std::optional<RunFailure> failure = addAnimationFrames(options, input, steps))
+                return {QByteArray(), std::move(failure), false, {}};
+            continue;
+        }
+        PictureLoad load = loadInput(input, QSize(options.sizes.front(), options.sizes.front()), DrawDetail::Light);
+        if (load.failure)
+            return {QByteArray(), input.cannotOpen(*load.failure), false, {}};
+        for (PartlyDrawn &note : partlyDrawn(input, load))
+            notes.push_back(std::move(note));
+        if (std::optional<Failure> failure = addFrame(options, load.picture, delayOf(options, steps.size(), shownForShortFrames), steps))
+            return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, input.operand, std::nullopt, std::move(*failure)}, false, {}};
+    }
+    return {encodeAniCursor(steps), std::nullopt, false, notes};
 }

@@ -26,6 +26,11 @@ struct ConversionOptions
     std::optional<QPointF> hotSpot;
     // With --xcursor: that cursor as a Linux cursor (Xcursor) instead.
     bool xcursor = false;
+    // With --ani: an animated cursor (.ani), each frame that cursor; each
+    // frame shows for its own time, or for `delays` (milliseconds: one for
+    // every frame, or one each).
+    bool animated = false;
+    std::vector<int> delays;
 };
 
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
@@ -34,7 +39,8 @@ struct ConversionOptions
 bool endsAsAPicture(const QString &name);
 
 // The result's file name ending: ".bmp" for a bitmap, ".cur" for a cursor,
-// none for a Linux cursor (as cursor themes name them), else ".ico".
+// ".ani" for an animated one, none for a Linux cursor (as cursor themes
+// name them), else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
 // What of a drawing could not be drawn: the picture, and librsvg's words.
@@ -64,3 +70,7 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
 // icon or cursor among them counts as all of its images. With one input,
 // as convertPicture.
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs);
+// An animated cursor (options.animated) of the frames of one animated GIF
+// or WebP, as a browser shows them, or of the pictures given, one a frame:
+// each frame a cursor of options.sizes pointing where options say.
+Converted animateCursor(const ConversionOptions &options, const QStringList &inputs);

@@ -87,6 +87,15 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// The 32-bit little-endian numbers the bytes hold, in order.
+inline QList<quint32> littleEndianNumbers(const QByteArray &data)
+{
+    QList<quint32> values;
+    for (qsizetype at = 0; at + 4 <= data.size(); at += 4)
+        values << qFromLittleEndian<quint32>(data.constData() + at);
+    return values;
+}
+
 inline QByteArray readFile(const QString &path)
 {
     QFile file(path);

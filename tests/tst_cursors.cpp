@@ -80,6 +80,9 @@ private slots:
     void aCursorKeepsItsOwnHotSpots();
     void hotSpotsOutsideThePictureAreRefused();
     void linuxCursorsAreReadByLibXcursor();
+    void animatedCursorsShowEachFrameForItsTime_data();
+    void animatedCursorsShowEachFrameForItsTime();
+    void animationsTooLongAreRefused();
 };
 
 void tst_Cursors::initTestCase()
@@ -256,6 +259,148 @@ void tst_Cursors::linuxCursorsAreReadByLibXcursor()
         expected << xcursorLine(image, image.width(), hotSpots[i]);
     }
     QCOMPARE(outputOf(reader, {cursor}).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+}
+
+namespace {
+
+// An animated cursor's header numbers, rates, sequence and stored frames.
+struct AniContents
+{
+    QList<quint32> header;
+    QList<quint32> rates;
+    QList<quint32> sequence;
+    QByteArrayList frames;
+};
+
+// Reads the chunks of a RIFF body in order into `contents`, the frames
+// from LIST "fram".
+void readChunks(const QByteArray &body, AniContents &contents)
+{
+    for (qsizetype at = 0; at + 8 <= body.size();) {
+        const QByteArray id = body.mid(at, 4);
+        const qsizetype size = qFromLittleEndian<quint32>(body.constData() + at + 4);
+        const QByteArray data = body.mid(at + 8, size);
+        if (id == "anih")
+            contents.header = littleEndianNumbers(data);
+        else if (id == "rate")
+            contents.rates = littleEndianNumbers(data);
+        else if (id == "seq ")
+            contents.sequence = littleEndianNumbers(data);
+        else if (id == "icon")
+            contents.frames << data;
+        else if (id == "LIST" && data.startsWith("fram"))
+            readChunks(data.mid(4), contents);
+        at += 8 + size + size % 2;
+    }
+}
+
+AniContents aniContents(const QByteArray &file)
+{
+    AniContents contents;
+    if (file.startsWith("RIFF") && file.mid(8, 4) == "ACON")
+        readChunks(file.mid(12), contents);
+    return contents;
+}
+
+// Writes an animated GIF of `colours` (a disc each on white), each shown
+// for its `milliseconds`, with Pillow; false without Pillow.
+bool writeGif(const QString &path, const QStringList &colours, const QList<int> &milliseconds)
+{
+    if (python3WithPillow.isEmpty())
+        return false;
+    QStringList durations;
+    for (int delay : milliseconds)
+        durations << QString::number(delay);
+    const QString script = QStringLiteral(
+        "import sys\nfrom PIL import Image, ImageDraw\n"
+        "frames = []\n"
+        "for colour in sys.argv[2].split(','):\n"
+        "    frame = Image.new('RGB', (60, 60), (255, 255, 255))\n"
+        "    ImageDraw.Draw(frame).ellipse([8, 8, 52, 52], fill=colour)\n"
+        "    frames.append(frame)\n"
+        "frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], "
+        "duration=[int(d) for d in sys.argv[3].split(',')], loop=0)\n");
+    return QProcess::execute(python3WithPillow, {QStringLiteral("-c"), script, path, colours.join(QLatin1Char(',')),
+                                                 durations.join(QLatin1Char(','))}) == 0;
+}
+
+} // namespace
+
+void tst_Cursors::animatedCursorsShowEachFrameForItsTime_data()
+{
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("frames");         // the picture each stored frame is the cursor of
+    QTest::addColumn<QList<quint32>>("jiffies");     // each step's, or the one for all
+    QTest::addColumn<QList<quint32>>("sequence");    // empty when the frames show once each, in order
+    QTest::newRow("pictures, a time each") << QStringList{QStringLiteral("square.png"), QStringLiteral("small.png")}
+                                           << QStringList{QStringLiteral("--delay"), QStringLiteral("50,100")}
+                                           << QStringList{QStringLiteral("square.png"), QStringLiteral("small.png")}
+                                           << QList<quint32>{3, 6} << QList<quint32>{};
+    QTest::newRow("pictures, 100 ms each") << QStringList{QStringLiteral("small.png"), QStringLiteral("square.png"), QStringLiteral("small.png")}
+                                           << QStringList{} << QStringList{QStringLiteral("small.png"), QStringLiteral("square.png")}
+                                           << QList<quint32>{6} << QList<quint32>{0, 1, 0};
+    if (!writeGif(path(QStringLiteral("anim.gif")), {QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("red")}, {200, 0, 1000})
+        || !writeGif(path(QStringLiteral("red.gif")), {QStringLiteral("red")}, {100})
+        || !writeGif(path(QStringLiteral("blue.gif")), {QStringLiteral("blue")}, {100}))
+        return;
+    // A GIF's 0 ms shows for 100 ms, as browsers show it; its third frame,
+    // the first again, is stored once.
+    QTest::newRow("a GIF's frames and times") << QStringList{QStringLiteral("anim.gif")} << QStringList{}
+                                              << QStringList{QStringLiteral("red.gif"), QStringLiteral("blue.gif")}
+                                              << QList<quint32>{12, 6, 60} << QList<quint32>{0, 1, 0};
+    QTest::newRow("a GIF's frames, one time for all") << QStringList{QStringLiteral("anim.gif")}
+                                                      << QStringList{QStringLiteral("--delay"), QStringLiteral("500")}
+                                                      << QStringList{QStringLiteral("red.gif"), QStringLiteral("blue.gif")}
+                                                      << QList<quint32>{30} << QList<quint32>{0, 1, 0};
+}
+
+// Each frame of an animated cursor is exactly the cursor --cursor makes of
+// its picture, stored once; each step shows for its time in jiffies.
+void tst_Cursors::animatedCursorsShowEachFrameForItsTime()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, frames);
+    QFETCH(QList<quint32>, jiffies);
+    QFETCH(QList<quint32>, sequence);
+    QStringList paths;
+    for (const QString &input : inputs)
+        paths << path(input);
+    const QString animated = path(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".ani"));
+    const Run made = runConverter(QStringList{QStringLiteral("--ani")} + options + paths + QStringList{QStringLiteral("-o"), animated});
+    QVERIFY2(made.exitCode == 0, qPrintable(made.errorLines.join(QLatin1Char('\n'))));
+    const AniContents contents = aniContents(readFile(animated));
+    const quint32 steps = quint32(sequence.isEmpty() ? frames.size() : sequence.size());
+    QCOMPARE(contents.header, (QList<quint32>{36, quint32(frames.size()), steps, 0, 0, 0, 0, jiffies.first(),
+                                              sequence.isEmpty() ? 1u : 3u}));
+    QCOMPARE(contents.rates, jiffies.size() > 1 ? jiffies : QList<quint32>{});
+    QCOMPARE(contents.sequence, sequence);
+    QCOMPARE(contents.frames.size(), frames.size());
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const QString still = path(QStringLiteral("still-%1.cur").arg(i));
+        QCOMPARE(runConverter({QStringLiteral("--cursor"), path(frames[i]), QStringLiteral("-o"), still}).exitCode, 0);
+        QVERIFY2(contents.frames[i] == readFile(still), qPrintable(frames[i]));
+    }
+}
+
+// A GIF of more frames than are read gets one line, and no file.
+void tst_Cursors::animationsTooLongAreRefused()
+{
+    QStringList colours;
+    QList<int> times;
+    for (int i = 0; i < 1001; ++i) {
+        colours << (i % 2 ? QStringLiteral("red") : QStringLiteral("blue"));
+        times << 20;
+    }
+    if (!writeGif(path(QStringLiteral("long.gif")), colours, times))
+        QSKIP("Pillow is not installed");
+    const QString animated = path(QStringLiteral("long.ani"));
+    const Run run = runConverter({QStringLiteral("--ani"), path(QStringLiteral("long.gif")), QStringLiteral("-o"), animated});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errorLines.size(), 1);
+    QVERIFY2(run.errorLines.first().contains(QStringLiteral("too many frames (1001; at most 1000 are read)")), qPrintable(run.errorLines.first()));
+    QVERIFY(!QFileInfo::exists(animated));
 }
 
 QTEST_MAIN(tst_Cursors)

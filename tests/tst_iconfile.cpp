@@ -380,14 +380,6 @@ QMultiMap<QByteArray, QByteArray> riffChunks(const QByteArray &body)
     return chunks;
 }
 
-QList<quint32> numbersOf(const QByteArray &data)
-{
-    QList<quint32> values;
-    for (qsizetype at = 0; at + 4 <= data.size(); at += 4)
-        values << qFromLittleEndian<quint32>(data.constData() + at);
-    return values;
-}
-
 } // namespace
 
 void tst_IconFile::aniCursorsStoreEachFrameOnce_data()
@@ -424,11 +416,11 @@ void tst_IconFile::aniCursorsStoreEachFrameOnce()
     QCOMPARE(qsizetype(qFromLittleEndian<quint32>(file.constData() + 4)), file.size() - 8);
     const QMultiMap<QByteArray, QByteArray> chunks = riffChunks(file.mid(12));
     QVERIFY(!chunks.contains("damaged"));
-    QCOMPARE(numbersOf(chunks.value("anih")),
+    QCOMPARE(testutils::littleEndianNumbers(chunks.value("anih")),
              (QList<quint32>{36, quint32(frames), quint32(steps.size()), 0, 0, 0, 0, quint32(jiffies.first()),
                              sequence.isEmpty() ? 1u : 3u}));
-    QCOMPARE(numbersOf(chunks.value("rate")), rate);
-    QCOMPARE(numbersOf(chunks.value("seq ")), sequence);
+    QCOMPARE(testutils::littleEndianNumbers(chunks.value("rate")), rate);
+    QCOMPARE(testutils::littleEndianNumbers(chunks.value("seq ")), sequence);
     QMap<QByteArray, QByteArray> lists;
     for (const QByteArray &list : chunks.values("LIST"))
         lists.insert(list.left(4), list.mid(4));

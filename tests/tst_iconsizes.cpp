@@ -264,7 +264,9 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("--classic without --cursor") << QStringList{QStringLiteral("--classic")} << "--classic and";
     QTest::newRow("a cursor as a bitmap") << QStringList{cursor, QStringLiteral("--bmp")} << "--bmp";
     QTest::newRow("a classic cursor of sizes") << sizes("32") + QStringList{cursor, QStringLiteral("--classic")} << "--classic";
-    QTest::newRow("both kinds of cursor") << QStringList{cursor, QStringLiteral("--xcursor")} << "either --cursor or --xcursor";
+    QTest::newRow("--delay without --ani") << QStringList{QStringLiteral("--delay"), QStringLiteral("100")} << "--delay goes with --ani";
+    QTest::newRow("a delay of no time") << QStringList{QStringLiteral("--ani"), QStringLiteral("--delay"), QStringLiteral("0")} << "from 1 to 60000";
+    QTest::newRow("both kinds of cursor") << QStringList{cursor, QStringLiteral("--xcursor")} << "one of --cursor, --xcursor and --ani";
     QTest::newRow("a Linux cursor in black and white") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--mono")} << "--xcursor";
     QTest::newRow("a hot spot of one number") << QStringList{cursor} + hotSpot("3") << "two whole numbers";
     QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";

@@ -51,6 +51,8 @@ def make_pictures(folder):
     logo.save(os.path.join(folder, "logo.png"))
     photo.resize((600, 400)).save(os.path.join(folder, "big.png"))
     logo.resize((32, 32)).save(os.path.join(folder, "arrow.png"))
+    spinner = [logo.rotate(angle).convert("RGB") for angle in (0, 120, 240)]
+    spinner[0].save(os.path.join(folder, "busy.gif"), save_all=True, append_images=spinner[1:], duration=100, loop=0)
     for side in (16, 32):
         logo.resize((side, side)).save(os.path.join(folder, f"hand{side}.png"))
         logo.resize((side, side)).save(os.path.join(folder, f"icon{side}.png"))

@@ -11,7 +11,9 @@
 # Cursors (--cursor) load through Windows' cursor loader too (LoadImageW
 # with IMAGE_CURSOR at each size they hold, and LoadCursorFromFileW), draw
 # as the icon of the same options says, and GetIconInfo gives at each size
-# the hot spot asked for.
+# the hot spot asked for. An animated cursor made of a GIF (--ani) loads with
+# each step's time, in jiffies, as its frame's delay, and draws each step as
+# that frame's picture.
 #   wine_icons_test.sh TERVANA_CONVERT_EXECUTABLE
 # Wine runs in a prefix of its own that is removed afterwards, with no
 # display: nothing of the user's Wine setup is read or changed.
@@ -53,6 +55,16 @@ logo = Image.new("RGBA", (120, 120), (0, 0, 0, 0))
 ImageDraw.Draw(logo).rectangle([30, 20, 55, 100], fill=(0, 0, 0, 255))
 ImageDraw.Draw(logo).rectangle([55, 20, 95, 45], fill=(0, 0, 0, 255))
 logo.save(f"{out}/logo.png")
+# Frames of few colours, which a GIF keeps exactly; Pillow stores the second
+# and third as the part that changes, over what the frame before leaves.
+frames = []
+for colour in ((220, 40, 40), (40, 90, 220), (220, 40, 40)):
+    frame = Image.new("RGB", (60, 60), (255, 255, 255))
+    ImageDraw.Draw(frame).ellipse([8, 8, 52, 52], fill=colour)
+    frames.append(frame)
+for i, frame in enumerate(frames[:2]):
+    frame.save(f"{out}/frame{i}.png")
+frames[0].save(f"{out}/anim.gif", save_all=True, append_images=frames[1:], duration=[200, 50, 200], loop=0)
 for side in (16, 32, 48):
     hand = Image.new("RGBA", (side, side))
     hand.putdata([((x * 255) // side, (y * 255) // side, (x * y) % 256, (0, 90, 255)[(x + y) % 3])
@@ -149,5 +161,26 @@ check_cursor drawing "--hotspot 50,22" "$pointer_sizes" "$pictures/logo.svg" "12
 32 16 7"
 check_cursor classic "--classic --hotspot 10,100" "" "$pictures/logo.png" "32 2 26"
 check_cursor black-and-white "--mono --hotspot 119,0" "--mono" "$pictures/logo.png" "32 31 0"
+# The animated cursor: three steps of 12, 3 and 12 jiffies, the first and
+# last showing the same frame, stored once.
+timeout 120 "$convert" --ani "$pictures/anim.gif" -o "$work/cursors/anim.ani" || fail "tervana-convert could not make anim.ani"
+for i in 0 1; do
+    timeout 120 "$convert" --sizes 128,96,64,48,32 "$pictures/frame$i.png" -o "$work/cursors/frame$i.ico" ||
+        fail "tervana-convert could not make frame$i.ico"
+done
+found=$(timeout 120 wine "$work/drawicon.exe" --ani "$work/cursors/anim.ani" "$work/drawings/anim" 32) ||
+    fail "Windows' cursor loader could not load or draw anim.ani (or did not finish within 2 minutes)"
+found=$(printf '%s\n' "$found" | tr -d '\r')
+expected=$'STEPS 3\nSTEP 0 12\nSTEP 1 3\nSTEP 2 12'
+[ "$found" = "$expected" ] || fail "anim.ani: GetCursorFrameInfo tells
+$found
+where the GIF says
+$expected"
+for step in 0 1 2; do
+    frame=$((step % 2))
+    verdict=$(/usr/bin/python3 "$here/compare_drawing.py" "$work/cursors/frame$frame.ico" 32 \
+        "$work/drawings/anim-$step-0.raw" "$work/drawings/anim-$step-1.raw") || fail "anim.ani step $step, $verdict"
+done
 echo "PASS: Windows' icon loader (Wine) drew 7 kinds of icon at $checked sizes, over black and white, as their pixels say;"
-echo "      its cursor loader took 4 kinds of cursor, each pointing where asked at every size, drawn as its icon"
+echo "      its cursor loader took 4 kinds of cursor, each pointing where asked at every size, drawn as its icon,"
+echo "      and an animated cursor, each step for its frame's time and drawn as its frame"

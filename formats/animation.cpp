@@ -1,0 +1,65 @@
+#include "animation.h"
+
+#include "gifformat.h"
+#include "picturelimits.h"
+
+#include <QImageReader>
+
+namespace {
+
+Failure notAnAnimation(const QString &why)
+{
+    return Failure{Failure::Kind::NotAPicture, why};
+}
+
+// Why the frames are refused before any is decoded: too many of them, or
+// too many pixels in all.
+std::optional<Failure> refusalOf(int frames, QSize size)
+{
+    if (frames > maximumAnimationFrames)
+        return Failure{Failure::Kind::TooLarge, QStringLiteral("the animation has too many frames (%1; at most %2 are read)")
+                                                    .arg(frames)
+                                                    .arg(maximumAnimationFrames)};
+    if (isTooLarge(size) || pixelsOf(size) * frames > maximumPicturePixels)
+        return Failure{Failure::Kind::TooLarge,
+                       QStringLiteral("the animation is too large (%1 frames of %2 x %3 pixels; at most %4 million "
+                                      "pixels are read in all)")
+                           .arg(frames)
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(maximumPicturePixels / 1'000'000)};
+    return std::nullopt;
+}
+
+} // namespace
+
+AnimationReader::AnimationReader(QIODevice &device)
+    : m_reader(std::make_unique<QImageReader>(&device))
+{
+    const QByteArray format = m_reader->canRead() ? m_reader->format() : QByteArray();
+    if (format != "gif" && format != "webp") {
+        m_failure = notAnAnimation(QStringLiteral("it is no animated GIF or WebP"));
+        return;
+    }
+    // Qt's readers count the frames by walking the file, without decoding.
+    m_frames = std::max(m_reader->imageCount(), 1);
+    if (format == "gif")
+        m_gifDelays = gifFrameDelays(device, maximumAnimationFrames);
+    m_failure = refusalOf(m_frames, m_reader->size());
+}
+
+AnimationReader::~AnimationReader() = default;
+
+std::optional<AnimationFrame> AnimationReader::next()
+{
+    if (m_failure || m_read >= m_frames)
+        return std::nullopt;
+    QImage image = m_reader->read();
+    if (image.isNull()) {
+        m_failure = notAnAnimation(QStringLiteral("frame %1 cannot be read (%2)").arg(m_read + 1).arg(m_reader->errorString()));
+        return std::nullopt;
+    }
+    ++m_read;
+    const int delay = size_t(m_read - 1) < m_gifDelays.size() ? m_gifDelays[size_t(m_read - 1)] : m_reader->nextImageDelay();
+    return AnimationFrame{Picture(std::move(image)), delay < shortestFrameMilliseconds ? shownForShortFrames : delay};
+}
