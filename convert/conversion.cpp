@@ -213,15 +213,25 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
 
 namespace {
 
+// The frames of an animated cursor are held until it is written: at most
+// this many bytes of them.
+constexpr qint64 maximumAnimationBytes = 64 << 20;
+
 // One frame of an animated cursor: the cursor of its picture, shown for
-// `milliseconds`; or why the hot spot asked for is not within it.
+// `milliseconds`; or why it cannot be: the hot spot asked for is not within
+// it, or the frames take too much.
 std::optional<Failure> addFrame(const ConversionOptions &options, const Picture &picture, int milliseconds,
-                                std::vector<AniStep> &steps)
+                                std::vector<AniStep> &steps, qint64 &heldBytes)
 {
     if (std::optional<Failure> outside = hotSpotOutside(options, picture))
         return outside;
     const std::vector<SizeSource> plan = planIconSizes({picture}, options.sizes, true).sources;
     const QByteArray icon = encodeIconSizes({picture}, plan, options.keyBlack);
+    heldBytes += icon.size();
+    if (heldBytes > maximumAnimationBytes)
+        return Failure{Failure::Kind::TooLarge, QStringLiteral("its frames would take more than %1 MB as cursors; give "
+                                                               "fewer frames or smaller --sizes")
+                                                    .arg(maximumAnimationBytes >> 20)};
     steps.push_back({cursorFromIcon(icon, cursorHotSpots({picture}, plan, options.hotSpot)), jiffiesOf(milliseconds)});
     return std::nullopt;
 }
@@ -235,7 +245,8 @@ int delayOf(const ConversionOptions &options, size_t index, int own)
 }
 
 // The frames of one animated GIF or WebP, each as a browser shows it.
-std::optional<RunFailure> addAnimationFrames(const ConversionOptions &options, OpenInput &input, std::vector<AniStep> &steps)
+std::optional<RunFailure> addAnimationFrames(const ConversionOptions &options, OpenInput &input, std::vector<AniStep> &steps,
+                                             qint64 &heldBytes)
 {
     AnimationReader frames(input.device());
     if (!frames.failure() && !options.delays.empty() && options.delays.size() != 1
@@ -244,7 +255,8 @@ std::optional<RunFailure> addAnimationFrames(const ConversionOptions &options, O
                                                                      .arg(options.delays.size())
                                                                      .arg(frames.frameCount())});
     while (std::optional<AnimationFrame> frame = frames.next())
-        if (std::optional<Failure> failure = addFrame(options, frame->picture, delayOf(options, steps.size(), frame->milliseconds), steps))
+        if (std::optional<Failure> failure =
+                addFrame(options, frame->picture, delayOf(options, steps.size(), frame->milliseconds), steps, heldBytes))
             return RunFailure{RunFailure::Step::MakeIcon, input.operand, std::nullopt, std::move(*failure)};
     if (frames.failure())
         return input.cannotOpen(*frames.failure());
@@ -264,6 +276,7 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
 {
     std::vector<AniStep> steps;
     std::vector<PartlyDrawn> notes;
+    qint64 heldBytes = 0;
     if (inputs.size() > 1 && options.delays.size() > 1 && options.delays.size() != size_t(inputs.size())) {
         const Failure mismatch{Failure::Kind::Unusable, QStringLiteral("--delay gives %1 times for %2 pictures")
                                                             .arg(options.delays.size())
@@ -276,7 +289,7 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
         if (input.failure)
             return {QByteArray(), input.cannotOpen(*input.failure), false, {}};
         if (inputs.size() == 1 && isAnimationFile(input.device())) {
-            if (std::optional<RunFailure> failure = addAnimationFrames(options, input, steps))
+            if (std::optional<RunFailure> failure = addAnimationFrames(options, input, steps, heldBytes))
                 return {QByteArray(), std::move(failure), false, {}};
             continue;
         }
@@ -285,7 +298,8 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
             return {QByteArray(), input.cannotOpen(*load.failure), false, {}};
         for (PartlyDrawn &note : partlyDrawn(input, load))
             notes.push_back(std::move(note));
-        if (std::optional<Failure> failure = addFrame(options, load.picture, delayOf(options, steps.size(), shownForShortFrames), steps))
+        if (std::optional<Failure> failure =
+                addFrame(options, load.picture, delayOf(options, steps.size(), shownForShortFrames), steps, heldBytes))
             return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, input.operand, std::nullopt, std::move(*failure)}, false, {}};
     }
     return {encodeAniCursor(steps), std::nullopt, false, notes};

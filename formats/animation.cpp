@@ -20,7 +20,10 @@ std::optional<Failure> refusalOf(int frames, QSize size)
         return Failure{Failure::Kind::TooLarge, QStringLiteral("the animation has too many frames (%1; at most %2 are read)")
                                                     .arg(frames)
                                                     .arg(maximumAnimationFrames)};
-    if (isTooLarge(size) || pixelsOf(size) * frames > maximumPicturePixels)
+    // Each frame is decoded whole.
+    if (isTooLarge(size, maximumFullDecodePixels))
+        return tooLargeFailure(size, maximumFullDecodePixels);
+    if (pixelsOf(size) * frames > maximumPicturePixels)
         return Failure{Failure::Kind::TooLarge,
                        QStringLiteral("the animation is too large (%1 frames of %2 x %3 pixels; at most %4 million "
                                       "pixels are read in all)")

@@ -13,8 +13,9 @@
 // their disposal leaves them, and its own transparency), with how long it
 // shows. Read a frame at a time, so that only one is held.
 
-// An animation holds at most this many frames; and its frames together at
-// most maximumPicturePixels (picturelimits.h).
+// An animation holds at most this many frames, each of at most
+// maximumFullDecodePixels (each is decoded whole), and all together at most
+// maximumPicturePixels (picturelimits.h).
 constexpr int maximumAnimationFrames = 1000;
 
 // Browsers show a frame of 10 ms or less (0 among them, which many GIFs
