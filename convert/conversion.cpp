@@ -2,9 +2,9 @@
 
 #include "fileaccess.h"
 #include "formats.h"
-#include "iconimages.h"
 #include "anicursor.h"
 #include "animation.h"
+#include "iconimages.h"
 #include "iconset.h"
 #include "iconsizes.h"
 #include "picture.h"
@@ -236,7 +236,8 @@ std::optional<Failure> addFrame(const ConversionOptions &options, const Picture 
     return std::nullopt;
 }
 
-// How long frame `index` of `count` shows: --delay's, or its own.
+// How long frame `index` shows: --delay's time for it (its one time, or
+// its own, the last given past the end), or else `own`.
 int delayOf(const ConversionOptions &options, size_t index, int own)
 {
     if (options.delays.empty())
