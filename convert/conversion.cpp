@@ -1,9 +1,9 @@
 #include "conversion.h"
 
-#include "fileaccess.h"
-#include "formats.h"
 #include "anicursor.h"
 #include "animation.h"
+#include "fileaccess.h"
+#include "formats.h"
 #include "iconimages.h"
 #include "iconset.h"
 #include "iconsizes.h"
