@@ -26,16 +26,22 @@ struct CursorEntry
     bool operator==(const CursorEntry &other) const { return side == other.side && hotSpot == other.hotSpot; }
 };
 
+// A 16-bit little-endian field of the file; 0 past its end.
+int fieldAt(const QByteArray &file, qsizetype at)
+{
+    return at >= 0 && at + 2 <= file.size() ? uchar(file.at(at)) | uchar(file.at(at + 1)) << 8 : 0;
+}
+
 QList<CursorEntry> cursorEntries(const QByteArray &file)
 {
     QList<CursorEntry> entries;
-    if (file.size() < 6 || qFromLittleEndian<quint16>(file.constData() + 2) != 2)
+    if (file.size() < 6 || fieldAt(file, 2) != 2)
         return entries;
-    const int count = qFromLittleEndian<quint16>(file.constData() + 4);
+    const int count = fieldAt(file, 4);
     for (int i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i) {
-        const char *entry = file.constData() + 6 + 16 * i;
-        entries.push_back({uchar(entry[0]) == 0 ? 256 : uchar(entry[0]),
-                           QPoint(qFromLittleEndian<quint16>(entry + 4), qFromLittleEndian<quint16>(entry + 6))});
+        const qsizetype entry = 6 + 16 * i;
+        const int side = uchar(file.at(entry));
+        entries.push_back({side == 0 ? 256 : side, QPoint(fieldAt(file, entry + 4), fieldAt(file, entry + 6))});
     }
     return entries;
 }
@@ -47,7 +53,7 @@ QByteArray withoutTypeAndHotSpots(QByteArray file)
 {
     if (file.size() < 6)
         return file;
-    const int count = qFromLittleEndian<quint16>(file.constData() + 4);
+    const int count = fieldAt(file, 4);
     file[2] = 0;
     for (int i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i)
         file.replace(6 + 16 * i + 4, 4, QByteArray(4, '\0'));
@@ -278,7 +284,7 @@ void readChunks(const QByteArray &body, AniContents &contents)
 {
     for (qsizetype at = 0; at + 8 <= body.size();) {
         const QByteArray id = body.mid(at, 4);
-        const qsizetype size = qFromLittleEndian<quint32>(body.constData() + at + 4);
+        const qsizetype size = littleEndianNumbers(body.mid(at + 4, 4)).value(0);
         const QByteArray data = body.mid(at + 8, size);
         if (id == "anih")
             contents.header = littleEndianNumbers(data);
