@@ -22,8 +22,9 @@ const QString usage = QStringLiteral(
     "       tervana-convert [OPTIONS] -r FOLDER... -d DIR\n"
     "       tervana-convert [OPTIONS] --files-from LIST [-0] -d DIR\n"
     "       tervana-convert --cursor [--hotspot X,Y] [--classic | --mono | --sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
-    "       tervana-convert --xcursor [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
-    "       tervana-convert --ani [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --xcursor [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --ani [--delay MS[,MS...]] [--title TEXT] [--author TEXT] [--hotspot X,Y] [--sizes LIST] INPUT...\n"
+    "                       (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -75,15 +76,20 @@ constexpr OptionEntry optionTable[] = {
     {nullptr, "xcursor", nullptr, true,
      "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
      "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
-     "--cursor. Named after its input without an ending under -d."},
+     "--cursor. Of an animation (an animated GIF or WebP, an animated cursor, an animated Xcursor), or of several "
+     "pictures with --delay, an animated one, each frame shown for its time as with --ani. Named after its input "
+     "without an ending under -d."},
     {nullptr, "ani", nullptr, true,
      "Write an animated cursor (.ani): of an animated GIF or WebP, its frames as a browser shows them, each for "
-     "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); or of the pictures "
-     "given, one a frame, each for 100 ms. Each frame is a cursor as --cursor makes it, stored once however often "
-     "it shows."},
+     "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); of an animated cursor "
+     "or an animated Xcursor, its steps, each frame with all its images; or of the pictures given, one a frame, "
+     "each for 100 ms. Each frame is a cursor as --cursor makes it, stored once however often it shows."},
     {nullptr, "delay", "ms", true,
-     "With --ani: how long each frame shows, in milliseconds: one time for every frame, or one for each, separated "
-     "by commas. Windows counts it in sixtieths of a second, rounded, at least one."},
+     "With --ani or --xcursor: how long each frame shows, in milliseconds: one time for every frame, or one for "
+     "each, separated by commas. Windows counts it in sixtieths of a second, rounded, at least one. With "
+     "--xcursor, the pictures given are the frames of an animation."},
+    {nullptr, "title", "text", true, "With --ani: the animated cursor's title."},
+    {nullptr, "author", "text", true, "With --ani: the animated cursor's author."},
     {nullptr, "classic", nullptr, true,
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
      "--mono instead, a black-and-white one."},
@@ -98,10 +104,13 @@ constexpr OptionEntry optionTable[] = {
     {"q", "quiet", nullptr, false, "Say nothing, not even which pictures failed; the exit status tells."},
     {nullptr, "list", nullptr, false,
      "List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and offset, a "
-     "cursor's hot spot, and what is wrong with it. A damaged icon is reported and the exit status is 1."},
+     "cursor's hot spot, and what is wrong with it; of an animated cursor, its steps (each one's frame and time) "
+     "and each frame's images; of an Xcursor, each image's nominal size, size, hot spot and delay. A damaged file "
+     "is reported and the exit status is 1."},
     {nullptr, "extract", nullptr, false,
      "Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after the icon, the "
-     "image's size and its bits per pixel."},
+     "image's size and its bits per pixel; an animated cursor's and an Xcursor's after the file, the frame (from 1), "
+     "the size and the bits per pixel."},
     // Qt's own help option would offer --help-all, which shows nothing more.
     {"h", "help", nullptr, false, "Show this help and exit."},
     {"v", "version", nullptr, false, nullptr},

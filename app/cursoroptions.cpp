@@ -36,14 +36,20 @@ std::optional<std::vector<int>> delaysOf(const QString &text)
     return delays;
 }
 
-// --ani and --delay: an animated cursor, and how long its frames show.
+// --ani, --delay, --title and --author: an animated cursor, how long its
+// frames show, and its own title and author.
 std::optional<QString> readAnimation(const QCommandLineParser &parser, ConversionOptions &conversion)
 {
     conversion.animated = parser.isSet(QStringLiteral("ani"));
+    const bool titled = parser.isSet(QStringLiteral("title")) || parser.isSet(QStringLiteral("author"));
+    if (titled && !conversion.animated)
+        return QStringLiteral("--title and --author go with --ani.");
+    conversion.title = parser.value(QStringLiteral("title"));
+    conversion.author = parser.value(QStringLiteral("author"));
     if (!parser.isSet(QStringLiteral("delay")))
         return std::nullopt;
-    if (!conversion.animated)
-        return QStringLiteral("--delay goes with --ani.");
+    if (!conversion.animated && !parser.isSet(QStringLiteral("xcursor")))
+        return QStringLiteral("--delay goes with --ani or --xcursor.");
     std::optional<std::vector<int>> delays = delaysOf(parser.value(QStringLiteral("delay")));
     if (!delays)
         return QStringLiteral("--delay takes whole numbers of milliseconds from 1 to 60000, separated by commas.");

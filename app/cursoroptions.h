@@ -8,7 +8,8 @@
 #include <optional>
 
 // Whether the pictures become a cursor, which, and where it points
-// (--cursor, --xcursor, --ani, --delay, --hotspot, --classic), read into
+// (--cursor, --xcursor, --ani, --delay, --title, --author, --hotspot,
+// --classic), read into
 // `conversion`, whose --bmp,
 // --mono and --sizes are read already; or the mistake. A cursor without
 // --classic, --mono or --sizes has the pointer sizes.

@@ -31,6 +31,9 @@ struct ConversionOptions
     // every frame, or one each).
     bool animated = false;
     std::vector<int> delays;
+    // With --title and --author: the animated cursor's own.
+    QString title;
+    QString author;
 };
 
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
@@ -70,7 +73,9 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
 // icon or cursor among them counts as all of its images. With one input,
 // as convertPicture.
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs);
-// An animated cursor (options.animated) of the frames of one animated GIF
-// or WebP, as a browser shows them, or of the pictures given, one a frame:
-// each frame a cursor of options.sizes pointing where options say.
+// An animated cursor (options.animated), or an animated Linux cursor
+// (options.xcursor), of the frames of one animated GIF or WebP, as a
+// browser shows them, or of an animated cursor or Xcursor, each frame with
+// all its images, or of the pictures given, one a frame: each frame a
+// cursor of options.sizes pointing where options say.
 Converted animateCursor(const ConversionOptions &options, const QStringList &inputs);

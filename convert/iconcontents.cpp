@@ -1,12 +1,13 @@
 #include "iconcontents.h"
 
 #include "atomicfile.h"
+#include "cursoranimation.h"
+#include "cursorcontents.h"
 #include "fileaccess.h"
 #include "icondirectory.h"
 #include "iconimages.h"
 #include "iconlisting.h"
 #include "nativename.h"
-#include "pictureencoding.h"
 #include "pictureencoding.h"
 
 #include <QBuffer>
@@ -38,10 +39,12 @@ QString shown(const QString &path)
 }
 
 // An icon read whole, with its directory and its listing; or why there is
-// none, or why the icon listed is damaged.
+// none, or why the icon listed is damaged. An animated cursor or an
+// Xcursor file is read whole and left to cursorcontents.h.
 struct ReadIcon
 {
     QByteArray bytes;
+    bool cursorAnimation = false;
     std::optional<IconDirectory> directory;
     IconListing listing;
     std::optional<Failure> failure;
@@ -71,6 +74,9 @@ ReadIcon readIcon(const QString &path)
         icon.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("\"%1\" is too large to be an icon.").arg(shown(path))};
         return icon;
     }
+    icon.cursorAnimation = isCursorAnimation(icon.bytes.left(12));
+    if (icon.cursorAnimation)
+        return icon;
     icon.directory = iconDirectoryOf(icon.bytes);
     if (icon.directory)
         icon.listing = listIcon(*icon.directory, icon.bytes);
@@ -163,6 +169,8 @@ void writeSideBySide(PngWriting &work)
 IconReport listIconFile(const QString &path)
 {
     const ReadIcon icon = readIcon(path);
+    if (icon.cursorAnimation)
+        return *listCursorAnimation(shown(path), icon.bytes);
     if (!icon.listing.isIcon)
         return {{}, icon.failure};
     const IconListing &listing = icon.listing;
@@ -179,29 +187,29 @@ IconReport listIconFile(const QString &path)
 QString ExtractedNames::claim(const QString &name)
 {
     const int uses = ++m_uses[name];
-    // Names given end in "bit"; one with a number added ends in a digit, so
-    // it is never a name given, nor another's with a number added.
+    // Names given end in "bit", or in a size ("32x32"); one with a number
+    // added ends in "-" and digits alone, so it is never a name given, nor
+    // another's with a number added.
     return uses == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(uses);
 }
 
-IconReport extractIcon(const QString &path, const QString &folder, ExtractedNames &names,
-                       const std::atomic<bool> &stop, ExtractionCounts &counts)
+namespace {
+
+Failure cannotReadImages(const QString &path, const std::optional<Failure> &why)
 {
-    ReadIcon icon = readIcon(path);
-    if (icon.failure)
-        return {{}, icon.failure};
-    QBuffer device(&icon.bytes);
-    device.open(QIODevice::ReadOnly);
-    IconImagesLoad load = readIconImages(device, *icon.directory);
-    if (load.failure || load.images.size() != icon.listing.images.size())
-        return {{}, Failure{load.failure ? load.failure->kind : Failure::Kind::NotAPicture,
-                            QStringLiteral("Tervana cannot read the images of \"%1\": %2.")
-                                .arg(shown(path), load.failure ? load.failure->reason : QStringLiteral("some cannot be decoded"))}};
-    counts.images += load.images.size();
-    PngWriting work(load.images, QDir(folder), extractedFiles(path, load.images, icon.listing, names), shown(path),
-                    stop, counts);
+    return Failure{why ? why->kind : Failure::Kind::NotAPicture,
+                   QStringLiteral("Tervana cannot read the images of \"%1\": %2.")
+                       .arg(shown(path), why ? why->reason : QStringLiteral("some cannot be decoded"))};
+}
+
+// Writes `images` into `folder`, each into its file of `files`, side by
+// side; the report names those written.
+IconReport writeImages(const std::vector<QImage> &images, const QString &folder, std::vector<QString> files,
+                       const QString &path, const std::atomic<bool> &stop, ExtractionCounts &counts)
+{
+    counts.images += images.size();
+    PngWriting work(images, QDir(folder), std::move(files), shown(path), stop, counts);
     writeSideBySide(work);
-    load.images.clear();
     IconReport extraction;
     if (!work.failures.empty())
         extraction.failure = work.failures.begin()->second;
@@ -209,4 +217,35 @@ IconReport extractIcon(const QString &path, const QString &folder, ExtractedName
         if (work.written[i])
             extraction.lines << shown(work.into.filePath(work.files[i]));
     return extraction;
+}
+
+// An animated cursor's or an Xcursor's images, each frame at each size.
+IconReport extractFrames(const QString &path, const QByteArray &bytes, const QString &folder, ExtractedNames &names,
+                         const std::atomic<bool> &stop, ExtractionCounts &counts)
+{
+    const FrameImages frames = *cursorAnimationImages(QFileInfo(path).completeBaseName(), bytes);
+    if (frames.failure)
+        return {{}, cannotReadImages(path, frames.failure)};
+    std::vector<QString> files;
+    for (const QString &name : frames.names)
+        files.push_back(names.claim(name) + QStringLiteral(".png"));
+    return writeImages(frames.images, folder, std::move(files), path, stop, counts);
+}
+
+} // namespace
+
+IconReport extractIcon(const QString &path, const QString &folder, ExtractedNames &names,
+                       const std::atomic<bool> &stop, ExtractionCounts &counts)
+{
+    ReadIcon icon = readIcon(path);
+    if (icon.cursorAnimation)
+        return extractFrames(path, icon.bytes, folder, names, stop, counts);
+    if (icon.failure)
+        return {{}, icon.failure};
+    QBuffer device(&icon.bytes);
+    device.open(QIODevice::ReadOnly);
+    IconImagesLoad load = readIconImages(device, *icon.directory);
+    if (load.failure || load.images.size() != icon.listing.images.size())
+        return {{}, cannotReadImages(path, load.failure)};
+    return writeImages(load.images, folder, extractedFiles(path, load.images, icon.listing, names), path, stop, counts);
 }

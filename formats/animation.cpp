@@ -17,9 +17,7 @@ Failure notAnAnimation(const QString &why)
 std::optional<Failure> refusalOf(int frames, QSize size)
 {
     if (frames > maximumAnimationFrames)
-        return Failure{Failure::Kind::TooLarge, QStringLiteral("the animation has too many frames (%1; at most %2 are read)")
-                                                    .arg(frames)
-                                                    .arg(maximumAnimationFrames)};
+        return tooManyFrames(frames);
     // Each frame is decoded whole.
     if (isTooLarge(size, maximumFullDecodePixels))
         return tooLargeFailure(size, maximumFullDecodePixels);
@@ -35,6 +33,12 @@ std::optional<Failure> refusalOf(int frames, QSize size)
 }
 
 } // namespace
+
+Failure tooManyFrames(qint64 frames)
+{
+    return Failure{Failure::Kind::TooLarge,
+                   QStringLiteral("the animation has too many frames (%1; at most %2 are read)").arg(frames).arg(maximumAnimationFrames)};
+}
 
 AnimationReader::AnimationReader(QIODevice &device)
     : m_reader(std::make_unique<QImageReader>(&device))

@@ -17,6 +17,8 @@
 // maximumFullDecodePixels (each is decoded whole), and all together at most
 // maximumPicturePixels (picturelimits.h).
 constexpr int maximumAnimationFrames = 1000;
+// The words of an animation refused for its number of frames.
+Failure tooManyFrames(qint64 frames);
 
 // Browsers show a frame of 10 ms or less (0 among them, which many GIFs
 // say) for 100 ms; so does an animated cursor made of it.

@@ -28,5 +28,9 @@ bool isPnm(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openPnmReader(QIODevice &device, const QByteArray &head);
 bool isSvg(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openSvgReader(QIODevice &device, const QByteArray &head);
+bool isAniFile(QIODevice &device, const QByteArray &head);
+bool isXcursorFile(QIODevice &device, const QByteArray &head);
+// Animated cursors and Xcursor files share one reader (cursoranimation.h).
+std::unique_ptr<FormatReader> openCursorAnimationReader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);

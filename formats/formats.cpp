@@ -28,16 +28,20 @@ bool endsWithinASignature(const QByteArray &head)
 const std::vector<PictureFormat> &pictureFormats()
 {
     // Each row's recognition excludes those before it: the order decides
-    // only for a TGA, whose header has no signature, that an icon's
+    // that a RIFF file of form "ACON" is an animated cursor, not a WebP
+    // (whose reader takes every RIFF file, to name what is wrong with it),
+    // and, for a TGA, whose header has no signature, that an icon's
     // directory is an icon's.
     static const std::vector<PictureFormat> formats = {
         {QStringLiteral("BMP"), {"bmp", "dib"}, {}, isBmp, openBmpReader},
         {QStringLiteral("JPEG"), {"jpg", "jpeg", "jpe", "jfif"}, {}, isJpeg, openJpegReader},
         {QStringLiteral("GIF"), {"gif"}, {"GIF87a", "GIF89a"}, isGif, openGifReader},
         {QStringLiteral("PNG"), {"png"}, {QByteArrayLiteral("\x89PNG\r\n\x1A\n")}, isPng, openPngReader},
+        {QStringLiteral("ANI"), {"ani"}, {}, isAniFile, openCursorAnimationReader},
         {QStringLiteral("WebP"), {"webp"}, {"RIFF"}, isWebp, openWebpReader},
         {QStringLiteral("ICO/CUR"), {"ico", "cur"}, {QByteArray("\0\0\1\0", 4), QByteArray("\0\0\2\0", 4)}, isIcon,
          openIconReader},
+        {QStringLiteral("Xcursor"), {}, {"Xcur"}, isXcursorFile, openCursorAnimationReader},
         {QStringLiteral("TIFF"), {"tif", "tiff"}, {}, isTiff, openTiffReader},
         {QStringLiteral("PBM/PGM/PPM"), {"pbm", "pgm", "ppm", "pnm"}, {}, isPnm, openPnmReader},
         {QStringLiteral("SVG"), {"svg", "svgz"}, {}, isSvg, openSvgReader},

@@ -82,3 +82,176 @@ QByteArray encodeAniCursor(const std::vector<AniStep> &steps, const QString &tit
         list += chunk("icon", frame);
     return chunk("RIFF", body + chunk("LIST", list));
 }
+
+namespace {
+
+// The four letters of a chunk's id as the user reads them: a byte that is
+// no printable letter shows as "?".
+QString chunkName(const QByteArray &file, qint64 at)
+{
+    QString name;
+    for (char c : file.mid(at, 4))
+        name += (c >= 0x20 && c < 0x7f) ? QChar(QLatin1Char(c)) : QChar(QLatin1Char('?'));
+    return name;
+}
+
+// Calls `visit(id, start, size)` for each chunk between `from` and `end` of
+// `file`, in order: its id's four bytes, where its data starts, and its
+// size. A chunk that runs past `end` is told in `damage` and ends the walk;
+// a few bytes too few for a chunk's head are padding.
+template<typename Visit>
+void walkChunks(const QByteArray &file, qint64 from, qint64 end, QStringList &damage, Visit visit)
+{
+    while (from + 8 <= end) {
+        const qint64 size = fieldAt<quint32>(file, from + 4);
+        if (from + 8 + size > end) {
+            damage << QStringLiteral("the chunk \"%1\" at byte %2 runs past the end of the file").arg(chunkName(file, from)).arg(from);
+            return;
+        }
+        visit(file.mid(from, 4), from + 8, size);
+        from += 8 + size + size % 2;
+    }
+}
+
+// The animated cursor's header, as far as reading it needs.
+struct AniHeader
+{
+    bool found = false;
+    quint32 frames = 0;
+    quint32 steps = 0;
+    quint32 rate = 0;
+    quint32 flags = 0;
+};
+
+AniHeader aniHeaderAt(const QByteArray &file, qint64 start, qint64 size, QStringList &damage)
+{
+    AniHeader header;
+    if (size < headerBytes) {
+        damage << QStringLiteral("its header (\"anih\") is %1 bytes long, not %2").arg(size).arg(headerBytes);
+        return header;
+    }
+    quint32 unused = 0;
+    LittleEndianReader in(file, start);
+    in >> unused >> header.frames >> header.steps >> unused >> unused >> unused >> unused >> header.rate >> header.flags;
+    header.found = true;
+    return header;
+}
+
+// A string of an "INFO" list: its bytes up to the first zero, as UTF-8.
+QString infoText(const QByteArray &file, qint64 start, qint64 size)
+{
+    const QByteArray bytes = file.mid(start, size);
+    return QString::fromUtf8(bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0')));
+}
+
+// The lists inside the file: its frames ("fram") and its title and author
+// ("INFO").
+void readList(const QByteArray &file, qint64 start, qint64 size, AniCursorContents &ani)
+{
+    const QByteArray form = file.mid(start, 4);
+    walkChunks(file, start + 4, start + size, ani.damage, [&](const QByteArray &id, qint64 at, qint64 bytes) {
+        if (form == "fram" && id == "icon")
+            ani.frames.push_back(file.mid(at, bytes));
+        else if (form == "INFO" && id == "INAM")
+            ani.title = infoText(file, at, bytes);
+        else if (form == "INFO" && id == "IART")
+            ani.author = infoText(file, at, bytes);
+    });
+}
+
+std::vector<quint32> numbersOf(const QByteArray &bytes)
+{
+    std::vector<quint32> values(size_t(bytes.size() / 4));
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = fieldAt<quint32>(bytes, qsizetype(i) * 4);
+    return values;
+}
+
+// The frame of each step, from the "seq " chunk or, without one, the
+// frames in order; a sequence that disagrees with the header or names a
+// frame the file does not hold is damage.
+void readSequence(const AniHeader &header, const std::optional<QByteArray> &sequence, AniCursorContents &ani)
+{
+    ani.sequenceGiven = sequence.has_value();
+    if (!ani.sequenceGiven && header.steps != ani.frames.size()) {
+        ani.damage << QStringLiteral("it has %1 steps for its %2 frames, and no sequence").arg(header.steps).arg(ani.frames.size());
+        return;
+    }
+    if (ani.sequenceGiven && quint64(sequence->size()) != 4ULL * header.steps) {
+        ani.damage << QStringLiteral("its sequence gives %1 frames for %2 steps").arg(sequence->size() / 4).arg(header.steps);
+        return;
+    }
+    ani.sequence = ani.sequenceGiven ? numbersOf(*sequence) : std::vector<quint32>(header.steps);
+    for (size_t step = 0; step < ani.sequence.size(); ++step) {
+        if (!ani.sequenceGiven)
+            ani.sequence[step] = quint32(step);
+        if (ani.sequence[step] >= ani.frames.size()) {
+            ani.damage << QStringLiteral("step %1 shows frame %2, which the file does not hold").arg(step + 1).arg(ani.sequence[step] + 1);
+            return;
+        }
+    }
+}
+
+// How long each step shows: the "rate" chunk's times, or the header's one.
+void readRates(const AniHeader &header, const std::optional<QByteArray> &rates, AniCursorContents &ani)
+{
+    ani.ratesGiven = rates.has_value();
+    if (ani.ratesGiven && quint64(rates->size()) != 4ULL * header.steps)
+        ani.damage << QStringLiteral("its rates give %1 times for %2 steps").arg(rates->size() / 4).arg(header.steps);
+    else
+        ani.jiffies = ani.ratesGiven ? numbersOf(*rates) : std::vector<quint32>(ani.sequence.size(), header.rate);
+}
+
+// What the header says against what the file holds.
+void checkAgainstHeader(const AniHeader &header, const std::optional<QByteArray> &sequence,
+                        const std::optional<QByteArray> &rates, AniCursorContents &ani)
+{
+    if (!header.found) {
+        ani.damage << QStringLiteral("it has no header (\"anih\")");
+        return;
+    }
+    if (!(header.flags & framesAreCursors))
+        ani.damage << QStringLiteral("its frames are raw bitmaps, not cursors, which Tervana does not read");
+    if (header.frames != ani.frames.size())
+        ani.damage << QStringLiteral("its header says %1 frames, and it holds %2").arg(header.frames).arg(ani.frames.size());
+    if (header.steps == 0)
+        ani.damage << QStringLiteral("its header says it has no steps");
+    if (!ani.damage.isEmpty())
+        return;
+    readSequence(header, sequence, ani);
+    if (ani.damage.isEmpty())
+        readRates(header, rates, ani);
+}
+
+} // namespace
+
+bool isAniCursor(const QByteArray &head)
+{
+    return head.startsWith("RIFF") && head.mid(8, 4) == "ACON";
+}
+
+std::optional<AniCursorContents> readAniCursor(const QByteArray &file)
+{
+    if (!isAniCursor(file))
+        return std::nullopt;
+    AniCursorContents ani;
+    const qint64 riffEnd = 8 + qint64(fieldAt<quint32>(file, 4));
+    if (riffEnd > file.size())
+        ani.damage << QStringLiteral("it says it holds %1 bytes, and the file ends after %2").arg(riffEnd).arg(file.size());
+    AniHeader header;
+    std::optional<QByteArray> sequence;
+    std::optional<QByteArray> rates;
+    walkChunks(file, 12, std::min<qint64>(riffEnd, file.size()), ani.damage, [&](const QByteArray &id, qint64 at, qint64 size) {
+        if (id == "anih" && !header.found)
+            header = aniHeaderAt(file, at, size, ani.damage);
+        else if (id == "rate")
+            rates = file.mid(at, size);
+        else if (id == "seq ")
+            sequence = file.mid(at, size);
+        else if (id == "LIST")
+            readList(file, at, size, ani);
+    });
+    if (ani.damage.isEmpty())
+        checkAgainstHeader(header, sequence, rates, ani);
+    return ani;
+}

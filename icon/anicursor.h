@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
 #include <vector>
 
 // Windows' animated cursors (.ani): a RIFF file of form "ACON". An optional
@@ -32,3 +34,34 @@ struct AniStep
 // stored once; `title` and `author` when given.
 QByteArray encodeAniCursor(const std::vector<AniStep> &steps, const QString &title = QString(),
                            const QString &author = QString());
+
+// What an animated cursor file holds, as its chunks say, and what is wrong
+// with it. Only the RIFF structure is read here: each frame is handed on as
+// the cursor (or icon) file it holds, for the icon module's own reading.
+struct AniCursorContents
+{
+    // The cursor or icon file of each frame, in the file's order.
+    std::vector<QByteArray> frames;
+    // Each step: the frame it shows, and for how many jiffies.
+    std::vector<quint32> sequence;
+    std::vector<quint32> jiffies;
+    // Whether the file gives each step's time ("rate") and its frames'
+    // order ("seq ") itself, rather than one time and the frames in order.
+    bool ratesGiven = false;
+    bool sequenceGiven = false;
+    QString title;
+    QString author;
+    // Why the file is damaged: a chunk that runs past the end, no header,
+    // counts that disagree, a step that shows a frame the file does not
+    // hold. Empty when it is whole.
+    QStringList damage;
+};
+
+// Whether `head`, a file's first bytes, opens an animated cursor: a RIFF
+// file of form "ACON".
+bool isAniCursor(const QByteArray &head);
+
+// What the animated cursor `file` holds; nothing when it is no animated
+// cursor at all. However its chunks lie, no more is read or held than the
+// file holds.
+std::optional<AniCursorContents> readAniCursor(const QByteArray &file);

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QPoint>
+#include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
 #include <vector>
 
 // Linux cursors: the Xcursor file that X11's and Wayland's cursor themes
@@ -29,3 +31,34 @@ struct XcursorImage
 
 // The Xcursor file holding `images` in the order given.
 QByteArray encodeXcursor(const std::vector<XcursorImage> &images);
+
+// What an Xcursor file holds, and what is wrong with it.
+struct XcursorContents
+{
+    // Its images in the order of its table of contents (comments and
+    // chunks of other kinds left out), without their pixels, and where
+    // each one's pixels begin.
+    std::vector<XcursorImage> images;
+    std::vector<qint64> pixelsAt;
+    // Why the file is damaged: a table or an image that runs past the end,
+    // an image of no pixels or larger than Xcursor allows (32,767 pixels a
+    // side), a hot spot outside its image, images that share their bytes.
+    // Empty when it is whole.
+    QStringList damage;
+};
+
+// Whether `head`, a file's first bytes, opens an Xcursor file.
+bool isXcursor(const QByteArray &head);
+
+// What the Xcursor `file` holds; nothing when it is no Xcursor file. No
+// more is read than the file holds.
+std::optional<XcursorContents> readXcursor(const QByteArray &file);
+
+// The pixels of image `index` of `contents`, read from `file`, as the
+// file holds them (premultiplied).
+std::vector<quint32> xcursorPixels(const QByteArray &file, const XcursorContents &contents, size_t index);
+
+// The frames of an animated Xcursor: the images of one nominal size, in
+// the file's order, are the frames of its animation at that size. Frame k
+// is the k-th image of each size, by the images' indexes.
+std::vector<std::vector<size_t>> xcursorFrames(const std::vector<XcursorImage> &images);

@@ -221,16 +221,22 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
 QByteArray encodeXcursorSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack,
                               const std::vector<QPoint> &hotSpots)
 {
+    return encodeXcursor(xcursorImagesOf(pictures, plan, keyBlack, hotSpots, 0));
+}
+
+std::vector<XcursorImage> xcursorImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                          bool keyBlack, const std::vector<QPoint> &hotSpots, quint32 delay)
+{
     std::vector<XcursorImage> cursor;
     const std::vector<IconImage> images = iconImagesOf(pictures, plan, keyBlack, false);
     for (size_t i = 0; i < images.size(); ++i) {
-        XcursorImage image{images[i].side, images[i].side, images[i].side, hotSpots.at(i), 0, {}};
+        XcursorImage image{images[i].side, images[i].side, images[i].side, hotSpots.at(i), delay, {}};
         image.pixels.reserve(images[i].pixels.size());
         for (quint32 pixel : images[i].pixels)
             image.pixels.push_back(qPremultiply(pixel));
         cursor.push_back(std::move(image));
     }
-    return encodeXcursor(cursor);
+    return cursor;
 }
 
 std::vector<QPoint> cursorHotSpots(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,

@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "picture.h"
+#include "xcursor.h"
 
 #include <QByteArray>
 #include <QPoint>
@@ -77,6 +78,10 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
 // side, premultiplied, pointing at `hotSpots` (one a size; cursorHotSpots).
 QByteArray encodeXcursorSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack,
                               const std::vector<QPoint> &hotSpots);
+// Its images, each shown for `delay` milliseconds (a frame of an animation;
+// 0 for a still cursor).
+std::vector<XcursorImage> xcursorImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                          bool keyBlack, const std::vector<QPoint> &hotSpots, quint32 delay);
 
 // The hot spot of each size of a cursor made as `plan` says, where the
 // image of that size points: `given`, in the first picture's pixels, at the

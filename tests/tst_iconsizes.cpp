@@ -264,7 +264,7 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("--classic without --cursor") << QStringList{QStringLiteral("--classic")} << "--classic and";
     QTest::newRow("a cursor as a bitmap") << QStringList{cursor, QStringLiteral("--bmp")} << "--bmp";
     QTest::newRow("a classic cursor of sizes") << sizes("32") + QStringList{cursor, QStringLiteral("--classic")} << "--classic";
-    QTest::newRow("--delay without --ani") << QStringList{QStringLiteral("--delay"), QStringLiteral("100")} << "--delay goes with --ani";
+    QTest::newRow("--delay without --ani") << QStringList{QStringLiteral("--delay"), QStringLiteral("100")} << "--delay goes with --ani or --xcursor";
     QTest::newRow("a delay of no time") << QStringList{QStringLiteral("--ani"), QStringLiteral("--delay"), QStringLiteral("0")} << "from 1 to 60000";
     QTest::newRow("both kinds of cursor") << QStringList{cursor, QStringLiteral("--xcursor")} << "one of --cursor, --xcursor and --ani";
     QTest::newRow("a Linux cursor in black and white") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--mono")} << "--xcursor";

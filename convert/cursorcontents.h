@@ -1,0 +1,28 @@
+#pragma once
+
+#include "iconcontents.h"
+
+#include <QByteArray>
+#include <QImage>
+
+#include <optional>
+#include <vector>
+
+// Looking inside animated cursors and Xcursor files, for iconcontents.cpp:
+// what each holds (--list), and its images, each frame at each size, to be
+// written out as PNGs (--extract).
+
+// The report of the animated cursor or Xcursor `file`, shown as `name`;
+// nothing when it is neither.
+std::optional<IconReport> listCursorAnimation(const QString &name, const QByteArray &file);
+
+// The images of the animated cursor or Xcursor `file`, each stored frame
+// at each of its sizes, and their names: the file's name (`base`), the
+// frame from 1, the size ("busy-2-32x32"). Nothing when it is neither.
+struct FrameImages
+{
+    std::vector<QImage> images;
+    std::vector<QString> names;
+    std::optional<Failure> failure;
+};
+std::optional<FrameImages> cursorAnimationImages(const QString &base, const QByteArray &file);

@@ -1,0 +1,84 @@
+#include "openinput.h"
+
+#include "fileaccess.h"
+#include "readpicture.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+// Standard input is read whole, up to this size, to be read as a file is
+// (the checks look back at the header); a bigger picture is given as a file.
+constexpr qint64 standardInputBytes = 256 * 1024 * 1024;
+
+// Up to `limit` bytes of standard input, read until it ends: a pipe gives
+// its data a piece at a time.
+QByteArray readStandardInput(qint64 limit)
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    QByteArray bytes;
+    char piece[64 * 1024];
+    while (bytes.size() < limit) {
+        const size_t read = std::fread(piece, 1, size_t(std::min<qint64>(sizeof piece, limit - bytes.size())), stdin);
+        bytes.append(piece, qsizetype(read));
+        if (read == 0)
+            break;
+    }
+    return bytes;
+}
+
+} // namespace
+
+OpenInput::OpenInput(const Operand &input)
+    : operand(input)
+{
+    if (!input.isStandard()) {
+        failure = openRegularFile(input.name(), file);
+        return;
+    }
+    bytes = readStandardInput(standardInputBytes + 1);
+    if (bytes.size() > standardInputBytes)
+        failure = Failure{Failure::Kind::TooLarge, QStringLiteral("it holds more than %1 MB; give the picture as a file")
+                                                       .arg(standardInputBytes >> 20)};
+    buffer.open(QIODevice::ReadOnly);
+}
+
+PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
+{
+    if (input.failure)
+        return {Picture(), input.failure};
+    return readPicture(input.device(), drawSize, detail);
+}
+
+// What of a drawing could not be drawn, when something could not be.
+std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load)
+{
+    if (load.note.isEmpty())
+        return {};
+    return {PartlyDrawn{input.operand, load.note}};
+}
+
+// Why a cursor's hot spot cannot be where it was asked: outside the
+// picture it is given in.
+std::optional<Failure> hotSpotOutside(const ConversionOptions &options, const Picture &picture)
+{
+    if (!options.cursor || !options.hotSpot)
+        return std::nullopt;
+    const QSize size = picture.size();
+    if (options.hotSpot->x() < size.width() && options.hotSpot->y() < size.height())
+        return std::nullopt;
+    return Failure{Failure::Kind::Unusable, QStringLiteral("the hot spot %1,%2 is not within the picture, which is %3 x %4 pixels")
+                                                .arg(options.hotSpot->x())
+                                                .arg(options.hotSpot->y())
+                                                .arg(size.width())
+                                                .arg(size.height())};
+}
+

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "conversion.h"
+#include "picture.h"
+
+#include <QBuffer>
+#include <QFile>
+
+// One input of a conversion, open for reading, and what the conversions
+// share in reading it.
+
+// One input, open for reading: the file, or what standard input ("-")
+// holds; or why it cannot be read.
+struct OpenInput
+{
+    QFile file;
+    QByteArray bytes;
+    QBuffer buffer{&bytes};
+    Operand operand;
+    std::optional<Failure> failure;
+
+    explicit OpenInput(const Operand &input);
+    QIODevice &device() { return file.isOpen() ? static_cast<QIODevice &>(file) : buffer; }
+    RunFailure cannotOpen(const Failure &why) const { return {RunFailure::Step::Open, operand, std::nullopt, why}; }
+    RunFailure cannotMake(Failure why) const { return {RunFailure::Step::MakeIcon, operand, std::nullopt, std::move(why)}; }
+};
+
+// The picture of the input, read for a drawing of `drawSize`.
+PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail);
+
+// What of a drawing could not be drawn, when something could not be.
+std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load);
+
+// Why a cursor's hot spot cannot be where it was asked: outside the
+// picture it is given in.
+std::optional<Failure> hotSpotOutside(const ConversionOptions &options, const Picture &picture);

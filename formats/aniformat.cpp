@@ -1,0 +1,89 @@
+// Animated cursors (.ani): the RIFF structure read by the icon module, each
+// frame a cursor file whose images are read as a cursor's are.
+
+#include "animation.h"
+#include "anicursor.h"
+#include "cursoranimation.h"
+#include "iconimages.h"
+#include "iconlisting.h"
+
+#include <QBuffer>
+
+#include <cmath>
+
+namespace {
+
+int millisecondsOf(quint32 jiffies)
+{
+    return int(std::lround(jiffies * 1000.0 / 60.0));
+}
+
+// The pixels the images of a frame hold, as their headers say; -1 when the
+// frame is no icon or cursor, or is damaged (the reading then says why).
+qint64 framePixels(const QByteArray &frame)
+{
+    const IconListing listing = listIcon(frame);
+    if (!listing.isIcon || !listing.damage.isEmpty())
+        return -1;
+    qint64 pixels = 0;
+    for (const ListedImage &image : listing.images)
+        pixels += image.width * image.height;
+    return pixels;
+}
+
+// The pictures of one frame, each with its hot spot; or why they cannot be.
+std::optional<Failure> readFrame(QByteArray bytes, int number, std::vector<Picture> &pictures)
+{
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    const IconImagesLoad load = readIconImages(device, IconImageChoice::OneEachSize);
+    if (load.failure || load.images.empty())
+        return Failure{Failure::Kind::NotAPicture,
+                       QStringLiteral("frame %1 of the cursor %2").arg(number)
+                           .arg(load.failure ? QStringLiteral("cannot be read: %1").arg(load.failure->reason)
+                                             : QStringLiteral("is no cursor or icon"))};
+    for (size_t i = 0; i < load.images.size(); ++i) {
+        pictures.emplace_back(load.images[i]);
+        if (i < load.hotSpots.size())
+            pictures.back().setHotSpot(load.hotSpots[i]);
+    }
+    return std::nullopt;
+}
+
+// The frames asked for, decoded once each, within the pixels allowed.
+std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames which, CursorAnimation &animation)
+{
+    animation.frames.resize(ani.frames.size());
+    qint64 pixels = 0;
+    for (size_t frame = 0; frame < ani.frames.size(); ++frame) {
+        if (which == CursorFrames::FirstStep && frame != ani.sequence.front())
+            continue;
+        const qint64 framePixelCount = framePixels(ani.frames[frame]);
+        pixels += std::max<qint64>(framePixelCount, 0);
+        if (pixels > maximumCursorPixels)
+            return cursorTooLarge();
+        if (std::optional<Failure> failure = readFrame(ani.frames[frame], int(frame) + 1, animation.frames[frame]))
+            return failure;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which)
+{
+    CursorAnimation animation;
+    const std::optional<AniCursorContents> ani = readAniCursor(file);
+    if (!ani || !ani->damage.isEmpty()) {
+        animation.failure = damagedCursor(ani ? ani->damage : QStringList{QStringLiteral("it is no animated cursor")});
+        return animation;
+    }
+    if (ani->frames.size() > size_t(maximumAnimationFrames)) {
+        animation.failure = tooManyFrames(qint64(ani->frames.size()));
+        return animation;
+    }
+    for (size_t step = 0; step < ani->sequence.size(); ++step)
+        animation.steps.push_back({ani->sequence[step], millisecondsOf(ani->jiffies[step])});
+    animation.failure = readFrames(*ani, which, animation);
+    return animation;
+}
