@@ -128,7 +128,8 @@ QStringList namesOf(const OptionEntry &entry)
 void declareOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, ICO, CUR, SVG) into 32 x 32 icons, as "
+        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, ICO, CUR, ANI, Xcursor, SVG) into 32 x 32 "
+        "icons, as "
         "Tervana's window does: fitted with proportions kept and centred, pure black transparent; a picture with a "
         "transparency of its own keeps it instead. For a logo or an application's icon, --sizes makes icons of "
         "several sizes at 32 bits with alpha, as desktops show them."));

@@ -110,7 +110,7 @@ void findOverlaps(const std::vector<TocEntry> &entries, const std::vector<Xcurso
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     auto start = [&](size_t i) { return qint64(entries[size_t(numbers[i]) - 1].position); };
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return start(a) < start(b); });
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return start(a) < start(b); });
     for (size_t k = 1; k < order.size(); ++k) {
         const XcursorImage &before = images[order[k - 1]];
         if (start(order[k - 1]) + imageHeaderBytes + qint64(before.width) * before.height * 4 > start(order[k])) {

@@ -76,7 +76,7 @@ QStringList tableNames()
 QStringList namesIn(const QString &list)
 {
     QStringList names;
-    static const QRegularExpression name(QStringLiteral("\\b([A-Z]{3,4}|WebP)\\b"));
+    static const QRegularExpression name(QStringLiteral("\\b([A-Z]{3,4}|WebP|Xcursor)\\b"));
     for (const QRegularExpressionMatch &match : name.globalMatch(list))
         names += match.captured(1);
     names.sort();

@@ -1,0 +1,194 @@
+// Cursors given as input: an animated cursor (.ani) and a Linux cursor
+// (Xcursor) convert to each other and back unchanged, an animation makes an
+// animated Xcursor that libXcursor reads, and an animated cursor gives its
+// first step as a picture; --list names what they hold and what is wrong
+// with them, and --extract writes each frame at each size.
+
+#include "cursortestutils.h"
+#include "picturetestutils.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+using namespace testutils;
+
+namespace {
+
+const QStringList sizes{QStringLiteral("--sizes"), QStringLiteral("48,32")};
+const QStringList times{QStringLiteral("--delay"), QStringLiteral("50,100,200"), QStringLiteral("--hotspot"),
+                        QStringLiteral("5,6")};
+
+// `bytes` with the 32-bit little-endian field at `at` set to `value`.
+QByteArray withField(QByteArray bytes, qsizetype at, quint32 value)
+{
+    qToLittleEndian(value, bytes.data() + at);
+    return bytes;
+}
+
+} // namespace
+
+class tst_CursorInput : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QStringList frames() const { return {path(QStringLiteral("a.png")), path(QStringLiteral("b.png")), path(QStringLiteral("a.png"))}; }
+    QByteArray m_ani;
+    QByteArray m_xcursor;
+
+private slots:
+    void initTestCase();
+    void animationsConvertBackAndForthUnchanged_data();
+    void animationsConvertBackAndForthUnchanged();
+    void animatedLinuxCursorsAreReadByLibXcursor();
+    void listingsNameContentsAndDamage_data();
+    void listingsNameContentsAndDamage();
+    void framesAreExtractedAndTheFirstStepIsThePicture();
+};
+
+// An animated cursor and an animated Xcursor of the same three steps: a,
+// b, then a again, for 50, 100 and 200 ms, each at 48 and 32 pixels.
+void tst_CursorInput::initTestCase()
+{
+    QVERIFY(saveImage(patternImage(64, 48), path(QStringLiteral("a.png")), "PNG"));
+    QVERIFY(saveImage(patternImage(40, 40).mirrored(), path(QStringLiteral("b.png")), "PNG"));
+    const QStringList title{QStringLiteral("--title"), QStringLiteral("Busy"), QStringLiteral("--author"), QStringLiteral("Ann")};
+    QCOMPARE(runConverter(QStringList{QStringLiteral("--ani")} + sizes + times + title + frames()
+                          + QStringList{QStringLiteral("-o"), path(QStringLiteral("busy.ani"))}).exitCode, 0);
+    QCOMPARE(runConverter(QStringList{QStringLiteral("--xcursor")} + sizes + times + frames()
+                          + QStringList{QStringLiteral("-o"), path(QStringLiteral("watch"))}).exitCode, 0);
+    m_ani = readFile(path(QStringLiteral("busy.ani")));
+    m_xcursor = readFile(path(QStringLiteral("watch")));
+}
+
+void tst_CursorInput::animationsConvertBackAndForthUnchanged_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("expected");
+    const QStringList ani{QStringLiteral("--ani"), QStringLiteral("--title"), QStringLiteral("Busy"), QStringLiteral("--author"), QStringLiteral("Ann")};
+    QTest::newRow(".ani to .ani") << QStringLiteral("busy.ani") << ani << QStringLiteral("busy.ani");
+    QTest::newRow(".ani to Xcursor") << QStringLiteral("busy.ani") << QStringList{QStringLiteral("--xcursor")} << QStringLiteral("watch");
+    QTest::newRow("Xcursor to .ani") << QStringLiteral("watch") << ani << QStringLiteral("busy.ani");
+    QTest::newRow("Xcursor to Xcursor") << QStringLiteral("watch") << QStringList{QStringLiteral("--xcursor")} << QStringLiteral("watch");
+}
+
+// Each frame keeps its images (packed pixel for pixel), its hot spots and
+// its time; a frame shown again is stored once in the .ani.
+void tst_CursorInput::animationsConvertBackAndForthUnchanged()
+{
+    QFETCH(QString, input);
+    QFETCH(QStringList, options);
+    QFETCH(QString, expected);
+    const QString result = path(QStringLiteral("result"));
+    const Run run = runConverter(options + sizes + QStringList{path(input), QStringLiteral("-o"), result});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    QCOMPARE(firstDifference(readFile(result), readFile(path(expected))), qsizetype(-1));
+}
+
+// Each size holds every frame in turn, with its time and its hot spot; the
+// third frame is the first again.
+void tst_CursorInput::animatedLinuxCursorsAreReadByLibXcursor()
+{
+    const QString reader = QStringLiteral(XCURSOR_READER);
+    if (reader.isEmpty())
+        QSKIP("libXcursor is not installed");
+    const QStringList lines = outputOf(reader, {path(QStringLiteral("watch"))}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 6);
+    QStringList withoutPixels;
+    for (const QString &line : lines)
+        withoutPixels << line.section(QLatin1Char(' '), 0, 5);
+    // 5,6 of each frame's picture: of a, 64 x 48, fitted into 48 x 36 and
+    // 32 x 24 between bands of 6 and 4 rows; of b, 40 x 40, filling each.
+    QCOMPARE(withoutPixels, (QStringList{QStringLiteral("48 48 48 3 10 50"), QStringLiteral("48 48 48 6 7 100"),
+                                         QStringLiteral("48 48 48 3 10 200"), QStringLiteral("32 32 32 2 7 50"),
+                                         QStringLiteral("32 32 32 4 4 100"), QStringLiteral("32 32 32 2 7 200")}));
+    QCOMPARE(lines[2].section(QLatin1Char(' '), 6), lines[0].section(QLatin1Char(' '), 6));
+    QVERIFY(lines[1].section(QLatin1Char(' '), 6) != lines[0].section(QLatin1Char(' '), 6));
+}
+
+void tst_CursorInput::listingsNameContentsAndDamage_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("firstLines");
+    QTest::addColumn<QString>("damage"); // empty when the file is whole
+    // The .ani: RIFF (12 bytes), LIST INFO (8 + 4 + 14 + 12), anih at 50,
+    // then rate (at 94), seq (at 114), LIST fram (at 134).
+    const QStringList aniLines{QStringLiteral("busy.ani: animated cursor, 2 frames, 3 steps, title \"Busy\", author \"Ann\""),
+                               QStringLiteral("rates: 3, 6, 12 jiffies"), QStringLiteral("sequence: frames 1, 2, 1"),
+                               QStringLiteral("frame 1: cursor, 2 images")};
+    QTest::newRow(".ani") << m_ani << aniLines << QString();
+    QTest::newRow(".ani chunk past the end") << withField(m_ani, 138, 10'000'000) << QStringList()
+                                             << QStringLiteral("the chunk \"LIST\" at byte 134 runs past the end of the file");
+    QTest::newRow(".ani step of a missing frame") << withField(m_ani, 126, 4) << QStringList()
+                                                  << QStringLiteral("step 2 shows frame 5, which the file does not hold");
+    // The rate chunk without its last time, the sizes mended.
+    const QByteArray shortRates = withField(withField(QByteArray(m_ani).remove(110, 4), 98, 8), 4, quint32(m_ani.size() - 12));
+    QTest::newRow(".ani rate count") << shortRates << QStringList() << QStringLiteral("its rates give 2 times for 3 steps");
+    QTest::newRow(".ani frame count") << withField(m_ani, 62, 3) << QStringList()
+                                      << QStringLiteral("its header says 3 frames, and it holds 2");
+    // The Xcursor: its header (16 bytes), 6 entries (72), then the images,
+    // the first at 88.
+    const QStringList xcursorLines{QStringLiteral("busy.ani: Xcursor, 6 images, 3 frames"),
+                                   QStringLiteral("1: nominal size 48, 48 x 48, hot spot 3,10, delay 50 ms")};
+    QTest::newRow("Xcursor") << m_xcursor << xcursorLines << QString();
+    QTest::newRow("Xcursor table past the end") << withField(m_xcursor, 12, 60'000) << xcursorLines.mid(0, 0)
+                                                << QStringLiteral("its table of 60000 entries runs past the end of the file");
+    QTest::newRow("Xcursor image past the end") << withField(m_xcursor, 88 + 16, 32'767) << xcursorLines.mid(0, 0)
+                                                << QStringLiteral("image 1 runs past the end of the file");
+    QTest::newRow("Xcursor hot spot outside") << withField(m_xcursor, 88 + 24, 49) << xcursorLines.mid(0, 0)
+                                              << QStringLiteral("the hot spot 49,10 of image 1 lies outside it");
+    QTest::newRow("Xcursor images sharing bytes") << withField(m_xcursor, 16 + 12 + 8, 88) << xcursorLines.mid(0, 0)
+                                                  << QStringLiteral("images 1 and 2 share their bytes");
+}
+
+// --list prints what an animated cursor or an Xcursor holds; a damaged one
+// is named in one line, with exit status 1.
+void tst_CursorInput::listingsNameContentsAndDamage()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, firstLines);
+    QFETCH(QString, damage);
+    const QString copy = path(QStringLiteral("listed"));
+    QVERIFY(writeFile(copy, file));
+    const Run run = runConverter({QStringLiteral("--list"), copy});
+    const QStringList lines = QString(run.out).replace(copy, QStringLiteral("busy.ani")).split(QLatin1Char('\n'));
+    QCOMPARE(lines.mid(0, firstLines.size()), firstLines);
+    QCOMPARE(run.exitCode, damage.isEmpty() ? 0 : 1);
+    QCOMPARE(run.errorLines.size(), damage.isEmpty() ? 0 : 1);
+    if (!damage.isEmpty())
+        QVERIFY2(run.errorLines.first().contains(QStringLiteral("is damaged: ") + damage), qPrintable(run.errorLines.first()));
+}
+
+// --extract writes each stored frame at each size, named after the file,
+// the frame and the size, with the pixels of that frame's cursor; the
+// picture of an animated cursor is its first step's image of 32 pixels.
+void tst_CursorInput::framesAreExtractedAndTheFirstStepIsThePicture()
+{
+    const QString folder = path(QStringLiteral("extracted"));
+    QVERIFY(QDir().mkpath(folder));
+    const Run run = runConverter({QStringLiteral("--extract"), path(QStringLiteral("busy.ani")), path(QStringLiteral("watch")),
+                                  QStringLiteral("-d"), folder});
+    QCOMPARE(run.exitCode, 0);
+    QStringList expected{QStringLiteral("busy-1-32x32.png"), QStringLiteral("busy-1-48x48.png"),
+                         QStringLiteral("busy-2-32x32.png"), QStringLiteral("busy-2-48x48.png")};
+    for (int frame = 1; frame <= 3; ++frame)
+        expected << QStringLiteral("watch-%1-32x32.png").arg(frame) << QStringLiteral("watch-%1-48x48.png").arg(frame);
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), expected);
+    const QImage extracted = QImage(QDir(folder).filePath(QStringLiteral("busy-2-48x48.png"))).convertToFormat(QImage::Format_ARGB32);
+    const QString frameTwo = path(QStringLiteral("frame2.cur"));
+    QCOMPARE(runConverter(QStringList{QStringLiteral("--cursor"), QStringLiteral("--hotspot"), QStringLiteral("5,6")} + sizes
+                          + QStringList{path(QStringLiteral("b.png")), QStringLiteral("-o"), frameTwo}).exitCode, 0);
+    QCOMPARE(extracted, QImage(frameTwo).convertToFormat(QImage::Format_ARGB32));
+    const QString fromAni = path(QStringLiteral("from-ani.ico"));
+    const QString fromPng = path(QStringLiteral("from-png.ico"));
+    QCOMPARE(runConverter({path(QStringLiteral("busy.ani")), QStringLiteral("-o"), fromAni}).exitCode, 0);
+    QCOMPARE(runConverter({QDir(folder).filePath(QStringLiteral("busy-1-32x32.png")), QStringLiteral("-o"), fromPng}).exitCode, 0);
+    QCOMPARE(readFile(fromAni), readFile(fromPng));
+}
+
+QTEST_MAIN(tst_CursorInput)
+#include "tst_cursorinput.moc"
