@@ -133,14 +133,15 @@ int packIntoOne(const Options &options)
         return SomeFailed;
     }
     const Converted packed = packPictures(options.conversion, options.inputs);
+    const QString result = resultName(options.conversion);
     if (packed.badCombination) {
-        say(lineFor(*packed.failure));
+        say(lineFor(*packed.failure, result));
         return BadUsage;
     }
     const std::optional<RunFailure> failure =
         packed.failure ? packed.failure : writeResult(packed.bytes, output, Operand::input(options.inputs.first()));
     if (failure) {
-        say(lineFor(*failure));
+        say(lineFor(*failure, result));
         return SomeFailed;
     }
     if (!options.quiet)
@@ -172,7 +173,10 @@ int convertEach(const Options &options)
     ProgressLine progress(messages, shown);
     RunReport report;
     if (!options.quiet) {
-        report.failure = [&](const RunFailure &failure) { progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(failure)); };
+        const QString result = resultName(options.conversion);
+        report.failure = [&progress, result](const RunFailure &failure) {
+            progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(failure, result));
+        };
         report.note = [&](const PartlyDrawn &note) { progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(note)); };
     }
     report.progress = [&](const RunCounts &counts) {

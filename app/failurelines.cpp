@@ -13,14 +13,14 @@ QString shownPicture(const RunFailure &failure)
 
 } // namespace
 
-QString lineFor(const RunFailure &failure)
+QString lineFor(const RunFailure &failure, const QString &result)
 {
     const QString file = failure.file.shown();
     const QString &reason = failure.failure.reason;
     switch (failure.step) {
     case RunFailure::Step::Open: // the window's words too; it shows a path as messages do
         return cannotOpen(failure.file.isStandard() ? file : failure.file.name(), failure.failure);
-    case RunFailure::Step::MakeIcon: return QStringLiteral("Tervana cannot make the icon: %1").arg(reason);
+    case RunFailure::Step::MakeIcon: return QStringLiteral("Tervana cannot make the %1: %2").arg(result, reason);
     case RunFailure::Step::Write:
         return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.").arg(file, shownPicture(failure), reason);
     case RunFailure::Step::MakeFolder:
@@ -54,6 +54,7 @@ QString lineFor(const FormatMismatch &mismatch)
         !bitmap && mismatch.ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString();
     const QString held = bitmap                                         ? QStringLiteral("a bitmap")
                          : mismatch.result == QLatin1String(".cur") ? QStringLiteral("a cursor")
+                         : mismatch.result == QLatin1String(".ani") ? QStringLiteral("an animated cursor")
                          : mismatch.result.isEmpty()                ? QStringLiteral("a Linux cursor")
                                                                       : QStringLiteral("an icon");
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")

@@ -8,7 +8,7 @@
 
 // The converter's lines for what it says of a run. What a run could not
 // do, or will not do, with a file: "Tervana cannot write "x.ico" for "x.jpg": the disk is full."
-QString lineFor(const RunFailure &failure);
+QString lineFor(const RunFailure &failure, const QString &result = QStringLiteral("icon"));
 // The line for what of a drawing could not be drawn.
 QString lineFor(const PartlyDrawn &note);
 // The warning for an -o name that promises another format.

@@ -75,6 +75,15 @@ QString resultExtension(const ConversionOptions &options)
     return options.cursor ? QStringLiteral(".cur") : QStringLiteral(".ico");
 }
 
+QString resultName(const ConversionOptions &options)
+{
+    if (options.xcursor)
+        return QStringLiteral("Linux cursor");
+    if (options.animated)
+        return QStringLiteral("animated cursor");
+    return options.cursor ? QStringLiteral("cursor") : QStringLiteral("icon");
+}
+
 Converted convertPicture(const ConversionOptions &options, const Operand &input)
 {
     if (options.animated)

@@ -46,6 +46,10 @@ bool endsAsAPicture(const QString &name);
 // name them), else ".ico".
 QString resultExtension(const ConversionOptions &options);
 
+// What the result is called in messages: "icon" (a bitmap's square is
+// made as the icon's is), "cursor", "animated cursor", "Linux cursor".
+QString resultName(const ConversionOptions &options);
+
 // What of a drawing could not be drawn: the picture, and librsvg's words.
 struct PartlyDrawn
 {

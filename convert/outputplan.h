@@ -35,7 +35,8 @@ struct FormatMismatch
 {
     Operand output;
     QString ending;
-    // What the result is: its file ending (".ico", ".cur" or ".bmp").
+    // What the result is: its file ending (".ico", ".cur", ".ani", ".bmp",
+    // or none for a Linux cursor).
     QString result;
 };
 // The mismatch of `output` with a result of `extension` (".ico", ".cur" or

@@ -1,11 +1,14 @@
 // libFuzzer target over the whole road a picture file takes through the
 // conversion core: read it, fit it into the 32 x 32 square, and encode each
-// output, and icons of several sizes.
+// output, and icons of several sizes; and the reading of animated cursors
+// and Xcursor files.
 // The reduced readers only take pictures far bigger than a fuzzing input,
 // so they are also run asking for a 1 x 1 drawing, which small inputs reach.
 // Each input is also read cut short at a place it chooses, and as a pipe
 // gives it (a device that cannot go back), as the input checks must refuse.
 
+#include "anicursor.h"
+#include "cursoranimation.h"
 #include "iconfile.h"
 #include "icondirectory.h"
 #include "iconimages.h"
@@ -19,6 +22,7 @@
 #include "reducedreaders.h"
 #include "runlengthbmp.h"
 #include "square.h"
+#include "xcursor.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -67,6 +71,36 @@ void checkIconReading(QBuffer &device)
     const IconImagesLoad load = readIconImages(device);
     if (device.pos() != 0 || (load.failure && !load.images.empty()))
         std::abort();
+}
+
+// A whole animated cursor's steps each show a frame it holds, for a time;
+// a whole Xcursor's images lie within the file and Xcursor's limits; the
+// frames read from either give every step its pictures, or a failure, and
+// leave the device where it was.
+void checkCursorReading(QBuffer &device)
+{
+    const QByteArray &file = device.data();
+    if (const std::optional<AniCursorContents> ani = readAniCursor(file); ani && ani->damage.isEmpty()) {
+        if (ani->sequence.empty() || ani->jiffies.size() != ani->sequence.size())
+            std::abort();
+        for (quint32 frame : ani->sequence)
+            if (frame >= ani->frames.size())
+                std::abort();
+    }
+    if (const std::optional<XcursorContents> cursor = readXcursor(file); cursor && cursor->damage.isEmpty())
+        for (size_t i = 0; i < cursor->images.size(); ++i) {
+            const XcursorImage &image = cursor->images[i];
+            if (image.width < 1 || image.height < 1 || image.width > 0x7FFF || image.height > 0x7FFF
+                || cursor->pixelsAt[i] + qint64(image.width) * image.height * 4 > file.size())
+                std::abort();
+        }
+    const std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::All);
+    if (device.pos() != 0)
+        std::abort();
+    if (animation && !animation->failure)
+        for (const CursorStep &step : animation->steps)
+            if (step.frame >= animation->frames.size() || animation->frames[step.frame].empty())
+                std::abort();
 }
 
 // Bytes that arrive as through a pipe: read forward only.
@@ -168,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     checkIconReading(device);
+    checkCursorReading(device);
     checkReducedReads(device);
     if (readRunLengthBmp(device); device.pos() != 0)
         std::abort();

@@ -85,6 +85,7 @@ private slots:
     void cursorsPointWhereAsked();
     void aCursorKeepsItsOwnHotSpots_data();
     void aCursorKeepsItsOwnHotSpots();
+    void hotSpotsOutsideThePictureAreRefused_data();
     void hotSpotsOutsideThePictureAreRefused();
     void linuxCursorsAreReadByLibXcursor();
     void animatedCursorsShowEachFrameForItsTime_data();
@@ -217,14 +218,33 @@ void tst_Cursors::aCursorKeepsItsOwnHotSpots()
     QCOMPARE(cursorEntries(readFile(again)), expected);
 }
 
+void tst_Cursors::hotSpotsOutsideThePictureAreRefused_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("size"); // of the first picture
+    QTest::newRow("cursor") << QStringList{QStringLiteral("--cursor")} << QStringLiteral("cursor") << QStringLiteral("64 x 64");
+    QTest::newRow("cursor of two pictures") << QStringList{QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("64,32"),
+                                                           path(QStringLiteral("small.png"))}
+                                            << QStringLiteral("cursor") << QStringLiteral("32 x 32");
+    QTest::newRow("animated cursor") << QStringList{QStringLiteral("--ani")} << QStringLiteral("animated cursor") << QStringLiteral("64 x 64");
+    QTest::newRow("Linux cursor") << QStringList{QStringLiteral("--xcursor")} << QStringLiteral("Linux cursor") << QStringLiteral("64 x 64");
+}
+
+// One line names what cannot be made and why; no file is left.
 void tst_Cursors::hotSpotsOutsideThePictureAreRefused()
 {
-    const QString cursor = path(QStringLiteral("outside.cur"));
-    const Run run = runConverter({QStringLiteral("--cursor"), QStringLiteral("--hotspot"), QStringLiteral("64,0"),
-                                  path(QStringLiteral("square.png")), QStringLiteral("-o"), cursor});
+    QFETCH(QStringList, options);
+    QFETCH(QString, made);
+    QFETCH(QString, size);
+    const QString cursor = path(QStringLiteral("outside"));
+    const Run run = runConverter(options + QStringList{QStringLiteral("--hotspot"), QStringLiteral("64,0"),
+                                                       path(QStringLiteral("square.png")), QStringLiteral("-o"), cursor});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.errorLines.join(QLatin1Char('\n')).contains(QStringLiteral("the hot spot 64,0 is not within the picture, which is 64 x 64 pixels")),
-             qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    QCOMPARE(run.errorLines.size(), 1);
+    QVERIFY2(run.errorLines.first().endsWith(QStringLiteral("Tervana cannot make the %1: the hot spot 64,0 is not within the "
+                                                            "picture, which is %2 pixels").arg(made, size)),
+             qPrintable(run.errorLines.first()));
     QVERIFY(!QFileInfo::exists(cursor));
 }
 
