@@ -3,7 +3,7 @@
 # square) and tervana-convert against ImageMagick and Pillow doing the same
 # job, each as a whole process, on big single pictures and on a batch of 300
 # photos, and measures how close our square is to the exact area average of
-# the picture.
+# the picture; last, animated cursors from an animated GIF (bench/cursors.sh).
 #   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -268,3 +268,6 @@ awk '
     }' "$work/results" "$work/psnr-big"
 echo "PSNR per size (dB) of the seven sizes, 16 to 256:"
 cat "$work/psnr-big"
+
+echo
+BENCH_RUNS=$runs bench/cursors.sh "$converter" "$work/cursors"
