@@ -42,13 +42,14 @@ xcursor() {
 }
 
 ani() {
-    local delays count i clones=()
+    local delays count i name clones=()
     delays=$("${identify[@]}" -ping -format '%T\n' "$in") || fail "ImageMagick's frame count"
     count=$(wc -l <<<"$delays")
     # One icon a frame: ImageMagick writes a list to separate icons wrongly,
     # but one picture to one icon of several sizes rightly.
     for ((i = 0; i < count; i++)); do
-        clones+=('(' -clone "$i" -write "$folder/busy-$(printf %02d "$i").ico" +delete ')')
+        printf -v name '%s/busy-%02d.ico' "$folder" "$i"
+        clones+=('(' -clone "$i" -write "$name" +delete ')')
     done
     "${convert[@]}" "$in" -coalesce -define icon:auto-resize=64,48,32 "${clones[@]}" null: ||
         fail "ImageMagick's icons"
