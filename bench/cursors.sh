@@ -62,6 +62,11 @@ awk '
             printf fmt, task[i] == task[i - 1] ? "" : task[i], tool[i], sprintf("%.3f", sec[task[i], tool[i]]),
                    sprintf("%.1f", kb[task[i], tool[i]] / 1024), sprintf("%.2f", cpu[task[i], tool[i]]), bytes[task[i], tool[i]]
     }' "$work/bytes" "$work/results"
+# An Xcursor file's table of contents counts its images (and comments, which
+# neither tool writes): every size of every frame.
+images() { od -An -tu4 -j12 -N4 "$1" | tr -d ' '; }
+echo "Images in the Xcursor (sizes x frames): tervana-convert $(images "$work/busy"), imagemagick+xcursorgen" \
+    "$(images "$work/magick-busy")."
 echo ".ani, ImageMagick: its coalesced frames as 60 icons of 64, 48 and 32 pixels (bytes: all 60); no Debian"
 echo "tool packs frames into an .ani, so the peer stops there. Xcursor, ImageMagick+xcursorgen: the frames at"
 echo "24, 32, 48, 64 and 96 pixels as PNG, then xcursorgen with every size, frame and delay."
