@@ -3,7 +3,7 @@
 # square) and tervana-convert against ImageMagick and Pillow doing the same
 # job, each as a whole process, on big single pictures and on a batch of 300
 # photos, and measures how close our square is to the exact area average of
-# the picture.
+# the picture; last, animated cursors from an animated GIF (bench/cursors.sh).
 #   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,35 +23,9 @@ trap 'rm -rf "$work"' EXIT
 echo "Generating inputs in $work"
 "$python" bench/make_inputs.py "$work"
 
-# measure NAME COMMAND...: runs COMMAND $runs times under /usr/bin/time and
-# appends "NAME median-seconds median-peak-KB median-processor-seconds" to
-# the results.
-measure() {
-    local name=$1
-    shift
-    local seconds=() kilobytes=() processor=() i k user system
-    local start end
-    for ((i = 0; i < runs; i++)); do
-        # Wall time to the millisecond (time's own %e has only hundredths),
-        # read from the shell's clock, which starts no process.
-        start=$EPOCHREALTIME
-        if ! /usr/bin/time -f "%M %U %S" -o "$work/time" "$@" 2>"$work/stderr"; then
-            echo "$name failed:" >&2
-            cat "$work/stderr" >&2
-            exit 1
-        fi
-        end=$EPOCHREALTIME
-        read -r k user system <"$work/time"
-        seconds+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
-        kilobytes+=("$k")
-        processor+=("$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')")
-    done
-    echo "$name $(median "${seconds[@]}") $(median "${kilobytes[@]}") $(median "${processor[@]}")" >>"$work/results"
-}
-
-median() {
-    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
+# measure NAME COMMAND... (bench/measure.sh), into "$work/results".
+# shellcheck source=bench/measure.sh
+. bench/measure.sh
 
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
 : >"$work/results"
@@ -294,3 +268,6 @@ awk '
     }' "$work/results" "$work/psnr-big"
 echo "PSNR per size (dB) of the seven sizes, 16 to 256:"
 cat "$work/psnr-big"
+
+echo
+BENCH_RUNS=$runs bench/cursors.sh "$converter" "$work/cursors"

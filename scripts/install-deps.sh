@@ -13,7 +13,7 @@ test_packages=(xvfb xdotool x11-utils imagemagick icoutils python3-pil clang lib
                desktop-file-utils appstream shellcheck dpkg-dev file lintian librsvg2-bin python3-numpy
                wine wine64 gcc-mingw-w64-x86-64 bash-completion zsh parallel strace libxcursor-dev)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
-bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools)
+bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools x11-apps)
 
 wanted=("${build_packages[@]}")
 case "${1:-build}" in
