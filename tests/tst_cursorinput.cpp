@@ -47,6 +47,8 @@ private slots:
     void listingsNameContentsAndDamage_data();
     void listingsNameContentsAndDamage();
     void framesAreExtractedAndTheFirstStepIsThePicture();
+    void animationFramesAreWhatBrowsersShow_data();
+    void animationFramesAreWhatBrowsersShow();
 };
 
 // An animated cursor and an animated Xcursor of the same three steps: a,
@@ -188,6 +190,63 @@ void tst_CursorInput::framesAreExtractedAndTheFirstStepIsThePicture()
     QCOMPARE(runConverter({path(QStringLiteral("busy.ani")), QStringLiteral("-o"), fromAni}).exitCode, 0);
     QCOMPARE(runConverter({QDir(folder).filePath(QStringLiteral("busy-1-32x32.png")), QStringLiteral("-o"), fromPng}).exitCode, 0);
     QCOMPARE(readFile(fromAni), readFile(fromPng));
+}
+
+namespace {
+
+// Writes an animation of four 64 x 64 frames with Pillow: a disc moving over
+// a half-transparent square, the first frame cleared after it shows, each
+// frame for its own time.
+const QString writeAnimation = QStringLiteral(
+    "import sys\nfrom PIL import Image, ImageDraw\n"
+    "frames = []\n"
+    "for i in range(4):\n"
+    "    frame = Image.new('RGBA', (64, 64), (0, 0, 0, 0))\n"
+    "    draw = ImageDraw.Draw(frame)\n"
+    "    draw.rectangle([30, 30, 60, 60], fill=(0, 0, 255, 128))\n"
+    "    draw.ellipse([i * 8, 4, i * 8 + 30, 40], fill=(200, 60 * i, 30, 255))\n"
+    "    frames.append(frame)\n"
+    "frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], duration=[100, 200, 50, 300], loop=0,\n"
+    "               lossless=True, disposal=[2, 1, 2, 1])\n");
+
+// Prints, for each frame Pillow shows (libwebp's and Pillow's own GIF
+// compositing), how many of its visible pixels the extracted PNG of that
+// frame differs from by more than 2 levels.
+const QString compareFrames = QStringLiteral(
+    "import sys\nfrom PIL import Image, ImageSequence\n"
+    "for i, frame in enumerate(ImageSequence.Iterator(Image.open(sys.argv[1]))):\n"
+    "    ours = Image.open(sys.argv[2] % (i + 1)).convert('RGBA')\n"
+    "    pairs = zip(frame.convert('RGBA').getdata(), ours.getdata())\n"
+    "    print(sum(1 for a, b in pairs if (a[3] or b[3]) and max(abs(x - y) for x, y in zip(a, b)) > 2))\n");
+
+} // namespace
+
+void tst_CursorInput::animationFramesAreWhatBrowsersShow_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("GIF") << QStringLiteral("moving.gif");
+    QTest::newRow("WebP") << QStringLiteral("moving.webp");
+}
+
+// Each frame of an animated cursor of a GIF or WebP is the frame as Pillow
+// composes it, pixel for pixel, and shows for its own time.
+void tst_CursorInput::animationFramesAreWhatBrowsersShow()
+{
+    QFETCH(QString, name);
+    if (python3WithPillow.isEmpty())
+        QSKIP("Pillow is not installed");
+    const QString animation = path(name);
+    QCOMPARE(QProcess::execute(python3WithPillow, {QStringLiteral("-c"), writeAnimation, animation}), 0);
+    const QString cursor = path(QStringLiteral("moving.ani"));
+    const QString folder = path(QStringLiteral("moving frames"));
+    QVERIFY(QDir().mkpath(folder));
+    QCOMPARE(runConverter({QStringLiteral("--ani"), QStringLiteral("--sizes"), QStringLiteral("64"), animation, QStringLiteral("-o"), cursor}).exitCode, 0);
+    QCOMPARE(aniContents(readFile(cursor)).rates, (QList<quint32>{6, 12, 3, 18}));
+    QCOMPARE(runConverter({QStringLiteral("--extract"), cursor, QStringLiteral("-d"), folder}).exitCode, 0);
+    const QString differing = outputOf(python3WithPillow, {QStringLiteral("-c"), compareFrames, animation,
+                                                          QDir(folder).filePath(QStringLiteral("moving-%d-64x64.png"))});
+    QCOMPARE(differing.split(QLatin1Char('\n'), Qt::SkipEmptyParts), (QStringList{QStringLiteral("0"), QStringLiteral("0"),
+                                                                                  QStringLiteral("0"), QStringLiteral("0")}));
 }
 
 QTEST_MAIN(tst_CursorInput)
