@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "convertoptions.h"
+#include "cursortheme.h"
 #include "failurelines.h"
 #include "iconcontents.h"
 #include "messagestream.h"
@@ -267,7 +268,12 @@ int run(const Options &options)
         endAtOnceWhenStopping(messages, {});
     if (options.task != Task::Convert)
         return ended(options, reportIcons(options));
-    const int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
+    int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
+    if (!options.themeFolder.isEmpty() && !stopRequested)
+        if (const std::optional<Failure> failure = completeCursorTheme(options.themeFolder)) {
+            say(failure->reason);
+            status = SomeFailed;
+        }
     // Said of a file written, after it is.
     const std::optional<FormatMismatch> mismatch =
         formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));

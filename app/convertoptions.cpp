@@ -25,6 +25,7 @@ const QString usage = QStringLiteral(
     "       tervana-convert --xcursor [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --ani [--delay MS[,MS...]] [--title TEXT] [--author TEXT] [--hotspot X,Y] [--sizes LIST] INPUT...\n"
     "                       (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --cursor-theme DIR [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT...\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -79,6 +80,11 @@ constexpr OptionEntry optionTable[] = {
      "--cursor. Of an animation (an animated GIF or WebP, an animated cursor, an animated Xcursor), or of several "
      "pictures with --delay, an animated one, each frame shown for its time as with --ani. Named after its input "
      "without an ending under -d."},
+    {nullptr, "cursor-theme", "dir", true,
+     "Make <dir> a Linux cursor theme: each picture a Linux cursor (as --xcursor makes it) in <dir>/cursors, named "
+     "after the picture without its ending (left_ptr.png becomes left_ptr); a link under each other name desktops "
+     "look that shape up by (left_ptr: default, arrow ...) where nothing of that name is there; and "
+     "<dir>/index.theme, when there is none, naming the theme after <dir>."},
     {nullptr, "ani", nullptr, true,
      "Write an animated cursor (.ani): of an animated GIF or WebP, its frames as a browser shows them, each for "
      "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); of an animated cursor "
@@ -304,10 +310,18 @@ std::optional<QString> readResultFolder(const Options &options)
 std::optional<QString> readRun(const QCommandLineParser &parser, Options &options)
 {
     const bool output = parser.isSet(QStringLiteral("output"));
-    const bool folder = parser.isSet(QStringLiteral("directory"));
+    const bool theme = parser.isSet(QStringLiteral("cursor-theme"));
+    if (theme && (output || parser.isSet(QStringLiteral("directory"))))
+        return QStringLiteral("--cursor-theme writes into DIR/cursors; give no -o or -d.");
+    if (theme) {
+        options.themeFolder = parser.value(QStringLiteral("cursor-theme"));
+        if (std::optional<QString> refusal = folderRefusal(options.themeFolder))
+            return refusal;
+    }
+    const bool folder = theme || parser.isSet(QStringLiteral("directory"));
     options.inputs = parser.positionalArguments();
     options.outputFile = parser.value(QStringLiteral("output"));
-    options.folder = parser.value(QStringLiteral("directory"));
+    options.folder = theme ? QDir(options.themeFolder).filePath(QStringLiteral("cursors")) : parser.value(QStringLiteral("directory"));
     if (std::optional<QString> mistake = readJobs(parser, options))
         return mistake;
     if (std::optional<QString> mistake = readWalk(parser, options))

@@ -21,6 +21,7 @@ struct Options
     QStringList inputs;
     QString outputFile;
     QString folder;
+    QString themeFolder; // --cursor-theme: the folder holds a cursor theme
     int jobs = 1;
     QString list;           // --files-from
     bool nulSeparated = false;

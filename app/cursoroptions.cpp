@@ -48,7 +48,7 @@ std::optional<QString> readAnimation(const QCommandLineParser &parser, Conversio
     conversion.author = parser.value(QStringLiteral("author"));
     if (!parser.isSet(QStringLiteral("delay")))
         return std::nullopt;
-    if (!conversion.animated && !parser.isSet(QStringLiteral("xcursor")))
+    if (!conversion.animated && !parser.isSet(QStringLiteral("xcursor")) && !parser.isSet(QStringLiteral("cursor-theme")))
         return QStringLiteral("--delay goes with --ani or --xcursor.");
     std::optional<std::vector<int>> delays = delaysOf(parser.value(QStringLiteral("delay")));
     if (!delays)
@@ -63,7 +63,8 @@ std::optional<QString> readCursorOptions(const QCommandLineParser &parser, Conve
 {
     if (std::optional<QString> mistake = readAnimation(parser, conversion))
         return mistake;
-    conversion.xcursor = parser.isSet(QStringLiteral("xcursor"));
+    // A cursor theme holds Linux cursors.
+    conversion.xcursor = parser.isSet(QStringLiteral("xcursor")) || parser.isSet(QStringLiteral("cursor-theme"));
     const int kinds = int(parser.isSet(QStringLiteral("cursor"))) + int(conversion.xcursor) + int(conversion.animated);
     if (kinds > 1)
         return QStringLiteral("Give one of --cursor, --xcursor and --ani.");

@@ -8,6 +8,7 @@
 #include "picturetestutils.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -49,6 +50,7 @@ private slots:
     void framesAreExtractedAndTheFirstStepIsThePicture();
     void animationFramesAreWhatBrowsersShow_data();
     void animationFramesAreWhatBrowsersShow();
+    void cursorThemesAreFoundByLibXcursor();
 };
 
 // An animated cursor and an animated Xcursor of the same three steps: a,
@@ -247,6 +249,44 @@ void tst_CursorInput::animationFramesAreWhatBrowsersShow()
                                                           QDir(folder).filePath(QStringLiteral("moving-%d-64x64.png"))});
     QCOMPARE(differing.split(QLatin1Char('\n'), Qt::SkipEmptyParts), (QStringList{QStringLiteral("0"), QStringLiteral("0"),
                                                                                   QStringLiteral("0"), QStringLiteral("0")}));
+}
+
+// A theme made of a picture named left_ptr and an animated cursor named
+// watch: libXcursor finds each under its other names, as desktops look
+// them up; a file of the user's under such a name stays, and a second run
+// leaves the theme as the first made it.
+void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
+{
+    const QString reader = QStringLiteral(XCURSOR_READER);
+    if (reader.isEmpty())
+        QSKIP("libXcursor is not installed");
+    const QDir themes(path(QStringLiteral("themes")));
+    const QDir cursors(themes.filePath(QStringLiteral("Mine/cursors")));
+    QVERIFY(cursors.mkpath(QStringLiteral(".")) && writeFile(cursors.filePath(QStringLiteral("arrow")), "mine"));
+    QVERIFY(QFile::copy(path(QStringLiteral("a.png")), path(QStringLiteral("left_ptr.png")))
+            && QFile::copy(path(QStringLiteral("busy.ani")), path(QStringLiteral("watch.ani"))));
+    const QStringList make{QStringLiteral("--cursor-theme"), themes.filePath(QStringLiteral("Mine")),
+                           path(QStringLiteral("left_ptr.png")), path(QStringLiteral("watch.ani"))};
+    for (int run = 0; run < 2; ++run)
+        QCOMPARE(runConverter(make).exitCode, 0);
+    QCOMPARE(readFile(themes.filePath(QStringLiteral("Mine/index.theme"))),
+             QByteArray("[Icon Theme]\nName=Mine\nComment=Cursors made with Tervana\n"));
+    QCOMPARE(readFile(cursors.filePath(QStringLiteral("arrow"))), QByteArray("mine"));
+    const QStringList linked = cursors.entryList(QDir::System | QDir::Files, QDir::Name);
+    QCOMPARE(linked, (QStringList{QStringLiteral("arrow"), QStringLiteral("default"), QStringLiteral("left-arrow"),
+                                  QStringLiteral("left_ptr"), QStringLiteral("top_left_arrow"), QStringLiteral("wait"),
+                                  QStringLiteral("watch")}));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XCURSOR_PATH"), themes.path());
+    const auto lookUp = [&](const QString &name, const QString &size) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(reader, {QStringLiteral("--theme"), QStringLiteral("Mine"), name, size});
+        return process.waitForFinished(30000) && process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("failed");
+    };
+    QCOMPARE(lookUp(QStringLiteral("default"), QStringLiteral("48")), lookUp(QStringLiteral("left_ptr"), QStringLiteral("48")));
+    QVERIFY(lookUp(QStringLiteral("default"), QStringLiteral("48")).startsWith("48 48 48 0 6 0 "));
+    QCOMPARE(lookUp(QStringLiteral("wait"), QStringLiteral("32")).count('\n'), 3);
 }
 
 QTEST_MAIN(tst_CursorInput)

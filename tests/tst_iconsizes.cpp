@@ -269,6 +269,12 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("both kinds of cursor") << QStringList{cursor, QStringLiteral("--xcursor")} << "one of --cursor, --xcursor and --ani";
     QTest::newRow("a Linux cursor in black and white") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--mono")} << "--xcursor";
     QTest::newRow("a hot spot of one number") << QStringList{cursor} + hotSpot("3") << "two whole numbers";
+    QTest::newRow("a cursor theme and -o") << QStringList{QStringLiteral("--cursor-theme"), path(QStringLiteral("theme"))}
+                                           << "give no -o or -d";
+    QTest::newRow("a cursor theme of .cur files") << QStringList{QStringLiteral("--cursor-theme"), path(QStringLiteral("theme")), cursor}
+                                                  << "one of --cursor, --xcursor and --ani";
+    QTest::newRow("a title without --ani") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--title"), QStringLiteral("Busy")}
+                                           << "--title and --author go with --ani";
     QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";
 }
 

@@ -4,17 +4,24 @@
 // FNV-1a hash of its pixels (premultiplied ARGB, each as four bytes,
 // least significant first).
 //   readxcursor FILE
-// Exits 1 when libXcursor cannot read the file.
+//   readxcursor --theme THEME NAME SIZE   (the cursor NAME of THEME, found
+//                                          on XCURSOR_PATH as desktops find it)
+// Exits 1 when libXcursor cannot read the file or find the cursor.
 #include <X11/Xcursor/Xcursor.h>
 
 #include <cstdint>
 #include <cstdio>
 
+#include <cstdlib>
+#include <cstring>
+
 int main(int argc, char *argv[])
 {
-    if (argc != 2)
+    const bool theme = argc == 5 && std::strcmp(argv[1], "--theme") == 0;
+    if (argc != 2 && !theme)
         return 2;
-    XcursorImages *images = XcursorFilenameLoadAllImages(argv[1]);
+    XcursorImages *images = theme ? XcursorLibraryLoadImages(argv[3], argv[2], std::atoi(argv[4]))
+                                  : XcursorFilenameLoadAllImages(argv[1]);
     if (!images)
         return 1;
     for (int i = 0; i < images->nimage; ++i) {

@@ -1,0 +1,136 @@
+#include "cursortheme.h"
+
+#include "atomicfile.h"
+#include "nativename.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Names that stand for one shape, as cursor themes link them: the CSS name
+// first, then the X11 names and the other toolkits' names.
+const QList<QStringList> &shapes()
+{
+    static const QList<QStringList> names = {
+        {"default", "left_ptr", "arrow", "top_left_arrow", "left-arrow"},
+        {"pointer", "hand2", "hand1", "hand", "pointing_hand"},
+        {"text", "xterm", "ibeam"},
+        {"vertical-text"},
+        {"wait", "watch"},
+        {"progress", "left_ptr_watch", "half-busy"},
+        {"help", "question_arrow", "whats_this"},
+        {"crosshair", "cross", "tcross"},
+        {"move", "fleur", "all-scroll", "size_all"},
+        {"not-allowed", "crossed_circle", "circle", "forbidden"},
+        {"no-drop"},
+        {"grab", "openhand"},
+        {"grabbing", "closedhand"},
+        {"copy", "dnd-copy"},
+        {"alias", "dnd-link", "link"},
+        {"context-menu"},
+        {"cell", "plus"},
+        {"zoom-in"},
+        {"zoom-out"},
+        {"ns-resize", "sb_v_double_arrow", "v_double_arrow", "size_ver", "row-resize"},
+        {"ew-resize", "sb_h_double_arrow", "h_double_arrow", "size_hor", "col-resize"},
+        {"nwse-resize", "size_fdiag", "bd_double_arrow"},
+        {"nesw-resize", "size_bdiag", "fd_double_arrow"},
+        {"n-resize", "top_side"},
+        {"s-resize", "bottom_side"},
+        {"e-resize", "right_side"},
+        {"w-resize", "left_side"},
+        {"nw-resize", "top_left_corner"},
+        {"ne-resize", "top_right_corner"},
+        {"sw-resize", "bottom_left_corner"},
+        {"se-resize", "bottom_right_corner"},
+    };
+    return names;
+}
+
+// Whether anything is at `path`, a link that leads nowhere among them.
+bool somethingAt(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() || info.exists();
+}
+
+// Whether the file at `path` is a cursor of our making or anyone's: a
+// regular file, not a link, that opens as an Xcursor file does.
+bool isCursorFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(4) == "Xcur";
+}
+
+// A link named `alias` to `target`, both in `folder`: a relative link, so
+// the theme can be moved; a copy where links cannot be made.
+std::optional<Failure> linkAlias(const QDir &folder, const QString &target, const QString &alias)
+{
+#ifdef Q_OS_UNIX
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(folder.filePath(alias)).constData()) == 0)
+        return std::nullopt;
+    return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno))};
+#else
+    if (QFile::copy(folder.filePath(target), folder.filePath(alias)))
+        return std::nullopt;
+    return Failure{Failure::Kind::Unusable, QStringLiteral("it cannot be copied")};
+#endif
+}
+
+std::optional<Failure> writeIndex(const QDir &theme)
+{
+    const QString index = theme.filePath(QStringLiteral("index.theme"));
+    if (somethingAt(index))
+        return std::nullopt;
+    const QByteArray text = QStringLiteral("[Icon Theme]\nName=%1\nComment=Cursors made with Tervana\n")
+                                .arg(QFileInfo(theme.absolutePath()).fileName())
+                                .toUtf8();
+    if (std::optional<Failure> failure = writeFile(index, text))
+        return Failure{failure->kind, QStringLiteral("Tervana cannot write \"%1\": %2.").arg(readableName(index), failure->reason)};
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringList cursorAliases(const QString &name)
+{
+    for (const QStringList &shape : shapes())
+        if (shape.contains(name)) {
+            QStringList others = shape;
+            others.removeAll(name);
+            return others;
+        }
+    return {};
+}
+
+std::optional<Failure> completeCursorTheme(const QString &folder)
+{
+    const QDir theme(folder);
+    if (std::optional<Failure> failure = writeIndex(theme))
+        return failure;
+    const QDir cursors(theme.filePath(QStringLiteral("cursors")));
+    const QStringList names = cursors.entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    for (const QString &name : names) {
+        if (!isCursorFile(cursors.filePath(name)))
+            continue;
+        for (const QString &alias : cursorAliases(name)) {
+            if (somethingAt(cursors.filePath(alias)))
+                continue;
+            if (std::optional<Failure> failure = linkAlias(cursors, name, alias))
+                return Failure{failure->kind, QStringLiteral("Tervana cannot link \"%1\" to \"%2\": %3.")
+                                                  .arg(readableName(cursors.filePath(alias)), name, failure->reason)};
+        }
+    }
+    return std::nullopt;
+}

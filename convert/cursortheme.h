@@ -1,0 +1,25 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// A Linux cursor theme laid out in a folder: "index.theme", which names the
+// theme, and "cursors/", which holds a cursor (an Xcursor file) for each
+// pointer shape under each of the names desktops and toolkits look it up
+// by. The cursors themselves are the converter's (--xcursor, named after
+// each picture); this adds the rest.
+
+// The other names of the shape `name` is one name of ("left_ptr": "default",
+// "arrow", "top_left_arrow", "left-arrow"); none for a name not known.
+QStringList cursorAliases(const QString &name);
+
+// Completes the theme in `folder`: its "index.theme" when there is none,
+// and, for each cursor file in "cursors/", a link under each of its other
+// names where nothing of that name is there yet (a link to another cursor
+// of the same shape, or a file of the user's, stays as it is). Returns
+// why it could not, in words of a whole message.
+std::optional<Failure> completeCursorTheme(const QString &folder);
