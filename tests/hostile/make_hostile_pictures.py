@@ -17,8 +17,8 @@ to what a file of a few megabytes holds, and prints "<megabytes> <name>":
 the most memory a conversion of it may take, 64 MB and 4 bytes for each
 pixel that must be decoded whole. With --costly it writes the files that
 once took minutes or gigabytes (icons of many entries or of images larger
-than their entries say, JPEGs of many scans or of many coefficients) and
-prints "<expect> <megabytes> <name>", the megabytes as for --shapes (and 2
+than their entries say, JPEGs of many scans or of many coefficients), and
+animations and cursors that claim far more than they hold, and prints "<expect> <megabytes> <name>", the megabytes as for --shapes (and 2
 bytes for each coefficient a JPEG decoded whole keeps); with --small, copies
 a fuzzing input can hold."""
 import io
@@ -507,6 +507,67 @@ def progressive_claiming_sampled(width, height, subsampling):
     return claiming(encoded(photo(16, 16), "JPEG", progressive=True, subsampling=subsampling), b"\xff\xc2", width, height)
 
 
+def gif_of_frames(screen, frames):
+    # An animated GIF on a screen of `screen` (width, height) whose frames
+    # are each one pixel, at the places `frames` lists, each shown 50 ms.
+    width, height = screen
+    head = b"GIF89a" + struct.pack("<HHBBB", width, height, 0x80, 0, 0) + b"\x00\x00\x00\xff\xff\xff"
+    loop = b"\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+    frame = lambda x, y: (b"\x21\xf9\x04\x00\x05\x00\x00\x00" + b"\x2c" + struct.pack("<HHHHB", x, y, 1, 1, 0)  # noqa: E731
+                          + b"\x02\x02\x44\x01\x00")
+    return head + loop + b"".join(frame(x, y) for x, y in frames) + b"\x3b"
+
+
+def riff_chunk(kind, data):
+    # A RIFF chunk, padded to an even length.
+    return kind + struct.pack("<I", len(data)) + data + b"\0" * (len(data) % 2)
+
+
+def webp_animation(width, height, frames):
+    # An animated WebP of a width x height canvas holding `frames` small
+    # lossless frames spread over it: the chunks written by hand around
+    # the frames Pillow encodes.
+    small = encoded(Image.new("RGBA", (4, 4), (10, 200, 30, 200)), "WEBP", lossless=True)[12:]
+    vp8x = struct.pack("<I", 0x12) + (width - 1).to_bytes(3, "little") + (height - 1).to_bytes(3, "little")
+    anmf = lambda n: b"".join(value.to_bytes(3, "little") for value in  # noqa: E731
+                              ((width - 4) * n // frames // 2, (height - 4) * n // frames // 2, 3, 3, 80)) + b"\0" + small
+    body = (b"WEBP" + riff_chunk(b"VP8X", vp8x) + riff_chunk(b"ANIM", struct.pack("<IH", 0, 0))
+            + b"".join(riff_chunk(b"ANMF", anmf(n)) for n in range(frames)))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def cursor_of(side, hot_spot, pixel=b"\x10\x80\xf0\xff"):
+    # A cursor of one 32-bit side x side bitmap image pointing at hot_spot.
+    image = icon_bitmap(side, side, pixel)
+    entry = struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, *hot_spot, len(image), 22)
+    return struct.pack("<HHH", 0, 2, 1) + entry + image
+
+
+def cursor_files(small):
+    # Animations and cursors that claim far more than they hold, made into
+    # cursors: converted, or refused in one line. "ok/refused" is "ok" as a
+    # picture and "refused" as an animation; "@far" and "@near" say where
+    # every cursor made of it points: at each image's last pixel, or its
+    # first.
+    hot_spot = '<rect id="hotspot" x="{0}" y="{0}" width="2" height="2" fill="none"/><circle cx="32" cy="32" r="20"/>'
+    frames = 100 if small else 10000
+    return [
+        # Each frame shows on the whole screen, past the pixels a picture
+        # may have.
+        ("refused", 64, "gif of 8 one-pixel frames on a 65535 x 65535 screen.gif",
+         gif_of_frames((65535, 65535), [(n * 8191, n * 4093) for n in range(8)])),
+        # Its first frame makes a cursor; as an animation it has too many.
+        ("ok" if small else "ok/refused", 64, f"gif of {frames} one-pixel frames.gif",
+         gif_of_frames((16, 16), [(n % 16, n // 16 % 16) for n in range(frames)])),
+        # A valid canvas, but each frame on it is decoded whole, past the
+        # pixels a picture decoded whole may have.
+        ("refused", 64, "webp of 8 small frames on a 16383 x 16383 canvas.webp", webp_animation(16383, 16383, 8)),
+        ("ok@far", 64, "cursor pointing at 65535,65535.cur", cursor_of(16, (65535, 65535))),
+        ("ok@far", 64, "svg marking its hot spot 1e9 right and down.svg", svg(hot_spot.format("1e9"))),
+        ("ok@near", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
+    ]
+
+
 def costly_files(small):
     # (expect, megabytes, name, bytes). Copies for fuzzing are a few KB; the
     # JPEGs that claim their size are that already.
@@ -536,7 +597,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ]
+    ] + cursor_files(small)
 
 
 def main():
