@@ -320,7 +320,8 @@ void tst_Hostile::extremeShapesStayWithinTheirMemory()
 
 // The modes a costly file is run in, by what it is: a picture is converted,
 // an icon also listed and extracted; an animation or a cursor made into
-// cursors.
+// cursors; an animated or Linux cursor, which only a reader of cursors
+// takes, in every mode.
 static QList<QStringList> costlyModes(const QString &name)
 {
     const QList<QStringList> pictureModes = {{}, {QStringLiteral("--sizes"), QStringLiteral("all")}};
@@ -332,6 +333,8 @@ static QList<QStringList> costlyModes(const QString &name)
         return cursorModes + QList<QStringList>{{QStringLiteral("--ani")}};
     if (name.endsWith(QStringLiteral(".cur")) || name.endsWith(QStringLiteral(".svg")))
         return cursorModes;
+    if (name.endsWith(QStringLiteral(".ani")) || name.endsWith(QStringLiteral("xcursor")))
+        return readingModes + cursorModes + QList<QStringList>{{QStringLiteral("--ani")}};
     return pictureModes;
 }
 

@@ -18,9 +18,10 @@ the most memory a conversion of it may take, 64 MB and 4 bytes for each
 pixel that must be decoded whole. With --costly it writes the files that
 once took minutes or gigabytes (icons of many entries or of images larger
 than their entries say, JPEGs of many scans or of many coefficients), and
-animations and cursors that claim far more than they hold, and prints "<expect> <megabytes> <name>", the megabytes as for --shapes (and 2
-bytes for each coefficient a JPEG decoded whole keeps); with --small, copies
-a fuzzing input can hold."""
+animations and cursors (animated and Linux ones too) that claim far more
+than they hold, and prints "<expect> <megabytes> <name>", the megabytes as
+for --shapes (and 2 bytes for each coefficient a JPEG decoded whole keeps);
+with --small, copies a fuzzing input can hold."""
 import io
 import os
 import struct
@@ -543,6 +544,93 @@ def cursor_of(side, hot_spot, pixel=b"\x10\x80\xf0\xff"):
     return struct.pack("<HHH", 0, 2, 1) + entry + image
 
 
+def ani_of(frames, rates=None, sequence=None, header_frames=None, header_steps=None, riff_extra=0, fram=None):
+    # An animated cursor: its header (frames are icons, a sequence where one
+    # is given), its rates and sequence where given, the frames as icon
+    # chunks in a "fram" list; the counts, the RIFF size and the list are
+    # those given in place of the true ones.
+    steps = len(sequence) if sequence else len(frames)
+    anih = struct.pack("<9I", 36, header_frames or len(frames), header_steps or steps, 0, 0, 0, 0, 6,
+                       1 | (2 if sequence else 0))
+    body = b"ACON" + riff_chunk(b"anih", anih)
+    for kind, values in ((b"rate", rates), (b"seq ", sequence)):
+        if values is not None:
+            body += riff_chunk(kind, struct.pack(f"<{len(values)}I", *values))
+    if fram is None:
+        fram = b"fram" + b"".join(riff_chunk(b"icon", frame) for frame in frames)
+    body += riff_chunk(b"LIST", fram)
+    return b"RIFF" + struct.pack("<I", len(body) + riff_extra) + body
+
+
+def nested_lists(depth, inner):
+    # The list `inner` (its type first) inside `depth` lists of frames.
+    for _ in range(depth):
+        inner = b"fram" + riff_chunk(b"LIST", inner)
+    return inner
+
+
+def xcursor_of(images, toc=None, ntoc=None, past_end=False):
+    # A Linux cursor: its header, a table of contents naming the images
+    # (`toc`, which image each entry names; each once by default), then the
+    # images, each (width, height, x hot, y hot, pixels as bytes). `ntoc`
+    # claims another count of entries; with `past_end` the first entry
+    # points beyond the end of the file.
+    chunks = [struct.pack("<9I", 36, 0xFFFD0002, 32, 1, width, height, x, y, 50) + pixels
+              for width, height, x, y, pixels in images]
+    toc = range(len(images)) if toc is None else toc
+    positions = [16 + 12 * len(toc) + sum(len(chunk) for chunk in chunks[:n]) for n in range(len(chunks))]
+    places = [positions[which] + (sum(map(len, chunks)) + 4096 if past_end and n == 0 else 0)
+              for n, which in enumerate(toc)]
+    entries = b"".join(struct.pack("<III", 0xFFFD0002, 32, position) for position in places)
+    return b"Xcur" + struct.pack("<III", 16, 0x10000, len(toc) if ntoc is None else ntoc) + entries + b"".join(chunks)
+
+
+def animated_cursor_files(small):
+    # Animated cursors, each whole but for one lie; read as pictures they are
+    # refused, and a reader of them must refuse them in one line or read
+    # them correctly. Where that reader decides, the expectation is "either".
+    frames = [cursor_of(1, (0, 0)), cursor_of(1, (0, 0), b"\xf0\x10\x10\xff")]
+    steps, depth, many = (300, 200, 20) if small else (65535, 10000, 2000)
+    past_end = b"fram" + riff_chunk(b"icon", frames[0]) + b"icon" + struct.pack("<I", len(frames[1]) + 100000) + frames[1]
+    return [
+        ("refused", 64, "ani with a frame running past its end.ani", ani_of(frames, fram=past_end)),
+        ("refused", 64, "ani whose riff claims more than the file.ani", ani_of(frames, riff_extra=100000)),
+        ("refused", 64, "ani whose sequence names frame 50 of 2.ani", ani_of(frames, sequence=[0, 1, 50])),
+        # Valid: a reader may take every step, or refuse so many.
+        ("either", 64, f"ani of {steps} steps over 2 frames.ani",
+         ani_of(frames, rates=[1] * steps, sequence=[n % 2 for n in range(steps)])),
+        # The icon chunks are whole: a reader may count them instead.
+        ("either", 64, "ani whose header claims 5 frames of 2.ani", ani_of(frames, header_frames=5)),
+        ("refused", 64, "ani of 2 steps with 1 rate.ani", ani_of(frames, rates=[6], header_steps=2)),
+        ("refused", 64, "ani with a frame of garbage.ani", ani_of([frames[0], b"not a cursor at all" * 4])),
+        # The frames lie at the bottom of the lists: a reader that walks
+        # lists within lists may find them, within its limits.
+        ("either", 64, f"ani of lists {depth} deep.ani", ani_of(frames, fram=nested_lists(depth, b"fram" + b"".join(
+            riff_chunk(b"icon", frame) for frame in frames)))),
+        ("either" if small else "refused", 64, f"ani of {many} frames.ani", ani_of([cursor_of(1, (0, 0), bytes(
+            (n % 256, n // 256, 7, 255))) for n in range(many)])),
+    ]
+
+
+def linux_cursor_files(small):
+    # Linux cursors (they have no ending in a theme), each whole but for one
+    # lie, for their reader as the animated cursors are.
+    def square(side, x=0, y=0):
+        return (side, side, x, y, b"\x80\x40\x20\x80" * side * side)
+    entries = 200 if small else 10000
+    return [
+        ("refused", 64, "toc past the end xcursor", xcursor_of([square(8)], past_end=True)),
+        ("refused", 64, "4294967295 toc entries in a short file xcursor", xcursor_of([square(8)], ntoc=0xFFFFFFFF)),
+        ("refused", 64, "image claiming 32767 x 32767 xcursor", xcursor_of([(32767, 32767, 0, 0, bytes(64))])),
+        ("refused", 64, "image of 0 x 0 xcursor", xcursor_of([(0, 0, 0, 0, b"")])),
+        # libXcursor refuses it; taken at the image's edge it is a cursor too.
+        ("either", 64, "hot spot beyond the image xcursor", xcursor_of([square(8, 65535, 65535)])),
+        # Valid, if odd: the one image may be read once or many times.
+        ("either", 64, f"{entries} toc entries naming one image xcursor", xcursor_of([square(8)], toc=[0] * entries)),
+        ("refused", 64, "image of 65536 x 65536 xcursor", xcursor_of([(65536, 65536, 0, 0, bytes(64))])),
+    ]
+
+
 def cursor_files(small):
     # Animations and cursors that claim far more than they hold, made into
     # cursors: converted, or refused in one line. "ok/refused" is "ok" as a
@@ -565,7 +653,7 @@ def cursor_files(small):
         ("ok@far", 64, "cursor pointing at 65535,65535.cur", cursor_of(16, (65535, 65535))),
         ("ok@far", 64, "svg marking its hot spot 1e9 right and down.svg", svg(hot_spot.format("1e9"))),
         ("ok@near", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
-    ]
+    ] + animated_cursor_files(small) + linux_cursor_files(small)
 
 
 def costly_files(small):
