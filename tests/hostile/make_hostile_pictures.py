@@ -653,6 +653,8 @@ def cursor_files(small):
         ("ok@far", 64, "cursor pointing at 65535,65535.cur", cursor_of(16, (65535, 65535))),
         ("ok@far", 64, "svg marking its hot spot 1e9 right and down.svg", svg(hot_spot.format("1e9"))),
         ("ok@near", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
+        # 2^24 + 10: where coordinates kept in 24 bits would point within.
+        ("ok@far", 64, "svg marking its hot spot 16777226 right and down.svg", svg(hot_spot.format("16777226"))),
     ] + animated_cursor_files(small) + linux_cursor_files(small)
 
 
