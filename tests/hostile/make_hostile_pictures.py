@@ -655,7 +655,12 @@ def cursor_files(small):
         ("ok@near", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
         # 2^24 + 10: where coordinates kept in 24 bits would point within.
         ("ok@far", 64, "svg marking its hot spot 16777226 right and down.svg", svg(hot_spot.format("16777226"))),
-    ] + animated_cursor_files(small) + linux_cursor_files(small)
+    ] + ([] if small else [
+        # Within every limit: 36 million pixels a frame, each decoded whole,
+        # 288 million in all (too big for a fuzzing input).
+        ("ok", 64 + 4 * 6000 * 6000 // (1 << 20), "gif of 8 one-pixel frames on a 6000 x 6000 screen.gif",
+         gif_of_frames((6000, 6000), [(n * 700, n * 700) for n in range(8)])),
+    ]) + animated_cursor_files(small) + linux_cursor_files(small)
 
 
 def costly_files(small):
