@@ -660,6 +660,11 @@ def cursor_files(small):
         # 288 million in all (too big for a fuzzing input).
         ("ok", 64 + 4 * 6000 * 6000 // (1 << 20), "gif of 8 one-pixel frames on a 6000 x 6000 screen.gif",
          gif_of_frames((6000, 6000), [(n * 700, n * 700) for n in range(8)])),
+        # 81 million pixels a frame makes a picture, but eight of them more
+        # pixels in all than an animation may have, though each frame holds
+        # one.
+        ("ok/refused", 64 + 4 * 9000 * 9000 // (1 << 20), "gif of 8 one-pixel frames on a 9000 x 9000 screen.gif",
+         gif_of_frames((9000, 9000), [(n * 1100, n * 1100) for n in range(8)])),
     ]) + animated_cursor_files(small) + linux_cursor_files(small)
 
 
