@@ -74,7 +74,8 @@ with tempfile.TemporaryDirectory() as hostile:
         if len(data) <= 65536 and name not in OUT_OF_TIME:
             keep("hostile-" + re.sub(r"[^A-Za-z0-9.]+", "-", name), data)
 
-# The files that once took minutes or gigabytes, in copies of a few KB.
+# The files that once took minutes or gigabytes, and the animations and
+# cursors that claim far more than they hold, in copies of a few KB.
 with tempfile.TemporaryDirectory() as costly:
     subprocess.run([sys.executable, os.path.join(here, "..", "tests", "hostile", "make_hostile_pictures.py"), "--costly",
                     costly, "--small"], check=True, stdout=subprocess.DEVNULL)

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QRect>
 
 using namespace testutils;
 
@@ -47,6 +48,55 @@ bool isDrawing(const QString &name)
 const QByteArray iconHeader = QByteArray::fromHex("000001000100"
                                                   "2020000001001800A80C000016000000"
                                                   "2800000020000000400000000100180000000000800C0000");
+
+// Each image of a written cursor, a .cur or a Linux cursor, as its size and
+// its hot spot: from the directory's entries of a .cur (the hot spot in
+// the fields an icon keeps its planes and depth in), from the image chunks
+// the table of contents of a Linux cursor points at.
+QList<QRect> cursorImages(const QByteArray &file)
+{
+    QList<QRect> images;
+    const QList<quint32> head = littleEndianNumbers(file.left(16));
+    const bool xcursor = file.startsWith("Xcur") && head.size() == 4;
+    const qsizetype count = xcursor ? head[3] : head.value(0) == 0x20000 ? (head.value(1) & 0xffff) : 0;
+    for (qsizetype i = 0; i < count && i < 65536; ++i) {
+        if (xcursor) {
+            const quint32 at = littleEndianNumbers(file.mid(16 + 12 * i + 8, 4)).value(0);
+            const QList<quint32> chunk = littleEndianNumbers(file.mid(at, 36));
+            if (chunk.size() == 9)
+                images << QRect(QPoint(chunk[6], chunk[7]), QSize(chunk[4], chunk[5]));
+        } else if (6 + 16 * (i + 1) <= file.size()) {
+            const quint32 spot = littleEndianNumbers(file.mid(6 + 16 * i + 4, 4)).value(0);
+            const int width = uchar(file[6 + 16 * i]), height = uchar(file[6 + 16 * i + 1]);
+            images << QRect(QPoint(spot & 0xffff, spot >> 16), QSize(width ? width : 256, height ? height : 256));
+        }
+    }
+    return images;
+}
+
+// Every image of the cursor points within itself, and where `hotSpot` says:
+// "far", its last pixel; "near", its first; anything there when empty.
+void verifyPointsWithinItsImages(const QByteArray &cursor, const QString &hotSpot)
+{
+    const QList<QRect> images = cursorImages(cursor);
+    QVERIFY(!images.isEmpty());
+    for (const QRect &image : images) {
+        const QPoint expected = hotSpot == QLatin1String("far") ? QPoint(image.width() - 1, image.height() - 1) : QPoint();
+        QVERIFY2(image.x() < image.width() && image.y() < image.height() && (hotSpot.isEmpty() || image.topLeft() == expected),
+                 qPrintable(QStringLiteral("%1 x %2 pointing at %3,%4").arg(image.width()).arg(image.height()).arg(image.x()).arg(image.y())));
+    }
+}
+
+// The result a costly file's run in `options` writes, named with the
+// ending of what it makes (a Linux cursor has none).
+QString resultName(const QStringList &options)
+{
+    if (options.contains(QStringLiteral("--cursor")))
+        return QStringLiteral("result.cur");
+    if (options.contains(QStringLiteral("--ani")))
+        return QStringLiteral("result.ani");
+    return options.contains(QStringLiteral("--xcursor")) ? QStringLiteral("result") : QStringLiteral("result.ico");
+}
 
 } // namespace
 
@@ -268,47 +318,78 @@ void tst_Hostile::extremeShapesStayWithinTheirMemory()
 #endif
 }
 
+// The modes a costly file is run in, by what it is: a picture is converted,
+// an icon also listed and extracted; an animation or a cursor made into
+// cursors; an animated or Linux cursor, which only a reader of cursors
+// takes, in every mode.
+static QList<QStringList> costlyModes(const QString &name)
+{
+    const QList<QStringList> pictureModes = {{}, {QStringLiteral("--sizes"), QStringLiteral("all")}};
+    const QList<QStringList> cursorModes = {{QStringLiteral("--cursor")}, {QStringLiteral("--xcursor")}};
+    const QList<QStringList> readingModes = {{QStringLiteral("--list")}, {QStringLiteral("--extract")}};
+    if (name.endsWith(QStringLiteral(".ico")))
+        return pictureModes + readingModes;
+    if (name.endsWith(QStringLiteral(".gif")) || name.endsWith(QStringLiteral(".webp")))
+        return cursorModes + QList<QStringList>{{QStringLiteral("--ani")}};
+    if (name.endsWith(QStringLiteral(".cur")) || name.endsWith(QStringLiteral(".svg")))
+        return cursorModes;
+    if (name.endsWith(QStringLiteral(".ani")) || name.endsWith(QStringLiteral("xcursor")))
+        return readingModes + cursorModes + QList<QStringList>{{QStringLiteral("--ani")}};
+    return pictureModes;
+}
+
 void tst_Hostile::costlyFilesStayWithinTheirTimeAndMemory_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expect");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<qint64>("budgetKilobytes");
+    QTest::addColumn<QString>("hotSpot");
     QFile list(m_dir.filePath(QStringLiteral("costly list")));
     if (!list.open(QIODevice::ReadOnly))
         return;
-    const QList<QStringList> pictureModes = {{}, {QStringLiteral("--sizes"), QStringLiteral("all")}};
-    const QList<QStringList> iconModes = pictureModes + QList<QStringList>{{QStringLiteral("--list")}, {QStringLiteral("--extract")}};
+    // Each line is "<expect> <megabytes> <name>", the expectation "ok",
+    // "refused" or "either", then after a slash the one with --ani where it
+    // differs, and after "@" where every cursor made of it points: "far"
+    // (each image's last pixel) or "near" (its first).
     for (const QString &line : QString::fromUtf8(list.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QString name = line.section(QLatin1Char(' '), 2);
-        for (const QStringList &options : name.endsWith(QStringLiteral(".ico")) ? iconModes : pictureModes)
+        const QString expect = line.section(QLatin1Char(' '), 0, 0);
+        const QString outcomes = expect.section(QLatin1Char('@'), 0, 0);
+        for (const QStringList &options : costlyModes(name)) {
+            const int outcome = options.contains(QStringLiteral("--ani")) ? -1 : 0;
             QTest::addRow("%s %s", qPrintable(name), qPrintable(options.join(QLatin1Char(' '))))
-                << name << line.section(QLatin1Char(' '), 0, 0) << options
-                << line.section(QLatin1Char(' '), 1, 1).toLongLong() * 1024;
+                << name << outcomes.section(QLatin1Char('/'), outcome, outcome) << options
+                << line.section(QLatin1Char(' '), 1, 1).toLongLong() * 1024 << expect.section(QLatin1Char('@'), 1);
+        }
     }
 }
 
 // Files that once took minutes or gigabytes (icons of 65,535 entries, or of
 // images far larger than their entries say; JPEGs of 20,000 scans, or of
-// more coefficients than the limit allows), in every mode: converted,
-// listed or extracted, or refused in one line, within their time and the
-// memory the picture may need, leaving no temporary file.
+// more coefficients than the limit allows), and animations and cursors
+// that claim far more than they hold, in every mode: converted, listed or
+// extracted, or refused in one line, within their time and the memory the
+// picture may need, leaving no temporary file. Every cursor written points
+// within each of its images, where the file says.
 void tst_Hostile::costlyFilesStayWithinTheirTimeAndMemory()
 {
     QFETCH(QString, name);
     QFETCH(QString, expect);
     QFETCH(QStringList, options);
     QFETCH(qint64, budgetKilobytes);
+    QFETCH(QString, hotSpot);
     const QString file = QDir(m_costly).filePath(name);
     // Extracted into memory where the system has a folder there: on a disk,
     // the time would be that of 65,535 files each waiting to reach it.
     const QTemporaryDir inMemory(QStringLiteral("/dev/shm/tervana-test-XXXXXX"));
     const QString folder = inMemory.isValid() ? inMemory.path() : folderForThisTest(m_dir);
+    const QString result = QDir(folder).filePath(resultName(options));
     QStringList arguments = options << file;
     if (options.contains(QStringLiteral("--extract")))
         arguments << QStringLiteral("-d") << folder;
     else if (!options.contains(QStringLiteral("--list")))
-        arguments << QStringLiteral("-o") << QDir(folder).filePath(QStringLiteral("result.ico"));
+        arguments << QStringLiteral("-o") << result;
     RunSetting setting;
     setting.measurePeak = true;
     setting.timeoutMilliseconds = costlyTimeLimitMs;
@@ -327,6 +408,8 @@ void tst_Hostile::costlyFilesStayWithinTheirTimeAndMemory()
              qPrintable(QStringLiteral("peak %1 KB").arg(run.peakKilobytes)));
 #endif
     QCOMPARE(QDir(folder).entryList({QStringLiteral(".tervana-*")}, QDir::Files | QDir::Hidden), QStringList());
+    if (run.exitCode == 0 && (options.contains(QStringLiteral("--cursor")) || options.contains(QStringLiteral("--xcursor"))))
+        verifyPointsWithinItsImages(readFile(result), hotSpot);
 }
 
 // Memory handed out filled with 0, 85 or 170 where it used to be free: the

@@ -17,10 +17,11 @@ to what a file of a few megabytes holds, and prints "<megabytes> <name>":
 the most memory a conversion of it may take, 64 MB and 4 bytes for each
 pixel that must be decoded whole. With --costly it writes the files that
 once took minutes or gigabytes (icons of many entries or of images larger
-than their entries say, JPEGs of many scans or of many coefficients) and
-prints "<expect> <megabytes> <name>", the megabytes as for --shapes (and 2
-bytes for each coefficient a JPEG decoded whole keeps); with --small, copies
-a fuzzing input can hold."""
+than their entries say, JPEGs of many scans or of many coefficients), and
+animations and cursors (animated and Linux ones too) that claim far more
+than they hold, and prints "<expect> <megabytes> <name>", the megabytes as
+for --shapes (and 2 bytes for each coefficient a JPEG decoded whole keeps);
+with --small, copies a fuzzing input can hold."""
 import io
 import os
 import struct
@@ -507,6 +508,166 @@ def progressive_claiming_sampled(width, height, subsampling):
     return claiming(encoded(photo(16, 16), "JPEG", progressive=True, subsampling=subsampling), b"\xff\xc2", width, height)
 
 
+def gif_of_frames(screen, frames):
+    # An animated GIF on a screen of `screen` (width, height) whose frames
+    # are each one pixel, at the places `frames` lists, each shown 50 ms.
+    width, height = screen
+    head = b"GIF89a" + struct.pack("<HHBBB", width, height, 0x80, 0, 0) + b"\x00\x00\x00\xff\xff\xff"
+    loop = b"\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+    frame = lambda x, y: (b"\x21\xf9\x04\x00\x05\x00\x00\x00" + b"\x2c" + struct.pack("<HHHHB", x, y, 1, 1, 0)  # noqa: E731
+                          + b"\x02\x02\x44\x01\x00")
+    return head + loop + b"".join(frame(x, y) for x, y in frames) + b"\x3b"
+
+
+def riff_chunk(kind, data):
+    # A RIFF chunk, padded to an even length.
+    return kind + struct.pack("<I", len(data)) + data + b"\0" * (len(data) % 2)
+
+
+def webp_animation(width, height, frames):
+    # An animated WebP of a width x height canvas holding `frames` small
+    # lossless frames spread over it: the chunks written by hand around
+    # the frames Pillow encodes.
+    small = encoded(Image.new("RGBA", (4, 4), (10, 200, 30, 200)), "WEBP", lossless=True)[12:]
+    vp8x = struct.pack("<I", 0x12) + (width - 1).to_bytes(3, "little") + (height - 1).to_bytes(3, "little")
+    anmf = lambda n: b"".join(value.to_bytes(3, "little") for value in  # noqa: E731
+                              ((width - 4) * n // frames // 2, (height - 4) * n // frames // 2, 3, 3, 80)) + b"\0" + small
+    body = (b"WEBP" + riff_chunk(b"VP8X", vp8x) + riff_chunk(b"ANIM", struct.pack("<IH", 0, 0))
+            + b"".join(riff_chunk(b"ANMF", anmf(n)) for n in range(frames)))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def cursor_of(side, hot_spot, pixel=b"\x10\x80\xf0\xff"):
+    # A cursor of one 32-bit side x side bitmap image pointing at hot_spot.
+    image = icon_bitmap(side, side, pixel)
+    entry = struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, *hot_spot, len(image), 22)
+    return struct.pack("<HHH", 0, 2, 1) + entry + image
+
+
+def ani_of(frames, rates=None, sequence=None, header_frames=None, header_steps=None, riff_extra=0, fram=None):
+    # An animated cursor: its header (frames are icons, a sequence where one
+    # is given), its rates and sequence where given, the frames as icon
+    # chunks in a "fram" list; the counts, the RIFF size and the list are
+    # those given in place of the true ones.
+    steps = len(sequence) if sequence else len(frames)
+    anih = struct.pack("<9I", 36, header_frames or len(frames), header_steps or steps, 0, 0, 0, 0, 6,
+                       1 | (2 if sequence else 0))
+    body = b"ACON" + riff_chunk(b"anih", anih)
+    for kind, values in ((b"rate", rates), (b"seq ", sequence)):
+        if values is not None:
+            body += riff_chunk(kind, struct.pack(f"<{len(values)}I", *values))
+    if fram is None:
+        fram = b"fram" + b"".join(riff_chunk(b"icon", frame) for frame in frames)
+    body += riff_chunk(b"LIST", fram)
+    return b"RIFF" + struct.pack("<I", len(body) + riff_extra) + body
+
+
+def nested_lists(depth, inner):
+    # The list `inner` (its type first) inside `depth` lists of frames.
+    for _ in range(depth):
+        inner = b"fram" + riff_chunk(b"LIST", inner)
+    return inner
+
+
+def xcursor_of(images, toc=None, ntoc=None, past_end=False):
+    # A Linux cursor: its header, a table of contents naming the images
+    # (`toc`, which image each entry names; each once by default), then the
+    # images, each (width, height, x hot, y hot, pixels as bytes). `ntoc`
+    # claims another count of entries; with `past_end` the first entry
+    # points beyond the end of the file.
+    chunks = [struct.pack("<9I", 36, 0xFFFD0002, 32, 1, width, height, x, y, 50) + pixels
+              for width, height, x, y, pixels in images]
+    toc = range(len(images)) if toc is None else toc
+    positions = [16 + 12 * len(toc) + sum(len(chunk) for chunk in chunks[:n]) for n in range(len(chunks))]
+    places = [positions[which] + (sum(map(len, chunks)) + 4096 if past_end and n == 0 else 0)
+              for n, which in enumerate(toc)]
+    entries = b"".join(struct.pack("<III", 0xFFFD0002, 32, position) for position in places)
+    return b"Xcur" + struct.pack("<III", 16, 0x10000, len(toc) if ntoc is None else ntoc) + entries + b"".join(chunks)
+
+
+def animated_cursor_files(small):
+    # Animated cursors, each whole but for one lie; read as pictures they are
+    # refused, and a reader of them must refuse them in one line or read
+    # them correctly. Where that reader decides, the expectation is "either".
+    frames = [cursor_of(1, (0, 0)), cursor_of(1, (0, 0), b"\xf0\x10\x10\xff")]
+    steps, depth, many = (300, 200, 20) if small else (65535, 10000, 2000)
+    past_end = b"fram" + riff_chunk(b"icon", frames[0]) + b"icon" + struct.pack("<I", len(frames[1]) + 100000) + frames[1]
+    return [
+        ("refused", 64, "ani with a frame running past its end.ani", ani_of(frames, fram=past_end)),
+        ("refused", 64, "ani whose riff claims more than the file.ani", ani_of(frames, riff_extra=100000)),
+        ("refused", 64, "ani whose sequence names frame 50 of 2.ani", ani_of(frames, sequence=[0, 1, 50])),
+        # Valid: a reader may take every step, or refuse so many.
+        ("either", 64, f"ani of {steps} steps over 2 frames.ani",
+         ani_of(frames, rates=[1] * steps, sequence=[n % 2 for n in range(steps)])),
+        # The icon chunks are whole: a reader may count them instead.
+        ("either", 64, "ani whose header claims 5 frames of 2.ani", ani_of(frames, header_frames=5)),
+        ("refused", 64, "ani of 2 steps with 1 rate.ani", ani_of(frames, rates=[6], header_steps=2)),
+        ("refused", 64, "ani with a frame of garbage.ani", ani_of([frames[0], b"not a cursor at all" * 4])),
+        # The frames lie at the bottom of the lists: a reader that walks
+        # lists within lists may find them, within its limits.
+        ("either", 64, f"ani of lists {depth} deep.ani", ani_of(frames, fram=nested_lists(depth, b"fram" + b"".join(
+            riff_chunk(b"icon", frame) for frame in frames)))),
+        ("either" if small else "refused", 64, f"ani of {many} frames.ani", ani_of([cursor_of(1, (0, 0), bytes(
+            (n % 256, n // 256, 7, 255))) for n in range(many)])),
+    ]
+
+
+def linux_cursor_files(small):
+    # Linux cursors (they have no ending in a theme), each whole but for one
+    # lie, for their reader as the animated cursors are.
+    def square(side, x=0, y=0):
+        return (side, side, x, y, b"\x80\x40\x20\x80" * side * side)
+    entries = 200 if small else 10000
+    return [
+        ("refused", 64, "toc past the end xcursor", xcursor_of([square(8)], past_end=True)),
+        ("refused", 64, "4294967295 toc entries in a short file xcursor", xcursor_of([square(8)], ntoc=0xFFFFFFFF)),
+        ("refused", 64, "image claiming 32767 x 32767 xcursor", xcursor_of([(32767, 32767, 0, 0, bytes(64))])),
+        ("refused", 64, "image of 0 x 0 xcursor", xcursor_of([(0, 0, 0, 0, b"")])),
+        # libXcursor refuses it; taken at the image's edge it is a cursor too.
+        ("either", 64, "hot spot beyond the image xcursor", xcursor_of([square(8, 65535, 65535)])),
+        # Valid, if odd: the one image may be read once or many times.
+        ("either", 64, f"{entries} toc entries naming one image xcursor", xcursor_of([square(8)], toc=[0] * entries)),
+        ("refused", 64, "image of 65536 x 65536 xcursor", xcursor_of([(65536, 65536, 0, 0, bytes(64))])),
+    ]
+
+
+def cursor_files(small):
+    # Animations and cursors that claim far more than they hold, made into
+    # cursors: converted, or refused in one line. "ok/refused" is "ok" as a
+    # picture and "refused" as an animation; "@far" and "@near" say where
+    # every cursor made of it points: at each image's last pixel, or its
+    # first.
+    hot_spot = '<rect id="hotspot" x="{0}" y="{0}" width="2" height="2" fill="none"/><circle cx="32" cy="32" r="20"/>'
+    frames = 100 if small else 10000
+    return [
+        # Each frame shows on the whole screen, past the pixels a picture
+        # may have.
+        ("refused", 64, "gif of 8 one-pixel frames on a 65535 x 65535 screen.gif",
+         gif_of_frames((65535, 65535), [(n * 8191, n * 4093) for n in range(8)])),
+        # Its first frame makes a cursor; as an animation it has too many.
+        ("ok" if small else "ok/refused", 64, f"gif of {frames} one-pixel frames.gif",
+         gif_of_frames((16, 16), [(n % 16, n // 16 % 16) for n in range(frames)])),
+        # A valid canvas, but each frame on it is decoded whole, past the
+        # pixels a picture decoded whole may have.
+        ("refused", 64, "webp of 8 small frames on a 16383 x 16383 canvas.webp", webp_animation(16383, 16383, 8)),
+        ("ok@far", 64, "cursor pointing at 65535,65535.cur", cursor_of(16, (65535, 65535))),
+        ("ok@far", 64, "svg marking its hot spot 1e9 right and down.svg", svg(hot_spot.format("1e9"))),
+        ("ok@near", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
+        # 2^24 + 10: where coordinates kept in 24 bits would point within.
+        ("ok@far", 64, "svg marking its hot spot 16777226 right and down.svg", svg(hot_spot.format("16777226"))),
+    ] + ([] if small else [
+        # Within every limit: 36 million pixels a frame, each decoded whole,
+        # 288 million in all (too big for a fuzzing input).
+        ("ok", 64 + 4 * 6000 * 6000 // (1 << 20), "gif of 8 one-pixel frames on a 6000 x 6000 screen.gif",
+         gif_of_frames((6000, 6000), [(n * 700, n * 700) for n in range(8)])),
+        # 81 million pixels a frame makes a picture, but eight of them more
+        # pixels in all than an animation may have, though each frame holds
+        # one.
+        ("ok/refused", 64 + 4 * 9000 * 9000 // (1 << 20), "gif of 8 one-pixel frames on a 9000 x 9000 screen.gif",
+         gif_of_frames((9000, 9000), [(n * 1100, n * 1100) for n in range(8)])),
+    ]) + animated_cursor_files(small) + linux_cursor_files(small)
+
+
 def costly_files(small):
     # (expect, megabytes, name, bytes). Copies for fuzzing are a few KB; the
     # JPEGs that claim their size are that already.
@@ -536,7 +697,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ]
+    ] + cursor_files(small)
 
 
 def main():
