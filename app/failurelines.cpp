@@ -20,7 +20,8 @@ QString lineFor(const RunFailure &failure, const QString &result)
     switch (failure.step) {
     case RunFailure::Step::Open: // the window's words too; it shows a path as messages do
         return cannotOpen(failure.file.isStandard() ? file : failure.file.name(), failure.failure);
-    case RunFailure::Step::MakeIcon: return QStringLiteral("Tervana cannot make the %1: %2").arg(result, reason);
+    case RunFailure::Step::MakeIcon: // of several pictures, named after the first
+        return QStringLiteral("Tervana cannot make the %1 of \"%2\": %3").arg(result, file, reason);
     case RunFailure::Step::Write:
         return QStringLiteral("Tervana cannot write \"%1\" for \"%2\": %3.").arg(file, shownPicture(failure), reason);
     case RunFailure::Step::MakeFolder:

@@ -17,7 +17,7 @@ namespace {
 
 // The frames of an animated cursor are held until it is written: at most
 // this many bytes of them.
-constexpr qint64 maximumAnimationBytes = 64 << 20;
+constexpr qint64 maximumAnimationBytes = 32 << 20;
 
 // The frames made so far: an .ani's steps, each a cursor file (a stored
 // frame shown again is made once), or an Xcursor's frames, each its images.
@@ -57,7 +57,7 @@ std::optional<Failure> makeFrame(const ConversionOptions &options, const std::ve
         made.steps.push_back({known->second, jiffiesOf(milliseconds)});
         return std::nullopt;
     }
-    if (std::optional<Failure> outside = hotSpotOutside(options, pictures.front()))
+    if (std::optional<Failure> outside = hotSpotRefusal(options, pictures))
         return outside;
     const std::vector<SizeSource> plan = planIconSizes(pictures, options.sizes, true).sources;
     const std::vector<QPoint> hotSpots = cursorHotSpots(pictures, plan, options.hotSpot);

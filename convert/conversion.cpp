@@ -94,7 +94,7 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
         return {QByteArray(), opened.cannotOpen(*load.failure), false, {}};
-    if (std::optional<Failure> outside = hotSpotOutside(options, load.picture))
+    if (std::optional<Failure> outside = hotSpotRefusal(options, {load.picture}))
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, input, std::nullopt, std::move(*outside)}, false, {}};
     const bool keepTransparency = options.output != SquareOutput::Bitmap && hasTransparency(load.picture);
     const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
@@ -129,7 +129,7 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     if (plan.failure) {
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*plan.failure)}, true, {}};
     }
-    if (std::optional<Failure> outside = hotSpotOutside(options, sources.front()))
+    if (std::optional<Failure> outside = hotSpotRefusal(options, sources))
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*outside)}, false, {}};
     if (options.xcursor) {
         const std::vector<QPoint> hotSpots = cursorHotSpots(sources, plan.sources, options.hotSpot);

@@ -203,13 +203,16 @@ Failure cannotReadImages(const QString &path, const std::optional<Failure> &why)
 }
 
 // Writes `images` into `folder`, each into its file of `files`, side by
-// side; the report names those written.
-IconReport writeImages(const std::vector<QImage> &images, const QString &folder, std::vector<QString> files,
+// side; the report names those written. The images are let go before the
+// report is made: 65,535 of them and as many names would be held at once.
+IconReport writeImages(std::vector<QImage> images, const QString &folder, std::vector<QString> files,
                        const QString &path, const std::atomic<bool> &stop, ExtractionCounts &counts)
 {
     counts.images += images.size();
     PngWriting work(images, QDir(folder), std::move(files), shown(path), stop, counts);
     writeSideBySide(work);
+    images.clear();
+    images.shrink_to_fit();
     IconReport extraction;
     if (!work.failures.empty())
         extraction.failure = work.failures.begin()->second;
@@ -223,13 +226,13 @@ IconReport writeImages(const std::vector<QImage> &images, const QString &folder,
 IconReport extractFrames(const QString &path, const QByteArray &bytes, const QString &folder, ExtractedNames &names,
                          const std::atomic<bool> &stop, ExtractionCounts &counts)
 {
-    const FrameImages frames = *cursorAnimationImages(QFileInfo(path).completeBaseName(), bytes);
+    FrameImages frames = *cursorAnimationImages(QFileInfo(path).completeBaseName(), bytes);
     if (frames.failure)
         return {{}, cannotReadImages(path, frames.failure)};
     std::vector<QString> files;
     for (const QString &name : frames.names)
         files.push_back(names.claim(name) + QStringLiteral(".png"));
-    return writeImages(frames.images, folder, std::move(files), path, stop, counts);
+    return writeImages(std::move(frames.images), folder, std::move(files), path, stop, counts);
 }
 
 } // namespace
@@ -247,5 +250,6 @@ IconReport extractIcon(const QString &path, const QString &folder, ExtractedName
     IconImagesLoad load = readIconImages(device, *icon.directory);
     if (load.failure || load.images.size() != icon.listing.images.size())
         return {{}, cannotReadImages(path, load.failure)};
-    return writeImages(load.images, folder, extractedFiles(path, load.images, icon.listing, names), path, stop, counts);
+    std::vector<QString> files = extractedFiles(path, load.images, icon.listing, names);
+    return writeImages(std::move(load.images), folder, std::move(files), path, stop, counts);
 }

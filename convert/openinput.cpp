@@ -4,6 +4,7 @@
 #include "readpicture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -66,13 +67,19 @@ std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &
     return {PartlyDrawn{input.operand, load.note}};
 }
 
-// Why a cursor's hot spot cannot be where it was asked: outside the
-// picture it is given in.
-std::optional<Failure> hotSpotOutside(const ConversionOptions &options, const Picture &picture)
+std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const std::vector<Picture> &pictures)
 {
-    if (!options.cursor || !options.hotSpot)
+    if (!options.cursor)
         return std::nullopt;
-    const QSize size = picture.size();
+    for (const Picture &picture : options.hotSpot ? std::vector<Picture>() : pictures) {
+        const std::optional<QPointF> own = picture.hotSpot();
+        if (own && !(std::isfinite(own->x()) && std::isfinite(own->y())))
+            return Failure{Failure::Kind::Unusable, QStringLiteral("its hot spot marker (the element of id \"hotspot\") lies "
+                                                                   "farther than a drawing can be measured; give --hotspot")};
+    }
+    if (!options.hotSpot)
+        return std::nullopt;
+    const QSize size = pictures.front().size();
     if (options.hotSpot->x() < size.width() && options.hotSpot->y() < size.height())
         return std::nullopt;
     return Failure{Failure::Kind::Unusable, QStringLiteral("the hot spot %1,%2 is not within the picture, which is %3 x %4 pixels")

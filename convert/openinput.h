@@ -31,6 +31,7 @@ PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail);
 // What of a drawing could not be drawn, when something could not be.
 std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load);
 
-// Why a cursor's hot spot cannot be where it was asked: outside the
-// picture it is given in.
-std::optional<Failure> hotSpotOutside(const ConversionOptions &options, const Picture &picture);
+// Why a cursor of `pictures` cannot point where it is asked: the hot spot
+// given is outside the first picture; or, without one, a drawing's marker
+// lies beyond what can be measured.
+std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const std::vector<Picture> &pictures);

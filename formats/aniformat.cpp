@@ -19,7 +19,7 @@ int millisecondsOf(quint32 jiffies)
 }
 
 // The pixels the images of a frame hold, as their headers say; -1 when the
-// frame is no icon or cursor, or is damaged (the reading then says why).
+// frame is no icon or cursor, or is damaged.
 qint64 framePixels(const QByteArray &frame)
 {
     const IconListing listing = listIcon(frame);
@@ -50,17 +50,21 @@ std::optional<Failure> readFrame(QByteArray bytes, int number, std::vector<Pictu
     return std::nullopt;
 }
 
-// The frames asked for, decoded once each, within the pixels allowed.
+// The frames asked for, decoded once each, within the pixels allowed. Every
+// frame is looked into first: a file with a damaged frame is damaged,
+// whichever frames are shown.
 std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames which, CursorAnimation &animation)
 {
+    std::vector<qint64> pixels(ani.frames.size());
+    for (size_t frame = 0; frame < ani.frames.size(); ++frame)
+        if ((pixels[frame] = framePixels(ani.frames[frame])) < 0)
+            return damagedCursor({QStringLiteral("frame %1 is no whole cursor or icon").arg(frame + 1)});
     animation.frames.resize(ani.frames.size());
-    qint64 pixels = 0;
+    qint64 decoded = 0;
     for (size_t frame = 0; frame < ani.frames.size(); ++frame) {
         if (which == CursorFrames::FirstStep && frame != ani.sequence.front())
             continue;
-        const qint64 framePixelCount = framePixels(ani.frames[frame]);
-        pixels += std::max<qint64>(framePixelCount, 0);
-        if (pixels > maximumCursorPixels)
+        if ((decoded += pixels[frame]) > maximumCursorPixels)
             return cursorTooLarge();
         if (std::optional<Failure> failure = readFrame(ani.frames[frame], int(frame) + 1, animation.frames[frame]))
             return failure;

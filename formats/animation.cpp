@@ -1,7 +1,9 @@
 #include "animation.h"
 
 #include "gifformat.h"
+#include "littleendian.h"
 #include "picturelimits.h"
+#include "qtdecode.h"
 
 #include <QImageReader>
 
@@ -43,6 +45,7 @@ Failure tooManyFrames(qint64 frames)
 AnimationReader::AnimationReader(QIODevice &device)
     : m_reader(std::make_unique<QImageReader>(&device))
 {
+    const QByteArray head = device.peek(10);
     const QByteArray format = m_reader->canRead() ? m_reader->format() : QByteArray();
     if (format != "gif" && format != "webp") {
         m_failure = notAnAnimation(QStringLiteral("it is no animated GIF or WebP"));
@@ -50,9 +53,14 @@ AnimationReader::AnimationReader(QIODevice &device)
     }
     // Qt's readers count the frames by walking the file, without decoding.
     m_frames = std::max(m_reader->imageCount(), 1);
-    if (format == "gif")
+    // Each frame is drawn on the whole canvas: a GIF's logical screen,
+    // which Qt's reader does not give as the size, or a WebP's canvas.
+    m_canvas = m_reader->size();
+    if (format == "gif") {
         m_gifDelays = gifFrameDelays(device, maximumAnimationFrames);
-    m_failure = refusalOf(m_frames, m_reader->size());
+        m_canvas = m_canvas.expandedTo(QSize(fieldAt<quint16>(head, 6), fieldAt<quint16>(head, 8)));
+    }
+    m_failure = refusalOf(m_frames, m_canvas);
 }
 
 AnimationReader::~AnimationReader() = default;
@@ -61,6 +69,8 @@ std::optional<AnimationFrame> AnimationReader::next()
 {
     if (m_failure || m_read >= m_frames)
         return std::nullopt;
+    allowWholeDecodes();
+    const BigDecodeTurn turn(pixelsOf(m_canvas));
     QImage image = m_reader->read();
     if (image.isNull()) {
         m_failure = notAnAnimation(QStringLiteral("frame %1 cannot be read (%2)").arg(m_read + 1).arg(m_reader->errorString()));

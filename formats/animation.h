@@ -57,5 +57,6 @@ private:
     std::vector<int> m_gifDelays;
     int m_frames = 0;
     int m_read = 0;
+    QSize m_canvas;
     std::optional<Failure> m_failure;
 };

@@ -31,6 +31,8 @@ PictureLoad notAPicture(const QString &detail = QString())
                                detail.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(reason, detail)}};
 }
 
+} // namespace
+
 // Qt's readers refuse to allocate more than a limit that is one setting for
 // the whole process (its default of 128 MB would refuse a 48-megapixel
 // bitmap). The size checks keep every decode within the whole-decode limit,
@@ -40,6 +42,8 @@ void allowWholeDecodes()
     static std::once_flag once;
     std::call_once(once, [] { QImageReader::setAllocationLimit(int(maximumFullDecodePixels * 4 / (1024 * 1024)) + 1); });
 }
+
+namespace {
 
 // Decodes what `reader` reads, holding `heldPixels` pixels meanwhile;
 // `stored` is the picture's size as stored, before it is turned as its

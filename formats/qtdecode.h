@@ -13,6 +13,11 @@
 #include <mutex>
 #include <optional>
 
+// Lets Qt's readers decode a picture as large as maximumFullDecodePixels
+// (picturelimits.h) whole; Qt's own limit is far lower. Callers check the
+// size first.
+void allowWholeDecodes();
+
 // Holds the turn of one big decode, for as long as it lives: decodes of
 // more than bigDecodePixels (picturelimits.h) wait for one another, smaller
 // ones for nothing.

@@ -31,7 +31,7 @@ std::optional<Failure> documentTypeRefusal(const QXmlStreamReader &reader)
 }
 
 // Walks the whole document as XML, before the renderer sees it.
-std::optional<Failure> documentRefusal(const QByteArray &xml)
+std::optional<Failure> documentRefusal(const QByteArray &xml, bool &hotSpotBeyondReach)
 {
     if (std::optional<Failure> refused = tagRefusal(xml))
         return refused;
@@ -54,6 +54,7 @@ std::optional<Failure> documentRefusal(const QByteArray &xml)
     }
     if (reader.hasError())
         return unusableSvg(reader.errorString());
+    hotSpotBeyondReach = elements.hotSpotBeyondReach();
     if (elements.drawn() > maximumDrawnElements)
         return unusableSvg(QStringLiteral("it draws more than %1 elements once its <use> elements are expanded")
                                .arg(maximumDrawnElements));
@@ -88,6 +89,6 @@ SvgRead readSvgDocument(QIODevice &device)
     SvgRead read;
     if ((read.failure = readXml(device, read.xml)))
         return read;
-    read.failure = documentRefusal(read.xml);
+    read.failure = documentRefusal(read.xml, read.hotSpotBeyondReach);
     return read;
 }

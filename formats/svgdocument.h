@@ -19,5 +19,7 @@ struct SvgRead
 {
     QByteArray xml;
     std::optional<Failure> failure;
+    // Its hot spot marker lies farther than the renderer measures.
+    bool hotSpotBeyondReach = false;
 };
 SvgRead readSvgDocument(QIODevice &device);

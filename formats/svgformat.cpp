@@ -57,7 +57,11 @@ PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
     if (isTooLarge(drawn.naturalSize))
         return {Picture(), tooLargeFailure(drawn.naturalSize)};
     Picture drawing = Picture::drawing(std::move(svg.xml), std::move(drawn.image), drawn.naturalSize);
-    if (drawn.hotSpot)
+    // A marker beyond what the renderer measures leaves a hot spot that is
+    // no point at all, which a cursor made of the drawing refuses.
+    if (svg.hotSpotBeyondReach)
+        drawing.setHotSpot(QPointF(qQNaN(), qQNaN()));
+    else if (drawn.hotSpot)
         drawing.setHotSpot(*drawn.hotSpot);
     return {std::move(drawing), std::nullopt, std::move(drawn.note)};
 }

@@ -4,9 +4,11 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -286,6 +288,39 @@ m_lastSize = size.isValid() ? pixelsOf(size) : maximumEmbeddedPixels + 1;
 return format;
 }
 
+namespace {
+
+// Farther than this from the origin, the renderer cannot measure a marker.
+constexpr double measurableReach = 4'194'304;
+
+// Whether a number written in `text` lies beyond reach.
+bool holdsFarNumber(QStringView text)
+{
+    static const QRegularExpression number(QStringLiteral("[-+]?(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?"));
+    for (const QRegularExpressionMatch &match : number.globalMatch(text)) {
+        const double value = match.capturedView().toDouble();
+        if (!(std::abs(value) <= measurableReach))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// Notes an element that moves all within it beyond reach, and a hot spot
+// marker beyond reach or within such an element.
+void ElementWalk::noteReach(const QXmlStreamAttributes &attributes)
+{
+    if (m_farDepth < 0 && holdsFarNumber(attributes.value(QLatin1String("transform"))))
+        m_farDepth = m_depth;
+    if (attributes.value(QLatin1String("id")) != QLatin1String("hotspot"))
+        return;
+    bool far = m_farDepth >= 0;
+    for (const QXmlStreamAttribute &attribute : attributes)
+        far = far || holdsFarNumber(attribute.value());
+    m_hotSpotBeyondReach = m_hotSpotBeyondReach || far;
+}
+
 std::optional<Failure> ElementWalk::start(const QXmlStreamReader &reader)
 {
     if (++m_depth > maximumDepth)
@@ -298,6 +333,7 @@ std::optional<Failure> ElementWalk::start(const QXmlStreamReader &reader)
     if (m_styleDepth < 0 && reader.name() == QLatin1String("style"))
         m_styleDepth = m_depth;
     m_expansion.start(reader.name(), attributes);
+    noteReach(attributes);
     return std::nullopt;
 }
 
@@ -317,6 +353,8 @@ std::optional<Failure> ElementWalk::end()
         m_styleText.clear();
         m_styleDepth = -1;
     }
+    if (m_depth == m_farDepth)
+        m_farDepth = -1;
     --m_depth;
     m_expansion.end();
     return std::nullopt;

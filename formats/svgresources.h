@@ -65,12 +65,22 @@ public:
     void characters(QStringView text);
     std::optional<Failure> end();
     qint64 drawn() { return m_expansion.drawn(); }
+    // Whether the element of id "hotspot", which marks where a cursor made
+    // of the drawing points, or an element around it, holds a number
+    // farther than the renderer can measure: its measures of places wrap
+    // round beyond 2^23 pixels, and a marker 16,777,226 pixels away would
+    // seem to lie 10 pixels in.
+    bool hotSpotBeyondReach() const { return m_hotSpotBeyondReach; }
 
 private:
+    void noteReach(const QXmlStreamAttributes &attributes);
+
     ResourceCheck m_resources;
     Expansion m_expansion;
     int m_depth = 0;
     int m_elements = 0;
     int m_styleDepth = -1; // the depth of the <style> element being read
+    int m_farDepth = -1;   // the depth of the outermost element moved beyond reach
+    bool m_hotSpotBeyondReach = false;
     QString m_styleText;
 };

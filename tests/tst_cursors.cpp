@@ -242,8 +242,9 @@ void tst_Cursors::hotSpotsOutsideThePictureAreRefused()
                                                        path(QStringLiteral("square.png")), QStringLiteral("-o"), cursor});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.errorLines.size(), 1);
-    QVERIFY2(run.errorLines.first().endsWith(QStringLiteral("Tervana cannot make the %1: the hot spot 64,0 is not within the "
-                                                            "picture, which is %2 pixels").arg(made, size)),
+    QVERIFY2(run.errorLines.first().endsWith(QStringLiteral("Tervana cannot make the %1 of \"%2\": the hot spot 64,0 is not "
+                                                            "within the picture, which is %3 pixels")
+                                                 .arg(made, path(QStringLiteral("square.png")), size)),
              qPrintable(run.errorLines.first()));
     QVERIFY(!QFileInfo::exists(cursor));
 }

@@ -349,15 +349,16 @@ void tst_Hostile::costlyFilesStayWithinTheirTimeAndMemory_data()
     if (!list.open(QIODevice::ReadOnly))
         return;
     // Each line is "<expect> <megabytes> <name>", the expectation "ok",
-    // "refused" or "either", then after a slash the one with --ani where it
-    // differs, and after "@" where every cursor made of it points: "far"
+    // "refused" or "either", then after a slash the one with --ani and
+    // --xcursor (which animate an animation) where it differs, and after "@" where every cursor made of it points: "far"
     // (each image's last pixel) or "near" (its first).
     for (const QString &line : QString::fromUtf8(list.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QString name = line.section(QLatin1Char(' '), 2);
         const QString expect = line.section(QLatin1Char(' '), 0, 0);
         const QString outcomes = expect.section(QLatin1Char('@'), 0, 0);
         for (const QStringList &options : costlyModes(name)) {
-            const int outcome = options.contains(QStringLiteral("--ani")) ? -1 : 0;
+            const bool animates = options.contains(QStringLiteral("--ani")) || options.contains(QStringLiteral("--xcursor"));
+            const int outcome = animates ? -1 : 0;
             QTest::addRow("%s %s", qPrintable(name), qPrintable(options.join(QLatin1Char(' '))))
                 << name << outcomes.section(QLatin1Char('/'), outcome, outcome) << options
                 << line.section(QLatin1Char(' '), 1, 1).toLongLong() * 1024 << expect.section(QLatin1Char('@'), 1);

@@ -607,7 +607,7 @@ def animated_cursor_files(small):
         # lists within lists may find them, within its limits.
         ("either", 64, f"ani of lists {depth} deep.ani", ani_of(frames, fram=nested_lists(depth, b"fram" + b"".join(
             riff_chunk(b"icon", frame) for frame in frames)))),
-        ("either" if small else "refused", 64, f"ani of {many} frames.ani", ani_of([cursor_of(1, (0, 0), bytes(
+        ("either" if small else "either/refused", 64, f"ani of {many} frames.ani", ani_of([cursor_of(1, (0, 0), bytes(
             (n % 256, n // 256, 7, 255))) for n in range(many)])),
     ]
 
@@ -651,10 +651,14 @@ def cursor_files(small):
         # pixels a picture decoded whole may have.
         ("refused", 64, "webp of 8 small frames on a 16383 x 16383 canvas.webp", webp_animation(16383, 16383, 8)),
         ("ok@far", 64, "cursor pointing at 65535,65535.cur", cursor_of(16, (65535, 65535))),
-        ("ok@far", 64, "svg marking its hot spot 1e9 right and down.svg", svg(hot_spot.format("1e9"))),
-        ("ok@near", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
-        # 2^24 + 10: where coordinates kept in 24 bits would point within.
-        ("ok@far", 64, "svg marking its hot spot 16777226 right and down.svg", svg(hot_spot.format("16777226"))),
+        # A marker outside the drawing points at its edge; one farther than
+        # the renderer measures (it keeps places in 24 bits, so 2^24 + 10
+        # would seem to lie within) makes no cursor without --hotspot.
+        ("ok@far", 64, "svg marking its hot spot 1e6 right and down.svg", svg(hot_spot.format("1e6"))),
+        ("ok@near", 64, "svg marking its hot spot 1e6 left and up.svg", svg(hot_spot.format("-1e6"))),
+        ("refused", 64, "svg marking its hot spot 1e9 right and down.svg", svg(hot_spot.format("1e9"))),
+        ("refused", 64, "svg marking its hot spot 1e9 left and up.svg", svg(hot_spot.format("-1e9"))),
+        ("refused", 64, "svg marking its hot spot 16777226 right and down.svg", svg(hot_spot.format("16777226"))),
     ] + ([] if small else [
         # Within every limit: 36 million pixels a frame, each decoded whole,
         # 288 million in all (too big for a fuzzing input).
