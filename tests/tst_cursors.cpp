@@ -222,13 +222,16 @@ void tst_Cursors::hotSpotsOutsideThePictureAreRefused_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("made");
-    QTest::addColumn<QString>("size"); // of the first picture
-    QTest::newRow("cursor") << QStringList{QStringLiteral("--cursor")} << QStringLiteral("cursor") << QStringLiteral("64 x 64");
+    QTest::addColumn<QString>("first"); // the first picture, which the line names
+    QTest::addColumn<QString>("size");  // its size
+    const QString square = QStringLiteral("square.png");
+    const QString fullSize = QStringLiteral("64 x 64");
+    QTest::newRow("cursor") << QStringList{QStringLiteral("--cursor")} << QStringLiteral("cursor") << square << fullSize;
     QTest::newRow("cursor of two pictures") << QStringList{QStringLiteral("--cursor"), QStringLiteral("--sizes"), QStringLiteral("64,32"),
                                                            path(QStringLiteral("small.png"))}
-                                            << QStringLiteral("cursor") << QStringLiteral("32 x 32");
-    QTest::newRow("animated cursor") << QStringList{QStringLiteral("--ani")} << QStringLiteral("animated cursor") << QStringLiteral("64 x 64");
-    QTest::newRow("Linux cursor") << QStringList{QStringLiteral("--xcursor")} << QStringLiteral("Linux cursor") << QStringLiteral("64 x 64");
+                                            << QStringLiteral("cursor") << QStringLiteral("small.png") << QStringLiteral("32 x 32");
+    QTest::newRow("animated cursor") << QStringList{QStringLiteral("--ani")} << QStringLiteral("animated cursor") << square << fullSize;
+    QTest::newRow("Linux cursor") << QStringList{QStringLiteral("--xcursor")} << QStringLiteral("Linux cursor") << square << fullSize;
 }
 
 // One line names what cannot be made and why; no file is left.
@@ -236,6 +239,7 @@ void tst_Cursors::hotSpotsOutsideThePictureAreRefused()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, made);
+    QFETCH(QString, first);
     QFETCH(QString, size);
     const QString cursor = path(QStringLiteral("outside"));
     const Run run = runConverter(options + QStringList{QStringLiteral("--hotspot"), QStringLiteral("64,0"),
@@ -244,7 +248,7 @@ void tst_Cursors::hotSpotsOutsideThePictureAreRefused()
     QCOMPARE(run.errorLines.size(), 1);
     QVERIFY2(run.errorLines.first().endsWith(QStringLiteral("Tervana cannot make the %1 of \"%2\": the hot spot 64,0 is not "
                                                             "within the picture, which is %3 pixels")
-                                                 .arg(made, path(QStringLiteral("square.png")), size)),
+                                                 .arg(made, path(first), size)),
              qPrintable(run.errorLines.first()));
     QVERIFY(!QFileInfo::exists(cursor));
 }

@@ -162,8 +162,13 @@ check_cursor drawing "--hotspot 50,22" "$pointer_sizes" "$pictures/logo.svg" "12
 check_cursor classic "--classic --hotspot 10,100" "" "$pictures/logo.png" "32 2 26"
 check_cursor black-and-white "--mono --hotspot 119,0" "--mono" "$pictures/logo.png" "32 31 0"
 # The animated cursor: three steps of 12, 3 and 12 jiffies, the first and
-# last showing the same frame, stored once.
-timeout 120 "$convert" --ani "$pictures/anim.gif" -o "$work/cursors/anim.ani" || fail "tervana-convert could not make anim.ani"
+# last showing the same frame, stored once; with its title and author, and
+# made again of itself, as an animated cursor given as a picture is.
+timeout 120 "$convert" --ani --title Busy --author Tervana "$pictures/anim.gif" -o "$work/cursors/first.ani" ||
+    fail "tervana-convert could not make first.ani"
+timeout 120 "$convert" --ani --title Busy --author Tervana "$work/cursors/first.ani" -o "$work/cursors/anim.ani" ||
+    fail "tervana-convert could not make anim.ani of first.ani"
+cmp -s "$work/cursors/first.ani" "$work/cursors/anim.ani" || fail "anim.ani, made of first.ani, differs from it"
 for i in 0 1; do
     timeout 120 "$convert" --sizes 128,96,64,48,32 "$pictures/frame$i.png" -o "$work/cursors/frame$i.ico" ||
         fail "tervana-convert could not make frame$i.ico"
