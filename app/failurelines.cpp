@@ -56,6 +56,7 @@ QString lineFor(const FormatMismatch &mismatch)
     const QString held = bitmap                                         ? QStringLiteral("a bitmap")
                          : mismatch.result == QLatin1String(".cur") ? QStringLiteral("a cursor")
                          : mismatch.result == QLatin1String(".ani") ? QStringLiteral("an animated cursor")
+                         : mismatch.result == QLatin1String(".icns") ? QStringLiteral("a macOS icon")
                          : mismatch.result.isEmpty()                ? QStringLiteral("a Linux cursor")
                                                                       : QStringLiteral("an icon");
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")

@@ -1,9 +1,8 @@
 #include "conversion.h"
 
 #include "animatedcursor.h"
-#include "cursoranimation.h"
+#include "appicons.h"
 #include "formats.h"
-#include "iconimages.h"
 #include "iconset.h"
 #include "iconsizes.h"
 #include "openinput.h"
@@ -20,42 +19,6 @@ namespace {
 constexpr QRgb bandColour = qRgb(255, 255, 255);
 constexpr QRgb clearBands = qRgba(0, 0, 0, 0);
 
-// The pictures one input gives an icon of several sizes, read with detail
-// enough for the largest: an icon's or a cursor's every image, each read
-// once, those of an animated cursor's first step, any other file's one
-// picture; or why it cannot be read. What of a
-// drawing could not be drawn is added to `notes`.
-std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
-                                      std::vector<PartlyDrawn> &notes)
-{
-    if (input.failure)
-        return input.cannotOpen(*input.failure);
-    if (std::optional<CursorAnimation> animation = readCursorAnimation(input.device(), CursorFrames::FirstStep)) {
-        if (animation->failure)
-            return input.cannotOpen(*animation->failure);
-        const std::vector<Picture> &first = animation->frames[animation->steps.front().frame];
-        sources.insert(sources.end(), first.begin(), first.end());
-        return std::nullopt;
-    }
-    const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
-    if (icon.failure)
-        return input.cannotOpen(*icon.failure);
-    for (size_t i = 0; i < icon.images.size(); ++i) {
-        sources.push_back(Picture(icon.images[i]));
-        if (i < icon.hotSpots.size())
-            sources.back().setHotSpot(icon.hotSpots[i]);
-    }
-    if (!icon.images.empty())
-        return std::nullopt;
-    PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
-    if (load.failure)
-        return input.cannotOpen(*load.failure);
-    for (PartlyDrawn &note : partlyDrawn(input, load))
-        notes.push_back(std::move(note));
-    sources.push_back(std::move(load.picture));
-    return std::nullopt;
-}
-
 } // namespace
 
 bool endsAsAPicture(const QString &name)
@@ -68,6 +31,8 @@ QString resultExtension(const ConversionOptions &options)
 {
     if (options.output == SquareOutput::Bitmap)
         return QStringLiteral(".bmp");
+    if (options.icns)
+        return QStringLiteral(".icns");
     if (options.xcursor)
         return QString();
     if (options.animated)
@@ -77,6 +42,8 @@ QString resultExtension(const ConversionOptions &options)
 
 QString resultName(const ConversionOptions &options)
 {
+    if (options.icns)
+        return QStringLiteral("macOS icon");
     if (options.xcursor)
         return QStringLiteral("Linux cursor");
     if (options.animated)
@@ -88,6 +55,8 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
 {
     if (options.animated)
         return animateCursor(options, {input.name()});
+    if (options.icns)
+        return makeIcns(options, {input.name()});
     if (!options.sizes.empty())
         return packPictures(options, {input.name()});
     OpenInput opened(input);
@@ -110,6 +79,8 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
 {
     if (options.animated || (options.xcursor && !options.delays.empty()))
         return animateCursor(options, inputs);
+    if (options.icns)
+        return makeIcns(options, inputs);
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;

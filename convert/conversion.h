@@ -31,6 +31,8 @@ struct ConversionOptions
     // every frame, or one each).
     bool animated = false;
     std::vector<int> delays;
+    // With --icns: a macOS icon family of all its sizes instead.
+    bool icns = false;
     // With --title and --author: the animated cursor's own.
     QString title;
     QString author;

@@ -101,7 +101,7 @@ std::optional<IconReport> listCursorAnimation(const QString &name, const QByteAr
     return std::nullopt;
 }
 
-std::optional<FrameImages> cursorAnimationImages(const QString &base, const QByteArray &file)
+std::optional<NamedImages> cursorAnimationImages(const QString &base, const QByteArray &file)
 {
     QByteArray bytes = file;
     QBuffer device(&bytes);
@@ -109,7 +109,7 @@ std::optional<FrameImages> cursorAnimationImages(const QString &base, const QByt
     const std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::All);
     if (!animation)
         return std::nullopt;
-    FrameImages images;
+    NamedImages images;
     images.failure = animation->failure;
     for (size_t frame = 0; !images.failure && frame < animation->frames.size(); ++frame)
         for (const Picture &picture : animation->frames[frame]) {

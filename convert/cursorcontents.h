@@ -19,10 +19,4 @@ std::optional<IconReport> listCursorAnimation(const QString &name, const QByteAr
 // The images of the animated cursor or Xcursor `file`, each stored frame
 // at each of its sizes, and their names: the file's name (`base`), the
 // frame from 1, the size ("busy-2-32x32"). Nothing when it is neither.
-struct FrameImages
-{
-    std::vector<QImage> images;
-    std::vector<QString> names;
-    std::optional<Failure> failure;
-};
-std::optional<FrameImages> cursorAnimationImages(const QString &base, const QByteArray &file);
+std::optional<NamedImages> cursorAnimationImages(const QString &base, const QByteArray &file);

@@ -4,6 +4,8 @@
 #include "cursoranimation.h"
 #include "cursorcontents.h"
 #include "fileaccess.h"
+#include "icns.h"
+#include "icnscontents.h"
 #include "icondirectory.h"
 #include "iconimages.h"
 #include "iconlisting.h"
@@ -40,11 +42,13 @@ QString shown(const QString &path)
 
 // An icon read whole, with its directory and its listing; or why there is
 // none, or why the icon listed is damaged. An animated cursor or an
-// Xcursor file is read whole and left to cursorcontents.h.
+// Xcursor file is read whole and left to cursorcontents.h, a macOS icon
+// family to icnscontents.h.
 struct ReadIcon
 {
     QByteArray bytes;
     bool cursorAnimation = false;
+    bool icns = false;
     std::optional<IconDirectory> directory;
     IconListing listing;
     std::optional<Failure> failure;
@@ -75,7 +79,8 @@ ReadIcon readIcon(const QString &path)
         return icon;
     }
     icon.cursorAnimation = isCursorAnimation(icon.bytes.left(12));
-    if (icon.cursorAnimation)
+    icon.icns = isIcns(icon.bytes);
+    if (icon.cursorAnimation || icon.icns)
         return icon;
     icon.directory = iconDirectoryOf(icon.bytes);
     if (icon.directory)
@@ -171,6 +176,8 @@ IconReport listIconFile(const QString &path)
     const ReadIcon icon = readIcon(path);
     if (icon.cursorAnimation)
         return *listCursorAnimation(shown(path), icon.bytes);
+    if (icon.icns)
+        return *listIcnsFile(shown(path), icon.bytes);
     if (!icon.listing.isIcon)
         return {{}, icon.failure};
     const IconListing &listing = icon.listing;
@@ -187,9 +194,9 @@ IconReport listIconFile(const QString &path)
 QString ExtractedNames::claim(const QString &name)
 {
     const int uses = ++m_uses[name];
-    // Names given end in "bit", or in a size ("32x32"); one with a number
-    // added ends in "-" and digits alone, so it is never a name given, nor
-    // another's with a number added.
+    // Names given end in "bit", in a size ("32x32") or in a macOS element's
+    // type ("ic11"); one with a number added ends in "-" and digits alone, so
+    // it is never a name given, nor another's with a number added.
     return uses == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(uses);
 }
 
@@ -222,17 +229,17 @@ IconReport writeImages(std::vector<QImage> images, const QString &folder, std::v
     return extraction;
 }
 
-// An animated cursor's or an Xcursor's images, each frame at each size.
-IconReport extractFrames(const QString &path, const QByteArray &bytes, const QString &folder, ExtractedNames &names,
-                         const std::atomic<bool> &stop, ExtractionCounts &counts)
+// Images named already (an animated cursor's, an Xcursor's, a macOS icon
+// family's), each written under its name made unique.
+IconReport extractNamed(const QString &path, NamedImages named, const QString &folder, ExtractedNames &names,
+                        const std::atomic<bool> &stop, ExtractionCounts &counts)
 {
-    FrameImages frames = *cursorAnimationImages(QFileInfo(path).completeBaseName(), bytes);
-    if (frames.failure)
-        return {{}, cannotReadImages(path, frames.failure)};
+    if (named.failure)
+        return {{}, cannotReadImages(path, named.failure)};
     std::vector<QString> files;
-    for (const QString &name : frames.names)
+    for (const QString &name : named.names)
         files.push_back(names.claim(name) + QStringLiteral(".png"));
-    return writeImages(std::move(frames.images), folder, std::move(files), path, stop, counts);
+    return writeImages(std::move(named.images), folder, std::move(files), path, stop, counts);
 }
 
 } // namespace
@@ -241,8 +248,11 @@ IconReport extractIcon(const QString &path, const QString &folder, ExtractedName
                        const std::atomic<bool> &stop, ExtractionCounts &counts)
 {
     ReadIcon icon = readIcon(path);
+    const QString base = QFileInfo(path).completeBaseName();
     if (icon.cursorAnimation)
-        return extractFrames(path, icon.bytes, folder, names, stop, counts);
+        return extractNamed(path, *cursorAnimationImages(base, icon.bytes), folder, names, stop, counts);
+    if (icon.icns)
+        return extractNamed(path, icnsImages(base, icon.bytes), folder, names, stop, counts);
     if (icon.failure)
         return {{}, icon.failure};
     QBuffer device(&icon.bytes);

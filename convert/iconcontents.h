@@ -3,11 +3,13 @@
 #include "failure.h"
 
 #include <QHash>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
 #include <optional>
+#include <vector>
 
 // Looking inside icon and cursor files: what each holds (--list), and each
 // of its images written out as a PNG (--extract).
@@ -21,6 +23,15 @@ struct IconReport
     std::optional<Failure> failure;
 };
 IconReport listIconFile(const QString &path);
+
+// Images to be written out, each with the name of its file (without
+// ".png"); or why they cannot be read.
+struct NamedImages
+{
+    std::vector<QImage> images;
+    std::vector<QString> names;
+    std::optional<Failure> failure;
+};
 
 // The names of the PNGs a run writes: the second image of one name gains
 // "-2", the third "-3", and so on. A name is given in one step however many

@@ -1,6 +1,9 @@
 #include "openinput.h"
 
+#include "cursoranimation.h"
 #include "fileaccess.h"
+#include "icnsformat.h"
+#include "iconimages.h"
 #include "readpicture.h"
 
 #include <algorithm>
@@ -89,3 +92,51 @@ std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const st
                                                 .arg(size.height())};
 }
 
+
+std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
+                                      std::vector<PartlyDrawn> &notes)
+{
+    if (input.failure)
+        return input.cannotOpen(*input.failure);
+    if (std::optional<CursorAnimation> animation = readCursorAnimation(input.device(), CursorFrames::FirstStep)) {
+        if (animation->failure)
+            return input.cannotOpen(*animation->failure);
+        const std::vector<Picture> &first = animation->frames[animation->steps.front().frame];
+        sources.insert(sources.end(), first.begin(), first.end());
+        return std::nullopt;
+    }
+    if (std::optional<IcnsPictures> family = readIcnsPictures(input.device())) {
+        if (family->failure)
+            return input.cannotOpen(*family->failure);
+        sources.insert(sources.end(), family->pictures.begin(), family->pictures.end());
+        return std::nullopt;
+    }
+    const IconImagesLoad icon = readIconImages(input.device(), IconImageChoice::OneEachSize);
+    if (icon.failure)
+        return input.cannotOpen(*icon.failure);
+    for (size_t i = 0; i < icon.images.size(); ++i) {
+        sources.push_back(Picture(icon.images[i]));
+        if (i < icon.hotSpots.size())
+            sources.back().setHotSpot(icon.hotSpots[i]);
+    }
+    if (!icon.images.empty())
+        return std::nullopt;
+    PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
+    if (load.failure)
+        return input.cannotOpen(*load.failure);
+    for (PartlyDrawn &note : partlyDrawn(input, load))
+        notes.push_back(std::move(note));
+    sources.push_back(std::move(load.picture));
+    return std::nullopt;
+}
+
+SourcesLoad loadAllSources(const QStringList &inputs, int largest)
+{
+    SourcesLoad load;
+    for (const QString &name : inputs) {
+        OpenInput input(Operand::input(name));
+        if ((load.failure = loadSources(input, largest, load.sources, load.notes)))
+            break;
+    }
+    return load;
+}

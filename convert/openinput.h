@@ -35,3 +35,21 @@ std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &
 // given is outside the first picture; or, without one, a drawing's marker
 // lies beyond what can be measured.
 std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const std::vector<Picture> &pictures);
+
+// The pictures one input gives an icon of several sizes, read with detail
+// enough for the largest: an icon's or a cursor's every image, each read
+// once, those of an animated cursor's first step, a macOS icon family's
+// one of each size, any other file's one
+// picture; or why it cannot be read. What of a drawing could not be drawn
+// is added to `notes`.
+std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
+                                      std::vector<PartlyDrawn> &notes);
+
+// The pictures of all `inputs`, as above, in order; the first failure ends it.
+struct SourcesLoad
+{
+    std::vector<Picture> sources;
+    std::vector<PartlyDrawn> notes;
+    std::optional<RunFailure> failure;
+};
+SourcesLoad loadAllSources(const QStringList &inputs, int largest);

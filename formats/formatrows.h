@@ -32,5 +32,7 @@ bool isAniFile(QIODevice &device, const QByteArray &head);
 bool isXcursorFile(QIODevice &device, const QByteArray &head);
 // Animated cursors and Xcursor files share one reader (cursoranimation.h).
 std::unique_ptr<FormatReader> openCursorAnimationReader(QIODevice &device, const QByteArray &head);
+bool isIcnsFile(QIODevice &device, const QByteArray &head);
+std::unique_ptr<FormatReader> openIcnsReader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);

@@ -42,6 +42,7 @@ const std::vector<PictureFormat> &pictureFormats()
         {QStringLiteral("ICO/CUR"), {"ico", "cur"}, {QByteArray("\0\0\1\0", 4), QByteArray("\0\0\2\0", 4)}, isIcon,
          openIconReader},
         {QStringLiteral("Xcursor"), {}, {"Xcur"}, isXcursorFile, openCursorAnimationReader},
+        {QStringLiteral("ICNS"), {"icns"}, {"icns"}, isIcnsFile, openIcnsReader},
         {QStringLiteral("TIFF"), {"tif", "tiff"}, {}, isTiff, openTiffReader},
         {QStringLiteral("PBM/PGM/PPM"), {"pbm", "pgm", "ppm", "pnm"}, {}, isPnm, openPnmReader},
         {QStringLiteral("SVG"), {"svg", "svgz"}, {}, isSvg, openSvgReader},

@@ -218,6 +218,18 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
     return encodeIconSet(iconImagesOf(pictures, plan, keyBlack, true));
 }
 
+std::vector<QImage> squareImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)
+{
+    std::vector<QImage> squares;
+    for (const IconImage &image : iconImagesOf(pictures, plan, keyBlack, false)) {
+        QImage square(image.side, image.side, QImage::Format_ARGB32);
+        for (int y = 0; y < image.side; ++y)
+            std::copy_n(image.pixels.begin() + qsizetype(y) * image.side, image.side, reinterpret_cast<QRgb *>(square.scanLine(y)));
+        squares.push_back(std::move(square));
+    }
+    return squares;
+}
+
 QByteArray encodeXcursorSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack,
                               const std::vector<QPoint> &hotSpots)
 {

@@ -5,6 +5,7 @@
 #include "xcursor.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QPoint>
 #include <QPointF>
 #include <QString>
@@ -73,6 +74,11 @@ QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes
 
 // The same from several pictures, each size from its source in `plan`.
 QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);
+
+// The image of each size of `plan` as the icon of the same sizes holds it,
+// straight alpha (ARGB32), whatever the size: for the formats of other
+// platforms, whose images go up to 1024 pixels.
+std::vector<QImage> squareImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);
 
 // A Linux cursor (Xcursor) of the same images, each of nominal size its
 // side, premultiplied, pointing at `hotSpots` (one a size; cursorHotSpots).

@@ -75,6 +75,7 @@ inline const QString icotool = QStringLiteral(ICOTOOL);
 inline const QString setpriv = QStringLiteral(SETPRIV);
 inline const QString rsvgConvert = QStringLiteral(RSVG_CONVERT);
 inline const QString strace = QStringLiteral(STRACE);
+inline const QString icns2png = QStringLiteral(ICNS2PNG);
 #define QSKIP_UNLESS_TOOL(tool) \
     do { \
         if (testutils::tool.isEmpty()) \

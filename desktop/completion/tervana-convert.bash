@@ -40,7 +40,7 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --sizes --key-black --cursor --xcursor --ani --cursor-theme --delay --title --author --hotspot --classic --list --extract
+            --jobs --sizes --key-black --cursor --xcursor --ani --icns --cursor-theme --delay --title --author --hotspot --classic --list --extract
             -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))
@@ -49,8 +49,8 @@ _tervana_convert()
 
     # The converter goes by a file's content, but offers what is named as a
     # picture it reads, whatever the case of the extension, and folders.
-    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur ani svg svgz"
-    $icons && extensions="ico cur ani"
+    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur ani icns svg svgz"
+    $icons && extensions="ico cur ani icns"
     local extension letter pattern="" i
     for extension in $extensions; do
         [[ $pattern ]] && pattern+="|"

@@ -1,0 +1,75 @@
+#include "icnscontents.h"
+
+#include "icns.h"
+#include "icnsformat.h"
+#include "icondirectory.h"
+#include "pngchunks.h"
+
+namespace {
+
+QString kindOf(const IcnsElement &element)
+{
+    if (hasPngSignature(element.data))
+        return QStringLiteral("PNG");
+    if (isJpeg2000(element.data))
+        return QStringLiteral("JPEG 2000, not read");
+    switch (icnsTypeOf(element.type).kind) {
+    case IcnsKind::Argb: return QStringLiteral("ARGB");
+    case IcnsKind::RunLength24: return QStringLiteral("run-length RGB");
+    case IcnsKind::Mask8: return QStringLiteral("8-bit mask");
+    default: return QStringLiteral("not read");
+    }
+}
+
+// An element's size: a PNG stream's own, else its type's.
+QString sizeOf(const IcnsElement &element)
+{
+    const IconImageHeader header = iconImageHeaderOf(element.data);
+    const int side = icnsTypeOf(element.type).side;
+    if (hasPngSignature(element.data) && header.found)
+        return QStringLiteral(", %1 x %2").arg(header.width).arg(header.height);
+    return side > 0 ? QStringLiteral(", %1 x %1").arg(side) : QString();
+}
+
+QString typeName(const QByteArray &type)
+{
+    return QString::fromLatin1(type.toPercentEncoding(" "));
+}
+
+} // namespace
+
+std::optional<IconReport> listIcnsFile(const QString &name, const QByteArray &file)
+{
+    const std::optional<IcnsContents> contents = readIcns(file);
+    if (!contents)
+        return std::nullopt;
+    IconReport report;
+    report.lines << QStringLiteral("%1: macOS icon, %2 elements").arg(name).arg(contents->elements.size());
+    QStringList damage = contents->damage;
+    for (size_t i = 0; i < contents->elements.size(); ++i) {
+        const IcnsElement &element = contents->elements[i];
+        report.lines << QStringLiteral("%1: %2%3, %4, %5 bytes at %6")
+                            .arg(i + 1)
+                            .arg(typeName(element.type), sizeOf(element), kindOf(element))
+                            .arg(element.data.size())
+                            .arg(contents->offsets[i]);
+        if (hasPngSignature(element.data) && !pngIsWhole(element.data))
+            damage << QStringLiteral("the PNG of element %1 (%2) is not whole").arg(i + 1).arg(typeName(element.type));
+    }
+    if (!damage.isEmpty())
+        report.failure = Failure{Failure::Kind::NotAPicture,
+                                 QStringLiteral("\"%1\" is damaged: %2.").arg(name, damage.join(QStringLiteral("; ")))};
+    return report;
+}
+
+NamedImages icnsImages(const QString &base, const QByteArray &file)
+{
+    IcnsImagesLoad load = readIcnsImages(file);
+    NamedImages named{{}, {}, load.failure};
+    for (IcnsImage &image : load.images) {
+        named.names.push_back(QStringLiteral("%1-%2x%3-%4").arg(base).arg(image.image.width()).arg(image.image.height())
+                                  .arg(typeName(image.type)));
+        named.images.push_back(std::move(image.image));
+    }
+    return named;
+}

@@ -1,0 +1,199 @@
+// macOS icon families: the elements read by the icon module, their pixels
+// decoded here, and the reader of the table of formats, which gives the
+// image that suits the drawing best.
+
+#include "icnsformat.h"
+
+#include "cursoranimation.h"
+#include "formatrows.h"
+#include "icns.h"
+#include "icondirectory.h"
+#include "pngchunks.h"
+
+#include <QSet>
+
+namespace {
+
+// The largest side an element may decode to: twice the largest entry.
+constexpr int largestSide = 2048;
+
+Failure unreadable(const QString &why)
+{
+    return Failure{Failure::Kind::NotAPicture, QStringLiteral("the icon family %1").arg(why)};
+}
+
+// A PNG stream, decoded once its own header says it fits.
+std::optional<QImage> pngImage(const QByteArray &data)
+{
+    const IconImageHeader header = iconImageHeaderOf(data);
+    if (!header.found || header.width > largestSide || header.height > largestSide || !pngIsWhole(data))
+        return std::nullopt;
+    QImage image = QImage::fromData(data, "PNG");
+    if (image.isNull())
+        return std::nullopt;
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+// Planes of `side` x `side` bytes (alpha first when there are four) as an
+// image; the alpha of `mask` when given.
+QImage planesImage(const QByteArray &planes, int side, int channels, const QByteArray &mask)
+{
+    const qint64 plane = qint64(side) * side;
+    const int colour = channels == 4 ? 1 : 0;
+    QImage image(side, side, QImage::Format_ARGB32);
+    for (int y = 0; y < side; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const qint64 at = qint64(y) * side + x;
+            const int alpha = channels == 4 ? uchar(planes[at]) : mask.size() == plane ? uchar(mask[at]) : 255;
+            row[x] = qRgba(uchar(planes[(colour + 0) * plane + at]), uchar(planes[(colour + 1) * plane + at]),
+                           uchar(planes[(colour + 2) * plane + at]), alpha);
+        }
+    }
+    return image;
+}
+
+// Interleaved RGB, as some writers store the oldest elements unpacked.
+QByteArray planesOfInterleaved(const QByteArray &rgb, int side)
+{
+    const qint64 plane = qint64(side) * side;
+    QByteArray planes(plane * 3, '\0');
+    for (qint64 i = 0; i < plane; ++i)
+        for (int c = 0; c < 3; ++c)
+            planes[c * plane + i] = rgb[i * 3 + c];
+    return planes;
+}
+
+QByteArray maskOfSide(const IcnsContents &contents, int side)
+{
+    for (const IcnsElement &element : contents.elements) {
+        const IcnsType type = icnsTypeOf(element.type);
+        if (type.kind == IcnsKind::Mask8 && type.side == side)
+            return element.data;
+    }
+    return {};
+}
+
+// The pixels of one element; nothing when it holds none Tervana reads, or
+// they are not whole.
+std::optional<QImage> elementImage(const IcnsContents &contents, const IcnsElement &element)
+{
+    const IcnsType type = icnsTypeOf(element.type);
+    if (hasPngSignature(element.data))
+        return pngImage(element.data);
+    const qint64 plane = qint64(type.side) * type.side;
+    if (type.kind == IcnsKind::Argb && element.data.startsWith("ARGB")) {
+        const QByteArray planes = unpackIcnsRuns(element.data.mid(4), type.side, 4);
+        return planes.isEmpty() ? std::nullopt : std::optional<QImage>(planesImage(planes, type.side, 4, {}));
+    }
+    if (type.kind != IcnsKind::RunLength24)
+        return std::nullopt;
+    const QByteArray data = element.type == "it32" ? element.data.mid(4) : element.data;
+    const QByteArray planes = data.size() == plane * 3 ? planesOfInterleaved(data, type.side) : unpackIcnsRuns(data, type.side, 3);
+    if (planes.isEmpty())
+        return std::nullopt;
+    return planesImage(planes, type.side, 3, maskOfSide(contents, type.side));
+}
+
+bool holdsPixels(const IcnsElement &element)
+{
+    const IcnsKind kind = icnsTypeOf(element.type).kind;
+    return kind == IcnsKind::Png || kind == IcnsKind::Argb || kind == IcnsKind::RunLength24;
+}
+
+} // namespace
+
+bool isJpeg2000(const QByteArray &data)
+{
+    return data.startsWith(QByteArray("\0\0\0\x0cjP  ", 10)) || data.startsWith("\xFF\x4F\xFF\x51");
+}
+
+IcnsImagesLoad readIcnsImages(const QByteArray &file)
+{
+    IcnsImagesLoad load;
+    const std::optional<IcnsContents> contents = readIcns(file);
+    if (!contents)
+        return load;
+    if (!contents->damage.isEmpty()) {
+        load.failure = unreadable(QStringLiteral("is damaged: %1").arg(contents->damage.join(QStringLiteral("; "))));
+        return load;
+    }
+    for (const IcnsElement &element : contents->elements) {
+        if (!holdsPixels(element) || isJpeg2000(element.data))
+            continue;
+        std::optional<QImage> image = elementImage(*contents, element);
+        if (!image) {
+            load.failure = unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large")
+                                          .arg(QString::fromLatin1(element.type)));
+            return load;
+        }
+        load.images.push_back({element.type, std::move(*image)});
+    }
+    if (load.images.empty())
+        load.failure = unreadable(QStringLiteral("holds no image Tervana reads (JPEG 2000 and 1- to 8-bit icons are not read)"));
+    return load;
+}
+
+std::vector<Picture> icnsPicturesOfEachSize(const std::vector<IcnsImage> &images)
+{
+    std::vector<Picture> pictures;
+    QSet<int> sides;
+    for (bool png : {true, false})
+        for (const IcnsImage &image : images)
+            if ((icnsTypeOf(image.type).kind == IcnsKind::Png) == png && !sides.contains(image.image.width())) {
+                sides.insert(image.image.width());
+                pictures.emplace_back(image.image);
+            }
+    return pictures;
+}
+
+std::optional<IcnsPictures> readIcnsPictures(QIODevice &device)
+{
+    if (!isIcns(device.peek(4)))
+        return std::nullopt;
+    const qint64 start = device.pos();
+    const QByteArray file = device.read(maximumIcnsBytes + 1);
+    device.seek(start);
+    if (file.size() > maximumIcnsBytes)
+        return IcnsPictures{{}, Failure{Failure::Kind::TooLarge, QStringLiteral("the icon family is larger than %1 MB").arg(maximumIcnsBytes >> 20)}};
+    const IcnsImagesLoad load = readIcnsImages(file);
+    return IcnsPictures{icnsPicturesOfEachSize(load.images), load.failure};
+}
+
+namespace {
+
+// An icon family as one picture: its image that suits the drawing best.
+class IcnsReader : public FormatReader
+{
+public:
+    explicit IcnsReader(QIODevice &device)
+    {
+        IcnsPictures family = readIcnsPictures(device).value_or(IcnsPictures{});
+        m_failure = family.failure;
+        m_pictures = std::move(family.pictures);
+    }
+
+    PictureLoad decodeWhole(QIODevice &, QSize drawSize, DrawDetail) override
+    {
+        if (m_failure)
+            return {Picture(), m_failure};
+        const int side = drawSize.isValid() ? std::max(drawSize.width(), drawSize.height()) : 0;
+        return {pictureForSide(m_pictures, side)};
+    }
+
+private:
+    std::vector<Picture> m_pictures;
+    std::optional<Failure> m_failure;
+};
+
+} // namespace
+
+bool isIcnsFile(QIODevice &, const QByteArray &head)
+{
+    return isIcns(head);
+}
+
+std::unique_ptr<FormatReader> openIcnsReader(QIODevice &device, const QByteArray &)
+{
+    return std::make_unique<IcnsReader>(device);
+}

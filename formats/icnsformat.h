@@ -1,0 +1,51 @@
+#pragma once
+
+#include "picture.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QImage>
+
+#include <optional>
+#include <vector>
+
+// macOS icon families (.icns) read as pictures: the elements Tervana reads
+// are PNG streams (the entries of today's macOS, 16 to 1024 pixels), ARGB
+// pixels (ic04, ic05), and the oldest run-length RGB pixels with their 8-bit
+// masks (is32, il32, ih32, it32); JPEG 2000 streams, which Qt does not
+// decode, and the 1-, 4- and 8-bit icons of classic Mac OS are left out.
+
+// An icon family is read whole into memory: at most this many bytes.
+constexpr qint64 maximumIcnsBytes = 64 * 1024 * 1024;
+
+struct IcnsImage
+{
+    QByteArray type;
+    QImage image; // ARGB32, straight alpha
+};
+
+// Each element of `file` that holds pixels Tervana reads, decoded, in the
+// file's order; or why none can be: the file is damaged, an element is
+// not whole, or it holds none Tervana reads.
+struct IcnsImagesLoad
+{
+    std::vector<IcnsImage> images;
+    std::optional<Failure> failure;
+};
+IcnsImagesLoad readIcnsImages(const QByteArray &file);
+
+// Of the images, one of each size: of several, a PNG stream's, else the first.
+std::vector<Picture> icnsPicturesOfEachSize(const std::vector<IcnsImage> &images);
+
+// The pictures of the icon family in the device, one of each size as above,
+// read from where it stands and leaving it there; nothing when it is none.
+struct IcnsPictures
+{
+    std::vector<Picture> pictures;
+    std::optional<Failure> failure;
+};
+std::optional<IcnsPictures> readIcnsPictures(QIODevice &device);
+
+// Whether an element's data is a JPEG 2000 stream, which Tervana does not
+// decode.
+bool isJpeg2000(const QByteArray &data);
