@@ -16,6 +16,9 @@ namespace {
 
 // The largest side an element may decode to: twice the largest entry.
 constexpr int largestSide = 2048;
+// The pixels of all the elements decoded, together: at most this many (an
+// icon family of every size holds 1.8 million).
+constexpr qint64 maximumIcnsPixels = 8 * 1024 * 1024;
 
 Failure unreadable(const QString &why)
 {
@@ -98,7 +101,23 @@ std::optional<QImage> elementImage(const IcnsContents &contents, const IcnsEleme
 bool holdsPixels(const IcnsElement &element)
 {
     const IcnsKind kind = icnsTypeOf(element.type).kind;
-    return kind == IcnsKind::Png || kind == IcnsKind::Argb || kind == IcnsKind::RunLength24;
+    return (kind == IcnsKind::Png || kind == IcnsKind::Argb || kind == IcnsKind::RunLength24) && !isJpeg2000(element.data);
+}
+
+// The pixels the elements would decode to, as their own headers or their
+// types say, before any is decoded.
+qint64 claimedPixels(const IcnsContents &contents)
+{
+    qint64 pixels = 0;
+    for (const IcnsElement &element : contents.elements) {
+        if (!holdsPixels(element))
+            continue;
+        const IconImageHeader header = iconImageHeaderOf(element.data);
+        const qint64 side = icnsTypeOf(element.type).side;
+        pixels += hasPngSignature(element.data) && header.found ? std::min<qint64>(header.width, largestSide + 1) * std::min<qint64>(header.height, largestSide + 1)
+                                                                : side * side;
+    }
+    return pixels;
 }
 
 } // namespace
@@ -118,8 +137,13 @@ IcnsImagesLoad readIcnsImages(const QByteArray &file)
         load.failure = unreadable(QStringLiteral("is damaged: %1").arg(contents->damage.join(QStringLiteral("; "))));
         return load;
     }
+    if (claimedPixels(*contents) > maximumIcnsPixels) {
+        load.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("the icon family holds more than %1 million pixels")
+                                                            .arg(maximumIcnsPixels / 1'000'000)};
+        return load;
+    }
     for (const IcnsElement &element : contents->elements) {
-        if (!holdsPixels(element) || isJpeg2000(element.data))
+        if (!holdsPixels(element))
             continue;
         std::optional<QImage> image = elementImage(*contents, element);
         if (!image) {

@@ -327,7 +327,7 @@ static QList<QStringList> costlyModes(const QString &name)
     const QList<QStringList> pictureModes = {{}, {QStringLiteral("--sizes"), QStringLiteral("all")}};
     const QList<QStringList> cursorModes = {{QStringLiteral("--cursor")}, {QStringLiteral("--xcursor")}};
     const QList<QStringList> readingModes = {{QStringLiteral("--list")}, {QStringLiteral("--extract")}};
-    if (name.endsWith(QStringLiteral(".ico")))
+    if (name.endsWith(QStringLiteral(".ico")) || name.endsWith(QStringLiteral(".icns")))
         return pictureModes + readingModes;
     if (name.endsWith(QStringLiteral(".gif")) || name.endsWith(QStringLiteral(".webp")))
         return cursorModes + QList<QStringList>{{QStringLiteral("--ani")}};

@@ -631,6 +631,34 @@ def linux_cursor_files(small):
     ]
 
 
+def icns_element(kind, data):
+    return kind + struct.pack(">I", len(data) + 8) + data
+
+
+def icns_of(elements, claimed=None):
+    body = b"".join(elements)
+    return b"icns" + struct.pack(">I", claimed if claimed is not None else len(body) + 8) + body
+
+
+def icns_files(small):
+    # macOS icon families that lie, or hold far more than an icon needs:
+    # listed, extracted and converted, or refused in one line. Those whose
+    # structure is whole list (exit 0) and are refused as pictures.
+    small_png = encoded(Image.new("RGBA", (16, 16), (200, 30, 30, 128)), "PNG")
+    count = 300 if small else 100_000
+    return [
+        ("refused", 64, "icns claiming 4 GB.icns", icns_of([icns_element(b"icp4", small_png)], 0xFFFFFFFF)),
+        ("refused", 64, "icns of an element past the end.icns",
+         icns_of([icns_element(b"icp4", small_png)])[:-5]),
+        ("either", 64, "icns of a png claiming 100000 x 1.icns",
+         icns_of([icns_element(b"ic10", png_of_zeros(100000, 1)[:33] + png_chunk(b"IEND", b""))])),
+        ("either", 64, "icns of 10 pngs of 1024 x 1024.icns",
+         icns_of([icns_element(b"ic10", png_of_zeros(1024, 1024, 6))] * 10)),
+        ("either", 64, "icns of run-length pixels that fall short.icns", icns_of([icns_element(b"it32", b"\0" * 4 + b"\xff\x00" * 10)])),
+        ("either", 64, f"icns of {count} empty elements.icns", icns_of([icns_element(b"info", b"")] * count)),
+    ]
+
+
 def cursor_files(small):
     # Animations and cursors that claim far more than they hold, made into
     # cursors: converted, or refused in one line. "ok/refused" is "ok" as a
@@ -701,7 +729,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small)
+    ] + cursor_files(small) + icns_files(small)
 
 
 def main():
