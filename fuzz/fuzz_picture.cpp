@@ -1,7 +1,7 @@
 // libFuzzer target over the whole road a picture file takes through the
 // conversion core: read it, fit it into the 32 x 32 square, and encode each
-// output, and icons of several sizes; and the reading of animated cursors
-// and Xcursor files.
+// output, and icons of several sizes; and the reading of animated cursors,
+// Xcursor files and macOS icon families.
 // The reduced readers only take pictures far bigger than a fuzzing input,
 // so they are also run asking for a 1 x 1 drawing, which small inputs reach.
 // Each input is also read cut short at a place it chooses, and as a pipe
@@ -9,6 +9,8 @@
 
 #include "anicursor.h"
 #include "cursoranimation.h"
+#include "icns.h"
+#include "icnsformat.h"
 #include "iconfile.h"
 #include "icondirectory.h"
 #include "iconimages.h"
@@ -101,6 +103,22 @@ void checkCursorReading(QBuffer &device)
         for (const CursorStep &step : animation->steps)
             if (step.frame >= animation->frames.size() || animation->frames[step.frame].empty())
                 std::abort();
+}
+
+// A macOS icon family's elements lie within the file, and its images are
+// read whole, within their limit, or refused, never both.
+void checkIcnsReading(const QByteArray &file)
+{
+    if (const std::optional<IcnsContents> family = readIcns(file))
+        for (size_t i = 0; i < family->elements.size(); ++i)
+            if (family->offsets[i] + family->elements[i].data.size() > file.size())
+                std::abort();
+    const IcnsImagesLoad load = readIcnsImages(file);
+    if (load.failure && !load.images.empty())
+        std::abort();
+    for (const IcnsImage &image : load.images)
+        if (image.image.isNull() || image.image.width() > 2048 || image.image.height() > 2048)
+            std::abort();
 }
 
 // Bytes that arrive as through a pipe: read forward only.
@@ -203,6 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     device.open(QIODevice::ReadOnly);
     checkIconReading(device);
     checkCursorReading(device);
+    checkIcnsReading(bytes);
     checkReducedReads(device);
     if (readRunLengthBmp(device); device.pos() != 0)
         std::abort();
