@@ -126,8 +126,11 @@ echo
 echo "PSNR per size (dB) against the exact coverage of the logo: librsvg at 8192 (6144 for 24 and 48),"
 echo "each pixel's block averaged in premultiplied RGBA; all four channels compared. Each image from"
 echo "the .icns, or from the .ico where the .icns has no such size."
+[[ $ours_icns$ours_ico == *"$work/apart."* ]] &&
+    echo "(--app-icons wrote no single .icns and .ico: tervana's images come from --icns and --sizes windows.)"
 printf '%-5s %9s %9s   %s\n' size tervana peer "from (tervana, peer)"
 awk '{ printf "%-5s %9s %9s   %s, %s\n", $1, $2, $3, $4, $5 }' "$work/psnr"
+echo "The peer's Lanczos filter sharpens, ringing at edges: its lower figures are partly its choice of look."
 awk -v processors="$(nproc)" '
     FILENAME ~ /psnr$/ { if ($2 != "inf" && (!n++ || $2 + 0 < worst)) worst = $2 + 0; next }
     $1 == "set" && $2 == "tervana-convert" { sec = $3 }
