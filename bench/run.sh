@@ -3,7 +3,8 @@
 # square) and tervana-convert against ImageMagick and Pillow doing the same
 # job, each as a whole process, on big single pictures and on a batch of 300
 # photos, and measures how close our square is to the exact area average of
-# the picture; last, animated cursors from an animated GIF (bench/cursors.sh).
+# the picture; then animated cursors from an animated GIF (bench/cursors.sh);
+# last, every icon a program ships, from an SVG logo (bench/appicons.sh).
 #   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -271,3 +272,6 @@ cat "$work/psnr-big"
 
 echo
 BENCH_RUNS=$runs bench/cursors.sh "$converter" "$work/cursors"
+
+echo
+BENCH_RUNS=$runs bench/appicons.sh "$converter" "$work/appicons"
