@@ -19,28 +19,21 @@ the scale), so figures above that tell little apart."""
 
 import io
 import math
+import os
 import struct
-import subprocess
 import sys
 
 import numpy as np
 from PIL import Image
 
+# librsvg's rendering, as the SVG tests run it.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "formats"))
+from svg_psnr import finish_rendering, start_rendering  # noqa: E402
+
 SIZES = (16, 24, 32, 48, 64, 128, 256, 512, 1024)
 # Each rendering and the sizes its side divides evenly, largest first.
 RENDERINGS = {8192: (1024, 512, 256, 128, 64, 32, 16), 6144: (48, 24)}
 PNG = b"\x89PNG\r\n\x1a\n"
-
-
-def start_rendering(svg, side):
-    return subprocess.Popen(["rsvg-convert", "-w", str(side), "-h", str(side), svg], stdout=subprocess.PIPE)
-
-
-def finish_rendering(rendering):
-    png, _ = rendering.communicate()
-    if rendering.returncode != 0:
-        sys.exit(f"rsvg-convert failed with status {rendering.returncode}")
-    return Image.open(io.BytesIO(png)).convert("RGBA")
 
 
 def premultiplied(image):
