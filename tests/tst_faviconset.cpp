@@ -1,8 +1,6 @@
-// A web site's icons from the converter (--favicon): every file the
-// manifest and the link lines name is there with its true size and type,
-// favicon.ico and the transparent PNGs are what --sizes makes, and the
-// opaque icons lie over the background, the maskable one's picture within
-// the circle any mask keeps.
+// A web site's icons from the converter (--favicon): the files the manifest
+// and the link lines name, what --sizes makes, over the background where
+// opaque, the maskable picture within the circle any mask keeps.
 
 #include "picturetestutils.h"
 
@@ -10,8 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -68,6 +66,28 @@ QSize pictureExtent(const QImage &image)
     return box.size();
 }
 
+// The image of `side` in --sizes' icon of `inputs`, alpha and all, as
+// --extract writes it (Qt's icon reader would apply the AND mask).
+QImage fittedAs(const QStringList &inputs, int side)
+{
+    QTemporaryDir folder;
+    const QString icon = folder.filePath(QStringLiteral("made.ico"));
+    if (runConverter(QStringList{QStringLiteral("--sizes"), QString::number(side)} + inputs + QStringList{QStringLiteral("-o"), icon}).exitCode != 0
+        || runConverter({QStringLiteral("--extract"), icon, QStringLiteral("-d"), folder.path()}).exitCode != 0)
+        return QImage();
+    return pngIn(folder.path(), QDir(folder.path()).entryList({QStringLiteral("*.png")}).value(0));
+}
+
+// A set made of `inputs`: its folder and the converter's run.
+struct MadeSet
+{
+    QStringList inputs;
+    QString folder;
+    Run run;
+    bool drawing() const { return inputs.first().endsWith(QStringLiteral(".svg")); }
+    QString file(const QString &name) const { return QDir(folder).filePath(name); }
+};
+
 } // namespace
 
 class tst_FaviconSet : public QObject
@@ -76,15 +96,26 @@ class tst_FaviconSet : public QObject
 
 private:
     QTemporaryDir m_dir;
+    QMap<QString, MadeSet> m_sets; // by the row that checks it
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    void addSetRows();
+    const MadeSet &setOfThisRow() const
+    {
+        QFETCH(QString, row);
+        return m_sets.find(row).value();
+    }
 
 private slots:
     void initTestCase();
-    void setHoldsEveryFile_data();
+    void setHoldsEveryFile_data() { addSetRows(); }
     void setHoldsEveryFile();
+    void picturesAreFittedAsSizesFitsThem_data() { addSetRows(); }
+    void picturesAreFittedAsSizesFitsThem();
     void aFileThatCannotBeWrittenIsNamed();
 };
 
+// Each set is made once, into a folder that is not there yet (made, as -d
+// makes one, when the folder it would be in is there).
 void tst_FaviconSet::initTestCase()
 {
     QImage wide = patternImage(200, 120).convertToFormat(QImage::Format_ARGB32);
@@ -95,67 +126,41 @@ void tst_FaviconSet::initTestCase()
     QVERIFY(saveImage(patternImage(16, 16), path(QStringLiteral("hand16.png")), "PNG"));
     QVERIFY(writeFile(path(QStringLiteral("logo.svg")), "<svg xmlns='http://www.w3.org/2000/svg' width='64' height='64'>"
                                                         "<rect width='64' height='64' fill='#2a6fdb'/><circle cx='32' cy='32' r='20' fill='#f0c020'/></svg>"));
+    m_sets.insert(QStringLiteral("a wide picture with transparency"), {{path(QStringLiteral("wide.png"))}, {}, {}});
+    m_sets.insert(QStringLiteral("a drawing"), {{path(QStringLiteral("logo.svg"))}, {}, {}});
+    m_sets.insert(QStringLiteral("a drawing and a hand-drawn 16"), {{path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))}, {}, {}});
+    for (auto set = m_sets.begin(); set != m_sets.end(); ++set) {
+        set->folder = path(set.key());
+        set->run = runConverter(QStringList{QStringLiteral("--favicon"), set->folder, QStringLiteral("--background"), QStringLiteral("#204080")} + set->inputs);
+        QVERIFY2(set->run.exitCode == 0 && set->run.errorLines.isEmpty(), qPrintable(set->run.errorLines.join(QLatin1Char('\n'))));
+    }
 }
 
-void tst_FaviconSet::setHoldsEveryFile_data()
+void tst_FaviconSet::addSetRows()
 {
-    QTest::addColumn<QStringList>("inputs");
-    QTest::newRow("a wide picture with transparency") << QStringList{path(QStringLiteral("wide.png"))};
-    QTest::newRow("a drawing") << QStringList{path(QStringLiteral("logo.svg"))};
-    QTest::newRow("a drawing and a hand-drawn 16") << QStringList{path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))};
+    QTest::addColumn<QString>("row");
+    for (const QString &row : m_sets.keys())
+        QTest::newRow(qPrintable(row)) << row;
 }
 
+// The files of the set, icon.svg (the drawing's document) only of a
+// drawing; the manifest names the PNGs, each its true size and type, the
+// maskable one so marked; every link line names a file of the set.
 void tst_FaviconSet::setHoldsEveryFile()
 {
-    QFETCH(QStringList, inputs);
-    // The folder is made, as -d makes one, when the folder it would be in is there.
-    const QString folder = folderForThisTest(m_dir) + QStringLiteral("/site");
-    const Run run = runConverter(QStringList{QStringLiteral("--favicon"), folder, QStringLiteral("--background"), QStringLiteral("#204080")} + inputs);
-    QVERIFY2(run.exitCode == 0 && run.errorLines.isEmpty(), qPrintable(run.errorLines.join(QLatin1Char('\n'))));
-    const bool drawing = inputs.first().endsWith(QStringLiteral(".svg"));
-    QStringList expected{QStringLiteral("apple-touch-icon.png"), QStringLiteral("favicon.ico"), QStringLiteral("icon-192.png"),
-                         QStringLiteral("icon-512.png"), QStringLiteral("icon-maskable-512.png"), QStringLiteral("site.webmanifest")};
-    if (drawing)
-        expected.insert(5, QStringLiteral("icon.svg"));
-    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), expected);
-    if (drawing)
-        QCOMPARE(readFile(QDir(folder).filePath(QStringLiteral("icon.svg"))), readFile(inputs.first()));
-
-    // favicon.ico is --sizes 48,32,16's icon; icon-192.png the 192 image of
-    // --sizes 192,180, alpha and all, and apple-touch-icon.png its 180 over
-    // the background.
-    const QString reference = path(QLatin1String(QTest::currentDataTag()) + QStringLiteral(".ico"));
-    QCOMPARE(runConverter(QStringList{QStringLiteral("--sizes"), QStringLiteral("48,32,16")} + inputs + QStringList{QStringLiteral("-o"), reference}).exitCode, 0);
-    QCOMPARE(readFile(QDir(folder).filePath(QStringLiteral("favicon.ico"))), readFile(reference));
-    const QString parts = folder + QStringLiteral("-192");
-    QVERIFY(QDir().mkpath(parts));
-    QCOMPARE(runConverter(QStringList{QStringLiteral("--sizes"), QStringLiteral("192,180")} + inputs + QStringList{QStringLiteral("-o"), reference}).exitCode, 0);
-    QCOMPARE(runConverter({QStringLiteral("--extract"), reference, QStringLiteral("-d"), parts}).exitCode, 0);
-    QMap<int, QImage> sizes;
-    for (const QString &name : QDir(parts).entryList(QDir::Files))
-        sizes.insert(pngIn(parts, name).width(), pngIn(parts, name));
-    QCOMPARE(pngIn(folder, QStringLiteral("icon-192.png")), sizes.value(192));
-    QCOMPARE(pngIn(folder, QStringLiteral("icon-512.png")).size(), QSize(512, 512));
-
-    QVERIFY(isOverBackground(pngIn(folder, QStringLiteral("apple-touch-icon.png")), sizes.value(180)));
-    // The maskable icon: opaque, the background wherever a mask may cut
-    // (farther than 40 % of the side from the centre), the picture as large
-    // as the square within that circle (289.6) allows.
-    const QImage maskable = pngIn(folder, QStringLiteral("icon-maskable-512.png"));
-    QCOMPARE(maskable.size(), QSize(512, 512));
-    QVERIFY(opaqueOverBackground(maskable, [](int x, int y) { return std::hypot(x + 0.5 - 256, y + 0.5 - 256) > 0.4 * 512; }));
-    const QSize extent = pictureExtent(maskable);
-    QVERIFY2(std::max(extent.width(), extent.height()) >= 286, qPrintable(QStringLiteral("%1 x %2").arg(extent.width()).arg(extent.height())));
-
-    // The manifest and the link lines name files that are there, each its
-    // size and type.
-    const QJsonObject manifest = QJsonDocument::fromJson(readFile(QDir(folder).filePath(QStringLiteral("site.webmanifest")))).object();
-    QCOMPARE(manifest.value(QStringLiteral("background_color")).toString(), QStringLiteral("#204080"));
-    QCOMPARE(manifest.value(QStringLiteral("theme_color")).toString(), QStringLiteral("#204080"));
+    const MadeSet &set = setOfThisRow();
+    const QStringList expected = QStringList{QStringLiteral("apple-touch-icon.png"), QStringLiteral("favicon.ico"), QStringLiteral("icon-192.png"),
+                                             QStringLiteral("icon-512.png"), QStringLiteral("icon-maskable-512.png")}
+                                 + (set.drawing() ? QStringList{QStringLiteral("icon.svg")} : QStringList()) + QStringList{QStringLiteral("site.webmanifest")};
+    QCOMPARE(QDir(set.folder).entryList(QDir::Files, QDir::Name), expected);
+    if (set.drawing())
+        QCOMPARE(readFile(set.file(QStringLiteral("icon.svg"))), readFile(set.inputs.first()));
+    const QJsonObject manifest = QJsonDocument::fromJson(readFile(set.file(QStringLiteral("site.webmanifest")))).object();
+    QCOMPARE(manifest.value(QStringLiteral("background_color")).toString() + manifest.value(QStringLiteral("theme_color")).toString(), QStringLiteral("#204080#204080"));
     QStringList named;
     for (const QJsonValue &value : manifest.value(QStringLiteral("icons")).toArray()) {
         const QJsonObject icon = value.toObject();
-        const QImage image = pngIn(folder, icon.value(QStringLiteral("src")).toString());
+        const QImage image = pngIn(set.folder, icon.value(QStringLiteral("src")).toString());
         QCOMPARE(QStringLiteral("%1x%2").arg(image.width()).arg(image.height()), icon.value(QStringLiteral("sizes")).toString());
         QCOMPARE(icon.value(QStringLiteral("type")).toString(), QStringLiteral("image/png"));
         named << icon.value(QStringLiteral("src")).toString() + QLatin1Char(' ') + icon.value(QStringLiteral("purpose")).toString();
@@ -163,12 +168,31 @@ void tst_FaviconSet::setHoldsEveryFile()
     QCOMPARE(named, (QStringList{QStringLiteral("icon-192.png "), QStringLiteral("icon-512.png "), QStringLiteral("icon-maskable-512.png maskable")}));
     QStringList linked;
     for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("^<link rel=\"[a-z-]+\" href=\"/([^\"]+)\"[^>]*>$"),
-                                                                   QRegularExpression::MultilineOption).globalMatch(run.out))
+                                                                   QRegularExpression::MultilineOption).globalMatch(set.run.out))
         linked << match.captured(1);
-    QCOMPARE(linked.size(), run.out.count(QLatin1Char('\n')));
+    QCOMPARE(linked.size(), set.run.out.count(QLatin1Char('\n')));
     for (const QString &name : linked)
         QVERIFY2(expected.contains(name), qPrintable(name));
-    QCOMPARE(linked.contains(QStringLiteral("icon.svg")), drawing);
+    QCOMPARE(linked.contains(QStringLiteral("icon.svg")), set.drawing());
+}
+
+// favicon.ico is --sizes 48,32,16's icon byte for byte; icon-192.png the
+// 192 image of --sizes 192; apple-touch-icon.png the 180 image over the
+// background; the maskable icon opaque, the background wherever a mask may
+// cut (farther than 40 % of the side from the centre), the picture as
+// large as the square within that circle (289.6) allows.
+void tst_FaviconSet::picturesAreFittedAsSizesFitsThem()
+{
+    const MadeSet &set = setOfThisRow();
+    const QString reference = set.folder + QStringLiteral(".ico");
+    QCOMPARE(runConverter(QStringList{QStringLiteral("--sizes"), QStringLiteral("48,32,16")} + set.inputs + QStringList{QStringLiteral("-o"), reference}).exitCode, 0);
+    QCOMPARE(readFile(set.file(QStringLiteral("favicon.ico"))), readFile(reference));
+    QCOMPARE(pngIn(set.folder, QStringLiteral("icon-192.png")), fittedAs(set.inputs, 192));
+    QVERIFY(isOverBackground(pngIn(set.folder, QStringLiteral("apple-touch-icon.png")), fittedAs(set.inputs, 180)));
+    const QImage maskable = pngIn(set.folder, QStringLiteral("icon-maskable-512.png"));
+    QVERIFY(opaqueOverBackground(maskable, [](int x, int y) { return std::hypot(x + 0.5 - 256, y + 0.5 - 256) > 0.4 * 512; }));
+    const QSize extent = pictureExtent(maskable);
+    QVERIFY2(std::max(extent.width(), extent.height()) >= 286, qPrintable(QStringLiteral("%1 x %2").arg(extent.width()).arg(extent.height())));
 }
 
 // A file of the set that cannot be written is named, with why, in one line.
