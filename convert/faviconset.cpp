@@ -3,6 +3,7 @@
 #include "atomicfile.h"
 #include "iconsizes.h"
 #include "openinput.h"
+#include "outputplan.h"
 #include "pictureencoding.h"
 
 #include <QDir>
@@ -160,6 +161,11 @@ FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, con
         set.badCombination = true;
         return set;
     }
+    // No file of the set replaces a picture it is made of; nothing is
+    // written then.
+    for (const NamedFile &file : made.files)
+        if ((set.failure = packingRefusal(inputs, Operand::output(QDir(folder).filePath(file.name)))))
+            return set;
     bool drawing = false;
     for (const NamedFile &file : made.files) {
         const QString path = QDir(folder).filePath(file.name);

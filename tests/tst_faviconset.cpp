@@ -111,6 +111,7 @@ private slots:
     void setHoldsEveryFile();
     void picturesAreFittedAsSizesFitsThem_data() { addSetRows(); }
     void picturesAreFittedAsSizesFitsThem();
+    void aFileThatCannotBeWrittenIsNamed_data();
     void aFileThatCannotBeWrittenIsNamed();
 };
 
@@ -195,16 +196,29 @@ void tst_FaviconSet::picturesAreFittedAsSizesFitsThem()
     QVERIFY2(std::max(extent.width(), extent.height()) >= 286, qPrintable(QStringLiteral("%1 x %2").arg(extent.width()).arg(extent.height())));
 }
 
-// A file of the set that cannot be written is named, with why, in one line.
+// A file of the set that cannot be written, or that is one of its
+// pictures, is named, with why, in one line; no picture is replaced.
+void tst_FaviconSet::aFileThatCannotBeWrittenIsNamed_data()
+{
+    QTest::addColumn<bool>("inputThere");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a folder") << false << "Tervana cannot write \"%1/icon-192.png\" for \"%2\": it is a folder.";
+    QTest::newRow("the picture") << true << "Tervana will not write \"%1/icon-192.png\": it is the picture \"%2\".";
+}
+
 void tst_FaviconSet::aFileThatCannotBeWrittenIsNamed()
 {
+    QFETCH(bool, inputThere);
+    QFETCH(QString, said);
     const QString folder = folderForThisTest(m_dir);
-    QVERIFY(QDir().mkpath(QDir(folder).filePath(QStringLiteral("icon-512.png"))));
-    const Run run = runConverter({QStringLiteral("--favicon"), folder, path(QStringLiteral("wide.png"))});
+    const QString input = inputThere ? QDir(folder).filePath(QStringLiteral("icon-192.png")) : path(QStringLiteral("wide.png"));
+    QVERIFY(inputThere ? QFile::copy(path(QStringLiteral("wide.png")), input) : QDir().mkpath(QDir(folder).filePath(QStringLiteral("icon-192.png"))));
+    const Run run = runConverter({QStringLiteral("--favicon"), folder, input});
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.errorLines, QStringList{QStringLiteral("tervana-convert: Tervana cannot write \"%1/icon-512.png\" for \"%2\": it is a folder.")
-                                             .arg(folder, path(QStringLiteral("wide.png")))});
+    QCOMPARE(run.errorLines, QStringList{QStringLiteral("tervana-convert: ") + said.arg(folder, input)});
     QVERIFY(run.out.isEmpty());
+    if (inputThere)
+        QCOMPARE(readFile(input), readFile(path(QStringLiteral("wide.png"))));
 }
 
 QTEST_MAIN(tst_FaviconSet)
