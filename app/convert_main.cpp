@@ -12,6 +12,7 @@
 #include "convertoptions.h"
 #include "cursortheme.h"
 #include "failurelines.h"
+#include "faviconset.h"
 #include "iconcontents.h"
 #include "messagestream.h"
 #include "nativename.h"
@@ -87,6 +88,8 @@ QString interruptedLine(const Options &options, bool atOnce)
             .arg(more, readableName(options.folder),
                  atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
                         : QStringLiteral("no further image was written."));
+    case Task::Favicon:
+        return QStringLiteral("interrupted: each file of the favicon set written is whole; the others were not written.");
     case Task::Convert: break;
     }
     if (packsIntoOne(options))
@@ -149,6 +152,22 @@ int packIntoOne(const Options &options)
         for (const PartlyDrawn &note : packed.partlyDrawn)
             say(lineFor(note));
     advance.done = 1;
+    return AllConverted;
+}
+
+// Writes a web site's icons into the --favicon folder; prints the lines a
+// page links them with.
+int writeFavicons(const Options &options)
+{
+    const FaviconSet set = writeFaviconSet(options.inputs, options.folder, options.background, options.conversion.keyBlack);
+    if (set.failure) {
+        say(lineFor(*set.failure, QStringLiteral("favicon set")));
+        return set.badCombination ? BadUsage : SomeFailed;
+    }
+    for (const PartlyDrawn &note : options.quiet ? std::vector<PartlyDrawn>() : set.notes)
+        say(lineFor(note));
+    for (const QString &line : set.links)
+        printLine(stdout, line);
     return AllConverted;
 }
 
@@ -266,6 +285,8 @@ int run(const Options &options)
         });
     else
         endAtOnceWhenStopping(messages, {});
+    if (options.task == Task::Favicon)
+        return ended(options, writeFavicons(options));
     if (options.task != Task::Convert)
         return ended(options, reportIcons(options));
     int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));

@@ -1,6 +1,7 @@
 #include "convertoptions.h"
 
 #include "cursoroptions.h"
+#include "faviconoptions.h"
 #include "fileaccess.h"
 #include "folderlisting.h"
 #include "iconsizes.h"
@@ -241,6 +242,8 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
         return std::nullopt;
     if (std::optional<QString> mistake = readIconReport(parser, options); mistake || options.task != Task::Convert)
         return mistake;
+    if (std::optional<QString> mistake = readFaviconOptions(parser, options); mistake || options.task == Task::Favicon)
+        return mistake ? mistake : folderRefusal(options.folder);
     if (std::optional<QString> mistake = readConversion(parser, options.conversion))
         return mistake;
     return readRun(parser, options);

@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 
+#include <QColor>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,7 @@
 // the reading of a run from them.
 
 // What the run does with its inputs.
-enum class Task { Convert, List, Extract };
+enum class Task { Convert, List, Extract, Favicon };
 
 struct Options
 {
@@ -29,6 +30,7 @@ struct Options
     bool followLinks = false;
     bool quiet = false;
     bool progress = false;
+    QColor background{Qt::white}; // --favicon: under its opaque icons
 };
 
 // How the converter is used, before the options --help lists.

@@ -18,6 +18,7 @@ const QString usage = QStringLiteral(
     "                       (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --cursor-theme DIR [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT...\n"
     "       tervana-convert --icns INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --favicon DIR [--background COLOUR] [--key-black] INPUT...\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -46,11 +47,21 @@ constexpr OptionEntry table[] = {
      "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
      "images; a drawing is drawn from its shapes, fine enough for every size."},
     {nullptr, "key-black", nullptr, true,
-     "With --sizes, --cursor or --xcursor: make pure black transparent too, as the window does."},
+     "With --sizes, --cursor, --xcursor or --favicon: make pure black transparent too, as the window does."},
     {nullptr, "icns", nullptr, true,
      "Write a macOS icon family (.icns) instead of an icon, as an output named .icns does: PNG images of 16, 32, "
      "64, 128, 256, 512 and 1024 pixels in the element types of macOS 10.7 and later (icp4, icp5, ic11, ic12, "
      "ic07, ic13, ic08, ic14, ic09, ic10), each size made as with --sizes."},
+    {nullptr, "favicon", "dir", true,
+     "Make <dir> a web site's icons: favicon.ico (16, 32 and 48, as --sizes 48,32,16 makes it), icon.svg (a "
+     "drawing's own document), icon-192.png and icon-512.png (transparent bands, as --sizes makes them), "
+     "apple-touch-icon.png (180, opaque over --background), icon-maskable-512.png (opaque over --background to every "
+     "edge, the picture within the circle any mask keeps) and site.webmanifest naming them; then print the <link> "
+     "lines for a page's head, <dir> served as the site's root. Several pictures make one set, as with --sizes. "
+     "<dir> is made when the folder it would be in is there."},
+    {nullptr, "background", "colour", true,
+     "With --favicon: the colour under the opaque icons, and the manifest's background and theme colour: #rrggbb or a "
+     "name such as white (the default); not see-through."},
     {nullptr, "cursor", nullptr, true,
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "

@@ -276,6 +276,12 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a title without --ani") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--title"), QStringLiteral("Busy")}
                                            << "--title and --author go with --ani";
     QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";
+    const QStringList favicon{QStringLiteral("--favicon"), path(QStringLiteral("site"))};
+    const auto background = [](const char *colour) { return QStringList{QStringLiteral("--background"), QString::fromLatin1(colour)}; };
+    QTest::newRow("--background without --favicon") << background("white") << "--background goes with --favicon";
+    QTest::newRow("a colour Qt cannot read") << favicon + background("#12345") << "\"#12345\" is none";
+    QTest::newRow("a see-through colour") << favicon + background("#80204080") << "\"#80204080\" is see-through";
+    QTest::newRow("a favicon set of sizes") << favicon + sizes("16") << "--favicon cannot be used with -o, --sizes";
 }
 
 void tst_IconSizes::badOptionsAreRefused()

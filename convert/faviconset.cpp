@@ -1,0 +1,181 @@
+#include "faviconset.h"
+
+#include "atomicfile.h"
+#include "iconsizes.h"
+#include "openinput.h"
+#include "outputplan.h"
+#include "pictureencoding.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+// favicon.ico holds the sizes browsers show in tabs, bookmarks and
+// shortcuts, as --sizes 48,32,16 makes it.
+const std::vector<int> icoSizes{48, 32, 16};
+
+constexpr int largeSide = 512;
+constexpr int manifestSide = 192;
+// What iOS asks for on a phone's home screen (60 points at 3x).
+constexpr int touchSide = 180;
+// A maskable icon may be cut to any shape that holds the circle of radius
+// 40 % of its side, centred. The picture goes into the largest square that
+// circle holds: its side is 0.4 x 512 x sqrt(2) = 289.6 pixels. 288 is the
+// even side below that, so the square sits 112 whole pixels from every
+// edge and its corners stay 203.6 pixels from the centre, within the
+// circle's 204.8: no mask ever cuts the picture, and it is no smaller than
+// it must be.
+constexpr int safeSide = 288;
+// The sizes made from the pictures with the detail of the largest, largest
+// first.
+const std::vector<int> pngSizes{largeSide, safeSide, manifestSide, touchSide};
+
+// The pictures of the inputs, each input read twice from one opening (so
+// that standard input works too): with detail for the icon's 48, as --sizes
+// 48,32,16 reads them, and with detail for 512.
+struct Sources
+{
+    std::vector<Picture> small;
+    std::vector<Picture> large;
+    std::vector<PartlyDrawn> notes;
+    std::optional<RunFailure> failure;
+};
+
+Sources loadSourcesTwice(const QStringList &inputs)
+{
+    Sources sources;
+    std::vector<PartlyDrawn> sameNotes;
+    for (const QString &name : inputs) {
+        OpenInput input(Operand::input(name));
+        if ((sources.failure = loadSources(input, icoSizes.front(), sources.small, sources.notes)))
+            break;
+        input.device().seek(0);
+        if ((sources.failure = loadSources(input, largeSide, sources.large, sameNotes)))
+            break;
+    }
+    return sources;
+}
+
+// `image` centred on a square of `side` filled with `background`: opaque,
+// for the places that show no transparency.
+QImage onBackground(const QImage &image, int side, const QColor &background)
+{
+    QImage canvas(side, side, QImage::Format_RGB32);
+    canvas.fill(background);
+    QPainter painter(&canvas);
+    painter.drawImage((side - image.width()) / 2, (side - image.height()) / 2, image);
+    return canvas;
+}
+
+// The web app manifest: the PNGs with their sizes and type, the maskable
+// one marked so, and the background colour, which a splash screen shows.
+QByteArray manifestOf(const QColor &background)
+{
+    const auto icon = [](const QString &name, int side) {
+        return QJsonObject{{QStringLiteral("src"), name},
+                           {QStringLiteral("sizes"), QStringLiteral("%1x%1").arg(side)},
+                           {QStringLiteral("type"), QStringLiteral("image/png")}};
+    };
+    QJsonObject maskable = icon(QStringLiteral("icon-maskable-512.png"), largeSide);
+    maskable.insert(QStringLiteral("purpose"), QStringLiteral("maskable"));
+    const QJsonArray icons{icon(QStringLiteral("icon-192.png"), manifestSide), icon(QStringLiteral("icon-512.png"), largeSide),
+                           maskable};
+    return QJsonDocument(QJsonObject{{QStringLiteral("icons"), icons},
+                                     {QStringLiteral("background_color"), background.name()},
+                                     {QStringLiteral("theme_color"), background.name()}})
+        .toJson();
+}
+
+// The lines a page's head links the set with, the folder served as the
+// site's root.
+QStringList linksOf(bool drawing)
+{
+    QStringList links{QStringLiteral("<link rel=\"icon\" href=\"/favicon.ico\" sizes=\"32x32\">")};
+    if (drawing)
+        links << QStringLiteral("<link rel=\"icon\" href=\"/icon.svg\" type=\"image/svg+xml\">");
+    return links << QStringLiteral("<link rel=\"apple-touch-icon\" href=\"/apple-touch-icon.png\">")
+                 << QStringLiteral("<link rel=\"manifest\" href=\"/site.webmanifest\">");
+}
+
+struct NamedFile
+{
+    QString name;
+    QByteArray bytes;
+};
+
+const QImage &squareOfSide(const std::vector<QImage> &squares, int side)
+{
+    return *std::find_if(squares.begin(), squares.end(), [side](const QImage &square) { return square.width() == side; });
+}
+
+// The files of the set, in the order they are written; or why the pictures
+// cannot make them.
+struct MadeFiles
+{
+    std::vector<NamedFile> files;
+    std::optional<Failure> failure;
+};
+
+MadeFiles makeFiles(const Sources &sources, bool enlarge, const QColor &background, bool keyBlack)
+{
+    IconSizePlan icoPlan = planIconSizes(sources.small, icoSizes, enlarge);
+    IconSizePlan pngPlan = planIconSizes(sources.large, pngSizes, enlarge);
+    if (icoPlan.failure || pngPlan.failure)
+        return {{}, icoPlan.failure ? std::move(icoPlan.failure) : std::move(pngPlan.failure)};
+    const std::vector<QImage> squares = squareImagesOf(sources.large, pngPlan.sources, keyBlack);
+    std::vector<NamedFile> files{{QStringLiteral("favicon.ico"), encodeIconSizes(sources.small, icoPlan.sources, keyBlack)}};
+    // The picture the largest size is made from is the set's source.
+    const Picture &source = sources.large.at(pngPlan.sources.front().picture);
+    if (source.isDrawing())
+        files.push_back({QStringLiteral("icon.svg"), source.svg()});
+    files.push_back({QStringLiteral("icon-192.png"), encodePng(squareOfSide(squares, manifestSide))});
+    files.push_back({QStringLiteral("icon-512.png"), encodePng(squareOfSide(squares, largeSide))});
+    files.push_back({QStringLiteral("apple-touch-icon.png"),
+                     encodePng(onBackground(squareOfSide(squares, touchSide), touchSide, background))});
+    files.push_back({QStringLiteral("icon-maskable-512.png"),
+                     encodePng(onBackground(squareOfSide(squares, safeSide), largeSide, background))});
+    files.push_back({QStringLiteral("site.webmanifest"), manifestOf(background)});
+    return {std::move(files), std::nullopt};
+}
+
+} // namespace
+
+FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack)
+{
+    FaviconSet set;
+    Sources sources = loadSourcesTwice(inputs);
+    set.notes = std::move(sources.notes);
+    if ((set.failure = std::move(sources.failure)))
+        return set;
+    // One file's pictures may be enlarged where they must, as for --sizes.
+    MadeFiles made = makeFiles(sources, inputs.size() == 1, background, keyBlack);
+    const Operand first = Operand::input(inputs.first());
+    if (made.failure) {
+        set.failure = RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*made.failure)};
+        set.badCombination = true;
+        return set;
+    }
+    // No file of the set replaces a picture it is made of; nothing is
+    // written then.
+    for (const NamedFile &file : made.files)
+        if ((set.failure = packingRefusal(inputs, Operand::output(QDir(folder).filePath(file.name)))))
+            return set;
+    bool drawing = false;
+    for (const NamedFile &file : made.files) {
+        const QString path = QDir(folder).filePath(file.name);
+        if (std::optional<Failure> failure = writeFile(path, file.bytes)) {
+            set.failure = RunFailure{RunFailure::Step::Write, Operand::output(path), first, std::move(*failure)};
+            return set;
+        }
+        set.written << path;
+        drawing = drawing || file.name == QLatin1String("icon.svg");
+    }
+    set.links = linksOf(drawing);
+    return set;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "conversion.h"
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// A web site's icons, made from one picture, or a picture and hand-drawn
+// small sizes, as --sizes packs them into one icon: each size from its best
+// source (a drawing drawn afresh, a picture exactly that size as it is, else
+// the smallest larger picture shrunk), fitted as into the window's square.
+
+// What a favicon set came to: the files written into its folder and the
+// lines a page links them with; or why it was not made whole.
+struct FaviconSet
+{
+    QStringList written; // the paths written, in order
+    QStringList links;   // <link> lines, to paste into a page's head
+    std::vector<PartlyDrawn> notes;
+    std::optional<RunFailure> failure;
+    // The pictures cannot make the set, whatever they hold (two are one
+    // size, or several lack a large enough one).
+    bool badCombination = false;
+};
+
+// Writes the set of `inputs` into `folder`, which exists: favicon.ico (16,
+// 32 and 48, as --sizes 48,32,16 makes it), icon.svg when the source is a
+// drawing, icon-192.png and icon-512.png with transparent bands,
+// apple-touch-icon.png (180) and icon-maskable-512.png opaque over
+// `background`, and site.webmanifest naming the PNGs. Each file is written
+// whole or not at all; the first that cannot be ends the set.
+FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack);
