@@ -13,6 +13,7 @@
 #include "cursortheme.h"
 #include "failurelines.h"
 #include "iconcontents.h"
+#include "icontheme.h"
 #include "messagestream.h"
 #include "nativename.h"
 #include "outputplan.h"
@@ -87,6 +88,10 @@ QString interruptedLine(const Options &options, bool atOnce)
             .arg(more, readableName(options.folder),
                  atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
                         : QStringLiteral("no further image was written."));
+    case Task::IconTheme:
+        return atOnce ? QStringLiteral("interrupted: the icon theme is written in part, each file whole; nothing of the "
+                                       "one under way was left.")
+                      : QStringLiteral("interrupted: the icon theme was written whole.");
     case Task::Convert: break;
     }
     if (packsIntoOne(options))
@@ -149,6 +154,24 @@ int packIntoOne(const Options &options)
         for (const PartlyDrawn &note : packed.partlyDrawn)
             say(lineFor(note));
     advance.done = 1;
+    return AllConverted;
+}
+
+// The program's icon laid out in the icon themes folder of --theme: the
+// files written on standard output, in order; what went wrong, and what of
+// a drawing could not be drawn, on the messages.
+int writeTheme(const Options &options)
+{
+    const IconThemeFiles theme =
+        writeIconTheme(options.inputs, options.iconThemeFolder, options.iconName, options.conversion.keyBlack);
+    for (const QString &file : theme.written)
+        printLine(stdout, shownPath(file));
+    if (theme.failure) {
+        say(lineFor(*theme.failure, QStringLiteral("icon theme")));
+        return theme.badCombination ? BadUsage : SomeFailed;
+    }
+    for (const PartlyDrawn &note : theme.partlyDrawn)
+        say(lineFor(note));
     return AllConverted;
 }
 
@@ -266,6 +289,8 @@ int run(const Options &options)
         });
     else
         endAtOnceWhenStopping(messages, {});
+    if (options.task == Task::IconTheme)
+        return ended(options, writeTheme(options));
     if (options.task != Task::Convert)
         return ended(options, reportIcons(options));
     int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));

@@ -8,6 +8,7 @@
 #include "operand.h"
 #include "optiontable.h"
 #include "platformoptions.h"
+#include "themeoptions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -240,6 +241,8 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
     if (asksForHelp(parser) || asksForVersion(parser))
         return std::nullopt;
     if (std::optional<QString> mistake = readIconReport(parser, options); mistake || options.task != Task::Convert)
+        return mistake;
+    if (std::optional<QString> mistake = readThemeOptions(parser, options, folderRefusal); mistake || options.task == Task::IconTheme)
         return mistake;
     if (std::optional<QString> mistake = readConversion(parser, options.conversion))
         return mistake;

@@ -18,6 +18,7 @@ const QString usage = QStringLiteral(
     "                       (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --cursor-theme DIR [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT...\n"
     "       tervana-convert --icns INPUT... (-o OUTPUT | -d DIR)\n"
+    "       tervana-convert --theme DIR --name NAME [--key-black] INPUT...\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -51,6 +52,13 @@ constexpr OptionEntry table[] = {
      "Write a macOS icon family (.icns) instead of an icon, as an output named .icns does: PNG images of 16, 32, "
      "64, 128, 256, 512 and 1024 pixels in the element types of macOS 10.7 and later (icp4, icp5, ic11, ic12, "
      "ic07, ic13, ic08, ic14, ic09, ic10), each size made as with --sizes."},
+    {nullptr, "theme", "dir", true,
+     "Lay out the program's icon as a Linux desktop's icon theme looks it up, with <dir> as the icons folder "
+     "(~/.local/share/icons, /usr/share/icons): <dir>/hicolor/SIZExSIZE/apps/NAME.png for 16, 22, 24, 32, 48, 64, "
+     "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
+     "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself; and <dir>/hicolor/index.theme when there is none. "
+     "Prints each file written."},
+    {nullptr, "name", "name", true, "With --theme: the icon's name, as the Icon= of the program's desktop entry gives it."},
     {nullptr, "cursor", nullptr, true,
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
