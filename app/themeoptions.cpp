@@ -48,15 +48,15 @@ std::optional<QString> readThemeOptions(const QCommandLineParser &parser, Option
         return QStringLiteral("--name goes with --theme DIR.");
     if (!parser.isSet(QStringLiteral("name")))
         return QStringLiteral("--theme needs --name NAME: the name desktops look the icon up by.");
+    options.iconName = parser.value(QStringLiteral("name"));
+    if (std::optional<QString> refusal = nameRefusal(options.iconName))
+        return refusal;
     if (const std::optional<QString> refused = optionRefused(parser))
         return QStringLiteral("--theme cannot be used with %1: it writes DIR/hicolor itself, a PNG of each size and "
                               "the drawing; only --key-black goes with it.")
             .arg(*refused);
     options.iconThemeFolder = parser.value(QStringLiteral("theme"));
-    options.iconName = parser.value(QStringLiteral("name"));
     options.inputs = parser.positionalArguments();
-    if (std::optional<QString> refusal = nameRefusal(options.iconName))
-        return refusal;
     if (options.iconThemeFolder.isEmpty())
         return QStringLiteral("--theme needs a folder name.");
     if (options.inputs.isEmpty())

@@ -276,6 +276,13 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a title without --ani") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--title"), QStringLiteral("Busy")}
                                            << "--title and --author go with --ani";
     QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";
+    const QStringList iconTheme{QStringLiteral("--theme"), path(QStringLiteral("icons"))};
+    const auto named = [](const char *name) { return QStringList{QStringLiteral("--name"), QString::fromLatin1(name)}; };
+    QTest::newRow("an icon theme without --name") << iconTheme << "--theme needs --name NAME";
+    QTest::newRow("an icon theme's name with a slash") << iconTheme + named("apps/mine") << "\"apps/mine\" is not one";
+    QTest::newRow("an icon theme's name of ..") << iconTheme + named("..") << "\"..\" is not one";
+    QTest::newRow("an icon theme and -o") << iconTheme + named("mine") << "--theme cannot be used with -o";
+    QTest::newRow("--name without --theme") << named("mine") << "--name goes with --theme";
 }
 
 void tst_IconSizes::badOptionsAreRefused()
