@@ -1,55 +1,19 @@
-// Looks an icon up by name in the desktop's icon themes, as a program does
-// for its window and launcher icon: QIcon::fromTheme(NAME), in the theme
-// the platform names or, when it names none, in hicolor, which every theme
-// falls back to. Prints "sizes" and each size the icon is found in, then
-// for each SIZE asked for "SIZE WIDTHxHEIGHT MD5" of the pixmap drawn at
-// that size, its pixels premultiplied ARGB32; "not found" (exit status 1)
-// when no theme holds the icon.
-//
-// Usage: lookupicon NAME [SIZE...]
+// Looks an icon up as a program does for its window and launcher:
+// QIcon::fromTheme(NAME) in the platform's theme, or hicolor, which every
+// theme falls back to. Prints "sizes" and the sizes found, then for each
+// SIZE asked "SIZE WxH MD5" of pixmap(SIZE) as premultiplied ARGB32; or
+// "not found" (exit status 1). Usage: lookupicon NAME [SIZE...]
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QStandardPaths>
 
-#include <algorithm>
 #include <cstdio>
-
-namespace {
-
-// The icon theme folders of a Linux desktop, found as Qt's own desktop
-// platform themes find them: ~/.icons, then the "icons" folder of
-// XDG_DATA_HOME and of each of XDG_DATA_DIRS. The offscreen platform looks
-// in Qt's resources alone.
-QStringList desktopIconFolders()
-{
-    QStringList folders;
-    if (QFileInfo(QDir::homePath() + QStringLiteral("/.icons")).isDir())
-        folders << QDir::homePath() + QStringLiteral("/.icons");
-    return folders + QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                               QStandardPaths::LocateDirectory);
-}
-
-// "sizes" and each size the icon is found in, smallest first.
-QString sizesLine(const QIcon &icon)
-{
-    QList<int> sides;
-    for (const QSize &size : icon.availableSizes())
-        if (!sides.contains(size.width()))
-            sides << size.width();
-    std::sort(sides.begin(), sides.end());
-    QString line = QStringLiteral("sizes");
-    for (int side : sides)
-        line += QStringLiteral(" %1").arg(side);
-    return line;
-}
-
-} // namespace
+#include <set>
 
 int main(int argc, char *argv[])
 {
@@ -59,19 +23,26 @@ int main(int argc, char *argv[])
         return 2;
     if (QIcon::themeName().isEmpty())
         QIcon::setThemeName(QStringLiteral("hicolor"));
-    QIcon::setThemeSearchPaths(desktopIconFolders() + QIcon::themeSearchPaths());
+    // The offscreen platform looks in Qt's resources alone; the desktops'
+    // platform themes look in ~/.icons and each $XDG_DATA_DIRS/icons.
+    QIcon::setThemeSearchPaths(QStringList{QDir::homePath() + QStringLiteral("/.icons")}
+                               + QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                                           QStandardPaths::LocateDirectory));
     const QIcon icon = QIcon::fromTheme(arguments[1]);
-    if (icon.isNull()) {
-        std::puts("not found");
-        return 1;
-    }
-    std::puts(qPrintable(sizesLine(icon)));
+    if (icon.isNull())
+        return std::puts("not found"), 1;
+    std::set<int> sides;
+    for (const QSize &size : icon.availableSizes())
+        sides.insert(size.width());
+    std::printf("sizes");
+    for (int side : sides)
+        std::printf(" %d", side);
     for (const QString &asked : arguments.mid(2)) {
-        const int side = asked.toInt();
-        const QImage image = icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage image = icon.pixmap(asked.toInt()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const QByteArray pixels(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
-        std::printf("%d %dx%d %s\n", side, image.width(), image.height(),
+        std::printf("\n%s %dx%d %s", qPrintable(asked), image.width(), image.height(),
                     QCryptographicHash::hash(pixels, QCryptographicHash::Md5).toHex().constData());
     }
+    std::printf("\n");
     return 0;
 }
