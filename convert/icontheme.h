@@ -37,11 +37,11 @@ struct IconThemeFiles
     std::vector<PartlyDrawn> partlyDrawn;
 };
 
-// Writes the icon `name` of `inputs` into `folder`/hicolor, making the
-// folders it needs: each size from the best source, as --sizes makes it
-// (a picture exactly that size square as it is; a size larger than every
-// picture, the largest enlarged), the first drawing among
-// the inputs as "scalable/apps/NAME.svg", and "index.theme" when nothing of
+// Writes the icon `name` of `inputs` (one at least) into `folder`/hicolor,
+// making the folders it needs: each size from the best source, as --sizes
+// makes it (a picture exactly that size square as it is; a size larger
+// than every picture, the largest enlarged), the first drawing among the
+// inputs as "scalable/apps/NAME.svg", and "index.theme" when nothing of
 // that name is there. Each file is written whole or not at all, and only a
 // regular file is replaced.
 IconThemeFiles writeIconTheme(const QStringList &inputs, const QString &folder, const QString &name, bool keyBlack);
