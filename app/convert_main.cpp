@@ -14,6 +14,7 @@
 #include "failurelines.h"
 #include "faviconset.h"
 #include "iconcontents.h"
+#include "icontheme.h"
 #include "messagestream.h"
 #include "nativename.h"
 #include "outputplan.h"
@@ -90,6 +91,10 @@ QString interruptedLine(const Options &options, bool atOnce)
                         : QStringLiteral("no further image was written."));
     case Task::Favicon:
         return QStringLiteral("interrupted: each file of the favicon set written is whole; the others were not written.");
+    case Task::IconTheme:
+        return atOnce ? QStringLiteral("interrupted: the icon theme is written in part, each file whole; nothing of the "
+                                       "one under way was left.")
+                      : QStringLiteral("interrupted: the icon theme was written whole.");
     case Task::Convert: break;
     }
     if (packsIntoOne(options))
@@ -168,6 +173,24 @@ int writeFavicons(const Options &options)
         say(lineFor(note));
     for (const QString &line : set.links)
         printLine(stdout, line);
+    return AllConverted;
+}
+
+// The program's icon laid out in the icon themes folder of --theme: the
+// files written on standard output, in order; what went wrong, and what of
+// a drawing could not be drawn, on the messages.
+int writeTheme(const Options &options)
+{
+    const IconThemeFiles theme =
+        writeIconTheme(options.inputs, options.iconThemeFolder, options.iconName, options.conversion.keyBlack);
+    for (const QString &file : theme.written)
+        printLine(stdout, shownPath(file));
+    if (theme.failure) {
+        say(lineFor(*theme.failure, QStringLiteral("icon theme")));
+        return theme.badCombination ? BadUsage : SomeFailed;
+    }
+    for (const PartlyDrawn &note : theme.partlyDrawn)
+        say(lineFor(note));
     return AllConverted;
 }
 
@@ -287,6 +310,8 @@ int run(const Options &options)
         endAtOnceWhenStopping(messages, {});
     if (options.task == Task::Favicon)
         return ended(options, writeFavicons(options));
+    if (options.task == Task::IconTheme)
+        return ended(options, writeTheme(options));
     if (options.task != Task::Convert)
         return ended(options, reportIcons(options));
     int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));

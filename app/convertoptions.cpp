@@ -9,6 +9,7 @@
 #include "operand.h"
 #include "optiontable.h"
 #include "platformoptions.h"
+#include "themeoptions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -244,6 +245,8 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
         return mistake;
     if (std::optional<QString> mistake = readFaviconOptions(parser, options); mistake || options.task == Task::Favicon)
         return mistake ? mistake : folderRefusal(options.folder);
+    if (std::optional<QString> mistake = readThemeOptions(parser, options, folderRefusal); mistake || options.task == Task::IconTheme)
+        return mistake;
     if (std::optional<QString> mistake = readConversion(parser, options.conversion))
         return mistake;
     return readRun(parser, options);

@@ -13,7 +13,7 @@
 // the reading of a run from them.
 
 // What the run does with its inputs.
-enum class Task { Convert, List, Extract, Favicon };
+enum class Task { Convert, List, Extract, Favicon, IconTheme };
 
 struct Options
 {
@@ -23,6 +23,8 @@ struct Options
     QString outputFile;
     QString folder;
     QString themeFolder; // --cursor-theme: the folder holds a cursor theme
+    QString iconThemeFolder; // --theme: the icon themes folder the program's icon goes into
+    QString iconName;        // --name: the name desktops look that icon up by
     int jobs = 1;
     QString list;           // --files-from
     bool nulSeparated = false;

@@ -282,6 +282,13 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a colour Qt cannot read") << favicon + background("#12345") << "\"#12345\" is none";
     QTest::newRow("a see-through colour") << favicon + background("#80204080") << "\"#80204080\" is see-through";
     QTest::newRow("a favicon set of sizes") << favicon + sizes("16") << "--favicon cannot be used with -o, --sizes";
+    const QStringList iconTheme{QStringLiteral("--theme"), path(QStringLiteral("icons"))};
+    const auto named = [](const char *name) { return QStringList{QStringLiteral("--name"), QString::fromLatin1(name)}; };
+    QTest::newRow("an icon theme without --name") << iconTheme << "--theme needs --name NAME";
+    QTest::newRow("an icon theme's name with a slash") << iconTheme + named("apps/mine") << "\"apps/mine\" is not one";
+    QTest::newRow("an icon theme's name of ..") << iconTheme + named("..") << "\"..\" is not one";
+    QTest::newRow("an icon theme and -o") << iconTheme + named("mine") << "--theme cannot be used with -o";
+    QTest::newRow("--name without --theme") << named("mine") << "--name goes with --theme";
 }
 
 void tst_IconSizes::badOptionsAreRefused()
