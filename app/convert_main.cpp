@@ -8,6 +8,7 @@
 // and --extract look inside icons. This file runs what the command line
 // (convertoptions) asks for, and says how it went.
 
+#include "appicons.h"
 #include "batch.h"
 #include "convertoptions.h"
 #include "cursortheme.h"
@@ -91,6 +92,8 @@ QString interruptedLine(const Options &options, bool atOnce)
                         : QStringLiteral("no further image was written."));
     case Task::Favicon:
         return QStringLiteral("interrupted: each file of the favicon set written is whole; the others were not written.");
+    case Task::AppIcons:
+        return QStringLiteral("interrupted: each icon file written is whole; the others were not written.");
     case Task::IconTheme:
         return atOnce ? QStringLiteral("interrupted: the icon theme is written in part, each file whole; nothing of the "
                                        "one under way was left.")
@@ -190,6 +193,25 @@ int writeTheme(const Options &options)
         return theme.badCombination ? BadUsage : SomeFailed;
     }
     for (const PartlyDrawn &note : theme.partlyDrawn)
+        say(lineFor(note));
+    return AllConverted;
+}
+
+// Every icon a program ships, into the --app-icons folder: the files
+// written on standard output, in order, then the web's <link> lines.
+int writeAllIcons(const Options &options)
+{
+    const AppIconFiles files = writeAppIcons(
+        {options.inputs, options.folder, options.iconName, options.background, options.conversion.keyBlack});
+    for (const QString &file : files.written)
+        printLine(stdout, shownPath(file));
+    if (files.failure) {
+        say(lineFor(*files.failure, QStringLiteral("icons")));
+        return files.badCombination ? BadUsage : SomeFailed;
+    }
+    for (const QString &line : files.links)
+        printLine(stdout, line);
+    for (const PartlyDrawn &note : options.quiet ? std::vector<PartlyDrawn>() : files.notes)
         say(lineFor(note));
     return AllConverted;
 }
@@ -310,6 +332,8 @@ int run(const Options &options)
         endAtOnceWhenStopping(messages, {});
     if (options.task == Task::Favicon)
         return ended(options, writeFavicons(options));
+    if (options.task == Task::AppIcons)
+        return ended(options, writeAllIcons(options));
     if (options.task == Task::IconTheme)
         return ended(options, writeTheme(options));
     if (options.task != Task::Convert)

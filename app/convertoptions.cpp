@@ -1,5 +1,6 @@
 #include "convertoptions.h"
 
+#include "appiconsoptions.h"
 #include "cursoroptions.h"
 #include "faviconoptions.h"
 #include "fileaccess.h"
@@ -242,6 +243,8 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
     if (asksForHelp(parser) || asksForVersion(parser))
         return std::nullopt;
     if (std::optional<QString> mistake = readIconReport(parser, options); mistake || options.task != Task::Convert)
+        return mistake;
+    if (std::optional<QString> mistake = readAppIconsOptions(parser, options, folderRefusal); mistake || options.task == Task::AppIcons)
         return mistake;
     if (std::optional<QString> mistake = readFaviconOptions(parser, options); mistake || options.task == Task::Favicon)
         return mistake ? mistake : folderRefusal(options.folder);

@@ -13,7 +13,7 @@
 // the reading of a run from them.
 
 // What the run does with its inputs.
-enum class Task { Convert, List, Extract, Favicon, IconTheme };
+enum class Task { Convert, List, Extract, Favicon, IconTheme, AppIcons };
 
 struct Options
 {

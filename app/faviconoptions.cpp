@@ -25,7 +25,8 @@ QStringList refusedOptions(const QCommandLineParser &parser)
     return given;
 }
 
-// The colour --background names, opaque, as Qt reads colours.
+} // namespace
+
 std::optional<QString> readBackground(const QString &given, QColor &background)
 {
     const QColor colour(given);
@@ -36,8 +37,6 @@ std::optional<QString> readBackground(const QString &given, QColor &background)
     background = colour;
     return std::nullopt;
 }
-
-} // namespace
 
 std::optional<QString> readFaviconOptions(const QCommandLineParser &parser, Options &options)
 {

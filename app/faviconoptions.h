@@ -2,6 +2,7 @@
 
 #include "convertoptions.h"
 
+#include <QColor>
 #include <QCommandLineParser>
 #include <QString>
 
@@ -12,4 +13,8 @@
 // folder, inputs and background; or the mistake: --background without
 // --favicon, a colour that is unreadable or not opaque, or an option of
 // another kind of result.
+// The colour --background names, opaque, as Qt reads colours, into
+// `background`; or the mistake.
+std::optional<QString> readBackground(const QString &given, QColor &background);
+
 std::optional<QString> readFaviconOptions(const QCommandLineParser &parser, Options &options);

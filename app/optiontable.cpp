@@ -20,6 +20,7 @@ const QString usage = QStringLiteral(
     "       tervana-convert --icns INPUT... (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --favicon DIR [--background COLOUR] [--key-black] INPUT...\n"
     "       tervana-convert --theme DIR --name NAME [--key-black] INPUT...\n"
+    "       tervana-convert --app-icons DIR [--name NAME] [--background COLOUR] [--key-black] INPUT...\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -61,15 +62,21 @@ constexpr OptionEntry table[] = {
      "lines for a page's head, <dir> served as the site's root. Several pictures make one set, as with --sizes. "
      "<dir> is made when the folder it would be in is there."},
     {nullptr, "background", "colour", true,
-     "With --favicon: the colour under the opaque icons, and the manifest's background and theme colour: #rrggbb or a "
+     "With --favicon or --app-icons: the colour under the opaque icons, and the manifest's background and theme colour: #rrggbb or a "
      "name such as white (the default); not see-through."},
+    {nullptr, "app-icons", "dir", true,
+     "Write every icon a program ships into <dir>, each picture read once: windows/NAME.ico (the sizes of --sizes "
+     "windows), macos/NAME.icns (as --icns), linux/hicolor/... (as --theme) and web/... (as --favicon, with "
+     "--background); then print each file written and the web's <link> lines. NAME is --name's, else the first "
+     "picture's name without its ending."},
     {nullptr, "theme", "dir", true,
      "Lay out the program's icon as a Linux desktop's icon theme looks it up, with <dir> as the icons folder "
      "(~/.local/share/icons, /usr/share/icons): <dir>/hicolor/SIZExSIZE/apps/NAME.png for 16, 22, 24, 32, 48, 64, "
      "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
      "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself; and <dir>/hicolor/index.theme when there is none. "
      "Prints each file written."},
-    {nullptr, "name", "name", true, "With --theme: the icon's name, as the Icon= of the program's desktop entry gives it."},
+    {nullptr, "name", "name", true,
+     "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it."},
     {nullptr, "cursor", nullptr, true,
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "

@@ -25,8 +25,8 @@ std::optional<QString> optionRefused(const QCommandLineParser &parser)
     return std::nullopt;
 }
 
-// Why `name` cannot be an icon's file name: it must name a file in its
-// folder, not another folder.
+} // namespace
+
 std::optional<QString> nameRefusal(const QString &name)
 {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String(".."))
@@ -35,8 +35,6 @@ std::optional<QString> nameRefusal(const QString &name)
             .arg(readableName(name));
     return std::nullopt;
 }
-
-} // namespace
 
 std::optional<QString> readThemeOptions(const QCommandLineParser &parser, Options &options,
                                         std::optional<QString> (*folderRefusal)(const QString &))

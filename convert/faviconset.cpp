@@ -144,15 +144,12 @@ MadeFiles makeFiles(const Sources &sources, bool enlarge, const QColor &backgrou
     return {std::move(files), std::nullopt};
 }
 
-} // namespace
-
-FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack)
+// Writes the set of `sources` (the inputs' pictures, with detail for the
+// icon's sizes and for the largest) into `folder`.
+FaviconSet writeSetOf(const Sources &sources, const QStringList &inputs, const QString &folder, const QColor &background,
+                      bool keyBlack)
 {
     FaviconSet set;
-    Sources sources = loadSourcesTwice(inputs);
-    set.notes = std::move(sources.notes);
-    if ((set.failure = std::move(sources.failure)))
-        return set;
     // One file's pictures may be enlarged where they must, as for --sizes.
     MadeFiles made = makeFiles(sources, inputs.size() == 1, background, keyBlack);
     const Operand first = Operand::input(inputs.first());
@@ -179,3 +176,22 @@ FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, con
     set.links = linksOf(drawing);
     return set;
 }
+
+} // namespace
+
+FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack)
+{
+    Sources sources = loadSourcesTwice(inputs);
+    if (sources.failure)
+        return {{}, {}, std::move(sources.notes), std::move(sources.failure), false};
+    FaviconSet set = writeSetOf(sources, inputs, folder, background, keyBlack);
+    set.notes = std::move(sources.notes);
+    return set;
+}
+
+FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, const QString &folder,
+                             const QColor &background, bool keyBlack)
+{
+    return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, folder, background, keyBlack);
+}
+

@@ -34,3 +34,7 @@ struct FaviconSet
 // `background`, and site.webmanifest naming the PNGs. Each file is written
 // whole or not at all; the first that cannot be ends the set.
 FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack);
+// The same of pictures read already, once, with detail for the largest
+// size; `inputs` as they were given, which failures name.
+FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, const QString &folder,
+                             const QColor &background, bool keyBlack);

@@ -83,22 +83,28 @@ QByteArray hicolorIndex()
 IconThemeFiles writeIconTheme(const QStringList &inputs, const QString &folder, const QString &name, bool keyBlack)
 {
     SourcesLoad load = loadAllSources(inputs, iconThemeSizes().back());
-    const Operand picture = Operand::input(inputs.first());
     if (load.failure)
         return {{}, std::move(load.failure), false, {}};
+    IconThemeFiles theme = writeIconThemeOf(load.sources, Operand::input(inputs.first()), folder, name, keyBlack);
+    theme.partlyDrawn = std::move(load.notes);
+    return theme;
+}
+
+IconThemeFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &picture, const QString &folder,
+                                const QString &name, bool keyBlack)
+{
     // The theme has every size whatever the pictures hold: a size larger
     // than all of them is the largest enlarged, which loses least.
-    IconSizePlan plan = planIconSizes(load.sources, iconThemeSizes(), true);
+    IconSizePlan plan = planIconSizes(sources, iconThemeSizes(), true);
     if (plan.failure)
         return {{}, RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*plan.failure)}, true, {}};
     IconThemeFiles theme;
-    theme.partlyDrawn = std::move(load.notes);
     const QDir hicolor(QDir(folder).filePath(QStringLiteral("hicolor")));
-    for (const QImage &square : squareImagesOf(load.sources, plan.sources, keyBlack))
+    for (const QImage &square : squareImagesOf(sources, plan.sources, keyBlack))
         if (!writeThemeFile(hicolor, QStringLiteral("%1/%2.png").arg(sizeFolder(square.width()), name), encodePng(square),
                             picture, theme))
             return theme;
-    if (const Picture *drawing = firstDrawing(load.sources))
+    if (const Picture *drawing = firstDrawing(sources))
         if (!writeThemeFile(hicolor, QStringLiteral("%1/%2.svg").arg(scalableFolder, name), drawing->svg(), picture, theme))
             return theme;
     const QString index = QStringLiteral("index.theme");

@@ -45,3 +45,7 @@ struct IconThemeFiles
 // that name is there. Each file is written whole or not at all, and only a
 // regular file is replaced.
 IconThemeFiles writeIconTheme(const QStringList &inputs, const QString &folder, const QString &name, bool keyBlack);
+// The same of pictures read already, `picture` the first input, which
+// failures name.
+IconThemeFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &picture, const QString &folder,
+                                const QString &name, bool keyBlack);

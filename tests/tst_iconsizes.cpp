@@ -275,6 +275,8 @@ void tst_IconSizes::badOptionsAreRefused_data()
                                                   << "one of --cursor, --xcursor and --ani";
     QTest::newRow("a title without --ani") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--title"), QStringLiteral("Busy")}
                                            << "--title and --author go with --ani";
+    QTest::newRow("every icon of a program, and -o") << QStringList{QStringLiteral("--app-icons"), path(QStringLiteral("set"))}
+                                                     << "--app-icons cannot be used with -o";
     QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";
     const QStringList favicon{QStringLiteral("--favicon"), path(QStringLiteral("site"))};
     const auto background = [](const char *colour) { return QStringList{QStringLiteral("--background"), QString::fromLatin1(colour)}; };

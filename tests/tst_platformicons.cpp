@@ -155,6 +155,7 @@ private slots:
     void otherReadersSeeTheSamePixels();
     void everyKindOfFamilyIsRead();
     void damagedFamiliesAreNamed();
+    void everyIconOfAProgramIsWhatItsOwnOptionWrites();
 };
 
 void tst_PlatformIcons::initTestCase()
@@ -298,6 +299,67 @@ void tst_PlatformIcons::damagedFamiliesAreNamed()
     QCOMPARE(converted.exitCode, 1);
     QVERIFY2(converted.errorLines.value(0).contains(QStringLiteral("whose pixels are not whole")), qPrintable(converted.errorLines.value(0)));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("short.ico"))));
+}
+
+// Whether two images show the same within 2 levels of each premultiplied
+// channel: a pixel nearly clear may differ in colour that shows nowhere.
+bool showNearlyTheSame(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = qPremultiply(a.pixel(x, y));
+            const QRgb q = qPremultiply(b.pixel(x, y));
+            for (int shift : {0, 8, 16, 24})
+                if (std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)) > 2)
+                    return false;
+        }
+    return true;
+}
+
+// --app-icons writes, from one reading of a drawing and a hand-drawn 16,
+// the files --sizes windows, --icns, --theme and --favicon write of them,
+// each in its platform's folder, and prints them and the web's <link>
+// lines. All are the same bytes but the web's favicon.ico, whose 32 and 48
+// --favicon draws from a reading for 48, not for 1024: they show the same.
+void tst_PlatformIcons::everyIconOfAProgramIsWhatItsOwnOptionWrites()
+{
+    const QStringList pictures{path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))};
+    const QStringList colour{QStringLiteral("--background"), QStringLiteral("#204080")};
+    const QDir all(path(QStringLiteral("all")));
+    const Run run = runConverter(QStringList{QStringLiteral("--app-icons"), all.path(), QStringLiteral("--name"), QStringLiteral("app")}
+                                 + colour + pictures);
+    QVERIFY2(run.exitCode == 0 && run.errorLines.isEmpty(), qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    const QDir alone(path(QStringLiteral("alone")));
+    QVERIFY(alone.mkpath(QStringLiteral("linux")));
+    const QList<QStringList> own{
+        QStringList{QStringLiteral("--sizes"), QStringLiteral("windows"), QStringLiteral("-o"), alone.filePath(QStringLiteral("windows/app.ico"))},
+        QStringList{QStringLiteral("--icns"), QStringLiteral("-o"), alone.filePath(QStringLiteral("macos/app.icns"))},
+        QStringList{QStringLiteral("--theme"), alone.filePath(QStringLiteral("linux")), QStringLiteral("--name"), QStringLiteral("app")},
+        QStringList{QStringLiteral("--favicon"), alone.filePath(QStringLiteral("web"))} + colour};
+    QVERIFY(alone.mkpath(QStringLiteral("windows")) && alone.mkpath(QStringLiteral("macos")));
+    QStringList expected;
+    for (const QStringList &options : own) {
+        const Run made = runConverter(options + pictures);
+        QCOMPARE(made.exitCode, 0);
+        expected << made.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QStringList files;
+    for (const QString &written : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!written.startsWith(QLatin1String("<link")))
+            files << all.relativeFilePath(written);
+    QCOMPARE(files.size(), 20);
+    for (const QString &file : files)
+        QVERIFY2(file == QLatin1String("web/favicon.ico")
+                     || (readFile(all.filePath(file)) == readFile(alone.filePath(file)) && !readFile(all.filePath(file)).isEmpty()),
+                 qPrintable(file));
+    const QMap<int, QImage> once = extractedImages(all.filePath(QStringLiteral("web/favicon.ico")), path(QStringLiteral("once")));
+    const QMap<int, QImage> twice = extractedImages(alone.filePath(QStringLiteral("web/favicon.ico")), path(QStringLiteral("twice")));
+    QCOMPARE(once.keys(), (QList<int>{16, 32, 48}));
+    for (int side : once.keys())
+        QVERIFY2(showNearlyTheSame(once.value(side), twice.value(side)), qPrintable(QString::number(side)));
+    QVERIFY(run.out.contains(QStringLiteral("<link rel=\"manifest\" href=\"/site.webmanifest\">")));
 }
 
 QTEST_MAIN(tst_PlatformIcons)

@@ -15,7 +15,7 @@ _tervana_convert()
             _filedir
             return
             ;;
-        -d | --directory | -directory | --favicon | -favicon | --theme | -theme)
+        -d | --directory | -directory | --favicon | -favicon | --theme | -theme | --app-icons | -app-icons)
             _filedir -d
             return
             ;;
@@ -40,7 +40,7 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
+            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --app-icons --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
             -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))
