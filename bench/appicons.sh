@@ -74,11 +74,12 @@ echo "Timing a program's icons from a 512-unit SVG logo ($runs runs per tool)"
 measure "set tervana-convert" bash -c 'make_set "$@"' _ "$converter" "$svg" "$work/tervana"
 measure "set rsvg+pillow" "$python" "$here/appicons_peer.py" "$svg" "$work/peer"
 
-# The set's .icns and .ico: those --app-icons wrote, if it wrote one of
-# each; else (another layout) made apart, untimed, for the quality.
+# The set's .icns and .ico: those --app-icons wrote (the web's favicon.ico,
+# of 16 to 48 only, left out), if it wrote one of each; else (another
+# layout) made apart, untimed, for the quality.
 ours() { # ENDING
     local found=()
-    mapfile -t found < <(find "$work/tervana" -name "*.$1")
+    mapfile -t found < <(find "$work/tervana" -name "*.$1" -not -path "*/web/*")
     if [ ${#found[@]} -eq 1 ]; then
         echo "${found[0]}"
         return
