@@ -66,13 +66,15 @@ retry_for() {
 
 # Prints the id of the first visible window whose name matches the pattern.
 # Usage: window=$(wait_for_window PATTERN [SECONDS]) || fail ...
+# The default wait is long: a window starting on a machine busy with other
+# builds and tests took over 20 s, and the wait ends as soon as it shows.
 wait_for_window() {
     local ids
-    if ids=$(retry_for "${2:-20}" xdotool search --onlyvisible --name "$1"); then
+    if ids=$(retry_for "${2:-60}" xdotool search --onlyvisible --name "$1"); then
         echo "${ids%%$'\n'*}"
         return 0
     fi
-    echo "no window named '$1' appeared within ${2:-20} s" >&2
+    echo "no window named '$1' appeared within ${2:-60} s" >&2
     return 1
 }
 
