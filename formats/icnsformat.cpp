@@ -124,7 +124,9 @@ qint64 claimedPixels(const IcnsContents &contents)
 
 bool isJpeg2000(const QByteArray &data)
 {
-    return data.startsWith(QByteArray("\0\0\0\x0cjP  ", 10)) || data.startsWith("\xFF\x4F\xFF\x51");
+    // The JPEG 2000 file signature box (length 12, "jP  "), or a bare
+    // codestream (its SOC and SIZ markers).
+    return data.startsWith(QByteArray("\0\0\0\x0cjP  ", 8)) || data.startsWith("\xFF\x4F\xFF\x51");
 }
 
 IcnsImagesLoad readIcnsImages(const QByteArray &file)

@@ -241,9 +241,10 @@ void tst_PlatformIcons::otherReadersSeeTheSamePixels()
         QVERIFY2(expected.contains(pixelsLine(QImage(QDir(folder).filePath(name)))), qPrintable(name));
 }
 
-// A family of the oldest run-length pixels with their mask, ARGB pixels and
-// a PNG is listed element by element, extracted pixel for pixel, and makes
-// an icon whose sizes are those images as they are.
+// A family of the oldest run-length pixels with their mask, ARGB pixels, a
+// PNG and a JPEG 2000 stream (which is left out) is listed element by
+// element, extracted pixel for pixel, and makes an icon whose sizes are
+// those images as they are.
 void tst_PlatformIcons::everyKindOfFamilyIsRead()
 {
     const QImage sixteen = withAlpha(16);
@@ -259,11 +260,13 @@ void tst_PlatformIcons::everyKindOfFamilyIsRead()
     QVERIFY(buffer.open(QIODevice::WriteOnly) && thirtyTwo.save(&buffer, "PNG"));
     const QString icns = path(QStringLiteral("old.icns"));
     QVERIFY(writeFile(icns, family(element("ih32", runs(planes(opaque, false))) + element("h8mk", mask)
-                                   + element("ic04", "ARGB" + runs(planes(sixteen, true))) + element("icp5", png))));
+                                   + element("ic04", "ARGB" + runs(planes(sixteen, true))) + element("icp5", png)
+                                   + element("ic09", QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12) + QByteArray(40, 'j')))));
     const Run listed = runConverter({QStringLiteral("--list"), icns});
     QCOMPARE(listed.exitCode, 0);
     const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("%1: macOS icon, 4 elements").arg(icns));
+    QCOMPARE(lines.value(0), QStringLiteral("%1: macOS icon, 5 elements").arg(icns));
+    QVERIFY2(lines.value(5).startsWith(QStringLiteral("5: ic09, 512 x 512, JPEG 2000, not read, ")), qPrintable(lines.value(5)));
     QVERIFY2(lines.value(1).startsWith(QStringLiteral("1: ih32, 48 x 48, run-length RGB, ")) && lines.value(2).startsWith(QStringLiteral("2: h8mk, 48 x 48, 8-bit mask, "))
                  && lines.value(3).startsWith(QStringLiteral("3: ic04, 16 x 16, ARGB, ")) && lines.value(4).startsWith(QStringLiteral("4: icp5, 32 x 32, PNG, ")),
              qPrintable(lines.join(QLatin1Char('\n'))));
