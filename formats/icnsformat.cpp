@@ -149,9 +149,9 @@ IcnsImagesLoad readIcnsImages(const QByteArray &file)
             continue;
         std::optional<QImage> image = elementImage(*contents, element);
         if (!image) {
-            load.failure = unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large")
-                                          .arg(QString::fromLatin1(element.type)));
-            return load;
+            // The images read before it are let go: a failure comes alone.
+            return {{}, unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large")
+                                       .arg(QString::fromLatin1(element.type)))};
         }
         load.images.push_back({element.type, std::move(*image)});
     }
