@@ -73,7 +73,7 @@ ReadIcon readIcon(const QString &path)
         icon.failure = Failure{failed->kind, QStringLiteral("Tervana cannot open \"%1\": %2.").arg(shown(path), failed->reason)};
         return icon;
     }
-    icon.bytes = file.read(maximumIconBytes + 1);
+    icon.bytes = readUpTo(file, maximumIconBytes + 1);
     if (icon.bytes.size() > maximumIconBytes) {
         icon.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("\"%1\" is too large to be an icon.").arg(shown(path))};
         return icon;

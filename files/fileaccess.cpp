@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -182,6 +183,23 @@ std::optional<Failure> openRegularFile(const QString &path, QFile &file)
         return QFileInfo(path).isReadable() ? Failure{Failure::Kind::Unusable, file.errorString()} : Failure::permissionDenied();
     return std::nullopt;
 #endif
+}
+
+QByteArray readUpTo(QIODevice &device, qint64 limit)
+{
+    // What a file holds is known; what a pipe or buffer will give is read
+    // a piece at a time.
+    QByteArray bytes;
+    if (!device.isSequential())
+        bytes.reserve(qsizetype(std::clamp<qint64>(device.size() - device.pos(), 0, limit)));
+    char piece[64 * 1024];
+    while (bytes.size() < limit) {
+        const qint64 read = device.read(piece, std::min<qint64>(sizeof piece, limit - bytes.size()));
+        if (read <= 0)
+            break;
+        bytes.append(piece, qsizetype(read));
+    }
+    return bytes;
 }
 
 Failure openFailureFor(const QString &path, int errorNumber)

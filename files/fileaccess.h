@@ -30,6 +30,11 @@ FileKind fileKindAt(const QString &path);
 // and the result says why.
 std::optional<Failure> openRegularFile(const QString &path, QFile &file);
 
+// At most `limit` bytes of the device, from where it stands. Reading up to
+// a limit this way holds only what the device gives: QIODevice::read(limit)
+// would set aside the whole limit first, 64 MB for a file of 64 bytes.
+QByteArray readUpTo(QIODevice &device, qint64 limit);
+
 // Why `path` could not be opened, from the system's error number.
 Failure openFailureFor(const QString &path, int errorNumber);
 

@@ -3,6 +3,7 @@
 
 #include "svgdocument.h"
 
+#include "fileaccess.h"
 #include "svggzip.h"
 #include "svgresources.h"
 
@@ -64,7 +65,7 @@ std::optional<Failure> documentRefusal(const QByteArray &xml, bool &hotSpotBeyon
 // The whole document, uncompressed, or why it cannot be had.
 std::optional<Failure> readXml(QIODevice &device, QByteArray &xml)
 {
-    QByteArray bytes = device.read(maximumDocumentBytes + 1);
+    QByteArray bytes = readUpTo(device, maximumDocumentBytes + 1);
     bool tooLong = bytes.size() > maximumDocumentBytes;
     if (!tooLong && isGzip(bytes)) {
         Gunzipped content = gunzip(bytes, maximumDocumentBytes + 1);

@@ -9,6 +9,7 @@
 #include "fileaccess.h"
 #include "nativename.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
@@ -35,6 +36,8 @@ private slots:
     void identityIsTheFileAPathLeadsTo();
     void namesKeepTheirBytes_data();
     void namesKeepTheirBytes();
+    void readingUpToALimitTakesWhatIsThere_data();
+    void readingUpToALimitTakesWhatIsThere();
 };
 
 void tst_Files::regularFilesAreWrittenWholeOrNotAtAll_data()
@@ -232,4 +235,48 @@ void tst_Files::namesKeepTheirBytes()
     QVERIFY(!openRegularFile(path, file));
     QCOMPARE(file.readAll(), QByteArray("content"));
     QCOMPARE(::unlink(nativeName(path).constData()), 0); // Qt's own clean-up could not reach it
+}
+
+void tst_Files::readingUpToALimitTakesWhatIsThere_data()
+{
+    QTest::addColumn<bool>("sequential");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("limit");
+    for (bool sequential : {false, true}) {
+        const char *kind = sequential ? "a pipe" : "a file";
+        QTest::addRow("%s shorter than the limit", kind) << sequential << 100 << 64 * 1024 * 1024;
+        QTest::addRow("%s of the limit", kind) << sequential << 200'000 << 200'000;
+        QTest::addRow("%s one byte longer", kind) << sequential << 200'001 << 200'000;
+        QTest::addRow("%s far longer", kind) << sequential << 300'000 << 65'537;
+        QTest::addRow("%s empty", kind) << sequential << 0 << 10;
+    }
+}
+
+// A device read up to a limit gives its bytes from where it stands, no more
+// than the limit, whether it can go back or not, without setting the whole
+// limit aside.
+void tst_Files::readingUpToALimitTakesWhatIsThere()
+{
+    QFETCH(bool, sequential);
+    QFETCH(int, size);
+    QFETCH(int, limit);
+    QByteArray bytes(size + 7, Qt::Uninitialized);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7 + i / 256);
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QVERIFY(buffer.skip(7));
+    QProcess pipe; // the bytes after the first 7 through a real pipe
+    if (sequential) {
+        pipe.start(QStringLiteral("cat"));
+        QVERIFY(pipe.waitForStarted());
+        pipe.write(bytes.mid(7));
+        pipe.closeWriteChannel();
+        QVERIFY(pipe.waitForFinished());
+    }
+    QIODevice &device = sequential ? static_cast<QIODevice &>(pipe) : buffer;
+    const QByteArray read = readUpTo(device, limit);
+    QCOMPARE(read.size(), std::min(size, limit));
+    QVERIFY(read == bytes.mid(7, read.size()));
+    QVERIFY2(read.capacity() < 2 * read.size() + 128 * 1024, qPrintable(QString::number(read.capacity())));
 }
