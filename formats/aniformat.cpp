@@ -52,29 +52,32 @@ std::optional<Failure> readFrame(QByteArray bytes, int number, std::vector<Pictu
 
 // The frames asked for, decoded once each, within the pixels allowed. Every
 // frame is looked into first: a file with a damaged frame is damaged,
-// whichever frames are shown.
-std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames which, CursorAnimation &animation)
+// whichever frames are shown, and one whose frames hold too many pixels is
+// refused before any is decoded.
+std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames which, qint64 pixelLimit,
+                                  CursorAnimation &animation)
 {
-    std::vector<qint64> pixels(ani.frames.size());
-    for (size_t frame = 0; frame < ani.frames.size(); ++frame)
-        if ((pixels[frame] = framePixels(ani.frames[frame])) < 0)
-            return damagedCursor({QStringLiteral("frame %1 is no whole cursor or icon").arg(frame + 1)});
-    animation.frames.resize(ani.frames.size());
-    qint64 decoded = 0;
+    const auto wanted = [&](size_t frame) { return which == CursorFrames::All || frame == ani.sequence.front(); };
+    qint64 pixels = 0;
     for (size_t frame = 0; frame < ani.frames.size(); ++frame) {
-        if (which == CursorFrames::FirstStep && frame != ani.sequence.front())
-            continue;
-        if ((decoded += pixels[frame]) > maximumCursorPixels)
-            return cursorTooLarge();
-        if (std::optional<Failure> failure = readFrame(ani.frames[frame], int(frame) + 1, animation.frames[frame]))
-            return failure;
+        const qint64 held = framePixels(ani.frames[frame]);
+        if (held < 0)
+            return damagedCursor({QStringLiteral("frame %1 is no whole cursor or icon").arg(frame + 1)});
+        pixels += wanted(frame) ? held : 0;
     }
+    if (pixels > pixelLimit)
+        return cursorTooLarge(pixelLimit);
+    animation.frames.resize(ani.frames.size());
+    for (size_t frame = 0; frame < ani.frames.size(); ++frame)
+        if (wanted(frame))
+            if (std::optional<Failure> failure = readFrame(ani.frames[frame], int(frame) + 1, animation.frames[frame]))
+                return failure;
     return std::nullopt;
 }
 
 } // namespace
 
-CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which)
+CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which, qint64 pixelLimit)
 {
     CursorAnimation animation;
     const std::optional<AniCursorContents> ani = readAniCursor(file);
@@ -88,6 +91,8 @@ CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which)
     }
     for (size_t step = 0; step < ani->sequence.size(); ++step)
         animation.steps.push_back({ani->sequence[step], millisecondsOf(ani->jiffies[step])});
-    animation.failure = readFrames(*ani, which, animation);
+    animation.failure = readFrames(*ani, which, pixelLimit, animation);
+    if (animation.failure)
+        animation.frames.clear(); // a failure comes alone, without the frames read before it
     return animation;
 }

@@ -5,7 +5,9 @@
 #include "cursoranimation.h"
 
 #include "anicursor.h"
+#include "fileaccess.h"
 #include "formatrows.h"
+#include "picturelimits.h"
 #include "xcursor.h"
 
 #include <algorithm>
@@ -21,24 +23,24 @@ Failure damagedCursor(const QStringList &damage)
     return Failure{Failure::Kind::NotAPicture, QStringLiteral("the cursor is damaged: %1").arg(damage.join(QStringLiteral("; ")))};
 }
 
-Failure cursorTooLarge()
+Failure cursorTooLarge(qint64 pixelLimit)
 {
     return Failure{Failure::Kind::TooLarge,
-                   QStringLiteral("the cursor's frames hold more than %1 million pixels").arg(maximumCursorPixels / 1'000'000)};
+                   QStringLiteral("the cursor's frames hold more than %1 pixels").arg(pixelCountInWords(pixelLimit))};
 }
 
-std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFrames which)
+std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFrames which, qint64 pixelLimit)
 {
     const qint64 start = device.pos();
     const QByteArray head = device.peek(12);
     if (!isCursorAnimation(head))
         return std::nullopt;
-    const QByteArray file = device.read(maximumCursorFileBytes + 1);
+    const QByteArray file = readUpTo(device, maximumCursorFileBytes + 1);
     device.seek(start);
     if (file.size() > maximumCursorFileBytes)
         return CursorAnimation{{}, {}, Failure{Failure::Kind::TooLarge, QStringLiteral("the cursor is larger than %1 MB")
                                                                             .arg(maximumCursorFileBytes >> 20)}};
-    return isAniCursor(head) ? readAniFrames(file, which) : readXcursorFrames(file, which);
+    return isAniCursor(head) ? readAniFrames(file, which, pixelLimit) : readXcursorFrames(file, which, pixelLimit);
 }
 
 const Picture &pictureForSide(const std::vector<Picture> &frame, int side)

@@ -40,9 +40,10 @@ bool isCursorAnimation(const QByteArray &head);
 
 // The frames of the animated cursor or Xcursor file in the device, read
 // from where it stands; nothing when it is neither. A damaged file, more
-// frames than an animation may hold, or more pixels than
-// maximumCursorPixels are a failure.
-std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFrames which);
+// frames than an animation may hold, or more pixels than `pixelLimit`
+// (counted from the headers, before any frame is decoded) are a failure.
+std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFrames which,
+                                                   qint64 pixelLimit = maximumCursorPixels);
 
 // Of one frame's pictures, the one that draws a square of `side` best: the
 // smallest that is at least that large, or else the largest.
@@ -50,10 +51,10 @@ const Picture &pictureForSide(const std::vector<Picture> &frame, int side);
 
 // The format files' own parts (aniformat.cpp, xcursorformat.cpp): the
 // frames of the file's bytes, as above.
-CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which);
-CursorAnimation readXcursorFrames(const QByteArray &file, CursorFrames which);
+CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which, qint64 pixelLimit);
+CursorAnimation readXcursorFrames(const QByteArray &file, CursorFrames which, qint64 pixelLimit);
 
 // A damaged cursor file, in the words of its damage; one whose frames hold
-// more pixels than are read.
+// more pixels than `pixelLimit`.
 Failure damagedCursor(const QStringList &damage);
-Failure cursorTooLarge();
+Failure cursorTooLarge(qint64 pixelLimit);

@@ -5,9 +5,11 @@
 #include "icnsformat.h"
 
 #include "cursoranimation.h"
+#include "fileaccess.h"
 #include "formatrows.h"
 #include "icns.h"
 #include "icondirectory.h"
+#include "picturelimits.h"
 #include "pngchunks.h"
 
 #include <QSet>
@@ -16,9 +18,6 @@ namespace {
 
 // The largest side an element may decode to: twice the largest entry.
 constexpr int largestSide = 2048;
-// The pixels of all the elements decoded, together: at most this many (an
-// icon family of every size holds 1.8 million).
-constexpr qint64 maximumIcnsPixels = 8 * 1024 * 1024;
 
 Failure unreadable(const QString &why)
 {
@@ -129,7 +128,7 @@ bool isJpeg2000(const QByteArray &data)
     return data.startsWith(QByteArray("\0\0\0\x0cjP  ", 8)) || data.startsWith("\xFF\x4F\xFF\x51");
 }
 
-IcnsImagesLoad readIcnsImages(const QByteArray &file)
+IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit)
 {
     IcnsImagesLoad load;
     const std::optional<IcnsContents> contents = readIcns(file);
@@ -139,9 +138,9 @@ IcnsImagesLoad readIcnsImages(const QByteArray &file)
         load.failure = unreadable(QStringLiteral("is damaged: %1").arg(contents->damage.join(QStringLiteral("; "))));
         return load;
     }
-    if (claimedPixels(*contents) > maximumIcnsPixels) {
-        load.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("the icon family holds more than %1 million pixels")
-                                                            .arg(maximumIcnsPixels / 1'000'000)};
+    if (claimedPixels(*contents) > pixelLimit) {
+        load.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("the icon family holds more than %1 pixels")
+                                                            .arg(pixelCountInWords(pixelLimit))};
         return load;
     }
     for (const IcnsElement &element : contents->elements) {
@@ -178,7 +177,7 @@ std::optional<IcnsPictures> readIcnsPictures(QIODevice &device)
     if (!isIcns(device.peek(4)))
         return std::nullopt;
     const qint64 start = device.pos();
-    const QByteArray file = device.read(maximumIcnsBytes + 1);
+    const QByteArray file = readUpTo(device, maximumIcnsBytes + 1);
     device.seek(start);
     if (file.size() > maximumIcnsBytes)
         return IcnsPictures{{}, Failure{Failure::Kind::TooLarge, QStringLiteral("the icon family is larger than %1 MB").arg(maximumIcnsBytes >> 20)}};

@@ -24,15 +24,20 @@ struct IcnsImage
     QImage image; // ARGB32, straight alpha
 };
 
+// An icon family's elements decode to at most this many pixels together
+// (one of every size holds 1.8 million).
+constexpr qint64 maximumIcnsPixels = 8 * 1024 * 1024;
+
 // Each element of `file` that holds pixels Tervana reads, decoded, in the
 // file's order; or why none can be: the file is damaged, an element is
-// not whole, or it holds none Tervana reads.
+// not whole, it holds none Tervana reads, or its elements claim more than
+// `pixelLimit` pixels together (known before any is decoded).
 struct IcnsImagesLoad
 {
     std::vector<IcnsImage> images;
     std::optional<Failure> failure;
 };
-IcnsImagesLoad readIcnsImages(const QByteArray &file);
+IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit = maximumIcnsPixels);
 
 // Of the images, one of each size: of several, a PNG stream's, else the first.
 std::vector<Picture> icnsPicturesOfEachSize(const std::vector<IcnsImage> &images);

@@ -41,7 +41,7 @@ qint64 pixelsOfFrames(const XcursorContents &contents, const std::vector<std::ve
 
 } // namespace
 
-CursorAnimation readXcursorFrames(const QByteArray &file, CursorFrames which)
+CursorAnimation readXcursorFrames(const QByteArray &file, CursorFrames which, qint64 pixelLimit)
 {
     CursorAnimation animation;
     const std::optional<XcursorContents> contents = readXcursor(file);
@@ -55,8 +55,8 @@ CursorAnimation readXcursorFrames(const QByteArray &file, CursorFrames which)
         return animation;
     }
     const size_t decoded = which == CursorFrames::All ? frames.size() : 1;
-    if (pixelsOfFrames(*contents, frames, decoded) > maximumCursorPixels) {
-        animation.failure = cursorTooLarge();
+    if (pixelsOfFrames(*contents, frames, decoded) > pixelLimit) {
+        animation.failure = cursorTooLarge(pixelLimit);
         return animation;
     }
     animation.frames.resize(frames.size());

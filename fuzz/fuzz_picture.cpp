@@ -19,6 +19,7 @@
 #include "picture.h"
 #include "picturefiles.h"
 #include "picturelimits.h"
+#include "formatrows.h"
 #include "formats.h"
 #include "readpicture.h"
 #include "reducedreaders.h"
@@ -39,6 +40,15 @@
 #include <sys/stat.h>
 
 namespace {
+
+// Pictures are fuzzed up to this many pixels. A bigger one is legitimate
+// (the limits allow 400 million) but takes many seconds under the
+// sanitizers, and one such input must not time the fuzzing out. One that
+// claims more than the limits allow is still read: it must be refused, and
+// that costs only a look at its header. Animated cursors and icon families,
+// which decode many images, are read with this as their limit of pixels,
+// so that one claiming more is refused from its headers alone.
+constexpr qint64 fuzzedPixels = qint64(1) << 16;
 
 // A reduced reader gives nothing, or an image with blocks for the whole
 // picture, and leaves the device where it was.
@@ -77,8 +87,9 @@ void checkIconReading(QBuffer &device)
 
 // A whole animated cursor's steps each show a frame it holds, for a time;
 // a whole Xcursor's images lie within the file and Xcursor's limits; the
-// frames read from either give every step its pictures, or a failure, and
-// leave the device where it was.
+// frames read from either give every step its pictures, or a failure alone
+// (too large when they claim more than the fuzzed pixels), and leave the
+// device where it was.
 void checkCursorReading(QBuffer &device)
 {
     const QByteArray &file = device.data();
@@ -96,9 +107,13 @@ void checkCursorReading(QBuffer &device)
                 || cursor->pixelsAt[i] + qint64(image.width) * image.height * 4 > file.size())
                 std::abort();
         }
-    const std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::All);
+    const std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::All, fuzzedPixels);
     if (device.pos() != 0)
         std::abort();
+    if (animation && animation->failure)
+        for (const std::vector<Picture> &frame : animation->frames)
+            if (!frame.empty())
+                std::abort();
     if (animation && !animation->failure)
         for (const CursorStep &step : animation->steps)
             if (step.frame >= animation->frames.size() || animation->frames[step.frame].empty())
@@ -106,14 +121,14 @@ void checkCursorReading(QBuffer &device)
 }
 
 // A macOS icon family's elements lie within the file, and its images are
-// read whole, within their limit, or refused, never both.
+// read whole, within the fuzzed pixels, or refused, never both.
 void checkIcnsReading(const QByteArray &file)
 {
     if (const std::optional<IcnsContents> family = readIcns(file))
         for (size_t i = 0; i < family->elements.size(); ++i)
             if (family->offsets[i] + family->elements[i].data.size() > file.size())
                 std::abort();
-    const IcnsImagesLoad load = readIcnsImages(file);
+    const IcnsImagesLoad load = readIcnsImages(file, fuzzedPixels);
     if (load.failure && !load.images.empty())
         std::abort();
     for (const IcnsImage &image : load.images)
@@ -167,22 +182,19 @@ void checkSpecialFilesAreRefused()
             std::abort();
 }
 
-// Pictures are fuzzed up to this many pixels. A bigger one is legitimate
-// (the limits allow 400 million) but takes many seconds under the
-// sanitizers, and one such input must not time the fuzzing out. One that
-// claims more than the limits allow is still read: it must be refused, and
-// that costs only a look at its header.
-constexpr qint64 fuzzedPixels = qint64(1) << 16;
-
 // What a picture's header claims: a bitmap's or GIF's read straight from
-// it, any other's as Qt's reader sees it.
+// it, any other's as Qt's reader sees it. A drawing claims none: its size
+// is decided when it is drawn, and Qt's SVG reader, which Tervana never
+// uses, expands its <use> elements without a limit.
 qint64 claimedPixels(const QByteArray &bytes)
 {
     QByteArray copy = bytes;
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
     const QSize claimed = openPictureReader(device)->claimedSize();
-    return pixelsOf(claimed.isValid() ? claimed : QImageReader(&device).size());
+    if (claimed.isValid())
+        return pixelsOf(claimed);
+    return isSvg(device, device.peek(1024)) ? 0 : pixelsOf(QImageReader(&device).size());
 }
 
 void checkRefusedAsTooLarge(QByteArray bytes)

@@ -20,6 +20,13 @@ Failure tooLargeFailure(QSize size, qint64 limit)
     return tooLarge(size, QStringLiteral("at most %1 million are read from a picture of this kind").arg(millions));
 }
 
+QString pixelCountInWords(qint64 pixels)
+{
+    if (pixels < 1'000'000)
+        return QString::number(pixels);
+    return QStringLiteral("%1 million").arg(pixels / 1'000'000);
+}
+
 Failure tooLongFailure(QSize size, int longestSide)
 {
     return tooLarge(size, QStringLiteral("at most %1 a side are read from a picture of this kind").arg(longestSide));

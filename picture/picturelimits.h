@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 #include <QtGlobal>
 
 // How large a picture Tervana reads, and how much of it at once.
@@ -47,3 +48,6 @@ Failure tooLargeFailure(QSize size, qint64 limit = maximumPicturePixels);
 // The failure of a picture with a side longer than `longestSide`, the most
 // its decoder takes.
 Failure tooLongFailure(QSize size, int longestSide);
+// A limit of pixels as its words say it: "8 million", or the number itself
+// below a million.
+QString pixelCountInWords(qint64 pixels);
