@@ -102,8 +102,11 @@ sys.exit(0 if icon.getpixel((2, 2))[3] == 0 and icon.getpixel((12, 16)) == (0, 0
 PY
 
 sizes=(16 20 24 32 40 48 64 96 128 256)
-# Making the prefix takes Wine some seconds the first time.
+# Making the prefix takes Wine some seconds the first time, and it goes on
+# setting it up after wineboot returns: a program started meanwhile waited
+# 10 s each time. The wine server ends when all of that is done.
 timeout 300 wineboot --init >/dev/null 2>&1 || fail "Wine could not make its prefix within 5 minutes"
+timeout 120 wineserver -w || fail "Wine did not finish making its prefix within 2 minutes"
 failures=0
 checked=0
 for icon in "$work"/icons/*.ico; do
