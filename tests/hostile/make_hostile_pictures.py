@@ -4,7 +4,7 @@ that check Tervana refuses them cleanly or converts them correctly.
 
 Usage: make_hostile_pictures.py OUTDIR
        make_hostile_pictures.py --cuts OUTDIR
-       make_hostile_pictures.py --shapes OUTDIR
+       make_hostile_pictures.py --shapes OUTDIR [--small]
        make_hostile_pictures.py --costly OUTDIR [--small]
 
 Prints one line per file: "<expect> <name>", where expect is "ok" (a
@@ -283,7 +283,7 @@ def new_format_files(picture):
         ("refused", "svg using another file.svg", svg('<use xlink:href="other.svg#shape"/>')),
         ("refused", "svg embedding a 20000x20000 png.svg",
          svg('<image width="64" height="64" xlink:href="data:image/png;base64,'
-             + __import__("base64").b64encode(encoded(Image.new("L", (20000, 20000)), "PNG")).decode() + '"/>')),
+             + __import__("base64").b64encode(png_of_zeros(20000, 20000)).decode() + '"/>')),
         ("refused", "svg with a style sheet instruction.svg",
          svg('<rect width="9" height="9"/>', '<?xml-stylesheet type="text/css" href="/etc/hostname"?>')),
         ("refused", "svg embedding an svg that reads a file.svg",
@@ -292,10 +292,10 @@ def new_format_files(picture):
              + '"/>')),
         ("refused", "svg hiding a big png after a second base64.svg",
          svg('<image width="64" height="64" xlink:href="data:image/png;base64,AAAA,base64,'
-             + __import__("base64").b64encode(encoded(Image.new("L", (6000, 6000)), "PNG")).decode() + '"/>')),
+             + __import__("base64").b64encode(png_of_zeros(6000, 6000)).decode() + '"/>')),
         ("refused", "svg embedding eight 4000x4000 pngs.svg",
          svg("".join('<image width="8" height="8" xlink:href="data:image/png;base64,'
-                     + __import__("base64").b64encode(encoded(Image.new("L", (4000, 4000)), "PNG")).decode() + '"/>'
+                     + __import__("base64").b64encode(png_of_zeros(4000, 4000)).decode() + '"/>'
                      for _ in range(8)))),
         ("refused", "svgz of a million groups.svgz", gzip_bytes(svg("<g/>" * 1_000_000))),
         ("ok", "svg with text.svg", svg('<text x="4" y="40" font-size="30" fill="#236">Tv</text>')),
@@ -407,8 +407,10 @@ def png_of_zeros(width, height, colour_type=0, before_pixels=b""):
     # before the pixel data.
     import zlib
     row = b"\0" + bytes(width * (3 if colour_type == 2 else 1))
+    rows_at_once = max(1, (1 << 20) // len(row))  # about a megabyte at a time
     compressor = zlib.compressobj(9)
-    compressed = b"".join(compressor.compress(row) for _ in range(height)) + compressor.flush()
+    compressed = b"".join(compressor.compress(row * min(rows_at_once, height - done))
+                          for done in range(0, height, rows_at_once)) + compressor.flush()
     return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0))
             + before_pixels + png_chunk(b"IDAT", compressed) + png_chunk(b"IEND", b""))
 
@@ -425,40 +427,50 @@ def bmp24_filled(width, height):
     return bmp_header(width, height)[:2] + struct.pack("<I", 54 + stride * height) + bmp_header(width, height)[6:] + row * height
 
 
-def shape_files():
+def shape_files(small=False):
+    # (budget, name, bytes). With `small`, the same shapes a hundredth as
+    # long (no side under 2): every reader's walk over them, without the
+    # bombs.
     whole = lambda pixels: 64 + 4 * pixels // (1 << 20)  # noqa: E731
     line = lambda width, height: Image.new("RGB", (width, height), (200, 120, 40))  # noqa: E731
+    one_bit = lambda width, height: Image.new("1", (width, height), 1)  # noqa: E731
+    pgm = lambda width, height: b"P5\n%d %d\n255\n" % (width, height) + bytes(width * height)  # noqa: E731
     svg_line = '<svg xmlns="http://www.w3.org/2000/svg" width="{}" height="{}"><rect width="100%" height="100%" fill="#c84"/></svg>'
-    return [
-        (64, "bmp 6000000 x 1.bmp", bmp24_filled(6_000_000, 1)),
-        (64, "bmp 1 x 6000000.bmp", bmp24_filled(1, 6_000_000)),
-        (whole(40_000_000), "run-length bmp 20000000 x 2.bmp", rle8_runs(20_000_000, 2)),
-        (whole(10_000_000), "run-length bmp 2 x 5000000.bmp", rle8_runs(2, 5_000_000)),
-        (whole(2_000_000), "png 1000000 x 2.png", png_of_zeros(1_000_000, 2)),
-        (64, "png 20000000 x 2.png", png_of_zeros(20_000_000, 2)),
-        (64, "png 2 x 20000000.png", png_of_zeros(2, 20_000_000)),
+    shapes = [
+        (64, "bmp {} x {}.bmp", 6_000_000, 1, bmp24_filled),
+        (64, "bmp {} x {}.bmp", 1, 6_000_000, bmp24_filled),
+        (whole(40_000_000), "run-length bmp {} x {}.bmp", 20_000_000, 2, rle8_runs),
+        (whole(10_000_000), "run-length bmp {} x {}.bmp", 2, 5_000_000, rle8_runs),
+        (whole(2_000_000), "png {} x {}.png", 1_000_000, 2, png_of_zeros),
+        (64, "png {} x {}.png", 20_000_000, 2, png_of_zeros),
+        (64, "png {} x {}.png", 2, 20_000_000, png_of_zeros),
         # Read a few rows at a time, however long the rows.
-        (64, "png 1000000 x 100.png", png_of_zeros(1_000_000, 100)),
-        (64, "png 100 x 1000000.png", png_of_zeros(100, 1_000_000)),
-        (64, "gif 65535 x 1.gif", encoded(line(65535, 1).convert("P"), "GIF")),
-        (64, "gif 1 x 65535.gif", encoded(line(1, 65535).convert("P"), "GIF")),
-        (64, "jpeg 65500 x 1.jpg", encoded(line(65500, 1), "JPEG")),
-        (64, "jpeg 1 x 65500.jpg", encoded(line(1, 65500), "JPEG")),
-        (whole(5_000_000), "tiff 5000000 x 1.tif", encoded(line(5_000_000, 1), "TIFF", compression="tiff_adobe_deflate")),
-        (whole(5_000_000), "tiff 1 x 5000000.tif", encoded(line(1, 5_000_000), "TIFF", compression="tiff_adobe_deflate")),
-        (64, "webp 16383 x 1.webp", encoded(line(16383, 1), "WEBP", lossless=True)),
-        (64, "tga 65535 x 1.tga", tga_header(65535, 1) + b"\x28\x78\xc8" * 65535),
-        (64, "pgm 4000000 x 1.pgm", b"P5\n4000000 1\n255\n" + bytes(4_000_000)),
-        (64, "pgm 32767 x 1.pgm", b"P5\n32767 1\n255\n" + bytes(32767)),
-        (64, "svg 20000000 x 2.svg", svg_line.format(20_000_000, 2).encode()),
-        (64, "svg 1 x 20000000.svg", svg_line.format(1, 20_000_000).encode()),
-        (whole(1_000_000), "icon holding a 1000000 x 1 png.ico", icon_around(png_of_zeros(1_000_000, 1))),
+        (64, "png {} x {}.png", 1_000_000, 100, png_of_zeros),
+        (64, "png {} x {}.png", 100, 1_000_000, png_of_zeros),
+        (64, "gif {} x {}.gif", 65535, 1, lambda w, h: encoded(line(w, h).convert("P"), "GIF")),
+        (64, "gif {} x {}.gif", 1, 65535, lambda w, h: encoded(line(w, h).convert("P"), "GIF")),
+        (64, "jpeg {} x {}.jpg", 65500, 1, lambda w, h: encoded(line(w, h), "JPEG")),
+        (64, "jpeg {} x {}.jpg", 1, 65500, lambda w, h: encoded(line(w, h), "JPEG")),
+        (whole(5_000_000), "tiff {} x {}.tif", 5_000_000, 1,
+         lambda w, h: encoded(line(w, h), "TIFF", compression="tiff_adobe_deflate")),
+        (whole(5_000_000), "tiff {} x {}.tif", 1, 5_000_000,
+         lambda w, h: encoded(line(w, h), "TIFF", compression="tiff_adobe_deflate")),
+        (64, "webp {} x {}.webp", 16383, 1, lambda w, h: encoded(line(w, h), "WEBP", lossless=True)),
+        (64, "tga {} x {}.tga", 65535, 1, lambda w, h: tga_header(w, h) + b"\x28\x78\xc8" * w * h),
+        (64, "pgm {} x {}.pgm", 4_000_000, 1, pgm),
+        (64, "pgm {} x {}.pgm", 32767, 1, pgm),
+        (64, "svg {} x {}.svg", 20_000_000, 2, lambda w, h: svg_line.format(w, h).encode()),
+        (64, "svg {} x {}.svg", 1, 20_000_000, lambda w, h: svg_line.format(w, h).encode()),
+        (whole(1_000_000), "icon holding a {} x {} png.ico", 1_000_000, 1, lambda w, h: icon_around(png_of_zeros(w, h))),
         # One bit a pixel, which is widened once for every size, not per size.
-        (whole(36_000_000), "pbm 6000 x 6000.pbm", encoded(Image.new("1", (6000, 6000), 1), "PPM")),
-        (whole(36_000_000), "tiff 1-bit 6000 x 6000.tif", encoded(Image.new("1", (6000, 6000), 1), "TIFF",
-                                                                  compression="group4")),
-        (64, "tiff 1-bit 20000 x 20000.tif", encoded(Image.new("1", (20000, 20000), 1), "TIFF", compression="group4")),
+        (whole(36_000_000), "pbm {} x {}.pbm", 6000, 6000, lambda w, h: encoded(one_bit(w, h), "PPM")),
+        (whole(36_000_000), "tiff 1-bit {} x {}.tif", 6000, 6000,
+         lambda w, h: encoded(one_bit(w, h), "TIFF", compression="group4")),
+        (64, "tiff 1-bit {} x {}.tif", 20000, 20000, lambda w, h: encoded(one_bit(w, h), "TIFF", compression="group4")),
     ]
+    shorter = lambda side: max(side // 100, 2) if small and side > 2 else side  # noqa: E731
+    return [(budget, name.format(shorter(width), shorter(height)), write(shorter(width), shorter(height)))
+            for budget, name, width, height, write in shapes]
 
 
 def icon_of(entries, images):
@@ -744,7 +756,7 @@ def main():
     if sys.argv[1] == "--shapes":
         out = sys.argv[2]
         os.makedirs(out, exist_ok=True)
-        for budget, name, content in shape_files():
+        for budget, name, content in shape_files("--small" in sys.argv):
             with open(os.path.join(out, name), "wb") as handle:
                 handle.write(content)
             print(f"{budget} {name}")
@@ -763,7 +775,7 @@ def main():
     jpeg = encoded(picture, "JPEG", quality=90)
     gif = encoded(picture.convert("P"), "GIF")
     bmp = encoded(picture, "BMP")
-    bomb = encoded(Image.new("L", (20000, 20000)), "PNG")
+    bomb = png_of_zeros(20000, 20000)
     files = [
         ("refused", "zero-bytes.jpg", b""),
         ("refused", "text named.bmp", b"This is a note, not a picture.\n" * 20),
