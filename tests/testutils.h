@@ -24,6 +24,14 @@
 
 namespace testutils {
 
+// Whether the tests run under AddressSanitizer and UBSan (scripts/sanitize.sh),
+// which look for memory faults and slow everything else down.
+#ifdef TERVANA_SANITIZED
+inline constexpr bool sanitizedBuild = true;
+#else
+inline constexpr bool sanitizedBuild = false;
+#endif
+
 // Every test program runs with its home and its configuration, data,
 // cache and runtime folders in a sandbox of its own, set before main() so that no test,
 // not even one that forgets, touches the real ones. Programs the tests start

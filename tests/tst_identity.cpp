@@ -84,7 +84,15 @@ void tst_Identity::initTestCase()
 void tst_Identity::windowAndConverterWriteTheSameFiles_data()
 {
     QTest::addColumn<int>("output");
-    for (int i = 0; i < 3; ++i)
+#ifdef TERVANA_SANITIZED
+    // Under the sanitizers, which look for memory faults, the colour icon
+    // alone: the three outputs read every picture alike, and the bitmap's
+    // and the black-and-white icon's encoders are theirs in other tests.
+    const int outputCount = 1;
+#else
+    const int outputCount = 3;
+#endif
+    for (int i = 0; i < outputCount; ++i)
         QTest::newRow(outputs[i].name) << i;
 }
 
