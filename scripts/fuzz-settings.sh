@@ -3,14 +3,19 @@
 # target is built and run, the same for both, so that an input found while
 # exploring replays the same way in the test command.
 
-# Builds the fuzz target with clang, AddressSanitizer and UBSan into
-# build-fuzz/; sets fuzz_target.
-build_fuzz_target() {
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTERVANA_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-    cmake --build build-fuzz --parallel --target fuzz_picture
+# shellcheck source=scripts/sanitizer-build.sh
+source scripts/sanitizer-build.sh
+
+# Builds the fuzz target in the sanitizer build FOLDER, configured with the
+# options given; sets fuzz_target, and fuzz_work, the folder for what a
+# fuzzing run finds and writes (FOLDER/fuzzing/).
+build_fuzz_target() { # FOLDER [CMAKE OPTION...]
+    configure_sanitizer_build "$@"
+    cmake --build "$1" --parallel --target fuzz_picture
     # shellcheck disable=SC2034 # for the scripts that source this one
-    fuzz_target=build-fuzz/fuzz/fuzz_picture
+    fuzz_target=$1/fuzz/fuzz_picture
+    fuzz_work=$1/fuzzing
+    mkdir -p "$fuzz_work"
 }
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -23,7 +28,7 @@ fuzz_limits=(-max_len=65536 -timeout=30 -malloc_limit_mb=2048)
 
 # Marks the start of a run, for report_fuzz_failure.
 start_fuzz_run() {
-    touch build-fuzz/run-started
+    touch "$fuzz_work"/run-started
 }
 
 # Says which input failed in the run last started, or that the run failed
@@ -31,8 +36,8 @@ start_fuzz_run() {
 report_fuzz_failure() { # LOG
     tail -n 60 "$1" >&2
     local found
-    found=$(find build-fuzz -maxdepth 1 \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' \) \
-        -newer build-fuzz/run-started)
+    found=$(find "$fuzz_work" -maxdepth 1 \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' \) \
+        -newer "$fuzz_work"/run-started)
     if [ -n "$found" ]; then
         echo "FAIL: fuzzing found an input that fails: $found" >&2
     else

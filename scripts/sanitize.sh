@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds Tervana with AddressSanitizer and UBSan and runs the unit tests once.
+# Builds Tervana with AddressSanitizer and UBSan (scripts/sanitizer-build.sh)
+# and runs the unit tests once, three at a time (on two cores: each waits on
+# the programs it starts now and then), the longest first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANA_SANITIZE=ON >/dev/null
+# shellcheck source=scripts/sanitizer-build.sh
+source scripts/sanitizer-build.sh
+configure_sanitizer_build build-asan
 cmake --build build-asan --parallel
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build-asan --output-on-failure --exclude-regex "e2e_real_window|wine_icon_loader"
+ctest --test-dir build-asan --output-on-failure --parallel 3 --exclude-regex "e2e_real_window|wine_icon_loader"
