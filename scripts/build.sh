@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Configures and builds Tervana into build/: everything, or only the
-# targets named (scripts/build.sh tervana tervana-convert).
+# targets named (scripts/build.sh tervana tervana-convert). It is built as
+# Debian builds its packages: -O2 with debugging information and Debian's
+# compiler and linker flags (stack protector, fortified functions,
+# read-only relocations bound at start), so that the tests run the very
+# programs scripts/package.sh packs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 targets=()
 for target in "$@"; do
     targets+=(--target "$target")

@@ -7,7 +7,7 @@
 #   scripts/install-deps.sh bench   that, plus the benchmark's peers
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
+build_packages=(cmake ninja-build g++ dpkg-dev qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
                 libjpeg-dev libpng-dev libtiff-dev zlib1g-dev librsvg2-dev pkg-config)
 test_packages=(xvfb xdotool x11-utils imagemagick icoutils icnsutils python3-pil clang libclang-rt-14-dev
                desktop-file-utils appstream shellcheck dpkg-dev file lintian librsvg2-bin python3-numpy

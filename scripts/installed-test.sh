@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 scripts/package.sh
-debs=(build-package/tervana_*.deb)
+debs=(build/package/tervana_*.deb)
 deb=$(realpath "${debs[0]}")
 [ -f "$deb" ] || fail "no package was made"
 

@@ -1,27 +1,23 @@
 #!/usr/bin/env bash
-# Makes the Debian package of Tervana and checks it: a release build in
-# build-package/ with Debian's hardening flags, `cpack -G DEB`, then
-# desktop-file-validate, appstreamcli and lintian on what it holds.
+# Makes the Debian package of Tervana and checks it: the build of
+# scripts/build.sh (Debian's flags, -O2 with debugging information, as
+# Debian builds its packages; the package's programs are stripped), packed
+# by `cpack -G DEB` into build/package/, then desktop-file-validate,
+# appstreamcli and lintian on what it holds. The tests of ./test.sh run the
+# very programs it packs.
 # Prints the package's path; exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh package
+scripts/build.sh
 
-# Debian's compiler and linker flags (stack protector, fortified functions,
-# read-only relocations bound at start), as a package build would use them.
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-export CXXFLAGS LDFLAGS
-
-rm -rf build-package
-cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-package --parallel
-(cd build-package && cpack -G DEB >/dev/null)
-package=$(ls build-package/tervana_*.deb)
+folder=build/package
+rm -rf "$folder"
+(cd build && cpack -G DEB -B "$PWD/package" >/dev/null)
+package=$(ls "$folder"/tervana_*.deb)
 
 # What the package installs, unpacked, for the desktop checkers.
-tree=build-package/unpacked
+tree=$folder/unpacked
 dpkg-deb -x "$package" "$tree"
 desktop-file-validate "$tree"/usr/share/applications/*.desktop
 appstreamcli validate --pedantic --no-net "$tree"/usr/share/metainfo/*.metainfo.xml
@@ -29,7 +25,7 @@ appstreamcli validate-tree --pedantic --no-net "$tree"
 
 # lintian fails on errors; warnings and notes are printed for review. Its
 # scratch files go into the build folder, not the system's /tmp.
-mkdir -p build-package/lintian-tmp
-TMPDIR=$PWD/build-package/lintian-tmp lintian --fail-on error --display-info "$package"
-rm -rf build-package/lintian-tmp
+mkdir -p "$folder/lintian-tmp"
+TMPDIR=$PWD/$folder/lintian-tmp lintian --fail-on error --display-info "$package"
+rm -rf "$folder/lintian-tmp"
 echo "$package"
