@@ -40,8 +40,13 @@ def premultiplied(image):
 
 
 def coverage(rendering, side):
-    # Each pixel's mean over its 16 x 16 block of a rendering 16 times finer.
-    return premultiplied(finish_rendering(rendering)).reshape(side, 16, side, 16, 3).mean(axis=(1, 3))
+    # Each pixel's mean over its 16 x 16 block of a rendering 16 times finer,
+    # summed in whole numbers (a colour times its alpha fits 16 bits): the
+    # rendering at 4096 x 4096 would take 1 GB as floating point.
+    pixels = numpy.asarray(finish_rendering(rendering))
+    products = pixels[..., :3].astype(numpy.uint16) * pixels[..., 3:4]
+    sums = products.reshape(side, 16, side, 16, 3).sum(axis=(1, 3), dtype=numpy.uint32)
+    return sums / (255.0 * 16 * 16)
 
 
 def psnr(a, b):

@@ -1,0 +1,1 @@
+// Compiled only to make the precompiled header the tests share.
