@@ -58,7 +58,7 @@ std::optional<QString> readAppIconsOptions(const QCommandLineParser &parser, Opt
     if (std::optional<QString> mistake = readName(parser, options))
         return mistake;
     if (parser.isSet(QStringLiteral("background")))
-        if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background))
+        if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
             return mistake;
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     return folderRefusal(options.folder);

@@ -57,6 +57,24 @@ void say(const QString &line)
     printLine(messages, QStringLiteral("tervana-convert: ") + line);
 }
 
+// Says that an index.theme an earlier version wrote into hicolor is gone.
+void sayRemoved(const QStringList &removed)
+{
+    for (const QString &index : removed)
+        say(QStringLiteral("removed \"%1\", which an earlier version of Tervana wrote: the hicolor theme's index is "
+                           "the system's, and that one hid other programs' icons.")
+                .arg(shownPath(index)));
+}
+
+// Says which of the site's files were left as they are.
+void sayKept(const QStringList &kept)
+{
+    for (const QString &manifest : kept)
+        say(QStringLiteral("\"%1\" is left as it is: it holds no manifest (a JSON object) that the icons can be added "
+                           "to.")
+                .arg(shownPath(manifest)));
+}
+
 // Whether the inputs make one icon together (--sizes with -o).
 bool packsIntoOne(const Options &options)
 {
@@ -174,6 +192,7 @@ int writeFavicons(const Options &options)
     }
     for (const PartlyDrawn &note : options.quiet ? std::vector<PartlyDrawn>() : set.notes)
         say(lineFor(note));
+    sayKept(set.keptAsItIs);
     for (const QString &line : set.links)
         printLine(stdout, line);
     return AllConverted;
@@ -194,6 +213,7 @@ int writeTheme(const Options &options)
     }
     for (const PartlyDrawn &note : theme.partlyDrawn)
         say(lineFor(note));
+    sayRemoved(theme.removed);
     return AllConverted;
 }
 
@@ -213,6 +233,8 @@ int writeAllIcons(const Options &options)
         printLine(stdout, line);
     for (const PartlyDrawn &note : options.quiet ? std::vector<PartlyDrawn>() : files.notes)
         say(lineFor(note));
+    sayRemoved(files.removed);
+    sayKept(files.keptAsItIs);
     return AllConverted;
 }
 
@@ -251,8 +273,11 @@ int convertEach(const Options &options)
         advance.allKnown = counts.allKnown;
     };
     report.resultWritten = [] { ++advance.done; };
-    const RunCounts counts = convertStream(choice, {options.outputFile, resultExtension(options.conversion)},
-                                           options.conversion, options.jobs, stopRequested, report);
+    const bool theme = !options.themeFolder.isEmpty();
+    const Destination destination{options.outputFile, resultExtension(options.conversion),
+                                  theme ? options.themeFolder : options.folder, theme ? OwnLink(isOwnLink) : OwnLink()};
+    const RunCounts counts =
+        convertStream(choice, destination, options.conversion, options.jobs, stopRequested, report);
     progress.clear();
     advance.done = counts.converted;
     if (!options.quiet && counts.skipped > 0)

@@ -10,6 +10,7 @@
 #include "operand.h"
 #include "optiontable.h"
 #include "platformoptions.h"
+#include "setfiles.h"
 #include "themeoptions.h"
 
 #include <QDir>
@@ -72,26 +73,19 @@ std::optional<QString> readWalk(const QCommandLineParser &parser, Options &optio
     return std::nullopt;
 }
 
-// Makes the folder the results go into (-d) when it is missing and the
-// folder it would be in is there, as rsync makes its destination: a
-// mistyped name makes at most one stray folder, beside the one meant.
-// Returns why the results cannot go there.
+// Why the results cannot go into `folder` (-d and the folders of sets). A
+// missing folder is made when its first file is written, as rsync makes
+// its destination, when the folder it would be in is there: a mistyped
+// name makes at most one stray folder, beside the one meant, and a run that
+// fails before writing leaves none.
 std::optional<QString> folderRefusal(const QString &folder)
 {
-    switch (fileKindAt(folder)) {
-    case FileKind::Folder: return std::nullopt;
-    case FileKind::Missing: {
-        const QString above = QFileInfo(QDir::cleanPath(folder)).path();
-        if (const FileKind kind = fileKindAt(above); kind != FileKind::Folder)
-            return QStringLiteral("The folder \"%1\" cannot be made: \"%2\" %3.")
-                .arg(readableName(folder), readableName(above),
-                     kind == FileKind::Missing ? QStringLiteral("does not exist") : QStringLiteral("is not a folder"));
-        if (const std::optional<Failure> failure = makeFolders(folder))
-            return QStringLiteral("The folder \"%1\" cannot be made: %2.").arg(readableName(folder), failure->reason);
+    const std::optional<Failure> refusal = setFolderRefusal(folder);
+    if (!refusal)
         return std::nullopt;
-    }
-    default: return QStringLiteral("\"%1\" is not a folder.").arg(readableName(folder));
-    }
+    if (fileKindAt(folder) == FileKind::Missing)
+        return QStringLiteral("The folder \"%1\" cannot be made: %2.").arg(readableName(folder), refusal->reason);
+    return refusal->reason + QLatin1Char('.');
 }
 
 // Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
@@ -157,7 +151,9 @@ std::optional<QString> readResultFolder(const Options &options)
     if (options.recursive)
         if (std::optional<QString> refusal = recursiveFolderRefusal(options.inputs, !options.list.isEmpty(), options.folder))
             return refusal;
-    return folderRefusal(options.folder);
+    // A cursor theme's cursors/ is made with its first cursor, in the
+    // theme's folder, which is the one checked.
+    return folderRefusal(options.themeFolder.isEmpty() ? options.folder : options.themeFolder);
 }
 
 // Which pictures, where their results go (-o or -d) and how many are

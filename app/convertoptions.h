@@ -32,7 +32,7 @@ struct Options
     bool followLinks = false;
     bool quiet = false;
     bool progress = false;
-    QColor background{Qt::white}; // --favicon: under its opaque icons
+    std::optional<QColor> background; // --background: under the opaque icons, and the manifest's colours
 };
 
 // How the converter is used, before the options --help lists.

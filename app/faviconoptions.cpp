@@ -45,7 +45,7 @@ std::optional<QString> readFaviconOptions(const QCommandLineParser &parser, Opti
     if (!favicon)
         return background ? std::optional<QString>(QStringLiteral("--background goes with --favicon.")) : std::nullopt;
     if (background)
-        if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background))
+        if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
             return mistake;
     if (const QStringList refused = refusedOptions(parser); !refused.isEmpty())
         return QStringLiteral("--favicon cannot be used with %1: it writes its own files and sizes into DIR.")

@@ -73,7 +73,7 @@ constexpr OptionEntry table[] = {
      "Lay out the program's icon as a Linux desktop's icon theme looks it up, with <dir> as the icons folder "
      "(~/.local/share/icons, /usr/share/icons): <dir>/hicolor/SIZExSIZE/apps/NAME.png for 16, 22, 24, 32, 48, 64, "
      "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
-     "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself; and <dir>/hicolor/index.theme when there is none. "
+     "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself. The theme's index.theme is the system's, and none is written. "
      "Prints each file written."},
     {nullptr, "name", "name", true,
      "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it."},

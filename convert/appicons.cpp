@@ -1,15 +1,11 @@
 #include "appicons.h"
 
-#include "atomicfile.h"
 #include "faviconset.h"
-#include "folderlisting.h"
 #include "icns.h"
 #include "iconsizes.h"
 #include "icontheme.h"
 #include "openinput.h"
 #include "pictureencoding.h"
-
-#include <QDir>
 
 #include <map>
 
@@ -44,49 +40,36 @@ Made windowsIconOf(const std::vector<Picture> &sources, bool enlarge, bool keyBl
     return {encodeIconSizes(sources, plan.sources, keyBlack), std::nullopt};
 }
 
-// Writes `made` as `file` in the subfolder `folder` of the set, the folder
-// made first; names it in `set.written`, or sets the failure.
-bool writeMade(const Made &made, const QDir &set, const QString &folder, const QString &file, const Operand &picture,
-               AppIconFiles &files)
+// Writes `made` as `name` of the set; or sets the failure.
+bool writeMade(const Made &made, SetWriter &set, const QString &name, const Operand &picture, AppIconFiles &files)
 {
     if (made.failure) {
         files.failure = RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, *made.failure};
         files.badCombination = true;
         return false;
     }
-    const QString place = set.filePath(folder);
-    if (std::optional<Failure> failure = makeFolders(place)) {
-        files.failure = RunFailure{RunFailure::Step::MakeFolder, Operand::output(place), picture, std::move(*failure)};
-        return false;
-    }
-    const QString path = QDir(place).filePath(file);
-    if (std::optional<Failure> failure = writeFile(path, made.bytes)) {
-        files.failure = RunFailure{RunFailure::Step::Write, Operand::output(path), picture, std::move(*failure)};
-        return false;
-    }
-    files.written << path;
-    return true;
+    files.failure = set.write(name, made.bytes, picture);
+    return !files.failure;
 }
 
 // The Linux theme and the web's set, after the Windows and macOS icons.
-void writeThemeAndWeb(const std::vector<Picture> &sources, const AppIconsRequest &request, AppIconFiles &files)
+void writeThemeAndWeb(const std::vector<Picture> &sources, const AppIconsRequest &request, const SetWriter &set,
+                      AppIconFiles &files)
 {
-    const QDir set(request.folder);
     const Operand picture = Operand::input(request.inputs.first());
-    IconThemeFiles theme = writeIconThemeOf(sources, picture, set.filePath(QStringLiteral("linux")), request.name, request.keyBlack);
+    IconThemeFiles theme =
+        writeIconThemeOf(sources, picture, set.within(QStringLiteral("linux")), request.name, request.keyBlack);
     files.written << theme.written;
+    files.removed << theme.removed;
     if (theme.failure) {
         files.failure = std::move(theme.failure);
         files.badCombination = theme.badCombination;
         return;
     }
-    const QString web = set.filePath(QStringLiteral("web"));
-    if (std::optional<Failure> failure = makeFolders(web)) {
-        files.failure = RunFailure{RunFailure::Step::MakeFolder, Operand::output(web), picture, std::move(*failure)};
-        return;
-    }
-    FaviconSet favicons = writeFaviconSetOf(sources, request.inputs, web, request.background, request.keyBlack);
+    FaviconSet favicons = writeFaviconSetOf(sources, request.inputs, set.within(QStringLiteral("web")),
+                                            request.background, request.keyBlack);
     files.written << favicons.written;
+    files.keptAsItIs = favicons.keptAsItIs;
     files.links = std::move(favicons.links);
     files.failure = std::move(favicons.failure);
     files.badCombination = favicons.badCombination;
@@ -124,12 +107,16 @@ AppIconFiles writeAppIcons(const AppIconsRequest &request)
     if ((files.failure = std::move(load.failure)))
         return files;
     const bool enlarge = request.inputs.size() == 1;
-    const QDir set(request.folder);
+    SetWriter set({request.folder, {}}, request.inputs);
     const Operand picture = Operand::input(request.inputs.first());
-    if (writeMade(windowsIconOf(load.sources, enlarge, request.keyBlack), set, QStringLiteral("windows"),
-                  request.name + QStringLiteral(".ico"), picture, files)
-        && writeMade(icnsOf(load.sources, enlarge, request.keyBlack), set, QStringLiteral("macos"),
-                     request.name + QStringLiteral(".icns"), picture, files))
-        writeThemeAndWeb(load.sources, request, files);
+    const QString windows = QStringLiteral("windows/%1.ico").arg(request.name);
+    const QString macos = QStringLiteral("macos/%1.icns").arg(request.name);
+    if ((files.failure = set.firstRefusal({windows, macos})))
+        return files;
+    const bool written = writeMade(windowsIconOf(load.sources, enlarge, request.keyBlack), set, windows, picture, files)
+                         && writeMade(icnsOf(load.sources, enlarge, request.keyBlack), set, macos, picture, files);
+    files.written = set.written();
+    if (written)
+        writeThemeAndWeb(load.sources, request, set, files);
     return files;
 }

@@ -27,7 +27,7 @@ struct AppIconsRequest
     QStringList inputs;
     QString folder;
     QString name;
-    QColor background = Qt::white;
+    std::optional<QColor> background; // none given: white, and the manifest's own colours kept
     bool keyBlack = false;
 };
 
@@ -41,5 +41,7 @@ struct AppIconFiles
     std::vector<PartlyDrawn> notes;
     std::optional<RunFailure> failure;
     bool badCombination = false;
+    QStringList removed;    // an earlier version's hicolor/index.theme (IconThemeFiles)
+    QStringList keptAsItIs; // the site's manifest, when it is none (FaviconSet)
 };
 AppIconFiles writeAppIcons(const AppIconsRequest &request);

@@ -2,10 +2,10 @@
 
 #include "atomicfile.h"
 #include "fileaccess.h"
-#include "folderlisting.h"
+#include "setfiles.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QDir>
 #include <QSemaphore>
 
 #include <algorithm>
@@ -167,18 +167,34 @@ struct Workers
 };
 
 // Converts one picture and writes its result.
-Outcome convertOne(const Taken &taken, const ConversionOptions &options, QSemaphore &converting, const RunReport &report)
+// A result of -d: a file of the folder's set, named by the program, with
+// the folders of a walk (-r) on the way.
+std::optional<RunFailure> writeIntoFolder(const QByteArray &bytes, const Taken &taken, const Destination &destination)
+{
+    // The output was named in the folder (outputFor); the name in it is what
+    // follows the folder, by the string, as a name's raw bytes keep only
+    // there.
+    QString folder = QDir(destination.folder).path();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QString &output = taken.output.name();
+    const QString name = output.startsWith(folder) ? output.mid(folder.size()) : output.section(QLatin1Char('/'), -1);
+    if (std::optional<Failure> failure = writeFileInSet(destination.folder, name, bytes, destination.ownLink))
+        return RunFailure{RunFailure::Step::Write, taken.output, taken.input.input, std::move(*failure)};
+    return std::nullopt;
+}
+
+Outcome convertOne(const Taken &taken, const Destination &destination, const ConversionOptions &options,
+                   QSemaphore &converting, const RunReport &report)
 {
     converting.acquire();
     const Converted converted = convertPicture(options, taken.input.input);
     converting.release();
     if (converted.failure)
         return {converted.failure, {}};
-    const QString folder = QFileInfo(taken.output.name()).path();
-    if (!taken.input.resultFolder.isEmpty() && fileKindAt(folder) != FileKind::Folder)
-        if (const std::optional<Failure> failure = makeFolders(folder))
-            return {RunFailure{RunFailure::Step::MakeFolder, Operand::output(folder), taken.input.input, *failure}, {}};
-    if (std::optional<RunFailure> failure = writeResult(converted.bytes, taken.output, taken.input.input))
+    if (std::optional<RunFailure> failure = destination.outputFile.isEmpty()
+                                                ? writeIntoFolder(converted.bytes, taken, destination)
+                                                : writeResult(converted.bytes, taken.output, taken.input.input))
         return {std::move(failure), {}};
     if (report.resultWritten)
         report.resultWritten();
@@ -242,7 +258,7 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             if (!taken)
                 break;
             run.finish(taken->number, taken->input.failure ? Outcome{taken->input.failure, {}}
-                                                           : convertOne(*taken, options, converting, report));
+                                                           : convertOne(*taken, destination, options, converting, report));
         }
         run.close();
     };

@@ -1,11 +1,13 @@
 #include "cursortheme.h"
 
-#include "atomicfile.h"
 #include "nativename.h"
+#include "setfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -74,11 +76,13 @@ bool isCursorFile(const QString &path)
 }
 
 // A link named `alias` to `target`, both in `folder`: a relative link, so
-// the theme can be moved; a copy where links cannot be made.
+// the theme can be moved; a copy where links cannot be made. A link made
+// there by another run at the same time is as good.
 std::optional<Failure> linkAlias(const QDir &folder, const QString &target, const QString &alias)
 {
 #ifdef Q_OS_UNIX
-    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(folder.filePath(alias)).constData()) == 0)
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(folder.filePath(alias)).constData()) == 0
+        || (errno == EEXIST && isOwnLink(alias, QFileInfo(folder.filePath(alias)).symLinkTarget().section(QLatin1Char('/'), -1))))
         return std::nullopt;
     return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno))};
 #else
@@ -93,10 +97,11 @@ std::optional<Failure> writeIndex(const QDir &theme)
     const QString index = theme.filePath(QStringLiteral("index.theme"));
     if (somethingAt(index))
         return std::nullopt;
-    const QByteArray text = QStringLiteral("[Icon Theme]\nName=%1\nComment=Cursors made with Tervana\n")
+    const QByteArray text = QStringLiteral("# Written by Tervana for the cursors in cursors/.\n"
+                                           "[Icon Theme]\nName=%1\nComment=Cursors made with Tervana\n")
                                 .arg(QFileInfo(theme.absolutePath()).fileName())
                                 .toUtf8();
-    if (std::optional<Failure> failure = writeFile(index, text))
+    if (std::optional<Failure> failure = writeFileInSet(theme.path(), QStringLiteral("index.theme"), text))
         return Failure{failure->kind, QStringLiteral("Tervana cannot write \"%1\": %2.").arg(readableName(index), failure->reason)};
     return std::nullopt;
 }
@@ -114,13 +119,24 @@ QStringList cursorAliases(const QString &name)
     return {};
 }
 
+bool isOwnLink(const QString &name, const QString &target)
+{
+    return cursorAliases(name).contains(target);
+}
+
 std::optional<Failure> completeCursorTheme(const QString &folder)
 {
     const QDir theme(folder);
+    const QDir cursors(theme.filePath(QStringLiteral("cursors")));
+    // A theme is made of cursors: with none written, nothing else is.
+    const QFileInfo cursorsInfo(cursors.path());
+    if (cursorsInfo.isSymLink() || !cursorsInfo.isDir())
+        return std::nullopt;
+    const QStringList names = cursors.entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    if (std::none_of(names.begin(), names.end(), [&cursors](const QString &name) { return isCursorFile(cursors.filePath(name)); }))
+        return std::nullopt;
     if (std::optional<Failure> failure = writeIndex(theme))
         return failure;
-    const QDir cursors(theme.filePath(QStringLiteral("cursors")));
-    const QStringList names = cursors.entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
     for (const QString &name : names) {
         if (!isCursorFile(cursors.filePath(name)))
             continue;

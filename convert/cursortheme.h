@@ -17,8 +17,13 @@
 // "arrow", "top_left_arrow", "left-arrow"); none for a name not known.
 QStringList cursorAliases(const QString &name);
 
-// Completes the theme in `folder`: its "index.theme" when there is none,
-// and, for each cursor file in "cursors/", a link under each of its other
+// Whether a link `name` -> `target` in a theme's cursors/ is the theme's
+// own: two names of one shape. Writing a cursor of that name replaces it.
+bool isOwnLink(const QString &name, const QString &target);
+
+// Completes the theme in `folder`, when "cursors/" (a folder, not a link)
+// holds a cursor: its "index.theme" when there is none, and, for each
+// cursor file in "cursors/", a link under each of its other
 // names where nothing of that name is there yet (a link to another cursor
 // of the same shape, or a file of the user's, stays as it is). Returns
 // why it could not, in words of a whole message.

@@ -1,12 +1,12 @@
 #include "faviconset.h"
 
-#include "atomicfile.h"
+#include "fileaccess.h"
 #include "iconsizes.h"
 #include "openinput.h"
-#include "outputplan.h"
 #include "pictureencoding.h"
 
-#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,8 +75,19 @@ QImage onBackground(const QImage &image, int side, const QColor &background)
 
 // The web app manifest: the PNGs with their sizes and type, the maskable
 // one marked so, and the background colour, which a splash screen shows.
-QByteArray manifestOf(const QColor &background)
+// A manifest already there (`earlier`) is the site's, which its author may
+// have edited: "icons" is the set's own, the colours replace its own only
+// when --background gives them, and every other field stays. Nothing when
+// `earlier` is no manifest (not a JSON object), which is then left alone.
+std::optional<QByteArray> manifestOf(const QByteArray &earlier, const std::optional<QColor> &background)
 {
+    QJsonObject manifest;
+    if (!earlier.isNull()) {
+        const QJsonDocument document = QJsonDocument::fromJson(earlier);
+        if (!document.isObject())
+            return std::nullopt;
+        manifest = document.object();
+    }
     const auto icon = [](const QString &name, int side) {
         return QJsonObject{{QStringLiteral("src"), name},
                            {QStringLiteral("sizes"), QStringLiteral("%1x%1").arg(side)},
@@ -86,11 +97,28 @@ QByteArray manifestOf(const QColor &background)
     maskable.insert(QStringLiteral("purpose"), QStringLiteral("maskable"));
     const QJsonArray icons{icon(QStringLiteral("icon-192.png"), manifestSide), icon(QStringLiteral("icon-512.png"), largeSide),
                            maskable};
-    return QJsonDocument(QJsonObject{{QStringLiteral("icons"), icons},
-                                     {QStringLiteral("background_color"), background.name()},
-                                     {QStringLiteral("theme_color"), background.name()}})
-        .toJson();
+    manifest.insert(QStringLiteral("icons"), icons);
+    for (const QString &colour : {QStringLiteral("background_color"), QStringLiteral("theme_color")})
+        if (background || !manifest.contains(colour))
+            manifest.insert(colour, background.value_or(Qt::white).name());
+    return QJsonDocument(manifest).toJson();
 }
+
+// The manifest the site's folder holds already, when it is a plain file of
+// a manifest's size; null when there is none.
+QByteArray earlierManifest(const QString &path)
+{
+    constexpr qint64 largestManifest = 1024 * 1024;
+    QFile file;
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.exists() || openRegularFile(path, file))
+        return QByteArray();
+    const QByteArray bytes = readUpTo(file, largestManifest + 1);
+    // Too large to be one: not merged, and so left alone.
+    return bytes.size() > largestManifest ? QByteArray("too large") : bytes;
+}
+
+const QString manifestName = QStringLiteral("site.webmanifest");
 
 // The lines a page's head links the set with, the folder served as the
 // site's root.
@@ -122,8 +150,10 @@ struct MadeFiles
     std::optional<Failure> failure;
 };
 
-MadeFiles makeFiles(const Sources &sources, bool enlarge, const QColor &background, bool keyBlack)
+MadeFiles makeFiles(const Sources &sources, bool enlarge, const std::optional<QColor> &given, const QByteArray &manifest,
+                    bool keyBlack)
 {
+    const QColor background = given.value_or(Qt::white);
     IconSizePlan icoPlan = planIconSizes(sources.small, icoSizes, enlarge);
     IconSizePlan pngPlan = planIconSizes(sources.large, pngSizes, enlarge);
     if (icoPlan.failure || pngPlan.failure)
@@ -140,58 +170,60 @@ MadeFiles makeFiles(const Sources &sources, bool enlarge, const QColor &backgrou
                      encodePng(onBackground(squareOfSide(squares, touchSide), touchSide, background))});
     files.push_back({QStringLiteral("icon-maskable-512.png"),
                      encodePng(onBackground(squareOfSide(squares, safeSide), largeSide, background))});
-    files.push_back({QStringLiteral("site.webmanifest"), manifestOf(background)});
+    if (const std::optional<QByteArray> merged = manifestOf(manifest, given))
+        files.push_back({manifestName, *merged});
     return {std::move(files), std::nullopt};
 }
 
 // Writes the set of `sources` (the inputs' pictures, with detail for the
-// icon's sizes and for the largest) into `folder`.
-FaviconSet writeSetOf(const Sources &sources, const QStringList &inputs, const QString &folder, const QColor &background,
-                      bool keyBlack)
+// icon's sizes and for the largest) as `set` places it.
+FaviconSet writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set,
+                      const std::optional<QColor> &background, bool keyBlack)
 {
-    FaviconSet set;
+    FaviconSet result;
     // One file's pictures may be enlarged where they must, as for --sizes.
-    MadeFiles made = makeFiles(sources, inputs.size() == 1, background, keyBlack);
+    MadeFiles made =
+        makeFiles(sources, inputs.size() == 1, background, earlierManifest(set.pathOf(manifestName)), keyBlack);
     const Operand first = Operand::input(inputs.first());
     if (made.failure) {
-        set.failure = RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*made.failure)};
-        set.badCombination = true;
-        return set;
+        result.failure = RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*made.failure)};
+        result.badCombination = true;
+        return result;
     }
     // No file of the set replaces a picture it is made of; nothing is
     // written then.
+    QStringList names;
     for (const NamedFile &file : made.files)
-        if ((set.failure = packingRefusal(inputs, Operand::output(QDir(folder).filePath(file.name)))))
-            return set;
-    bool drawing = false;
-    for (const NamedFile &file : made.files) {
-        const QString path = QDir(folder).filePath(file.name);
-        if (std::optional<Failure> failure = writeFile(path, file.bytes)) {
-            set.failure = RunFailure{RunFailure::Step::Write, Operand::output(path), first, std::move(*failure)};
-            return set;
-        }
-        set.written << path;
-        drawing = drawing || file.name == QLatin1String("icon.svg");
-    }
-    set.links = linksOf(drawing);
-    return set;
+        names << file.name;
+    if ((result.failure = set.firstRefusal(names)))
+        return result;
+    for (const NamedFile &file : made.files)
+        if ((result.failure = set.write(file.name, file.bytes, first)))
+            break;
+    result.written = set.written();
+    if (!names.contains(manifestName))
+        result.keptAsItIs << set.pathOf(manifestName);
+    if (!result.failure)
+        result.links = linksOf(names.contains(QStringLiteral("icon.svg")));
+    return result;
 }
 
 } // namespace
 
-FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack)
+FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const std::optional<QColor> &background,
+                           bool keyBlack)
 {
     Sources sources = loadSourcesTwice(inputs);
     if (sources.failure)
-        return {{}, {}, std::move(sources.notes), std::move(sources.failure), false};
-    FaviconSet set = writeSetOf(sources, inputs, folder, background, keyBlack);
+        return {{}, {}, std::move(sources.notes), std::move(sources.failure), false, {}};
+    FaviconSet set = writeSetOf(sources, inputs, SetWriter({folder, {}}, inputs), background, keyBlack);
     set.notes = std::move(sources.notes);
     return set;
 }
 
-FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, const QString &folder,
-                             const QColor &background, bool keyBlack)
+FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
+                             const std::optional<QColor> &background, bool keyBlack)
 {
-    return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, folder, background, keyBlack);
+    return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, std::move(set), background, keyBlack);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion.h"
+#include "setwriter.h"
 
 #include <QColor>
 #include <QString>
@@ -25,16 +26,22 @@ struct FaviconSet
     // The pictures cannot make the set, whatever they hold (two are one
     // size, or several lack a large enough one).
     bool badCombination = false;
+    // The site's own manifest, left as it is: it is no JSON object.
+    QStringList keptAsItIs;
 };
 
-// Writes the set of `inputs` into `folder`, which exists: favicon.ico (16,
+// Writes the set of `inputs` into `folder` (made when missing, as a set's
+// files are written: SetWriter): favicon.ico (16,
 // 32 and 48, as --sizes 48,32,16 makes it), icon.svg when the source is a
 // drawing, icon-192.png and icon-512.png with transparent bands,
 // apple-touch-icon.png (180) and icon-maskable-512.png opaque over
-// `background`, and site.webmanifest naming the PNGs. Each file is written
+// `background` (white when none is given), and site.webmanifest naming the
+// PNGs, merged into the site's own (its "icons" replaced, its colours when
+// `background` is given, every other field kept). Each file is written
 // whole or not at all; the first that cannot be ends the set.
-FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const QColor &background, bool keyBlack);
+FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const std::optional<QColor> &background,
+                           bool keyBlack);
 // The same of pictures read already, once, with detail for the largest
 // size; `inputs` as they were given, which failures name.
-FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, const QString &folder,
-                             const QColor &background, bool keyBlack);
+FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
+                             const std::optional<QColor> &background, bool keyBlack);

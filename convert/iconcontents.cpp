@@ -1,6 +1,5 @@
 #include "iconcontents.h"
 
-#include "atomicfile.h"
 #include "cursoranimation.h"
 #include "cursorcontents.h"
 #include "fileaccess.h"
@@ -11,6 +10,7 @@
 #include "iconlisting.h"
 #include "nativename.h"
 #include "pictureencoding.h"
+#include "setfiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -127,13 +127,15 @@ struct PngWriting
     std::atomic<size_t> next{0};
 };
 
-std::optional<Failure> writePng(const QImage &image, const QString &path, size_t index, const QString &icon)
+std::optional<Failure> writePng(const QImage &image, const QDir &into, const QString &name, size_t index,
+                                const QString &icon)
 {
+    const QString path = into.filePath(name);
     const QByteArray png = encodePng(image);
     if (png.isEmpty())
         return Failure{Failure::Kind::Unusable,
                        QStringLiteral("Tervana cannot make a PNG of image %1 of \"%2\".").arg(index + 1).arg(icon)};
-    if (std::optional<Failure> failed = writeFile(path, png))
+    if (std::optional<Failure> failed = writeFileInSet(into.path(), name, png))
         return Failure{failed->kind, QStringLiteral("Tervana cannot write \"%1\": %2.").arg(shown(path), failed->reason)};
     return std::nullopt;
 }
@@ -143,7 +145,7 @@ std::optional<Failure> writePng(const QImage &image, const QString &path, size_t
 void writePngs(PngWriting &work)
 {
     for (size_t i = 0; !work.stop && (i = work.next++) < work.files.size();) {
-        std::optional<Failure> failure = writePng(work.images[i], work.into.filePath(work.files[i]), i, work.icon);
+        std::optional<Failure> failure = writePng(work.images[i], work.into, work.files[i], i, work.icon);
         work.written[i] = !failure;
         work.counts.written += work.written[i];
         if (failure) {

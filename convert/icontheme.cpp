@@ -1,12 +1,10 @@
 #include "icontheme.h"
 
-#include "atomicfile.h"
-#include "folderlisting.h"
 #include "iconsizes.h"
 #include "openinput.h"
 #include "pictureencoding.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -28,30 +26,23 @@ const Picture *firstDrawing(const std::vector<Picture> &pictures)
     return nullptr;
 }
 
-// Writes `bytes` as `file` of the theme, its folder made first; names it
-// in `theme.written`, or sets the failure. Returns whether it was written.
-bool writeThemeFile(const QDir &hicolor, const QString &file, const QByteArray &bytes, const Operand &picture,
-                    IconThemeFiles &theme)
-{
-    const QString path = hicolor.filePath(file);
-    const QString folder = QFileInfo(path).path();
-    if (std::optional<Failure> failure = makeFolders(folder)) {
-        theme.failure = RunFailure{RunFailure::Step::MakeFolder, Operand::output(folder), picture, std::move(*failure)};
-        return false;
-    }
-    if (std::optional<Failure> failure = writeFile(path, bytes)) {
-        theme.failure = RunFailure{RunFailure::Step::Write, Operand::output(path), picture, std::move(*failure)};
-        return false;
-    }
-    theme.written << path;
-    return true;
-}
+// The first line of the index.theme earlier versions wrote into hicolor,
+// which tells it from the one the system's hicolor-icon-theme installs.
+const QByteArray earlierIndexMark = "# Written by Tervana, as no index.theme was here";
 
-// Whether anything is at `path`, a link that leads nowhere among them.
-bool somethingAt(const QString &path)
+// Removes hicolor/index.theme when an earlier version of Tervana wrote it:
+// the hicolor theme's index belongs to the system, and desktops take the
+// first one they find, so that one, listing only Tervana's own folders,
+// hid every other program's icons. Returns the path when it was removed.
+std::optional<QString> removeEarlierIndex(const SetWriter &set)
 {
-    const QFileInfo info(path);
-    return info.isSymLink() || info.exists();
+    const QString index = set.pathOf(QStringLiteral("hicolor/index.theme"));
+    const QFileInfo info(index);
+    QFile file(index);
+    if (info.isSymLink() || !info.isFile() || !file.open(QIODevice::ReadOnly) || !file.readLine().startsWith(earlierIndexMark))
+        return std::nullopt;
+    file.close();
+    return QFile::remove(index) ? std::optional<QString>(index) : std::nullopt;
 }
 
 } // namespace
@@ -62,53 +53,46 @@ const std::vector<int> &iconThemeSizes()
     return sizes;
 }
 
-QByteArray hicolorIndex()
-{
-    QStringList folders;
-    for (int side : iconThemeSizes())
-        folders << sizeFolder(side);
-    folders << scalableFolder;
-    // Qt and GTK look a theme's icons up only in the folders its
-    // index.theme describes: a hicolor folder without one is not searched.
-    QString text = QStringLiteral("# Written by Tervana, as no index.theme was here: without one, Qt's and GTK's\n"
-                                  "# icon lookups see no folders in this hicolor theme, and find none of its icons.\n"
-                                  "[Icon Theme]\nName=Hicolor\nComment=Fallback icon theme\nDirectories=%1\n")
-                       .arg(folders.join(QLatin1Char(',')));
-    for (int side : iconThemeSizes())
-        text += QStringLiteral("\n[%1]\nSize=%2\nContext=Applications\nType=Fixed\n").arg(sizeFolder(side)).arg(side);
-    text += QStringLiteral("\n[%1]\nSize=128\nMinSize=1\nMaxSize=512\nContext=Applications\nType=Scalable\n").arg(scalableFolder);
-    return text.toUtf8();
-}
-
 IconThemeFiles writeIconTheme(const QStringList &inputs, const QString &folder, const QString &name, bool keyBlack)
 {
     SourcesLoad load = loadAllSources(inputs, iconThemeSizes().back());
     if (load.failure)
-        return {{}, std::move(load.failure), false, {}};
-    IconThemeFiles theme = writeIconThemeOf(load.sources, Operand::input(inputs.first()), folder, name, keyBlack);
+        return {{}, std::move(load.failure), false, {}, {}};
+    IconThemeFiles theme =
+        writeIconThemeOf(load.sources, Operand::input(inputs.first()), SetWriter({folder, {}}, inputs), name, keyBlack);
     theme.partlyDrawn = std::move(load.notes);
     return theme;
 }
 
-IconThemeFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &picture, const QString &folder,
+IconThemeFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &picture, SetWriter set,
                                 const QString &name, bool keyBlack)
 {
     // The theme has every size whatever the pictures hold: a size larger
     // than all of them is the largest enlarged, which loses least.
     IconSizePlan plan = planIconSizes(sources, iconThemeSizes(), true);
     if (plan.failure)
-        return {{}, RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*plan.failure)}, true, {}};
+        return {{}, RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*plan.failure)}, true, {}, {}};
+    QStringList names;
+    for (int side : iconThemeSizes())
+        names << QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(side), name);
+    names << QStringLiteral("hicolor/%1/%2.svg").arg(scalableFolder, name);
+    if (std::optional<RunFailure> refused = set.firstRefusal(names))
+        return {{}, std::move(refused), false, {}, {}};
     IconThemeFiles theme;
-    const QDir hicolor(QDir(folder).filePath(QStringLiteral("hicolor")));
+    const auto finish = [&theme, &set](std::optional<RunFailure> failure) {
+        theme.written = set.written();
+        theme.failure = std::move(failure);
+        return theme;
+    };
     for (const QImage &square : squareImagesOf(sources, plan.sources, keyBlack))
-        if (!writeThemeFile(hicolor, QStringLiteral("%1/%2.png").arg(sizeFolder(square.width()), name), encodePng(square),
-                            picture, theme))
-            return theme;
+        if (std::optional<RunFailure> failure = set.write(
+                QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(square.width()), name), encodePng(square), picture))
+            return finish(std::move(failure));
     if (const Picture *drawing = firstDrawing(sources))
-        if (!writeThemeFile(hicolor, QStringLiteral("%1/%2.svg").arg(scalableFolder, name), drawing->svg(), picture, theme))
-            return theme;
-    const QString index = QStringLiteral("index.theme");
-    if (!somethingAt(hicolor.filePath(index)))
-        writeThemeFile(hicolor, index, hicolorIndex(), picture, theme);
-    return theme;
+        if (std::optional<RunFailure> failure =
+                set.write(QStringLiteral("hicolor/%1/%2.svg").arg(scalableFolder, name), drawing->svg(), picture))
+            return finish(std::move(failure));
+    if (std::optional<QString> removed = removeEarlierIndex(set))
+        theme.removed << *removed;
+    return finish(std::nullopt);
 }

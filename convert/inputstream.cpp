@@ -217,6 +217,10 @@ std::optional<RunInput> InputStream::take(const Operand &input, const QString &r
 std::optional<RunInput> InputStream::enter(const QString &folder, const QString &resultFolder)
 {
     Folder walked{folder, resultFolder, identityOf(folder), {}, 0};
+    // The results' folder is made with the first result written into it,
+    // which may be after the walk began.
+    if (m_resultFolderIdentity.isEmpty() && m_choice.recursive && !m_choice.resultFolder.isEmpty())
+        m_resultFolderIdentity = identityOf(m_choice.resultFolder);
     if (!m_resultFolderIdentity.isEmpty() && walked.identity == m_resultFolderIdentity && !m_walk.empty())
         return std::nullopt; // the results' own folder, inside the one walked
     for (const Folder &above : m_walk)

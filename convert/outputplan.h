@@ -2,6 +2,7 @@
 
 #include "operand.h"
 #include "runfailure.h"
+#include "setfiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,11 @@ struct Destination
 {
     QString outputFile;
     QString extension; // of results named after their pictures
+    // -d: the folder the user gave, whose files the program names (a
+    // cursor theme's folder, for its cursors/), and the links in it that
+    // are the set's own (a cursor theme's other names of a cursor).
+    QString folder;
+    OwnLink ownLink = {};
 
     // Where the result of `input` goes: the -o file, or in `resultFolder`
     // the input's name without its last extension, and `extension`.

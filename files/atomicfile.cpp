@@ -35,9 +35,14 @@ QByteArray folderOf(const QByteArray &path)
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-QByteArray hiddenNameBeside(const QByteArray &target)
+QByteArray baseOf(const QByteArray &path)
 {
-    return folderOf(target) + "/.tervana-" + QByteArray::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFF, 36);
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+QByteArray hiddenName()
+{
+    return ".tervana-" + QByteArray::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFF, 36);
 }
 
 // The file a name leads to: through symbolic links, the file they point
@@ -58,15 +63,15 @@ QByteArray fileLedTo(QByteArray path)
     return path;
 }
 
-// A new file beside `target`, with the permissions of the file it replaces,
-// or the user's usual ones for a new file. Where the system allows, it has
-// no name until it is whole (O_TMPFILE), so that nothing is left behind
-// whenever the program stops; elsewhere it is named ".tervana-" and a
-// random part (a 255-byte name leaves no room to add to it).
-int createBeside(const QByteArray &target, QByteArray &created)
+// A new file in `folder`, with the permissions of the regular file it
+// replaces, or the user's usual ones for a new file. Where the system
+// allows, it has no name until it is whole (O_TMPFILE), so that nothing is
+// left behind whenever the program stops; elsewhere it is named ".tervana-"
+// and a random part (a 255-byte name leaves no room to add to it).
+int createIn(int folder, const QByteArray &target, QByteArray &created)
 {
     struct stat earlier = {};
-    const bool replaces = ::stat(target.constData(), &earlier) == 0 && S_ISREG(earlier.st_mode);
+    const bool replaces = ::fstatat(folder, target.constData(), &earlier, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(earlier.st_mode);
     const auto withPermissions = [&](int fd) {
         if (fd >= 0 && replaces)
             ::fchmod(fd, earlier.st_mode & 07777);
@@ -76,12 +81,12 @@ int createBeside(const QByteArray &target, QByteArray &created)
     created.clear();
     // Linked in through /proc, which must be there.
     if (::access("/proc/self/fd", F_OK) == 0)
-        if (const int fd = ::open(folderOf(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); fd >= 0)
+        if (const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); fd >= 0)
             return withPermissions(fd);
 #endif
     for (int attempt = 0; attempt < 100; ++attempt) {
-        created = hiddenNameBeside(target);
-        const int fd = ::open(created.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created = hiddenName();
+        const int fd = ::openat(folder, created.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST)
             continue;
         return withPermissions(fd);
@@ -91,22 +96,23 @@ int createBeside(const QByteArray &target, QByteArray &created)
 
 // Puts the whole new file in the target's place: a nameless one is linked
 // in (under a hidden name first when the target exists, since a link does
-// not replace), then renamed over the target in one step.
-bool putInPlace(int fd, QByteArray &created, const QByteArray &target)
+// not replace), then renamed over the target in one step. The rename
+// replaces the name itself: a link there is replaced, not followed.
+bool putInPlace(int fd, int folder, QByteArray &created, const QByteArray &target)
 {
     if (created.isEmpty()) {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0)
+        if (::linkat(AT_FDCWD, self.constData(), folder, target.constData(), AT_SYMLINK_FOLLOW) == 0)
             return true;
         for (int attempt = 0; created.isEmpty() && attempt < 100; ++attempt) {
-            const QByteArray name = hiddenNameBeside(target);
-            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            const QByteArray name = hiddenName();
+            if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
                 created = name;
             else if (errno != EEXIST)
                 return false;
         }
     }
-    return !created.isEmpty() && ::rename(created.constData(), target.constData()) == 0;
+    return !created.isEmpty() && ::renameat(folder, created.constData(), folder, target.constData()) == 0;
 }
 
 // Writes all of `bytes`; false when the disk (or the file size limit) takes
@@ -126,38 +132,51 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
-// The new content goes into a file of its own beside the old one, reaches
+// The new content goes into a file of its own in the same folder, reaches
 // the disk, and then takes the old one's place in one rename: whoever reads
 // the file, and whenever the system stops, finds the old file or the new.
-std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray &bytes)
+std::optional<Failure> writeFileAtomicallyAt(int folder, const QByteArray &name, const QByteArray &bytes,
+                                             const QString &shownPath)
 {
-    if (path.isEmpty())
-        return writeFailureFor(path);
-    const QByteArray target = fileLedTo(nativeName(path));
     // A rename needs only the folder's permission; a file the user may not
     // write is not replaced.
-    if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
-        return writeFailureFor(path);
+    struct stat earlier = {};
+    if (::fstatat(folder, name.constData(), &earlier, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(earlier.st_mode)
+        && ::faccessat(folder, name.constData(), W_OK, 0) != 0)
+        return writeFailureFor(shownPath);
     QByteArray created;
-    const int fd = createBeside(target, created);
+    const int fd = createIn(folder, name, created);
     if (fd < 0)
-        return writeFailureFor(path);
+        return writeFailureFor(shownPath);
     const auto abandon = [&] {
         ::close(fd);
         if (!created.isEmpty())
-            ::unlink(created.constData());
+            ::unlinkat(folder, created.constData(), 0);
     };
     if (!writeAll(fd, bytes) || ::fdatasync(fd) != 0) {
         abandon();
         return Failure::diskFull();
     }
     const std::shared_lock<std::shared_mutex> hold(placing());
-    if (!putInPlace(fd, created, target)) {
+    if (!putInPlace(fd, folder, created, name)) {
         abandon();
-        return writeFailureFor(path);
+        return writeFailureFor(shownPath);
     }
     ::close(fd); // the data reached the disk before the file took its place
     return std::nullopt;
+}
+
+std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    if (path.isEmpty())
+        return writeFailureFor(path);
+    const QByteArray target = fileLedTo(nativeName(path));
+    const int folder = ::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return writeFailureFor(path);
+    std::optional<Failure> failure = writeFileAtomicallyAt(folder, baseOf(target), bytes, path);
+    ::close(folder);
+    return failure;
 }
 
 void holdFilesBack()

@@ -12,6 +12,14 @@
 // (nothing is left half-written). Returns why a write failed.
 std::optional<Failure> writeFileAtomically(const QString &path, const QByteArray &bytes);
 
+#ifdef Q_OS_UNIX
+// The same for the entry `name` of the folder open as `folder`: what is
+// there under that name, a link among them, is replaced, never what a link
+// leads to. Failures name the file `shownPath`.
+std::optional<Failure> writeFileAtomicallyAt(int folder, const QByteArray &name, const QByteArray &bytes,
+                                             const QString &shownPath);
+#endif
+
 // Writes `bytes` to what `path` names without ever replacing something that
 // is not a regular file: a new or regular file is written atomically, a
 // device or named pipe (a terminal, /dev/null, a pipe a program reads) is

@@ -355,7 +355,7 @@ void tst_Convert::claimsRefuseWhatWouldReplaceAPictureOrAResult()
     for (const QString &input : inputs)
         choice.arguments << here.filePath(input);
     choice.resultFolder = output.isEmpty() ? folder : QString();
-    const Destination destination{output.isEmpty() ? QString() : here.filePath(output), extension};
+    const Destination destination{output.isEmpty() ? QString() : here.filePath(output), extension, choice.resultFolder, {}};
     OutputClaims claims;
     const std::atomic<bool> stop{false};
     InputStream stream(choice, claims, stop);
@@ -516,7 +516,7 @@ void tst_Convert::usageErrors_data()
     QTest::newRow("bmp and mono") << QStringList{"--bmp", "--mono", "a.jpg", "-o", "x.ico"} << QString();
     QTest::newRow("unknown option") << QStringList{"--sharpen", "a.jpg", "-o", "x.ico"} << QString();
     QTest::newRow("-d missing") << QStringList{"a.jpg", "-d", "/no/such/folder"} << "does not exist";
-    QTest::newRow("-d a file") << QStringList{"a.jpg", "-d", path(QStringLiteral("wide.bmp"))} << "is not a folder";
+    QTest::newRow("-d a file") << QStringList{"a.jpg", "-d", path(QStringLiteral("wide.bmp"))} << "is a file, not a folder";
     QTest::newRow("-r into one of its folders, with others") << QStringList{"-r", ".", "/", "-d", "."}
                                                             << "a folder given to -r with other pictures";
     QTest::newRow("-r with -o") << QStringList{"-r", ".", "-o", "x.ico"} << "into -d DIR";

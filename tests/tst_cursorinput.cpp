@@ -254,7 +254,9 @@ void tst_CursorInput::animationFramesAreWhatBrowsersShow()
 // A theme made of a picture named left_ptr and an animated cursor named
 // watch: libXcursor finds each under its other names, as desktops look
 // them up; a file of the user's under such a name stays, and a second run
-// leaves the theme as the first made it.
+// leaves the theme as the first made it. A later picture named default
+// replaces the link of that name, not the cursor it led to. A run with no
+// readable picture makes no theme.
 void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
 {
     const QString reader = QStringLiteral(XCURSOR_READER);
@@ -270,7 +272,7 @@ void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
     for (int run = 0; run < 2; ++run)
         QCOMPARE(runConverter(make).exitCode, 0);
     QCOMPARE(readFile(themes.filePath(QStringLiteral("Mine/index.theme"))),
-             QByteArray("[Icon Theme]\nName=Mine\nComment=Cursors made with Tervana\n"));
+             QByteArray("# Written by Tervana for the cursors in cursors/.\n[Icon Theme]\nName=Mine\nComment=Cursors made with Tervana\n"));
     QCOMPARE(readFile(cursors.filePath(QStringLiteral("arrow"))), QByteArray("mine"));
     const QStringList linked = cursors.entryList(QDir::System | QDir::Files, QDir::Name);
     QCOMPARE(linked, (QStringList{QStringLiteral("arrow"), QStringLiteral("default"), QStringLiteral("left-arrow"),
@@ -287,6 +289,18 @@ void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
     QCOMPARE(lookUp(QStringLiteral("default"), QStringLiteral("48")), lookUp(QStringLiteral("left_ptr"), QStringLiteral("48")));
     QVERIFY(lookUp(QStringLiteral("default"), QStringLiteral("48")).startsWith("48 48 48 0 6 0 "));
     QCOMPARE(lookUp(QStringLiteral("wait"), QStringLiteral("32")).count('\n'), 3);
+    const QByteArray pointer = readFile(cursors.filePath(QStringLiteral("left_ptr")));
+    QVERIFY(QFile::copy(path(QStringLiteral("b.png")), path(QStringLiteral("default.png"))));
+    QCOMPARE(runConverter({QStringLiteral("--cursor-theme"), themes.filePath(QStringLiteral("Mine")),
+                           path(QStringLiteral("default.png"))}).exitCode, 0);
+    QVERIFY(!QFileInfo(cursors.filePath(QStringLiteral("default"))).isSymLink());
+    QVERIFY(readFile(cursors.filePath(QStringLiteral("default"))) != pointer);
+    QCOMPARE(readFile(cursors.filePath(QStringLiteral("left_ptr"))), pointer);
+    QCOMPARE(QFileInfo(cursors.filePath(QStringLiteral("top_left_arrow"))).symLinkTarget(), cursors.absoluteFilePath(QStringLiteral("left_ptr")));
+    QVERIFY(writeFile(path(QStringLiteral("broken.png")), "not a picture"));
+    QCOMPARE(runConverter({QStringLiteral("--cursor-theme"), themes.filePath(QStringLiteral("None")),
+                           path(QStringLiteral("broken.png"))}).exitCode, 1);
+    QVERIFY(!QFileInfo::exists(themes.filePath(QStringLiteral("None"))));
 }
 
 QTEST_MAIN(tst_CursorInput)

@@ -113,6 +113,8 @@ private slots:
     void picturesAreFittedAsSizesFitsThem();
     void aFileThatCannotBeWrittenIsNamed_data();
     void aFileThatCannotBeWrittenIsNamed();
+    void theSitesManifestIsMerged_data();
+    void theSitesManifestIsMerged();
 };
 
 // Each set is made once, into a folder that is not there yet (made, as -d
@@ -219,6 +221,45 @@ void tst_FaviconSet::aFileThatCannotBeWrittenIsNamed()
     QVERIFY(run.out.isEmpty());
     if (inputThere)
         QCOMPARE(readFile(input), readFile(path(QStringLiteral("wide.png"))));
+}
+
+// A manifest edited by hand keeps its own fields; "icons" is the set's; the
+// colours are replaced only when --background gives them. One that is no
+// JSON object is left as it is, and the run says so.
+void tst_FaviconSet::theSitesManifestIsMerged_data()
+{
+    QTest::addColumn<QByteArray>("earlier");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("expected"); // the manifest's fields besides "icons"; empty: left as it was
+    const QByteArray edited = R"({"name": "My site", "short_name": "Site", "start_url": "/", "display": "standalone",
+                                 "theme_color": "#112233", "icons": [{"src": "old.png"}]})";
+    QTest::newRow("edited, no colour given")
+        << edited << QStringList()
+        << QByteArray(R"({"background_color":"#ffffff","display":"standalone","name":"My site","short_name":"Site","start_url":"/","theme_color":"#112233"})");
+    QTest::newRow("edited, a colour given")
+        << edited << QStringList{QStringLiteral("--background"), QStringLiteral("#204080")}
+        << QByteArray(R"({"background_color":"#204080","display":"standalone","name":"My site","short_name":"Site","start_url":"/","theme_color":"#204080"})");
+    QTest::newRow("no JSON object") << QByteArray("{\"name\": \"My site\",") << QStringList() << QByteArray();
+}
+
+void tst_FaviconSet::theSitesManifestIsMerged()
+{
+    QFETCH(QByteArray, earlier);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, expected);
+    const QString folder = folderForThisTest(m_dir);
+    const QString manifest = QDir(folder).filePath(QStringLiteral("site.webmanifest"));
+    QVERIFY(QDir().mkpath(folder) && writeFile(manifest, earlier));
+    const Run run = runConverter(QStringList{QStringLiteral("--favicon"), folder} + options + QStringList{path(QStringLiteral("wide.png"))});
+    QCOMPARE(run.exitCode, 0);
+    if (expected.isEmpty()) {
+        QCOMPARE(run.errorLines, QStringList{QStringLiteral("tervana-convert: \"%1\" is left as it is: it holds no manifest (a JSON object) that the icons can be added to.").arg(manifest)});
+        QCOMPARE(readFile(manifest), earlier);
+        return;
+    }
+    QJsonObject merged = QJsonDocument::fromJson(readFile(manifest)).object();
+    QCOMPARE(merged.take(QStringLiteral("icons")).toArray().size(), 3);
+    QCOMPARE(QJsonDocument(merged).toJson(QJsonDocument::Compact), expected);
 }
 
 QTEST_MAIN(tst_FaviconSet)

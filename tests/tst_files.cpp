@@ -1,19 +1,23 @@
 // Reading and writing files on their own: results written whole or not at
 // all, pipes and devices written into but never replaced or waited on,
 // only regular files opened, failures in plain words, and what paths lead
-// to.
+// to; the files of a set never written through a link, nor anywhere but in
+// its folder.
 
 #include "testutils.h"
 
 #include "atomicfile.h"
 #include "fileaccess.h"
 #include "nativename.h"
+#include "setfiles.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testutils;
 
@@ -38,6 +42,8 @@ private slots:
     void namesKeepTheirBytes();
     void readingUpToALimitTakesWhatIsThere_data();
     void readingUpToALimitTakesWhatIsThere();
+    void setFilesStayInTheirFolder_data();
+    void setFilesStayInTheirFolder();
 };
 
 void tst_Files::regularFilesAreWrittenWholeOrNotAtAll_data()
@@ -202,6 +208,76 @@ void tst_Files::identityIsTheFileAPathLeadsTo()
 }
 
 QTEST_GUILESS_MAIN(tst_Files)
+// What is in the way of "set/sub/file" before a set writes it.
+enum class InTheWay { Nothing, NoSetFolder, OwnFile, OwnLink, LinkOut, LinkedFolder, Fifo, Folder, FileForFolder, ReadOnly, LongName };
+Q_DECLARE_METATYPE(InTheWay)
+
+void tst_Files::setFilesStayInTheirFolder_data()
+{
+    QTest::addColumn<InTheWay>("inTheWay");
+    QTest::addColumn<QString>("reason"); // empty: written
+    QTest::newRow("nothing") << InTheWay::Nothing << "";
+    QTest::newRow("no set folder yet") << InTheWay::NoSetFolder << "";
+    QTest::newRow("the set's earlier file") << InTheWay::OwnFile << "";
+    QTest::newRow("a link of the set's own, replaced") << InTheWay::OwnLink << "";
+    QTest::newRow("a link to a file outside")
+        << InTheWay::LinkOut << "it is a link, and Tervana writes no file through a link it did not make";
+    QTest::newRow("a linked folder") << InTheWay::LinkedFolder
+                                     << "\"@/set/sub\" is a link, and Tervana writes into no folder through a link";
+    QTest::newRow("a named pipe") << InTheWay::Fifo << "it is not a regular file";
+    QTest::newRow("a folder") << InTheWay::Folder << "it is a folder";
+    QTest::newRow("a file where a folder goes") << InTheWay::FileForFolder << "\"@/set/sub\" is a file, not a folder";
+    if (::geteuid() != 0)
+        QTest::newRow("a read-only file") << InTheWay::ReadOnly << "permission denied";
+    QTest::newRow("a name too long, no folder left") << InTheWay::LongName << "its name is too long";
+}
+
+// Each case leaves the file written whole in the set's folder, or refused
+// with words that name what is in the way; nothing outside the folder
+// changes, and a failed write leaves no folder it made.
+void tst_Files::setFilesStayInTheirFolder()
+{
+    QFETCH(InTheWay, inTheWay);
+    QFETCH(QString, reason);
+    const QString set = m_folder + QStringLiteral("/set");
+    const QString sub = set + QStringLiteral("/sub");
+    const QString outside = m_folder + QStringLiteral("/outside");
+    QVERIFY(testutils::writeFile(outside, "not ours"));
+    if (inTheWay != InTheWay::NoSetFolder && inTheWay != InTheWay::LongName)
+        QVERIFY(QDir().mkpath(inTheWay == InTheWay::LinkedFolder || inTheWay == InTheWay::FileForFolder ? set : sub));
+    const QString file = sub + QStringLiteral("/file");
+    const QByteArray native = nativeName(file);
+    switch (inTheWay) {
+    case InTheWay::OwnFile: QVERIFY(testutils::writeFile(file, "earlier")); break;
+    case InTheWay::OwnLink: QVERIFY(testutils::writeFile(sub + QStringLiteral("/other"), "other") && QFile::link(QStringLiteral("other"), file)); break;
+    case InTheWay::LinkOut: QVERIFY(QFile::link(QStringLiteral("../../outside"), file)); break;
+    case InTheWay::LinkedFolder: QVERIFY(QDir().mkpath(m_folder + QStringLiteral("/elsewhere")) && QFile::link(QStringLiteral("../elsewhere"), sub)); break;
+    case InTheWay::Fifo: QCOMPARE(::mkfifo(native.constData(), 0600), 0); break;
+    case InTheWay::Folder: QVERIFY(QDir().mkpath(file)); break;
+    case InTheWay::FileForFolder: QVERIFY(testutils::writeFile(sub, "a file")); break;
+    case InTheWay::ReadOnly: QVERIFY(testutils::writeFile(file, "earlier") && ::chmod(native.constData(), 0444) == 0); break;
+    default: break;
+    }
+    const QString name = inTheWay == InTheWay::LongName ? QStringLiteral("sub/") + QString(300, QLatin1Char('n')) : QStringLiteral("sub/file");
+    const OwnLink ownLink = [](const QString &link, const QString &target) { return link == QLatin1String("file") && target == QLatin1String("other"); };
+    const std::optional<Failure> failure = writeFileInSet(set, name, "new", ownLink);
+    QCOMPARE(failure ? failure->reason : QString(), QString(reason).replace(QLatin1Char('@'), m_folder));
+    if (reason.isEmpty()) {
+        QVERIFY(!QFileInfo(file).isSymLink());
+        QCOMPARE(readFile(file), QByteArray("new"));
+    }
+    QCOMPARE(readFile(outside), QByteArray("not ours"));
+    QCOMPARE(QDir(m_folder + QStringLiteral("/elsewhere")).isEmpty(), true);
+    if (inTheWay == InTheWay::OwnLink)
+        QCOMPARE(readFile(sub + QStringLiteral("/other")), QByteArray("other"));
+    if (inTheWay == InTheWay::LinkOut)
+        QVERIFY(QFileInfo(file).isSymLink());
+    if (inTheWay == InTheWay::ReadOnly || inTheWay == InTheWay::FileForFolder)
+        QCOMPARE(readFile(inTheWay == InTheWay::ReadOnly ? file : sub), QByteArray(inTheWay == InTheWay::ReadOnly ? "earlier" : "a file"));
+    if (inTheWay == InTheWay::LongName)
+        QVERIFY(!QFileInfo::exists(set));
+}
+
 #include "tst_files.moc"
 
 void tst_Files::namesKeepTheirBytes_data()

@@ -1,8 +1,9 @@
 // A program's icon laid out as Linux desktops look it up (--theme DIR
 // --name NAME): the hicolor folders of every size, each PNG the pixels
-// --sizes gives that size, the drawing as scalable, index.theme; found by
-// Qt's own icon theme lookup and cached by GTK's tool; a file that cannot
-// be written named in one line.
+// --sizes gives that size, the drawing as scalable, beside the system's
+// hicolor theme and the other programs' icons; found by Qt's and GTK's
+// lookups and cached by GTK's tool; a file that cannot be written named in
+// one line.
 
 #include "picturetestutils.h"
 
@@ -26,8 +27,18 @@ QStringList themeFiles(const QString &icons, bool drawing)
         files << QStringLiteral("%1/hicolor/%2x%2/apps/app.png").arg(icons).arg(side);
     if (drawing)
         files << icons + QStringLiteral("/hicolor/scalable/apps/app.svg");
-    return files << icons + QStringLiteral("/hicolor/index.theme");
+    return files;
 }
+
+// The system's hicolor theme, whose index.theme desktops look every
+// hicolor folder up through.
+const QString systemIcons = QStringLiteral("/usr/share/icons");
+
+// Other programs' icons, as packages install them into hicolor: NAME:SIZE
+// and the folder under hicolor.
+const QList<QPair<QString, QString>> otherIcons{{QStringLiteral("other-app:96"), QStringLiteral("96x96/apps")},
+                                                {QStringLiteral("other-type:48"), QStringLiteral("48x48/mimetypes")},
+                                                {QStringLiteral("other-status:64"), QStringLiteral("scalable/status")}};
 
 // Every file under `folder`, sorted.
 QStringList filesUnder(const QString &folder)
@@ -54,6 +65,19 @@ QImage handDrawn16()
     return image;
 }
 
+// The files GTK 3 takes for each NAME:SIZE asked, with `icons` and the
+// system's icons on its search path; nothing when GTK cannot be asked.
+std::optional<QStringList> gtkFinds(const QString &icons, const QStringList &asked)
+{
+    RunSetting gtk;
+    gtk.executable = python3WithPillow.isEmpty() ? QStringLiteral("python3") : python3WithPillow;
+    const Run run = runConverter(QStringList{QStringLiteral(TESTS_SOURCE_DIR "/icontheme/gtk_lookup.py"), icons, systemIcons,
+                                             QStringLiteral("--")} + asked, gtk);
+    if (run.exitCode == 77)
+        return std::nullopt;
+    return run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class tst_IconTheme : public QObject
@@ -74,8 +98,8 @@ private slots:
     void themeHoldsEverySize_data();
     void themeHoldsEverySize();
     void aFileThatCannotBeWrittenIsNamed();
-    void qtFindsTheIconByName_data();
-    void qtFindsTheIconByName();
+    void desktopsFindEveryIcon_data();
+    void desktopsFindEveryIcon();
     void gtkCachesTheTheme();
 };
 
@@ -158,46 +182,75 @@ void tst_IconTheme::aFileThatCannotBeWrittenIsNamed()
     QVERIFY(QFileInfo(blocker).isDir());
 }
 
-void tst_IconTheme::qtFindsTheIconByName_data()
+// The index.theme an earlier version wrote into hicolor, which listed its
+// own folders alone.
+const QByteArray earlierIndex = "# Written by Tervana, as no index.theme was here: without one, Qt's and GTK's\n"
+                                "# icon lookups see no folders in this hicolor theme, and find none of its icons.\n"
+                                "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n";
+
+void tst_IconTheme::desktopsFindEveryIcon_data()
 {
-    QTest::addColumn<QByteArray>("index"); // what index.theme holds before the run: none, or one of its own
-    QTest::addColumn<QString>("found");
-    QTest::newRow("as written") << QByteArray() << "sizes 16 22 24 32 48 64 128 256 512";
-    QTest::newRow("over an index of its own") << QByteArray("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n"
-                                                            "[48x48/apps]\nSize=48\nType=Fixed\n")
-                                              << "sizes 48";
-    QTest::newRow("without index.theme") << QByteArray("none") << "not found";
+    QTest::addColumn<QByteArray>("index"); // hicolor/index.theme in the folder before the run, or none
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("no index of its own") << QByteArray() << false;
+    QTest::newRow("an earlier version's index") << earlierIndex << true;
 }
 
-// Qt's lookup, with DIR as the only icons folder of XDG_DATA_DIRS (and the
-// user's own folders empty), finds the icon in the sizes index.theme
-// describes, and draws the 48 with its PNG's pixels. An index.theme of the
-// theme's own stays as it is; without one, nothing is found.
-void tst_IconTheme::qtFindsTheIconByName()
+// Qt's lookup and GTK's, with the folder and the system's icons on the
+// search path, as ~/.local/share/icons and /usr/share/icons are: other
+// programs' icons in the folder are found after the run as before it, and
+// the program's at every size of the theme, from the folder. No
+// index.theme is written; an earlier version's is removed, and said.
+void tst_IconTheme::desktopsFindEveryIcon()
 {
     QFETCH(QByteArray, index);
-    QFETCH(QString, found);
+    QFETCH(bool, removed);
+    if (!QFileInfo::exists(systemIcons + QStringLiteral("/hicolor/index.theme")))
+        QSKIP("hicolor-icon-theme is not installed");
     const QString folder = folderForThisTest(m_dir);
-    const QString hicolor = folder + QStringLiteral("/share/icons/hicolor");
-    QVERIFY(QDir().mkpath(folder + QStringLiteral("/home")) && QDir().mkpath(hicolor));
-    if (!index.isEmpty())
-        QVERIFY(writeFile(hicolor + QStringLiteral("/index.theme"), index));
-    QCOMPARE(makeTheme(folder + QStringLiteral("/share/icons"), {path(QStringLiteral("wide.png"))}).exitCode, 0);
-    if (index == "none")
-        QVERIFY(QFile::remove(hicolor + QStringLiteral("/index.theme")));
-    else if (!index.isEmpty())
-        QCOMPARE(readFile(hicolor + QStringLiteral("/index.theme")), index);
-    RunSetting lookup;
-    lookup.executable = QStringLiteral(ICON_LOOKUP);
-    lookup.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    lookup.environment.insert(QStringLiteral("XDG_DATA_DIRS"), folder + QStringLiteral("/share"));
-    lookup.environment.insert(QStringLiteral("HOME"), folder + QStringLiteral("/home"));
-    lookup.environment.insert(QStringLiteral("XDG_DATA_HOME"), folder + QStringLiteral("/home/.local/share"));
-    const QStringList lines = runConverter({QStringLiteral("app"), QStringLiteral("48")}, lookup).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), found);
-    if (found == QLatin1String("not found"))
-        return;
-    const QImage png = QImage(hicolor + QStringLiteral("/48x48/apps/app.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QString icons = folder + QStringLiteral("/share/icons");
+    for (const auto &[asked, place] : otherIcons) {
+        const QString name = asked.section(QLatin1Char(':'), 0, 0);
+        const bool scalable = place.startsWith(QLatin1String("scalable"));
+        const QString file = QStringLiteral("%1/hicolor/%2/%3.%4").arg(icons, place, name, scalable ? "svg" : "png");
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QVERIFY(scalable ? writeFile(file, readFile(path(QStringLiteral("logo.svg")))) : patternImage(8, 8).save(file));
+    }
+    QStringList asked;
+    QStringList expected;
+    for (const auto &[name, place] : otherIcons) {
+        asked << name;
+        expected << QStringLiteral("%1/hicolor/%2/%3.%4").arg(icons, place, name.section(QLatin1Char(':'), 0, 0),
+                                                           place.startsWith(QLatin1String("scalable")) ? "svg" : "png");
+    }
+    const std::optional<QStringList> before = gtkFinds(icons, asked);
+    if (!before)
+        QSKIP("PyGObject or GTK 3 is not installed");
+    if (index.isEmpty())
+        QCOMPARE(*before, expected);
+    else
+        QVERIFY(writeFile(icons + QStringLiteral("/hicolor/index.theme"), index));
+    const Run run = makeTheme(icons, {path(QStringLiteral("wide.png"))});
+    QCOMPARE(run.exitCode, 0);
+    const QString indexFile = icons + QStringLiteral("/hicolor/index.theme");
+    QCOMPARE(run.errorLines, removed ? QStringList{QStringLiteral("tervana-convert: removed \"%1\", which an earlier version of Tervana wrote: the hicolor theme's index is the system's, and that one hid other programs' icons.").arg(indexFile)} : QStringList());
+    QVERIFY(!QFileInfo::exists(indexFile));
+    for (int side : themeSides) {
+        asked << QStringLiteral("app:%1").arg(side);
+        expected << QStringLiteral("%1/hicolor/%2x%2/apps/app.png").arg(icons).arg(side);
+    }
+    QCOMPARE(gtkFinds(icons, asked).value_or(QStringList()), expected);
+    RunSetting qt;
+    qt.executable = QStringLiteral(ICON_LOOKUP);
+    qt.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    qt.environment.insert(QStringLiteral("XDG_DATA_DIRS"), folder + QStringLiteral("/share:/usr/share"));
+    qt.environment.insert(QStringLiteral("HOME"), folder + QStringLiteral("/home"));
+    qt.environment.insert(QStringLiteral("XDG_DATA_HOME"), folder + QStringLiteral("/home/.local/share"));
+    for (const auto &[name, place] : otherIcons)
+        QCOMPARE(runConverter({name.section(QLatin1Char(':'), 0, 0)}, qt).exitCode, 0);
+    const QStringList lines = runConverter({QStringLiteral("app"), QStringLiteral("48")}, qt).out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("sizes 16 22 24 32 48 64 128 256 512"));
+    const QImage png = QImage(icons + QStringLiteral("/hicolor/48x48/apps/app.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QByteArray pixels(reinterpret_cast<const char *>(png.constBits()), png.sizeInBytes());
     QCOMPARE(lines.value(1), QStringLiteral("48 48x48 ") + QString::fromLatin1(QCryptographicHash::hash(pixels, QCryptographicHash::Md5).toHex()));
 }
@@ -213,7 +266,8 @@ void tst_IconTheme::gtkCachesTheTheme()
     const QString icons = folderForThisTest(m_dir) + QStringLiteral("/icons");
     QCOMPARE(makeTheme(icons, {path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))}).exitCode, 0);
     const QString hicolor = icons + QStringLiteral("/hicolor");
-    const Run built = runConverter({QStringLiteral("--force"), QStringLiteral("--quiet"), hicolor}, cache);
+    // The theme's index is the system's, as in ~/.local/share/icons/hicolor.
+    const Run built = runConverter({QStringLiteral("--force"), QStringLiteral("--ignore-theme-index"), QStringLiteral("--quiet"), hicolor}, cache);
     QVERIFY2(built.exitCode == 0 && built.errorLines.isEmpty(), qPrintable(built.errorLines.join(QLatin1Char('\n'))));
     QVERIFY(QFileInfo(hicolor + QStringLiteral("/icon-theme.cache")).size() > 0);
     const Run validated = runConverter({QStringLiteral("--validate"), hicolor}, cache);

@@ -352,7 +352,7 @@ void tst_PlatformIcons::everyIconOfAProgramIsWhatItsOwnOptionWrites()
     for (const QString &written : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         if (!written.startsWith(QLatin1String("<link")))
             files << all.relativeFilePath(written);
-    QCOMPARE(files.size(), 20);
+    QCOMPARE(files.size(), 19);
     for (const QString &file : files)
         QVERIFY2(file == QLatin1String("web/favicon.ico")
                      || (readFile(all.filePath(file)) == readFile(alone.filePath(file)) && !readFile(all.filePath(file)).isEmpty()),
