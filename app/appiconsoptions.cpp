@@ -1,27 +1,11 @@
 #include "appiconsoptions.h"
 
 #include "faviconoptions.h"
-#include "optiontable.h"
 #include "themeoptions.h"
 
 #include <QFileInfo>
 
-#include <cstring>
-
 namespace {
-
-// The first option given that --app-icons does not take, as it is written.
-std::optional<QString> optionRefused(const QCommandLineParser &parser)
-{
-    for (const OptionEntry &entry : optionTable()) {
-        bool taken = false;
-        for (const char *option : {"app-icons", "name", "background", "key-black"})
-            taken = taken || std::strcmp(entry.name, option) == 0;
-        if (!taken && parser.isSet(QLatin1String(entry.name)))
-            return entry.letter ? QStringLiteral("-") + QLatin1String(entry.letter) : QStringLiteral("--") + QLatin1String(entry.name);
-    }
-    return std::nullopt;
-}
 
 // The icon's name: --name's, or the first picture's without its ending.
 std::optional<QString> readName(const QCommandLineParser &parser, Options &options)
@@ -40,13 +24,6 @@ std::optional<QString> readName(const QCommandLineParser &parser, Options &optio
 std::optional<QString> readAppIconsOptions(const QCommandLineParser &parser, Options &options,
                                            std::optional<QString> (*folderRefusal)(const QString &))
 {
-    if (!parser.isSet(QStringLiteral("app-icons")))
-        return std::nullopt;
-    if (const std::optional<QString> refused = optionRefused(parser))
-        return QStringLiteral("--app-icons cannot be used with %1: it writes every icon's own sizes into DIR; only "
-                              "--name, --background and --key-black go with it.")
-            .arg(*refused);
-    options.task = Task::AppIcons;
     options.folder = parser.value(QStringLiteral("app-icons"));
     options.inputs = parser.positionalArguments();
     if (options.folder.isEmpty())
@@ -61,5 +38,6 @@ std::optional<QString> readAppIconsOptions(const QCommandLineParser &parser, Opt
         if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
             return mistake;
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
     return folderRefusal(options.folder);
 }

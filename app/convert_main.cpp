@@ -39,6 +39,10 @@ namespace {
 enum ExitStatus { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
 
 FILE *messages = stderr;
+// -q: nothing of the run is said on the messages, whatever the task;
+// what it writes on standard output (a listing, the files written, the
+// link lines) stays.
+bool silenced = false;
 
 // A command-line tool's stderr is for its own one-line reports; the
 // toolkit's warnings are noise there. So is the GUI application's critical
@@ -54,6 +58,8 @@ void keepOnlySeriousMessages(QtMsgType type, const QMessageLogContext &, const Q
 // warning, or what was left out.
 void say(const QString &line)
 {
+    if (silenced)
+        return;
     printLine(messages, QStringLiteral("tervana-convert: ") + line);
 }
 
@@ -346,6 +352,7 @@ bool answeredAsking(const QCommandLineParser &parser)
 // Runs what the options ask for, to its end or until it is stopped.
 int run(const Options &options)
 {
+    silenced = options.quiet;
     const bool onTerminal = progressShown(options) == ProgressLine::Shown::OnTerminal;
     if (!options.quiet)
         endAtOnceWhenStopping(messages, [&options, onTerminal] {

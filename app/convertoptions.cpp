@@ -189,31 +189,106 @@ std::optional<QString> readRun(const QCommandLineParser &parser, Options &option
     return folder ? readResultFolder(options) : std::nullopt;
 }
 
-// --list or --extract, which take icons and no conversion options.
+// --list or --extract: the icons, and -d for --extract.
 std::optional<QString> readIconReport(const QCommandLineParser &parser, Options &options)
 {
-    const bool list = parser.isSet(QStringLiteral("list"));
-    const bool extract = parser.isSet(QStringLiteral("extract"));
-    options.task = list ? Task::List : extract ? Task::Extract : Task::Convert;
-    if (options.task == Task::Convert)
-        return std::nullopt;
-    const QString name = list ? QStringLiteral("--list") : QStringLiteral("--extract");
-    for (const OptionEntry &entry : optionTable())
-        if (entry.converting && parser.isSet(QLatin1String(entry.name)))
-            return QStringLiteral("%1 takes icons only, without --bmp, --mono, --sizes, --key-black, -o or -j.").arg(name);
-    if (list && extract)
-        return QStringLiteral("Give either --list or --extract.");
+    const QString name = options.task == Task::List ? QStringLiteral("--list") : QStringLiteral("--extract");
     options.inputs = parser.positionalArguments();
     options.folder = parser.value(QStringLiteral("directory"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (options.inputs.isEmpty())
         return QStringLiteral("No icon given.");
     if (options.inputs.contains(QStringLiteral("-")))
         return QStringLiteral("%1 takes icon files; standard input (-) is for converting a picture.").arg(name);
-    if (list && parser.isSet(QStringLiteral("directory")))
-        return QStringLiteral("--list writes nothing; -d goes with --extract.");
-    if (extract && !parser.isSet(QStringLiteral("directory")))
+    if (options.task == Task::Extract && !parser.isSet(QStringLiteral("directory")))
         return QStringLiteral("--extract needs -d DIR, an existing folder.");
-    return extract ? folderRefusal(options.folder) : std::nullopt;
+    return options.task == Task::Extract ? folderRefusal(options.folder) : std::nullopt;
+}
+
+// The tasks other than converting, each named by an option of its own.
+constexpr Task namedTasks[] = {Task::List, Task::Extract, Task::Favicon, Task::IconTheme, Task::AppIcons};
+
+// The task the options ask for: that of the first option given that
+// names one (the option only that task takes); else converting.
+Task taskAsked(const std::vector<const OptionEntry *> &given)
+{
+    for (const OptionEntry *entry : given)
+        for (Task task : namedTasks)
+            if (entry->tasks == tasksOf(task))
+                return task;
+    return Task::Convert;
+}
+
+// The option that names `task`, as messages name it.
+QString taskOption(Task task)
+{
+    switch (task) {
+    case Task::List: return QStringLiteral("--list");
+    case Task::Extract: return QStringLiteral("--extract");
+    case Task::Favicon: return QStringLiteral("--favicon");
+    case Task::IconTheme: return QStringLiteral("--theme");
+    case Task::AppIcons: return QStringLiteral("--app-icons");
+    case Task::Convert: break;
+    }
+    return QString();
+}
+
+// Why a task takes none of the options of other tasks, in its own words.
+QString whatTaskDoes(Task task)
+{
+    switch (task) {
+    case Task::List: return QStringLiteral("it lists the icons given, and writes nothing");
+    case Task::Extract: return QStringLiteral("it writes each image of the icons given into -d DIR");
+    case Task::Favicon: return QStringLiteral("it writes its own files and sizes into DIR");
+    case Task::IconTheme: return QStringLiteral("it writes DIR/hicolor itself, a PNG of each size and the drawing");
+    case Task::AppIcons: return QStringLiteral("it writes every icon's own sizes into DIR");
+    case Task::Convert: break;
+    }
+    return QString();
+}
+
+// An option that converting does not take, and the options of the tasks
+// that do: "--name goes with --theme or --app-icons".
+QString goesWith(const OptionEntry &entry)
+{
+    QStringList tasks;
+    for (Task task : namedTasks)
+        if (entry.tasks & tasksOf(task))
+            tasks << taskOption(task);
+    const QString last = tasks.takeLast();
+    return QStringLiteral("%1 goes with %2").arg(shownOption(entry), tasks.isEmpty() ? last : tasks.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last);
+}
+
+// The options given that `task` does not take, each named in the order
+// given, in one line; nothing when it takes them all. Which task takes
+// which option is the option table's.
+std::optional<QString> optionsRefused(const std::vector<const OptionEntry *> &given, Task task)
+{
+    QStringList refused;
+    for (const OptionEntry *entry : given)
+        if (!(entry->tasks & tasksOf(task)))
+            refused << (task == Task::Convert ? goesWith(*entry) : shownOption(*entry));
+    if (refused.isEmpty())
+        return std::nullopt;
+    if (task == Task::Convert)
+        return refused.join(QStringLiteral("; ")) + QLatin1Char('.');
+    return QStringLiteral("%1 cannot be used with %2: %3.").arg(taskOption(task), refused.join(QStringLiteral(", ")), whatTaskDoes(task));
+}
+
+// An option of the whole run given twice with two values, which leaves
+// which one is meant unsaid.
+std::optional<QString> repeatedValue(const QCommandLineParser &parser, const std::vector<const OptionEntry *> &given)
+{
+    for (const OptionEntry *entry : given) {
+        if (!entry->valueName)
+            continue;
+        const QStringList values = parser.values(QLatin1String(entry->name));
+        for (const QString &value : values)
+            if (value != values.first())
+                return QStringLiteral("%1 is given twice, as \"%2\" and \"%3\"; give it once.")
+                    .arg(shownOption(*entry), readableName(values.first()), readableName(value));
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -238,14 +313,23 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
         return parser.errorText();
     if (asksForHelp(parser) || asksForVersion(parser))
         return std::nullopt;
-    if (std::optional<QString> mistake = readIconReport(parser, options); mistake || options.task != Task::Convert)
-        return mistake;
-    if (std::optional<QString> mistake = readAppIconsOptions(parser, options, folderRefusal); mistake || options.task == Task::AppIcons)
-        return mistake;
-    if (std::optional<QString> mistake = readFaviconOptions(parser, options); mistake || options.task == Task::Favicon)
+    const std::vector<const OptionEntry *> given = optionsGiven(understood);
+    options.task = taskAsked(given);
+    if (std::optional<QString> refused = optionsRefused(given, options.task))
+        return refused;
+    if (std::optional<QString> repeated = repeatedValue(parser, given))
+        return repeated;
+    switch (options.task) {
+    case Task::List:
+    case Task::Extract: return readIconReport(parser, options);
+    case Task::AppIcons: return readAppIconsOptions(parser, options, folderRefusal);
+    case Task::Favicon: {
+        const std::optional<QString> mistake = readFaviconOptions(parser, options);
         return mistake ? mistake : folderRefusal(options.folder);
-    if (std::optional<QString> mistake = readThemeOptions(parser, options, folderRefusal); mistake || options.task == Task::IconTheme)
-        return mistake;
+    }
+    case Task::IconTheme: return readThemeOptions(parser, options, folderRefusal);
+    case Task::Convert: break;
+    }
     if (std::optional<QString> mistake = readConversion(parser, options.conversion))
         return mistake;
     return readRun(parser, options);

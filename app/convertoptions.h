@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion.h"
+#include "optiontable.h"
 
 #include <QColor>
 #include <QCommandLineParser>
@@ -11,9 +12,6 @@
 
 // The converter's command line: its options, declared once in a table, and
 // the reading of a run from them.
-
-// What the run does with its inputs.
-enum class Task { Convert, List, Extract, Favicon, IconTheme, AppIcons };
 
 struct Options
 {

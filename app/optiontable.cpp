@@ -6,6 +6,7 @@
 #include "convertoptions.h"
 #include "dashoptions.h"
 
+#include <algorithm>
 #include <iterator>
 
 const QString usage = QStringLiteral(
@@ -33,105 +34,107 @@ const QString examples = QStringLiteral(
 
 namespace {
 
-// Every option, in the order --help lists them.
+constexpr unsigned converting = tasksOf(Task::Convert);
+
+// Every option, in the order --help lists them, and the tasks it goes with.
 constexpr OptionEntry table[] = {
-    {nullptr, "bmp", nullptr, true, "Write the fitted square as a 24-bit bitmap."},
-    {nullptr, "mono", nullptr, true, "Write a black-and-white (1-bit) icon."},
-    {"o", "output", "file", true,
+    {nullptr, "bmp", nullptr, converting, "Write the fitted square as a 24-bit bitmap."},
+    {nullptr, "mono", nullptr, converting, "Write a black-and-white (1-bit) icon."},
+    {"o", "output", "file", converting,
      "Write the one input's result to <file> (- for standard output). With --sizes, the inputs make one icon "
      "together."},
-    {"d", "directory", "dir", false, "Write each result into <dir>, named after its input."},
-    {"j", "jobs", "n", true, "Convert <n> pictures at a time (default: one per processor)."},
-    {nullptr, "sizes", "list", true,
+    {"d", "directory", "dir", tasksOf(Task::Convert, Task::Extract), "Write each result into <dir>, named after its input."},
+    {"j", "jobs", "n", converting, "Convert <n> pictures at a time (default: one per processor)."},
+    {nullptr, "sizes", "list", converting,
      "Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated by commas; "
      "\"all\" for 16,24,32,48,64,128,256, \"windows\" for 16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), "
      "largest first, at 32 bits with real transparency: the picture's own, and transparent bands. The 256 image is "
      "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
      "images; a drawing is drawn from its shapes, fine enough for every size."},
-    {nullptr, "key-black", nullptr, true,
+    {nullptr, "key-black", nullptr, tasksOf(Task::Convert, Task::Favicon, Task::IconTheme, Task::AppIcons),
      "With --sizes, --cursor, --xcursor or --favicon: make pure black transparent too, as the window does."},
-    {nullptr, "icns", nullptr, true,
+    {nullptr, "icns", nullptr, converting,
      "Write a macOS icon family (.icns) instead of an icon, as an output named .icns does: PNG images of 16, 32, "
      "64, 128, 256, 512 and 1024 pixels in the element types of macOS 10.7 and later (icp4, icp5, ic11, ic12, "
      "ic07, ic13, ic08, ic14, ic09, ic10), each size made as with --sizes."},
-    {nullptr, "favicon", "dir", true,
+    {nullptr, "favicon", "dir", tasksOf(Task::Favicon),
      "Make <dir> a web site's icons: favicon.ico (16, 32 and 48, as --sizes 48,32,16 makes it), icon.svg (a "
      "drawing's own document), icon-192.png and icon-512.png (transparent bands, as --sizes makes them), "
      "apple-touch-icon.png (180, opaque over --background), icon-maskable-512.png (opaque over --background to every "
      "edge, the picture within the circle any mask keeps) and site.webmanifest naming them; then print the <link> "
      "lines for a page's head, <dir> served as the site's root. Several pictures make one set, as with --sizes. "
      "<dir> is made when the folder it would be in is there."},
-    {nullptr, "background", "colour", true,
+    {nullptr, "background", "colour", tasksOf(Task::Favicon, Task::AppIcons),
      "With --favicon or --app-icons: the colour under the opaque icons, and the manifest's background and theme colour: #rrggbb or a "
      "name such as white (the default); not see-through."},
-    {nullptr, "app-icons", "dir", true,
+    {nullptr, "app-icons", "dir", tasksOf(Task::AppIcons),
      "Write every icon a program ships into <dir>, each picture read once: windows/NAME.ico (the sizes of --sizes "
      "windows), macos/NAME.icns (as --icns), linux/hicolor/... (as --theme) and web/... (as --favicon, with "
      "--background); then print each file written and the web's <link> lines. NAME is --name's, else the first "
      "picture's name without its ending."},
-    {nullptr, "theme", "dir", true,
+    {nullptr, "theme", "dir", tasksOf(Task::IconTheme),
      "Lay out the program's icon as a Linux desktop's icon theme looks it up, with <dir> as the icons folder "
      "(~/.local/share/icons, /usr/share/icons): <dir>/hicolor/SIZExSIZE/apps/NAME.png for 16, 22, 24, 32, 48, 64, "
      "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
      "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself. The theme's index.theme is the system's, and none is written. "
      "Prints each file written."},
-    {nullptr, "name", "name", true,
+    {nullptr, "name", "name", tasksOf(Task::IconTheme, Task::AppIcons),
      "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it."},
-    {nullptr, "cursor", nullptr, true,
+    {nullptr, "cursor", nullptr, converting,
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
      "hot spot."},
-    {nullptr, "hotspot", "x,y", true,
+    {nullptr, "hotspot", "x,y", converting,
      "With --cursor or --xcursor: the point the cursor points with, in the first picture's pixels from its top-left "
      "corner "
      "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
      "size points at the same place of its picture."},
-    {nullptr, "xcursor", nullptr, true,
+    {nullptr, "xcursor", nullptr, converting,
      "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
      "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
      "--cursor. Of an animation (an animated GIF or WebP, an animated cursor, an animated Xcursor), or of several "
      "pictures with --delay, an animated one, each frame shown for its time as with --ani. Named after its input "
      "without an ending under -d."},
-    {nullptr, "cursor-theme", "dir", true,
+    {nullptr, "cursor-theme", "dir", converting,
      "Make <dir> a Linux cursor theme: each picture a Linux cursor (as --xcursor makes it) in <dir>/cursors, named "
      "after the picture without its ending (left_ptr.png becomes left_ptr); a link under each other name desktops "
      "look that shape up by (left_ptr: default, arrow ...) where nothing of that name is there; and "
      "<dir>/index.theme, when there is none, naming the theme after <dir>."},
-    {nullptr, "ani", nullptr, true,
+    {nullptr, "ani", nullptr, converting,
      "Write an animated cursor (.ani): of an animated GIF or WebP, its frames as a browser shows them, each for "
      "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); of an animated cursor "
      "or an animated Xcursor, its steps, each frame with all its images; or of the pictures given, one a frame, "
      "each for 100 ms. Each frame is a cursor as --cursor makes it, stored once however often it shows."},
-    {nullptr, "delay", "ms", true,
+    {nullptr, "delay", "ms", converting,
      "With --ani or --xcursor: how long each frame shows, in milliseconds: one time for every frame, or one for "
      "each, separated by commas. Windows counts it in sixtieths of a second, rounded, at least one. With "
      "--xcursor, the pictures given are the frames of an animation."},
-    {nullptr, "title", "text", true, "With --ani: the animated cursor's title."},
-    {nullptr, "author", "text", true, "With --ani: the animated cursor's author."},
-    {nullptr, "classic", nullptr, true,
+    {nullptr, "title", "text", converting, "With --ani: the animated cursor's title."},
+    {nullptr, "author", "text", converting, "With --ani: the animated cursor's author."},
+    {nullptr, "classic", nullptr, converting,
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
      "--mono instead, a black-and-white one."},
-    {"r", "recursive", nullptr, true,
+    {"r", "recursive", nullptr, converting,
      "Convert every picture under the folders given; with -d, the results go into the same tree of folders under "
      "DIR. Files that are not pictures are counted and left alone."},
-    {"L", "follow-links", nullptr, false, "With -r: walk links to folders too (they are left alone otherwise)."},
-    {nullptr, "files-from", "file", true,
+    {"L", "follow-links", nullptr, converting, "With -r: walk links to folders too (they are left alone otherwise)."},
+    {nullptr, "files-from", "file", converting,
      "Convert the pictures listed in <file> (- for standard input), one per line, as the list comes."},
-    {"0", "null", nullptr, false, "With --files-from: the names end with a NUL byte, as find -print0 writes them."},
-    {nullptr, "progress", nullptr, false, "Show the progress line even when standard error is not a terminal."},
-    {"q", "quiet", nullptr, false, "Say nothing, not even which pictures failed; the exit status tells."},
-    {nullptr, "list", nullptr, false,
+    {"0", "null", nullptr, converting, "With --files-from: the names end with a NUL byte, as find -print0 writes them."},
+    {nullptr, "progress", nullptr, converting, "Show the progress line even when standard error is not a terminal."},
+    {"q", "quiet", nullptr, everyTask, "Say nothing, not even which pictures failed; the exit status tells."},
+    {nullptr, "list", nullptr, tasksOf(Task::List),
      "List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and offset, a "
      "cursor's hot spot, and what is wrong with it; of an animated cursor, its steps (each one's frame and time) "
      "and each frame's images; of an Xcursor, each image's nominal size, size, hot spot and delay. A damaged file "
      "is reported and the exit status is 1."},
-    {nullptr, "extract", nullptr, false,
+    {nullptr, "extract", nullptr, tasksOf(Task::Extract),
      "Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after the icon, the "
      "image's size and its bits per pixel; an animated cursor's and an Xcursor's after the file, the frame (from 1), "
      "the size and the bits per pixel."},
     // Qt's own help option would offer --help-all, which shows nothing more.
-    {"h", "help", nullptr, false, "Show this help and exit."},
-    {"v", "version", nullptr, false, nullptr},
+    {"h", "help", nullptr, everyTask, "Show this help and exit."},
+    {"v", "version", nullptr, everyTask, nullptr},
 };
 
 } // namespace
@@ -148,6 +151,52 @@ QStringList namesOf(const OptionEntry &entry)
     if (entry.letter)
         names << QLatin1String(entry.letter);
     return names << QLatin1String(entry.name);
+}
+
+QString shownOption(const OptionEntry &entry)
+{
+    return entry.letter ? QStringLiteral("-") + QLatin1String(entry.letter) : QStringLiteral("--") + QLatin1String(entry.name);
+}
+
+namespace {
+
+const OptionEntry *entryNamed(const QString &name)
+{
+    for (const OptionEntry &entry : optionTable())
+        if (namesOf(entry).contains(name))
+            return &entry;
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<const OptionEntry *> optionsGiven(const QStringList &arguments)
+{
+    std::vector<const OptionEntry *> given;
+    const auto add = [&given](const OptionEntry *entry) {
+        if (entry && std::find(given.begin(), given.end(), entry) == given.end())
+            given.push_back(entry);
+        return entry && entry->valueName;
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument.startsWith(QLatin1String("--"))) {
+            // --name=value holds its value; --name takes the next argument.
+            if (add(entryNamed(argument.mid(2).section(QLatin1Char('='), 0, 0))) && !argument.contains(QLatin1Char('=')))
+                ++i;
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            // Letters together (-qr); one that takes a value takes the rest,
+            // or the next argument.
+            for (qsizetype letter = 1; letter < argument.size(); ++letter)
+                if (add(entryNamed(argument.mid(letter, 1)))) {
+                    i += letter + 1 == argument.size() ? 1 : 0;
+                    break;
+                }
+        }
+    }
+    return given;
 }
 
 void declareOptions(QCommandLineParser &parser)
