@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr qint64 headerBytes = 8;
+constexpr qint64 icnsHeaderBytes = 8;
 
 QByteArray bigEndian(quint32 value)
 {
@@ -54,8 +54,8 @@ QByteArray encodeIcns(const std::vector<IcnsElement> &elements)
 {
     QByteArray body;
     for (const IcnsElement &element : elements)
-        body += element.type.left(4) + bigEndian(quint32(headerBytes + element.data.size())) + element.data;
-    return QByteArray("icns") + bigEndian(quint32(headerBytes + body.size())) + body;
+        body += element.type.left(4) + bigEndian(quint32(icnsHeaderBytes + element.data.size())) + element.data;
+    return QByteArray("icns") + bigEndian(quint32(icnsHeaderBytes + body.size())) + body;
 }
 
 bool isIcns(const QByteArray &head)
@@ -71,19 +71,19 @@ std::optional<IcnsContents> readIcns(const QByteArray &file)
     const qint64 claimed = bigEndianAt(file, 4);
     if (claimed > file.size())
         contents.damage << QStringLiteral("it says it holds %1 bytes, and the file ends after %2").arg(claimed).arg(file.size());
-    const qint64 end = std::min<qint64>(std::max<qint64>(claimed, headerBytes), file.size());
-    for (qint64 at = headerBytes; at + headerBytes <= end;) {
+    const qint64 end = std::min<qint64>(std::max<qint64>(claimed, icnsHeaderBytes), file.size());
+    for (qint64 at = icnsHeaderBytes; at + icnsHeaderBytes <= end;) {
         const qint64 length = bigEndianAt(file, at + 4);
-        if (length < headerBytes || at + length > end) {
+        if (length < icnsHeaderBytes || at + length > end) {
             contents.damage << QStringLiteral("the element \"%1\" at byte %2 %3")
                                    .arg(QString::fromLatin1(file.mid(at, 4).toPercentEncoding(" ")))
                                    .arg(at)
-                                   .arg(length < headerBytes ? QStringLiteral("is shorter than its own header")
+                                   .arg(length < icnsHeaderBytes ? QStringLiteral("is shorter than its own header")
                                                              : QStringLiteral("runs past the end of the file"));
             break;
         }
-        contents.elements.push_back({file.mid(at, 4), QByteArray::fromRawData(file.constData() + at + headerBytes, length - headerBytes)});
-        contents.offsets.push_back(at + headerBytes);
+        contents.elements.push_back({file.mid(at, 4), QByteArray::fromRawData(file.constData() + at + icnsHeaderBytes, length - icnsHeaderBytes)});
+        contents.offsets.push_back(at + icnsHeaderBytes);
         at += length;
     }
     return contents;
