@@ -8,8 +8,7 @@
 # and the build takes half the time of -O2 with full debugging information.
 # Each library's files are compiled eight at a time as one (a unity build),
 # which parses Qt's headers once for the eight: the product's part of the
-# build took 420 s of processor time, and takes 160. build/ compiles every
-# file alone, so a file that lacks an include of its own still fails there.
+# build took 420 s of processor time, and takes 160 (build/ is built so too).
 #   configure_sanitizer_build FOLDER [CMAKE OPTION...]
 configure_sanitizer_build() {
     local folder=$1
