@@ -28,10 +28,8 @@ std::optional<QString> readAppIconsOptions(const QCommandLineParser &parser, Opt
     options.inputs = parser.positionalArguments();
     if (options.folder.isEmpty())
         return QStringLiteral("--app-icons needs the name of a folder.");
-    if (options.inputs.isEmpty())
-        return QStringLiteral("No input picture given.");
-    if (options.inputs.count(QStringLiteral("-")) > 1)
-        return QStringLiteral("Standard input (-) can be given once.");
+    if (std::optional<QString> refusal = picturesRefusal(options.inputs))
+        return refusal;
     if (std::optional<QString> mistake = readName(parser, options))
         return mistake;
     if (parser.isSet(QStringLiteral("background")))

@@ -177,15 +177,18 @@ std::optional<QString> readRun(const QCommandLineParser &parser, Options &option
         return mistake;
     if (std::optional<QString> mistake = readWalk(parser, options))
         return mistake;
-    if (options.inputs.isEmpty() && options.list.isEmpty())
-        return QStringLiteral("No input picture given.");
+    if (options.list.isEmpty())
+        if (std::optional<QString> refusal = picturesRefusal(options.inputs))
+            return refusal;
     if (output == folder)
         return QStringLiteral("Give either -o OUTPUT or -d DIR.");
     if (output)
         if (std::optional<QString> mistake = readOutputFile(options))
             return mistake;
-    if (options.inputs.count(QStringLiteral("-")) + (options.list == QLatin1String("-") ? 1 : 0) > 1)
-        return QStringLiteral("Standard input (-) can be given once.");
+    // Pictures named beside a list: standard input still goes once.
+    if (std::optional<QString> refusal = picturesRefusal(options.inputs, options.list == QLatin1String("-")))
+        if (!options.inputs.isEmpty())
+            return refusal;
     return folder ? readResultFolder(options) : std::nullopt;
 }
 
@@ -292,6 +295,15 @@ std::optional<QString> repeatedValue(const QCommandLineParser &parser, const std
 }
 
 } // namespace
+
+std::optional<QString> picturesRefusal(const QStringList &inputs, bool listedOnStandardInput)
+{
+    if (inputs.isEmpty())
+        return QStringLiteral("No input picture given.");
+    if (inputs.count(QStringLiteral("-")) + (listedOnStandardInput ? 1 : 0) > 1)
+        return QStringLiteral("Standard input (-) can be given once.");
+    return std::nullopt;
+}
 
 bool asksForHelp(const QCommandLineParser &parser)
 {

@@ -24,9 +24,7 @@ std::optional<QString> readFaviconOptions(const QCommandLineParser &parser, Opti
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.inputs = parser.positionalArguments();
-    if (options.inputs.isEmpty())
-        return QStringLiteral("No input picture given.");
-    if (options.inputs.count(QStringLiteral("-")) > 1)
-        return QStringLiteral("Standard input (-) can be given once.");
+    if (std::optional<QString> refusal = picturesRefusal(options.inputs))
+        return refusal;
     return std::nullopt;
 }

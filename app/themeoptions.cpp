@@ -23,10 +23,8 @@ std::optional<QString> readThemeOptions(const QCommandLineParser &parser, Option
     options.inputs = parser.positionalArguments();
     if (options.iconThemeFolder.isEmpty())
         return QStringLiteral("--theme needs a folder name.");
-    if (options.inputs.isEmpty())
-        return QStringLiteral("No input picture given.");
-    if (options.inputs.count(QStringLiteral("-")) > 1)
-        return QStringLiteral("Standard input (-) can be given once.");
+    if (std::optional<QString> refusal = picturesRefusal(options.inputs))
+        return refusal;
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     return folderRefusal(options.iconThemeFolder);
