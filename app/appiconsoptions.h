@@ -7,11 +7,11 @@
 
 #include <optional>
 
-// Whether the pictures become every icon a program ships (--app-icons DIR,
-// with --name NAME, --background COLOUR and --key-black), read into
-// `options` as its task, folder, inputs, name and background; or the
-// mistake: an option of another kind of result, a name that is no plain
-// file name, or standard input without --name. DIR is made as -d's folder
-// is, by `folderRefusal`.
+// The pictures made into every icon a program ships (--app-icons DIR, with
+// --name NAME, --background COLOUR, --key-black and -q), read into
+// `options` as its folder, inputs, name and background once the option
+// table has let the task's options through; or the mistake: a name that is
+// no plain file name, or standard input without --name. DIR is checked by
+// `folderRefusal`, and made with its first file, as -d's folder is.
 std::optional<QString> readAppIconsOptions(const QCommandLineParser &parser, Options &options,
                                            std::optional<QString> (*folderRefusal)(const QString &));
