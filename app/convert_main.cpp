@@ -76,8 +76,8 @@ void sayRemoved(const QStringList &removed)
 void sayKept(const QStringList &kept)
 {
     for (const QString &manifest : kept)
-        say(QStringLiteral("\"%1\" is left as it is: it holds no manifest (a JSON object) that the icons can be added "
-                           "to.")
+        say(QStringLiteral("\"%1\" is left as it is: the icons can be added only to a manifest (a JSON object) in a "
+                           "file Tervana can read.")
                 .arg(shownPath(manifest)));
 }
 

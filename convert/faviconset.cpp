@@ -104,18 +104,20 @@ std::optional<QByteArray> manifestOf(const QByteArray &earlier, const std::optio
     return QJsonDocument(manifest).toJson();
 }
 
-// The manifest the site's folder holds already, when it is a plain file of
-// a manifest's size; null when there is none.
+// The manifest the site's folder holds already; null when there is none.
+// What cannot be merged (too large to be a manifest, a link, a file that
+// cannot be read) comes back as no JSON, and so is left alone.
 QByteArray earlierManifest(const QString &path)
 {
     constexpr qint64 largestManifest = 1024 * 1024;
-    QFile file;
     const QFileInfo info(path);
-    if (info.isSymLink() || !info.exists() || openRegularFile(path, file))
+    if (!info.isSymLink() && !info.exists())
         return QByteArray();
+    QFile file;
+    if (info.isSymLink() || openRegularFile(path, file))
+        return QByteArray("not mergeable");
     const QByteArray bytes = readUpTo(file, largestManifest + 1);
-    // Too large to be one: not merged, and so left alone.
-    return bytes.size() > largestManifest ? QByteArray("too large") : bytes;
+    return bytes.size() > largestManifest ? QByteArray("not mergeable") : bytes;
 }
 
 const QString manifestName = QStringLiteral("site.webmanifest");

@@ -39,12 +39,13 @@ Failure notAFolder(const QString &shown, bool regularFile)
                                                                                    : QStringLiteral("not a folder"))};
 }
 
-// The parts of a name the program picked, each a plain name.
+// The parts of a name the program picked, each a plain name (a NUL, which
+// a listed name may hold, would end it early).
 std::optional<QStringList> plainParts(const QString &name)
 {
     const QStringList parts = name.split(QLatin1Char('/'));
     for (const QString &part : parts)
-        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..") || part.contains(QChar(0)))
             return std::nullopt;
     return parts;
 }
@@ -87,6 +88,14 @@ public:
 
     int last() const { return m_open.back(); }
 
+    // Whether the folder the file goes into was removed while it was held
+    // (by another thread of the run whose own file there failed).
+    bool lastRemoved() const
+    {
+        struct stat info = {};
+        return !m_open.empty() && ::fstat(last(), &info) == 0 && info.st_nlink == 0;
+    }
+
     // The set's folder, made when missing: the user named it, so a link
     // to a folder is taken.
     std::optional<Failure> openSet(const QString &folder)
@@ -94,8 +103,10 @@ public:
         const QByteArray path = nativeName(folder);
         const bool made = ::mkdir(path.constData(), 0777) == 0;
         const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return made ? writeFailureFor(folder) : setFolderRefusal(folder).value_or(writeFailureFor(folder));
+        if (fd < 0) {
+            const int error = errno;
+            return setFolderRefusal(folder).value_or(openFailureFor(folder, error));
+        }
         m_open.push_back(fd);
         m_madeSet = made ? path : QByteArray();
         return std::nullopt;
@@ -164,14 +175,11 @@ std::optional<Failure> entryRefusal(int folder, const QByteArray &name, const Ow
     return own ? std::nullopt : std::optional<Failure>(linkedFile());
 }
 
-} // namespace
-
-std::optional<Failure> writeFileInSet(const QString &folder, const QString &name, const QByteArray &bytes,
-                                      const OwnLink &ownLink)
+// One try at writing the file: false in `retry` unless the folder it went
+// into was removed meanwhile, when a fresh try makes it again.
+std::optional<Failure> tryWriting(const QString &folder, const QStringList *parts, const QByteArray &bytes,
+                                  const OwnLink &ownLink, bool &retry)
 {
-    const std::optional<QStringList> parts = plainParts(name);
-    if (!parts)
-        return Failure{Failure::Kind::Unusable, QStringLiteral("\"%1\" is no plain name").arg(readableName(name))};
     FolderChain chain;
     std::optional<Failure> failure = chain.openSet(folder);
     QDir shown(folder);
@@ -184,8 +192,24 @@ std::optional<Failure> writeFileInSet(const QString &folder, const QString &name
         failure = entryRefusal(chain.last(), file, ownLink);
     if (!failure)
         failure = writeFileAtomicallyAt(chain.last(), file, bytes, shown.filePath(parts->last()));
+    retry = failure && chain.lastRemoved();
     if (failure)
         chain.removeMade();
+    return failure;
+}
+
+} // namespace
+
+std::optional<Failure> writeFileInSet(const QString &folder, const QString &name, const QByteArray &bytes,
+                                      const OwnLink &ownLink)
+{
+    const std::optional<QStringList> parts = plainParts(name);
+    if (!parts)
+        return Failure{Failure::Kind::Unusable, QStringLiteral("\"%1\" is no plain name").arg(readableName(name))};
+    std::optional<Failure> failure;
+    bool retry = true;
+    for (int tries = 0; retry && tries < 3; ++tries)
+        failure = tryWriting(folder, &*parts, bytes, ownLink, retry);
     return failure;
 }
 

@@ -253,7 +253,7 @@ void tst_FaviconSet::theSitesManifestIsMerged()
     const Run run = runConverter(QStringList{QStringLiteral("--favicon"), folder} + options + QStringList{path(QStringLiteral("wide.png"))});
     QCOMPARE(run.exitCode, 0);
     if (expected.isEmpty()) {
-        QCOMPARE(run.errorLines, QStringList{QStringLiteral("tervana-convert: \"%1\" is left as it is: it holds no manifest (a JSON object) that the icons can be added to.").arg(manifest)});
+        QCOMPARE(run.errorLines, QStringList{QStringLiteral("tervana-convert: \"%1\" is left as it is: the icons can be added only to a manifest (a JSON object) in a file Tervana can read.").arg(manifest)});
         QCOMPARE(readFile(manifest), earlier);
         return;
     }

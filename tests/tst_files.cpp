@@ -209,7 +209,7 @@ void tst_Files::identityIsTheFileAPathLeadsTo()
 
 QTEST_GUILESS_MAIN(tst_Files)
 // What is in the way of "set/sub/file" before a set writes it.
-enum class InTheWay { Nothing, NoSetFolder, OwnFile, OwnLink, LinkOut, LinkedFolder, Fifo, Folder, FileForFolder, ReadOnly, LongName };
+enum class InTheWay { Nothing, NoSetFolder, OwnFile, OwnLink, LinkOut, LinkedFolder, Fifo, Folder, FileForFolder, ReadOnly, LongName, NulInName };
 Q_DECLARE_METATYPE(InTheWay)
 
 void tst_Files::setFilesStayInTheirFolder_data()
@@ -230,6 +230,7 @@ void tst_Files::setFilesStayInTheirFolder_data()
     if (::geteuid() != 0)
         QTest::newRow("a read-only file") << InTheWay::ReadOnly << "permission denied";
     QTest::newRow("a name too long, no folder left") << InTheWay::LongName << "its name is too long";
+    QTest::newRow("a name holding a NUL") << InTheWay::NulInName << "\"sub/file\\x00.png\" is no plain name";
 }
 
 // Each case leaves the file written whole in the set's folder, or refused
@@ -243,7 +244,7 @@ void tst_Files::setFilesStayInTheirFolder()
     const QString sub = set + QStringLiteral("/sub");
     const QString outside = m_folder + QStringLiteral("/outside");
     QVERIFY(testutils::writeFile(outside, "not ours"));
-    if (inTheWay != InTheWay::NoSetFolder && inTheWay != InTheWay::LongName)
+    if (inTheWay != InTheWay::NoSetFolder && inTheWay != InTheWay::LongName && inTheWay != InTheWay::NulInName)
         QVERIFY(QDir().mkpath(inTheWay == InTheWay::LinkedFolder || inTheWay == InTheWay::FileForFolder ? set : sub));
     const QString file = sub + QStringLiteral("/file");
     const QByteArray native = nativeName(file);
@@ -258,7 +259,9 @@ void tst_Files::setFilesStayInTheirFolder()
     case InTheWay::ReadOnly: QVERIFY(testutils::writeFile(file, "earlier") && ::chmod(native.constData(), 0444) == 0); break;
     default: break;
     }
-    const QString name = inTheWay == InTheWay::LongName ? QStringLiteral("sub/") + QString(300, QLatin1Char('n')) : QStringLiteral("sub/file");
+    const QString name = inTheWay == InTheWay::LongName    ? QStringLiteral("sub/") + QString(300, QLatin1Char('n'))
+                         : inTheWay == InTheWay::NulInName ? QStringLiteral("sub/file") + QChar(0) + QStringLiteral(".png")
+                                                           : QStringLiteral("sub/file");
     const OwnLink ownLink = [](const QString &link, const QString &target) { return link == QLatin1String("file") && target == QLatin1String("other"); };
     const std::optional<Failure> failure = writeFileInSet(set, name, "new", ownLink);
     QCOMPARE(failure ? failure->reason : QString(), QString(reason).replace(QLatin1Char('@'), m_folder));
@@ -274,7 +277,7 @@ void tst_Files::setFilesStayInTheirFolder()
         QVERIFY(QFileInfo(file).isSymLink());
     if (inTheWay == InTheWay::ReadOnly || inTheWay == InTheWay::FileForFolder)
         QCOMPARE(readFile(inTheWay == InTheWay::ReadOnly ? file : sub), QByteArray(inTheWay == InTheWay::ReadOnly ? "earlier" : "a file"));
-    if (inTheWay == InTheWay::LongName)
+    if (inTheWay == InTheWay::LongName || inTheWay == InTheWay::NulInName)
         QVERIFY(!QFileInfo::exists(set));
 }
 
