@@ -8,23 +8,22 @@
 // and --extract look inside icons. This file runs what the command line
 // (convertoptions) asks for, and says how it went.
 
-#include "appicons.h"
 #include "batch.h"
 #include "convertoptions.h"
 #include "cursortheme.h"
 #include "failurelines.h"
-#include "faviconset.h"
 #include "iconcontents.h"
-#include "icontheme.h"
+#include "interruption.h"
 #include "messagestream.h"
 #include "nativename.h"
+#include "outputkinds.h"
 #include "outputplan.h"
 #include "progressline.h"
 #include "stopping.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
-#include <atomic>
 #include <csignal>
 
 #ifdef __GLIBC__
@@ -81,61 +80,6 @@ void sayKept(const QStringList &kept)
                 .arg(shownPath(manifest)));
 }
 
-// Whether the inputs make one icon together (--sizes with -o).
-bool packsIntoOne(const Options &options)
-{
-    return options.inputs.size() > 1 && !options.outputFile.isEmpty();
-}
-
-// How far the run has come, kept as it goes for the line an interruption
-// prints; read while the run goes on, by the watch that may end it at once.
-struct Advance
-{
-    std::atomic<size_t> done{0}; // results whole in their place, icons listed
-    std::atomic<size_t> failed{0};
-    std::atomic<size_t> known{0};
-    std::atomic<bool> allKnown{false};
-    ExtractionCounts extracted;
-};
-Advance advance;
-
-// The line an interrupted run ends with; `atOnce` when it ends without
-// waiting for what was under way.
-QString interruptedLine(const Options &options, bool atOnce)
-{
-    const QString more = advance.allKnown ? QString() : QStringLiteral("+");
-    switch (options.task) {
-    case Task::List:
-        return QStringLiteral("interrupted: %1 of %2 icons listed.").arg(advance.done).arg(options.inputs.size());
-    case Task::Extract:
-        return QStringLiteral("interrupted: %1 of %2%3 images written into \"%4\", each whole (they stay); %5")
-            .arg(advance.extracted.written)
-            .arg(advance.extracted.images)
-            .arg(more, readableName(options.folder),
-                 atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
-                        : QStringLiteral("no further image was written."));
-    case Task::Favicon:
-        return QStringLiteral("interrupted: each file of the favicon set written is whole; the others were not written.");
-    case Task::AppIcons:
-        return QStringLiteral("interrupted: each icon file written is whole; the others were not written.");
-    case Task::IconTheme:
-        return atOnce ? QStringLiteral("interrupted: the icon theme is written in part, each file whole; nothing of the "
-                                       "one under way was left.")
-                      : QStringLiteral("interrupted: the icon theme was written whole.");
-    case Task::Convert: break;
-    }
-    if (packsIntoOne(options))
-        return atOnce || advance.done == 0 ? QStringLiteral("interrupted: the icon was not written, and nothing of it was left.")
-                                           : QStringLiteral("interrupted: the icon was written whole.");
-    return QStringLiteral("interrupted: %1 of %2%3 pictures converted, %4 failed; %5")
-        .arg(advance.done)
-        .arg(advance.known)
-        .arg(more)
-        .arg(advance.failed)
-        .arg(atOnce ? QStringLiteral("those under way were stopped and left nothing behind.")
-                    : QStringLiteral("no further picture was started."));
-}
-
 // Lists (--list) or extracts (--extract) each icon, until the run is
 // stopped; the listing goes to standard output, what is wrong to the
 // messages.
@@ -145,7 +89,7 @@ int reportIcons(const Options &options)
     ExtractedNames names;
     for (qsizetype i = 0; i < options.inputs.size() && !stopRequested; ++i) {
         advance.allKnown = i + 1 == options.inputs.size();
-        const IconReport report = options.task == Task::List
+        const IconReport report = options.kind() == OutputKind::Listing
                                       ? listIconFile(options.inputs[i])
                                       : extractIcon(options.inputs[i], options.folder, names, stopRequested,
                                                     advance.extracted);
@@ -160,7 +104,7 @@ int reportIcons(const Options &options)
     return allWhole ? AllConverted : SomeFailed;
 }
 
-// Several pictures made into the one icon of -o.
+// Several pictures made into the one result of -o.
 int packIntoOne(const Options &options)
 {
     const Operand output = Operand::output(options.outputFile);
@@ -168,8 +112,8 @@ int packIntoOne(const Options &options)
         say(lineFor(*refusal));
         return SomeFailed;
     }
-    const Converted packed = packPictures(options.conversion, options.inputs);
-    const QString result = resultName(options.conversion);
+    const Converted packed = makeResult(options.conversion, options.inputs);
+    const QString result = resultName(options.kind());
     if (packed.badCombination) {
         say(lineFor(*packed.failure, result));
         return BadUsage;
@@ -180,68 +124,42 @@ int packIntoOne(const Options &options)
         say(lineFor(*failure, result));
         return SomeFailed;
     }
-    if (!options.quiet)
-        for (const PartlyDrawn &note : packed.partlyDrawn)
-            say(lineFor(note));
+    for (const PartlyDrawn &note : packed.partlyDrawn)
+        say(lineFor(note));
     advance.done = 1;
     return AllConverted;
 }
 
-// Writes a web site's icons into the --favicon folder; prints the lines a
-// page links them with.
-int writeFavicons(const Options &options)
+// Writes the set the options ask for (--theme, --favicon, --app-icons) and
+// says how it went: the files written on standard output, in order, when
+// the kind lists them, then the lines a page links the web's icons with;
+// what went wrong, what of a drawing could not be drawn, and what was
+// removed or left as it was, on the messages.
+int writeSet(const Options &options)
 {
-    const FaviconSet set = writeFaviconSet(options.inputs, options.folder, options.background, options.conversion.keyBlack);
+    const OutputKindRow &row = rowOf(options.kind());
+    const SetFiles set =
+        row.writeSet({options.inputs, options.folder, options.name, options.background, options.conversion.keyBlack});
+    for (const QString &file : row.listsWritten ? set.written : QStringList())
+        printLine(stdout, shownPath(file));
     if (set.failure) {
-        say(lineFor(*set.failure, QStringLiteral("favicon set")));
+        say(lineFor(*set.failure, QLatin1String(row.name)));
         return set.badCombination ? BadUsage : SomeFailed;
     }
-    for (const PartlyDrawn &note : options.quiet ? std::vector<PartlyDrawn>() : set.notes)
-        say(lineFor(note));
-    sayKept(set.keptAsItIs);
     for (const QString &line : set.links)
         printLine(stdout, line);
+    for (const PartlyDrawn &note : set.notes)
+        say(lineFor(note));
+    sayRemoved(set.removed);
+    sayKept(set.keptAsItIs);
     return AllConverted;
 }
 
-// The program's icon laid out in the icon themes folder of --theme: the
-// files written on standard output, in order; what went wrong, and what of
-// a drawing could not be drawn, on the messages.
-int writeTheme(const Options &options)
+// Where each result goes: -d's folder, or a cursor theme's cursors/.
+QString resultsFolder(const Options &options)
 {
-    const IconThemeFiles theme =
-        writeIconTheme(options.inputs, options.iconThemeFolder, options.iconName, options.conversion.keyBlack);
-    for (const QString &file : theme.written)
-        printLine(stdout, shownPath(file));
-    if (theme.failure) {
-        say(lineFor(*theme.failure, QStringLiteral("icon theme")));
-        return theme.badCombination ? BadUsage : SomeFailed;
-    }
-    for (const PartlyDrawn &note : theme.partlyDrawn)
-        say(lineFor(note));
-    sayRemoved(theme.removed);
-    return AllConverted;
-}
-
-// Every icon a program ships, into the --app-icons folder: the files
-// written on standard output, in order, then the web's <link> lines.
-int writeAllIcons(const Options &options)
-{
-    const AppIconFiles files = writeAppIcons(
-        {options.inputs, options.folder, options.iconName, options.background, options.conversion.keyBlack});
-    for (const QString &file : files.written)
-        printLine(stdout, shownPath(file));
-    if (files.failure) {
-        say(lineFor(*files.failure, QStringLiteral("icons")));
-        return files.badCombination ? BadUsage : SomeFailed;
-    }
-    for (const QString &line : files.links)
-        printLine(stdout, line);
-    for (const PartlyDrawn &note : options.quiet ? std::vector<PartlyDrawn>() : files.notes)
-        say(lineFor(note));
-    sayRemoved(files.removed);
-    sayKept(files.keptAsItIs);
-    return AllConverted;
+    return options.kind() == OutputKind::CursorTheme ? QDir(options.folder).filePath(QStringLiteral("cursors"))
+                                                     : options.folder;
 }
 
 ProgressLine::Shown progressShown(const Options &options)
@@ -260,13 +178,13 @@ ProgressLine::Shown progressShown(const Options &options)
 // terminal; what was left out.
 int convertEach(const Options &options)
 {
-    const InputChoice choice{options.inputs, options.list,        options.nulSeparated,
-                             options.recursive, options.followLinks, options.folder};
+    const InputChoice choice{options.inputs,    options.list,        options.nulSeparated,
+                             options.recursive, options.followLinks, resultsFolder(options)};
     const ProgressLine::Shown shown = progressShown(options);
     ProgressLine progress(messages, shown);
     RunReport report;
     if (!options.quiet) {
-        const QString result = resultName(options.conversion);
+        const QString result = resultName(options.kind());
         report.failure = [&progress, result](const RunFailure &failure) {
             progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(failure, result));
         };
@@ -279,14 +197,14 @@ int convertEach(const Options &options)
         advance.allKnown = counts.allKnown;
     };
     report.resultWritten = [] { ++advance.done; };
-    const bool theme = !options.themeFolder.isEmpty();
-    const Destination destination{options.outputFile, resultExtension(options.conversion),
-                                  theme ? options.themeFolder : options.folder, theme ? OwnLink(isOwnLink) : OwnLink()};
+    const bool theme = options.kind() == OutputKind::CursorTheme;
+    const Destination destination{options.outputFile, resultExtension(options.kind()), options.folder,
+                                  theme ? OwnLink(isOwnLink) : OwnLink()};
     const RunCounts counts =
         convertStream(choice, destination, options.conversion, options.jobs, stopRequested, report);
     progress.clear();
     advance.done = counts.converted;
-    if (!options.quiet && counts.skipped > 0)
+    if (counts.skipped > 0)
         say(QStringLiteral("%1 %2 not a picture, left alone.")
                           .arg(counts.skipped)
                           .arg(counts.skipped == 1 ? QStringLiteral("file was") : QStringLiteral("files were")));
@@ -302,8 +220,7 @@ int ended(const Options &options, int status)
     const int signal = endingByItself();
     if (signal == 0)
         return status;
-    if (!options.quiet)
-        say(interruptedLine(options, false));
+    say(interruptedLine(options, false));
     return 128 + signal;
 }
 
@@ -362,24 +279,19 @@ int run(const Options &options)
         });
     else
         endAtOnceWhenStopping(messages, {});
-    if (options.task == Task::Favicon)
-        return ended(options, writeFavicons(options));
-    if (options.task == Task::AppIcons)
-        return ended(options, writeAllIcons(options));
-    if (options.task == Task::IconTheme)
-        return ended(options, writeTheme(options));
-    if (options.task != Task::Convert)
+    if (rowOf(options.kind()).writeSet)
+        return ended(options, writeSet(options));
+    if (!rowOf(options.kind()).makeFile)
         return ended(options, reportIcons(options));
     int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
-    if (!options.themeFolder.isEmpty() && !stopRequested)
-        if (const std::optional<Failure> failure = completeCursorTheme(options.themeFolder)) {
+    if (options.kind() == OutputKind::CursorTheme && !stopRequested)
+        if (const std::optional<Failure> failure = completeCursorTheme(options.folder)) {
             say(failure->reason);
             status = SomeFailed;
         }
     // Said of a file written, after it is.
-    const std::optional<FormatMismatch> mismatch =
-        formatMismatch(Operand::output(options.outputFile), resultExtension(options.conversion));
-    if (status == AllConverted && mismatch && !options.quiet)
+    const std::optional<FormatMismatch> mismatch = formatMismatch(Operand::output(options.outputFile), options.kind());
+    if (status == AllConverted && mismatch)
         say(lineFor(*mismatch));
     return status;
 }

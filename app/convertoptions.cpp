@@ -1,17 +1,15 @@
 #include "convertoptions.h"
 
-#include "appiconsoptions.h"
 #include "cursoroptions.h"
-#include "faviconoptions.h"
 #include "fileaccess.h"
 #include "folderlisting.h"
 #include "iconsizes.h"
 #include "nativename.h"
 #include "operand.h"
 #include "optiontable.h"
-#include "platformoptions.h"
+#include "outputkinds.h"
 #include "setfiles.h"
-#include "themeoptions.h"
+#include "setoptions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,30 +21,27 @@
 
 namespace {
 
-// What each picture becomes (--bmp, --mono, --sizes, --key-black, and a
-// cursor's options).
-std::optional<QString> readConversion(const QCommandLineParser &parser, ConversionOptions &conversion)
+// What each picture becomes: its kind's square (--mono), its sizes
+// (--sizes, --key-black) and a cursor's options.
+std::optional<QString> readConversion(const QCommandLineParser &parser, const std::vector<OptionPlace> &hotSpots,
+                                      ConversionOptions &conversion)
 {
-    const bool bmp = parser.isSet(QStringLiteral("bmp"));
     const bool mono = parser.isSet(QStringLiteral("mono"));
-    const bool sizes = parser.isSet(QStringLiteral("sizes"));
-    if (bmp && mono)
-        return QStringLiteral("--bmp and --mono cannot be used together.");
-    conversion.output = bmp ? SquareOutput::Bitmap : mono ? SquareOutput::BlackAndWhiteIcon : SquareOutput::ColourIcon;
-    if (sizes) {
-        if (bmp || mono)
-            return QStringLiteral("--sizes cannot be used with --bmp or --mono.");
+    conversion.output = conversion.kind == OutputKind::Bitmap ? SquareOutput::Bitmap
+                        : mono                                ? SquareOutput::BlackAndWhiteIcon
+                                                              : SquareOutput::ColourIcon;
+    if (parser.isSet(QStringLiteral("sizes"))) {
+        if (mono)
+            return QStringLiteral("--sizes cannot be used with --mono.");
         IconSizeList parsed = parseIconSizes(parser.value(QStringLiteral("sizes")));
         if (parsed.failure)
             return parsed.failure->reason;
         conversion.sizes = std::move(parsed.sizes);
     }
-    if (std::optional<QString> mistake = readCursorOptions(parser, conversion))
-        return mistake;
-    if (std::optional<QString> mistake = readPlatformOptions(parser, conversion))
+    if (std::optional<QString> mistake = readCursorOptions(parser, hotSpots, conversion))
         return mistake;
     conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
-    if (conversion.keyBlack && conversion.sizes.empty() && !conversion.icns)
+    if (conversion.keyBlack && conversion.sizes.empty() && conversion.kind != OutputKind::Icns)
         return QStringLiteral("--key-black goes with --sizes, --cursor, --xcursor or --icns (the 32 x 32 icon always makes "
                               "pure black transparent).");
     return std::nullopt;
@@ -60,7 +55,6 @@ std::optional<QString> readWalk(const QCommandLineParser &parser, Options &optio
     options.followLinks = parser.isSet(QStringLiteral("follow-links"));
     options.list = parser.value(QStringLiteral("files-from"));
     options.nulSeparated = parser.isSet(QStringLiteral("null"));
-    options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.progress = parser.isSet(QStringLiteral("progress"));
     if (parser.isSet(QStringLiteral("files-from")) && options.list.isEmpty())
         return QStringLiteral("--files-from needs a file name (or - for standard input).");
@@ -133,10 +127,13 @@ std::optional<QString> readOutputFile(const Options &options)
 {
     if (options.recursive || !options.list.isEmpty())
         return QStringLiteral("-r and --files-from write each result into -d DIR.");
-    if (options.inputs.size() > 1 && options.conversion.sizes.empty() && !options.conversion.icns)
+    if (options.inputs.size() > 1 && options.conversion.sizes.empty() && options.kind() != OutputKind::Icns)
         return QStringLiteral("-o takes one input, or with --sizes several for one icon; use -d DIR for several.");
     if (options.outputFile.isEmpty())
         return QStringLiteral("-o needs a file name (or - for standard output).");
+    if (!options.conversion.hotSpotsFrom.empty())
+        return QStringLiteral("Several --hotspot go with pictures made each into a cursor of its own (-d DIR); one "
+                              "made of several pictures points with one.");
     if (Operand::output(options.outputFile).isStandard() && standardOutputIsATerminal())
         return QStringLiteral("An icon is not written to a terminal; send standard output to a file or a pipe "
                               "(> icon.ico), or give -o FILE.");
@@ -153,28 +150,19 @@ std::optional<QString> readResultFolder(const Options &options)
             return refusal;
     // A cursor theme's cursors/ is made with its first cursor, in the
     // theme's folder, which is the one checked.
-    return folderRefusal(options.themeFolder.isEmpty() ? options.folder : options.themeFolder);
+    return folderRefusal(options.folder);
 }
 
-// Which pictures, where their results go (-o or -d) and how many are
-// converted at a time (-j).
+// Which pictures, where their results go (-o, -d, or a cursor theme's
+// folder) and how many are converted at a time (-j).
 std::optional<QString> readRun(const QCommandLineParser &parser, Options &options)
 {
     const bool output = parser.isSet(QStringLiteral("output"));
-    const bool theme = parser.isSet(QStringLiteral("cursor-theme"));
-    if (theme && (output || parser.isSet(QStringLiteral("directory"))))
-        return QStringLiteral("--cursor-theme writes into DIR/cursors; give no -o or -d.");
-    if (theme) {
-        options.themeFolder = parser.value(QStringLiteral("cursor-theme"));
-        if (std::optional<QString> refusal = folderRefusal(options.themeFolder))
-            return refusal;
-    }
+    const bool theme = options.kind() == OutputKind::CursorTheme;
     const bool folder = theme || parser.isSet(QStringLiteral("directory"));
     options.inputs = parser.positionalArguments();
     options.outputFile = parser.value(QStringLiteral("output"));
-    options.folder = theme ? QDir(options.themeFolder).filePath(QStringLiteral("cursors")) : parser.value(QStringLiteral("directory"));
-    if (std::optional<QString> mistake = readJobs(parser, options))
-        return mistake;
+    options.folder = parser.value(theme ? QStringLiteral("cursor-theme") : QStringLiteral("directory"));
     if (std::optional<QString> mistake = readWalk(parser, options))
         return mistake;
     if (options.list.isEmpty())
@@ -195,87 +183,60 @@ std::optional<QString> readRun(const QCommandLineParser &parser, Options &option
 // --list or --extract: the icons, and -d for --extract.
 std::optional<QString> readIconReport(const QCommandLineParser &parser, Options &options)
 {
-    const QString name = options.task == Task::List ? QStringLiteral("--list") : QStringLiteral("--extract");
+    const QString name = QLatin1String(rowOf(options.kind()).option);
     options.inputs = parser.positionalArguments();
     options.folder = parser.value(QStringLiteral("directory"));
-    options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (options.inputs.isEmpty())
         return QStringLiteral("No icon given.");
     if (options.inputs.contains(QStringLiteral("-")))
         return QStringLiteral("%1 takes icon files; standard input (-) is for converting a picture.").arg(name);
-    if (options.task == Task::Extract && !parser.isSet(QStringLiteral("directory")))
+    if (options.kind() == OutputKind::Extraction && !parser.isSet(QStringLiteral("directory")))
         return QStringLiteral("--extract needs -d DIR, an existing folder.");
-    return options.task == Task::Extract ? folderRefusal(options.folder) : std::nullopt;
+    return options.kind() == OutputKind::Extraction ? folderRefusal(options.folder) : std::nullopt;
 }
 
-// The tasks other than converting, each named by an option of its own.
-constexpr Task namedTasks[] = {Task::List, Task::Extract, Task::Favicon, Task::IconTheme, Task::AppIcons};
-
-// The task the options ask for: that of the first option given that
-// names one (the option only that task takes); else converting.
-Task taskAsked(const std::vector<const OptionEntry *> &given)
+// The kind the options ask for: that of the first option given that names
+// one (--cursor, --theme ...). Else an icon, or, of an output named .icns
+// and no other icon asked for (--mono, --sizes), a macOS icon family.
+OutputKind kindAsked(const QCommandLineParser &parser, const std::vector<const OptionEntry *> &given)
 {
     for (const OptionEntry *entry : given)
-        for (Task task : namedTasks)
-            if (entry->tasks == tasksOf(task))
-                return task;
-    return Task::Convert;
+        if (const std::optional<OutputKind> kind = kindNamedBy(shownOption(*entry)))
+            return *kind;
+    const bool otherIcon = parser.isSet(QStringLiteral("mono")) || parser.isSet(QStringLiteral("sizes"));
+    const bool namedIcns = parser.isSet(QStringLiteral("output"))
+                           && QFileInfo(parser.value(QStringLiteral("output"))).suffix().compare(QLatin1String("icns"), Qt::CaseInsensitive) == 0;
+    return namedIcns && !otherIcon ? OutputKind::Icns : OutputKind::Icon;
 }
 
-// The option that names `task`, as messages name it.
-QString taskOption(Task task)
-{
-    switch (task) {
-    case Task::List: return QStringLiteral("--list");
-    case Task::Extract: return QStringLiteral("--extract");
-    case Task::Favicon: return QStringLiteral("--favicon");
-    case Task::IconTheme: return QStringLiteral("--theme");
-    case Task::AppIcons: return QStringLiteral("--app-icons");
-    case Task::Convert: break;
-    }
-    return QString();
-}
-
-// Why a task takes none of the options of other tasks, in its own words.
-QString whatTaskDoes(Task task)
-{
-    switch (task) {
-    case Task::List: return QStringLiteral("it lists the icons given, and writes nothing");
-    case Task::Extract: return QStringLiteral("it writes each image of the icons given into -d DIR");
-    case Task::Favicon: return QStringLiteral("it writes its own files and sizes into DIR");
-    case Task::IconTheme: return QStringLiteral("it writes DIR/hicolor itself, a PNG of each size and the drawing");
-    case Task::AppIcons: return QStringLiteral("it writes every icon's own sizes into DIR");
-    case Task::Convert: break;
-    }
-    return QString();
-}
-
-// An option that converting does not take, and the options of the tasks
-// that do: "--name goes with --theme or --app-icons".
+// An option the icon does not take, and the kinds that do, named by their
+// options: "--name goes with --theme or --app-icons".
 QString goesWith(const OptionEntry &entry)
 {
-    QStringList tasks;
-    for (Task task : namedTasks)
-        if (entry.tasks & tasksOf(task))
-            tasks << taskOption(task);
-    const QString last = tasks.takeLast();
-    return QStringLiteral("%1 goes with %2").arg(shownOption(entry), tasks.isEmpty() ? last : tasks.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last);
+    QStringList kinds;
+    for (const OutputKindRow &row : outputKinds())
+        if (row.option && (entry.kinds & kindsOf(row.kind)))
+            kinds << QLatin1String(row.option);
+    const QString last = kinds.takeLast();
+    return QStringLiteral("%1 goes with %2").arg(shownOption(entry), kinds.isEmpty() ? last : kinds.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last);
 }
 
-// The options given that `task` does not take, each named in the order
-// given, in one line; nothing when it takes them all. Which task takes
+// The options given that `kind` does not take, each named in the order
+// given, in one line; nothing when it takes them all. Which kind takes
 // which option is the option table's.
-std::optional<QString> optionsRefused(const std::vector<const OptionEntry *> &given, Task task)
+std::optional<QString> optionsRefused(const std::vector<const OptionEntry *> &given, OutputKind kind)
 {
+    const OutputKindRow &row = rowOf(kind);
     QStringList refused;
     for (const OptionEntry *entry : given)
-        if (!(entry->tasks & tasksOf(task)))
-            refused << (task == Task::Convert ? goesWith(*entry) : shownOption(*entry));
+        if (!(entry->kinds & kindsOf(kind)))
+            refused << (row.option ? shownOption(*entry) : goesWith(*entry));
     if (refused.isEmpty())
         return std::nullopt;
-    if (task == Task::Convert)
+    if (!row.option)
         return refused.join(QStringLiteral("; ")) + QLatin1Char('.');
-    return QStringLiteral("%1 cannot be used with %2: %3.").arg(taskOption(task), refused.join(QStringLiteral(", ")), whatTaskDoes(task));
+    return QStringLiteral("%1 cannot be used with %2: %3.")
+        .arg(QLatin1String(row.option), refused.join(QStringLiteral(", ")), QLatin1String(row.work));
 }
 
 // An option of the whole run given twice with two values, which leaves
@@ -283,7 +244,8 @@ std::optional<QString> optionsRefused(const std::vector<const OptionEntry *> &gi
 std::optional<QString> repeatedValue(const QCommandLineParser &parser, const std::vector<const OptionEntry *> &given)
 {
     for (const OptionEntry *entry : given) {
-        if (!entry->valueName)
+        // Several hot spots each apply to the pictures after them.
+        if (!entry->valueName || qstrcmp(entry->name, "hotspot") == 0)
             continue;
         const QStringList values = parser.values(QLatin1String(entry->name));
         for (const QString &value : values)
@@ -326,23 +288,19 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
     if (asksForHelp(parser) || asksForVersion(parser))
         return std::nullopt;
     const std::vector<const OptionEntry *> given = optionsGiven(understood);
-    options.task = taskAsked(given);
-    if (std::optional<QString> refused = optionsRefused(given, options.task))
+    options.conversion.kind = kindAsked(parser, given);
+    if (std::optional<QString> refused = optionsRefused(given, options.kind()))
         return refused;
     if (std::optional<QString> repeated = repeatedValue(parser, given))
         return repeated;
-    switch (options.task) {
-    case Task::List:
-    case Task::Extract: return readIconReport(parser, options);
-    case Task::AppIcons: return readAppIconsOptions(parser, options, folderRefusal);
-    case Task::Favicon: {
-        const std::optional<QString> mistake = readFaviconOptions(parser, options);
-        return mistake ? mistake : folderRefusal(options.folder);
-    }
-    case Task::IconTheme: return readThemeOptions(parser, options, folderRefusal);
-    case Task::Convert: break;
-    }
-    if (std::optional<QString> mistake = readConversion(parser, options.conversion))
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    if (std::optional<QString> mistake = readJobs(parser, options))
+        return mistake;
+    if (rowOf(options.kind()).writeSet)
+        return readSetOptions(parser, options, folderRefusal);
+    if (!rowOf(options.kind()).makeFile)
+        return readIconReport(parser, options);
+    if (std::optional<QString> mistake = readConversion(parser, placesOf(understood, "hotspot"), options.conversion))
         return mistake;
     return readRun(parser, options);
 }

@@ -15,22 +15,24 @@
 
 struct Options
 {
-    Task task = Task::Convert;
+    // What the run makes (conversion.kind) and how.
     ConversionOptions conversion;
     QStringList inputs;
-    QString outputFile;
+    QString outputFile; // -o
+    // The folder the results go into: -d's, or that of a set (--cursor-theme,
+    // --theme, --favicon, --app-icons).
     QString folder;
-    QString themeFolder; // --cursor-theme: the folder holds a cursor theme
-    QString iconThemeFolder; // --theme: the icon themes folder the program's icon goes into
-    QString iconName;        // --name: the name desktops look that icon up by
+    QString name; // --name: the name desktops look the icon up by
     int jobs = 1;
-    QString list;           // --files-from
+    QString list; // --files-from
     bool nulSeparated = false;
     bool recursive = false;
     bool followLinks = false;
     bool quiet = false;
     bool progress = false;
     std::optional<QColor> background; // --background: under the opaque icons, and the manifest's colours
+
+    OutputKind kind() const { return conversion.kind; }
 };
 
 // How the converter is used, before the options --help lists.

@@ -1,6 +1,6 @@
 #include "cursoroptions.h"
 
-#include "iconsizes.h"
+#include "outputkinds.h"
 
 #include <vector>
 
@@ -36,20 +36,14 @@ std::optional<std::vector<int>> delaysOf(const QString &text)
     return delays;
 }
 
-// --ani, --delay, --title and --author: an animated cursor, how long its
-// frames show, and its own title and author.
+// How long the frames show (--delay), and an animated cursor's title and
+// author (--title, --author).
 std::optional<QString> readAnimation(const QCommandLineParser &parser, ConversionOptions &conversion)
 {
-    conversion.animated = parser.isSet(QStringLiteral("ani"));
-    const bool titled = parser.isSet(QStringLiteral("title")) || parser.isSet(QStringLiteral("author"));
-    if (titled && !conversion.animated)
-        return QStringLiteral("--title and --author go with --ani.");
     conversion.title = parser.value(QStringLiteral("title"));
     conversion.author = parser.value(QStringLiteral("author"));
     if (!parser.isSet(QStringLiteral("delay")))
         return std::nullopt;
-    if (!conversion.animated && !parser.isSet(QStringLiteral("xcursor")) && !parser.isSet(QStringLiteral("cursor-theme")))
-        return QStringLiteral("--delay goes with --ani or --xcursor.");
     std::optional<std::vector<int>> delays = delaysOf(parser.value(QStringLiteral("delay")));
     if (!delays)
         return QStringLiteral("--delay takes whole numbers of milliseconds from 1 to 60000, separated by commas.");
@@ -57,40 +51,43 @@ std::optional<QString> readAnimation(const QCommandLineParser &parser, Conversio
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<QString> readCursorOptions(const QCommandLineParser &parser, ConversionOptions &conversion)
+// The hot spots given: one applies to every picture; several each to the
+// pictures named after it, up to the next.
+std::optional<QString> readHotSpots(const std::vector<OptionPlace> &places, qsizetype pictures, ConversionOptions &conversion)
 {
-    if (std::optional<QString> mistake = readAnimation(parser, conversion))
-        return mistake;
-    // A cursor theme holds Linux cursors.
-    conversion.xcursor = parser.isSet(QStringLiteral("xcursor")) || parser.isSet(QStringLiteral("cursor-theme"));
-    const int kinds = int(parser.isSet(QStringLiteral("cursor"))) + int(conversion.xcursor) + int(conversion.animated);
-    if (kinds > 1)
-        return QStringLiteral("Give one of --cursor, --xcursor and --ani.");
-    conversion.cursor = kinds == 1;
-    const bool classic = parser.isSet(QStringLiteral("classic"));
-    const bool hotSpot = parser.isSet(QStringLiteral("hotspot"));
-    if (!conversion.cursor)
-        return classic || hotSpot ? std::optional<QString>(QStringLiteral("--classic and --hotspot go with --cursor (--hotspot also with --xcursor)."))
-                                  : std::nullopt;
-    const QString kind = conversion.xcursor    ? QStringLiteral("--xcursor")
-                         : conversion.animated ? QStringLiteral("--ani")
-                                               : QStringLiteral("--cursor");
-    if (conversion.output == SquareOutput::Bitmap)
-        return QStringLiteral("%1 cannot be used with --bmp.").arg(kind);
-    if ((conversion.xcursor || conversion.animated) && (classic || conversion.output != SquareOutput::ColourIcon))
-        return QStringLiteral("%1 cannot be used with --classic or --mono: its images have alpha.").arg(kind);
-    if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))
-        return QStringLiteral("--classic cannot be used with --sizes or --mono.");
-    if (hotSpot) {
-        conversion.hotSpot = pointOf(parser.value(QStringLiteral("hotspot")));
-        if (!conversion.hotSpot)
+    for (const OptionPlace &place : places) {
+        const std::optional<QPointF> point = pointOf(place.value);
+        if (!point)
             return QStringLiteral("--hotspot takes x,y: two whole numbers of pixels from the picture's top-left corner "
                                   "(0,0).");
+        if (places.size() > 1 && place.picturesBefore >= pictures)
+            return QStringLiteral("--hotspot %1 comes after the last picture; of several, each applies to the pictures "
+                                  "after it.")
+                .arg(place.value);
+        conversion.hotSpotsFrom.push_back({place.picturesBefore, *point});
     }
-    if (!classic && conversion.output == SquareOutput::ColourIcon && conversion.sizes.empty())
-        conversion.sizes = conversion.xcursor ? IconSizes::xcursor() : IconSizes::cursor();
+    if (places.size() == 1) {
+        conversion.hotSpot = conversion.hotSpotsFrom.front().point;
+        conversion.hotSpotsFrom.clear();
+    }
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<QString> readCursorOptions(const QCommandLineParser &parser, const std::vector<OptionPlace> &hotSpots,
+                                         ConversionOptions &conversion)
+{
+    if (std::optional<QString> mistake = readAnimation(parser, conversion))
+        return mistake;
+    if (!isCursor(conversion.kind))
+        return std::nullopt;
+    const bool classic = parser.isSet(QStringLiteral("classic"));
+    if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))
+        return QStringLiteral("--classic cannot be used with --sizes or --mono.");
+    if (std::optional<QString> mistake = readHotSpots(hotSpots, parser.positionalArguments().size(), conversion))
+        return mistake;
+    if (!classic && conversion.output == SquareOutput::ColourIcon && conversion.sizes.empty())
+        conversion.sizes = rowOf(conversion.kind).sizes();
+    return std::nullopt;
+}

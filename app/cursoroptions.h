@@ -1,16 +1,17 @@
 #pragma once
 
 #include "conversion.h"
+#include "optiontable.h"
 
 #include <QCommandLineParser>
 #include <QString>
 
 #include <optional>
 
-// Whether the pictures become a cursor, which, and where it points
-// (--cursor, --xcursor, --ani, --delay, --title, --author, --hotspot,
-// --classic), read into
-// `conversion`, whose --bmp,
-// --mono and --sizes are read already; or the mistake. A cursor without
-// --classic, --mono or --sizes has the pointer sizes.
-std::optional<QString> readCursorOptions(const QCommandLineParser &parser, ConversionOptions &conversion);
+// Where a cursor points (--hotspot, given at `hotSpots` among the pictures),
+// --classic, how long an animation's frames show (--delay), and an animated
+// cursor's title and author, read into `conversion`, whose kind, --mono
+// and --sizes are read already; or the mistake. A cursor without
+// --classic, --mono or --sizes has its kind's sizes.
+std::optional<QString> readCursorOptions(const QCommandLineParser &parser, const std::vector<OptionPlace> &hotSpots,
+                                         ConversionOptions &conversion);

@@ -50,15 +50,10 @@ QString lineFor(const PartlyDrawn &note)
 
 QString lineFor(const FormatMismatch &mismatch)
 {
-    const bool bitmap = mismatch.result == QLatin1String(".bmp");
-    const QString bitmapNamedAsOne =
-        !bitmap && mismatch.ending == QLatin1String("bmp") ? QStringLiteral(" (--bmp writes a bitmap)") : QString();
-    const QString held = bitmap                                         ? QStringLiteral("a bitmap")
-                         : mismatch.result == QLatin1String(".cur") ? QStringLiteral("a cursor")
-                         : mismatch.result == QLatin1String(".ani") ? QStringLiteral("an animated cursor")
-                         : mismatch.result == QLatin1String(".icns") ? QStringLiteral("a macOS icon")
-                         : mismatch.result.isEmpty()                ? QStringLiteral("a Linux cursor")
-                                                                      : QStringLiteral("an icon");
+    const QString bitmapNamedAsOne = mismatch.result != OutputKind::Bitmap && mismatch.ending == QLatin1String("bmp")
+                                         ? QStringLiteral(" (--bmp writes a bitmap)")
+                                         : QString();
     return QStringLiteral("\"%1\" will hold %2, whatever its ending \".%3\" promises%4.")
-        .arg(mismatch.output.shown(), held, readableName(mismatch.ending), bitmapNamedAsOne);
+        .arg(mismatch.output.shown(), QLatin1String(rowOf(mismatch.result).held), readableName(mismatch.ending),
+             bitmapNamedAsOne);
 }

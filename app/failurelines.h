@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion.h"
+#include "outputkinds.h"
 #include "outputplan.h"
 #include "runfailure.h"
 

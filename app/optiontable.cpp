@@ -34,84 +34,90 @@ const QString examples = QStringLiteral(
 
 namespace {
 
-constexpr unsigned converting = tasksOf(Task::Convert);
+using K = OutputKind;
+// The kinds each picture is made into a file of, one or several at a time.
+constexpr unsigned files = kindsOf(K::Icon, K::Bitmap, K::Cursor, K::AnimatedCursor, K::Xcursor, K::Icns);
+// Those and the cursor theme, which writes each picture's Linux cursor.
+constexpr unsigned converting = files | kindsOf(K::CursorTheme);
+constexpr unsigned cursors = kindsOf(K::Cursor, K::AnimatedCursor, K::Xcursor, K::CursorTheme);
+constexpr unsigned sets = kindsOf(K::IconTheme, K::FaviconSet, K::AppIcons);
 
-// Every option, in the order --help lists them, and the tasks it goes with.
+// Every option, in the order --help lists them, and the kinds that take it.
 constexpr OptionEntry table[] = {
-    {nullptr, "bmp", nullptr, converting, "Write the fitted square as a 24-bit bitmap."},
-    {nullptr, "mono", nullptr, converting, "Write a black-and-white (1-bit) icon."},
-    {"o", "output", "file", converting,
+    {nullptr, "bmp", nullptr, kindsOf(K::Bitmap), "Write the fitted square as a 24-bit bitmap."},
+    {nullptr, "mono", nullptr, kindsOf(K::Icon, K::Cursor), "Write a black-and-white (1-bit) icon."},
+    {"o", "output", "file", files,
      "Write the one input's result to <file> (- for standard output). With --sizes, the inputs make one icon "
      "together."},
-    {"d", "directory", "dir", tasksOf(Task::Convert, Task::Extract), "Write each result into <dir>, named after its input."},
-    {"j", "jobs", "n", converting, "Convert <n> pictures at a time (default: one per processor)."},
-    {nullptr, "sizes", "list", converting,
+    {"d", "directory", "dir", files | kindsOf(K::Extraction), "Write each result into <dir>, named after its input."},
+    {"j", "jobs", "n", converting | sets, "Convert <n> pictures at a time (default: one per processor)."},
+    {nullptr, "sizes", "list", kindsOf(K::Icon) | cursors,
      "Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated by commas; "
      "\"all\" for 16,24,32,48,64,128,256, \"windows\" for 16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), "
      "largest first, at 32 bits with real transparency: the picture's own, and transparent bands. The 256 image is "
      "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
      "images; a drawing is drawn from its shapes, fine enough for every size."},
-    {nullptr, "key-black", nullptr, tasksOf(Task::Convert, Task::Favicon, Task::IconTheme, Task::AppIcons),
+    {nullptr, "key-black", nullptr, (converting & ~kindsOf(K::Bitmap)) | sets,
      "With --sizes, --cursor, --xcursor or --favicon: make pure black transparent too, as the window does."},
-    {nullptr, "icns", nullptr, converting,
+    {nullptr, "icns", nullptr, kindsOf(K::Icns),
      "Write a macOS icon family (.icns) instead of an icon, as an output named .icns does: PNG images of 16, 32, "
      "64, 128, 256, 512 and 1024 pixels in the element types of macOS 10.7 and later (icp4, icp5, ic11, ic12, "
      "ic07, ic13, ic08, ic14, ic09, ic10), each size made as with --sizes."},
-    {nullptr, "favicon", "dir", tasksOf(Task::Favicon),
+    {nullptr, "favicon", "dir", kindsOf(K::FaviconSet),
      "Make <dir> a web site's icons: favicon.ico (16, 32 and 48, as --sizes 48,32,16 makes it), icon.svg (a "
      "drawing's own document), icon-192.png and icon-512.png (transparent bands, as --sizes makes them), "
      "apple-touch-icon.png (180, opaque over --background), icon-maskable-512.png (opaque over --background to every "
      "edge, the picture within the circle any mask keeps) and site.webmanifest naming them; then print the <link> "
      "lines for a page's head, <dir> served as the site's root. Several pictures make one set, as with --sizes. "
      "<dir> is made when the folder it would be in is there."},
-    {nullptr, "background", "colour", tasksOf(Task::Favicon, Task::AppIcons),
+    {nullptr, "background", "colour", kindsOf(K::FaviconSet, K::AppIcons),
      "With --favicon or --app-icons: the colour under the opaque icons, and the manifest's background and theme colour: #rrggbb or a "
      "name such as white (the default); not see-through."},
-    {nullptr, "app-icons", "dir", tasksOf(Task::AppIcons),
+    {nullptr, "app-icons", "dir", kindsOf(K::AppIcons),
      "Write every icon a program ships into <dir>, each picture read once: windows/NAME.ico (the sizes of --sizes "
      "windows), macos/NAME.icns (as --icns), linux/hicolor/... (as --theme) and web/... (as --favicon, with "
      "--background); then print each file written and the web's <link> lines. NAME is --name's, else the first "
      "picture's name without its ending."},
-    {nullptr, "theme", "dir", tasksOf(Task::IconTheme),
+    {nullptr, "theme", "dir", kindsOf(K::IconTheme),
      "Lay out the program's icon as a Linux desktop's icon theme looks it up, with <dir> as the icons folder "
      "(~/.local/share/icons, /usr/share/icons): <dir>/hicolor/SIZExSIZE/apps/NAME.png for 16, 22, 24, 32, 48, 64, "
      "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
      "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself. The theme's index.theme is the system's, and none is written. "
      "Prints each file written."},
-    {nullptr, "name", "name", tasksOf(Task::IconTheme, Task::AppIcons),
+    {nullptr, "name", "name", kindsOf(K::IconTheme, K::AppIcons),
      "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it."},
-    {nullptr, "cursor", nullptr, converting,
+    {nullptr, "cursor", nullptr, kindsOf(K::Cursor),
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
      "hot spot."},
-    {nullptr, "hotspot", "x,y", converting,
+    {nullptr, "hotspot", "x,y", cursors,
      "With --cursor or --xcursor: the point the cursor points with, in the first picture's pixels from its top-left "
      "corner "
      "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
      "size points at the same place of its picture."},
-    {nullptr, "xcursor", nullptr, converting,
+    {nullptr, "xcursor", nullptr, kindsOf(K::Xcursor),
      "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
      "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
      "--cursor. Of an animation (an animated GIF or WebP, an animated cursor, an animated Xcursor), or of several "
      "pictures with --delay, an animated one, each frame shown for its time as with --ani. Named after its input "
      "without an ending under -d."},
-    {nullptr, "cursor-theme", "dir", converting,
+    {nullptr, "cursor-theme", "dir", kindsOf(K::CursorTheme),
      "Make <dir> a Linux cursor theme: each picture a Linux cursor (as --xcursor makes it) in <dir>/cursors, named "
      "after the picture without its ending (left_ptr.png becomes left_ptr); a link under each other name desktops "
      "look that shape up by (left_ptr: default, arrow ...) where nothing of that name is there; and "
      "<dir>/index.theme, when there is none, naming the theme after <dir>."},
-    {nullptr, "ani", nullptr, converting,
+    {nullptr, "ani", nullptr, kindsOf(K::AnimatedCursor),
      "Write an animated cursor (.ani): of an animated GIF or WebP, its frames as a browser shows them, each for "
      "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); of an animated cursor "
      "or an animated Xcursor, its steps, each frame with all its images; or of the pictures given, one a frame, "
      "each for 100 ms. Each frame is a cursor as --cursor makes it, stored once however often it shows."},
-    {nullptr, "delay", "ms", converting,
+    {nullptr, "delay", "ms", kindsOf(K::AnimatedCursor, K::Xcursor, K::CursorTheme),
      "With --ani or --xcursor: how long each frame shows, in milliseconds: one time for every frame, or one for "
      "each, separated by commas. Windows counts it in sixtieths of a second, rounded, at least one. With "
      "--xcursor, the pictures given are the frames of an animation."},
-    {nullptr, "title", "text", converting, "With --ani: the animated cursor's title."},
-    {nullptr, "author", "text", converting, "With --ani: the animated cursor's author."},
-    {nullptr, "classic", nullptr, converting,
+    {nullptr, "title", "text", kindsOf(K::AnimatedCursor), "With --ani: the animated cursor's title."},
+    {nullptr, "author", "text", kindsOf(K::AnimatedCursor), "With --ani: the animated cursor's author."},
+    {nullptr, "classic", nullptr, kindsOf(K::Cursor),
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "
      "--mono instead, a black-and-white one."},
     {"r", "recursive", nullptr, converting,
@@ -122,19 +128,19 @@ constexpr OptionEntry table[] = {
      "Convert the pictures listed in <file> (- for standard input), one per line, as the list comes."},
     {"0", "null", nullptr, converting, "With --files-from: the names end with a NUL byte, as find -print0 writes them."},
     {nullptr, "progress", nullptr, converting, "Show the progress line even when standard error is not a terminal."},
-    {"q", "quiet", nullptr, everyTask, "Say nothing, not even which pictures failed; the exit status tells."},
-    {nullptr, "list", nullptr, tasksOf(Task::List),
+    {"q", "quiet", nullptr, everyKind, "Say nothing, not even which pictures failed; the exit status tells."},
+    {nullptr, "list", nullptr, kindsOf(K::Listing),
      "List each image of the icons or cursors given: size, bits per pixel, BMP or PNG, bytes and offset, a "
      "cursor's hot spot, and what is wrong with it; of an animated cursor, its steps (each one's frame and time) "
      "and each frame's images; of an Xcursor, each image's nominal size, size, hot spot and delay. A damaged file "
      "is reported and the exit status is 1."},
-    {nullptr, "extract", nullptr, tasksOf(Task::Extract),
+    {nullptr, "extract", nullptr, kindsOf(K::Extraction),
      "Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after the icon, the "
      "image's size and its bits per pixel; an animated cursor's and an Xcursor's after the file, the frame (from 1), "
      "the size and the bits per pixel."},
     // Qt's own help option would offer --help-all, which shows nothing more.
-    {"h", "help", nullptr, everyTask, "Show this help and exit."},
-    {"v", "version", nullptr, everyTask, nullptr},
+    {"h", "help", nullptr, everyKind, "Show this help and exit."},
+    {"v", "version", nullptr, everyKind, nullptr},
 };
 
 } // namespace
@@ -170,33 +176,91 @@ const OptionEntry *entryNamed(const QString &name)
 
 } // namespace
 
-std::vector<const OptionEntry *> optionsGiven(const QStringList &arguments)
+namespace {
+
+// One option given: its entry, its value, and how many pictures are named
+// before it.
+struct Given
 {
-    std::vector<const OptionEntry *> given;
-    const auto add = [&given](const OptionEntry *entry) {
-        if (entry && std::find(given.begin(), given.end(), entry) == given.end())
-            given.push_back(entry);
-        return entry && entry->valueName;
-    };
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const OptionEntry *entry;
+    QString value;
+    qsizetype picturesBefore;
+};
+
+// A long option given ("--name=value", or "--name" with its value next);
+// moves `i` past its value.
+Given longOption(const QStringList &arguments, qsizetype &i, qsizetype pictures)
+{
+    const QString &argument = arguments[i];
+    const OptionEntry *entry = entryNamed(argument.mid(2).section(QLatin1Char('='), 0, 0));
+    QString value;
+    if (entry && entry->valueName) {
+        if (argument.contains(QLatin1Char('=')))
+            value = argument.section(QLatin1Char('='), 1);
+        else if (i + 1 < arguments.size())
+            value = arguments[++i];
+    }
+    return {entry, value, pictures};
+}
+
+// Letters together ("-qr"): one that takes a value takes the rest, or the
+// next argument; moves `i` past it.
+void letterOptions(const QStringList &arguments, qsizetype &i, qsizetype pictures, std::vector<Given> &given)
+{
+    const QString &argument = arguments[i];
+    for (qsizetype letter = 1; letter < argument.size(); ++letter) {
+        const OptionEntry *entry = entryNamed(argument.mid(letter, 1));
+        if (!entry || !entry->valueName) {
+            given.push_back({entry, QString(), pictures});
+            continue;
+        }
+        const bool valueNext = letter + 1 == argument.size();
+        const QString value = valueNext ? (i + 1 < arguments.size() ? arguments[i + 1] : QString()) : argument.mid(letter + 1);
+        given.push_back({entry, value, pictures});
+        i += valueNext ? 1 : 0;
+        return;
+    }
+}
+
+// Every option of `arguments` (the program's name first, as
+// readOneDashOptions understood them), in the order given, each where it
+// stands among the pictures.
+std::vector<Given> walkOptions(const QStringList &arguments)
+{
+    std::vector<Given> given;
+    qsizetype pictures = 0;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         if (argument == QLatin1String("--"))
             break;
-        if (argument.startsWith(QLatin1String("--"))) {
-            // --name=value holds its value; --name takes the next argument.
-            if (add(entryNamed(argument.mid(2).section(QLatin1Char('='), 0, 0))) && !argument.contains(QLatin1Char('=')))
-                ++i;
-        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
-            // Letters together (-qr); one that takes a value takes the rest,
-            // or the next argument.
-            for (qsizetype letter = 1; letter < argument.size(); ++letter)
-                if (add(entryNamed(argument.mid(letter, 1)))) {
-                    i += letter + 1 == argument.size() ? 1 : 0;
-                    break;
-                }
-        }
+        if (argument.startsWith(QLatin1String("--")))
+            given.push_back(longOption(arguments, i, pictures));
+        else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
+            letterOptions(arguments, i, pictures, given);
+        else
+            ++pictures;
     }
     return given;
+}
+
+} // namespace
+
+std::vector<const OptionEntry *> optionsGiven(const QStringList &arguments)
+{
+    std::vector<const OptionEntry *> entries;
+    for (const Given &option : walkOptions(arguments))
+        if (option.entry && std::find(entries.begin(), entries.end(), option.entry) == entries.end())
+            entries.push_back(option.entry);
+    return entries;
+}
+
+std::vector<OptionPlace> placesOf(const QStringList &arguments, const char *option)
+{
+    std::vector<OptionPlace> places;
+    for (const Given &given : walkOptions(arguments))
+        if (given.entry && qstrcmp(given.entry->name, option) == 0)
+            places.push_back({given.value, given.picturesBefore});
+    return places;
 }
 
 void declareOptions(QCommandLineParser &parser)

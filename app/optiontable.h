@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outputkind.h"
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -7,32 +9,14 @@
 #include <optional>
 #include <vector>
 
-// What a run does with its inputs, chosen by the options that name a kind
-// of result: converting each picture (the default: an icon, a bitmap, a
-// cursor, an icon family ...), listing or extracting icons, or writing a
-// set of files.
-enum class Task { Convert, List, Extract, Favicon, IconTheme, AppIcons };
-
-// A set of tasks, one bit each.
-constexpr unsigned tasksOf(Task task)
-{
-    return 1u << unsigned(task);
-}
-template<typename... More>
-constexpr unsigned tasksOf(Task task, More... more)
-{
-    return tasksOf(task) | tasksOf(more...);
-}
-constexpr unsigned everyTask = tasksOf(Task::Convert, Task::List, Task::Extract, Task::Favicon, Task::IconTheme, Task::AppIcons);
-
-// One option of the command line, as --help shows it, and the tasks it
-// goes with: any other task refuses it.
+// One option of the command line, as --help shows it, and the kinds of
+// result that take it: any other kind refuses it.
 struct OptionEntry
 {
     const char *letter;      // the short name, or none
     const char *name;        // the long name
     const char *valueName;   // what its value is called, or none: it takes no value
-    unsigned tasks;          // the tasks that take it (tasksOf)
+    unsigned kinds;          // the kinds that take it (kindsOf)
     const char *description; // none: Qt's own version option, in Qt's words
 };
 
@@ -45,12 +29,22 @@ QStringList namesOf(const OptionEntry &entry);
 // An option as messages name it: "-o", "--sizes".
 QString shownOption(const OptionEntry &entry);
 
-// The options of `arguments` (as readOneDashOptions understood them), each
+// The options of `arguments` (the program's name first, as
+// readOneDashOptions understood them), each
 // once, in the order first given.
 std::vector<const OptionEntry *> optionsGiven(const QStringList &arguments);
 
 // The options, as --help shows them.
 void declareOptions(QCommandLineParser &parser);
+
+// Where each `option` ("hotspot") given stands among `arguments`: its
+// value, and how many pictures are named before it.
+struct OptionPlace
+{
+    QString value;
+    qsizetype picturesBefore;
+};
+std::vector<OptionPlace> placesOf(const QStringList &arguments, const char *option);
 
 // Reads the options written with one dash as they are meant ("-mono").
 std::optional<QString> readOneDashOptions(const QStringList &arguments, QStringList &understood);

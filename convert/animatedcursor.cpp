@@ -53,7 +53,7 @@ std::optional<Failure> makeFrame(const ConversionOptions &options, const std::ve
                                  std::optional<size_t> stored, MadeFrames &made)
 {
     const auto known = stored ? made.cursorOfStoredFrame.find(*stored) : made.cursorOfStoredFrame.end();
-    if (!options.xcursor && known != made.cursorOfStoredFrame.end()) {
+    if (!isXcursor(options.kind) && known != made.cursorOfStoredFrame.end()) {
         made.steps.push_back({known->second, jiffiesOf(milliseconds)});
         return std::nullopt;
     }
@@ -61,7 +61,7 @@ std::optional<Failure> makeFrame(const ConversionOptions &options, const std::ve
         return outside;
     const std::vector<SizeSource> plan = planIconSizes(pictures, options.sizes, true).sources;
     const std::vector<QPoint> hotSpots = cursorHotSpots(pictures, plan, options.hotSpot);
-    if (options.xcursor) {
+    if (isXcursor(options.kind)) {
         made.xcursorFrames.push_back(xcursorImagesOf(pictures, plan, options.keyBlack, hotSpots, quint32(milliseconds)));
         made.heldBytes += bytesOf(made.xcursorFrames.back());
     } else {
@@ -153,7 +153,7 @@ QByteArray encodeXcursorFrames(const std::vector<std::vector<XcursorImage>> &fra
 
 Converted written(const ConversionOptions &options, const MadeFrames &made, std::vector<PartlyDrawn> notes)
 {
-    const QByteArray bytes = options.xcursor ? encodeXcursorFrames(made.xcursorFrames)
+    const QByteArray bytes = isXcursor(options.kind) ? encodeXcursorFrames(made.xcursorFrames)
                                              : encodeAniCursor(made.steps, options.title, options.author);
     return {bytes, std::nullopt, false, std::move(notes)};
 }

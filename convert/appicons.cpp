@@ -20,7 +20,7 @@ struct Made
 
 Made icnsOf(const std::vector<Picture> &sources, bool enlarge, bool keyBlack)
 {
-    IconSizePlan plan = planIconSizes(sources, icnsSizes(), enlarge);
+    IconSizePlan plan = planIconSizes(sources, IconSizes::icns(), enlarge);
     if (plan.failure)
         return {QByteArray(), std::move(plan.failure)};
     std::map<int, QByteArray> pngOfSide;
@@ -41,7 +41,7 @@ Made windowsIconOf(const std::vector<Picture> &sources, bool enlarge, bool keyBl
 }
 
 // Writes `made` as `name` of the set; or sets the failure.
-bool writeMade(const Made &made, SetWriter &set, const QString &name, const Operand &picture, AppIconFiles &files)
+bool writeMade(const Made &made, SetWriter &set, const QString &name, const Operand &picture, SetFiles &files)
 {
     if (made.failure) {
         files.failure = RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, *made.failure};
@@ -53,11 +53,11 @@ bool writeMade(const Made &made, SetWriter &set, const QString &name, const Oper
 }
 
 // The Linux theme and the web's set, after the Windows and macOS icons.
-void writeThemeAndWeb(const std::vector<Picture> &sources, const AppIconsRequest &request, const SetWriter &set,
-                      AppIconFiles &files)
+void writeThemeAndWeb(const std::vector<Picture> &sources, const SetRequest &request, const SetWriter &set,
+                      SetFiles &files)
 {
     const Operand picture = Operand::input(request.inputs.first());
-    IconThemeFiles theme =
+    SetFiles theme =
         writeIconThemeOf(sources, picture, set.within(QStringLiteral("linux")), request.name, request.keyBlack);
     files.written << theme.written;
     files.removed << theme.removed;
@@ -66,7 +66,7 @@ void writeThemeAndWeb(const std::vector<Picture> &sources, const AppIconsRequest
         files.badCombination = theme.badCombination;
         return;
     }
-    FaviconSet favicons = writeFaviconSetOf(sources, request.inputs, set.within(QStringLiteral("web")),
+    SetFiles favicons = writeFaviconSetOf(sources, request.inputs, set.within(QStringLiteral("web")),
                                             request.background, request.keyBlack);
     files.written << favicons.written;
     files.keptAsItIs = favicons.keptAsItIs;
@@ -77,15 +77,9 @@ void writeThemeAndWeb(const std::vector<Picture> &sources, const AppIconsRequest
 
 } // namespace
 
-const std::vector<int> &icnsSizes()
-{
-    static const std::vector<int> sizes = {1024, 512, 256, 128, 64, 32, 16};
-    return sizes;
-}
-
 Converted makeIcns(const ConversionOptions &options, const QStringList &inputs)
 {
-    SourcesLoad load = loadAllSources(inputs, icnsSizes().front());
+    SourcesLoad load = loadAllSources(inputs, IconSizes::icns().front());
     if (load.failure)
         return {QByteArray(), std::move(load.failure), false, {}};
     // One file's pictures may be enlarged where they must, as for --sizes.
@@ -97,12 +91,12 @@ Converted makeIcns(const ConversionOptions &options, const QStringList &inputs)
     return {made.bytes, std::nullopt, false, std::move(load.notes)};
 }
 
-AppIconFiles writeAppIcons(const AppIconsRequest &request)
+SetFiles writeAppIcons(const SetRequest &request)
 {
-    AppIconFiles files;
+    SetFiles files;
     // Each picture is read once, with detail enough for the largest size of
     // all, 1024; every file is made from those.
-    SourcesLoad load = loadAllSources(request.inputs, icnsSizes().front());
+    SourcesLoad load = loadAllSources(request.inputs, IconSizes::icns().front());
     files.notes = std::move(load.notes);
     if ((files.failure = std::move(load.failure)))
         return files;

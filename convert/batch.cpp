@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "atomicfile.h"
+#include "outputkinds.h"
 #include "fileaccess.h"
 #include "setfiles.h"
 
@@ -188,7 +189,7 @@ Outcome convertOne(const Taken &taken, const Destination &destination, const Con
                    QSemaphore &converting, const RunReport &report)
 {
     converting.acquire();
-    const Converted converted = convertPicture(options, taken.input.input);
+    const Converted converted = makeResult(options.forPicture(taken.input.named), QStringList{taken.input.input.name()});
     converting.release();
     if (converted.failure)
         return {converted.failure, {}};

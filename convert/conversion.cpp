@@ -1,7 +1,6 @@
 #include "conversion.h"
 
 #include "animatedcursor.h"
-#include "appicons.h"
 #include "formats.h"
 #include "iconset.h"
 #include "iconsizes.h"
@@ -21,44 +20,27 @@ constexpr QRgb clearBands = qRgba(0, 0, 0, 0);
 
 } // namespace
 
+ConversionOptions ConversionOptions::forPicture(qsizetype named) const
+{
+    ConversionOptions options = *this;
+    for (const HotSpotFrom &given : hotSpotsFrom)
+        if (given.from <= named)
+            options.hotSpot = given.point;
+    return options;
+}
+
 bool endsAsAPicture(const QString &name)
 {
     static const QStringList endings = pictureEndings();
     return endings.contains(QFileInfo(name).suffix().toLower());
 }
 
-QString resultExtension(const ConversionOptions &options)
-{
-    if (options.output == SquareOutput::Bitmap)
-        return QStringLiteral(".bmp");
-    if (options.icns)
-        return QStringLiteral(".icns");
-    if (options.xcursor)
-        return QString();
-    if (options.animated)
-        return QStringLiteral(".ani");
-    return options.cursor ? QStringLiteral(".cur") : QStringLiteral(".ico");
-}
+namespace {
 
-QString resultName(const ConversionOptions &options)
+// The window's 32 x 32 square of one picture, as an icon, a bitmap or a
+// classic cursor.
+Converted makeSquare(const ConversionOptions &options, const Operand &input)
 {
-    if (options.icns)
-        return QStringLiteral("macOS icon");
-    if (options.xcursor)
-        return QStringLiteral("Linux cursor");
-    if (options.animated)
-        return QStringLiteral("animated cursor");
-    return options.cursor ? QStringLiteral("cursor") : QStringLiteral("icon");
-}
-
-Converted convertPicture(const ConversionOptions &options, const Operand &input)
-{
-    if (options.animated)
-        return animateCursor(options, {input.name()});
-    if (options.icns)
-        return makeIcns(options, {input.name()});
-    if (!options.sizes.empty())
-        return packPictures(options, {input.name()});
     OpenInput opened(input);
     const PictureLoad load = loadInput(opened, QSize(Square::side, Square::side), DrawDetail::Fine);
     if (load.failure)
@@ -68,19 +50,29 @@ Converted convertPicture(const ConversionOptions &options, const Operand &input)
     const bool keepTransparency = options.output != SquareOutput::Bitmap && hasTransparency(load.picture);
     const QImage square = fitIntoSquare(load.picture, keepTransparency ? clearBands : bandColour);
     QByteArray bytes = encodeSquare(square, options.output);
-    if (options.cursor) {
+    if (isCursor(options.kind)) {
         const QPointF spot = options.hotSpot ? *options.hotSpot : load.picture.hotSpot().value_or(QPointF(0, 0));
         bytes = cursorFromIcon(bytes, {pointInSquare(load.picture.size(), spot, Square::side, SquareBands::Window)});
     }
     return {bytes, std::nullopt, false, partlyDrawn(opened, load)};
 }
 
+} // namespace
+
+Converted makeIconOrCursor(const ConversionOptions &options, const QStringList &inputs)
+{
+    if (options.sizes.empty() && inputs.size() == 1)
+        return makeSquare(options, Operand::input(inputs.first()));
+    return packPictures(options, inputs);
+}
+
+Converted makeXcursor(const ConversionOptions &options, const QStringList &inputs)
+{
+    return options.delays.empty() ? packPictures(options, inputs) : animateCursor(options, inputs);
+}
+
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
 {
-    if (options.animated || (options.xcursor && !options.delays.empty()))
-        return animateCursor(options, inputs);
-    if (options.icns)
-        return makeIcns(options, inputs);
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;
@@ -88,7 +80,7 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     for (const QString &name : inputs) {
         OpenInput input(Operand::input(name));
         // A Linux cursor of one animation is animated too.
-        if (options.xcursor && inputs.size() == 1 && animationSteps(input) > 1)
+        if (isXcursor(options.kind) && inputs.size() == 1 && animationSteps(input) > 1)
             return animateInput(options, input);
         if (std::optional<RunFailure> failure = loadSources(input, options.sizes.front(), sources, notes))
             return {QByteArray(), std::move(failure), false, {}};
@@ -102,12 +94,12 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     }
     if (std::optional<Failure> outside = hotSpotRefusal(options, sources))
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*outside)}, false, {}};
-    if (options.xcursor) {
+    if (isXcursor(options.kind)) {
         const std::vector<QPoint> hotSpots = cursorHotSpots(sources, plan.sources, options.hotSpot);
         return {encodeXcursorSizes(sources, plan.sources, options.keyBlack, hotSpots), std::nullopt, false, notes};
     }
     QByteArray bytes = encodeIconSizes(sources, plan.sources, options.keyBlack);
-    if (options.cursor)
+    if (isCursor(options.kind))
         bytes = cursorFromIcon(bytes, cursorHotSpots(sources, plan.sources, options.hotSpot));
     return {bytes, std::nullopt, false, notes};
 }

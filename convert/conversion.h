@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operand.h"
+#include "outputkind.h"
 #include "runfailure.h"
 #include "square.h"
 
@@ -15,42 +16,45 @@
 // What each picture is made into.
 struct ConversionOptions
 {
+    OutputKind kind = OutputKind::Icon;
+    // The square's pixels: a colour or black-and-white icon (--mono), or a
+    // bitmap's (kind Bitmap).
     SquareOutput output = SquareOutput::ColourIcon;
-    // With --sizes: one icon of these sizes (largest first) instead.
+    // With --sizes, or a kind's own sizes: one icon of these sizes (largest
+    // first) instead of the 32 x 32.
     std::vector<int> sizes;
     bool keyBlack = false;
-    // With --cursor: a cursor (.cur) of the same images, pointing at
-    // `hotSpot` (in the first picture's pixels), or at a cursor picture's
-    // own hot spot, or at the picture's top-left corner.
-    bool cursor = false;
+    // A cursor (isCursor(kind)) points at `hotSpot` (in the first
+    // picture's pixels), or at a cursor picture's own hot spot, or at the
+    // picture's top-left corner.
     std::optional<QPointF> hotSpot;
-    // With --xcursor: that cursor as a Linux cursor (Xcursor) instead.
-    bool xcursor = false;
-    // With --ani: an animated cursor (.ani), each frame that cursor; each
-    // frame shows for its own time, or for `delays` (milliseconds: one for
-    // every frame, or one each).
-    bool animated = false;
+    // With several --hotspot, each applies to the pictures from the
+    // `from`th named on (counted from 0), up to the next; forPicture() gives
+    // the options of each picture, with its `hotSpot`.
+    struct HotSpotFrom
+    {
+        qsizetype from;
+        QPointF point;
+    };
+    std::vector<HotSpotFrom> hotSpotsFrom;
+    // An animated cursor, or an animated Linux cursor: each frame shows for
+    // its own time, or for `delays` (milliseconds: one for every frame, or
+    // one each).
     std::vector<int> delays;
-    // With --icns: a macOS icon family of all its sizes instead.
-    bool icns = false;
-    // With --title and --author: the animated cursor's own.
+    // The animated cursor's own title and author.
     QString title;
     QString author;
+
+    // The options of the `named`th picture named (a picture of a folder
+    // walked counts as the folder; one of a list, as after every picture
+    // named).
+    ConversionOptions forPicture(qsizetype named) const;
 };
 
 // Whether a name ends as a picture's the converter reads (.jpg, .png, .ico
 // ...): what a recursive run converts, and what an output's name may
 // promise.
 bool endsAsAPicture(const QString &name);
-
-// The result's file name ending: ".bmp" for a bitmap, ".cur" for a cursor,
-// ".ani" for an animated one, none for a Linux cursor (as cursor themes
-// name them), else ".ico".
-QString resultExtension(const ConversionOptions &options);
-
-// What the result is called in messages: "icon" (a bitmap's square is
-// made as the icon's is), "cursor", "animated cursor", "Linux cursor".
-QString resultName(const ConversionOptions &options);
 
 // What of a drawing could not be drawn: the picture, and librsvg's words.
 struct PartlyDrawn
@@ -71,16 +75,27 @@ struct Converted
     // same.
     std::vector<PartlyDrawn> partlyDrawn;
 };
-Converted convertPicture(const ConversionOptions &options, const Operand &input);
 
-// Several pictures made into one icon of `options.sizes`: the images of the
-// sizes that a picture is exactly come from that picture as it is, the
-// others from a drawing or the smallest larger picture (planIconSizes). An
-// icon or cursor among them counts as all of its images. With one input,
-// as convertPicture.
+// The makers of the kinds that are one file, each a row's (outputkinds.h).
+
+// An icon, a bitmap or a cursor: of one picture without sizes, the
+// window's 32 x 32 square (a bitmap's, a classic cursor's); else one of
+// `options.sizes`, as packPictures makes it.
+Converted makeIconOrCursor(const ConversionOptions &options, const QStringList &inputs);
+
+// Several pictures made into one icon, cursor or Linux cursor of
+// `options.sizes`: the images of the sizes that a picture is exactly come
+// from that picture as it is, the others from a drawing or the smallest
+// larger picture (planIconSizes). An icon or cursor among them counts as
+// all of its images. A Linux cursor of one animation is animated too.
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs);
-// An animated cursor (options.animated), or an animated Linux cursor
-// (options.xcursor), of the frames of one animated GIF or WebP, as a
+
+// A Linux cursor: animated, of the pictures given as its frames, when
+// `options.delays` are given; else as packPictures makes it.
+Converted makeXcursor(const ConversionOptions &options, const QStringList &inputs);
+
+// An animated cursor, or an animated Linux cursor (isXcursor(kind)), of the
+// frames of one animated GIF or WebP, as a
 // browser shows them, or of an animated cursor or Xcursor, each frame with
 // all its images, or of the pictures given, one a frame: each frame a
 // cursor of options.sizes pointing where options say.

@@ -179,10 +179,10 @@ MadeFiles makeFiles(const Sources &sources, bool enlarge, const std::optional<QC
 
 // Writes the set of `sources` (the inputs' pictures, with detail for the
 // icon's sizes and for the largest) as `set` places it.
-FaviconSet writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set,
-                      const std::optional<QColor> &background, bool keyBlack)
+SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set,
+                    const std::optional<QColor> &background, bool keyBlack)
 {
-    FaviconSet result;
+    SetFiles result;
     // One file's pictures may be enlarged where they must, as for --sizes.
     MadeFiles made =
         makeFiles(sources, inputs.size() == 1, background, earlierManifest(set.pathOf(manifestName)), keyBlack);
@@ -212,19 +212,22 @@ FaviconSet writeSetOf(const Sources &sources, const QStringList &inputs, SetWrit
 
 } // namespace
 
-FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const std::optional<QColor> &background,
-                           bool keyBlack)
+SetFiles writeFaviconSet(const SetRequest &request)
 {
-    Sources sources = loadSourcesTwice(inputs);
-    if (sources.failure)
-        return {{}, {}, std::move(sources.notes), std::move(sources.failure), false, {}};
-    FaviconSet set = writeSetOf(sources, inputs, SetWriter({folder, {}}, inputs), background, keyBlack);
+    Sources sources = loadSourcesTwice(request.inputs);
+    SetFiles set;
+    if (sources.failure) {
+        set.failure = std::move(sources.failure);
+    } else {
+        set = writeSetOf(sources, request.inputs, SetWriter({request.folder, {}}, request.inputs), request.background,
+                         request.keyBlack);
+    }
     set.notes = std::move(sources.notes);
     return set;
 }
 
-FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
-                             const std::optional<QColor> &background, bool keyBlack)
+SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
+                           const std::optional<QColor> &background, bool keyBlack)
 {
     return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, std::move(set), background, keyBlack);
 }

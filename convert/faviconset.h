@@ -15,22 +15,7 @@
 // source (a drawing drawn afresh, a picture exactly that size as it is, else
 // the smallest larger picture shrunk), fitted as into the window's square.
 
-// What a favicon set came to: the files written into its folder and the
-// lines a page links them with; or why it was not made whole.
-struct FaviconSet
-{
-    QStringList written; // the paths written, in order
-    QStringList links;   // <link> lines, to paste into a page's head
-    std::vector<PartlyDrawn> notes;
-    std::optional<RunFailure> failure;
-    // The pictures cannot make the set, whatever they hold (two are one
-    // size, or several lack a large enough one).
-    bool badCombination = false;
-    // The site's own manifest, left as it is: it is no JSON object.
-    QStringList keptAsItIs;
-};
-
-// Writes the set of `inputs` into `folder` (made when missing, as a set's
+// Writes the set of `request.inputs` into `request.folder` (made when missing, as a set's
 // files are written: SetWriter): favicon.ico (16,
 // 32 and 48, as --sizes 48,32,16 makes it), icon.svg when the source is a
 // drawing, icon-192.png and icon-512.png with transparent bands,
@@ -39,9 +24,8 @@ struct FaviconSet
 // PNGs, merged into the site's own (its "icons" replaced, its colours when
 // `background` is given, every other field kept). Each file is written
 // whole or not at all; the first that cannot be ends the set.
-FaviconSet writeFaviconSet(const QStringList &inputs, const QString &folder, const std::optional<QColor> &background,
-                           bool keyBlack);
+SetFiles writeFaviconSet(const SetRequest &request);
 // The same of pictures read already, once, with detail for the largest
 // size; `inputs` as they were given, which failures name.
-FaviconSet writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
-                             const std::optional<QColor> &background, bool keyBlack);
+SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
+                           const std::optional<QColor> &background, bool keyBlack);

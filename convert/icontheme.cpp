@@ -47,38 +47,37 @@ std::optional<QString> removeEarlierIndex(const SetWriter &set)
 
 } // namespace
 
-const std::vector<int> &iconThemeSizes()
+SetFiles writeIconTheme(const SetRequest &request)
 {
-    static const std::vector<int> sizes = {16, 22, 24, 32, 48, 64, 128, 256, 512};
-    return sizes;
-}
-
-IconThemeFiles writeIconTheme(const QStringList &inputs, const QString &folder, const QString &name, bool keyBlack)
-{
-    SourcesLoad load = loadAllSources(inputs, iconThemeSizes().back());
+    SourcesLoad load = loadAllSources(request.inputs, IconSizes::iconTheme().back());
+    SetFiles theme;
     if (load.failure)
-        return {{}, std::move(load.failure), false, {}, {}};
-    IconThemeFiles theme =
-        writeIconThemeOf(load.sources, Operand::input(inputs.first()), SetWriter({folder, {}}, inputs), name, keyBlack);
-    theme.partlyDrawn = std::move(load.notes);
+        theme.failure = std::move(load.failure);
+    else
+        theme = writeIconThemeOf(load.sources, Operand::input(request.inputs.first()),
+                                 SetWriter({request.folder, {}}, request.inputs), request.name, request.keyBlack);
+    theme.notes = std::move(load.notes);
     return theme;
 }
 
-IconThemeFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &picture, SetWriter set,
-                                const QString &name, bool keyBlack)
+SetFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &picture, SetWriter set,
+                          const QString &name, bool keyBlack)
 {
     // The theme has every size whatever the pictures hold: a size larger
     // than all of them is the largest enlarged, which loses least.
-    IconSizePlan plan = planIconSizes(sources, iconThemeSizes(), true);
-    if (plan.failure)
-        return {{}, RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*plan.failure)}, true, {}, {}};
+    IconSizePlan plan = planIconSizes(sources, IconSizes::iconTheme(), true);
+    SetFiles theme;
+    if (plan.failure) {
+        theme.failure = RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*plan.failure)};
+        theme.badCombination = true;
+        return theme;
+    }
     QStringList names;
-    for (int side : iconThemeSizes())
+    for (int side : IconSizes::iconTheme())
         names << QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(side), name);
     names << QStringLiteral("hicolor/%1/%2.svg").arg(scalableFolder, name);
-    if (std::optional<RunFailure> refused = set.firstRefusal(names))
-        return {{}, std::move(refused), false, {}, {}};
-    IconThemeFiles theme;
+    if ((theme.failure = set.firstRefusal(names)))
+        return theme;
     const auto finish = [&theme, &set](std::optional<RunFailure> failure) {
         theme.written = set.written();
         theme.failure = std::move(failure);

@@ -169,6 +169,14 @@ InputStream::~InputStream() = default;
 
 std::optional<RunInput> InputStream::next()
 {
+    std::optional<RunInput> input = nextOfAny();
+    if (input)
+        input->named = m_named;
+    return input;
+}
+
+std::optional<RunInput> InputStream::nextOfAny()
+{
     for (;;) {
         if (m_stop)
             return std::nullopt;
@@ -177,6 +185,7 @@ std::optional<RunInput> InputStream::next()
                 return input;
             continue;
         }
+        m_named = m_nextArgument;
         if (m_nextArgument < m_choice.arguments.size()) {
             if (std::optional<RunInput> input =
                     take(Operand::input(m_choice.arguments[m_nextArgument++]), m_choice.resultFolder))

@@ -34,6 +34,9 @@ struct RunInput
     Operand input;
     QString resultFolder;
     std::optional<RunFailure> failure;
+    // Which of the pictures named it comes of (a folder's pictures come of
+    // the folder; a list's, after every picture named).
+    qsizetype named = 0;
 };
 
 class InputStream
@@ -62,6 +65,7 @@ private:
     struct Folder;
     class ListReader;
 
+    std::optional<RunInput> nextOfAny();
     std::optional<RunInput> nextFromWalk();
     std::optional<RunInput> take(const Operand &input, const QString &resultFolder);
     std::optional<RunInput> enter(const QString &folder, const QString &resultFolder);
@@ -70,6 +74,7 @@ private:
     OutputClaims &m_claims;
     const std::atomic<bool> &m_stop;
     qsizetype m_nextArgument = 0;
+    qsizetype m_named = 0; // the picture named that the walk under way comes of
     std::unique_ptr<ListReader> m_listReader;
     std::vector<Folder> m_walk;
     QString m_resultFolderIdentity;

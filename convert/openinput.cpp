@@ -72,7 +72,7 @@ std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &
 
 std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const std::vector<Picture> &pictures)
 {
-    if (!options.cursor)
+    if (!isCursor(options.kind))
         return std::nullopt;
     for (const Picture &picture : options.hotSpot ? std::vector<Picture>() : pictures) {
         const std::optional<QPointF> own = picture.hotSpot();

@@ -1,6 +1,5 @@
 #include "outputplan.h"
 
-#include "conversion.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,15 +37,4 @@ std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operan
     if (input.isEmpty())
         return std::nullopt;
     return RunFailure{RunFailure::Step::RefusePacking, output, Operand::input(input), RunFailure::isAPictureOfTheRun()};
-}
-
-std::optional<FormatMismatch> formatMismatch(const Operand &output, const QString &extension)
-{
-    // Only a picture format's ending promises one: another is the user's own.
-    const QString ending = QFileInfo(output.name()).suffix().toLower();
-    const bool bitmap = extension == QLatin1String(".bmp");
-    if (output.isStandard() || !endsAsAPicture(output.name()) || QLatin1Char('.') + ending == extension ||
-        (bitmap && ending == QLatin1String("dib")))
-        return std::nullopt;
-    return FormatMismatch{output, ending, extension};
 }

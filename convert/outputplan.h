@@ -32,19 +32,3 @@ struct Destination
 // Why the one icon several pictures make cannot be written to `output`: it
 // is one of them. Nothing when it can.
 std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operand &output);
-
-// An -o name whose ending promises another picture format than the result
-// has: the name, its ending (lower case, without the dot), and whether the
-// result is a bitmap. The file is written all the same: the name is the
-// user's to choose.
-struct FormatMismatch
-{
-    Operand output;
-    QString ending;
-    // What the result is: its file ending (".ico", ".cur", ".ani", ".bmp",
-    // or none for a Linux cursor).
-    QString result;
-};
-// The mismatch of `output` with a result of `extension` (".ico", ".cur" or
-// ".bmp"), or nothing.
-std::optional<FormatMismatch> formatMismatch(const Operand &output, const QString &extension);

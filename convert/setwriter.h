@@ -1,14 +1,17 @@
 #pragma once
 
+#include "conversion.h"
 #include "operand.h"
 #include "runfailure.h"
 #include "setfiles.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 // How every kind that makes a set of files writes them (an icon theme, a
 // favicon set, every icon a program ships, a cursor theme): into the folder
@@ -50,4 +53,35 @@ private:
     QStringList m_inputs;
     OwnLink m_ownLink;
     QStringList m_written;
+};
+
+// What a run of a set kind asks for: the pictures, the folder given, the
+// icon's name (--name), the colour under the opaque icons (--background;
+// none given: white, and a site manifest's own colours kept), and whether
+// pure black is transparent too (--key-black).
+struct SetRequest
+{
+    QStringList inputs;
+    QString folder;
+    QString name;
+    std::optional<QColor> background;
+    bool keyBlack = false;
+};
+
+// What writing a set came to, whatever its kind: the files written, in
+// order; the lines a page links the web's icons with; what of a drawing
+// could not be drawn (the files are made all the same); or the failure
+// that ended it, `badCombination` when the pictures cannot make the sizes
+// whatever they hold. `removed`: an index.theme an earlier version wrote
+// into hicolor, removed; `keptAsItIs`: a site's manifest left as it is, as
+// it is no JSON object Tervana can read.
+struct SetFiles
+{
+    QStringList written;
+    QStringList links;
+    std::vector<PartlyDrawn> notes;
+    QStringList removed;
+    QStringList keptAsItIs;
+    std::optional<RunFailure> failure;
+    bool badCombination = false;
 };

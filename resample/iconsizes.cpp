@@ -45,6 +45,18 @@ const std::vector<int> &IconSizes::xcursor()
     return sizes;
 }
 
+const std::vector<int> &IconSizes::icns()
+{
+    static const std::vector<int> sizes = {1024, 512, 256, 128, 64, 32, 16};
+    return sizes;
+}
+
+const std::vector<int> &IconSizes::iconTheme()
+{
+    static const std::vector<int> sizes = {16, 22, 24, 32, 48, 64, 128, 256, 512};
+    return sizes;
+}
+
 IconSizeList parseIconSizes(const QString &list)
 {
     const QString name = list.trimmed();

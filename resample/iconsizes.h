@@ -28,6 +28,11 @@ const std::vector<int> &cursor();
 // The same for a Linux cursor: the pointer sizes desktops offer (24 the
 // usual one), and their doubles for display scaling.
 const std::vector<int> &xcursor();
+// A macOS icon family's: 16 to 1024, largest first.
+const std::vector<int> &icns();
+// The folders of fixed size of a program's icon in the hicolor icon theme,
+// smallest first.
+const std::vector<int> &iconTheme();
 constexpr int smallest = 1;
 constexpr int largest = 256;
 }

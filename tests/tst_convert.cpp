@@ -5,7 +5,6 @@
 #include "windowtestutils.h"
 
 #include "inputstream.h"
-#include "optiontable.h"
 #include "outputplan.h"
 
 #include <QFileInfo>
@@ -48,10 +47,6 @@ private slots:
     void aFullDiskIsSaidSo();
     void usageErrors_data();
     void usageErrors();
-    void everyTaskRefusesTheOptionsItDoesNotTake_data();
-    void everyTaskRefusesTheOptionsItDoesNotTake();
-    void quietSaysNothingForEveryTask_data();
-    void quietSaysNothingForEveryTask();
     void habitsOfOtherTools_data();
     void habitsOfOtherTools();
     void namesThatPromiseAnotherFormatAreWarned_data();
@@ -698,96 +693,4 @@ void tst_Convert::anIconIsNotWrittenToATerminal()
 }
 
 QTEST_MAIN(tst_Convert)
-// Each task, with the arguments it needs (a picture or icon that is not
-// there: the run fails once its options are read).
-const QList<QPair<Task, QStringList>> taskRuns{
-    {Task::Convert, {"missing.png", "-o", "out.ico"}},
-    {Task::List, {"--list", "missing.ico"}},
-    {Task::Extract, {"--extract", "missing.ico", "-d", "."}},
-    {Task::Favicon, {"--favicon", "site", "missing.png"}},
-    {Task::IconTheme, {"--theme", "th", "--name", "app", "missing.png"}},
-    {Task::AppIcons, {"--app-icons", "ai", "missing.png"}}};
-
-// A value each option that takes one reads as valid.
-QString validValueOf(const OptionEntry &entry)
-{
-    static const QHash<QString, QString> values{
-        {"output", "out.ico"}, {"directory", "."},       {"jobs", "2"},         {"sizes", "32"},
-        {"favicon", "site"},   {"background", "white"},  {"app-icons", "ai"},   {"theme", "th"},
-        {"name", "app"},       {"hotspot", "1,1"},       {"cursor-theme", "ct"}, {"delay", "100"},
-        {"title", "a title"},  {"author", "an author"}, {"files-from", "list"}};
-    return values.value(QLatin1String(entry.name));
-}
-
-void tst_Convert::everyTaskRefusesTheOptionsItDoesNotTake_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("option"); // as messages name it
-    QTest::addColumn<QString>("task");   // the option that names the task, or none
-    QTest::addColumn<bool>("taken");
-    int rows = 0;
-    for (const auto &[task, base] : taskRuns)
-        for (const OptionEntry &entry : optionTable()) {
-            if (entry.tasks == everyTask && entry.valueName == nullptr && QByteArray(entry.name) != "quiet")
-                continue; // --help and --version answer before any task
-            QStringList arguments = base;
-            arguments << shownOption(entry);
-            if (entry.valueName)
-                arguments << validValueOf(entry);
-            QTest::addRow("%s, %s", qPrintable(base.first()), entry.name)
-                << arguments << shownOption(entry) << (task == Task::Convert ? QString() : base.first())
-                << bool(entry.tasks & tasksOf(task));
-            ++rows;
-        }
-    QVERIFY(rows >= 6 * 30);
-}
-
-// Every task, with every option of the table: one it does not take is
-// refused in one line naming it (exit status 2), before anything is done;
-// one it takes is not refused as another task's.
-void tst_Convert::everyTaskRefusesTheOptionsItDoesNotTake()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, option);
-    QFETCH(QString, task);
-    QFETCH(bool, taken);
-    RunSetting setting;
-    setting.workingFolder = folderForThisTest(m_dir);
-    QVERIFY(QDir().mkpath(setting.workingFolder));
-    const Run run = runConverter(arguments, setting);
-    const QString line = run.errorLines.value(0);
-    const QRegularExpression refusal(
-        QStringLiteral("^tervana-convert: ((--list|--extract|--favicon|--theme|--app-icons) cannot be used with .*%1[,:]|.*%1 goes with (--list|--extract|--favicon|--theme|--app-icons))")
-            .arg(QRegularExpression::escape(option)));
-    if (taken) {
-        QVERIFY2(!refusal.match(line).hasMatch(), qPrintable(line));
-    } else {
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(line.contains(option) && (line.contains(QStringLiteral(" cannot be used with ")) || line.contains(QStringLiteral(" goes with "))), qPrintable(line));
-    }
-    QVERIFY(QDir(setting.workingFolder).isEmpty());
-}
-
-void tst_Convert::quietSaysNothingForEveryTask_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    for (const auto &[task, base] : taskRuns)
-        QTest::newRow(qPrintable(base.first())) << base;
-}
-
-// -q: a failed run of any task says nothing, and its status still tells.
-void tst_Convert::quietSaysNothingForEveryTask()
-{
-    QFETCH(QStringList, arguments);
-    RunSetting setting;
-    setting.workingFolder = folderForThisTest(m_dir);
-    QVERIFY(QDir().mkpath(setting.workingFolder));
-    const Run loud = runConverter(arguments, setting);
-    QCOMPARE(loud.exitCode, 1);
-    QVERIFY(!loud.errorLines.isEmpty());
-    const Run quiet = runConverter(arguments + QStringList{QStringLiteral("-q")}, setting);
-    QCOMPARE(quiet.exitCode, 1);
-    QCOMPARE(quiet.errorLines, QStringList());
-}
-
 #include "tst_convert.moc"

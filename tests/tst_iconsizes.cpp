@@ -260,21 +260,21 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("--key-black alone") << QStringList{QStringLiteral("--key-black")} << "--key-black";
     const QString cursor = QStringLiteral("--cursor");
     const auto hotSpot = [](const char *point) { return QStringList{QStringLiteral("--hotspot"), QString::fromLatin1(point)}; };
-    QTest::newRow("--hotspot without --cursor") << hotSpot("1,1") << "--hotspot go with --cursor";
-    QTest::newRow("--classic without --cursor") << QStringList{QStringLiteral("--classic")} << "--classic and";
+    QTest::newRow("--hotspot without --cursor") << hotSpot("1,1") << "--hotspot goes with --cursor, --ani, --xcursor or --cursor-theme.";
+    QTest::newRow("--classic without --cursor") << QStringList{QStringLiteral("--classic")} << "--classic goes with --cursor.";
     QTest::newRow("a cursor as a bitmap") << QStringList{cursor, QStringLiteral("--bmp")} << "--bmp";
     QTest::newRow("a classic cursor of sizes") << sizes("32") + QStringList{cursor, QStringLiteral("--classic")} << "--classic";
-    QTest::newRow("--delay without --ani") << QStringList{QStringLiteral("--delay"), QStringLiteral("100")} << "--delay goes with --ani or --xcursor";
+    QTest::newRow("--delay without --ani") << QStringList{QStringLiteral("--delay"), QStringLiteral("100")} << "--delay goes with --ani, --xcursor or --cursor-theme.";
     QTest::newRow("a delay of no time") << QStringList{QStringLiteral("--ani"), QStringLiteral("--delay"), QStringLiteral("0")} << "from 1 to 60000";
-    QTest::newRow("both kinds of cursor") << QStringList{cursor, QStringLiteral("--xcursor")} << "one of --cursor, --xcursor and --ani";
+    QTest::newRow("both kinds of cursor") << QStringList{cursor, QStringLiteral("--xcursor")} << "--cursor cannot be used with --xcursor:";
     QTest::newRow("a Linux cursor in black and white") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--mono")} << "--xcursor";
     QTest::newRow("a hot spot of one number") << QStringList{cursor} + hotSpot("3") << "two whole numbers";
     QTest::newRow("a cursor theme and -o") << QStringList{QStringLiteral("--cursor-theme"), path(QStringLiteral("theme"))}
-                                           << "give no -o or -d";
+                                           << "--cursor-theme cannot be used with -o:";
     QTest::newRow("a cursor theme of .cur files") << QStringList{QStringLiteral("--cursor-theme"), path(QStringLiteral("theme")), cursor}
-                                                  << "one of --cursor, --xcursor and --ani";
+                                                  << "--cursor-theme cannot be used with --cursor, -o:";
     QTest::newRow("a title without --ani") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--title"), QStringLiteral("Busy")}
-                                           << "--title and --author go with --ani";
+                                           << "--xcursor cannot be used with --title:";
     const QStringList output{QStringLiteral("-o"), path(QStringLiteral("refused.ico"))};
     QTest::newRow("every icon of a program, and -o") << QStringList{QStringLiteral("--app-icons"), path(QStringLiteral("set"))} + output
                                                      << "--app-icons cannot be used with -o";

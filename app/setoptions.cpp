@@ -1,0 +1,66 @@
+#include "setoptions.h"
+
+#include "nativename.h"
+#include "outputkinds.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The icon's name: --name's; else, where the kind may go without it, the
+// first picture's name without its ending.
+std::optional<QString> readName(const QCommandLineParser &parser, Options &options)
+{
+    const QString kind = QLatin1String(rowOf(options.kind()).option);
+    if (parser.isSet(QStringLiteral("name")))
+        options.name = parser.value(QStringLiteral("name"));
+    else if (options.kind() == OutputKind::IconTheme)
+        return QStringLiteral("%1 needs --name NAME: the name desktops look the icon up by.").arg(kind);
+    else if (options.inputs.first() == QLatin1String("-"))
+        return QStringLiteral("%1 of standard input (-) needs --name NAME to name its files.").arg(kind);
+    else
+        options.name = QFileInfo(options.inputs.first()).completeBaseName();
+    return nameRefusal(options.name);
+}
+
+} // namespace
+
+std::optional<QString> nameRefusal(const QString &name)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("--name takes a plain file name, without \"/\" and not \".\" or \"..\" (the Icon= of the "
+                              "program's desktop entry); \"%1\" is not one.")
+            .arg(readableName(name));
+    return std::nullopt;
+}
+
+std::optional<QString> readBackground(const QString &given, QColor &background)
+{
+    const QColor colour(given);
+    if (!colour.isValid())
+        return QStringLiteral("--background takes a colour such as #ffffff or white; \"%1\" is none.").arg(given);
+    if (colour.alpha() != 255)
+        return QStringLiteral("--background takes an opaque colour, as the icons over it are; \"%1\" is see-through.").arg(given);
+    background = colour;
+    return std::nullopt;
+}
+
+std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options &options,
+                                      std::optional<QString> (*folderRefusal)(const QString &))
+{
+    const QString kind = QLatin1String(rowOf(options.kind()).option);
+    options.folder = parser.value(kind.mid(2));
+    options.inputs = parser.positionalArguments();
+    if (options.folder.isEmpty())
+        return QStringLiteral("%1 needs the name of a folder.").arg(kind);
+    if (std::optional<QString> refusal = picturesRefusal(options.inputs))
+        return refusal;
+    if (options.kind() != OutputKind::FaviconSet)
+        if (std::optional<QString> mistake = readName(parser, options))
+            return mistake;
+    if (parser.isSet(QStringLiteral("background")))
+        if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
+            return mistake;
+    options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
+    return folderRefusal(options.folder);
+}
