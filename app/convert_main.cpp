@@ -20,6 +20,7 @@
 #include "outputplan.h"
 #include "progressline.h"
 #include "stopping.h"
+#include "workthreads.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -112,7 +113,10 @@ int packIntoOne(const Options &options)
         say(lineFor(*refusal));
         return SomeFailed;
     }
-    const Converted packed = makeResult(options.conversion, options.inputs);
+    const Converted packed = [&options] {
+        const WorkThreads::Held working; // this thread, and as many more as -j allows
+        return makeResult(options.conversion, options.inputs);
+    }();
     const QString result = resultName(options.kind());
     if (packed.badCombination) {
         say(lineFor(*packed.failure, result));
@@ -138,6 +142,7 @@ int packIntoOne(const Options &options)
 int writeSet(const Options &options)
 {
     const OutputKindRow &row = rowOf(options.kind());
+    const WorkThreads::Held working; // this thread, and as many more as -j allows
     const SetFiles set =
         row.writeSet({options.inputs, options.folder, options.name, options.background, options.conversion.keyBlack});
     for (const QString &file : row.listsWritten ? set.written : QStringList())
@@ -270,6 +275,7 @@ bool answeredAsking(const QCommandLineParser &parser)
 int run(const Options &options)
 {
     silenced = options.quiet;
+    WorkThreads::setLimit(options.jobs);
     const bool onTerminal = progressShown(options) == ProgressLine::Shown::OnTerminal;
     if (!options.quiet)
         endAtOnceWhenStopping(messages, [&options, onTerminal] {

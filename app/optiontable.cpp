@@ -50,7 +50,7 @@ constexpr OptionEntry table[] = {
      "Write the one input's result to <file> (- for standard output). With --sizes, the inputs make one icon "
      "together."},
     {"d", "directory", "dir", files | kindsOf(K::Extraction), "Write each result into <dir>, named after its input."},
-    {"j", "jobs", "n", converting | sets, "Convert <n> pictures at a time (default: one per processor)."},
+    {"j", "jobs", "n", converting | sets, "Work on <n> threads at a time: pictures converted side by side, and the sizes of an icon or a set made side by side (default: one per processor)."},
     {nullptr, "sizes", "list", kindsOf(K::Icon) | cursors,
      "Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated by commas; "
      "\"all\" for 16,24,32,48,64,128,256, \"windows\" for 16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), "

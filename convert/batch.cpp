@@ -2,12 +2,12 @@
 
 #include "atomicfile.h"
 #include "outputkinds.h"
+#include "workthreads.h"
 #include "fileaccess.h"
 #include "setfiles.h"
 
 #include <QFile>
 #include <QDir>
-#include <QSemaphore>
 
 #include <algorithm>
 #include <atomic>
@@ -186,11 +186,11 @@ std::optional<RunFailure> writeIntoFolder(const QByteArray &bytes, const Taken &
 }
 
 Outcome convertOne(const Taken &taken, const Destination &destination, const ConversionOptions &options,
-                   QSemaphore &converting, const RunReport &report)
+                   const RunReport &report)
 {
-    converting.acquire();
+    WorkThreads::take();
     const Converted converted = makeResult(options.forPicture(taken.input.named), QStringList{taken.input.input.name()});
-    converting.release();
+    WorkThreads::giveBack();
     if (converted.failure)
         return {converted.failure, {}};
     if (std::optional<RunFailure> failure = destination.outputFile.isEmpty()
@@ -249,17 +249,17 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
                         int jobs, const std::atomic<bool> &stop, const RunReport &report)
 {
     jobs = std::max(jobs, 1);
+    WorkThreads::setLimit(jobs);
     OutputClaims claims;
     InputStream inputs(choice, claims, stop);
     Run run(inputs, destination, claims);
-    QSemaphore converting(jobs);
     const std::function<void()> work = [&] {
         while (!stop) {
             const std::optional<Taken> taken = run.take();
             if (!taken)
                 break;
             run.finish(taken->number, taken->input.failure ? Outcome{taken->input.failure, {}}
-                                                           : convertOne(*taken, destination, options, converting, report));
+                                                           : convertOne(*taken, destination, options, report));
         }
         run.close();
     };

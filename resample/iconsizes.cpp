@@ -7,6 +7,8 @@
 
 
 #include <algorithm>
+#include "workthreads.h"
+
 #include <functional>
 #include <future>
 #include <optional>
@@ -201,7 +203,8 @@ namespace {
 std::vector<IconImage> iconImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
                                     bool keyBlack, bool pngAtLargest)
 {
-    // The sizes are made side by side: each reads its whole picture. When no
+    // The sizes are made side by side, as many as the work threads free
+    // allow (-j): each reads its whole picture. When none is free, or no
     // thread can be started, a size is made when it is asked for.
     std::vector<std::future<IconImage>> made;
     for (const SizeSource &source : plan) {
@@ -211,9 +214,17 @@ std::vector<IconImage> iconImagesOf(const std::vector<Picture> &pictures, const 
         const auto make = [&picture, source, keyBlack, pngAtLargest] {
             return iconImageOf(picture, source.side, source.asItIs, keyBlack, pngAtLargest);
         };
+        if (small || !WorkThreads::tryTake()) {
+            made.push_back(std::async(std::launch::deferred, make));
+            continue;
+        }
         try {
-            made.push_back(std::async(small ? std::launch::deferred : std::launch::async, make));
+            made.push_back(std::async(std::launch::async, [make] {
+                const WorkThreads::Held held(true);
+                return make();
+            }));
         } catch (const std::system_error &) {
+            WorkThreads::giveBack();
             made.push_back(std::async(std::launch::deferred, make));
         }
     }
