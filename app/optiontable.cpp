@@ -94,7 +94,8 @@ constexpr OptionEntry table[] = {
      "With --cursor or --xcursor: the point the cursor points with, in the first picture's pixels from its top-left "
      "corner "
      "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
-     "size points at the same place of its picture."},
+     "size points at the same place of its picture. One applies to every picture; with several, each applies to the "
+     "pictures named after it, up to the next."},
     {nullptr, "xcursor", nullptr, kindsOf(K::Xcursor),
      "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
      "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
