@@ -102,9 +102,13 @@ public:
     {
         const QByteArray path = nativeName(folder);
         const bool made = ::mkdir(path.constData(), 0777) == 0;
+        // Why it could not be made says more than that it is not there.
+        const int makeError = made ? 0 : errno;
         const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
-            const int error = errno;
+            const int error = makeError != 0 && makeError != EEXIST && errno == ENOENT ? makeError : errno;
+            if (made)
+                ::rmdir(path.constData());
             return setFolderRefusal(folder).value_or(openFailureFor(folder, error));
         }
         m_open.push_back(fd);
@@ -122,6 +126,10 @@ public:
                                                         .arg(readableName(shown), openFailureFor(shown, errno).reason)};
         const int fd = ::openat(last(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) {
+            const int error = errno;
+            if (made) // made, yet it cannot be entered: the run leaves no folder it made
+                ::unlinkat(last(), name.constData(), AT_REMOVEDIR);
+            errno = error;
             struct stat info = {};
             if (::fstatat(last(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode))
                 return S_ISLNK(info.st_mode) ? linkedFolder(shown) : notAFolder(shown, S_ISREG(info.st_mode));

@@ -39,7 +39,7 @@ kinds=(
     "favicon|--favicon out @IN|pic.ppm|favicon.ico|-|out/icon-192.png|pic32.png"
     "app-icons|--app-icons out --name app @IN|pic.ppm|web/favicon.ico|linux/hicolor/16x16|out/linux/hicolor/32x32/apps/app.png|pic32.png"
 )
-cases=(a b c d e f-file f-folder g h i)
+cases=(a b c d e f-file f-folder f-parent g h i)
 declare -A result=() why=()
 
 # --- The pictures: a 64 x 64 PPM, and the converter's own results as the
@@ -246,7 +246,12 @@ cells_of_kind() { # KIND_LINE
     # (f) A read-only file where a result goes, and a read-only folder:
     # refused as "permission denied". Permissions do not bind root, so root
     # runs the converter as an unprivileged user (setpriv).
-    for which in file folder; do
+    for which in file folder parent; do
+        args_for "$input"
+        if [[ $which == parent && " ${args[*]} " != *" out "* ]]; then
+            not_applicable "$kind" f-parent "the output is a file the user names, whose folder is not made"
+            continue
+        fi
         as_user=()
         if (( EUID == 0 )); then
             if ! command -v setpriv >/dev/null; then
@@ -264,10 +269,13 @@ cells_of_kind() { # KIND_LINE
         (( EUID != 0 )) || chown -R 65534:65534 out
         [[ $which == file ]] || chmod 555 out
         args_for "$input"
+        # parent: the set's folder is to be made in the read-only one.
+        [[ $which != parent ]] || for i in "${!args[@]}"; do [[ ${args[i]} != out ]] || args[i]=out/new; done
         run "${as_user[@]}" "$convert" "${args[@]}"
         refused
         [[ ${said,,} == *"permission denied"* ]] || problem="${problem:+$problem; }not said: permission denied"
-        [[ $which == folder || $(cat "out/$pick") == old ]] || problem="${problem:+$problem; }the read-only file changed"
+        [[ $which != file || $(cat "out/$pick") == old ]] || problem="${problem:+$problem; }the read-only file changed"
+        [[ ! -e out/new ]] || problem="${problem:+$problem; }out/new was made"
         chmod -R u+rwX out
         verdict "$kind" "f-$which"
     done
