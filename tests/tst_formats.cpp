@@ -2,8 +2,9 @@
 // write them: each read as Pillow reads it (or, where Pillow clips deep
 // samples, as it reads the picture they were made from), and SVG drawings drawn from
 // their shapes at every size, as exactly as their coverage of each pixel;
-// and the formats the help, the manual pages and the completions name, held
-// to the table of formats.
+// and the formats the help, the manual pages, the README, docs/using.md and
+// the completions name, and the MIME types the desktop entry and the
+// AppStream description offer, held to the table of formats.
 
 #include "picturetestutils.h"
 
@@ -111,6 +112,8 @@ private slots:
     void completionsOfferTheTablesEndings();
     void documentsNameTheTablesFormats_data();
     void documentsNameTheTablesFormats();
+    void desktopFilesOfferTheTablesMimeTypes_data();
+    void desktopFilesOfferTheTablesMimeTypes();
 };
 
 void tst_Formats::readsAsPillowDoes_data()
@@ -321,6 +324,8 @@ void tst_Formats::documentsNameTheTablesFormats_data()
                                << QStringLiteral("a picture \\(([^)]*)\\)");
     QTest::newRow("README") << QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../README.md")))
                             << QStringLiteral("The window reads ([^.]*) drawings");
+    QTest::newRow("docs/using.md") << QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../docs/using.md")))
+                                   << QStringLiteral("whatever its name: ([^`]*) drawings");
 }
 
 void tst_Formats::documentsNameTheTablesFormats()
@@ -330,6 +335,34 @@ void tst_Formats::documentsNameTheTablesFormats()
     const QRegularExpressionMatch listed = QRegularExpression(pattern).match(text);
     QVERIFY2(listed.hasMatch(), qPrintable(pattern));
     QCOMPARE(namesIn(listed.captured(1)), tableNames());
+}
+
+void tst_Formats::desktopFilesOfferTheTablesMimeTypes_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("pattern"); // each match's first capture lists MIME types
+    QTest::newRow("desktop entry") << QStringLiteral("org.example.tervana.desktop")
+                                   << QStringLiteral("(?m)^MimeType=(.*)$");
+    QTest::newRow("AppStream") << QStringLiteral("org.example.tervana.metainfo.xml")
+                               << QStringLiteral("<mediatype>([^<]*)</mediatype>");
+}
+
+// A file manager offers Tervana for exactly the files it reads: every MIME
+// type of the table, and none it lacks.
+void tst_Formats::desktopFilesOfferTheTablesMimeTypes()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, pattern);
+    const QString text = QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../desktop/") + file));
+    QStringList offered;
+    for (const QRegularExpressionMatch &match : QRegularExpression(pattern).globalMatch(text))
+        offered += match.captured(1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    QStringList types;
+    for (const PictureFormat &format : pictureFormats())
+        types += format.mimeTypes;
+    offered.sort();
+    types.sort();
+    QCOMPARE(offered, types);
 }
 
 #include "tst_formats.moc"
