@@ -232,7 +232,7 @@ void tst_Formats::drawingsMatchTheirShapesAtEverySize()
     measure.start(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/formats/svg_psnr.py"), drawing, icon});
     QVERIFY(measure.waitForFinished(120000));
     if (measure.exitCode() == 77)
-        QSKIP("numpy is not installed");
+        QSKIP_MISSING("numpy");
     const QStringList lines = QString::fromUtf8(measure.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 9);
     for (const QString &line : lines)
