@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Finds circles of calls between the product's files.
 
-    scripts/call-circles.py BUILD_FOLDER
+    scripts/call-circles.py [--known FILE] BUILD_FOLDER
 
 BUILD_FOLDER is a build of Tervana that compiles every file alone
 (-DCMAKE_UNITY_BUILD=OFF): in a unity build one object holds eight files,
@@ -12,11 +12,17 @@ one file. Every strongly connected set of more than one file is printed
 with the calls that tie it, and the script exits with 1 when there is any,
 0 when the calls between files all point one way, 2 when it cannot tell.
 
+With --known, the circles FILE lists (one a line, its files separated by
+spaces; # begins a comment) are said but do not fail; one the file lists
+that is no longer found fails, so that the list only ever shrinks. A
+circle is known only with exactly the files listed.
+
 Only strong definitions name a symbol's file: an inline function or a
 template is compiled into every file that uses it (a weak definition), so
 its use ties no two files together.
 """
 
+import concurrent.futures
 import os
 import re
 import subprocess
@@ -62,12 +68,12 @@ def product_objects(build):
     return objects
 
 
-def symbols(path, which):
-    """The (type, name) pairs nm lists for the object: which is
-    "--defined-only" or "--undefined-only"."""
-    run = subprocess.run(["nm", "-C", which, path], capture_output=True, text=True, check=False)
+def symbols(path):
+    """The (type, name) pairs nm lists for the object, "U" for those it
+    uses from elsewhere."""
+    run = subprocess.run(["nm", "-C", path], capture_output=True, text=True, check=False)
     if run.returncode != 0:
-        raise SystemExit(f"nm {which} {path} failed: {run.stderr.strip()}")
+        raise SystemExit(f"nm {path} failed: {run.stderr.strip()}")
     found = []
     for line in run.stdout.splitlines():
         match = SYMBOL_LINE.match(line)
@@ -126,11 +132,27 @@ def circles(graph):
     return sorted(found)
 
 
+def known_circles(path):
+    """The circles the file lists, each a sorted list of files."""
+    circles_listed = []
+    with open(path, encoding="utf-8") as handle:
+        for line in handle:
+            files = line.split("#", 1)[0].split()
+            if files:
+                circles_listed.append(sorted(files))
+    return circles_listed
+
+
 def main():
-    if len(sys.argv) != 2:
-        print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
+    arguments = sys.argv[1:]
+    known = []
+    if len(arguments) == 3 and arguments[0] == "--known":
+        known = known_circles(arguments[1])
+        arguments = arguments[2:]
+    if len(arguments) != 1:
+        print("usage: " + __doc__.strip().splitlines()[2].strip(), file=sys.stderr)
         return 2
-    build = sys.argv[1]
+    build = arguments[0]
     objects = product_objects(build)
     if not objects:
         print(f"{build}: no objects of the product's files; build it first", file=sys.stderr)
@@ -138,11 +160,15 @@ def main():
 
     defined_in = {}
     uses = {}
-    for file, path in objects:
-        for kind, name in symbols(path, "--defined-only"):
-            if kind in STRONG:
+    with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
+        listed = list(pool.map(symbols, [path for _, path in objects]))
+    for (file, _), found in zip(objects, listed):
+        uses.setdefault(file, set())
+        for kind, name in found:
+            if kind == "U":
+                uses[file].add(name)
+            elif kind in STRONG:
                 defined_in.setdefault(name, set()).add(file)
-        uses.setdefault(file, set()).update(name for _, name in symbols(path, "--undefined-only"))
 
     # file -> {file it calls: [symbols it uses there]}
     calls = {}
@@ -158,17 +184,26 @@ def main():
 
     graph = {file: set(callees) for file, callees in calls.items()}
     found = circles(graph)
+    failed = False
     for component in found:
         members = set(component)
-        print(f"circle of {len(component)} files: {' '.join(component)}")
+        if component in known:
+            print(f"known circle of {len(component)} files: {' '.join(component)}")
+        else:
+            failed = True
+            print(f"circle of {len(component)} files: {' '.join(component)}")
         for file in component:
             for callee in sorted(set(calls[file]) & members):
                 names = sorted(calls[file][callee])
                 shown = "; ".join(names[:3]) + (f"; and {len(names) - 3} more" if len(names) > 3 else "")
                 print(f"  {file} -> {callee}: {shown}")
-    if found:
+    for component in known:
+        if component not in found:
+            failed = True
+            print(f"the known circle {' '.join(component)} is no longer found: take it out of the list")
+    if failed:
         return 1
-    print(f"no circle of calls among {len(graph)} files")
+    print(f"no new circle of calls among {len(graph)} files")
     return 0
 
 
