@@ -10,6 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 # shellcheck source=scripts/steps.sh
 source scripts/steps.sh
+# Every tool the tests use is installed by the first step: a test that finds
+# one missing fails instead of skipping (tests/testutils.h, tests/missingtool.sh).
+export TERVANA_REQUIRE_TOOLS=1
 step "packages" scripts/install-deps.sh test
 step "script checks" scripts/check-scripts.sh
 step "build" scripts/build.sh

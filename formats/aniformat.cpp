@@ -3,7 +3,7 @@
 
 #include "animation.h"
 #include "anicursor.h"
-#include "cursoranimation.h"
+#include "cursorframes.h"
 #include "iconimages.h"
 #include "iconlisting.h"
 

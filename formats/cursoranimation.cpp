@@ -7,7 +7,6 @@
 #include "anicursor.h"
 #include "fileaccess.h"
 #include "formatrows.h"
-#include "picturelimits.h"
 #include "xcursor.h"
 
 #include <algorithm>
@@ -16,17 +15,6 @@
 bool isCursorAnimation(const QByteArray &head)
 {
     return isAniCursor(head) || isXcursor(head);
-}
-
-Failure damagedCursor(const QStringList &damage)
-{
-    return Failure{Failure::Kind::NotAPicture, QStringLiteral("the cursor is damaged: %1").arg(damage.join(QStringLiteral("; ")))};
-}
-
-Failure cursorTooLarge(qint64 pixelLimit)
-{
-    return Failure{Failure::Kind::TooLarge,
-                   QStringLiteral("the cursor's frames hold more than %1 pixels").arg(pixelCountInWords(pixelLimit))};
 }
 
 std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFrames which, qint64 pixelLimit)

@@ -33,20 +33,27 @@ const std::vector<PictureFormat> &pictureFormats()
     // and, for a TGA, whose header has no signature, that an icon's
     // directory is an icon's.
     static const std::vector<PictureFormat> formats = {
-        {QStringLiteral("BMP"), {"bmp", "dib"}, {}, isBmp, openBmpReader},
-        {QStringLiteral("JPEG"), {"jpg", "jpeg", "jpe", "jfif"}, {}, isJpeg, openJpegReader},
-        {QStringLiteral("GIF"), {"gif"}, {"GIF87a", "GIF89a"}, isGif, openGifReader},
-        {QStringLiteral("PNG"), {"png"}, {QByteArrayLiteral("\x89PNG\r\n\x1A\n")}, isPng, openPngReader},
-        {QStringLiteral("ANI"), {"ani"}, {}, isAniFile, openCursorAnimationReader},
-        {QStringLiteral("WebP"), {"webp"}, {"RIFF"}, isWebp, openWebpReader},
-        {QStringLiteral("ICO/CUR"), {"ico", "cur"}, {QByteArray("\0\0\1\0", 4), QByteArray("\0\0\2\0", 4)}, isIcon,
-         openIconReader},
-        {QStringLiteral("Xcursor"), {}, {"Xcur"}, isXcursorFile, openCursorAnimationReader},
-        {QStringLiteral("ICNS"), {"icns"}, {"icns"}, isIcnsFile, openIcnsReader},
-        {QStringLiteral("TIFF"), {"tif", "tiff"}, {}, isTiff, openTiffReader},
-        {QStringLiteral("PBM/PGM/PPM"), {"pbm", "pgm", "ppm", "pnm"}, {}, isPnm, openPnmReader},
-        {QStringLiteral("SVG"), {"svg", "svgz"}, {}, isSvg, openSvgReader},
-        {QStringLiteral("TGA"), {"tga"}, {}, isTga, openTgaReader},
+        {QStringLiteral("BMP"), {"bmp", "dib"}, {"image/bmp"}, {}, isBmp, openBmpReader},
+        {QStringLiteral("JPEG"), {"jpg", "jpeg", "jpe", "jfif"}, {"image/jpeg"}, {}, isJpeg, openJpegReader},
+        {QStringLiteral("GIF"), {"gif"}, {"image/gif"}, {"GIF87a", "GIF89a"}, isGif, openGifReader},
+        {QStringLiteral("PNG"), {"png"}, {"image/png"}, {QByteArrayLiteral("\x89PNG\r\n\x1A\n")}, isPng,
+         openPngReader},
+        {QStringLiteral("ANI"), {"ani"}, {"application/x-navi-animation"}, {}, isAniFile, openCursorAnimationReader},
+        {QStringLiteral("WebP"), {"webp"}, {"image/webp"}, {"RIFF"}, isWebp, openWebpReader},
+        // A cursor's type is the Windows bitmap's in the desktop's MIME
+        // database; an icon goes by two names, the registered one and the
+        // one most programs still send.
+        {QStringLiteral("ICO/CUR"), {"ico", "cur"}, {"image/vnd.microsoft.icon", "image/x-icon", "image/x-win-bitmap"},
+         {QByteArray("\0\0\1\0", 4), QByteArray("\0\0\2\0", 4)}, isIcon, openIconReader},
+        {QStringLiteral("Xcursor"), {}, {"image/x-xcursor"}, {"Xcur"}, isXcursorFile, openCursorAnimationReader},
+        {QStringLiteral("ICNS"), {"icns"}, {"image/x-icns"}, {"icns"}, isIcnsFile, openIcnsReader},
+        {QStringLiteral("TIFF"), {"tif", "tiff"}, {"image/tiff"}, {}, isTiff, openTiffReader},
+        {QStringLiteral("PBM/PGM/PPM"), {"pbm", "pgm", "ppm", "pnm"},
+         {"image/x-portable-bitmap", "image/x-portable-graymap", "image/x-portable-pixmap", "image/x-portable-anymap"},
+         {}, isPnm, openPnmReader},
+        {QStringLiteral("SVG"), {"svg", "svgz"}, {"image/svg+xml", "image/svg+xml-compressed"}, {}, isSvg,
+         openSvgReader},
+        {QStringLiteral("TGA"), {"tga"}, {"image/x-tga"}, {}, isTga, openTgaReader},
     };
     return formats;
 }

@@ -5,7 +5,6 @@
 #include "formatrows.h"
 #include "icondirectory.h"
 #include "iconimages.h"
-#include "littleendian.h"
 #include "qtdecode.h"
 
 namespace {
@@ -55,12 +54,9 @@ private:
 
 } // namespace
 
-// A directory: reserved zero, type 1 (icon) or 2 (cursor), and at least one
-// image, or a file that ends before it says how many. One that lists none
-// is no icon (it may be a TGA).
 bool isIcon(QIODevice &, const QByteArray &head)
 {
-    return hasIconSignature(head) && (head.size() < 6 || fieldAt<quint16>(head, 4) > 0);
+    return opensIconFile(head);
 }
 
 std::unique_ptr<FormatReader> openIconReader(QIODevice &device, const QByteArray &)

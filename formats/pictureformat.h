@@ -59,6 +59,9 @@ struct PictureFormat
     QString name;
     // The endings of its files' names, lower case, without the dot.
     QStringList endings;
+    // The MIME types its files go by, as the desktop entry and the AppStream
+    // description offer them to file managers and software centres.
+    QStringList mimeTypes;
     // The bytes every file of the format opens with, when it has such a
     // signature that a file ending within it is known to be cut short.
     QList<QByteArray> signatures;

@@ -2,26 +2,17 @@
 // Qt's reader, every other kind here (tgadecode.h).
 
 #include "formatrows.h"
+#include "icondirectory.h"
 #include "picturelimits.h"
 #include "qtdecode.h"
 #include "tgadecode.h"
 #include "tgawithfooter.h"
 
-namespace {
-
-// An icon's or a cursor's directory: reserved zero, type 1 or 2, and at
-// least one image.
-bool isIconDirectory(const QByteArray &head)
-{
-    return head.startsWith(QByteArray("\0\0", 2)) && (head.at(2) == 1 || head.at(2) == 2) && head.at(3) == 0
-           && fieldAt<quint16>(head, 4) > 0;
-}
-
-} // namespace
-
 std::optional<TgaHeader> tgaHeaderOf(const QByteArray &head)
 {
-    if (head.size() < tgaHeaderBytes || isIconDirectory(head))
+    // A TGA's header has no signature: an icon's directory could pass for
+    // one, and is an icon's.
+    if (head.size() < tgaHeaderBytes || opensIconFile(head))
         return std::nullopt;
     const TgaHeader header = TgaHeader::from(head);
     if (!header.fieldsAgree())

@@ -3,7 +3,7 @@
 // decoded here.
 
 #include "animation.h"
-#include "cursoranimation.h"
+#include "cursorframes.h"
 #include "xcursor.h"
 
 #include <algorithm>

@@ -165,6 +165,20 @@ inline bool hasIconSignature(const QByteArray &head)
     return !in.ranPastEnd() && reserved == 0 && (type == 1 || type == 2);
 }
 
+// Whether `head`, a file's first bytes, opens an icon or cursor file: its
+// signature, and at least one image, or a file that ends before it says how
+// many. A directory that lists none is no icon (it may be a TGA, whose
+// header has no signature of its own).
+inline bool opensIconFile(const QByteArray &head)
+{
+    quint16 reserved = 0;
+    quint16 type = 0;
+    quint16 count = 0;
+    LittleEndianReader in(head);
+    in >> reserved >> type >> count;
+    return hasIconSignature(head) && (in.ranPastEnd() || count > 0);
+}
+
 // The directory at the start of `file`; nothing when it is no icon or cursor.
 std::optional<IconDirectory> iconDirectoryOf(const QByteArray &file);
 

@@ -680,7 +680,7 @@ void tst_Convert::anIconIsNotWrittenToATerminal()
 {
     const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
     if (script.isEmpty())
-        QSKIP("script (util-linux) is not installed");
+        QSKIP_MISSING("script (util-linux)");
     QProcess terminal;
     terminal.start(script, {QStringLiteral("-qec"),
                             QStringLiteral("'%1' '%2' -o -").arg(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), path(QStringLiteral("wide.bmp"))),

@@ -99,7 +99,7 @@ void tst_CursorInput::animatedLinuxCursorsAreReadByLibXcursor()
 {
     const QString reader = QStringLiteral(XCURSOR_READER);
     if (reader.isEmpty())
-        QSKIP("libXcursor is not installed");
+        QSKIP_MISSING("libXcursor");
     const QStringList lines = outputOf(reader, {path(QStringLiteral("watch"))}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 6);
     QStringList withoutPixels;
@@ -236,7 +236,7 @@ void tst_CursorInput::animationFramesAreWhatBrowsersShow()
 {
     QFETCH(QString, name);
     if (python3WithPillow.isEmpty())
-        QSKIP("Pillow is not installed");
+        QSKIP_MISSING("Pillow");
     const QString animation = path(name);
     QCOMPARE(QProcess::execute(python3WithPillow, {QStringLiteral("-c"), writeAnimation, animation}), 0);
     const QString cursor = path(QStringLiteral("moving.ani"));
@@ -261,7 +261,7 @@ void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
 {
     const QString reader = QStringLiteral(XCURSOR_READER);
     if (reader.isEmpty())
-        QSKIP("libXcursor is not installed");
+        QSKIP_MISSING("libXcursor");
     const QDir themes(path(QStringLiteral("themes")));
     const QDir cursors(themes.filePath(QStringLiteral("Mine/cursors")));
     QVERIFY(cursors.mkpath(QStringLiteral(".")) && writeFile(cursors.filePath(QStringLiteral("arrow")), "mine"));

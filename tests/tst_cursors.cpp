@@ -276,7 +276,7 @@ void tst_Cursors::linuxCursorsAreReadByLibXcursor()
 {
     const QString reader = QStringLiteral(XCURSOR_READER);
     if (reader.isEmpty())
-        QSKIP("libXcursor is not installed");
+        QSKIP_MISSING("libXcursor");
     const QString cursor = path(QStringLiteral("arrow"));
     const QString icon = path(QStringLiteral("arrow.ico"));
     const QString picture = path(QStringLiteral("clear.png"));
@@ -364,7 +364,7 @@ void tst_Cursors::animationsTooLongAreRefused()
         times << 20;
     }
     if (!writeGif(path(QStringLiteral("long.gif")), colours, times))
-        QSKIP("Pillow is not installed");
+        QSKIP_MISSING("Pillow");
     const QString animated = path(QStringLiteral("long.ani"));
     const Run run = runConverter({QStringLiteral("--ani"), path(QStringLiteral("long.gif")), QStringLiteral("-o"), animated});
     QCOMPARE(run.exitCode, 1);

@@ -2,14 +2,17 @@
 // write them: each read as Pillow reads it (or, where Pillow clips deep
 // samples, as it reads the picture they were made from), and SVG drawings drawn from
 // their shapes at every size, as exactly as their coverage of each pixel;
-// and the formats the help, the manual pages and the completions name, held
-// to the table of formats.
+// and the formats the help, the manual pages, the README, docs/using.md and
+// the completions name, and the MIME types the desktop entry and the
+// AppStream description offer, held to the table of formats; and a few files
+// of every format, committed (tests/corpus/), read as the pictures beside them.
 
 #include "picturetestutils.h"
 
 #include "formats.h"
 #include "picture.h"
 #include "picturefiles.h"
+#include "readpicture.h"
 
 #include <QRegularExpression>
 
@@ -90,6 +93,34 @@ QStringList wordsOf(const QString &text, const QString &pattern, const QString &
     return match.captured(1).split(QRegularExpression(separators), Qt::SkipEmptyParts);
 }
 
+// The committed corpus (tests/corpus/): a folder for each format of the
+// table, named after it in lower case ("ICO/CUR" in "ico-cur"), holding a
+// few files each beside NAME.expected.png, the picture it must read as.
+const QString corpus = QStringLiteral(TESTS_SOURCE_DIR "/corpus");
+const QString expectedEnding = QStringLiteral(".expected.png");
+
+QString corpusFolderOf(const PictureFormat &format)
+{
+    return format.name.toLower().replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+// The first pixel at which two pictures differ, premultiplied (a clear
+// pixel has no colour to compare); empty when they are alike.
+QString firstDifference(const QImage &actual, const QImage &expected)
+{
+    if (actual.size() != expected.size())
+        return QStringLiteral("read as %1 x %2, expected %3 x %4")
+            .arg(actual.width()).arg(actual.height()).arg(expected.width()).arg(expected.height());
+    const QImage ours = actual.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage theirs = expected.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < ours.height(); ++y)
+        for (int x = 0; x < ours.width(); ++x)
+            if (ours.pixel(x, y) != theirs.pixel(x, y))
+                return QStringLiteral("pixel (%1, %2): read %3, expected %4")
+                    .arg(x).arg(y).arg(ours.pixel(x, y), 8, 16, QLatin1Char('0')).arg(theirs.pixel(x, y), 8, 16, QLatin1Char('0'));
+    return QString();
+}
+
 } // namespace
 
 class tst_Formats : public QObject
@@ -111,6 +142,10 @@ private slots:
     void completionsOfferTheTablesEndings();
     void documentsNameTheTablesFormats_data();
     void documentsNameTheTablesFormats();
+    void desktopFilesOfferTheTablesMimeTypes_data();
+    void desktopFilesOfferTheTablesMimeTypes();
+    void corpusReadsAsItsPictures_data();
+    void corpusReadsAsItsPictures();
 };
 
 void tst_Formats::readsAsPillowDoes_data()
@@ -197,7 +232,7 @@ void tst_Formats::drawingsMatchTheirShapesAtEverySize()
     measure.start(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/formats/svg_psnr.py"), drawing, icon});
     QVERIFY(measure.waitForFinished(120000));
     if (measure.exitCode() == 77)
-        QSKIP("numpy is not installed");
+        QSKIP_MISSING("numpy");
     const QStringList lines = QString::fromUtf8(measure.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 9);
     for (const QString &line : lines)
@@ -321,6 +356,8 @@ void tst_Formats::documentsNameTheTablesFormats_data()
                                << QStringLiteral("a picture \\(([^)]*)\\)");
     QTest::newRow("README") << QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../README.md")))
                             << QStringLiteral("The window reads ([^.]*) drawings");
+    QTest::newRow("docs/using.md") << QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../docs/using.md")))
+                                   << QStringLiteral("whatever its name: ([^`]*) drawings");
 }
 
 void tst_Formats::documentsNameTheTablesFormats()
@@ -330,6 +367,76 @@ void tst_Formats::documentsNameTheTablesFormats()
     const QRegularExpressionMatch listed = QRegularExpression(pattern).match(text);
     QVERIFY2(listed.hasMatch(), qPrintable(pattern));
     QCOMPARE(namesIn(listed.captured(1)), tableNames());
+}
+
+void tst_Formats::desktopFilesOfferTheTablesMimeTypes_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("pattern"); // each match's first capture lists MIME types
+    QTest::newRow("desktop entry") << QStringLiteral("org.example.tervana.desktop")
+                                   << QStringLiteral("(?m)^MimeType=(.*)$");
+    QTest::newRow("AppStream") << QStringLiteral("org.example.tervana.metainfo.xml")
+                               << QStringLiteral("<mediatype>([^<]*)</mediatype>");
+}
+
+// A file manager offers Tervana for exactly the files it reads: every MIME
+// type of the table, and none it lacks.
+void tst_Formats::desktopFilesOfferTheTablesMimeTypes()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, pattern);
+    const QString text = QString::fromUtf8(readFile(QStringLiteral(TESTS_SOURCE_DIR "/../desktop/") + file));
+    QStringList offered;
+    for (const QRegularExpressionMatch &match : QRegularExpression(pattern).globalMatch(text))
+        offered += match.captured(1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    QStringList types;
+    for (const PictureFormat &format : pictureFormats())
+        types += format.mimeTypes;
+    offered.sort();
+    types.sort();
+    QCOMPARE(offered, types);
+}
+
+void tst_Formats::corpusReadsAsItsPictures_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir folders(corpus);
+    QStringList unknown = folders.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const PictureFormat &format : pictureFormats()) {
+        const QString folder = corpusFolderOf(format);
+        unknown.removeAll(folder);
+        const QDir files(folders.filePath(folder));
+        QStringList names;
+        for (const QString &name : files.entryList(QDir::Files, QDir::Name))
+            if (!name.endsWith(expectedEnding))
+                names += name;
+        QVERIFY2(!names.isEmpty(), qPrintable(QStringLiteral("the corpus holds no %1 file (tests/corpus/%2/)").arg(format.name, folder)));
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(folder + QLatin1Char('/') + name)) << files.filePath(name);
+    }
+    QVERIFY2(unknown.isEmpty(), qPrintable(QStringLiteral("corpus folders of no format of the table: ") + unknown.join(QStringLiteral(", "))));
+}
+
+// Each file of the corpus reads as the picture beside it, pixel for pixel;
+// what one was read as instead is kept in the test's build folder for a look.
+void tst_Formats::corpusReadsAsItsPictures()
+{
+    QFETCH(QString, path);
+    const QImage expected(path + expectedEnding);
+    QVERIFY2(!expected.isNull(), qPrintable(QStringLiteral("no picture to compare with: ") + path + expectedEnding));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const PictureLoad load = readPicture(file);
+    QVERIFY2(!load.failure, qPrintable(reasonOf(load.failure)));
+    const QImage actual = load.picture.image();
+    const QString difference = firstDifference(actual, expected);
+    if (!difference.isEmpty()) {
+        const QDir keep(QCoreApplication::applicationDirPath() + QStringLiteral("/corpus-actual"));
+        keep.mkpath(QStringLiteral("."));
+        const QString kept = keep.filePath(QFileInfo(path).fileName() + QStringLiteral(".png"));
+        QVERIFY(actual.save(kept, "PNG"));
+        QFAIL(qPrintable(difference + QStringLiteral("; read as ") + kept));
+    }
 }
 
 #include "tst_formats.moc"

@@ -206,7 +206,7 @@ void tst_IconTheme::desktopsFindEveryIcon()
     QFETCH(QByteArray, index);
     QFETCH(bool, removed);
     if (!QFileInfo::exists(systemIcons + QStringLiteral("/hicolor/index.theme")))
-        QSKIP("hicolor-icon-theme is not installed");
+        QSKIP_MISSING("hicolor-icon-theme");
     const QString folder = folderForThisTest(m_dir);
     const QString icons = folder + QStringLiteral("/share/icons");
     for (const auto &[asked, place] : otherIcons) {
@@ -225,7 +225,7 @@ void tst_IconTheme::desktopsFindEveryIcon()
     }
     const std::optional<QStringList> before = gtkFinds(icons, asked);
     if (!before)
-        QSKIP("PyGObject or GTK 3 is not installed");
+        QSKIP_MISSING("PyGObject or GTK 3");
     if (index.isEmpty())
         QCOMPARE(*before, expected);
     else
@@ -262,7 +262,7 @@ void tst_IconTheme::gtkCachesTheTheme()
     RunSetting cache;
     cache.executable = QStandardPaths::findExecutable(QStringLiteral("gtk-update-icon-cache"));
     if (cache.executable.isEmpty())
-        QSKIP("gtk-update-icon-cache is not installed");
+        QSKIP_MISSING("gtk-update-icon-cache");
     const QString icons = folderForThisTest(m_dir) + QStringLiteral("/icons");
     QCOMPARE(makeTheme(icons, {path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))}).exitCode, 0);
     const QString hicolor = icons + QStringLiteral("/hicolor");

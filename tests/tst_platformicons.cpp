@@ -218,7 +218,7 @@ void tst_PlatformIcons::otherReadersSeeTheSamePixels()
     expected.removeDuplicates();
     expected.sort();
     if (python3WithPillow.isEmpty())
-        QSKIP("Pillow is not installed");
+        QSKIP_MISSING("Pillow");
     const QString pillow = QStringLiteral(
         "import sys, hashlib\nfrom PIL import Image\n"
         "icns = Image.open(sys.argv[1])\n"
@@ -231,7 +231,7 @@ void tst_PlatformIcons::otherReadersSeeTheSamePixels()
         "print('\\n'.join(sorted(seen)))\n");
     QCOMPARE(outputOf(python3WithPillow, {QStringLiteral("-c"), pillow, icns}).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     if (icns2png.isEmpty())
-        QSKIP("icns2png (icnsutils) is not installed");
+        QSKIP_MISSING("icns2png (icnsutils)");
     const QString folder = path(QStringLiteral("icns2png"));
     QVERIFY(QDir().mkpath(folder));
     QProcess::execute(icns2png, {QStringLiteral("-x"), QStringLiteral("-o"), folder, icns});

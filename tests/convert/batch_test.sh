@@ -9,9 +9,11 @@
 #   batch_test.sh TERVANA_CONVERT_EXECUTABLE
 set -euo pipefail
 convert=$(realpath "$1")
+# shellcheck source=tests/missingtool.sh
+source "$(dirname "$0")/../missingtool.sh"
 # 77: skipped, for want of Pillow or script(1).
-/usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
-command -v script >/dev/null || { echo "SKIP: script (bsdutils) is not installed"; exit 77; }
+/usr/bin/python3 -c "import PIL" 2>/dev/null || missing_tool Pillow
+command -v script >/dev/null || missing_tool "script (bsdutils)"
 
 work=$(mktemp -d)
 # KEEP=1 keeps the work folder, to look into a failure.

@@ -17,11 +17,13 @@ source "$here/../../scripts/x11-session.sh"
 executable=$1
 output=$2
 dragsource=$3
+# shellcheck source=tests/missingtool.sh
+source "$here/../missingtool.sh"
 # 77: skipped, for want of the tools that drive and check the real window.
 for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    command -v "$tool" >/dev/null || missing_tool "$tool"
 done
-/usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
+/usr/bin/python3 -c "import PIL" 2>/dev/null || missing_tool Pillow
 mkdir -p "$output"
 
 work=$(mktemp -d)

@@ -8,6 +8,8 @@
 # zsh is not installed.
 #   check_completion.sh PREFIX
 set -euo pipefail
+# shellcheck source=tests/missingtool.sh
+source "$(dirname "$0")/../missingtool.sh"
 prefix=$1
 bash_file=$prefix/share/bash-completion/completions/tervana-convert
 zsh_folder=$prefix/share/zsh/vendor-completions
@@ -101,7 +103,6 @@ if [ "$failures" -ne 0 ]; then
     exit 1
 fi
 if [ ${#missing[@]} -ne 0 ]; then
-    echo "SKIP: not installed: ${missing[*]} (every other completion check passed)"
-    exit 77
+    missing_tool "${missing[*]}" "every other completion check passed"
 fi
 echo "The completions of tervana-convert are installed and load."

@@ -9,6 +9,8 @@
 # after the other checks.
 #   check_install.sh BUILD_FOLDER
 set -euo pipefail
+# shellcheck source=tests/missingtool.sh
+source "$(dirname "$0")/../missingtool.sh"
 build=$1
 id=org.example.tervana
 
@@ -107,7 +109,6 @@ if [ "$failures" -ne 0 ]; then
     exit 1
 fi
 if [ ${#missing[@]} -ne 0 ]; then
-    echo "SKIP: not installed: ${missing[*]} (every other check passed)"
-    exit 77
+    missing_tool "${missing[*]}" "every other check passed"
 fi
 echo "The installed tree is complete and valid."

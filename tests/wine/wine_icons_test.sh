@@ -20,11 +20,13 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 convert=$1
+# shellcheck source=tests/missingtool.sh
+source "$here/../missingtool.sh"
 # 77: skipped, for want of Wine, the cross compiler or Pillow.
 for tool in wine x86_64-w64-mingw32-gcc; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    command -v "$tool" >/dev/null || missing_tool "$tool"
 done
-/usr/bin/python3 -c "import PIL" 2>/dev/null || { echo "SKIP: Pillow is not installed"; exit 77; }
+/usr/bin/python3 -c "import PIL" 2>/dev/null || missing_tool Pillow
 
 work=$(mktemp -d)
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Wrote the committed corpus of tests/corpus/: a few small pictures of each
+format, each beside NAME.expected.png, the picture it must read as. It is
+kept to say how the files were made; the tests never run it.
+
+Usage: make_corpus.py OUTDIR CONVERT TERVANA_CONVERT
+
+The pictures come from the generators the tests already use
+(tests/formats/make_format_pictures.py, tests/formats/make_icons.py), from
+Pillow and ImageMagick (CONVERT), and, for the kinds no other tool here
+writes or reads (animated cursors, Xcursor files), from TERVANA_CONVERT.
+Each expected picture is Pillow's reading of the file, or where Pillow
+cannot read it, the picture the file was made from. Prints, for each file,
+what its expected picture comes from."""
+import io
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+from PIL import Image, ImageDraw
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FORMATS = os.path.join(HERE, "..", "formats")
+
+
+def pattern(mode, width=23, height=17):
+    # As make_format_pictures.py draws it: every pixel differs from its neighbours.
+    image = Image.new("RGBA", (width, height))
+    image.putdata([((x * 37 + y * 11) % 256, (y * 29 + x * 3) % 256, (x * y * 7 + 40) % 256,
+                    255 if mode != "RGBA" else (x * 23 + y * 13) % 256) for y in range(height) for x in range(width)])
+    ImageDraw.Draw(image).rectangle([2, 2, 6, 5], fill=(0, 0, 0, 255))
+    return image.convert(mode)
+
+
+def keyed(width, height):
+    # Opaque colours and clear pixels only, which every cursor format keeps exactly.
+    image = pattern("RGB", width, height).convert("RGBA")
+    ImageDraw.Draw(image).rectangle([0, 0, width // 3, height // 3], fill=(0, 0, 0, 0))
+    return image
+
+
+def main():
+    out, convert, tervana = sys.argv[1:4]
+    work = tempfile.mkdtemp()
+    made = []  # (folder, name, source of the expected picture: a path, or None for Pillow's reading)
+
+    def take(folder, path, name, expected=None):
+        os.makedirs(os.path.join(out, folder), exist_ok=True)
+        shutil.copyfile(path, os.path.join(out, folder, name))
+        made.append((folder, name, expected))
+
+    def save(folder, name, image, fmt, **options):
+        path = os.path.join(work, name)
+        image.save(path, fmt, **options)
+        take(folder, path, name)
+
+    generated = os.path.join(work, "generated")
+    subprocess.run([sys.executable, os.path.join(FORMATS, "make_format_pictures.py"), generated, convert], check=True,
+                   stdout=subprocess.DEVNULL)
+    icons = os.path.join(work, "icons")
+    subprocess.run([sys.executable, os.path.join(FORMATS, "make_icons.py"), icons, convert], check=True,
+                   stdout=subprocess.DEVNULL)
+    for folder, names in [
+            ("webp", ["lossless.webp", "lossy.webp"]),
+            ("tiff", ["lzw.tiff", "alpha.tif", "grey.tif", "three pages.tiff", "16-bit RGB.tif",
+                      "tiles, planes apart.tif"]),
+            ("tga", ["footer.tga", "run-length alpha.tga", "grey.tga", "run-length colour-mapped.tga",
+                     "grey and alpha.tga", "right to left.tga", "no footer.tga"]),
+            ("pbm-pgm-ppm", ["black and white.pbm", "grey.pgm", "colour.ppm", "plain.ppm"]),
+            ("ico-cur", ["cursor.cur", "1-bit cursor.cur"])]:
+        for name in names:
+            take(folder, os.path.join(generated, name), name.replace(", ", "-").replace(" ", "-"))
+    for name in ["depths.ico", "pillow.ico"]:
+        take("ico-cur", os.path.join(icons, name), name)
+
+    save("bmp", "24-bit.bmp", pattern("RGB"), "BMP")
+    save("bmp", "8-bit.bmp", pattern("RGB").quantize(200), "BMP")
+    rle = os.path.join(work, "run-length-8-bit.bmp")
+    subprocess.run([convert, os.path.join(out, "bmp", "8-bit.bmp"), "-compress", "RLE", "BMP3:" + rle], check=True)
+    take("bmp", rle, "run-length-8-bit.bmp")
+    save("jpeg", "baseline.jpg", pattern("RGB", 32, 24), "JPEG", quality=90)
+    save("jpeg", "progressive.jpg", pattern("RGB", 32, 24), "JPEG", quality=80, progressive=True)
+    save("jpeg", "grey.jpg", pattern("L", 32, 24), "JPEG")
+    save("gif", "colours.gif", pattern("RGB").quantize(200), "GIF")
+    save("gif", "transparent.gif", pattern("RGB").quantize(64), "GIF", transparency=0)
+    save("gif", "two-frames.gif", pattern("RGB"), "GIF", save_all=True,
+         append_images=[pattern("L").convert("RGB")], duration=100)
+    save("png", "alpha.png", pattern("RGBA"), "PNG")
+    save("png", "grey.png", pattern("L"), "PNG")
+    save("png", "palette.png", pattern("RGB").quantize(100), "PNG")
+    # macOS icon families, written element by element: PNG elements of 16
+    # and 32 pixels, and a 16-pixel one in run lengths (every run a literal
+    # of up to 128 bytes) with its 8-bit mask.
+    def element(kind, data):
+        return kind + struct.pack(">I", 8 + len(data)) + data
+
+    def family(name, elements):
+        path = os.path.join(work, name)
+        body = b"".join(element(kind, data) for kind, data in elements)
+        with open(path, "wb") as handle:
+            handle.write(b"icns" + struct.pack(">I", 8 + len(body)) + body)
+        take("icns", path, name)
+
+    def png_bytes(image):
+        buffer = io.BytesIO()
+        image.save(buffer, "PNG")
+        return buffer.getvalue()
+
+    def literal_runs(channel):
+        return b"".join(bytes((len(channel[i:i + 128]) - 1,)) + channel[i:i + 128] for i in range(0, len(channel), 128))
+
+    family("png-elements.icns", [(b"icp4", png_bytes(keyed(16, 16))), (b"icp5", png_bytes(keyed(32, 32)))])
+    small = keyed(16, 16)
+    family("run-length.icns", [(b"is32", b"".join(literal_runs(band.tobytes()) for band in small.split()[:3])),
+                               (b"s8mk", small.split()[3].tobytes())])
+
+    # Cursors of the kinds only Tervana writes here, each from a picture of
+    # opaque colours and clear pixels, which it must read back as it was.
+    source = os.path.join(work, "keyed.png")
+    keyed(24, 24).save(source)
+    for folder, option, name in [("xcursor", "--xcursor", "keyed"), ("ani", "--ani", "keyed.ani")]:
+        subprocess.run([tervana, option, "--sizes", "24", source, "-o", os.path.join(work, name)], check=True)
+        take(folder, os.path.join(work, name), name, source)
+
+    drawing = os.path.join(work, "squares.svg")
+    with open(drawing, "w") as handle:
+        handle.write("<svg xmlns='http://www.w3.org/2000/svg' width='20' height='12'>"
+                     "<rect width='20' height='12' fill='#2a6fdb'/><rect x='3' y='2' width='8' height='6' fill='#ffd23f'/>"
+                     "<rect x='12' y='4' width='5' height='5' fill='#e4572e' fill-opacity='0.5'/></svg>")
+    rendered = os.path.join(work, "squares-rsvg.png")
+    subprocess.run(["rsvg-convert", drawing, "-o", rendered], check=True)
+    take("svg", drawing, "squares.svg", rendered)
+
+    for folder, name, expected in made:
+        target = os.path.join(out, folder, name + ".expected.png")
+        if expected:
+            shutil.copyfile(expected, target)
+            print(f"{folder}/{name}\tthe picture it was made from")
+        else:
+            with Image.open(os.path.join(out, folder, name)) as image:
+                if name.endswith(".ico"):
+                    # An icon reads as its first image, as Windows and Qt
+                    # read it; Pillow opens the largest unless told.
+                    with open(os.path.join(out, folder, name), "rb") as handle:
+                        width, height = handle.read(8)[6:8]
+                    image.size = (width or 256, height or 256)
+                image.convert("RGBA").save(target)
+            print(f"{folder}/{name}\tPillow")
+    shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()
