@@ -8,6 +8,7 @@
 #include "operand.h"
 #include "optiontable.h"
 #include "outputkinds.h"
+#include "runplaces.h"
 #include "setfiles.h"
 #include "setoptions.h"
 
@@ -65,21 +66,6 @@ std::optional<QString> readWalk(const QCommandLineParser &parser, Options &optio
     if (options.quiet && options.progress)
         return QStringLiteral("Give either --progress or --quiet.");
     return std::nullopt;
-}
-
-// Why the results cannot go into `folder` (-d and the folders of sets). A
-// missing folder is made when its first file is written, as rsync makes
-// its destination, when the folder it would be in is there: a mistyped
-// name makes at most one stray folder, beside the one meant, and a run that
-// fails before writing leaves none.
-std::optional<QString> folderRefusal(const QString &folder)
-{
-    const std::optional<Failure> refusal = setFolderRefusal(folder);
-    if (!refusal)
-        return std::nullopt;
-    if (fileKindAt(folder) == FileKind::Missing)
-        return QStringLiteral("The folder \"%1\" cannot be made: %2.").arg(readableName(folder), refusal->reason);
-    return refusal->reason + QLatin1Char('.');
 }
 
 // Why a recursive run (-r) cannot write into `folder` (-d): it is one of the
@@ -258,15 +244,6 @@ std::optional<QString> repeatedValue(const QCommandLineParser &parser, const std
 
 } // namespace
 
-std::optional<QString> picturesRefusal(const QStringList &inputs, bool listedOnStandardInput)
-{
-    if (inputs.isEmpty())
-        return QStringLiteral("No input picture given.");
-    if (inputs.count(QStringLiteral("-")) + (listedOnStandardInput ? 1 : 0) > 1)
-        return QStringLiteral("Standard input (-) can be given once.");
-    return std::nullopt;
-}
-
 bool asksForHelp(const QCommandLineParser &parser)
 {
     return parser.isSet(QStringLiteral("help"));
@@ -297,7 +274,7 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
     if (std::optional<QString> mistake = readJobs(parser, options))
         return mistake;
     if (rowOf(options.kind()).writeSet)
-        return readSetOptions(parser, options, folderRefusal);
+        return readSetOptions(parser, options);
     if (!rowOf(options.kind()).makeFile)
         return readIconReport(parser, options);
     if (std::optional<QString> mistake = readConversion(parser, placesOf(understood, "hotspot"), options.conversion))

@@ -45,9 +45,5 @@ extern const QString examples;
 // version is no mistake, and reads no further.
 std::optional<QString> readCommandLine(QCommandLineParser &parser, const QStringList &arguments, Options &options);
 
-// Why the pictures given (and a list read from standard input, `listed`)
-// cannot be read: there are none, or standard input is given twice.
-std::optional<QString> picturesRefusal(const QStringList &inputs, bool listedOnStandardInput = false);
-
 bool asksForHelp(const QCommandLineParser &parser);
 bool asksForVersion(const QCommandLineParser &parser);

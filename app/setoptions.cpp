@@ -2,6 +2,7 @@
 
 #include "nativename.h"
 #include "outputkinds.h"
+#include "runplaces.h"
 
 #include <QFileInfo>
 
@@ -45,8 +46,7 @@ std::optional<QString> readBackground(const QString &given, QColor &background)
     return std::nullopt;
 }
 
-std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options &options,
-                                      std::optional<QString> (*folderRefusal)(const QString &))
+std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options &options)
 {
     const QString kind = QLatin1String(rowOf(options.kind()).option);
     options.folder = parser.value(kind.mid(2));

@@ -22,7 +22,6 @@ std::optional<QString> readBackground(const QString &given, QColor &background);
 
 // Reads a set's options into `options`, whose kind is chosen already and
 // whose options the option table has let through; returns the mistake, or
-// why the folder cannot be had, which `folderRefusal` says (the folder is
-// made with its first file, as -d's is).
-std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options &options,
-                                      std::optional<QString> (*folderRefusal)(const QString &));
+// why the folder cannot be had (it is made with its first file, as -d's
+// is).
+std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options &options);
