@@ -128,7 +128,7 @@ int packIntoOne(const Options &options)
         say(lineFor(*failure, result));
         return SomeFailed;
     }
-    for (const PartlyDrawn &note : packed.partlyDrawn)
+    for (const PartlyDrawn &note : packed.notes)
         say(lineFor(note));
     advance.done = 1;
     return AllConverted;
@@ -147,6 +147,7 @@ int writeSet(const Options &options)
         row.writeSet({options.inputs, options.folder, options.name, options.background, options.conversion.keyBlack});
     for (const QString &file : row.listsWritten ? set.written : QStringList())
         printLine(stdout, shownPath(file));
+    sayRemoved(set.removed); // gone, whether the set was written whole or not
     if (set.failure) {
         say(lineFor(*set.failure, QLatin1String(row.name)));
         return set.badCombination ? BadUsage : SomeFailed;
@@ -155,7 +156,6 @@ int writeSet(const Options &options)
         printLine(stdout, line);
     for (const PartlyDrawn &note : set.notes)
         say(lineFor(note));
-    sayRemoved(set.removed);
     sayKept(set.keptAsItIs);
     return AllConverted;
 }

@@ -199,7 +199,7 @@ Outcome convertOne(const Taken &taken, const Destination &destination, const Con
         return {std::move(failure), {}};
     if (report.resultWritten)
         report.resultWritten();
-    return {std::nullopt, converted.partlyDrawn};
+    return {std::nullopt, converted.notes};
 }
 
 // Starts `work` on four threads for each job: a thread waiting for its

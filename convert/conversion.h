@@ -73,7 +73,7 @@ struct Converted
     bool badCombination = false;
     // What of the pictures could not be drawn; the result is made all the
     // same.
-    std::vector<PartlyDrawn> partlyDrawn;
+    std::vector<PartlyDrawn> notes;
 };
 
 // The makers of the kinds that are one file, each a row's (outputkinds.h).

@@ -12,6 +12,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -75,22 +76,65 @@ bool isCursorFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(4) == "Xcur";
 }
 
-// A link named `alias` to `target`, both in `folder`: a relative link, so
-// the theme can be moved; a copy where links cannot be made. A link made
-// there by another run at the same time is as good.
-std::optional<Failure> linkAlias(const QDir &folder, const QString &target, const QString &alias)
+// The theme's cursors/ folder, held open for the links made in it: a
+// link swapped in for it meanwhile is not followed, so no link is made
+// outside the theme.
+class CursorsFolder
 {
+public:
+    explicit CursorsFolder(const QDir &cursors)
+        : m_path(cursors)
+    {
 #ifdef Q_OS_UNIX
-    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(folder.filePath(alias)).constData()) == 0
-        || (errno == EEXIST && isOwnLink(alias, QFileInfo(folder.filePath(alias)).symLinkTarget().section(QLatin1Char('/'), -1))))
-        return std::nullopt;
-    return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno))};
-#else
-    if (QFile::copy(folder.filePath(target), folder.filePath(alias)))
-        return std::nullopt;
-    return Failure{Failure::Kind::Unusable, QStringLiteral("it cannot be copied")};
+        m_fd = ::open(QFile::encodeName(cursors.path()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 #endif
-}
+    }
+    ~CursorsFolder()
+    {
+#ifdef Q_OS_UNIX
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+    }
+    CursorsFolder(const CursorsFolder &) = delete;
+    CursorsFolder &operator=(const CursorsFolder &) = delete;
+
+    // Why the folder cannot be held (it was replaced by a link or removed).
+    std::optional<Failure> failure() const
+    {
+#ifdef Q_OS_UNIX
+        if (m_fd < 0)
+            return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno))};
+#endif
+        return std::nullopt;
+    }
+
+    // A link named `alias` to `target`, both in the folder: a relative
+    // link, so the theme can be moved; a copy where links cannot be made. A
+    // link made there by another run at the same time is as good.
+    std::optional<Failure> link(const QString &target, const QString &alias) const
+    {
+#ifdef Q_OS_UNIX
+        const QByteArray name = QFile::encodeName(alias);
+        if (::symlinkat(QFile::encodeName(target).constData(), m_fd, name.constData()) == 0)
+            return std::nullopt;
+        const int error = errno;
+        char made[256] = {};
+        const ssize_t length = ::readlinkat(m_fd, name.constData(), made, sizeof made - 1);
+        if (error == EEXIST && length > 0 && isOwnLink(alias, QFile::decodeName(QByteArray(made, int(length)))))
+            return std::nullopt;
+        return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(error))};
+#else
+        if (QFile::copy(m_path.filePath(target), m_path.filePath(alias)))
+            return std::nullopt;
+        return Failure{Failure::Kind::Unusable, QStringLiteral("it cannot be copied")};
+#endif
+    }
+
+private:
+    QDir m_path;
+    int m_fd = -1;
+};
 
 std::optional<Failure> writeIndex(const QDir &theme)
 {
@@ -137,13 +181,16 @@ std::optional<Failure> completeCursorTheme(const QString &folder)
         return std::nullopt;
     if (std::optional<Failure> failure = writeIndex(theme))
         return failure;
+    const CursorsFolder held(cursors);
+    if (std::optional<Failure> failure = held.failure())
+        return Failure{failure->kind, QStringLiteral("Tervana cannot open \"%1\": %2.").arg(readableName(cursors.path()), failure->reason)};
     for (const QString &name : names) {
         if (!isCursorFile(cursors.filePath(name)))
             continue;
         for (const QString &alias : cursorAliases(name)) {
             if (somethingAt(cursors.filePath(alias)))
                 continue;
-            if (std::optional<Failure> failure = linkAlias(cursors, name, alias))
+            if (std::optional<Failure> failure = held.link(name, alias))
                 return Failure{failure->kind, QStringLiteral("Tervana cannot link \"%1\" to \"%2\": %3.")
                                                   .arg(readableName(cursors.filePath(alias)), name, failure->reason)};
         }
