@@ -42,9 +42,12 @@ std::optional<QString> readConversion(const QCommandLineParser &parser, const st
     if (std::optional<QString> mistake = readCursorOptions(parser, hotSpots, conversion))
         return mistake;
     conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
+    if (conversion.keyBlack && conversion.sizes.empty() && conversion.kind == OutputKind::Cursor)
+        return QStringLiteral("--key-black cannot be used with --classic or --mono: the 32 x 32 cursor makes pure black "
+                              "transparent already.");
     if (conversion.keyBlack && conversion.sizes.empty() && conversion.kind != OutputKind::Icns)
-        return QStringLiteral("--key-black goes with --sizes, --cursor, --xcursor or --icns (the 32 x 32 icon always makes "
-                              "pure black transparent).");
+        return QStringLiteral("--key-black goes with --sizes, and with the kinds of sizes of their own (the 32 x 32 icon "
+                              "always makes pure black transparent).");
     return std::nullopt;
 }
 
@@ -195,6 +198,13 @@ OutputKind kindAsked(const QCommandLineParser &parser, const std::vector<const O
     return namedIcns && !otherIcon ? OutputKind::Icns : OutputKind::Icon;
 }
 
+// Names joined as a sentence lists them: "a", "a or b", "a, b or c".
+QString joinedWithOr(QStringList names)
+{
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
 // An option the icon does not take, and the kinds that do, named by their
 // options: "--name goes with --theme or --app-icons".
 QString goesWith(const OptionEntry &entry)
@@ -203,26 +213,41 @@ QString goesWith(const OptionEntry &entry)
     for (const OutputKindRow &row : outputKinds())
         if (row.option && (entry.kinds & kindsOf(row.kind)))
             kinds << QLatin1String(row.option);
-    const QString last = kinds.takeLast();
-    return QStringLiteral("%1 goes with %2").arg(shownOption(entry), kinds.isEmpty() ? last : kinds.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last);
+    return QStringLiteral("%1 goes with %2").arg(shownOption(entry), joinedWithOr(kinds));
+}
+
+// What asked for `kind`, as messages name it: its option, or an output
+// named .icns, which asks for a macOS icon family without one.
+QString kindAskedBy(OutputKind kind, const std::vector<const OptionEntry *> &given)
+{
+    const QString option = QLatin1String(rowOf(kind).option);
+    for (const OptionEntry *entry : given)
+        if (shownOption(*entry) == option)
+            return option;
+    return QStringLiteral("An output named .icns");
 }
 
 // The options given that `kind` does not take, each named in the order
 // given, in one line; nothing when it takes them all. Which kind takes
-// which option is the option table's.
+// which option is the option table's. Options that ask for other kinds
+// are refused as one kind too many.
 std::optional<QString> optionsRefused(const std::vector<const OptionEntry *> &given, OutputKind kind)
 {
     const OutputKindRow &row = rowOf(kind);
     QStringList refused;
+    bool otherKindsOnly = true;
     for (const OptionEntry *entry : given)
-        if (!(entry->kinds & kindsOf(kind)))
+        if (!(entry->kinds & kindsOf(kind))) {
             refused << (row.option ? shownOption(*entry) : goesWith(*entry));
+            otherKindsOnly = otherKindsOnly && kindNamedBy(shownOption(*entry));
+        }
     if (refused.isEmpty())
         return std::nullopt;
     if (!row.option)
         return refused.join(QStringLiteral("; ")) + QLatin1Char('.');
     return QStringLiteral("%1 cannot be used with %2: %3.")
-        .arg(QLatin1String(row.option), refused.join(QStringLiteral(", ")), QLatin1String(row.work));
+        .arg(kindAskedBy(kind, given), joinedWithOr(refused),
+             otherKindsOnly ? QStringLiteral("give one kind of result") : QLatin1String(row.work));
 }
 
 // An option of the whole run given twice with two values, which leaves

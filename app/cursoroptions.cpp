@@ -52,18 +52,23 @@ std::optional<QString> readAnimation(const QCommandLineParser &parser, Conversio
 }
 
 // The hot spots given: one applies to every picture; several each to the
-// pictures named after it, up to the next.
-std::optional<QString> readHotSpots(const std::vector<OptionPlace> &places, qsizetype pictures, ConversionOptions &conversion)
+// pictures named after it, up to the next, and the last also to those of a
+// list (`listed`).
+std::optional<QString> readHotSpots(const std::vector<OptionPlace> &places, qsizetype pictures, bool listed,
+                                    ConversionOptions &conversion)
 {
     for (const OptionPlace &place : places) {
         const std::optional<QPointF> point = pointOf(place.value);
         if (!point)
             return QStringLiteral("--hotspot takes x,y: two whole numbers of pixels from the picture's top-left corner "
                                   "(0,0).");
-        if (places.size() > 1 && place.picturesBefore >= pictures)
+        if (places.size() > 1 && place.picturesBefore >= pictures && !listed)
             return QStringLiteral("--hotspot %1 comes after the last picture; of several, each applies to the pictures "
                                   "after it.")
                 .arg(place.value);
+        if (!conversion.hotSpotsFrom.empty() && conversion.hotSpotsFrom.back().from == place.picturesBefore)
+            return QStringLiteral("--hotspot %1 and --hotspot %2 come before the same picture; give one.")
+                .arg(places[conversion.hotSpotsFrom.size() - 1].value, place.value);
         conversion.hotSpotsFrom.push_back({place.picturesBefore, *point});
     }
     if (places.size() == 1) {
@@ -85,7 +90,8 @@ std::optional<QString> readCursorOptions(const QCommandLineParser &parser, const
     const bool classic = parser.isSet(QStringLiteral("classic"));
     if (classic && (!conversion.sizes.empty() || conversion.output == SquareOutput::BlackAndWhiteIcon))
         return QStringLiteral("--classic cannot be used with --sizes or --mono.");
-    if (std::optional<QString> mistake = readHotSpots(hotSpots, parser.positionalArguments().size(), conversion))
+    if (std::optional<QString> mistake = readHotSpots(hotSpots, parser.positionalArguments().size(),
+                                                      parser.isSet(QStringLiteral("files-from")), conversion))
         return mistake;
     if (!classic && conversion.output == SquareOutput::ColourIcon && conversion.sizes.empty())
         conversion.sizes = rowOf(conversion.kind).sizes();

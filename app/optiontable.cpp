@@ -58,7 +58,8 @@ constexpr OptionEntry table[] = {
      "stored as PNG. A picture exactly one size square is that size's image as it is; an icon counts as all its "
      "images; a drawing is drawn from its shapes, fine enough for every size."},
     {nullptr, "key-black", nullptr, (converting & ~kindsOf(K::Bitmap)) | sets,
-     "With --sizes, --cursor, --xcursor or --favicon: make pure black transparent too, as the window does."},
+     "With --sizes, and with every kind of sizes of its own (cursors, --icns, the sets): make pure black transparent "
+     "too, as the window does."},
     {nullptr, "icns", nullptr, kindsOf(K::Icns),
      "Write a macOS icon family (.icns) instead of an icon, as an output named .icns does: PNG images of 16, 32, "
      "64, 128, 256, 512 and 1024 pixels in the element types of macOS 10.7 and later (icp4, icp5, ic11, ic12, "
@@ -91,11 +92,11 @@ constexpr OptionEntry table[] = {
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
      "hot spot."},
     {nullptr, "hotspot", "x,y", cursors,
-     "With --cursor or --xcursor: the point the cursor points with, in the first picture's pixels from its top-left "
+     "With --cursor, --ani, --xcursor or --cursor-theme: the point the cursor points with, in the first picture's pixels from its top-left "
      "corner "
      "(default: a cursor's own hot spot, or the centre of a drawing's element of id \"hotspot\", else 0,0); each "
      "size points at the same place of its picture. One applies to every picture; with several, each applies to the "
-     "pictures named after it, up to the next."},
+     "pictures named after it, up to the next, and the last also to those of --files-from."},
     {nullptr, "xcursor", nullptr, kindsOf(K::Xcursor),
      "Write a Linux cursor (Xcursor), as cursor themes hold one for each pointer shape, instead of an icon: images "
      "of 96, 64, 48, 32 and 24 pixels (or those of --sizes) with alpha, each pointing at the hot spot as with "
@@ -113,7 +114,7 @@ constexpr OptionEntry table[] = {
      "or an animated Xcursor, its steps, each frame with all its images; or of the pictures given, one a frame, "
      "each for 100 ms. Each frame is a cursor as --cursor makes it, stored once however often it shows."},
     {nullptr, "delay", "ms", kindsOf(K::AnimatedCursor, K::Xcursor, K::CursorTheme),
-     "With --ani or --xcursor: how long each frame shows, in milliseconds: one time for every frame, or one for "
+     "With --ani, --xcursor or --cursor-theme: how long each frame shows, in milliseconds: one time for every frame, or one for "
      "each, separated by commas. Windows counts it in sixtieths of a second, rounded, at least one. With "
      "--xcursor, the pictures given are the frames of an animation."},
     {nullptr, "title", "text", kindsOf(K::AnimatedCursor), "With --ani: the animated cursor's title."},

@@ -88,7 +88,7 @@ std::optional<Failure> delaysMismatch(const ConversionOptions &options, size_t s
 {
     if (options.delays.size() <= 1 || options.delays.size() == steps)
         return std::nullopt;
-    return Failure{Failure::Kind::Unusable, QStringLiteral("--delay gives %1 times for %2 %3").arg(options.delays.size()).arg(steps).arg(what)};
+    return Failure{Failure::Kind::Unusable, QStringLiteral("--delay gives %1 times for %2 %3.").arg(options.delays.size()).arg(steps).arg(what)};
 }
 
 // The frames of one animated GIF or WebP, each as a browser shows it.
@@ -190,9 +190,11 @@ Converted animateInput(const ConversionOptions &options, OpenInput &input)
 
 Converted animateCursor(const ConversionOptions &options, const QStringList &inputs)
 {
-    if (inputs.size() > 1)
-        if (std::optional<Failure> mismatch = delaysMismatch(options, size_t(inputs.size()), QStringLiteral("pictures")))
-            return failed(RunFailure{RunFailure::Step::MakeIcon, Operand::input(inputs.first()), std::nullopt, *mismatch}, true);
+    // One still picture is one frame, as each of several is.
+    const QString frames = inputs.size() == 1 ? QStringLiteral("picture, one frame") : QStringLiteral("pictures");
+    const auto mismatch = [&] { return delaysMismatch(options, size_t(inputs.size()), frames); };
+    if (inputs.size() > 1 && mismatch())
+        return failed(RunFailure{RunFailure::Step::MakeIcon, Operand::input(inputs.first()), std::nullopt, *mismatch()}, true);
     MadeFrames made;
     std::vector<PartlyDrawn> notes;
     for (const QString &name : inputs) {
@@ -201,6 +203,8 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
             return failed(input.cannotOpen(*input.failure));
         if (inputs.size() == 1 && (isAnimationFile(input.device()) || isCursorAnimation(input.device().peek(12))))
             return animateInput(options, input);
+        if (mismatch())
+            return failed(input.cannotMake(std::move(*mismatch())), true);
         PictureLoad load = loadInput(input, QSize(options.sizes.front(), options.sizes.front()), DrawDetail::Light);
         if (load.failure)
             return failed(input.cannotOpen(*load.failure));

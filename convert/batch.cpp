@@ -188,9 +188,10 @@ std::optional<RunFailure> writeIntoFolder(const QByteArray &bytes, const Taken &
 Outcome convertOne(const Taken &taken, const Destination &destination, const ConversionOptions &options,
                    const RunReport &report)
 {
-    WorkThreads::take();
-    const Converted converted = makeResult(options.forPicture(taken.input.named), QStringList{taken.input.input.name()});
-    WorkThreads::giveBack();
+    const Converted converted = [&] {
+        const WorkThreads::Held working;
+        return makeResult(options.forPicture(taken.input.named), QStringList{taken.input.input.name()});
+    }();
     if (converted.failure)
         return {converted.failure, {}};
     if (std::optional<RunFailure> failure = destination.outputFile.isEmpty()

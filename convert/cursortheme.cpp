@@ -82,11 +82,19 @@ bool isCursorFile(const QString &path)
 class CursorsFolder
 {
 public:
-    explicit CursorsFolder(const QDir &cursors)
+    // The theme's folder is the user's, a link to one as good; cursors/ in
+    // it is entered from it, never through a link.
+    CursorsFolder(const QDir &theme, const QDir &cursors)
         : m_path(cursors)
     {
 #ifdef Q_OS_UNIX
-        m_fd = ::open(QFile::encodeName(cursors.path()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int themeFd = ::open(QFile::encodeName(theme.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_fd = themeFd < 0 ? -1 : ::openat(themeFd, "cursors", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        m_error = m_fd < 0 ? errno : 0;
+        if (themeFd >= 0)
+            ::close(themeFd);
+#else
+        Q_UNUSED(theme)
 #endif
     }
     ~CursorsFolder()
@@ -104,7 +112,7 @@ public:
     {
 #ifdef Q_OS_UNIX
         if (m_fd < 0)
-            return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(errno))};
+            return Failure{Failure::Kind::Unusable, QString::fromLocal8Bit(std::strerror(m_error))};
 #endif
         return std::nullopt;
     }
@@ -134,6 +142,7 @@ public:
 private:
     QDir m_path;
     int m_fd = -1;
+    int m_error = 0;
 };
 
 std::optional<Failure> writeIndex(const QDir &theme)
@@ -181,7 +190,7 @@ std::optional<Failure> completeCursorTheme(const QString &folder)
         return std::nullopt;
     if (std::optional<Failure> failure = writeIndex(theme))
         return failure;
-    const CursorsFolder held(cursors);
+    const CursorsFolder held(theme, cursors);
     if (std::optional<Failure> failure = held.failure())
         return Failure{failure->kind, QStringLiteral("Tervana cannot open \"%1\": %2.").arg(readableName(cursors.path()), failure->reason)};
     for (const QString &name : names) {

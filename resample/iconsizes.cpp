@@ -179,7 +179,7 @@ IconSizePlan planIconSizes(const std::vector<Picture> &pictures, const std::vect
         } else {
             return {{}, Failure{Failure::Kind::Unusable,
                                 QStringLiteral("no picture is %1 pixels or larger, so the %1 x %1 image would be "
-                                               "enlarged; give a larger picture, or leave %1 out of --sizes.")
+                                               "enlarged; give a larger picture (or, with --sizes, leave %1 out).")
                                     .arg(side)}};
         }
     }

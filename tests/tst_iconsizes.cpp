@@ -272,7 +272,7 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a cursor theme and -o") << QStringList{QStringLiteral("--cursor-theme"), path(QStringLiteral("theme"))}
                                            << "--cursor-theme cannot be used with -o:";
     QTest::newRow("a cursor theme of .cur files") << QStringList{QStringLiteral("--cursor-theme"), path(QStringLiteral("theme")), cursor}
-                                                  << "--cursor-theme cannot be used with --cursor, -o:";
+                                                  << "--cursor-theme cannot be used with --cursor or -o:";
     QTest::newRow("a title without --ani") << QStringList{QStringLiteral("--xcursor"), QStringLiteral("--title"), QStringLiteral("Busy")}
                                            << "--xcursor cannot be used with --title:";
     const QStringList output{QStringLiteral("-o"), path(QStringLiteral("refused.ico"))};
@@ -281,6 +281,16 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a hot spot above the picture") << QStringList{cursor} + hotSpot("3,-1") << "two whole numbers";
     const QStringList favicon{QStringLiteral("--favicon"), path(QStringLiteral("site"))};
     const auto background = [](const char *colour) { return QStringList{QStringLiteral("--background"), QString::fromLatin1(colour)}; };
+    QTest::newRow("two hot spots before one picture") << QStringList{cursor} + hotSpot("1,1") + hotSpot("2,2")
+                                                      << "come before the same picture";
+    QTest::newRow("several hot spots for one result")
+        << QStringList{cursor} + sizes("32") + hotSpot("1,1") + QStringList{path(QStringLiteral("small.bmp"))} + hotSpot("2,2")
+        << "Several --hotspot go with";
+    QTest::newRow("--key-black with a classic cursor") << QStringList{cursor, QStringLiteral("--classic"), QStringLiteral("--key-black")}
+                                                       << "--key-black cannot be used with --classic";
+    QTest::newRow("two kinds of set") << QStringList{QStringLiteral("--theme"), path(QStringLiteral("icons")),
+                                                     QStringLiteral("--favicon"), path(QStringLiteral("site"))}
+                                      << "--theme cannot be used with --favicon: give one kind of result.";
     QTest::newRow("--background without --favicon") << background("white") << "--background goes with --favicon";
     QTest::newRow("a colour Qt cannot read") << favicon + background("#12345") << "\"#12345\" is none";
     QTest::newRow("a see-through colour") << favicon + background("#80204080") << "\"#80204080\" is see-through";
