@@ -145,6 +145,28 @@ private:
     int m_error = 0;
 };
 
+// `text` as a value of a desktop file's key: a line break or a backslash
+// in it escaped as the format escapes them, any other control character
+// left out, so that a folder's name cannot end the line and add keys or
+// groups of its own.
+QString escapedValue(const QString &text)
+{
+    QString value;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            value += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\n'))
+            value += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            value += QLatin1String("\\r");
+        else if (c == QLatin1Char('\t'))
+            value += QLatin1String("\\t");
+        else if (c.category() != QChar::Other_Control)
+            value += c;
+    }
+    return value;
+}
+
 std::optional<Failure> writeIndex(const QDir &theme)
 {
     const QString index = theme.filePath(QStringLiteral("index.theme"));
@@ -152,7 +174,7 @@ std::optional<Failure> writeIndex(const QDir &theme)
         return std::nullopt;
     const QByteArray text = QStringLiteral("# Written by Tervana for the cursors in cursors/.\n"
                                            "[Icon Theme]\nName=%1\nComment=Cursors made with Tervana\n")
-                                .arg(QFileInfo(theme.absolutePath()).fileName())
+                                .arg(escapedValue(QFileInfo(theme.absolutePath()).fileName()))
                                 .toUtf8();
     if (std::optional<Failure> failure = writeFileInSet(theme.path(), QStringLiteral("index.theme"), text))
         return Failure{failure->kind, QStringLiteral("Tervana cannot write \"%1\": %2.").arg(readableName(index), failure->reason)};

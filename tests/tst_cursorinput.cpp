@@ -51,6 +51,7 @@ private slots:
     void animationFramesAreWhatBrowsersShow_data();
     void animationFramesAreWhatBrowsersShow();
     void cursorThemesAreFoundByLibXcursor();
+    void aThemesNameCannotAddToItsIndex();
 };
 
 // An animated cursor and an animated Xcursor of the same three steps: a,
@@ -249,6 +250,19 @@ void tst_CursorInput::animationFramesAreWhatBrowsersShow()
                                                           QDir(folder).filePath(QStringLiteral("moving-%d-64x64.png"))});
     QCOMPARE(differing.split(QLatin1Char('\n'), Qt::SkipEmptyParts), (QStringList{QStringLiteral("0"), QStringLiteral("0"),
                                                                                   QStringLiteral("0"), QStringLiteral("0")}));
+}
+
+// A theme's folder named with line breaks and a group of its own: its
+// index.theme names it on one line, escaped, and holds no other key or
+// group.
+void tst_CursorInput::aThemesNameCannotAddToItsIndex()
+{
+    const QString theme = path(QStringLiteral("ct\nInherits=Adwaita\n[Evil]\\"));
+    QVERIFY(QFile::copy(path(QStringLiteral("a.png")), path(QStringLiteral("left_ptr.png"))) || QFileInfo::exists(path(QStringLiteral("left_ptr.png"))));
+    QCOMPARE(runConverter({QStringLiteral("--cursor-theme"), theme, path(QStringLiteral("left_ptr.png"))}).exitCode, 0);
+    QCOMPARE(readFile(QDir(theme).filePath(QStringLiteral("index.theme"))),
+             QByteArray("# Written by Tervana for the cursors in cursors/.\n[Icon Theme]\n"
+                        "Name=ct\\nInherits=Adwaita\\n[Evil]\\\\\nComment=Cursors made with Tervana\n"));
 }
 
 // A theme made of a picture named left_ptr and an animated cursor named
