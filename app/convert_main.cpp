@@ -302,6 +302,17 @@ int run(const Options &options)
     return status;
 }
 
+// A run whose lines on standard output (a listing, the files written, the
+// link lines) did not all get there, to a full disk or a closed pipe,
+// failed: what it was asked for did not reach its reader.
+int checkedOutput(int status)
+{
+    if (status != AllConverted || !std::ferror(stdout))
+        return status;
+    say(QStringLiteral("Tervana cannot write to standard output: not all it printed there got through."));
+    return SomeFailed;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -320,5 +331,5 @@ int main(int argc, char *argv[])
     }
     if (answeredAsking(parser))
         return AllConverted;
-    return run(options);
+    return checkedOutput(run(options));
 }

@@ -45,6 +45,7 @@ private slots:
     void permissionsAreSaidSo_data();
     void permissionsAreSaidSo();
     void aFullDiskIsSaidSo();
+    void aListingThatCannotBeWrittenFails();
     void usageErrors_data();
     void usageErrors();
     void habitsOfOtherTools_data();
@@ -504,6 +505,19 @@ void tst_Convert::aFullDiskIsSaidSo()
     QVERIFY2(run.errorLines.first().endsWith(QStringLiteral("the disk is full.")), qPrintable(run.errorLines.first()));
     // Nothing half-written is left behind.
     QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), QStringList{QStringLiteral("filler")});
+}
+
+// A listing sent where nothing can be written (a full device) is no
+// listing: the run fails and says so.
+void tst_Convert::aListingThatCannotBeWrittenFails()
+{
+    const QString icon = path(QStringLiteral("listed.ico"));
+    QCOMPARE(runConverter({path(QStringLiteral("tall.jpg")), QStringLiteral("-o"), icon}).exitCode, 0);
+    RunSetting setting;
+    setting.standardOutputFile = QStringLiteral("/dev/full");
+    const Run run = runConverter({QStringLiteral("--list"), icon}, setting);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errorLines.value(0).contains(QStringLiteral("cannot write to standard output")), qPrintable(run.errorLines.join('\n')));
 }
 
 void tst_Convert::usageErrors_data()
