@@ -81,6 +81,18 @@ void sayKept(const QStringList &kept)
                 .arg(shownPath(manifest)));
 }
 
+// Lists (--list) or extracts (--extract) the icon at `path`: the listing,
+// each line as it is made, or the files written go to standard output.
+std::optional<Failure> reportIcon(const Options &options, const QString &path, ExtractedNames &names)
+{
+    if (options.kind() == OutputKind::Listing)
+        return listIconFile(path, [](const QString &line) { printLine(stdout, line); });
+    const IconReport report = extractIcon(path, options.folder, names, stopRequested, advance.extracted);
+    for (const QString &line : report.lines)
+        printLine(stdout, line);
+    return report.failure;
+}
+
 // Lists (--list) or extracts (--extract) each icon, until the run is
 // stopped; the listing goes to standard output, what is wrong to the
 // messages.
@@ -90,14 +102,9 @@ int reportIcons(const Options &options)
     ExtractedNames names;
     for (qsizetype i = 0; i < options.inputs.size() && !stopRequested; ++i) {
         advance.allKnown = i + 1 == options.inputs.size();
-        const IconReport report = options.kind() == OutputKind::Listing
-                                      ? listIconFile(options.inputs[i])
-                                      : extractIcon(options.inputs[i], options.folder, names, stopRequested,
-                                                    advance.extracted);
-        for (const QString &line : report.lines)
-            printLine(stdout, line);
-        if (report.failure) {
-            say(report.failure->reason);
+        const std::optional<Failure> failure = reportIcon(options, options.inputs[i], names);
+        if (failure) {
+            say(failure->reason);
             allWhole = false;
         }
         ++advance.done;
@@ -307,7 +314,10 @@ int run(const Options &options)
 // failed: what it was asked for did not reach its reader.
 int checkedOutput(int status)
 {
-    if (status != AllConverted || !std::ferror(stdout))
+    // What is still in standard output's buffer goes out now, where a
+    // failure can still be told.
+    const bool allOut = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (status != AllConverted || allOut)
         return status;
     say(QStringLiteral("Tervana cannot write to standard output: not all it printed there got through."));
     return SomeFailed;

@@ -31,6 +31,13 @@ FILE *keepLibraryMessagesOffStderr()
 
 void printLine(FILE *stream, const QString &text)
 {
+    // Standard output is left to its buffer (a line at a time on a
+    // terminal, in blocks into a file or a pipe: a listing of a million
+    // lines is not a million writes); what it holds goes out before any
+    // message, so that the two stay in order when they share a file.
+    if (stream != stdout)
+        std::fflush(stdout);
     std::fprintf(stream, "%s\n", qPrintable(text));
-    std::fflush(stream);
+    if (stream != stdout)
+        std::fflush(stream);
 }

@@ -11,4 +11,6 @@
 // that have them, still go to the real one. Returns the stream to write to.
 FILE *keepLibraryMessagesOffStderr();
 
+// Writes `text` and a line break to `stream`: standard output through its
+// buffer, emptied before each message, and messages at once.
 void printLine(FILE *stream, const QString &text);

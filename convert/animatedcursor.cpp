@@ -11,6 +11,8 @@
 #include "iconsizes.h"
 #include "openinput.h"
 
+#include <QHash>
+
 #include <map>
 
 namespace {
@@ -19,15 +21,32 @@ namespace {
 // this many bytes of them.
 constexpr qint64 maximumAnimationBytes = 32 << 20;
 
-// The frames made so far: an .ani's steps, each a cursor file (a stored
-// frame shown again is made once), or an Xcursor's frames, each its images.
+// The frames made so far: an .ani's cursor files, each stored once however
+// many steps show it, and its steps; or an Xcursor's frames, each its
+// images.
 struct MadeFrames
 {
+    std::vector<QByteArray> cursors;
+    QHash<QByteArray, quint32> cursorNumbers; // by the cursor's bytes: frames alike are stored once
+    std::map<size_t, quint32> cursorOfStoredFrame; // by the frame of the file read
     std::vector<AniStep> steps;
-    std::map<size_t, QByteArray> cursorOfStoredFrame;
     std::vector<std::vector<XcursorImage>> xcursorFrames;
     qint64 heldBytes = 0;
 };
+
+// The number of the cursor file `cursor` among those made, stored now when
+// it is new. Each cursor made is looked up once; a step that shows a stored
+// frame again refers to it by number.
+quint32 cursorNumber(const QByteArray &cursor, MadeFrames &made)
+{
+    auto known = made.cursorNumbers.constFind(cursor);
+    if (known == made.cursorNumbers.constEnd()) {
+        known = made.cursorNumbers.insert(cursor, quint32(made.cursors.size()));
+        made.cursors.push_back(cursor);
+        made.heldBytes += cursor.size();
+    }
+    return *known;
+}
 
 Failure framesTooLarge()
 {
@@ -65,11 +84,10 @@ std::optional<Failure> makeFrame(const ConversionOptions &options, const std::ve
         made.xcursorFrames.push_back(xcursorImagesOf(pictures, plan, options.keyBlack, hotSpots, quint32(milliseconds)));
         made.heldBytes += bytesOf(made.xcursorFrames.back());
     } else {
-        const QByteArray cursor = cursorFromIcon(encodeIconSizes(pictures, plan, options.keyBlack), hotSpots);
-        made.heldBytes += cursor.size();
-        made.steps.push_back({cursor, jiffiesOf(milliseconds)});
+        const quint32 number = cursorNumber(cursorFromIcon(encodeIconSizes(pictures, plan, options.keyBlack), hotSpots), made);
+        made.steps.push_back({number, jiffiesOf(milliseconds)});
         if (stored)
-            made.cursorOfStoredFrame.emplace(*stored, cursor);
+            made.cursorOfStoredFrame.emplace(*stored, number);
     }
     return made.heldBytes > maximumAnimationBytes ? std::optional<Failure>(framesTooLarge()) : std::nullopt;
 }
@@ -154,7 +172,7 @@ QByteArray encodeXcursorFrames(const std::vector<std::vector<XcursorImage>> &fra
 Converted written(const ConversionOptions &options, const MadeFrames &made, std::vector<PartlyDrawn> notes)
 {
     const QByteArray bytes = isXcursor(options.kind) ? encodeXcursorFrames(made.xcursorFrames)
-                                             : encodeAniCursor(made.steps, options.title, options.author);
+                                             : encodeAniCursor(made.cursors, made.steps, options.title, options.author);
     return {bytes, std::nullopt, false, std::move(notes)};
 }
 

@@ -3,6 +3,7 @@
 #include "anicursor.h"
 #include "cursoranimation.h"
 #include "iconlisting.h"
+#include "nativename.h"
 #include "xcursor.h"
 
 #include <QBuffer>
@@ -23,38 +24,44 @@ QString listed(const std::vector<quint32> &values, quint32 add = 0)
     return line;
 }
 
+// Text from the file (a title, an author) as a line shows it: control
+// characters escaped as a file name's are, so that it cannot move the
+// cursor, retitle the terminal or start a line of its own, and cut short.
+QString shownText(const QString &text)
+{
+    constexpr qsizetype longest = 200;
+    return readableName(text.left(longest)) + (text.size() > longest ? QStringLiteral("...") : QString());
+}
+
 QString quoted(const QString &label, const QString &text)
 {
-    return text.isEmpty() ? QString() : QStringLiteral(", %1 \"%2\"").arg(label, text);
+    return text.isEmpty() ? QString() : QStringLiteral(", %1 \"%2\"").arg(label, shownText(text));
 }
 
-// Each frame's images, as an icon's are listed, under the frame's line;
-// what is wrong with a frame is added to `damage`.
-QStringList frameLines(const std::vector<QByteArray> &frames, QStringList &damage)
+// A frame's images, as an icon's are listed, under the frame's line; what
+// is wrong with the frame is added to `damage`.
+void printFrame(qint64 number, const QByteArray &frame, const ListingLines &print, DamageList &damage)
 {
-    QStringList lines;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const IconListing frame = listIcon(frames[i]);
-        if (!frame.isIcon) {
-            lines << QStringLiteral("frame %1: no cursor or icon").arg(i + 1);
-            damage << QStringLiteral("frame %1 is no cursor or icon").arg(i + 1);
-            continue;
-        }
-        lines << QStringLiteral("frame %1: %2, %3 images").arg(i + 1)
-                     .arg(frame.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
-                     .arg(frame.images.size());
-        for (const QString &line : listingLines(frame))
-            lines << QStringLiteral("   %1").arg(line);
-        for (const QString &what : frame.damage)
-            damage << QStringLiteral("frame %1: %2").arg(i + 1).arg(what);
+    const IconListing listing = listIcon(frame);
+    if (!listing.isIcon) {
+        print(QStringLiteral("frame %1: no cursor or icon").arg(number));
+        damage.add([number] { return QStringLiteral("frame %1 is no cursor or icon").arg(number); });
+        return;
     }
-    return lines;
+    print(QStringLiteral("frame %1: %2, %3 images").arg(number)
+              .arg(listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
+              .arg(listing.images.size()));
+    for (const QString &line : listingLines(listing))
+        print(QStringLiteral("   %1").arg(line));
+    for (const QString &what : listing.damage.lines())
+        damage.add([&] { return QStringLiteral("frame %1: %2").arg(number).arg(what); });
 }
 
-QStringList aniLines(const QString &name, const AniCursorContents &ani, QStringList &damage)
+// The lines that say what the animated cursor holds, before its frames'.
+QStringList aniHeadLines(const QString &name, const AniCursorContents &ani)
 {
     QStringList lines{QStringLiteral("%1: animated cursor, %2 frames, %3 steps%4%5")
-                          .arg(name).arg(ani.frames.size()).arg(ani.sequence.size())
+                          .arg(name).arg(ani.frameCount).arg(ani.sequence.size())
                           .arg(quoted(QStringLiteral("title"), ani.title), quoted(QStringLiteral("author"), ani.author))};
     if (!ani.jiffies.empty())
         lines << (ani.ratesGiven ? QStringLiteral("rates: %1 jiffies").arg(listed(ani.jiffies))
@@ -62,43 +69,53 @@ QStringList aniLines(const QString &name, const AniCursorContents &ani, QStringL
     if (!ani.sequence.empty())
         lines << (ani.sequenceGiven ? QStringLiteral("sequence: frames %1").arg(listed(ani.sequence, 1))
                                     : QStringLiteral("sequence: the frames in order"));
-    return lines + frameLines(ani.frames, damage);
-}
-
-QStringList xcursorLines(const QString &name, const XcursorContents &contents)
-{
-    const size_t frames = xcursorFrames(contents.images).size();
-    QStringList lines{QStringLiteral("%1: Xcursor, %2 images, %3 frames").arg(name).arg(contents.images.size()).arg(frames)};
-    for (size_t i = 0; i < contents.images.size(); ++i) {
-        const XcursorImage &image = contents.images[i];
-        lines << QStringLiteral("%1: nominal size %2, %3 x %4, hot spot %5,%6, delay %7 ms")
-                     .arg(i + 1).arg(image.nominalSize).arg(image.width).arg(image.height)
-                     .arg(image.hotSpot.x()).arg(image.hotSpot.y()).arg(image.delay);
-    }
     return lines;
 }
 
-IconReport reportOf(const QString &name, QStringList lines, const QStringList &damage)
+// The animated cursor's lines, then each frame's as it is found again: the
+// first walk only counts them, so that its head comes first and no frame is
+// held.
+DamageList printAni(const QString &name, const QByteArray &file, const ListingLines &print)
 {
-    IconReport report{std::move(lines), std::nullopt};
-    if (!damage.isEmpty())
-        report.failure = Failure{Failure::Kind::NotAPicture,
-                                 QStringLiteral("\"%1\" is damaged: %2.").arg(name, damage.join(QStringLiteral("; ")))};
-    return report;
+    AniCursorContents ani = *readAniCursor(file, 0);
+    for (const QString &line : aniHeadLines(name, ani))
+        print(line);
+    DamageList damage = ani.damage;
+    readAniCursor(file, 0, [&](qint64 number, const QByteArray &frame) { printFrame(number + 1, frame, print, damage); });
+    return damage;
+}
+
+void printXcursor(const QString &name, const XcursorContents &contents, const ListingLines &print)
+{
+    const size_t frames = xcursorFrames(contents.images).size();
+    print(QStringLiteral("%1: Xcursor, %2 images, %3 frames").arg(name).arg(contents.images.size()).arg(frames));
+    for (size_t i = 0; i < contents.images.size(); ++i) {
+        const XcursorImage &image = contents.images[i];
+        print(QStringLiteral("%1: nominal size %2, %3 x %4, hot spot %5,%6, delay %7 ms")
+                  .arg(i + 1).arg(image.nominalSize).arg(image.width).arg(image.height)
+                  .arg(image.hotSpot.x()).arg(image.hotSpot.y()).arg(image.delay));
+    }
+}
+
+std::optional<Failure> failureOf(const QString &name, const DamageList &damage)
+{
+    if (damage.isEmpty())
+        return std::nullopt;
+    return Failure{Failure::Kind::NotAPicture, QStringLiteral("\"%1\" is damaged: %2.").arg(name, damage.joined())};
 }
 
 } // namespace
 
-std::optional<IconReport> listCursorAnimation(const QString &name, const QByteArray &file)
+std::optional<Failure> listCursorAnimation(const QString &name, const QByteArray &file, const ListingLines &print)
 {
-    if (std::optional<AniCursorContents> ani = readAniCursor(file)) {
-        QStringList damage = ani->damage;
-        const QStringList lines = aniLines(name, *ani, damage);
-        return reportOf(name, lines, damage);
-    }
-    if (std::optional<XcursorContents> contents = readXcursor(file))
-        return reportOf(name, xcursorLines(name, *contents), contents->damage);
-    return std::nullopt;
+    if (isAniCursor(file))
+        return failureOf(name, printAni(name, file, print));
+    const std::optional<XcursorContents> contents = readXcursor(file);
+    DamageList damage;
+    damage.add(contents ? contents->damage : QStringList{QStringLiteral("it is no animated cursor or Xcursor")});
+    if (contents)
+        printXcursor(name, *contents, print);
+    return failureOf(name, damage);
 }
 
 std::optional<NamedImages> cursorAnimationImages(const QString &base, const QByteArray &file)

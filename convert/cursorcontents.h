@@ -12,9 +12,10 @@
 // what each holds (--list), and its images, each frame at each size, to be
 // written out as PNGs (--extract).
 
-// The report of the animated cursor or Xcursor `file`, shown as `name`;
-// nothing when it is neither.
-std::optional<IconReport> listCursorAnimation(const QString &name, const QByteArray &file);
+// Lists what the animated cursor or Xcursor `file`, shown as `name`,
+// holds, line by line to `print`; why it is damaged, in one line, when it
+// is.
+std::optional<Failure> listCursorAnimation(const QString &name, const QByteArray &file, const ListingLines &print);
 
 // The images of the animated cursor or Xcursor `file`, each stored frame
 // at each of its sizes, and their names: the file's name (`base`), the

@@ -1,5 +1,6 @@
 #include "icnscontents.h"
 
+#include "damagelist.h"
 #include "icns.h"
 #include "icnsformat.h"
 #include "icondirectory.h"
@@ -38,28 +39,29 @@ QString typeName(const QByteArray &type)
 
 } // namespace
 
-std::optional<IconReport> listIcnsFile(const QString &name, const QByteArray &file)
+std::optional<Failure> listIcnsFile(const QString &name, const QByteArray &file, const ListingLines &print)
 {
-    const std::optional<IcnsContents> contents = readIcns(file);
-    if (!contents)
-        return std::nullopt;
-    IconReport report;
-    report.lines << QStringLiteral("%1: macOS icon, %2 elements").arg(name).arg(contents->elements.size());
-    QStringList damage = contents->damage;
-    for (size_t i = 0; i < contents->elements.size(); ++i) {
-        const IcnsElement &element = contents->elements[i];
-        report.lines << QStringLiteral("%1: %2%3, %4, %5 bytes at %6")
-                            .arg(i + 1)
-                            .arg(typeName(element.type), sizeOf(element), kindOf(element))
-                            .arg(element.data.size())
-                            .arg(contents->offsets[i]);
+    qint64 elements = 0;
+    walkIcns(file, [&elements](const IcnsElement &, qint64) { ++elements; });
+    print(QStringLiteral("%1: macOS icon, %2 elements").arg(name).arg(elements));
+    DamageList damage;
+    qint64 number = 0;
+    const QStringList structure = walkIcns(file, [&](const IcnsElement &element, qint64 at) {
+        ++number;
+        print(QStringLiteral("%1: %2%3, %4, %5 bytes at %6")
+                  .arg(number)
+                  .arg(typeName(element.type), sizeOf(element), kindOf(element))
+                  .arg(element.data.size())
+                  .arg(at));
         if (hasPngSignature(element.data) && !pngIsWhole(element.data))
-            damage << QStringLiteral("the PNG of element %1 (%2) is not whole").arg(i + 1).arg(typeName(element.type));
-    }
-    if (!damage.isEmpty())
-        report.failure = Failure{Failure::Kind::NotAPicture,
-                                 QStringLiteral("\"%1\" is damaged: %2.").arg(name, damage.join(QStringLiteral("; ")))};
-    return report;
+            damage.add([&] { return QStringLiteral("the PNG of element %1 (%2) is not whole").arg(number).arg(typeName(element.type)); });
+    });
+    DamageList all;
+    all.add(structure);
+    all.add(damage);
+    if (all.isEmpty())
+        return std::nullopt;
+    return Failure{Failure::Kind::NotAPicture, QStringLiteral("\"%1\" is damaged: %2.").arg(name, all.joined())};
 }
 
 NamedImages icnsImages(const QString &base, const QByteArray &file)

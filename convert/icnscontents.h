@@ -11,9 +11,10 @@
 // Looking inside macOS icon families, for iconcontents.cpp: what each holds
 // (--list), and its images to be written out as PNGs (--extract).
 
-// The report of the icon family `file`, shown as `name`; nothing when it is
-// none.
-std::optional<IconReport> listIcnsFile(const QString &name, const QByteArray &file);
+// Lists what the icon family `file`, shown as `name`, holds, an element a
+// line, to `print` as each is found; why it is damaged, in one line, when
+// it is.
+std::optional<Failure> listIcnsFile(const QString &name, const QByteArray &file, const ListingLines &print);
 
 // The images of the icon family `file`, each element Tervana reads, and
 // their names: the file's name (`base`), the size and the element's type

@@ -61,7 +61,7 @@ std::optional<Failure> failureOfListing(const IconListing &listing, const QStrin
         return Failure{Failure::Kind::NotAPicture, QStringLiteral("\"%1\" is not an icon or a cursor.").arg(shown(path))};
     if (!listing.damage.isEmpty())
         return Failure{Failure::Kind::NotAPicture, QStringLiteral("\"%1\" is damaged: %2.")
-                                                       .arg(shown(path), listing.damage.join(QStringLiteral("; ")))};
+                                                       .arg(shown(path), listing.damage.joined())};
     return std::nullopt;
 }
 
@@ -173,24 +173,23 @@ void writeSideBySide(PngWriting &work)
 
 } // namespace
 
-IconReport listIconFile(const QString &path)
+std::optional<Failure> listIconFile(const QString &path, const ListingLines &print)
 {
     const ReadIcon icon = readIcon(path);
     if (icon.cursorAnimation)
-        return *listCursorAnimation(shown(path), icon.bytes);
+        return listCursorAnimation(shown(path), icon.bytes, print);
     if (icon.icns)
-        return *listIcnsFile(shown(path), icon.bytes);
+        return listIcnsFile(shown(path), icon.bytes, print);
     if (!icon.listing.isIcon)
-        return {{}, icon.failure};
+        return icon.failure;
     const IconListing &listing = icon.listing;
-    IconReport report;
-    report.lines << QStringLiteral("%1: %2, %3 %4")
-                            .arg(shown(path), listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
-                            .arg(listing.images.size())
-                            .arg(listing.images.size() == 1 ? QStringLiteral("image") : QStringLiteral("images"));
-    report.lines << listingLines(listing);
-    report.failure = icon.failure;
-    return report;
+    print(QStringLiteral("%1: %2, %3 %4")
+              .arg(shown(path), listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
+              .arg(listing.images.size())
+              .arg(listing.images.size() == 1 ? QStringLiteral("image") : QStringLiteral("images")));
+    for (const QString &line : listingLines(listing))
+        print(line);
+    return icon.failure;
 }
 
 QString ExtractedNames::claim(const QString &name)

@@ -8,21 +8,31 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <vector>
 
 // Looking inside icon and cursor files: what each holds (--list), and each
 // of its images written out as a PNG (--extract).
 
-// What one icon was found to hold: the lines that list it, and, when it is
-// damaged or cannot be read, why: the failure's reason is the whole line
-// the run reports.
+// What one icon's extraction wrote: the lines that name the files, and,
+// when it is damaged or cannot be read, why: the failure's reason is the
+// whole line the run reports.
 struct IconReport
 {
     QStringList lines;
     std::optional<Failure> failure;
 };
-IconReport listIconFile(const QString &path);
+
+// Where a listing's lines go, each as soon as it is made: a listing of a
+// million elements is never held whole.
+using ListingLines = std::function<void(const QString &line)>;
+
+// Lists what the icon, cursor, animated cursor, Xcursor or icon family at
+// `path` holds, line by line to `print`; why it is damaged or cannot be
+// read, in one line (the first few faults named, then how many more), when
+// it is.
+std::optional<Failure> listIconFile(const QString &path, const ListingLines &print);
 
 // Images to be written out, each with the name of its file (without
 // ".png"); or why they cannot be read.

@@ -13,9 +13,11 @@
 
 namespace {
 
+// A step's time in jiffies, sixtieths of a second, as the one range of
+// times holds it: 0xFFFFFFFF jiffies is a minute, not a wrapped number.
 int millisecondsOf(quint32 jiffies)
 {
-    return int(std::lround(jiffies * 1000.0 / 60.0));
+    return frameMilliseconds(std::llround(jiffies * 1000.0 / 60.0));
 }
 
 // The pixels the images of a frame hold, as their headers say; -1 when the
@@ -80,13 +82,19 @@ std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames whi
 CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which, qint64 pixelLimit)
 {
     CursorAnimation animation;
-    const std::optional<AniCursorContents> ani = readAniCursor(file);
+    // One frame more than an animation may hold is kept: enough to know
+    // that it holds too many.
+    const std::optional<AniCursorContents> ani = readAniCursor(file, size_t(maximumAnimationFrames) + 1);
     if (!ani || !ani->damage.isEmpty()) {
-        animation.failure = damagedCursor(ani ? ani->damage : QStringList{QStringLiteral("it is no animated cursor")});
+        animation.failure = damagedCursor(ani ? ani->damage.lines() : QStringList{QStringLiteral("it is no animated cursor")});
         return animation;
     }
-    if (ani->frames.size() > size_t(maximumAnimationFrames)) {
-        animation.failure = tooManyFrames(qint64(ani->frames.size()));
+    if (ani->frameCount > maximumAnimationFrames) {
+        animation.failure = tooManyFrames(ani->frameCount);
+        return animation;
+    }
+    if (ani->sequence.size() > size_t(maximumAnimationSteps)) {
+        animation.failure = tooManySteps(qint64(ani->sequence.size()));
         return animation;
     }
     for (size_t step = 0; step < ani->sequence.size(); ++step)

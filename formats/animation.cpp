@@ -20,9 +20,15 @@ std::optional<Failure> refusalOf(int frames, QSize size)
 {
     if (frames > maximumAnimationFrames)
         return tooManyFrames(frames);
-    // Each frame is decoded whole.
-    if (isTooLarge(size, maximumFullDecodePixels))
-        return tooLargeFailure(size, maximumFullDecodePixels);
+    // Each frame is drawn whole on the screen, however little of it the
+    // frame covers: the memory is the screen's, known before any is drawn.
+    if (isTooLarge(size, maximumAnimationScreenPixels))
+        return Failure{Failure::Kind::TooLarge,
+                       QStringLiteral("the animation's screen is too large (%1 x %2 pixels; each frame is drawn on all "
+                                      "of it, and at most %3 pixels are)")
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(pixelCountInWords(maximumAnimationScreenPixels))};
     if (pixelsOf(size) * frames > maximumPicturePixels)
         return Failure{Failure::Kind::TooLarge,
                        QStringLiteral("the animation is too large (%1 frames of %2 x %3 pixels; at most %4 million "
@@ -36,10 +42,21 @@ std::optional<Failure> refusalOf(int frames, QSize size)
 
 } // namespace
 
+int frameMilliseconds(qint64 milliseconds)
+{
+    return milliseconds <= 0 ? shownForShortFrames : int(std::min<qint64>(milliseconds, longestFrameMilliseconds));
+}
+
 Failure tooManyFrames(qint64 frames)
 {
     return Failure{Failure::Kind::TooLarge,
                    QStringLiteral("the animation has too many frames (%1; at most %2 are read)").arg(frames).arg(maximumAnimationFrames)};
+}
+
+Failure tooManySteps(qint64 steps)
+{
+    return Failure{Failure::Kind::TooLarge,
+                   QStringLiteral("the animation has too many steps (%1; at most %2 are shown)").arg(steps).arg(maximumAnimationSteps)};
 }
 
 AnimationReader::AnimationReader(QIODevice &device)
@@ -78,5 +95,5 @@ std::optional<AnimationFrame> AnimationReader::next()
     }
     ++m_read;
     const int delay = size_t(m_read - 1) < m_gifDelays.size() ? m_gifDelays[size_t(m_read - 1)] : m_reader->nextImageDelay();
-    return AnimationFrame{Picture(std::move(image)), delay < shortestFrameMilliseconds ? shownForShortFrames : delay};
+    return AnimationFrame{Picture(std::move(image)), delay < shortestFrameMilliseconds ? shownForShortFrames : frameMilliseconds(delay)};
 }

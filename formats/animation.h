@@ -13,17 +13,31 @@
 // their disposal leaves them, and its own transparency), with how long it
 // shows. Read a frame at a time, so that only one is held.
 
-// An animation holds at most this many frames, each of at most
-// maximumFullDecodePixels (each is decoded whole), and all together at most
-// maximumPicturePixels (picturelimits.h).
+// An animation holds at most this many frames, each drawn whole on a screen
+// of at most maximumAnimationScreenPixels (64 MB as it is drawn), and all
+// together at most maximumPicturePixels (picturelimits.h). A still picture
+// of a bigger screen is read reduced (gifreduce.cpp).
 constexpr int maximumAnimationFrames = 1000;
-// The words of an animation refused for its number of frames.
+constexpr qint64 maximumAnimationScreenPixels = 16'000'000;
+// And shows at most this many steps: an animated cursor can show its frames
+// again, and a file of 4 MB could show one a million times.
+constexpr int maximumAnimationSteps = 1000;
+// The words of an animation refused for its number of frames or steps.
 Failure tooManyFrames(qint64 frames);
+Failure tooManySteps(qint64 steps);
 
 // Browsers show a frame of 10 ms or less (0 among them, which many GIFs
 // say) for 100 ms; so does an animated cursor made of it.
 constexpr int shortestFrameMilliseconds = 11;
 constexpr int shownForShortFrames = 100;
+// A frame shows for a minute at most, whichever file or option gives its
+// time (--delay, a GIF, an animated cursor, an Xcursor).
+constexpr int longestFrameMilliseconds = 60'000;
+
+// A frame's time as a file gives it, in milliseconds, held to 1 ms to a
+// minute: 0, which says nothing of the time, is shownForShortFrames, as a
+// browser shows a GIF's.
+int frameMilliseconds(qint64 milliseconds);
 
 struct AnimationFrame
 {

@@ -61,7 +61,7 @@ CursorAnimation readXcursorFrames(const QByteArray &file, CursorFrames which, qi
     }
     animation.frames.resize(frames.size());
     for (size_t frame = 0; frame < frames.size(); ++frame) {
-        animation.steps.push_back({frame, int(std::min<quint32>(contents->images[frames[frame].front()].delay, 60'000))});
+        animation.steps.push_back({frame, frameMilliseconds(contents->images[frames[frame].front()].delay)});
         for (size_t index : frames[frame])
             if (frame < decoded)
                 animation.frames[frame].push_back(pictureOf(file, *contents, index));

@@ -8,6 +8,7 @@
 // gives it (a device that cannot go back), as the input checks must refuse.
 
 #include "anicursor.h"
+#include "animation.h"
 #include "cursoranimation.h"
 #include "icns.h"
 #include "icnsformat.h"
@@ -50,6 +51,13 @@ namespace {
 // so that one claiming more is refused from its headers alone.
 constexpr qint64 fuzzedPixels = qint64(1) << 16;
 
+// The damage a file is told of names a few faults, then counts the rest.
+bool cappedDamage(const DamageList &damage)
+{
+    const QStringList lines = damage.lines();
+    return lines.size() <= DamageList::named + 1 && lines.isEmpty() == damage.isEmpty();
+}
+
 // A reduced reader gives nothing, or an image with blocks for the whole
 // picture, and leaves the device where it was.
 void checkReducedReads(QIODevice &device)
@@ -80,24 +88,35 @@ void checkIconReading(QBuffer &device)
     const quint16 listed = iconDirAt(device.data()).idCount;
     if (listing.isIcon && !listing.images.empty() && listing.images.size() != listed)
         std::abort();
+    if (!cappedDamage(listing.damage))
+        std::abort();
     const IconImagesLoad load = readIconImages(device);
     if (device.pos() != 0 || (load.failure && !load.images.empty()))
         std::abort();
 }
 
 // A whole animated cursor's steps each show a frame it holds, for a time;
-// a whole Xcursor's images lie within the file and Xcursor's limits; the
-// frames read from either give every step its pictures, or a failure alone
-// (too large when they claim more than the fuzzed pixels), and leave the
-// device where it was.
+// its damage is capped, and every frame is handed on once, whether held or
+// not; a whole Xcursor's images lie within the file and Xcursor's limits;
+// the frames read from either give every step, of at most the steps an
+// animation shows, its pictures, each for 1 ms to a minute, or a failure
+// alone (too large when they claim more than the fuzzed pixels), and leave
+// the device where it was.
 void checkCursorReading(QBuffer &device)
 {
     const QByteArray &file = device.data();
-    if (const std::optional<AniCursorContents> ani = readAniCursor(file); ani && ani->damage.isEmpty()) {
+    qint64 visited = 0;
+    const std::optional<AniCursorContents> ani = readAniCursor(file, 1, [&visited](qint64 number, const QByteArray &) {
+        if (number != visited++)
+            std::abort();
+    });
+    if (ani && (!cappedDamage(ani->damage) || visited != ani->frameCount || ani->frames.size() > 1))
+        std::abort();
+    if (ani && ani->damage.isEmpty()) {
         if (ani->sequence.empty() || ani->jiffies.size() != ani->sequence.size())
             std::abort();
         for (quint32 frame : ani->sequence)
-            if (frame >= ani->frames.size())
+            if (frame >= ani->frameCount)
                 std::abort();
     }
     if (const std::optional<XcursorContents> cursor = readXcursor(file); cursor && cursor->damage.isEmpty())
@@ -114,9 +133,12 @@ void checkCursorReading(QBuffer &device)
         for (const std::vector<Picture> &frame : animation->frames)
             if (!frame.empty())
                 std::abort();
+    if (animation && !animation->failure && animation->steps.size() > size_t(maximumAnimationSteps))
+        std::abort();
     if (animation && !animation->failure)
         for (const CursorStep &step : animation->steps)
-            if (step.frame >= animation->frames.size() || animation->frames[step.frame].empty())
+            if (step.frame >= animation->frames.size() || animation->frames[step.frame].empty()
+                || step.milliseconds < 1 || step.milliseconds > longestFrameMilliseconds)
                 std::abort();
 }
 

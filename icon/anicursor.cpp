@@ -2,8 +2,6 @@
 
 #include "littleendian.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <cmath>
 
@@ -49,19 +47,13 @@ quint32 jiffiesOf(int milliseconds)
     return quint32(std::max(1L, std::lround(milliseconds * 60.0 / 1000.0)));
 }
 
-QByteArray encodeAniCursor(const std::vector<AniStep> &steps, const QString &title, const QString &author)
+QByteArray encodeAniCursor(const std::vector<QByteArray> &frames, const std::vector<AniStep> &steps,
+                           const QString &title, const QString &author)
 {
-    std::vector<QByteArray> frames;
-    QHash<QByteArray, quint32> frameOf;
     std::vector<quint32> sequence;
     std::vector<quint32> rates;
     for (const AniStep &step : steps) {
-        auto known = frameOf.constFind(step.cursor);
-        if (known == frameOf.constEnd()) {
-            known = frameOf.insert(step.cursor, quint32(frames.size()));
-            frames.push_back(step.cursor);
-        }
-        sequence.push_back(*known);
+        sequence.push_back(step.frame);
         rates.push_back(step.jiffies);
     }
     bool inOrder = sequence.size() == frames.size();
@@ -100,12 +92,12 @@ QString chunkName(const QByteArray &file, qint64 at)
 // size. A chunk that runs past `end` is told in `damage` and ends the walk;
 // a few bytes too few for a chunk's head are padding.
 template<typename Visit>
-void walkChunks(const QByteArray &file, qint64 from, qint64 end, QStringList &damage, Visit visit)
+void walkChunks(const QByteArray &file, qint64 from, qint64 end, DamageList &damage, Visit visit)
 {
     while (from + 8 <= end) {
         const qint64 size = fieldAt<quint32>(file, from + 4);
         if (from + 8 + size > end) {
-            damage << QStringLiteral("the chunk \"%1\" at byte %2 runs past the end of the file").arg(chunkName(file, from)).arg(from);
+            damage.add([&] { return QStringLiteral("the chunk \"%1\" at byte %2 runs past the end of the file").arg(chunkName(file, from)).arg(from); });
             return;
         }
         visit(file.mid(from, 4), from + 8, size);
@@ -123,11 +115,11 @@ struct AniHeader
     quint32 flags = 0;
 };
 
-AniHeader aniHeaderAt(const QByteArray &file, qint64 start, qint64 size, QStringList &damage)
+AniHeader aniHeaderAt(const QByteArray &file, qint64 start, qint64 size, DamageList &damage)
 {
     AniHeader header;
     if (size < headerBytes) {
-        damage << QStringLiteral("its header (\"anih\") is %1 bytes long, not %2").arg(size).arg(headerBytes);
+        damage.add(QStringLiteral("its header (\"anih\") is %1 bytes long, not %2").arg(size).arg(headerBytes));
         return header;
     }
     quint32 unused = 0;
@@ -137,25 +129,43 @@ AniHeader aniHeaderAt(const QByteArray &file, qint64 start, qint64 size, QString
     return header;
 }
 
-// A string of an "INFO" list: its bytes up to the first zero, as UTF-8.
+// A string of an "INFO" list: its bytes up to the first zero, as UTF-8,
+// and no more than a title or a name needs (a file may hold megabytes
+// there).
 QString infoText(const QByteArray &file, qint64 start, qint64 size)
 {
-    const QByteArray bytes = file.mid(start, size);
+    constexpr qint64 longestText = 1024;
+    const QByteArray bytes = QByteArray::fromRawData(file.constData() + start, std::min(size, longestText));
     return QString::fromUtf8(bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0')));
 }
 
+// What the caller asked of the frames: how many to keep, and who is told
+// of each.
+struct FrameWalk
+{
+    size_t framesHeld = 0;
+    const AniFrameVisit &eachFrame;
+};
+
 // The lists inside the file: its frames ("fram") and its title and author
 // ("INFO").
-void readList(const QByteArray &file, qint64 start, qint64 size, AniCursorContents &ani)
+void readList(const QByteArray &file, qint64 start, qint64 size, AniCursorContents &ani, const FrameWalk &walk)
 {
     const QByteArray form = file.mid(start, 4);
     walkChunks(file, start + 4, start + size, ani.damage, [&](const QByteArray &id, qint64 at, qint64 bytes) {
-        if (form == "fram" && id == "icon")
-            ani.frames.push_back(file.mid(at, bytes));
-        else if (form == "INFO" && id == "INAM")
+        if (form == "fram" && id == "icon") {
+            // A view, not a copy: the frames of a big file are many.
+            const QByteArray frame = QByteArray::fromRawData(file.constData() + at, bytes);
+            if (ani.frames.size() < walk.framesHeld)
+                ani.frames.push_back(frame);
+            if (walk.eachFrame)
+                walk.eachFrame(ani.frameCount, frame);
+            ++ani.frameCount;
+        } else if (form == "INFO" && id == "INAM") {
             ani.title = infoText(file, at, bytes);
-        else if (form == "INFO" && id == "IART")
+        } else if (form == "INFO" && id == "IART") {
             ani.author = infoText(file, at, bytes);
+        }
     });
 }
 
@@ -173,20 +183,22 @@ std::vector<quint32> numbersOf(const QByteArray &bytes)
 void readSequence(const AniHeader &header, const std::optional<QByteArray> &sequence, AniCursorContents &ani)
 {
     ani.sequenceGiven = sequence.has_value();
-    if (!ani.sequenceGiven && header.steps != ani.frames.size()) {
-        ani.damage << QStringLiteral("it has %1 steps for its %2 frames, and no sequence").arg(header.steps).arg(ani.frames.size());
+    if (!ani.sequenceGiven && header.steps != ani.frameCount) {
+        ani.damage.add(QStringLiteral("it has %1 steps for its %2 frames, and no sequence").arg(header.steps).arg(ani.frameCount));
         return;
     }
     if (ani.sequenceGiven && quint64(sequence->size()) != 4ULL * header.steps) {
-        ani.damage << QStringLiteral("its sequence gives %1 frames for %2 steps").arg(sequence->size() / 4).arg(header.steps);
+        ani.damage.add(QStringLiteral("its sequence gives %1 frames for %2 steps").arg(sequence->size() / 4).arg(header.steps));
         return;
     }
     ani.sequence = ani.sequenceGiven ? numbersOf(*sequence) : std::vector<quint32>(header.steps);
     for (size_t step = 0; step < ani.sequence.size(); ++step) {
         if (!ani.sequenceGiven)
             ani.sequence[step] = quint32(step);
-        if (ani.sequence[step] >= ani.frames.size()) {
-            ani.damage << QStringLiteral("step %1 shows frame %2, which the file does not hold").arg(step + 1).arg(ani.sequence[step] + 1);
+        if (ani.sequence[step] >= ani.frameCount) {
+            ani.damage.add(QStringLiteral("step %1 shows frame %2, which the file does not hold")
+                               .arg(step + 1)
+                               .arg(qint64(ani.sequence[step]) + 1));
             return;
         }
     }
@@ -197,7 +209,7 @@ void readRates(const AniHeader &header, const std::optional<QByteArray> &rates, 
 {
     ani.ratesGiven = rates.has_value();
     if (ani.ratesGiven && quint64(rates->size()) != 4ULL * header.steps)
-        ani.damage << QStringLiteral("its rates give %1 times for %2 steps").arg(rates->size() / 4).arg(header.steps);
+        ani.damage.add(QStringLiteral("its rates give %1 times for %2 steps").arg(rates->size() / 4).arg(header.steps));
     else
         ani.jiffies = ani.ratesGiven ? numbersOf(*rates) : std::vector<quint32>(ani.sequence.size(), header.rate);
 }
@@ -207,15 +219,15 @@ void checkAgainstHeader(const AniHeader &header, const std::optional<QByteArray>
                         const std::optional<QByteArray> &rates, AniCursorContents &ani)
 {
     if (!header.found) {
-        ani.damage << QStringLiteral("it has no header (\"anih\")");
+        ani.damage.add(QStringLiteral("it has no header (\"anih\")"));
         return;
     }
     if (!(header.flags & framesAreCursors))
-        ani.damage << QStringLiteral("its frames are raw bitmaps, not cursors, which Tervana does not read");
-    if (header.frames != ani.frames.size())
-        ani.damage << QStringLiteral("its header says %1 frames, and it holds %2").arg(header.frames).arg(ani.frames.size());
+        ani.damage.add(QStringLiteral("its frames are raw bitmaps, not cursors, which Tervana does not read"));
+    if (header.frames != ani.frameCount)
+        ani.damage.add(QStringLiteral("its header says %1 frames, and it holds %2").arg(header.frames).arg(ani.frameCount));
     if (header.steps == 0)
-        ani.damage << QStringLiteral("its header says it has no steps");
+        ani.damage.add(QStringLiteral("its header says it has no steps"));
     if (!ani.damage.isEmpty())
         return;
     readSequence(header, sequence, ani);
@@ -230,26 +242,27 @@ bool isAniCursor(const QByteArray &head)
     return head.startsWith("RIFF") && head.mid(8, 4) == "ACON";
 }
 
-std::optional<AniCursorContents> readAniCursor(const QByteArray &file)
+std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t framesHeld, const AniFrameVisit &eachFrame)
 {
     if (!isAniCursor(file))
         return std::nullopt;
     AniCursorContents ani;
     const qint64 riffEnd = 8 + qint64(fieldAt<quint32>(file, 4));
     if (riffEnd > file.size())
-        ani.damage << QStringLiteral("it says it holds %1 bytes, and the file ends after %2").arg(riffEnd).arg(file.size());
+        ani.damage.add(QStringLiteral("it says it holds %1 bytes, and the file ends after %2").arg(riffEnd).arg(file.size()));
     AniHeader header;
     std::optional<QByteArray> sequence;
     std::optional<QByteArray> rates;
+    const FrameWalk walk{framesHeld, eachFrame};
     walkChunks(file, 12, std::min<qint64>(riffEnd, file.size()), ani.damage, [&](const QByteArray &id, qint64 at, qint64 size) {
         if (id == "anih" && !header.found)
             header = aniHeaderAt(file, at, size, ani.damage);
         else if (id == "rate")
-            rates = file.mid(at, size);
+            rates = QByteArray::fromRawData(file.constData() + at, size);
         else if (id == "seq ")
-            sequence = file.mid(at, size);
+            sequence = QByteArray::fromRawData(file.constData() + at, size);
         else if (id == "LIST")
-            readList(file, at, size, ani);
+            readList(file, at, size, ani, walk);
     });
     if (ani.damage.isEmpty())
         checkAgainstHeader(header, sequence, rates, ani);

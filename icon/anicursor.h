@@ -1,10 +1,14 @@
 #pragma once
 
+#include "damagelist.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -23,24 +27,28 @@
 // less than one.
 quint32 jiffiesOf(int milliseconds);
 
-// One step of an animation: the cursor file it shows, and for how long.
+// One step of an animation: the frame it shows, counted from 0, and for
+// how long.
 struct AniStep
 {
-    QByteArray cursor;
+    quint32 frame = 0;
     quint32 jiffies = 1;
 };
 
-// The animated cursor showing `steps` in order, each distinct cursor file
-// stored once; `title` and `author` when given.
-QByteArray encodeAniCursor(const std::vector<AniStep> &steps, const QString &title = QString(),
-                           const QString &author = QString());
+// The animated cursor whose frames are the cursor files `frames`, showing
+// `steps` in order; `title` and `author` when given.
+QByteArray encodeAniCursor(const std::vector<QByteArray> &frames, const std::vector<AniStep> &steps,
+                           const QString &title = QString(), const QString &author = QString());
 
 // What an animated cursor file holds, as its chunks say, and what is wrong
 // with it. Only the RIFF structure is read here: each frame is handed on as
 // the cursor (or icon) file it holds, for the icon module's own reading.
 struct AniCursorContents
 {
-    // The cursor or icon file of each frame, in the file's order.
+    // How many frames the file holds, and the cursor or icon file of each
+    // of the first ones asked for, in the file's order: views of the file's
+    // bytes, valid while it is.
+    qint64 frameCount = 0;
     std::vector<QByteArray> frames;
     // Each step: the frame it shows, and for how many jiffies.
     std::vector<quint32> sequence;
@@ -49,12 +57,13 @@ struct AniCursorContents
     // order ("seq ") itself, rather than one time and the frames in order.
     bool ratesGiven = false;
     bool sequenceGiven = false;
+    // As the file gives them, which may be any text at all.
     QString title;
     QString author;
     // Why the file is damaged: a chunk that runs past the end, no header,
     // counts that disagree, a step that shows a frame the file does not
     // hold. Empty when it is whole.
-    QStringList damage;
+    DamageList damage;
 };
 
 // Whether `head`, a file's first bytes, opens an animated cursor: a RIFF
@@ -62,6 +71,11 @@ struct AniCursorContents
 bool isAniCursor(const QByteArray &head);
 
 // What the animated cursor `file` holds; nothing when it is no animated
-// cursor at all. However its chunks lie, no more is read or held than the
+// cursor at all. Of its frames, the first `framesHeld` are kept, and each
+// one, kept or not, is handed to `eachFrame` (when given) as it is found,
+// with its number from 0: a file of a million frames is walked without
+// holding them. However its chunks lie, no more is read or held than the
 // file holds.
-std::optional<AniCursorContents> readAniCursor(const QByteArray &file);
+using AniFrameVisit = std::function<void(qint64 number, const QByteArray &frame)>;
+std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t framesHeld = SIZE_MAX,
+                                               const AniFrameVisit &eachFrame = {});

@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -63,29 +64,42 @@ bool isIcns(const QByteArray &head)
     return head.startsWith("icns");
 }
 
+QStringList walkIcns(const QByteArray &file, const std::function<void(const IcnsElement &, qint64)> &visit)
+{
+    QStringList damage;
+    const qint64 claimed = bigEndianAt(file, 4);
+    if (claimed > file.size())
+        damage << QStringLiteral("it says it holds %1 bytes, and the file ends after %2").arg(claimed).arg(file.size());
+    const qint64 end = std::min<qint64>(std::max<qint64>(claimed, icnsHeaderBytes), file.size());
+    for (qint64 at = icnsHeaderBytes; at + icnsHeaderBytes <= end;) {
+        const qint64 length = bigEndianAt(file, at + 4);
+        if (length < icnsHeaderBytes || at + length > end) {
+            damage << QStringLiteral("the element \"%1\" at byte %2 %3")
+                          .arg(QString::fromLatin1(file.mid(at, 4).toPercentEncoding(" ")))
+                          .arg(at)
+                          .arg(length < icnsHeaderBytes ? QStringLiteral("is shorter than its own header")
+                                                        : QStringLiteral("runs past the end of the file"));
+            break;
+        }
+        // Views of the file's bytes: a family of millions of elements is
+        // walked without a copy of any.
+        visit({QByteArray::fromRawData(file.constData() + at, 4),
+               QByteArray::fromRawData(file.constData() + at + icnsHeaderBytes, length - icnsHeaderBytes)},
+              at + icnsHeaderBytes);
+        at += length;
+    }
+    return damage;
+}
+
 std::optional<IcnsContents> readIcns(const QByteArray &file)
 {
     if (!isIcns(file))
         return std::nullopt;
     IcnsContents contents;
-    const qint64 claimed = bigEndianAt(file, 4);
-    if (claimed > file.size())
-        contents.damage << QStringLiteral("it says it holds %1 bytes, and the file ends after %2").arg(claimed).arg(file.size());
-    const qint64 end = std::min<qint64>(std::max<qint64>(claimed, icnsHeaderBytes), file.size());
-    for (qint64 at = icnsHeaderBytes; at + icnsHeaderBytes <= end;) {
-        const qint64 length = bigEndianAt(file, at + 4);
-        if (length < icnsHeaderBytes || at + length > end) {
-            contents.damage << QStringLiteral("the element \"%1\" at byte %2 %3")
-                                   .arg(QString::fromLatin1(file.mid(at, 4).toPercentEncoding(" ")))
-                                   .arg(at)
-                                   .arg(length < icnsHeaderBytes ? QStringLiteral("is shorter than its own header")
-                                                             : QStringLiteral("runs past the end of the file"));
-            break;
-        }
-        contents.elements.push_back({file.mid(at, 4), QByteArray::fromRawData(file.constData() + at + icnsHeaderBytes, length - icnsHeaderBytes)});
-        contents.offsets.push_back(at + icnsHeaderBytes);
-        at += length;
-    }
+    contents.damage = walkIcns(file, [&contents](const IcnsElement &element, qint64 at) {
+        contents.elements.push_back(element);
+        contents.offsets.push_back(at);
+    });
     return contents;
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -60,6 +61,12 @@ struct IcnsContents
 };
 bool isIcns(const QByteArray &head);
 std::optional<IcnsContents> readIcns(const QByteArray &file);
+
+// Hands each element of the icon family `file` to `visit` in order, with
+// where its data begins, holding none: the type and data are views of the
+// file's bytes, valid while it is. What is wrong with its structure is
+// returned; the elements before it are visited.
+QStringList walkIcns(const QByteArray &file, const std::function<void(const IcnsElement &, qint64)> &visit);
 
 // The data of a run-length element (RunLength24 or the Argb kind after its
 // "ARGB"), unpacked into `channels` planes of `side` x `side` bytes; empty

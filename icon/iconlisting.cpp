@@ -111,37 +111,25 @@ void compareWithEntry(const IconEntryRecord &entry, const IconDirectory &directo
         listed.disagreements << QStringLiteral("its entry says %1 bits").arg(entryBits);
 }
 
-// Images whose bytes overlap one another or the directory, named by number;
-// the first few pairs, then how many more there are.
-QStringList overlaps(const std::vector<ListedImage> &images, qint64 directoryEnd)
+// Images whose bytes overlap one another or the directory, named by
+// number, added to `damage`.
+void findOverlaps(const std::vector<ListedImage> &images, qint64 directoryEnd, DamageList &damage)
 {
-    constexpr int named = 5;
     std::vector<size_t> order(images.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return images[a].offset < images[b].offset; });
-    QStringList found;
-    qint64 more = 0;
-    const auto report = [&](const QString &overlap) {
-        if (found.size() < named)
-            found << overlap;
-        else
-            ++more;
-    };
     // Each image against the one reaching furthest of those before it.
     size_t furthest = 0;
     for (size_t k = 0; k < order.size(); ++k) {
         const ListedImage &image = images[order[k]];
         if (image.offset < directoryEnd)
-            report(QStringLiteral("image %1 overlaps the directory").arg(order[k] + 1));
+            damage.add([&] { return QStringLiteral("image %1 overlaps the directory").arg(order[k] + 1); });
         if (k > 0 && image.offset < images[furthest].offset + images[furthest].bytes)
-            report(QStringLiteral("images %1 and %2 overlap").arg(furthest + 1).arg(order[k] + 1));
+            damage.add([&] { return QStringLiteral("images %1 and %2 overlap").arg(furthest + 1).arg(order[k] + 1); });
         if (k == 0 || image.offset + image.bytes > images[furthest].offset + images[furthest].bytes)
             furthest = order[k];
     }
-    if (more > 0)
-        found << QStringLiteral("%1 more overlaps").arg(more);
-    return found;
 }
 
 } // namespace
@@ -160,7 +148,7 @@ IconListing listIcon(const IconDirectory &directory, const QByteArray &file)
     listing.isIcon = true;
     listing.cursor = directory.cursor();
     if (!directory.whole()) {
-        listing.damage << QStringLiteral("the file ends within its directory of %1 images").arg(directory.claimed);
+        listing.damage.add(QStringLiteral("the file ends within its directory of %1 images").arg(directory.claimed));
         return listing;
     }
     std::unordered_map<quint64, Inspection> inspected; // by the bytes an entry names
@@ -178,9 +166,10 @@ IconListing listIcon(const IconDirectory &directory, const QByteArray &file)
             known->second = inspect(length > 0 ? QByteArray::fromRawData(file.constData() + offset, length) : QByteArray(),
                                     throughout);
             // An image listed again is told as overlapping the first.
-            listing.damage << (offset + qint64(entry.dwBytesInRes) > file.size()
-                                   ? QStringList{QStringLiteral("image %1 runs past the end of the file").arg(i + 1)}
-                                   : damageOf(known->second, int(i) + 1));
+            if (offset + qint64(entry.dwBytesInRes) > file.size())
+                listing.damage.add([i] { return QStringLiteral("image %1 runs past the end of the file").arg(i + 1); });
+            else
+                listing.damage.add(damageOf(known->second, int(i) + 1));
         }
         ListedImage listed = listedAs(known->second, entry, directory);
         if (directory.cursor())
@@ -188,7 +177,7 @@ IconListing listIcon(const IconDirectory &directory, const QByteArray &file)
         compareWithEntry(entry, directory, listed);
         listing.images.push_back(std::move(listed));
     }
-    listing.damage << overlaps(listing.images, directory.end());
+    findOverlaps(listing.images, directory.end(), listing.damage);
     return listing;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "damagelist.h"
+
 #include <QByteArray>
 #include <QPoint>
 #include <QString>
@@ -41,7 +43,7 @@ struct IconListing
     // Why the file is damaged: an image that runs past the end of the file,
     // images that overlap, a PNG inside that is not whole, an image whose
     // header cannot be read. Empty when it is whole.
-    QStringList damage;
+    DamageList damage;
 };
 
 struct IconDirectory;

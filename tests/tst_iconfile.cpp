@@ -336,7 +336,7 @@ void tst_IconFile::listingSaysWhatIsWrong()
     QFETCH(QString, disagreement);
     const IconListing listing = listIcon(icon);
     QVERIFY(listing.isIcon);
-    QCOMPARE(listing.damage.join(QStringLiteral("; ")), damage);
+    QCOMPARE(listing.damage.joined(), damage);
     if (!damage.isEmpty())
         return;
     const QStringList lines = listingLines(listing);
@@ -352,7 +352,7 @@ void tst_IconFile::listingSaysWhatIsWrong()
 void tst_IconFile::imagesPastTheEndAreListedAsTheirEntriesSay()
 {
     const IconListing listing = listIcon(twoImageIcon().left(6 + 2 * 16 + 20));
-    QCOMPARE(listing.damage.join(QStringLiteral("; ")),
+    QCOMPARE(listing.damage.joined(),
              QStringLiteral("image 1 runs past the end of the file; image 2 runs past the end of the file"));
     QCOMPARE(listingLines(listing), (QStringList{QStringLiteral("1: 4 x 4, 32 bits as its entry says, 120 bytes at 38"),
                                                  QStringLiteral("2: 2 x 2, 32 bits as its entry says, 45 bytes at 158")}));
@@ -408,10 +408,15 @@ void tst_IconFile::aniCursorsStoreEachFrameOnce()
     QFETCH(QList<quint32>, rate);
     QFETCH(QList<quint32>, sequence);
     const QByteArrayList cursors{"a", "bb", "ccc"};
+    QByteArrayList expected; // the cursors shown, in the order first shown
     std::vector<AniStep> steps;
-    for (qsizetype i = 0; i < frameOfStep.size(); ++i)
-        steps.push_back({cursors[frameOfStep[i]], quint32(jiffies[i])});
-    const QByteArray file = encodeAniCursor(steps, QStringLiteral("Busy"), QStringLiteral("Tervana"));
+    for (qsizetype i = 0; i < frameOfStep.size(); ++i) {
+        if (!expected.contains(cursors[frameOfStep[i]]))
+            expected << cursors[frameOfStep[i]];
+        steps.push_back({quint32(expected.indexOf(cursors[frameOfStep[i]])), quint32(jiffies[i])});
+    }
+    const QByteArray file = encodeAniCursor(std::vector<QByteArray>(expected.begin(), expected.end()), steps,
+                                            QStringLiteral("Busy"), QStringLiteral("Tervana"));
     QVERIFY(file.startsWith("RIFF") && file.mid(8, 4) == "ACON");
     QCOMPARE(qsizetype(qFromLittleEndian<quint32>(file.constData() + 4)), file.size() - 8);
     const QMultiMap<QByteArray, QByteArray> chunks = riffChunks(file.mid(12));
@@ -428,10 +433,6 @@ void tst_IconFile::aniCursorsStoreEachFrameOnce()
     QCOMPARE(riffChunks(lists.value("INFO")).value("IART"), QByteArray("Tervana\0", 8));
     QByteArrayList stored = riffChunks(lists.value("fram")).values("icon");
     std::reverse(stored.begin(), stored.end()); // a QMultiMap gives the latest first
-    QByteArrayList expected;
-    for (int frame : frameOfStep)
-        if (!expected.contains(cursors[frame]))
-            expected << cursors[frame];
     QCOMPARE(stored, expected);
 }
 

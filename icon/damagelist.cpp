@@ -1,0 +1,15 @@
+#include "damagelist.h"
+
+void DamageList::add(const DamageList &other)
+{
+    add(other.m_named);
+    m_count += other.m_count - other.m_named.size();
+}
+
+QStringList DamageList::lines() const
+{
+    QStringList shown = m_named;
+    if (m_count > m_named.size())
+        shown << QStringLiteral("%1 more").arg(m_count - m_named.size());
+    return shown;
+}
