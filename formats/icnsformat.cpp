@@ -103,20 +103,70 @@ bool holdsPixels(const IcnsElement &element)
     return (kind == IcnsKind::Png || kind == IcnsKind::Argb || kind == IcnsKind::RunLength24) && !isJpeg2000(element.data);
 }
 
-// The pixels the elements would decode to, as their own headers or their
-// types say, before any is decoded.
-qint64 claimedPixels(const IcnsContents &contents)
+// The pixels an element would decode to, as its own header or its type
+// says, before it is decoded; nothing when a PNG stream is not whole, which
+// no count of pixels can make readable.
+std::optional<qint64> claimedPixels(const IcnsElement &element)
 {
-    qint64 pixels = 0;
-    for (const IcnsElement &element : contents.elements) {
-        if (!holdsPixels(element))
-            continue;
-        const IconImageHeader header = iconImageHeaderOf(element.data);
+    if (!hasPngSignature(element.data)) {
         const qint64 side = icnsTypeOf(element.type).side;
-        pixels += hasPngSignature(element.data) && header.found ? std::min<qint64>(header.width, largestSide + 1) * std::min<qint64>(header.height, largestSide + 1)
-                                                                : side * side;
+        return side * side;
     }
-    return pixels;
+    const IconImageHeader header = iconImageHeaderOf(element.data);
+    if (!header.found || !pngIsWhole(element.data))
+        return std::nullopt;
+    return std::min<qint64>(header.width, largestSide + 1) * std::min<qint64>(header.height, largestSide + 1);
+}
+
+Failure notWhole(const QByteArray &type)
+{
+    return unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large")
+                          .arg(QString::fromLatin1(type.toPercentEncoding(" "))));
+}
+
+// The elements whose pixels are read, and the first mask of each size, as
+// views of the file; or why none is read: the file is damaged, a PNG stream
+// is not whole, or they claim more than `pixelLimit` pixels or images. A
+// family of millions of elements is walked once, holding only those.
+struct PixelElements
+{
+    std::vector<IcnsElement> elements;
+    std::optional<Failure> failure;
+};
+
+PixelElements pixelElementsOf(const QByteArray &file, qint64 pixelLimit)
+{
+    PixelElements found;
+    std::vector<IcnsElement> masks;
+    QSet<int> maskSides;
+    qint64 pixels = 0;
+    const QStringList damage = walkIcns(file, [&](const IcnsElement &element, qint64) {
+        const IcnsType type = icnsTypeOf(element.type);
+        if (found.failure)
+            return;
+        if (type.kind == IcnsKind::Mask8 && !maskSides.contains(type.side)) {
+            maskSides.insert(type.side);
+            masks.push_back(element);
+        }
+        if (!holdsPixels(element))
+            return;
+        const std::optional<qint64> claimed = claimedPixels(element);
+        pixels += claimed.value_or(0);
+        if (!claimed)
+            found.failure = notWhole(element.type);
+        else if (pixels > pixelLimit || found.elements.size() >= size_t(maximumIcnsImages))
+            found.failure = Failure{Failure::Kind::TooLarge,
+                                    pixels > pixelLimit ? QStringLiteral("the icon family holds more than %1 pixels").arg(pixelCountInWords(pixelLimit))
+                                                        : QStringLiteral("the icon family holds more than %1 images").arg(maximumIcnsImages)};
+        else
+            found.elements.push_back(element);
+    });
+    if (!damage.isEmpty())
+        found.failure = unreadable(QStringLiteral("is damaged: %1").arg(damage.join(QStringLiteral("; "))));
+    if (found.failure)
+        found.elements.clear();
+    found.elements.insert(found.elements.end(), masks.begin(), masks.end());
+    return found;
 }
 
 } // namespace
@@ -131,28 +181,20 @@ bool isJpeg2000(const QByteArray &data)
 IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit)
 {
     IcnsImagesLoad load;
-    const std::optional<IcnsContents> contents = readIcns(file);
-    if (!contents)
+    if (!isIcns(file))
         return load;
-    if (!contents->damage.isEmpty()) {
-        load.failure = unreadable(QStringLiteral("is damaged: %1").arg(contents->damage.join(QStringLiteral("; "))));
-        return load;
-    }
-    if (claimedPixels(*contents) > pixelLimit) {
-        load.failure = Failure{Failure::Kind::TooLarge, QStringLiteral("the icon family holds more than %1 pixels")
-                                                            .arg(pixelCountInWords(pixelLimit))};
-        return load;
-    }
-    for (const IcnsElement &element : contents->elements) {
+    IcnsContents contents;
+    PixelElements found = pixelElementsOf(file, pixelLimit);
+    if (found.failure)
+        return {{}, found.failure};
+    contents.elements = std::move(found.elements);
+    for (const IcnsElement &element : contents.elements) {
         if (!holdsPixels(element))
             continue;
-        std::optional<QImage> image = elementImage(*contents, element);
-        if (!image) {
-            // The images read before it are let go: a failure comes alone.
-            return {{}, unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large")
-                                       .arg(QString::fromLatin1(element.type)))};
-        }
-        load.images.push_back({element.type, std::move(*image)});
+        std::optional<QImage> image = elementImage(contents, element);
+        if (!image)
+            return {{}, notWhole(element.type)}; // the images read before it are let go: a failure comes alone
+        load.images.push_back({QByteArray(element.type.constData(), element.type.size()), std::move(*image)});
     }
     if (load.images.empty())
         load.failure = unreadable(QStringLiteral("holds no image Tervana reads (JPEG 2000 and 1- to 8-bit icons are not read)"));

@@ -27,11 +27,14 @@ struct IcnsImage
 // An icon family's elements decode to at most this many pixels together
 // (one of every size holds 1.8 million).
 constexpr qint64 maximumIcnsPixels = 8 * 1024 * 1024;
+// And at most this many images (one of every size is 10 to 20).
+constexpr int maximumIcnsImages = 1024;
 
 // Each element of `file` that holds pixels Tervana reads, decoded, in the
 // file's order; or why none can be: the file is damaged, an element is
 // not whole, it holds none Tervana reads, or its elements claim more than
-// `pixelLimit` pixels together (known before any is decoded).
+// `pixelLimit` pixels or maximumIcnsImages images together (known before
+// any is decoded).
 struct IcnsImagesLoad
 {
     std::vector<IcnsImage> images;
