@@ -6,6 +6,7 @@
 #include "giflzw.h"
 #include "littleendian.h"
 
+#include <QRect>
 #include <QtEndian>
 
 #include <algorithm>
@@ -138,8 +139,10 @@ private:
 
 struct FirstFrame
 {
-    QSize size;
+    QSize size; // the logical screen's
+    QRect area; // the first image's, on the screen
     std::vector<QRgb> colours; // premultiplied; the transparent index is 0
+    QRgb uncovered = 0; // the screen outside the image
     bool interlaced = false;
     int minimumCodeSize = 0;
 };
@@ -170,17 +173,37 @@ bool readGraphicControl(GifBytes &bytes, int &transparent)
     return true;
 }
 
-// The first image's descriptor, after its separator: taken only when it
-// covers the whole logical screen, with a colour table.
-bool readFirstImage(GifBytes &bytes, FirstFrame &frame, const std::vector<QRgb> &global, int transparent)
+// What Qt's reader leaves on the screen where the first image does not
+// cover it, so that a GIF read here shows as one Qt reads: transparent
+// with a transparent index; else the background colour, opaque, of the
+// colour table in force (one that is past the table is white); black
+// without a global table, or with a local one, which Qt's reader looks up
+// before it has read it (in arrays this program's allocator gives zeroed).
+QRgb uncoveredColour(int transparent, int background, const std::vector<QRgb> &global, int localColours)
+{
+    if (transparent >= 0)
+        return 0;
+    const int colours = localColours > 0 ? localColours : int(global.size());
+    if (global.empty())
+        return qRgb(0, 0, 0);
+    if (background >= colours)
+        return qRgb(255, 255, 255);
+    return localColours > 0 ? qRgb(0, 0, 0) : global[size_t(background)];
+}
+
+// The first image's descriptor, after its separator: taken when it lies
+// within the logical screen, with a colour table.
+bool readFirstImage(GifBytes &bytes, FirstFrame &frame, const std::vector<QRgb> &global, int transparent, int background)
 {
     const int left = bytes.u16();
     const int top = bytes.u16();
-    const QSize size = bytes.size();
+    frame.area = QRect(QPoint(left, top), bytes.size());
     const uchar flags = bytes.byte();
-    if (left != 0 || top != 0 || size != frame.size)
+    if (frame.area.isEmpty() || !QRect(QPoint(), frame.size).contains(frame.area))
         return false;
-    frame.colours = (flags & 0x80) ? readColourTable(bytes, 2 << (flags & 7)) : global;
+    const int localColours = (flags & 0x80) ? 2 << (flags & 7) : 0;
+    frame.colours = localColours > 0 ? readColourTable(bytes, localColours) : global;
+    frame.uncovered = uncoveredColour(transparent, background, global, localColours);
     frame.interlaced = flags & 0x40;
     frame.minimumCodeSize = bytes.byte();
     if (transparent >= 0 && transparent < int(frame.colours.size()))
@@ -188,14 +211,15 @@ bool readFirstImage(GifBytes &bytes, FirstFrame &frame, const std::vector<QRgb> 
     return bytes.ok() && !frame.colours.empty() && frame.minimumCodeSize >= 2 && frame.minimumCodeSize <= 8;
 }
 
-// Reads up to the first image's data. Only a first image that covers the
-// whole logical screen, with a colour table, is taken here.
+// Reads up to the first image's data. Only a first image within the
+// logical screen, with a colour table, is taken here.
 bool readFirstFrame(GifBytes &bytes, FirstFrame &frame)
 {
     bytes.skip(6); // "GIF87a" or "GIF89a", checked by the caller
     frame.size = bytes.size();
     const uchar screen = bytes.byte();
-    bytes.skip(2); // background colour index, aspect ratio
+    const int background = bytes.byte();
+    bytes.skip(1); // aspect ratio
     std::vector<QRgb> global;
     if (screen & 0x80)
         global = readColourTable(bytes, 2 << (screen & 7));
@@ -203,7 +227,7 @@ bool readFirstFrame(GifBytes &bytes, FirstFrame &frame)
     while (bytes.ok()) {
         const uchar block = bytes.byte();
         if (block == 0x2C) // the first image
-            return readFirstImage(bytes, frame, global, transparent);
+            return readFirstImage(bytes, frame, global, transparent, background);
         if (block != 0x21)
             return false; // the trailer, or something unknown, before any image
         // An extension; a graphic control may name a transparent index.
@@ -253,22 +277,25 @@ private:
 };
 
 // Collects decoded palette indexes into rows and hands each full row to
-// `blocks`.
+// `blocks`: as indexes when the image covers the screen, else as colours,
+// at its place on the screen.
 class RowFiller
 {
 public:
     RowFiller(const FirstFrame &frame, BlockAverager &blocks)
-        : m_width(frame.size.width())
-        , m_row(size_t(frame.size.width()))
-        , m_rows(frame.size.height(), frame.interlaced)
+        : m_area(frame.area)
+        , m_row(size_t(frame.area.width()))
+        , m_rows(frame.area.height(), frame.interlaced)
         , m_blocks(blocks)
+        , m_wholeScreen(frame.area == QRect(QPoint(), frame.size))
     {
         // 256 colours, so any index has one; an index past the table marks
         // the data as damaged.
         m_colourCount = int(frame.colours.size());
-        std::array<QRgb, 256> palette{};
-        std::copy(frame.colours.begin(), frame.colours.end(), palette.begin());
-        m_blocks.setPalette(palette.data());
+        std::copy(frame.colours.begin(), frame.colours.end(), m_palette.begin());
+        m_blocks.setPalette(m_palette.data());
+        if (!m_wholeScreen)
+            m_colours.resize(m_row.size());
     }
     bool done() const { return m_rows.done(); }
     bool damaged() const { return m_damaged; }
@@ -278,12 +305,12 @@ public:
     void take(const uchar *pixels, size_t count)
     {
         while (count > 0 && !m_rows.done()) {
-            const size_t n = std::min(count, size_t(m_width - m_column));
+            const size_t n = std::min(count, size_t(m_area.width() - m_column));
             std::memcpy(m_row.data() + m_column, pixels, n);
             pixels += n;
             count -= n;
             m_column += int(n);
-            if (m_column == m_width)
+            if (m_column == m_area.width())
                 finishRow();
         }
     }
@@ -295,19 +322,47 @@ private:
         for (const uchar index : m_row)
             highest = std::max(highest, index);
         m_damaged = m_damaged || highest >= m_colourCount;
-        m_blocks.addIndexedRow(m_rows.row(), m_row.data());
+        if (m_wholeScreen) {
+            m_blocks.addIndexedRow(m_rows.row(), m_row.data());
+        } else {
+            for (size_t x = 0; x < m_row.size(); ++x)
+                m_colours[x] = m_palette[m_row[x]];
+            m_blocks.addRowPart(m_area.top() + m_rows.row(), m_area.left(), m_colours.data(), m_area.width());
+        }
         m_rows.advance();
         m_column = 0;
     }
 
-    int m_width;
+    QRect m_area;
     std::vector<uchar> m_row;
+    std::vector<QRgb> m_colours;
+    std::array<QRgb, 256> m_palette{};
     int m_column = 0;
     RowOrder m_rows;
     BlockAverager &m_blocks;
+    bool m_wholeScreen;
     int m_colourCount;
     bool m_damaged = false;
 };
+
+// The screen around the first image, in the colour Qt's reader leaves
+// there: the rows above and below it, and the parts of its rows to its
+// left and right.
+void addUncovered(const FirstFrame &frame, BlockAverager &blocks)
+{
+    const std::vector<QRgb> row(size_t(frame.size.width()), frame.uncovered);
+    const QRect &area = frame.area;
+    for (int y = 0; y < frame.size.height(); ++y) {
+        if (y < area.top() || y > area.bottom()) {
+            blocks.addRow(y, row.data());
+            continue;
+        }
+        if (area.left() > 0)
+            blocks.addRowPart(y, 0, row.data(), area.left());
+        if (area.right() + 1 < frame.size.width())
+            blocks.addRowPart(y, area.right() + 1, row.data(), frame.size.width() - area.right() - 1);
+    }
+}
 
 // Decodes the LZW data into rows handed to `blocks`. False when the data is
 // damaged or ends before the last row.
@@ -340,6 +395,7 @@ ReducedPicture decodeFirstFrame(QIODevice &device, QSize block)
     if (!readFirstFrame(reader, frame))
         return {};
     BlockAverager blocks(frame.size, block);
+    addUncovered(frame, blocks);
     if (!decodeRows(reader, frame, blocks))
         return {};
     return blocks.result();

@@ -144,6 +144,13 @@ struct GifCoding
     int badCodeAt = -1;    // where a code beyond the table is put
     QByteArray extensions; // blocks before the image
     bool secondFrame = false;
+    // A first image that covers part of the screen: the screen's size, where
+    // the image lies on it, the screen's background index, and whether the
+    // image has the palette as a table of its own.
+    QSize screen;
+    QPoint at;
+    int background = 0;
+    bool localTable = false;
 };
 
 // Packs codes least significant bit first, as GIF stores them.
@@ -221,10 +228,11 @@ QByteArray u16(int value)
     return QByteArray().append(char(value & 0xFF)).append(char(value >> 8));
 }
 
-QByteArray imageBlock(QSize size, const std::vector<uchar> &pixels, const GifCoding &coding)
+QByteArray imageBlock(QSize size, const std::vector<uchar> &pixels, const GifCoding &coding, const QByteArray &localTable = {})
 {
-    QByteArray block = '\x2C' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0'
-                       + char(coding.minimumCodeSize);
+    const int tableBits = localTable.isEmpty() ? 0 : int(std::log2(localTable.size() / 3));
+    QByteArray block = '\x2C' + u16(coding.at.x()) + u16(coding.at.y()) + u16(size.width()) + u16(size.height())
+                       + char(localTable.isEmpty() ? 0 : 0x80 | (tableBits - 1)) + localTable + char(coding.minimumCodeSize);
     const QByteArray codes = lzwCodes(pixels, coding);
     for (qsizetype at = 0; at < codes.size(); at += coding.subBlockSize) {
         const QByteArray chunk = codes.mid(at, coding.subBlockSize);
@@ -239,10 +247,13 @@ QByteArray ownGif(QSize size, const std::vector<QRgb> &palette, const std::vecto
                   const GifCoding &coding)
 {
     const int tableBits = int(std::log2(palette.size()));
-    QByteArray gif = "GIF89a" + u16(size.width()) + u16(size.height()) + char(0x80 | (tableBits - 1)) + '\0' + '\0';
+    const QSize screen = coding.screen.isValid() ? coding.screen : size;
+    QByteArray gif = "GIF89a" + u16(screen.width()) + u16(screen.height()) + char(0x80 | (tableBits - 1))
+                     + char(coding.background) + '\0';
+    QByteArray table;
     for (QRgb colour : palette)
-        gif.append(char(qRed(colour))).append(char(qGreen(colour))).append(char(qBlue(colour)));
-    gif += coding.extensions + imageBlock(size, pixels, coding);
+        table.append(char(qRed(colour))).append(char(qGreen(colour))).append(char(qBlue(colour)));
+    gif += table + coding.extensions + imageBlock(size, pixels, coding, coding.localTable ? table : QByteArray());
     if (coding.secondFrame)
         gif += imageBlock(size, std::vector<uchar>(pixels.size(), 0), GifCoding{});
     return gif + '\x3B';
@@ -631,6 +642,27 @@ void tst_ReducedPicture::gifMatchesTheFullDecode_data()
         << ownGif(256, coded([&](GifCoding &c) { c.extensions = comment + loop + plainText + transparentFive; })) << own << false;
     QTest::newRow("transparent index, own coder")
         << ownGif(16, coded([&](GifCoding &c) { c.minimumCodeSize = 4; c.extensions = transparentFive; })) << own << false;
+    // A first image that covers part of the screen, which is filled around
+    // it as Qt's reader fills it.
+    const QSize screen(900, 700);
+    const auto placed = [&](int background, bool localTable, const QByteArray &extensions) {
+        return ownGif(own, ramp(16), noiseAndRuns(own, 16), coded([&](GifCoding &c) {
+                          c.minimumCodeSize = 4;
+                          c.screen = screen;
+                          c.at = QPoint(301, 97);
+                          c.background = background;
+                          c.localTable = localTable;
+                          c.extensions = extensions;
+                      }));
+    };
+    QTest::newRow("placed on a larger screen") << placed(3, false, {}) << screen << false;
+    QTest::newRow("placed, background past the table") << placed(200, false, {}) << screen << false;
+    QTest::newRow("placed, transparent index") << placed(3, false, transparentFive) << screen << false;
+    QTest::newRow("placed, local colour table") << placed(3, true, {}) << screen << false;
+    QTest::newRow("placed at the screen's corner") << ownGif(own, ramp(16), noiseAndRuns(own, 16), coded([&](GifCoding &c) {
+        c.minimumCodeSize = 4;
+        c.screen = own + QSize(40, 3);
+    })) << own + QSize(40, 3) << false;
 }
 
 void tst_ReducedPicture::gifMatchesTheFullDecode()
@@ -674,9 +706,9 @@ void tst_ReducedPicture::leavesOtherGifsToTheOrdinaryReader_data()
     QTest::newRow("no drawing size") << big << QSize();
     QTest::newRow("cut short") << big.left(big.size() / 2) << QSize(32, 32);
     QTest::newRow("cut inside the header") << big.left(8) << QSize(32, 32);
-    QByteArray widerScreen = big;
-    widerScreen[6] = char(uchar(widerScreen.at(6)) + 8); // the screen is wider than the image
-    QTest::newRow("image smaller than the screen") << widerScreen << QSize(32, 32);
+    QByteArray narrowerScreen = big;
+    narrowerScreen[6] = char(uchar(narrowerScreen.at(6)) - 8); // the image runs past the screen's edge
+    QTest::newRow("image wider than the screen") << narrowerScreen << QSize(32, 32);
     QByteArray damaged = big;
     const int data = firstImageDescriptor(big) + 10;
     damaged[data] = 12; // a minimum code size no GIF may have
