@@ -13,8 +13,9 @@ Failure cannotDraw(const QString &why)
     return {Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read (%1)").arg(why)};
 }
 
-// Why a run of the renderer gave no drawing, in the user's words.
-Failure failureOf(const HelperRun &run)
+// Why a run of the renderer gave no drawing, in the user's words, when it
+// had `memoryMegabytes` to draw in.
+Failure failureOf(const HelperRun &run, int memoryMegabytes)
 {
     switch (run.ending) {
     case HelperRun::Ending::Missing:
@@ -25,10 +26,12 @@ Failure failureOf(const HelperRun &run)
                                              .arg(SvgBudget::milliseconds / 1000.0)};
     case HelperRun::Ending::Crashed:
         // Said by the allocators of librsvg ("memory allocation of N bytes
-        // failed") and of GLib ("failed to allocate N bytes").
-        if (run.errors.contains("memory") || run.errors.contains("allocate"))
-            return {Failure::Kind::TooLarge,
-                    QStringLiteral("the drawing needs more than %1 MB to draw").arg(SvgBudget::memoryMegabytes)};
+        // failed") and of GLib ("failed to allocate N bytes"), and by the
+        // pool of threads librsvg's filters start, whose threads' stacks a
+        // drawing near the limit leaves no room for ("The global thread pool
+        // has not been initialized").
+        if (run.errors.contains("memory") || run.errors.contains("allocate") || run.errors.contains("thread pool"))
+            return {Failure::Kind::TooLarge, QStringLiteral("the drawing needs more than %1 MB to draw").arg(memoryMegabytes)};
         return cannotDraw(QStringLiteral("the renderer stopped while drawing it"));
     case HelperRun::Ending::Finished:
         // It ends with 0 after a drawing or a refusal: any other status is
@@ -111,13 +114,13 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
 
 } // namespace
 
-SvgRendering renderSvg(const QByteArray &xml, SvgSize size)
+SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes)
 {
     const int side = size.side;
     const QStringList arguments = {
         size.rule == SvgSize::Rule::Fit ? QStringLiteral("--fit") : QStringLiteral("--at-most"), QString::number(side),
         QStringLiteral("--at-least"), QString::number(size.leastSide),
-        QStringLiteral("--memory-mb"), QString::number(SvgBudget::memoryMegabytes),
+        QStringLiteral("--memory-mb"), QString::number(memoryMegabytes),
         // A second line of defence, should the time budget not be kept.
         QStringLiteral("--cpu-seconds"), QString::number(SvgBudget::milliseconds / 1000 + 2)};
     const HelperBudget budget{std::chrono::milliseconds(SvgBudget::milliseconds),
@@ -125,7 +128,7 @@ SvgRendering renderSvg(const QByteArray &xml, SvgSize size)
     const HelperRun run = runHelper(renderer, arguments, xml, budget, headerBytes + qint64(side) * side * 4);
     if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
         SvgRendering failed;
-        failed.failure = failureOf(run);
+        failed.failure = failureOf(run, memoryMegabytes);
         return failed;
     }
 

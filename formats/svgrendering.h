@@ -51,5 +51,5 @@ struct SvgSize
     int leastSide = 1;
 };
 
-// Draws the checked document (svgdocument.h).
-SvgRendering renderSvg(const QByteArray &xml, SvgSize size);
+// Draws the checked document (svgdocument.h) within `memoryMegabytes`.
+SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes = SvgBudget::memoryMegabytes);

@@ -13,6 +13,7 @@
 #include "picture.h"
 #include "picturefiles.h"
 #include "readpicture.h"
+#include "svgrendering.h"
 
 #include <QRegularExpression>
 
@@ -138,6 +139,7 @@ private slots:
     void drawingsKeepTheirTransparency();
     void drawingsTooBigForTheirMemory_data();
     void drawingsTooBigForTheirMemory();
+    void aRendererOutOfMemorySaysSo();
     void completionsOfferTheTablesEndings_data();
     void completionsOfferTheTablesEndings();
     void documentsNameTheTablesFormats_data();
@@ -316,6 +318,20 @@ void tst_Formats::drawingsTooBigForTheirMemory()
                      QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it").arg(drawing)),
                  qPrintable(run.errorLines.first()));
     }
+}
+
+// A renderer that runs out of its memory where a drawing's filter starts
+// its threads is refused in the words of the memory it had, not as a
+// renderer that stopped.
+void tst_Formats::aRendererOutOfMemorySaysSo()
+{
+    const QByteArray blurred("<svg xmlns='http://www.w3.org/2000/svg' width='64' height='64'>"
+                             "<filter id='f'><feGaussianBlur stdDeviation='3'/></filter>"
+                             "<circle cx='32' cy='32' r='20' filter='url(#f)'/></svg>");
+    const SvgRendering rendering = renderSvg(blurred, SvgSize{SvgSize::Rule::Fit, 256, 1}, 3);
+    QVERIFY(rendering.failure);
+    QCOMPARE(rendering.failure->reason, QStringLiteral("the drawing needs more than 3 MB to draw"));
+    QVERIFY(!renderSvg(blurred, SvgSize{SvgSize::Rule::Fit, 256, 1}).failure);
 }
 
 QTEST_MAIN(tst_Formats)
