@@ -182,6 +182,7 @@ void tst_CostlyInput::costlyFilesStayWithinTheirTimeAndMemory_data()
     QTest::addColumn<QString>("expect");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<qint64>("budgetKilobytes");
+    QTest::addColumn<qint64>("budgetMilliseconds"); // of processor time; 0 when only the run's time limit holds
     QTest::addColumn<QString>("hotSpot");
     QFile list(m_dir.filePath(QStringLiteral("costly list")));
     if (!list.open(QIODevice::ReadOnly)) {
@@ -189,7 +190,8 @@ void tst_CostlyInput::costlyFilesStayWithinTheirTimeAndMemory_data()
         QVERIFY2(python3WithPillow.isEmpty(), "the costly files' list was not written");
         return;
     }
-    // Each line is "<expect> <megabytes> <name>", the expectation "ok",
+    // Each line is "<expect> <megabytes>[,<milliseconds>] <name>", the
+    // expectation "ok",
     // "refused" or "either", then after a slash the one with --ani and
     // --xcursor (which animate an animation) where it differs, and after "@" where every cursor made of it points: "far"
     // (each image's last pixel) or "near" (its first).
@@ -200,9 +202,11 @@ void tst_CostlyInput::costlyFilesStayWithinTheirTimeAndMemory_data()
         for (const QStringList &options : costlyModes(name)) {
             const bool animates = options.contains(QStringLiteral("--ani")) || options.contains(QStringLiteral("--xcursor"));
             const int outcome = animates ? -1 : 0;
+            const QString budget = line.section(QLatin1Char(' '), 1, 1);
             QTest::addRow("%s %s", qPrintable(name), qPrintable(options.join(QLatin1Char(' '))))
                 << name << outcomes.section(QLatin1Char('/'), outcome, outcome) << options
-                << line.section(QLatin1Char(' '), 1, 1).toLongLong() * 1024 << expect.section(QLatin1Char('@'), 1);
+                << budget.section(QLatin1Char(','), 0, 0).toLongLong() * 1024
+                << budget.section(QLatin1Char(','), 1, 1).toLongLong() << expect.section(QLatin1Char('@'), 1);
         }
     }
 }
@@ -220,6 +224,7 @@ void tst_CostlyInput::costlyFilesStayWithinTheirTimeAndMemory()
     QFETCH(QString, expect);
     QFETCH(QStringList, options);
     QFETCH(qint64, budgetKilobytes);
+    QFETCH(qint64, budgetMilliseconds);
     QFETCH(QString, hotSpot);
     const QString file = QDir(m_costly).filePath(name);
     // Extracted into memory where the system has a folder there: on a disk,
@@ -242,12 +247,17 @@ void tst_CostlyInput::costlyFilesStayWithinTheirTimeAndMemory()
     if (expect == QLatin1String("refused"))
         QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.errorLines.size(), run.exitCode);
+    // One short line naming the file, however many faults the file has.
     QVERIFY(run.errorLines.isEmpty() || run.errorLines.first().contains(file));
+    QVERIFY2(run.errorLines.value(0).size() < 1000, qPrintable(run.errorLines.value(0).left(1000)));
 #ifdef TERVANA_SANITIZED
     Q_UNUSED(budgetKilobytes); // the sanitizers keep 256 MB of what is freed aside, filled by 65,535 small files
+    Q_UNUSED(budgetMilliseconds);
 #else
     QVERIFY2(run.peakKilobytes > 0 && run.peakKilobytes <= budgetKilobytes,
              qPrintable(QStringLiteral("peak %1 KB").arg(run.peakKilobytes)));
+    QVERIFY2(budgetMilliseconds == 0 || run.processorMilliseconds <= budgetMilliseconds,
+             qPrintable(QStringLiteral("%1 ms of processor time").arg(run.processorMilliseconds)));
 #endif
     QCOMPARE(QDir(folder).entryList({QStringLiteral(".tervana-*")}, QDir::Files | QDir::Hidden), QStringList());
     if (run.exitCode == 0 && (options.contains(QStringLiteral("--cursor")) || options.contains(QStringLiteral("--xcursor"))))

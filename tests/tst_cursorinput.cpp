@@ -27,6 +27,16 @@ QByteArray withField(QByteArray bytes, qsizetype at, quint32 value)
     return bytes;
 }
 
+// A macOS icon family of `count` elements, each the signature of a PNG
+// stream and nothing more.
+QByteArray icnsOfBarePngSignatures(int count)
+{
+    QByteArray element("ic07\0\0\0\x10\x89PNG\r\n\x1a\n", 16);
+    QByteArray family = QByteArray("icns\0\0\0\0", 8) + element.repeated(count);
+    qToBigEndian(quint32(family.size()), family.data() + 4);
+    return family;
+}
+
 } // namespace
 
 class tst_CursorInput : public QObject
@@ -52,6 +62,8 @@ private slots:
     void animationFramesAreWhatBrowsersShow();
     void cursorThemesAreFoundByLibXcursor();
     void aThemesNameCannotAddToItsIndex();
+    void themeRunsSideBySideBothSucceed();
+    void timesAreHeldToOneRange();
 };
 
 // An animated cursor and an animated Xcursor of the same three steps: a,
@@ -135,6 +147,23 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
     QTest::newRow(".ani rate count") << shortRates << QStringList() << QStringLiteral("its rates give 2 times for 3 steps");
     QTest::newRow(".ani frame count") << withField(m_ani, 62, 3) << QStringList()
                                       << QStringLiteral("its header says 3 frames, and it holds 2");
+    // Text from the file is escaped as a file name is: it cannot retitle
+    // the terminal or start a line of its own.
+    QTest::newRow(".ani title of control characters")
+        << QByteArray(m_ani).replace("Busy", "B\x1b\ny") << QStringList{QString(aniLines.first()).replace(QStringLiteral("Busy"), QStringLiteral("B\\x1B\\ny"))}
+        << QString();
+    const QString longTitle = path(QStringLiteral("long title.ani"));
+    runConverter({QStringLiteral("--ani"), QStringLiteral("--title"), QString(300, QLatin1Char('t')), path(QStringLiteral("b.png")),
+                  QStringLiteral("-o"), longTitle});
+    QTest::newRow(".ani title of 300 letters") << readFile(longTitle)
+        << QStringList{QStringLiteral("busy.ani: animated cursor, 1 frames, 1 steps, title \"%1...\"").arg(QString(200, QLatin1Char('t')))}
+        << QString();
+    // A file damaged in many places is told of the first five, then counted.
+    QTest::newRow("icns of 7 broken PNGs") << icnsOfBarePngSignatures(7)
+        << QStringList{QStringLiteral("busy.ani: macOS icon, 7 elements"), QStringLiteral("1: ic07, 128 x 128, PNG, 8 bytes at 16")}
+        << QStringLiteral("the PNG of element 1 (ic07) is not whole; the PNG of element 2 (ic07) is not whole; the PNG of element 3 "
+                          "(ic07) is not whole; the PNG of element 4 (ic07) is not whole; the PNG of element 5 (ic07) is not whole; "
+                          "2 more.");
     // The Xcursor: its header (16 bytes), 6 entries (72), then the images,
     // the first at 88.
     const QStringList xcursorLines{QStringLiteral("busy.ani: Xcursor, 6 images, 3 frames"),
@@ -150,8 +179,8 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
                                                   << QStringLiteral("images 1 and 2 share their bytes");
 }
 
-// --list prints what an animated cursor or an Xcursor holds; a damaged one
-// is named in one line, with exit status 1.
+// --list prints what an animated cursor, an Xcursor or an icon family
+// holds; a damaged one is named in one line, with exit status 1.
 void tst_CursorInput::listingsNameContentsAndDamage()
 {
     QFETCH(QByteArray, file);
@@ -315,6 +344,45 @@ void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
     QCOMPARE(runConverter({QStringLiteral("--cursor-theme"), themes.filePath(QStringLiteral("None")),
                            path(QStringLiteral("broken.png"))}).exitCode, 1);
     QVERIFY(!QFileInfo::exists(themes.filePath(QStringLiteral("None"))));
+}
+
+// Two runs that make one theme at the same time both succeed: a link one
+// finds made by the other is the link it would make.
+void tst_CursorInput::themeRunsSideBySideBothSucceed()
+{
+    QVERIFY(QFile::copy(path(QStringLiteral("a.png")), path(QStringLiteral("hand2.png")))
+            || QFileInfo::exists(path(QStringLiteral("hand2.png"))));
+    for (int pair = 0; pair < 12; ++pair) {
+        const QStringList make{QStringLiteral("--cursor-theme"), path(QStringLiteral("raced %1").arg(pair)),
+                               path(QStringLiteral("hand2.png"))};
+        QProcess first, second;
+        first.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), make);
+        second.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), make);
+        QVERIFY2(first.waitForFinished(30000) && second.waitForFinished(30000), "a run did not end within 30 s");
+        QCOMPARE(first.readAllStandardError() + second.readAllStandardError(), QByteArray());
+        QCOMPARE(first.exitCode() + second.exitCode(), 0);
+    }
+}
+
+// A step's time, however an animated cursor gives it, is held to 1 ms to a
+// minute, and 0 shows as long as a GIF's 0 does: 100 ms.
+void tst_CursorInput::timesAreHeldToOneRange()
+{
+    // The rates of busy.ani's three steps, at byte 102: the longest there
+    // is, 0, and half the longest.
+    QByteArray rates = withField(withField(withField(m_ani, 102, 0xFFFFFFFF), 106, 0), 110, 0x80000000);
+    QVERIFY(writeFile(path(QStringLiteral("long times.ani")), rates));
+    const QStringList made{QStringLiteral("--sizes"), QStringLiteral("32"), path(QStringLiteral("long times.ani")), QStringLiteral("-o")};
+    QCOMPARE(runConverter(QStringList{QStringLiteral("--xcursor")} + made + QStringList{path(QStringLiteral("held"))}).exitCode, 0);
+    QCOMPARE(runConverter(QStringList{QStringLiteral("--ani")} + made + QStringList{path(QStringLiteral("held.ani"))}).exitCode, 0);
+    const auto listed = [this](const QString &name) { return QString(runConverter({QStringLiteral("--list"), path(name)}).out); };
+    const QString xcursor = listed(QStringLiteral("held"));
+    for (const char *delay : {"1: nominal size 32, 32 x 32, hot spot 2,7, delay 60000 ms",
+                              "2: nominal size 32, 32 x 32, hot spot 4,4, delay 100 ms",
+                              "3: nominal size 32, 32 x 32, hot spot 2,7, delay 60000 ms"})
+        QVERIFY2(xcursor.contains(QLatin1String(delay)), qPrintable(xcursor));
+    const QString ani = listed(QStringLiteral("held.ani"));
+    QVERIFY2(ani.contains(QStringLiteral("\nrates: 3600, 6, 3600 jiffies\n")), qPrintable(ani));
 }
 
 QTEST_MAIN(tst_CursorInput)

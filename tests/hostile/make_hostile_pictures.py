@@ -20,8 +20,9 @@ once took minutes or gigabytes (icons of many entries or of images larger
 than their entries say, JPEGs of many scans or of many coefficients), and
 animations and cursors (animated and Linux ones too) that claim far more
 than they hold, and prints "<expect> <megabytes> <name>", the megabytes as
-for --shapes (and 2 bytes for each coefficient a JPEG decoded whole keeps);
-with --small, copies a fuzzing input can hold."""
+for --shapes (and 2 bytes for each coefficient a JPEG decoded whole keeps),
+or "<megabytes>,<milliseconds>" where processor time is bounded too; with
+--small, copies a fuzzing input can hold."""
 import io
 import os
 import struct
@@ -54,6 +55,26 @@ def gif_with_screen(width, height):
     # A valid one-pixel image placed on an enormous logical screen.
     head = b"GIF89a" + struct.pack("<HHBBB", width, height, 0x80, 0, 0) + b"\x00\x00\x00\xff\xff\xff"
     image = b"\x2c" + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00"
+    return head + image + b"\x3b"
+
+
+def gif_placed_with_own_colours(width, height):
+    # A 2 x 2 first image with a colour table of its own (red, blue), placed
+    # on a larger screen whose background index names a colour of the
+    # global table: a reader that looks the background up in the image's
+    # table before reading it shows whatever memory held.
+    head = b"GIF89a" + struct.pack("<HHBBB", width, height, 0x80, 1, 0) + b"\x00\x00\x00\x00\xff\x00"
+    bits, count, packed = 0, 0, bytearray()
+    for code in (4, 0, 0, 0, 0, 5):  # clear, four pixels of index 0, end, 3 bits each
+        bits |= code << count
+        count += 3
+        while count >= 8:
+            packed.append(bits & 0xFF)
+            bits >>= 8
+            count -= 8
+    packed.append(bits & 0xFF)
+    data = bytes([2, len(packed)]) + bytes(packed) + b"\x00"
+    image = b"\x2c" + struct.pack("<HHHHB", width // 3, height // 3, 2, 2, 0x80) + b"\xff\x00\x00\x00\x00\xff" + data
     return head + image + b"\x3b"
 
 
@@ -298,6 +319,9 @@ def new_format_files(picture):
                      + __import__("base64").b64encode(png_of_zeros(4000, 4000)).decode() + '"/>'
                      for _ in range(8)))),
         ("refused", "svgz of a million groups.svgz", gzip_bytes(svg("<g/>" * 1_000_000))),
+        ("ok", "gif of 2 x 2 pixels with their own colours on a 30 x 20 screen.gif", gif_placed_with_own_colours(30, 20)),
+        ("ok", "gif of 2 x 2 pixels with their own colours on a 3000 x 2000 screen.gif",
+         gif_placed_with_own_colours(3000, 2000)),
         ("ok", "svg with text.svg", svg('<text x="4" y="40" font-size="30" fill="#236">Tv</text>')),
         ("refused", "svgz expanding to 64 MB.svgz", gzip_bytes(svg("<!--" + " " * (64 << 20) + "-->"))),
         ("cut", "svgz cut in half.svgz", svgz[: len(svgz) // 2]),
@@ -702,7 +726,7 @@ def cursor_files(small):
     ] + ([] if small else [
         # Within every limit: 36 million pixels a frame, each decoded whole,
         # 288 million in all (too big for a fuzzing input).
-        ("ok", 64 + 4 * 6000 * 6000 // (1 << 20), "gif of 8 one-pixel frames on a 6000 x 6000 screen.gif",
+        ("ok/refused", 64 + 4 * 6000 * 6000 // (1 << 20), "gif of 8 one-pixel frames on a 6000 x 6000 screen.gif",
          gif_of_frames((6000, 6000), [(n * 700, n * 700) for n in range(8)])),
         # 81 million pixels a frame makes a picture, but eight of them more
         # pixels in all than an animation may have, though each frame holds
@@ -710,6 +734,27 @@ def cursor_files(small):
         ("ok/refused", 64 + 4 * 9000 * 9000 // (1 << 20), "gif of 8 one-pixel frames on a 9000 x 9000 screen.gif",
          gif_of_frames((9000, 9000), [(n * 1100, n * 1100) for n in range(8)])),
     ]) + animated_cursor_files(small) + linux_cursor_files(small)
+
+
+def third_look_files(small):
+    # Files whose listing, steps, times or screen once grew with the file:
+    # each is listed, extracted or converted, or refused in one line,
+    # within 128 MB and 2 s of processor time ("128,2000").
+    many, steps = (300, 3000) if small else (1_000_000, 1_000_000)
+    frame = cursor_of(1, (0, 0))
+    signature = b"\x89PNG\r\n\x1a\n"
+    return [
+        ("refused", "128,2000", f"ani of {many} empty frames.ani",
+         ani_of([b""] * many)),
+        ("either/refused", "128,2000", f"ani showing one frame {steps} times.ani",
+         ani_of([frame], sequence=[0] * steps)),
+        ("refused", "128,2000", f"icns of {many} bare png signatures.icns",
+         icns_of([icns_element(b"ic07", signature)] * many)),
+        ("ok", "128,2000", "ani of rates 4294967295, 2147483648 and 0.ani",
+         ani_of([frame] * 3, rates=[0xFFFFFFFF, 0x80000000, 0])),
+        ("ok/refused", "128,2000", "gif of 1 x 1 frames on a 10000 x 10000 screen.gif",
+         gif_of_frames((10000, 10000), [(0, 0), (9999, 9999)])),
+    ]
 
 
 def costly_files(small):
@@ -741,7 +786,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small) + icns_files(small)
+    ] + cursor_files(small) + icns_files(small) + third_look_files(small)
 
 
 def main():
