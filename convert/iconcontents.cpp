@@ -29,6 +29,11 @@ namespace {
 // case; a file bigger than this is no icon to look into.
 constexpr qint64 maximumIconBytes = 64 * 1024 * 1024;
 
+// The most images written of one file: as many as an Xcursor may hold.
+// An animated cursor's frames may hold more within the pixels allowed,
+// each a file of its own.
+constexpr size_t maximumExtractedImages = 65'536;
+
 // The images are written by several threads: most of a small PNG's time is
 // the wait for it to reach the disk, and waits side by side take hardly
 // longer than one (65,535 images took 250 s one at a time and 7 s sixteen
@@ -237,6 +242,9 @@ IconReport extractNamed(const QString &path, NamedImages named, const QString &f
 {
     if (named.failure)
         return {{}, cannotReadImages(path, named.failure)};
+    if (named.images.size() > maximumExtractedImages)
+        return {{}, Failure{Failure::Kind::TooLarge, QStringLiteral("\"%1\" holds %2 images: at most %3 are written of one file.")
+                                                         .arg(shown(path)).arg(named.images.size()).arg(maximumExtractedImages)}};
     std::vector<QString> files;
     for (const QString &name : named.names)
         files.push_back(names.claim(name) + QStringLiteral(".png"));
