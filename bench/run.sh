@@ -4,7 +4,8 @@
 # job, each as a whole process, on big single pictures and on a batch of 300
 # photos, and measures how close our square is to the exact area average of
 # the picture; then animated cursors from an animated GIF (bench/cursors.sh);
-# last, every icon a program ships, from an SVG logo (bench/appicons.sh).
+# every icon a program ships, from an SVG logo (bench/appicons.sh); last,
+# the listing of a macOS icon family of a million elements (bench/listing.sh).
 #   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -275,3 +276,6 @@ BENCH_RUNS=$runs bench/cursors.sh "$converter" "$work/cursors"
 
 echo
 BENCH_RUNS=$runs bench/appicons.sh "$converter" "$work/appicons"
+
+echo
+BENCH_RUNS=$runs bench/listing.sh "$converter" "$work/listing"

@@ -14,7 +14,7 @@ test_packages=(xvfb xdotool x11-utils imagemagick icoutils icnsutils python3-pil
                wine wine64 gcc-mingw-w64-x86-64 bash-completion zsh parallel strace libxcursor-dev
                gtk-update-icon-cache hicolor-icon-theme python3-gi gir1.2-gtk-3.0)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
-bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools x11-apps)
+bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools x11-apps icnsutils)
 
 wanted=("${build_packages[@]}")
 case "${1:-build}" in
