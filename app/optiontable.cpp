@@ -136,8 +136,8 @@ constexpr OptionEntry table[] = {
      "cursor's hot spot, and what is wrong with it; of an animated cursor, its steps (each one's frame and time) "
      "and each frame's images; of an Xcursor, each image's nominal size, size, hot spot and delay; of a macOS icon "
      "family, each element's type, size, kind, bytes and offset. Files of up to 64 MB are listed, each line as it "
-     "is found. A damaged file is reported in one line, its first five faults named and the others counted, and "
-     "the exit status is 1."},
+     "is found, their first 65,536 elements or frames named and the others counted. A damaged file is reported in "
+     "one line, its first five faults named and the others counted, and the exit status is 1."},
     {nullptr, "extract", nullptr, kindsOf(K::Extraction),
      "Write each image of the icons or cursors given into -d DIR as a PNG with alpha, named after the icon, the "
      "image's size and its bits per pixel; an animated cursor's and an Xcursor's after the file, the frame (from 1), "

@@ -38,23 +38,28 @@ QString quoted(const QString &label, const QString &text)
     return text.isEmpty() ? QString() : QStringLiteral(", %1 \"%2\"").arg(label, shownText(text));
 }
 
-// A frame's images, as an icon's are listed, under the frame's line; what
-// is wrong with the frame is added to `damage`.
+// A frame's images, as an icon's are listed, under the frame's line (past
+// the frames a listing names, none); what is wrong with the frame is added
+// to `damage`.
 void printFrame(qint64 number, const QByteArray &frame, const ListingLines &print, DamageList &damage)
 {
     const IconListing listing = listIcon(frame);
+    const bool named = number <= maximumListedEntries;
     if (!listing.isIcon) {
-        print(QStringLiteral("frame %1: no cursor or icon").arg(number));
+        if (named)
+            print(QStringLiteral("frame %1: no cursor or icon").arg(number));
         damage.add([number] { return QStringLiteral("frame %1 is no cursor or icon").arg(number); });
         return;
     }
+    for (const QString &what : listing.damage.lines())
+        damage.add([&] { return QStringLiteral("frame %1: %2").arg(number).arg(what); });
+    if (!named)
+        return;
     print(QStringLiteral("frame %1: %2, %3 images").arg(number)
               .arg(listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
               .arg(listing.images.size()));
     for (const QString &line : listingLines(listing))
         print(QStringLiteral("   %1").arg(line));
-    for (const QString &what : listing.damage.lines())
-        damage.add([&] { return QStringLiteral("frame %1: %2").arg(number).arg(what); });
 }
 
 // The lines that say what the animated cursor holds, before its frames'.
@@ -82,6 +87,8 @@ DamageList printAni(const QString &name, const QByteArray &file, const ListingLi
         print(line);
     DamageList damage = ani.damage;
     readAniCursor(file, 0, [&](qint64 number, const QByteArray &frame) { printFrame(number + 1, frame, print, damage); });
+    if (const std::optional<QString> unlisted = unlistedLine(ani.frameCount, QStringLiteral("frames")))
+        print(*unlisted);
     return damage;
 }
 

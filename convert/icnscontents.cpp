@@ -47,15 +47,17 @@ std::optional<Failure> listIcnsFile(const QString &name, const QByteArray &file,
     DamageList damage;
     qint64 number = 0;
     const QStringList structure = walkIcns(file, [&](const IcnsElement &element, qint64 at) {
-        ++number;
-        print(QStringLiteral("%1: %2%3, %4, %5 bytes at %6")
-                  .arg(number)
-                  .arg(typeName(element.type), sizeOf(element), kindOf(element))
-                  .arg(element.data.size())
-                  .arg(at));
+        if (++number <= maximumListedEntries)
+            print(QStringLiteral("%1: %2%3, %4, %5 bytes at %6")
+                      .arg(number)
+                      .arg(typeName(element.type), sizeOf(element), kindOf(element))
+                      .arg(element.data.size())
+                      .arg(at));
         if (hasPngSignature(element.data) && !pngIsWhole(element.data))
             damage.add([&] { return QStringLiteral("the PNG of element %1 (%2) is not whole").arg(number).arg(typeName(element.type)); });
     });
+    if (const std::optional<QString> unlisted = unlistedLine(elements, QStringLiteral("elements")))
+        print(*unlisted);
     DamageList all;
     all.add(structure);
     all.add(damage);

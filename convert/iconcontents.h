@@ -24,9 +24,19 @@ struct IconReport
     std::optional<Failure> failure;
 };
 
-// Where a listing's lines go, each as soon as it is made: a listing of a
-// million elements is never held whole.
+// Where a listing's lines go, each as soon as it is made: a listing is
+// never held whole.
 using ListingLines = std::function<void(const QString &line)>;
+
+// A listing names at most this many entries of one file (an icon family's
+// elements, an animated cursor's frames), then says how many more there
+// are: a file of millions is looked through whole, for its damage, but
+// told of in a moment, not in minutes and hundreds of megabytes of text.
+constexpr qint64 maximumListedEntries = 65'536;
+
+// The line that ends a listing of `count` entries of `what` ("elements")
+// when there are more than it names; nothing when it names them all.
+std::optional<QString> unlistedLine(qint64 count, const QString &what);
 
 // Lists what the icon, cursor, animated cursor, Xcursor or icon family at
 // `path` holds, line by line to `print`; why it is damaged or cannot be

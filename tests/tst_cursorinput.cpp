@@ -132,51 +132,57 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("firstLines");
     QTest::addColumn<QString>("damage"); // empty when the file is whole
+    QTest::addColumn<QString>("lastLine"); // of the listing; empty when any
     // The .ani: RIFF (12 bytes), LIST INFO (8 + 4 + 14 + 12), anih at 50,
     // then rate (at 94), seq (at 114), LIST fram (at 134).
     const QStringList aniLines{QStringLiteral("busy.ani: animated cursor, 2 frames, 3 steps, title \"Busy\", author \"Ann\""),
                                QStringLiteral("rates: 3, 6, 12 jiffies"), QStringLiteral("sequence: frames 1, 2, 1"),
                                QStringLiteral("frame 1: cursor, 2 images")};
-    QTest::newRow(".ani") << m_ani << aniLines << QString();
+    QTest::newRow(".ani") << m_ani << aniLines << QString() << QString();
     QTest::newRow(".ani chunk past the end") << withField(m_ani, 138, 10'000'000) << QStringList()
-                                             << QStringLiteral("the chunk \"LIST\" at byte 134 runs past the end of the file");
+                                             << QStringLiteral("the chunk \"LIST\" at byte 134 runs past the end of the file") << QString();
     QTest::newRow(".ani step of a missing frame") << withField(m_ani, 126, 4) << QStringList()
-                                                  << QStringLiteral("step 2 shows frame 5, which the file does not hold");
+                                                  << QStringLiteral("step 2 shows frame 5, which the file does not hold") << QString();
     // The rate chunk without its last time, the sizes mended.
     const QByteArray shortRates = withField(withField(QByteArray(m_ani).remove(110, 4), 98, 8), 4, quint32(m_ani.size() - 12));
-    QTest::newRow(".ani rate count") << shortRates << QStringList() << QStringLiteral("its rates give 2 times for 3 steps");
+    QTest::newRow(".ani rate count") << shortRates << QStringList() << QStringLiteral("its rates give 2 times for 3 steps") << QString();
     QTest::newRow(".ani frame count") << withField(m_ani, 62, 3) << QStringList()
-                                      << QStringLiteral("its header says 3 frames, and it holds 2");
+                                      << QStringLiteral("its header says 3 frames, and it holds 2") << QString();
     // Text from the file is escaped as a file name is: it cannot retitle
     // the terminal or start a line of its own.
     QTest::newRow(".ani title of control characters")
         << QByteArray(m_ani).replace("Busy", "B\x1b\ny") << QStringList{QString(aniLines.first()).replace(QStringLiteral("Busy"), QStringLiteral("B\\x1B\\ny"))}
-        << QString();
+        << QString() << QString();
     const QString longTitle = path(QStringLiteral("long title.ani"));
     runConverter({QStringLiteral("--ani"), QStringLiteral("--title"), QString(300, QLatin1Char('t')), path(QStringLiteral("b.png")),
                   QStringLiteral("-o"), longTitle});
     QTest::newRow(".ani title of 300 letters") << readFile(longTitle)
         << QStringList{QStringLiteral("busy.ani: animated cursor, 1 frames, 1 steps, title \"%1...\"").arg(QString(200, QLatin1Char('t')))}
-        << QString();
+        << QString() << QString();
     // A file damaged in many places is told of the first five, then counted.
+    QString firstFive;
+    for (int element = 1; element <= 5; ++element)
+        firstFive += QStringLiteral("the PNG of element %1 (ic07) is not whole; ").arg(element);
     QTest::newRow("icns of 7 broken PNGs") << icnsOfBarePngSignatures(7)
         << QStringList{QStringLiteral("busy.ani: macOS icon, 7 elements"), QStringLiteral("1: ic07, 128 x 128, PNG, 8 bytes at 16")}
-        << QStringLiteral("the PNG of element 1 (ic07) is not whole; the PNG of element 2 (ic07) is not whole; the PNG of element 3 "
-                          "(ic07) is not whole; the PNG of element 4 (ic07) is not whole; the PNG of element 5 (ic07) is not whole; "
-                          "2 more.");
+        << firstFive + QStringLiteral("2 more.") << QString();
+    // A file of more entries than a listing names is counted past them.
+    QTest::newRow("icns of 65540 broken PNGs") << icnsOfBarePngSignatures(65540)
+        << QStringList{QStringLiteral("busy.ani: macOS icon, 65540 elements")} << firstFive + QStringLiteral("65535 more.")
+        << QStringLiteral("... 4 more elements, not listed");
     // The Xcursor: its header (16 bytes), 6 entries (72), then the images,
     // the first at 88.
     const QStringList xcursorLines{QStringLiteral("busy.ani: Xcursor, 6 images, 3 frames"),
                                    QStringLiteral("1: nominal size 48, 48 x 48, hot spot 3,10, delay 50 ms")};
-    QTest::newRow("Xcursor") << m_xcursor << xcursorLines << QString();
+    QTest::newRow("Xcursor") << m_xcursor << xcursorLines << QString() << QString();
     QTest::newRow("Xcursor table past the end") << withField(m_xcursor, 12, 60'000) << xcursorLines.mid(0, 0)
-                                                << QStringLiteral("its table of 60000 entries runs past the end of the file");
+                                                << QStringLiteral("its table of 60000 entries runs past the end of the file") << QString();
     QTest::newRow("Xcursor image past the end") << withField(m_xcursor, 88 + 16, 32'767) << xcursorLines.mid(0, 0)
-                                                << QStringLiteral("image 1 runs past the end of the file");
+                                                << QStringLiteral("image 1 runs past the end of the file") << QString();
     QTest::newRow("Xcursor hot spot outside") << withField(m_xcursor, 88 + 24, 49) << xcursorLines.mid(0, 0)
-                                              << QStringLiteral("the hot spot 49,10 of image 1 lies outside it");
+                                              << QStringLiteral("the hot spot 49,10 of image 1 lies outside it") << QString();
     QTest::newRow("Xcursor images sharing bytes") << withField(m_xcursor, 16 + 12 + 8, 88) << xcursorLines.mid(0, 0)
-                                                  << QStringLiteral("images 1 and 2 share their bytes");
+                                                  << QStringLiteral("images 1 and 2 share their bytes") << QString();
 }
 
 // --list prints what an animated cursor, an Xcursor or an icon family
@@ -186,11 +192,14 @@ void tst_CursorInput::listingsNameContentsAndDamage()
     QFETCH(QByteArray, file);
     QFETCH(QStringList, firstLines);
     QFETCH(QString, damage);
+    QFETCH(QString, lastLine);
     const QString copy = path(QStringLiteral("listed"));
     QVERIFY(writeFile(copy, file));
     const Run run = runConverter({QStringLiteral("--list"), copy});
     const QStringList lines = QString(run.out).replace(copy, QStringLiteral("busy.ani")).split(QLatin1Char('\n'));
     QCOMPARE(lines.mid(0, firstLines.size()), firstLines);
+    if (!lastLine.isEmpty())
+        QCOMPARE(lines.value(lines.size() - 2), lastLine); // the last is empty, after the last line break
     QCOMPARE(run.exitCode, damage.isEmpty() ? 0 : 1);
     QCOMPARE(run.errorLines.size(), damage.isEmpty() ? 0 : 1);
     if (!damage.isEmpty())
