@@ -63,6 +63,7 @@ private slots:
     void cursorThemesAreFoundByLibXcursor();
     void aThemesNameCannotAddToItsIndex();
     void themeRunsSideBySideBothSucceed();
+    void anIconFamilysBrokenPngsAreSaidToBe();
     void timesAreHeldToOneRange();
 };
 
@@ -143,6 +144,8 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
                                              << QStringLiteral("the chunk \"LIST\" at byte 134 runs past the end of the file") << QString();
     QTest::newRow(".ani step of a missing frame") << withField(m_ani, 126, 4) << QStringList()
                                                   << QStringLiteral("step 2 shows frame 5, which the file does not hold") << QString();
+    QTest::newRow(".ani step of the last frame there can be") << withField(m_ani, 126, 0xFFFFFFFF) << QStringList()
+        << QStringLiteral("step 2 shows frame 4294967296, which the file does not hold") << QString();
     // The rate chunk without its last time, the sizes mended.
     const QByteArray shortRates = withField(withField(QByteArray(m_ani).remove(110, 4), 98, 8), 4, quint32(m_ani.size() - 12));
     QTest::newRow(".ani rate count") << shortRates << QStringList() << QStringLiteral("its rates give 2 times for 3 steps") << QString();
@@ -371,6 +374,18 @@ void tst_CursorInput::themeRunsSideBySideBothSucceed()
         QCOMPARE(first.readAllStandardError() + second.readAllStandardError(), QByteArray());
         QCOMPARE(first.exitCode() + second.exitCode(), 0);
     }
+}
+
+// An icon family of PNG streams that are not whole is refused in those
+// words, not as holding too many pixels.
+void tst_CursorInput::anIconFamilysBrokenPngsAreSaidToBe()
+{
+    QVERIFY(writeFile(path(QStringLiteral("broken.icns")), icnsOfBarePngSignatures(100'000)));
+    const Run run = runConverter({path(QStringLiteral("broken.icns")), QStringLiteral("-o"), path(QStringLiteral("broken.ico"))});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errorLines.value(0).endsWith(QStringLiteral("the icon family holds an element \"ic07\" whose pixels are not whole "
+                                                             "or too large.")),
+             qPrintable(run.errorLines.value(0)));
 }
 
 // A step's time, however an animated cursor gives it, is held to 1 ms to a
