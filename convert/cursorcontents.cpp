@@ -6,31 +6,42 @@
 #include "nativename.h"
 #include "xcursor.h"
 
-#include <QBuffer>
 
 namespace {
 
-// A list of numbers as a line shows it: the first hundred, and how many
-// there are in all when there are more.
-QString listed(const std::vector<quint32> &values, quint32 add = 0)
+// The numbers of an animated cursor's steps a line shows: the first
+// hundred, then how many there are in all when there are more.
+constexpr size_t listedSteps = 100;
+
+QString listed(const std::vector<quint32> &values, qint64 count, quint32 add = 0)
 {
-    constexpr size_t shown = 100;
     QStringList numbers;
-    for (size_t i = 0; i < values.size() && i < shown; ++i)
+    for (size_t i = 0; i < values.size() && i < listedSteps; ++i)
         numbers << QString::number(quint64(values[i]) + add);
     QString line = numbers.join(QStringLiteral(", "));
-    if (values.size() > shown)
-        line += QStringLiteral(" ... (%1 in all)").arg(values.size());
+    if (count > qint64(listedSteps))
+        line += QStringLiteral(" ... (%1 in all)").arg(count);
     return line;
 }
 
 // Text from the file (a title, an author) as a line shows it: control
 // characters escaped as a file name's are, so that it cannot move the
-// cursor, retitle the terminal or start a line of its own, and cut short.
+// cursor, retitle the terminal or start a line of its own, and cut at 200
+// characters as shown.
 QString shownText(const QString &text)
 {
     constexpr qsizetype longest = 200;
-    return readableName(text.left(longest)) + (text.size() > longest ? QStringLiteral("...") : QString());
+    if (readableName(text.left(longest + 1)).size() <= longest)
+        return readableName(text);
+    // The most characters whose escaped form fits, found by halves; an
+    // escape or a pair of surrogates is never cut in two.
+    qsizetype fits = 0;
+    for (qsizetype step = longest; step > 0; step /= 2)
+        while (fits + step <= text.size() && readableName(text.left(fits + step)).size() <= longest)
+            fits += step;
+    if (fits > 0 && text[fits - 1].isHighSurrogate())
+        --fits;
+    return readableName(text.left(fits)) + QStringLiteral("...");
 }
 
 QString quoted(const QString &label, const QString &text)
@@ -38,41 +49,66 @@ QString quoted(const QString &label, const QString &text)
     return text.isEmpty() ? QString() : QStringLiteral(", %1 \"%2\"").arg(label, shownText(text));
 }
 
-// A frame's images, as an icon's are listed, under the frame's line (past
-// the frames a listing names, none); what is wrong with the frame is added
-// to `damage`.
-void printFrame(qint64 number, const QByteArray &frame, const ListingLines &print, DamageList &damage)
+// An animated cursor's frames being listed: where the lines go, how many
+// lines of frames and images are printed so far (a listing names at most
+// maximumListedEntries), how many frames were named, and what is wrong.
+struct FrameListing
+{
+    const ListingLines &print;
+    qint64 lines = 0;
+    qint64 framesNamed = 0;
+    DamageList damage;
+
+    bool naming() const { return lines < maximumListedEntries; }
+    void line(const QString &text)
+    {
+        print(text);
+        ++lines;
+    }
+};
+
+// A frame's images, as an icon's are listed, under the frame's line, while
+// the listing still names; what is wrong with the frame is added to its
+// damage.
+void listFrame(qint64 number, const QByteArray &frame, FrameListing &listed)
 {
     const IconListing listing = listIcon(frame);
-    const bool named = number <= maximumListedEntries;
+    const bool named = listed.naming();
+    listed.framesNamed += named;
     if (!listing.isIcon) {
         if (named)
-            print(QStringLiteral("frame %1: no cursor or icon").arg(number));
-        damage.add([number] { return QStringLiteral("frame %1 is no cursor or icon").arg(number); });
+            listed.line(QStringLiteral("frame %1: no cursor or icon").arg(number));
+        listed.damage.add([number] { return QStringLiteral("frame %1 is no cursor or icon").arg(number); });
         return;
     }
-    for (const QString &what : listing.damage.lines())
-        damage.add([&] { return QStringLiteral("frame %1: %2").arg(number).arg(what); });
+    if (!listing.damage.isEmpty())
+        listed.damage.add(listing.damage, QStringLiteral("frame %1: ").arg(number));
     if (!named)
         return;
-    print(QStringLiteral("frame %1: %2, %3 images").arg(number)
-              .arg(listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
-              .arg(listing.images.size()));
-    for (const QString &line : listingLines(listing))
-        print(QStringLiteral("   %1").arg(line));
+    listed.line(QStringLiteral("frame %1: %2, %3 images").arg(number)
+                    .arg(listing.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
+                    .arg(listing.images.size()));
+    const QStringList lines = listingLines(listing);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!listed.naming()) {
+            listed.line(QStringLiteral("   ... %1 more lines of this frame, not listed").arg(lines.size() - i));
+            return;
+        }
+        listed.line(QStringLiteral("   %1").arg(lines[i]));
+    }
 }
 
 // The lines that say what the animated cursor holds, before its frames'.
 QStringList aniHeadLines(const QString &name, const AniCursorContents &ani)
 {
     QStringList lines{QStringLiteral("%1: animated cursor, %2 frames, %3 steps%4%5")
-                          .arg(name).arg(ani.frameCount).arg(ani.sequence.size())
+                          .arg(name).arg(ani.frameCount).arg(ani.stepCount)
                           .arg(quoted(QStringLiteral("title"), ani.title), quoted(QStringLiteral("author"), ani.author))};
     if (!ani.jiffies.empty())
-        lines << (ani.ratesGiven ? QStringLiteral("rates: %1 jiffies").arg(listed(ani.jiffies))
+        lines << (ani.ratesGiven ? QStringLiteral("rates: %1 jiffies").arg(listed(ani.jiffies, ani.stepCount))
                                  : QStringLiteral("rate: %1 jiffies each step").arg(ani.jiffies.front()));
     if (!ani.sequence.empty())
-        lines << (ani.sequenceGiven ? QStringLiteral("sequence: frames %1").arg(listed(ani.sequence, 1))
+        lines << (ani.sequenceGiven ? QStringLiteral("sequence: frames %1").arg(listed(ani.sequence, ani.stepCount, 1))
                                     : QStringLiteral("sequence: the frames in order"));
     return lines;
 }
@@ -82,14 +118,14 @@ QStringList aniHeadLines(const QString &name, const AniCursorContents &ani)
 // held.
 DamageList printAni(const QString &name, const QByteArray &file, const ListingLines &print)
 {
-    AniCursorContents ani = *readAniCursor(file, 0);
+    AniCursorContents ani = *readAniCursor(file, listedSteps);
     for (const QString &line : aniHeadLines(name, ani))
         print(line);
-    DamageList damage = ani.damage;
-    readAniCursor(file, 0, [&](qint64 number, const QByteArray &frame) { printFrame(number + 1, frame, print, damage); });
-    if (const std::optional<QString> unlisted = unlistedLine(ani.frameCount, QStringLiteral("frames")))
-        print(*unlisted);
-    return damage;
+    FrameListing listed{print, 0, 0, ani.damage};
+    readAniCursor(file, 0, [&listed](qint64 number, const QByteArray &frame) { listFrame(number + 1, frame, listed); });
+    if (listed.framesNamed < ani.frameCount)
+        print(QStringLiteral("... %1 more frames, not listed").arg(ani.frameCount - listed.framesNamed));
+    return listed.damage;
 }
 
 void printXcursor(const QString &name, const XcursorContents &contents, const ListingLines &print)
@@ -127,10 +163,7 @@ std::optional<Failure> listCursorAnimation(const QString &name, const QByteArray
 
 std::optional<NamedImages> cursorAnimationImages(const QString &base, const QByteArray &file)
 {
-    QByteArray bytes = file;
-    QBuffer device(&bytes);
-    device.open(QIODevice::ReadOnly);
-    const std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::All);
+    const std::optional<CursorAnimation> animation = readCursorAnimation(file, CursorFrames::All);
     if (!animation)
         return std::nullopt;
     NamedImages images;

@@ -56,11 +56,14 @@ QString codePointAt(const QByteArray &bytes, qsizetype i, int length)
     return QString(QChar(char16_t(code)));
 }
 
-// Characters that would act on a terminal or reorder the line they are
-// in: C1 controls and the bidirectional overrides and isolates.
+// Characters that would act on a terminal, end the line they are in for
+// some readers, reorder it or hide in it: C1 controls, the line and
+// paragraph separators, the bidirectional overrides and isolates, and the
+// zero-width no-break space.
 bool actsOnTheLine(char16_t c)
 {
-    return (c >= 0x80 && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E)
+           || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
 }
 
 // A byte as \xHH.

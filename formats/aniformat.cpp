@@ -8,7 +8,9 @@
 #include "iconlisting.h"
 
 #include <QBuffer>
+#include <QHash>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -52,14 +54,28 @@ std::optional<Failure> readFrame(QByteArray bytes, int number, std::vector<Pictu
     return std::nullopt;
 }
 
-// The frames asked for, decoded once each, within the pixels allowed. Every
-// frame is looked into first: a file with a damaged frame is damaged,
-// whichever frames are shown, and one whose frames hold too many pixels is
-// refused before any is decoded.
-std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames which, qint64 pixelLimit,
-                                  CursorAnimation &animation)
+// Of each frame, the first frame of the same bytes: a file that stores one
+// cursor many times is decoded and made into cursors once.
+std::vector<size_t> firstOfTheSame(const std::vector<QByteArray> &frames)
 {
-    const auto wanted = [&](size_t frame) { return which == CursorFrames::All || frame == ani.sequence.front(); };
+    QHash<QByteArray, size_t> seen;
+    std::vector<size_t> first(frames.size());
+    for (size_t frame = 0; frame < frames.size(); ++frame) {
+        const auto known = seen.constFind(frames[frame]);
+        first[frame] = known != seen.constEnd() ? *known : *seen.insert(frames[frame], frame);
+    }
+    return first;
+}
+
+// The frames asked for, decoded once each (a frame of the same bytes as an
+// earlier one shares its pictures), within the pixels allowed. Every frame
+// is looked into first: a file with a damaged frame is damaged, whichever
+// frames are shown, and one whose frames hold too many pixels is refused
+// before any is decoded.
+std::optional<Failure> readFrames(const AniCursorContents &ani, const std::vector<size_t> &first, CursorFrames which,
+                                  qint64 pixelLimit, CursorAnimation &animation)
+{
+    const auto wanted = [&](size_t frame) { return which == CursorFrames::All || first[frame] == first[ani.sequence.front()]; };
     qint64 pixels = 0;
     for (size_t frame = 0; frame < ani.frames.size(); ++frame) {
         const qint64 held = framePixels(ani.frames[frame]);
@@ -70,10 +86,14 @@ std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames whi
     if (pixels > pixelLimit)
         return cursorTooLarge(pixelLimit);
     animation.frames.resize(ani.frames.size());
-    for (size_t frame = 0; frame < ani.frames.size(); ++frame)
-        if (wanted(frame))
-            if (std::optional<Failure> failure = readFrame(ani.frames[frame], int(frame) + 1, animation.frames[frame]))
-                return failure;
+    for (size_t frame = 0; frame < ani.frames.size(); ++frame) {
+        if (!wanted(frame))
+            continue;
+        if (first[frame] != frame)
+            animation.frames[frame] = animation.frames[first[frame]];
+        else if (std::optional<Failure> failure = readFrame(ani.frames[frame], int(frame) + 1, animation.frames[frame]))
+            return failure;
+    }
     return std::nullopt;
 }
 
@@ -82,9 +102,8 @@ std::optional<Failure> readFrames(const AniCursorContents &ani, CursorFrames whi
 CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which, qint64 pixelLimit)
 {
     CursorAnimation animation;
-    // One frame more than an animation may hold is kept: enough to know
-    // that it holds too many.
-    const std::optional<AniCursorContents> ani = readAniCursor(file, size_t(maximumAnimationFrames) + 1);
+    // The frames and steps an animation may have are kept, and no more.
+    const std::optional<AniCursorContents> ani = readAniCursor(file, size_t(std::max(maximumAnimationFrames, maximumAnimationSteps)));
     if (!ani || !ani->damage.isEmpty()) {
         animation.failure = damagedCursor(ani ? ani->damage.lines() : QStringList{QStringLiteral("it is no animated cursor")});
         return animation;
@@ -93,13 +112,16 @@ CursorAnimation readAniFrames(const QByteArray &file, CursorFrames which, qint64
         animation.failure = tooManyFrames(ani->frameCount);
         return animation;
     }
-    if (ani->sequence.size() > size_t(maximumAnimationSteps)) {
-        animation.failure = tooManySteps(qint64(ani->sequence.size()));
+    if (ani->stepCount > maximumAnimationSteps) {
+        animation.failure = tooManySteps(ani->stepCount);
         return animation;
     }
+    // Each step shows the first frame of its bytes, which is made into a
+    // cursor once however many steps show it.
+    const std::vector<size_t> first = firstOfTheSame(ani->frames);
     for (size_t step = 0; step < ani->sequence.size(); ++step)
-        animation.steps.push_back({ani->sequence[step], millisecondsOf(ani->jiffies[step])});
-    animation.failure = readFrames(*ani, which, pixelLimit, animation);
+        animation.steps.push_back({first[ani->sequence[step]], millisecondsOf(ani->jiffies[step])});
+    animation.failure = readFrames(*ani, first, which, pixelLimit, animation);
     if (animation.failure)
         animation.frames.clear(); // a failure comes alone, without the frames read before it
     return animation;

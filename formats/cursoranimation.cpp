@@ -28,7 +28,16 @@ std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFram
     if (file.size() > maximumCursorFileBytes)
         return CursorAnimation{{}, {}, Failure{Failure::Kind::TooLarge, QStringLiteral("the cursor is larger than %1 MB")
                                                                             .arg(maximumCursorFileBytes >> 20)}};
-    return isAniCursor(head) ? readAniFrames(file, which, pixelLimit) : readXcursorFrames(file, which, pixelLimit);
+    return readCursorAnimation(file, which, pixelLimit);
+}
+
+std::optional<CursorAnimation> readCursorAnimation(const QByteArray &file, CursorFrames which, qint64 pixelLimit)
+{
+    if (isAniCursor(file))
+        return readAniFrames(file, which, pixelLimit);
+    if (isXcursor(file))
+        return readXcursorFrames(file, which, pixelLimit);
+    return std::nullopt;
 }
 
 const Picture &pictureForSide(const std::vector<Picture> &frame, int side)

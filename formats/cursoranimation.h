@@ -23,6 +23,9 @@ bool isCursorAnimation(const QByteArray &head);
 // (counted from the headers, before any frame is decoded) are a failure.
 std::optional<CursorAnimation> readCursorAnimation(QIODevice &device, CursorFrames which,
                                                    qint64 pixelLimit = maximumCursorPixels);
+// The same of a file read whole already (of at most maximumCursorFileBytes).
+std::optional<CursorAnimation> readCursorAnimation(const QByteArray &file, CursorFrames which,
+                                                   qint64 pixelLimit = maximumCursorPixels);
 
 // Of one frame's pictures, the one that draws a square of `side` best: the
 // smallest that is at least that large, or else the largest.

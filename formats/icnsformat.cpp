@@ -118,10 +118,19 @@ std::optional<qint64> claimedPixels(const IcnsElement &element)
     return std::min<qint64>(header.width, largestSide + 1) * std::min<qint64>(header.height, largestSide + 1);
 }
 
+QString typeName(const QByteArray &type)
+{
+    return QString::fromLatin1(type.toPercentEncoding(" "));
+}
+
 Failure notWhole(const QByteArray &type)
 {
-    return unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large")
-                          .arg(QString::fromLatin1(type.toPercentEncoding(" "))));
+    return unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large").arg(typeName(type)));
+}
+
+Failure pngNotWhole(const QByteArray &type)
+{
+    return unreadable(QStringLiteral("holds an element \"%1\" whose PNG stream is not whole").arg(typeName(type)));
 }
 
 // The elements whose pixels are read, and the first mask of each size, as
@@ -153,7 +162,7 @@ PixelElements pixelElementsOf(const QByteArray &file, qint64 pixelLimit)
         const std::optional<qint64> claimed = claimedPixels(element);
         pixels += claimed.value_or(0);
         if (!claimed)
-            found.failure = notWhole(element.type);
+            found.failure = pngNotWhole(element.type);
         else if (pixels > pixelLimit || found.elements.size() >= size_t(maximumIcnsImages))
             found.failure = Failure{Failure::Kind::TooLarge,
                                     pixels > pixelLimit ? QStringLiteral("the icon family holds more than %1 pixels").arg(pixelCountInWords(pixelLimit))

@@ -113,7 +113,8 @@ void checkCursorReading(QBuffer &device)
     if (ani && (!cappedDamage(ani->damage) || visited != ani->frameCount || ani->frames.size() > 1))
         std::abort();
     if (ani && ani->damage.isEmpty()) {
-        if (ani->sequence.empty() || ani->jiffies.size() != ani->sequence.size())
+        if (ani->sequence.empty() || ani->jiffies.size() != ani->sequence.size()
+            || qint64(ani->sequence.size()) != std::min<qint64>(ani->stepCount, 1))
             std::abort();
         for (quint32 frame : ani->sequence)
             if (frame >= ani->frameCount)

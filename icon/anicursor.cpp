@@ -143,7 +143,7 @@ QString infoText(const QByteArray &file, qint64 start, qint64 size)
 // of each.
 struct FrameWalk
 {
-    size_t framesHeld = 0;
+    size_t held = 0;
     const AniFrameVisit &eachFrame;
 };
 
@@ -151,12 +151,16 @@ struct FrameWalk
 // ("INFO").
 void readList(const QByteArray &file, qint64 start, qint64 size, AniCursorContents &ani, const FrameWalk &walk)
 {
+    if (size < 4) {
+        ani.damage.add([&] { return QStringLiteral("the list at byte %1 is too short to say what it holds").arg(start - 8); });
+        return;
+    }
     const QByteArray form = file.mid(start, 4);
     walkChunks(file, start + 4, start + size, ani.damage, [&](const QByteArray &id, qint64 at, qint64 bytes) {
         if (form == "fram" && id == "icon") {
             // A view, not a copy: the frames of a big file are many.
             const QByteArray frame = QByteArray::fromRawData(file.constData() + at, bytes);
-            if (ani.frames.size() < walk.framesHeld)
+            if (ani.frames.size() < walk.held)
                 ani.frames.push_back(frame);
             if (walk.eachFrame)
                 walk.eachFrame(ani.frameCount, frame);
@@ -169,59 +173,71 @@ void readList(const QByteArray &file, qint64 start, qint64 size, AniCursorConten
     });
 }
 
-std::vector<quint32> numbersOf(const QByteArray &bytes)
+// Why a "rate" or "seq " chunk of `bytes` cannot give one number for each
+// of `steps` steps; nothing when it can.
+std::optional<QString> numbersMismatch(const char *chunk, const char *numbers, const QByteArray &bytes, quint32 steps)
 {
-    std::vector<quint32> values(size_t(bytes.size() / 4));
-    for (size_t i = 0; i < values.size(); ++i)
-        values[i] = fieldAt<quint32>(bytes, qsizetype(i) * 4);
-    return values;
+    if (bytes.size() % 4 != 0)
+        return QStringLiteral("its \"%1\" chunk is %2 bytes long, not a whole number of %3")
+            .arg(QLatin1String(chunk)).arg(bytes.size()).arg(QLatin1String(numbers));
+    if (quint64(bytes.size()) != 4ULL * steps)
+        return QStringLiteral("its \"%1\" chunk gives %2 %3 for %4 steps")
+            .arg(QLatin1String(chunk)).arg(bytes.size() / 4).arg(QLatin1String(numbers)).arg(steps);
+    return std::nullopt;
 }
 
 // The frame of each step, from the "seq " chunk or, without one, the
-// frames in order; a sequence that disagrees with the header or names a
-// frame the file does not hold is damage.
-void readSequence(const AniHeader &header, const std::optional<QByteArray> &sequence, AniCursorContents &ani)
+// frames in order, the first `held` of them kept; a sequence that disagrees
+// with the header or names a frame the file does not hold is damage.
+void readSequence(const AniHeader &header, const std::optional<QByteArray> &sequence, size_t held, AniCursorContents &ani)
 {
     ani.sequenceGiven = sequence.has_value();
     if (!ani.sequenceGiven && header.steps != ani.frameCount) {
         ani.damage.add(QStringLiteral("it has %1 steps for its %2 frames, and no sequence").arg(header.steps).arg(ani.frameCount));
         return;
     }
-    if (ani.sequenceGiven && quint64(sequence->size()) != 4ULL * header.steps) {
-        ani.damage.add(QStringLiteral("its sequence gives %1 frames for %2 steps").arg(sequence->size() / 4).arg(header.steps));
-        return;
-    }
-    ani.sequence = ani.sequenceGiven ? numbersOf(*sequence) : std::vector<quint32>(header.steps);
-    for (size_t step = 0; step < ani.sequence.size(); ++step) {
-        if (!ani.sequenceGiven)
-            ani.sequence[step] = quint32(step);
-        if (ani.sequence[step] >= ani.frameCount) {
-            ani.damage.add(QStringLiteral("step %1 shows frame %2, which the file does not hold")
-                               .arg(step + 1)
-                               .arg(qint64(ani.sequence[step]) + 1));
+    if (ani.sequenceGiven)
+        if (const std::optional<QString> mismatch = numbersMismatch("seq ", "frame numbers", *sequence, header.steps)) {
+            ani.damage.add(*mismatch);
             return;
         }
+    for (quint32 step = 0; step < header.steps; ++step) {
+        const quint32 frame = ani.sequenceGiven ? fieldAt<quint32>(*sequence, qsizetype(step) * 4) : step;
+        if (frame >= ani.frameCount) {
+            ani.damage.add(QStringLiteral("step %1 shows frame %2, which the file does not hold")
+                               .arg(qint64(step) + 1)
+                               .arg(qint64(frame) + 1));
+            ani.sequence.clear();
+            return;
+        }
+        if (step < held)
+            ani.sequence.push_back(frame);
     }
 }
 
-// How long each step shows: the "rate" chunk's times, or the header's one.
-void readRates(const AniHeader &header, const std::optional<QByteArray> &rates, AniCursorContents &ani)
+// How long each step shows, the first `held` kept: the "rate" chunk's
+// times, or the header's one.
+void readRates(const AniHeader &header, const std::optional<QByteArray> &rates, size_t held, AniCursorContents &ani)
 {
     ani.ratesGiven = rates.has_value();
-    if (ani.ratesGiven && quint64(rates->size()) != 4ULL * header.steps)
-        ani.damage.add(QStringLiteral("its rates give %1 times for %2 steps").arg(rates->size() / 4).arg(header.steps));
-    else
-        ani.jiffies = ani.ratesGiven ? numbersOf(*rates) : std::vector<quint32>(ani.sequence.size(), header.rate);
+    if (ani.ratesGiven)
+        if (const std::optional<QString> mismatch = numbersMismatch("rate", "times", *rates, header.steps)) {
+            ani.damage.add(*mismatch);
+            return;
+        }
+    for (quint32 step = 0; step < header.steps && step < held; ++step)
+        ani.jiffies.push_back(ani.ratesGiven ? fieldAt<quint32>(*rates, qsizetype(step) * 4) : header.rate);
 }
 
 // What the header says against what the file holds.
 void checkAgainstHeader(const AniHeader &header, const std::optional<QByteArray> &sequence,
-                        const std::optional<QByteArray> &rates, AniCursorContents &ani)
+                        const std::optional<QByteArray> &rates, size_t held, AniCursorContents &ani)
 {
     if (!header.found) {
         ani.damage.add(QStringLiteral("it has no header (\"anih\")"));
         return;
     }
+    ani.stepCount = header.steps;
     if (!(header.flags & framesAreCursors))
         ani.damage.add(QStringLiteral("its frames are raw bitmaps, not cursors, which Tervana does not read"));
     if (header.frames != ani.frameCount)
@@ -230,9 +246,9 @@ void checkAgainstHeader(const AniHeader &header, const std::optional<QByteArray>
         ani.damage.add(QStringLiteral("its header says it has no steps"));
     if (!ani.damage.isEmpty())
         return;
-    readSequence(header, sequence, ani);
+    readSequence(header, sequence, held, ani);
     if (ani.damage.isEmpty())
-        readRates(header, rates, ani);
+        readRates(header, rates, held, ani);
 }
 
 } // namespace
@@ -242,7 +258,7 @@ bool isAniCursor(const QByteArray &head)
     return head.startsWith("RIFF") && head.mid(8, 4) == "ACON";
 }
 
-std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t framesHeld, const AniFrameVisit &eachFrame)
+std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t held, const AniFrameVisit &eachFrame)
 {
     if (!isAniCursor(file))
         return std::nullopt;
@@ -253,7 +269,7 @@ std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t fr
     AniHeader header;
     std::optional<QByteArray> sequence;
     std::optional<QByteArray> rates;
-    const FrameWalk walk{framesHeld, eachFrame};
+    const FrameWalk walk{held, eachFrame};
     walkChunks(file, 12, std::min<qint64>(riffEnd, file.size()), ani.damage, [&](const QByteArray &id, qint64 at, qint64 size) {
         if (id == "anih" && !header.found)
             header = aniHeaderAt(file, at, size, ani.damage);
@@ -265,6 +281,6 @@ std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t fr
             readList(file, at, size, ani, walk);
     });
     if (ani.damage.isEmpty())
-        checkAgainstHeader(header, sequence, rates, ani);
+        checkAgainstHeader(header, sequence, rates, held, ani);
     return ani;
 }

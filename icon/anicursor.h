@@ -50,7 +50,10 @@ struct AniCursorContents
     // bytes, valid while it is.
     qint64 frameCount = 0;
     std::vector<QByteArray> frames;
-    // Each step: the frame it shows, and for how many jiffies.
+    // How many steps the file shows (as its header says), and of each of
+    // the first ones asked for, the frame it shows and for how many
+    // jiffies.
+    qint64 stepCount = 0;
     std::vector<quint32> sequence;
     std::vector<quint32> jiffies;
     // Whether the file gives each step's time ("rate") and its frames'
@@ -71,11 +74,11 @@ struct AniCursorContents
 bool isAniCursor(const QByteArray &head);
 
 // What the animated cursor `file` holds; nothing when it is no animated
-// cursor at all. Of its frames, the first `framesHeld` are kept, and each
-// one, kept or not, is handed to `eachFrame` (when given) as it is found,
-// with its number from 0: a file of a million frames is walked without
-// holding them. However its chunks lie, no more is read or held than the
-// file holds.
+// cursor at all. Of its frames and of its steps, the first `held` are kept,
+// and each frame, kept or not, is handed to `eachFrame` (when given) as it
+// is found, with its number from 0: a file of millions of frames or steps
+// is walked without holding them. However its chunks lie, no more is read
+// or held than the file holds.
 using AniFrameVisit = std::function<void(qint64 number, const QByteArray &frame)>;
-std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t framesHeld = SIZE_MAX,
+std::optional<AniCursorContents> readAniCursor(const QByteArray &file, size_t held = SIZE_MAX,
                                                const AniFrameVisit &eachFrame = {});

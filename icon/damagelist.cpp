@@ -1,8 +1,9 @@
 #include "damagelist.h"
 
-void DamageList::add(const DamageList &other)
+void DamageList::add(const DamageList &other, const QString &prefix)
 {
-    add(other.m_named);
+    for (const QString &what : other.m_named)
+        add([&] { return prefix + what; });
     m_count += other.m_count - other.m_named.size();
 }
 

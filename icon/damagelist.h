@@ -33,7 +33,9 @@ public:
         for (const QString &what : whats)
             add(what);
     }
-    void add(const DamageList &other);
+    // What `other` holds, each named fault after `prefix` ("frame 3: "),
+    // the others counted.
+    void add(const DamageList &other, const QString &prefix = QString());
 
     // Those named, then "12345 more" when there are more.
     QStringList lines() const;

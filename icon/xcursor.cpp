@@ -63,7 +63,11 @@ std::vector<TocEntry> tableOfContents(const QByteArray &file, QStringList &damag
         damage << QStringLiteral("its header is cut short");
         return {};
     }
-    if (count > maximumTocEntries || headerSize + qint64(count) * tocEntryBytes > file.size()) {
+    if (count > maximumTocEntries) {
+        damage << QStringLiteral("its table has %1 entries, more than the %2 Xcursor reads").arg(count).arg(maximumTocEntries);
+        return {};
+    }
+    if (headerSize + qint64(count) * tocEntryBytes > file.size()) {
         damage << QStringLiteral("its table of %1 entries runs past the end of the file").arg(count);
         return {};
     }

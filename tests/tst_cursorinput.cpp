@@ -148,7 +148,11 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
         << QStringLiteral("step 2 shows frame 4294967296, which the file does not hold") << QString();
     // The rate chunk without its last time, the sizes mended.
     const QByteArray shortRates = withField(withField(QByteArray(m_ani).remove(110, 4), 98, 8), 4, quint32(m_ani.size() - 12));
-    QTest::newRow(".ani rate count") << shortRates << QStringList() << QStringLiteral("its rates give 2 times for 3 steps") << QString();
+    QTest::newRow(".ani rate count") << shortRates << QStringList()
+                                     << QStringLiteral("its \"rate\" chunk gives 2 times for 3 steps") << QString();
+    QTest::newRow(".ani rate chunk of 11 bytes") << withField(m_ani, 98, 11) << QStringList()
+                                                 << QStringLiteral("its \"rate\" chunk is 11 bytes long, not a whole number of times")
+                                                 << QString();
     QTest::newRow(".ani frame count") << withField(m_ani, 62, 3) << QStringList()
                                       << QStringLiteral("its header says 3 frames, and it holds 2") << QString();
     // Text from the file is escaped as a file name is: it cannot retitle
@@ -159,6 +163,13 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
     const QString longTitle = path(QStringLiteral("long title.ani"));
     runConverter({QStringLiteral("--ani"), QStringLiteral("--title"), QString(300, QLatin1Char('t')), path(QStringLiteral("b.png")),
                   QStringLiteral("-o"), longTitle});
+    const QString escapedTitle = path(QStringLiteral("escaped title.ani"));
+    runConverter({QStringLiteral("--ani"), QStringLiteral("--title"), QString(300, QChar(0x1B)), path(QStringLiteral("b.png")),
+                  QStringLiteral("-o"), escapedTitle});
+    QTest::newRow(".ani title of 300 escapes") << readFile(escapedTitle)
+        << QStringList{QStringLiteral("busy.ani: animated cursor, 1 frames, 1 steps, title \"%1...\"")
+                           .arg(QStringLiteral("\\x1B").repeated(50))}
+        << QString() << QString();
     QTest::newRow(".ani title of 300 letters") << readFile(longTitle)
         << QStringList{QStringLiteral("busy.ani: animated cursor, 1 frames, 1 steps, title \"%1...\"").arg(QString(200, QLatin1Char('t')))}
         << QString() << QString();
@@ -383,8 +394,7 @@ void tst_CursorInput::anIconFamilysBrokenPngsAreSaidToBe()
     QVERIFY(writeFile(path(QStringLiteral("broken.icns")), icnsOfBarePngSignatures(100'000)));
     const Run run = runConverter({path(QStringLiteral("broken.icns")), QStringLiteral("-o"), path(QStringLiteral("broken.ico"))});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.errorLines.value(0).endsWith(QStringLiteral("the icon family holds an element \"ic07\" whose pixels are not whole "
-                                                             "or too large.")),
+    QVERIFY2(run.errorLines.value(0).endsWith(QStringLiteral("the icon family holds an element \"ic07\" whose PNG stream is not whole.")),
              qPrintable(run.errorLines.value(0)));
 }
 

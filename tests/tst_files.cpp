@@ -294,7 +294,8 @@ void tst_Files::namesKeepTheirBytes_data()
     QTest::newRow("overlong") << QByteArray("\xc0\xaf") << "\\xC0\\xAF";
     QTest::newRow("an encoded surrogate") << QByteArray("\xed\xa0\x80") << "\\xED\\xA0\\x80";
     QTest::newRow("what stands for a byte, encoded") << QByteArray("\xed\xb3\xbf") << "\\xED\\xB3\\xBF";
-    QTest::newRow("a byte-order mark inside") << QByteArray("x\xef\xbb\xbfy") << QString::fromUtf8("x\xef\xbb\xbfy");
+    QTest::newRow("a byte-order mark inside, which hides") << QByteArray("x\xef\xbb\xbfy") << "x\\uFEFFy";
+    QTest::newRow("line and paragraph separators") << QByteArray("a\xe2\x80\xa8" "b\xe2\x80\xa9") << "a\\u2028b\\u2029";
     QTest::newRow("a newline, a tab, a backslash") << QByteArray("a\nb\tc\\d") << "a\\nb\\tc\\\\d";
     QTest::newRow("terminal controls") << QByteArray("\x1b[2J\xc2\x9b\xe2\x80\xae") << "\\x1B[2J\\u009B\\u202E";
 }

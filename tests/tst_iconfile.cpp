@@ -32,6 +32,7 @@ class tst_IconFile : public QObject
     Q_OBJECT
 
 private slots:
+    void damageOfPartsIsCountedWhole();
     void everyFileStartsWithTheSameHeaders();
     void recordsAreReadAsTheyAreWritten();
     void pixelAndMaskBytes_data();
@@ -329,6 +330,23 @@ void tst_IconFile::listingSaysWhatIsWrong_data()
 }
 
 // The listing names each image as it is stored, and what is wrong with it.
+// A file's damage names five faults, then counts the others, its parts'
+// (an animated cursor's frames) among them, each named after its part.
+void tst_IconFile::damageOfPartsIsCountedWhole()
+{
+    DamageList frame;
+    for (int image = 1; image <= 7; ++image)
+        frame.add(QStringLiteral("image %1 is cut").arg(image));
+    DamageList file;
+    file.add(QStringLiteral("its header lies"));
+    file.add(frame, QStringLiteral("frame 2: "));
+    file.add(frame, QStringLiteral("frame 3: "));
+    QCOMPARE(file.count(), 15);
+    QCOMPARE(file.lines(), (QStringList{QStringLiteral("its header lies"), QStringLiteral("frame 2: image 1 is cut"),
+                                        QStringLiteral("frame 2: image 2 is cut"), QStringLiteral("frame 2: image 3 is cut"),
+                                        QStringLiteral("frame 2: image 4 is cut"), QStringLiteral("10 more")}));
+}
+
 void tst_IconFile::listingSaysWhatIsWrong()
 {
     QFETCH(QByteArray, icon);

@@ -741,6 +741,7 @@ def third_look_files(small):
     # each is listed, extracted or converted, or refused in one line,
     # within 128 MB and 2 s of processor time ("128,2000").
     many, steps = (300, 3000) if small else (1_000_000, 1_000_000)
+    frames, entries = (2, 300) if small else (8, 65535)
     frame = cursor_of(1, (0, 0))
     signature = b"\x89PNG\r\n\x1a\n"
     return [
@@ -754,6 +755,14 @@ def third_look_files(small):
          ani_of([frame] * 3, rates=[0xFFFFFFFF, 0x80000000, 0])),
         ("ok/refused", "128,2000", "gif of 1 x 1 frames on a 10000 x 10000 screen.gif",
          gif_of_frames((10000, 10000), [(0, 0), (9999, 9999)])),
+        # Frames of 65,535 entries each, every one past the end: a listing
+        # names 65,536 lines, and still finds each fault.
+        ("refused", "128,2000", f"ani of {frames} frames of {entries} entries past the end.ani",
+         ani_of([struct.pack("<HHH", 0, 2, entries)
+                 + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 1, 1000, 0x7FFFFF00) * entries] * frames)),
+        # One cursor stored 1,000 times: made into a cursor once.
+        # As a Linux cursor its 1,000 steps at five sizes take more than 32 MB.
+        ("ok/either", "128,2000", "ani of one cursor stored 1000 times.ani", ani_of([frame] * 1000)),
     ]
 
 
