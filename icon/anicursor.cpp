@@ -188,7 +188,8 @@ std::optional<QString> numbersMismatch(const char *chunk, const char *numbers, c
 
 // The frame of each step, from the "seq " chunk or, without one, the
 // frames in order, the first `held` of them kept; a sequence that disagrees
-// with the header or names a frame the file does not hold is damage.
+// with the header, and each step that shows a frame the file does not
+// hold, is damage.
 void readSequence(const AniHeader &header, const std::optional<QByteArray> &sequence, size_t held, AniCursorContents &ani)
 {
     ani.sequenceGiven = sequence.has_value();
@@ -203,13 +204,10 @@ void readSequence(const AniHeader &header, const std::optional<QByteArray> &sequ
         }
     for (quint32 step = 0; step < header.steps; ++step) {
         const quint32 frame = ani.sequenceGiven ? fieldAt<quint32>(*sequence, qsizetype(step) * 4) : step;
-        if (frame >= ani.frameCount) {
-            ani.damage.add(QStringLiteral("step %1 shows frame %2, which the file does not hold")
-                               .arg(qint64(step) + 1)
-                               .arg(qint64(frame) + 1));
-            ani.sequence.clear();
-            return;
-        }
+        if (frame >= ani.frameCount)
+            ani.damage.add([&] {
+                return QStringLiteral("step %1 shows frame %2, which the file does not hold").arg(qint64(step) + 1).arg(qint64(frame) + 1);
+            });
         if (step < held)
             ani.sequence.push_back(frame);
     }
@@ -244,11 +242,10 @@ void checkAgainstHeader(const AniHeader &header, const std::optional<QByteArray>
         ani.damage.add(QStringLiteral("its header says %1 frames, and it holds %2").arg(header.frames).arg(ani.frameCount));
     if (header.steps == 0)
         ani.damage.add(QStringLiteral("its header says it has no steps"));
-    if (!ani.damage.isEmpty())
-        return;
+    // The steps are looked through whatever else is wrong: each fault is
+    // counted.
     readSequence(header, sequence, held, ani);
-    if (ani.damage.isEmpty())
-        readRates(header, rates, held, ani);
+    readRates(header, rates, held, ani);
 }
 
 } // namespace

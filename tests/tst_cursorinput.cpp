@@ -144,6 +144,9 @@ void tst_CursorInput::listingsNameContentsAndDamage_data()
                                              << QStringLiteral("the chunk \"LIST\" at byte 134 runs past the end of the file") << QString();
     QTest::newRow(".ani step of a missing frame") << withField(m_ani, 126, 4) << QStringList()
                                                   << QStringLiteral("step 2 shows frame 5, which the file does not hold") << QString();
+    QTest::newRow(".ani of three steps of missing frames") << withField(withField(withField(m_ani, 122, 9), 126, 9), 130, 9)
+        << QStringList() << QStringLiteral("step 1 shows frame 10, which the file does not hold; step 2 shows frame 10, which the "
+                                           "file does not hold; step 3 shows frame 10, which the file does not hold.") << QString();
     QTest::newRow(".ani step of the last frame there can be") << withField(m_ani, 126, 0xFFFFFFFF) << QStringList()
         << QStringLiteral("step 2 shows frame 4294967296, which the file does not hold") << QString();
     // The rate chunk without its last time, the sizes mended.
