@@ -6,7 +6,6 @@
 #include "nativename.h"
 #include "xcursor.h"
 
-
 namespace {
 
 // The numbers of an animated cursor's steps a line shows: the first
