@@ -56,8 +56,8 @@ std::optional<Failure> listIcnsFile(const QString &name, const QByteArray &file,
         if (hasPngSignature(element.data) && !pngIsWhole(element.data))
             damage.add([&] { return QStringLiteral("the PNG of element %1 (%2) is not whole").arg(number).arg(typeName(element.type)); });
     });
-    if (const std::optional<QString> unlisted = unlistedLine(elements, QStringLiteral("elements")))
-        print(*unlisted);
+    if (elements > maximumListedEntries)
+        print(QStringLiteral("... %1 more elements, not listed").arg(elements - maximumListedEntries));
     DamageList all;
     all.add(structure);
     all.add(damage);

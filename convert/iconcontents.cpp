@@ -197,13 +197,6 @@ std::optional<Failure> listIconFile(const QString &path, const ListingLines &pri
     return icon.failure;
 }
 
-std::optional<QString> unlistedLine(qint64 count, const QString &what)
-{
-    if (count <= maximumListedEntries)
-        return std::nullopt;
-    return QStringLiteral("... %1 more %2, not listed").arg(count - maximumListedEntries).arg(what);
-}
-
 QString ExtractedNames::claim(const QString &name)
 {
     const int uses = ++m_uses[name];

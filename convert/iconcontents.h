@@ -34,9 +34,6 @@ using ListingLines = std::function<void(const QString &line)>;
 // told of in a moment, not in minutes and hundreds of megabytes of text.
 constexpr qint64 maximumListedEntries = 65'536;
 
-// The line that ends a listing of `count` entries of `what` ("elements")
-// when there are more than it names; nothing when it names them all.
-std::optional<QString> unlistedLine(qint64 count, const QString &what);
 
 // Lists what the icon, cursor, animated cursor, Xcursor or icon family at
 // `path` holds, line by line to `print`; why it is damaged or cannot be
