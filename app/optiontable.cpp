@@ -68,7 +68,8 @@ constexpr OptionEntry table[] = {
      "Make <dir> a web site's icons: favicon.ico (16, 32 and 48, as --sizes 48,32,16 makes it), icon.svg (a "
      "drawing's own document), icon-192.png and icon-512.png (transparent bands, as --sizes makes them), "
      "apple-touch-icon.png (180, opaque over --background), icon-maskable-512.png (opaque over --background to every "
-     "edge, the picture within the circle any mask keeps) and site.webmanifest naming them; then print the <link> "
+     "edge, the picture within the circle any mask keeps) and site.webmanifest naming them and the app (--name), "
+     "starting at / and shown standalone, as a browser installs it; then print the <link> and theme-color <meta> "
      "lines for a page's head, <dir> served as the site's root. Several pictures make one set, as with --sizes. "
      "<dir> is made when the folder it would be in is there."},
     {nullptr, "background", "colour", kindsOf(K::FaviconSet, K::AppIcons),
@@ -85,8 +86,10 @@ constexpr OptionEntry table[] = {
      "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
      "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself. The theme's index.theme is the system's, and none is written. "
      "Prints each file written."},
-    {nullptr, "name", "name", kindsOf(K::IconTheme, K::AppIcons),
-     "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it."},
+    {nullptr, "name", "name", kindsOf(K::IconTheme, K::AppIcons, K::FaviconSet),
+     "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it. With "
+     "--favicon or --app-icons: the app's name in the web manifest (default: the first picture's name without its "
+     "ending)."},
     {nullptr, "cursor", nullptr, kindsOf(K::Cursor),
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "

@@ -55,9 +55,11 @@ std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options 
         return QStringLiteral("%1 needs the name of a folder.").arg(kind);
     if (std::optional<QString> refusal = picturesRefusal(options.inputs))
         return refusal;
-    if (options.kind() != OutputKind::FaviconSet)
-        if (std::optional<QString> mistake = readName(parser, options))
-            return mistake;
+    // A web app's name names no file: any text will do.
+    if (options.kind() == OutputKind::FaviconSet)
+        options.name = parser.value(QStringLiteral("name"));
+    else if (std::optional<QString> mistake = readName(parser, options))
+        return mistake;
     if (parser.isSet(QStringLiteral("background")))
         if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
             return mistake;

@@ -73,13 +73,15 @@ QImage onBackground(const QImage &image, int side, const QColor &background)
     return canvas;
 }
 
-// The web app manifest: the PNGs with their sizes and type, the maskable
-// one marked so, and the background colour, which a splash screen shows.
-// A manifest already there (`earlier`) is the site's, which its author may
-// have edited: "icons" is the set's own, the colours replace its own only
-// when --background gives them, and every other field stays. Nothing when
-// `earlier` is no manifest (not a JSON object), which is then left alone.
-std::optional<QByteArray> manifestOf(const QByteArray &earlier, const std::optional<QColor> &background)
+// The web app manifest: the app's name, where it starts and how it shows
+// (what a browser asks of an app it installs), the PNGs with their sizes,
+// type and purpose, and the background colour, which a splash screen
+// shows. A manifest already there (`earlier`) is the site's, which its
+// author may have edited: "icons" is the set's own, the colours replace its
+// own only when --background gives them, and every other field it has
+// stays. Nothing when `earlier` is no manifest (not a JSON object), which
+// is then left alone.
+std::optional<QJsonObject> manifestOf(const QByteArray &earlier, const QString &name, const std::optional<QColor> &background)
 {
     QJsonObject manifest;
     if (!earlier.isNull()) {
@@ -88,20 +90,27 @@ std::optional<QByteArray> manifestOf(const QByteArray &earlier, const std::optio
             return std::nullopt;
         manifest = document.object();
     }
-    const auto icon = [](const QString &name, int side) {
-        return QJsonObject{{QStringLiteral("src"), name},
+    const auto icon = [](const QString &file, int side, const QString &purpose) {
+        return QJsonObject{{QStringLiteral("src"), file},
                            {QStringLiteral("sizes"), QStringLiteral("%1x%1").arg(side)},
-                           {QStringLiteral("type"), QStringLiteral("image/png")}};
+                           {QStringLiteral("type"), QStringLiteral("image/png")},
+                           {QStringLiteral("purpose"), purpose}};
     };
-    QJsonObject maskable = icon(QStringLiteral("icon-maskable-512.png"), largeSide);
-    maskable.insert(QStringLiteral("purpose"), QStringLiteral("maskable"));
-    const QJsonArray icons{icon(QStringLiteral("icon-192.png"), manifestSide), icon(QStringLiteral("icon-512.png"), largeSide),
-                           maskable};
-    manifest.insert(QStringLiteral("icons"), icons);
+    const QString any = QStringLiteral("any");
+    manifest.insert(QStringLiteral("icons"), QJsonArray{icon(QStringLiteral("icon-192.png"), manifestSide, any),
+                                                        icon(QStringLiteral("icon-512.png"), largeSide, any),
+                                                        icon(QStringLiteral("icon-maskable-512.png"), largeSide,
+                                                             QStringLiteral("maskable"))});
+    const std::pair<QString, QString> app[] = {{QStringLiteral("name"), name}, {QStringLiteral("short_name"), name},
+                                               {QStringLiteral("start_url"), QStringLiteral("/")},
+                                               {QStringLiteral("display"), QStringLiteral("standalone")}};
+    for (const auto &[field, value] : app)
+        if (!manifest.contains(field))
+            manifest.insert(field, value);
     for (const QString &colour : {QStringLiteral("background_color"), QStringLiteral("theme_color")})
         if (background || !manifest.contains(colour))
             manifest.insert(colour, background.value_or(Qt::white).name());
-    return QJsonDocument(manifest).toJson();
+    return manifest;
 }
 
 // The manifest the site's folder holds already; null when there is none.
@@ -123,14 +132,15 @@ QByteArray earlierManifest(const QString &path)
 const QString manifestName = QStringLiteral("site.webmanifest");
 
 // The lines a page's head links the set with, the folder served as the
-// site's root.
-QStringList linksOf(bool drawing)
+// site's root, and the colour a browser tints its bar with.
+QStringList linksOf(bool drawing, const QString &themeColour)
 {
     QStringList links{QStringLiteral("<link rel=\"icon\" href=\"/favicon.ico\" sizes=\"32x32\">")};
     if (drawing)
         links << QStringLiteral("<link rel=\"icon\" href=\"/icon.svg\" type=\"image/svg+xml\">");
-    return links << QStringLiteral("<link rel=\"apple-touch-icon\" href=\"/apple-touch-icon.png\">")
-                 << QStringLiteral("<link rel=\"manifest\" href=\"/site.webmanifest\">");
+    return links << QStringLiteral("<link rel=\"apple-touch-icon\" href=\"/apple-touch-icon.png\" sizes=\"180x180\">")
+                 << QStringLiteral("<link rel=\"manifest\" href=\"/site.webmanifest\">")
+                 << QStringLiteral("<meta name=\"theme-color\" content=\"%1\">").arg(themeColour);
 }
 
 struct NamedFile
@@ -149,17 +159,27 @@ const QImage &squareOfSide(const std::vector<QImage> &squares, int side)
 struct MadeFiles
 {
     std::vector<NamedFile> files;
+    QString themeColour; // as the manifest written gives it
     std::optional<Failure> failure;
 };
 
+// The colour the manifest tints the app with, as #rrggbb; of one left as
+// it is, or whose colour is none a browser reads, the colour given, else
+// white.
+QString themeColourOf(const std::optional<QJsonObject> &manifest, const std::optional<QColor> &given)
+{
+    const QColor written(manifest ? manifest->value(QStringLiteral("theme_color")).toString() : QString());
+    return written.isValid() ? written.name() : given.value_or(Qt::white).name();
+}
+
 MadeFiles makeFiles(const Sources &sources, bool enlarge, const std::optional<QColor> &given, const QByteArray &manifest,
-                    bool keyBlack)
+                    const QString &name, bool keyBlack)
 {
     const QColor background = given.value_or(Qt::white);
     IconSizePlan icoPlan = planIconSizes(sources.small, icoSizes, enlarge);
     IconSizePlan pngPlan = planIconSizes(sources.large, pngSizes, enlarge);
     if (icoPlan.failure || pngPlan.failure)
-        return {{}, icoPlan.failure ? std::move(icoPlan.failure) : std::move(pngPlan.failure)};
+        return {{}, {}, icoPlan.failure ? std::move(icoPlan.failure) : std::move(pngPlan.failure)};
     const std::vector<QImage> squares = squareImagesOf(sources.large, pngPlan.sources, keyBlack);
     std::vector<NamedFile> files{{QStringLiteral("favicon.ico"), encodeIconSizes(sources.small, icoPlan.sources, keyBlack)}};
     // The picture the largest size is made from is the set's source.
@@ -172,20 +192,25 @@ MadeFiles makeFiles(const Sources &sources, bool enlarge, const std::optional<QC
                      encodePng(onBackground(squareOfSide(squares, touchSide), touchSide, background))});
     files.push_back({QStringLiteral("icon-maskable-512.png"),
                      encodePng(onBackground(squareOfSide(squares, safeSide), largeSide, background))});
-    if (const std::optional<QByteArray> merged = manifestOf(manifest, given))
-        files.push_back({manifestName, *merged});
-    return {std::move(files), std::nullopt};
+    const std::optional<QJsonObject> merged = manifestOf(manifest, name, given);
+    if (merged)
+        files.push_back({manifestName, QJsonDocument(*merged).toJson()});
+    return {std::move(files), themeColourOf(merged, given), std::nullopt};
 }
 
 // Writes the set of `sources` (the inputs' pictures, with detail for the
 // icon's sizes and for the largest) as `set` places it.
-SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set,
-                    const std::optional<QColor> &background, bool keyBlack)
+SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set, const WebApp &app)
 {
     SetFiles result;
     // One file's pictures may be enlarged where they must, as for --sizes.
-    MadeFiles made =
-        makeFiles(sources, inputs.size() == 1, background, earlierManifest(set.pathOf(manifestName)), keyBlack);
+    // The app is named after the first picture when no name is given (one
+    // read from standard input is "app").
+    const QString pictureName =
+        inputs.first() == QLatin1String("-") ? QStringLiteral("app") : QFileInfo(inputs.first()).completeBaseName();
+    const QString name = app.name.isEmpty() ? pictureName : app.name;
+    MadeFiles made = makeFiles(sources, inputs.size() == 1, app.background, earlierManifest(set.pathOf(manifestName)), name,
+                               app.keyBlack);
     const Operand first = Operand::input(inputs.first());
     if (made.failure) {
         result.failure = RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*made.failure)};
@@ -206,7 +231,7 @@ SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter
     if (!names.contains(manifestName))
         result.keptAsItIs << set.pathOf(manifestName);
     if (!result.failure)
-        result.links = linksOf(names.contains(QStringLiteral("icon.svg")));
+        result.links = linksOf(names.contains(QStringLiteral("icon.svg")), made.themeColour);
     return result;
 }
 
@@ -219,16 +244,15 @@ SetFiles writeFaviconSet(const SetRequest &request)
     if (sources.failure) {
         set.failure = std::move(sources.failure);
     } else {
-        set = writeSetOf(sources, request.inputs, SetWriter({request.folder, {}}, request.inputs), request.background,
-                         request.keyBlack);
+        set = writeSetOf(sources, request.inputs, SetWriter({request.folder, {}}, request.inputs),
+                         WebApp{request.name, request.background, request.keyBlack});
     }
     set.notes = std::move(sources.notes);
     return set;
 }
 
-SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
-                           const std::optional<QColor> &background, bool keyBlack)
+SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set, const WebApp &app)
 {
-    return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, std::move(set), background, keyBlack);
+    return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, std::move(set), app);
 }
 

@@ -21,11 +21,20 @@
 // drawing, icon-192.png and icon-512.png with transparent bands,
 // apple-touch-icon.png (180) and icon-maskable-512.png opaque over
 // `background` (white when none is given), and site.webmanifest naming the
-// PNGs, merged into the site's own (its "icons" replaced, its colours when
-// `background` is given, every other field kept). Each file is written
+// app (`request.name`, else the first picture's name), where it starts and
+// how it shows, and the PNGs, merged into the site's own (its "icons"
+// replaced, its colours when `background` is given, every other field
+// kept). Each file is written
 // whole or not at all; the first that cannot be ends the set.
 SetFiles writeFaviconSet(const SetRequest &request);
 // The same of pictures read already, once, with detail for the largest
 // size; `inputs` as they were given, which failures name.
-SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set,
-                           const std::optional<QColor> &background, bool keyBlack);
+// The app a web set is for: its name, the colour behind its opaque images
+// and splash screen, and whether pure black is made transparent.
+struct WebApp
+{
+    QString name; // the first picture's, without its ending, when empty
+    std::optional<QColor> background;
+    bool keyBlack = false;
+};
+SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set, const WebApp &app);

@@ -550,8 +550,8 @@ void tst_Convert::usageErrors_data()
     QTest::newRow("-j twice, two values") << QStringList{"-j", "2", "a.jpg", "-j", "3", "-o", "x.ico"}
                                           << "-j is given twice, as \"2\" and \"3\"; give it once.";
     QTest::newRow("several options of other kinds, in the order given")
-        << QStringList{"--favicon", "site", "--theme", "th", "--name", "app", "a.jpg"}
-        << "--favicon cannot be used with --theme or --name: it writes its own files and sizes into DIR.";
+        << QStringList{"--favicon", "site", "--theme", "th", "--delay", "100", "a.jpg"}
+        << "--favicon cannot be used with --theme or --delay: it writes its own files and sizes into DIR.";
 }
 
 void tst_Convert::usageErrors()

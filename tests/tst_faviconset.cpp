@@ -168,12 +168,24 @@ void tst_FaviconSet::setHoldsEveryFile()
         QCOMPARE(icon.value(QStringLiteral("type")).toString(), QStringLiteral("image/png"));
         named << icon.value(QStringLiteral("src")).toString() + QLatin1Char(' ') + icon.value(QStringLiteral("purpose")).toString();
     }
-    QCOMPARE(named, (QStringList{QStringLiteral("icon-192.png "), QStringLiteral("icon-512.png "), QStringLiteral("icon-maskable-512.png maskable")}));
+    QCOMPARE(named, (QStringList{QStringLiteral("icon-192.png any"), QStringLiteral("icon-512.png any"),
+                                 QStringLiteral("icon-maskable-512.png maskable")}));
+    // What a browser asks of an app it installs: a name, where it starts,
+    // how it shows.
+    QStringList app;
+    for (const char *field : {"name", "short_name", "start_url", "display"})
+        app << manifest.value(QLatin1String(field)).toString();
+    QCOMPARE(app, (QStringList{QFileInfo(set.inputs.first()).completeBaseName(), QFileInfo(set.inputs.first()).completeBaseName(),
+                               QStringLiteral("/"), QStringLiteral("standalone")}));
     QStringList linked;
     for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("^<link rel=\"[a-z-]+\" href=\"/([^\"]+)\"[^>]*>$"),
                                                                    QRegularExpression::MultilineOption).globalMatch(set.run.out))
         linked << match.captured(1);
-    QCOMPARE(linked.size(), set.run.out.count(QLatin1Char('\n')));
+    // Each line links a file, but the last, which tints the browser's bar
+    // as the manifest does.
+    QCOMPARE(linked.size() + 1, set.run.out.count(QLatin1Char('\n')));
+    QVERIFY(set.run.out.endsWith(QStringLiteral("<meta name=\"theme-color\" content=\"#204080\">\n")));
+    QVERIFY(set.run.out.contains(QStringLiteral("<link rel=\"apple-touch-icon\" href=\"/apple-touch-icon.png\" sizes=\"180x180\">")));
     for (const QString &name : linked)
         QVERIFY2(expected.contains(name), qPrintable(name));
     QCOMPARE(linked.contains(QStringLiteral("icon.svg")), set.drawing());
