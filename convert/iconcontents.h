@@ -34,7 +34,6 @@ using ListingLines = std::function<void(const QString &line)>;
 // told of in a moment, not in minutes and hundreds of megabytes of text.
 constexpr qint64 maximumListedEntries = 65'536;
 
-
 // Lists what the icon, cursor, animated cursor, Xcursor or icon family at
 // `path` holds, line by line to `print`; why it is damaged or cannot be
 // read, in one line (the first few faults named, then how many more), when

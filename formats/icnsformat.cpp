@@ -66,9 +66,9 @@ QByteArray planesOfInterleaved(const QByteArray &rgb, int side)
     return planes;
 }
 
-QByteArray maskOfSide(const IcnsContents &contents, int side)
+QByteArray maskOfSide(const std::vector<IcnsElement> &elements, int side)
 {
-    for (const IcnsElement &element : contents.elements) {
+    for (const IcnsElement &element : elements) {
         const IcnsType type = icnsTypeOf(element.type);
         if (type.kind == IcnsKind::Mask8 && type.side == side)
             return element.data;
@@ -78,7 +78,7 @@ QByteArray maskOfSide(const IcnsContents &contents, int side)
 
 // The pixels of one element; nothing when it holds none Tervana reads, or
 // they are not whole.
-std::optional<QImage> elementImage(const IcnsContents &contents, const IcnsElement &element)
+std::optional<QImage> elementImage(const std::vector<IcnsElement> &elements, const IcnsElement &element)
 {
     const IcnsType type = icnsTypeOf(element.type);
     if (hasPngSignature(element.data))
@@ -94,7 +94,7 @@ std::optional<QImage> elementImage(const IcnsContents &contents, const IcnsEleme
     const QByteArray planes = data.size() == plane * 3 ? planesOfInterleaved(data, type.side) : unpackIcnsRuns(data, type.side, 3);
     if (planes.isEmpty())
         return std::nullopt;
-    return planesImage(planes, type.side, 3, maskOfSide(contents, type.side));
+    return planesImage(planes, type.side, 3, maskOfSide(elements, type.side));
 }
 
 bool holdsPixels(const IcnsElement &element)
@@ -192,15 +192,13 @@ IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit)
     IcnsImagesLoad load;
     if (!isIcns(file))
         return load;
-    IcnsContents contents;
-    PixelElements found = pixelElementsOf(file, pixelLimit);
+    const PixelElements found = pixelElementsOf(file, pixelLimit);
     if (found.failure)
         return {{}, found.failure};
-    contents.elements = std::move(found.elements);
-    for (const IcnsElement &element : contents.elements) {
+    for (const IcnsElement &element : found.elements) {
         if (!holdsPixels(element))
             continue;
-        std::optional<QImage> image = elementImage(contents, element);
+        std::optional<QImage> image = elementImage(found.elements, element);
         if (!image)
             return {{}, notWhole(element.type)}; // the images read before it are let go: a failure comes alone
         load.images.push_back({QByteArray(element.type.constData(), element.type.size()), std::move(*image)});

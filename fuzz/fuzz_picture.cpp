@@ -147,10 +147,11 @@ void checkCursorReading(QBuffer &device)
 // read whole, within the fuzzed pixels, or refused, never both.
 void checkIcnsReading(const QByteArray &file)
 {
-    if (const std::optional<IcnsContents> family = readIcns(file))
-        for (size_t i = 0; i < family->elements.size(); ++i)
-            if (family->offsets[i] + family->elements[i].data.size() > file.size())
+    if (isIcns(file))
+        walkIcns(file, [&file](const IcnsElement &element, qint64 at) {
+            if (at + element.data.size() > file.size() || element.data.constData() != file.constData() + at)
                 std::abort();
+        });
     const IcnsImagesLoad load = readIcnsImages(file, fuzzedPixels);
     if (load.failure && !load.images.empty())
         std::abort();

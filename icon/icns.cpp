@@ -91,18 +91,6 @@ QStringList walkIcns(const QByteArray &file, const std::function<void(const Icns
     return damage;
 }
 
-std::optional<IcnsContents> readIcns(const QByteArray &file)
-{
-    if (!isIcns(file))
-        return std::nullopt;
-    IcnsContents contents;
-    contents.damage = walkIcns(file, [&contents](const IcnsElement &element, qint64 at) {
-        contents.elements.push_back(element);
-        contents.offsets.push_back(at);
-    });
-    return contents;
-}
-
 QByteArray unpackIcnsRuns(const QByteArray &data, int side, int channels)
 {
     const qint64 plane = qint64(side) * side;

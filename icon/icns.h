@@ -49,23 +49,14 @@ struct IcnsPngType
 };
 const std::vector<IcnsPngType> &icnsPngTypes();
 
-// What an icon family holds, as its elements say, and what is wrong with
-// it: an element that runs past the end, a length too short for its own
-// header, a header that claims more than the file holds. Each element's
-// data is a view into the file's bytes.
-struct IcnsContents
-{
-    std::vector<IcnsElement> elements;
-    std::vector<qint64> offsets; // where each element's data begins
-    QStringList damage;
-};
 bool isIcns(const QByteArray &head);
-std::optional<IcnsContents> readIcns(const QByteArray &file);
 
 // Hands each element of the icon family `file` to `visit` in order, with
 // where its data begins, holding none: the type and data are views of the
 // file's bytes, valid while it is. What is wrong with its structure is
-// returned; the elements before it are visited.
+// returned (an element that runs past the end, a length too short for its
+// own header, a header that claims more than the file holds); the
+// elements before it are visited.
 QStringList walkIcns(const QByteArray &file, const std::function<void(const IcnsElement &, qint64)> &visit);
 
 // The data of a run-length element (RunLength24 or the Argb kind after its
