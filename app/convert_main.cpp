@@ -151,7 +151,8 @@ int writeSet(const Options &options)
     const OutputKindRow &row = rowOf(options.kind());
     const WorkThreads::Held working; // this thread, and as many more as -j allows
     const SetFiles set =
-        row.writeSet({options.inputs, options.folder, options.name, options.background, options.conversion.keyBlack});
+        row.writeSet({options.inputs, options.folder, options.name, options.background, options.conversion.keyBlack,
+                      options.conversion.title, options.webPath});
     for (const QString &file : row.listsWritten ? set.written : QStringList())
         printLine(stdout, shownPath(file));
     sayRemoved(set.removed); // gone, whether the set was written whole or not

@@ -31,6 +31,7 @@ struct Options
     bool quiet = false;
     bool progress = false;
     std::optional<QColor> background; // --background: under the opaque icons, and the manifest's colours
+    QString webPath; // --web-path: where a web set's files are served
 
     OutputKind kind() const { return conversion.kind; }
 };

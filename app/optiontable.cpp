@@ -19,9 +19,11 @@ const QString usage = QStringLiteral(
     "                       (-o OUTPUT | -d DIR)\n"
     "       tervana-convert --cursor-theme DIR [--delay MS[,MS...]] [--hotspot X,Y] [--sizes LIST] INPUT...\n"
     "       tervana-convert --icns INPUT... (-o OUTPUT | -d DIR)\n"
-    "       tervana-convert --favicon DIR [--background COLOUR] [--key-black] INPUT...\n"
+    "       tervana-convert --favicon DIR [--name NAME] [--title TEXT] [--web-path PATH] [--background COLOUR] [--key-black]\n"
+    "                       INPUT...\n"
     "       tervana-convert --theme DIR --name NAME [--key-black] INPUT...\n"
-    "       tervana-convert --app-icons DIR [--name NAME] [--background COLOUR] [--key-black] INPUT...\n"
+    "       tervana-convert --app-icons DIR [--name NAME] [--title TEXT] [--web-path PATH] [--background COLOUR]\n"
+    "                       [--key-black] INPUT...\n"
     "       tervana-convert --list ICON...\n"
     "       tervana-convert --extract ICON... -d DIR");
 
@@ -88,8 +90,8 @@ constexpr OptionEntry table[] = {
      "Prints each file written."},
     {nullptr, "name", "name", kindsOf(K::IconTheme, K::AppIcons, K::FaviconSet),
      "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it. With "
-     "--favicon or --app-icons: the app's name in the web manifest (default: the first picture's name without its "
-     "ending)."},
+     "--favicon or --app-icons: the app's short name in the web manifest, and its full name unless --title gives "
+     "one (default: the first picture's name without its ending)."},
     {nullptr, "cursor", nullptr, kindsOf(K::Cursor),
      "Write a cursor (.cur) instead of an icon: images of 128, 96, 64, 48 and 32 pixels (or those of --sizes) at "
      "32 bits with alpha, as Windows draws pointers at each pointer size and display scaling, each pointing at the "
@@ -120,7 +122,12 @@ constexpr OptionEntry table[] = {
      "With --ani, --xcursor or --cursor-theme: how long each frame shows, in milliseconds: one time for every frame, or one for "
      "each, separated by commas. Windows counts it in sixtieths of a second, rounded, at least one. With "
      "--xcursor, the pictures given are the frames of an animation."},
-    {nullptr, "title", "text", kindsOf(K::AnimatedCursor), "With --ani: the animated cursor's title."},
+    {nullptr, "title", "text", kindsOf(K::AnimatedCursor, K::FaviconSet, K::AppIcons),
+     "With --ani: the animated cursor's title. With --favicon or --app-icons: the app's full name in the web "
+     "manifest (default: --name's)."},
+    {nullptr, "web-path", "path", kindsOf(K::FaviconSet, K::AppIcons),
+     "With --favicon or --app-icons: the path the web set is served under, such as /static/icons (default: /, the "
+     "site's root), as the printed lines link it; the manifest names its icons relative to itself."},
     {nullptr, "author", "text", kindsOf(K::AnimatedCursor), "With --ani: the animated cursor's author."},
     {nullptr, "classic", nullptr, kindsOf(K::Cursor),
      "With --cursor: the classic 32 x 32 cursor at 24 bits, pure black transparent, as the window's icon; with "

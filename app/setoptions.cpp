@@ -5,6 +5,7 @@
 #include "runplaces.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -32,6 +33,19 @@ std::optional<QString> nameRefusal(const QString &name)
         return QStringLiteral("--name takes a plain file name, without \"/\" and not \".\" or \"..\" (the Icon= of the "
                               "program's desktop entry); \"%1\" is not one.")
             .arg(readableName(name));
+    return std::nullopt;
+}
+
+std::optional<QString> webPathRefusal(const QString &path)
+{
+    // The path goes into the lines a page's head takes as it stands: it may
+    // hold nothing an attribute or a URL would read otherwise.
+    static const QRegularExpression plainPath(QStringLiteral("^/[!$()*+,\\-./0-9:;=@A-Z_a-z~%]*$"));
+    if (!plainPath.match(path).hasMatch())
+        return QStringLiteral("--web-path takes the path the set is served under, such as /static/icons: it begins with "
+                              "/ and holds letters, digits and - . _ ~ / and the like, without spaces, quotes, <, >, &, "
+                              "? or #; \"%1\" does not.")
+            .arg(readableName(path));
     return std::nullopt;
 }
 
@@ -64,5 +78,10 @@ std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options 
         if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
             return mistake;
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
+    options.conversion.title = parser.value(QStringLiteral("title"));
+    options.webPath = parser.value(QStringLiteral("web-path"));
+    if (parser.isSet(QStringLiteral("web-path")))
+        if (std::optional<QString> mistake = webPathRefusal(options.webPath))
+            return mistake;
     return folderRefusal(options.folder);
 }

@@ -16,6 +16,9 @@
 // folder, not another folder.
 std::optional<QString> nameRefusal(const QString &name);
 
+// Why `path` cannot be the path a web set is served under (--web-path).
+std::optional<QString> webPathRefusal(const QString &path);
+
 // The colour --background names, opaque, as Qt reads colours, into
 // `background`; or the mistake.
 std::optional<QString> readBackground(const QString &given, QColor &background);

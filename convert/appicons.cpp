@@ -67,7 +67,7 @@ void writeThemeAndWeb(const std::vector<Picture> &sources, const SetRequest &req
         return;
     }
     SetFiles favicons = writeFaviconSetOf(sources, request.inputs, set.within(QStringLiteral("web")),
-                                          WebApp{request.name, request.background, request.keyBlack});
+                                          webAppOf(request));
     files.written << favicons.written;
     files.keptAsItIs = favicons.keptAsItIs;
     files.links = std::move(favicons.links);

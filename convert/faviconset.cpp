@@ -73,7 +73,7 @@ QImage onBackground(const QImage &image, int side, const QColor &background)
     return canvas;
 }
 
-// The web app manifest: the app's name, where it starts and how it shows
+// The web app manifest: the app's names, where it starts and how it shows
 // (what a browser asks of an app it installs), the PNGs with their sizes,
 // type and purpose, and the background colour, which a splash screen
 // shows. A manifest already there (`earlier`) is the site's, which its
@@ -81,7 +81,7 @@ QImage onBackground(const QImage &image, int side, const QColor &background)
 // own only when --background gives them, and every other field it has
 // stays. Nothing when `earlier` is no manifest (not a JSON object), which
 // is then left alone.
-std::optional<QJsonObject> manifestOf(const QByteArray &earlier, const QString &name, const std::optional<QColor> &background)
+std::optional<QJsonObject> manifestOf(const QByteArray &earlier, const WebApp &app)
 {
     QJsonObject manifest;
     if (!earlier.isNull()) {
@@ -101,15 +101,16 @@ std::optional<QJsonObject> manifestOf(const QByteArray &earlier, const QString &
                                                         icon(QStringLiteral("icon-512.png"), largeSide, any),
                                                         icon(QStringLiteral("icon-maskable-512.png"), largeSide,
                                                              QStringLiteral("maskable"))});
-    const std::pair<QString, QString> app[] = {{QStringLiteral("name"), name}, {QStringLiteral("short_name"), name},
-                                               {QStringLiteral("start_url"), QStringLiteral("/")},
-                                               {QStringLiteral("display"), QStringLiteral("standalone")}};
-    for (const auto &[field, value] : app)
+    const std::pair<QString, QString> fields[] = {{QStringLiteral("name"), app.title},
+                                                  {QStringLiteral("short_name"), app.name},
+                                                  {QStringLiteral("start_url"), QStringLiteral("/")},
+                                                  {QStringLiteral("display"), QStringLiteral("standalone")}};
+    for (const auto &[field, value] : fields)
         if (!manifest.contains(field))
             manifest.insert(field, value);
     for (const QString &colour : {QStringLiteral("background_color"), QStringLiteral("theme_color")})
-        if (background || !manifest.contains(colour))
-            manifest.insert(colour, background.value_or(Qt::white).name());
+        if (app.background || !manifest.contains(colour))
+            manifest.insert(colour, app.background.value_or(Qt::white).name());
     return manifest;
 }
 
@@ -131,16 +132,25 @@ QByteArray earlierManifest(const QString &path)
 
 const QString manifestName = QStringLiteral("site.webmanifest");
 
-// The lines a page's head links the set with, the folder served as the
-// site's root, and the colour a browser tints its bar with.
-QStringList linksOf(bool drawing, const QString &themeColour)
+// The lines a page's head links the set with, the folder served under
+// `path`, and the colour a browser tints its bar with.
+QStringList linksOf(bool drawing, const QString &path, const QString &themeColour)
 {
-    QStringList links{QStringLiteral("<link rel=\"icon\" href=\"/favicon.ico\" sizes=\"32x32\">")};
+    QStringList links{QStringLiteral("<link rel=\"icon\" href=\"%1favicon.ico\" sizes=\"32x32\">").arg(path)};
     if (drawing)
-        links << QStringLiteral("<link rel=\"icon\" href=\"/icon.svg\" type=\"image/svg+xml\">");
-    return links << QStringLiteral("<link rel=\"apple-touch-icon\" href=\"/apple-touch-icon.png\" sizes=\"180x180\">")
-                 << QStringLiteral("<link rel=\"manifest\" href=\"/site.webmanifest\">")
+        links << QStringLiteral("<link rel=\"icon\" href=\"%1icon.svg\" type=\"image/svg+xml\">").arg(path);
+    return links << QStringLiteral("<link rel=\"apple-touch-icon\" href=\"%1apple-touch-icon.png\" sizes=\"180x180\">").arg(path)
+                 << QStringLiteral("<link rel=\"manifest\" href=\"%1%2\">").arg(path, manifestName)
                  << QStringLiteral("<meta name=\"theme-color\" content=\"%1\">").arg(themeColour);
+}
+
+// The path the set's files are served under, ending with "/": the site's
+// root when none is given.
+QString servedPath(const QString &given)
+{
+    if (given.isEmpty())
+        return QStringLiteral("/");
+    return given.endsWith(QLatin1Char('/')) ? given : given + QLatin1Char('/');
 }
 
 struct NamedFile
@@ -172,10 +182,10 @@ QString themeColourOf(const std::optional<QJsonObject> &manifest, const std::opt
     return written.isValid() ? written.name() : given.value_or(Qt::white).name();
 }
 
-MadeFiles makeFiles(const Sources &sources, bool enlarge, const std::optional<QColor> &given, const QByteArray &manifest,
-                    const QString &name, bool keyBlack)
+MadeFiles makeFiles(const Sources &sources, bool enlarge, const WebApp &app, const QByteArray &manifest)
 {
-    const QColor background = given.value_or(Qt::white);
+    const QColor background = app.background.value_or(Qt::white);
+    const bool keyBlack = app.keyBlack;
     IconSizePlan icoPlan = planIconSizes(sources.small, icoSizes, enlarge);
     IconSizePlan pngPlan = planIconSizes(sources.large, pngSizes, enlarge);
     if (icoPlan.failure || pngPlan.failure)
@@ -192,25 +202,26 @@ MadeFiles makeFiles(const Sources &sources, bool enlarge, const std::optional<QC
                      encodePng(onBackground(squareOfSide(squares, touchSide), touchSide, background))});
     files.push_back({QStringLiteral("icon-maskable-512.png"),
                      encodePng(onBackground(squareOfSide(squares, safeSide), largeSide, background))});
-    const std::optional<QJsonObject> merged = manifestOf(manifest, name, given);
+    const std::optional<QJsonObject> merged = manifestOf(manifest, app);
     if (merged)
         files.push_back({manifestName, QJsonDocument(*merged).toJson()});
-    return {std::move(files), themeColourOf(merged, given), std::nullopt};
+    return {std::move(files), themeColourOf(merged, app.background), std::nullopt};
 }
 
 // Writes the set of `sources` (the inputs' pictures, with detail for the
 // icon's sizes and for the largest) as `set` places it.
-SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set, const WebApp &app)
+SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter set, WebApp app)
 {
     SetFiles result;
-    // One file's pictures may be enlarged where they must, as for --sizes.
     // The app is named after the first picture when no name is given (one
-    // read from standard input is "app").
-    const QString pictureName =
-        inputs.first() == QLatin1String("-") ? QStringLiteral("app") : QFileInfo(inputs.first()).completeBaseName();
-    const QString name = app.name.isEmpty() ? pictureName : app.name;
-    MadeFiles made = makeFiles(sources, inputs.size() == 1, app.background, earlierManifest(set.pathOf(manifestName)), name,
-                               app.keyBlack);
+    // read from standard input is "app"); its full name is its name unless
+    // it has one of its own.
+    if (app.name.isEmpty())
+        app.name = inputs.first() == QLatin1String("-") ? QStringLiteral("app") : QFileInfo(inputs.first()).completeBaseName();
+    if (app.title.isEmpty())
+        app.title = app.name;
+    // One file's pictures may be enlarged where they must, as for --sizes.
+    MadeFiles made = makeFiles(sources, inputs.size() == 1, app, earlierManifest(set.pathOf(manifestName)));
     const Operand first = Operand::input(inputs.first());
     if (made.failure) {
         result.failure = RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*made.failure)};
@@ -231,11 +242,16 @@ SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter
     if (!names.contains(manifestName))
         result.keptAsItIs << set.pathOf(manifestName);
     if (!result.failure)
-        result.links = linksOf(names.contains(QStringLiteral("icon.svg")), made.themeColour);
+        result.links = linksOf(names.contains(QStringLiteral("icon.svg")), servedPath(app.path), made.themeColour);
     return result;
 }
 
 } // namespace
+
+WebApp webAppOf(const SetRequest &request)
+{
+    return {request.name, request.title, request.background, request.keyBlack, request.webPath};
+}
 
 SetFiles writeFaviconSet(const SetRequest &request)
 {
@@ -245,13 +261,13 @@ SetFiles writeFaviconSet(const SetRequest &request)
         set.failure = std::move(sources.failure);
     } else {
         set = writeSetOf(sources, request.inputs, SetWriter({request.folder, {}}, request.inputs),
-                         WebApp{request.name, request.background, request.keyBlack});
+                         webAppOf(request));
     }
     set.notes = std::move(sources.notes);
     return set;
 }
 
-SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set, const WebApp &app)
+SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set, WebApp app)
 {
     return writeSetOf(Sources{pictures, pictures, {}, std::nullopt}, inputs, std::move(set), app);
 }

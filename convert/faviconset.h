@@ -29,12 +29,17 @@
 SetFiles writeFaviconSet(const SetRequest &request);
 // The same of pictures read already, once, with detail for the largest
 // size; `inputs` as they were given, which failures name.
-// The app a web set is for: its name, the colour behind its opaque images
-// and splash screen, and whether pure black is made transparent.
+// The app a web set is for: its short name and full name, the colour
+// behind its opaque images and splash screen, whether pure black is made
+// transparent, and the path the set is served under.
 struct WebApp
 {
     QString name; // the first picture's, without its ending, when empty
+    QString title; // the name's when empty
     std::optional<QColor> background;
     bool keyBlack = false;
+    QString path; // "/" when empty; ends with "/" either way
 };
-SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set, const WebApp &app);
+// The web app a set request asks for.
+WebApp webAppOf(const SetRequest &request);
+SetFiles writeFaviconSetOf(const std::vector<Picture> &pictures, const QStringList &inputs, SetWriter set, WebApp app);

@@ -57,8 +57,10 @@ private:
 
 // What a run of a set kind asks for: the pictures, the folder given, the
 // icon's name (--name), the colour under the opaque icons (--background;
-// none given: white, and a site manifest's own colours kept), and whether
-// pure black is transparent too (--key-black).
+// none given: white, and a site manifest's own colours kept), whether
+// pure black is transparent too (--key-black), and of a web set, the app's
+// full name (--title) and the path its files are served under (--web-path;
+// empty: the site's root).
 struct SetRequest
 {
     QStringList inputs;
@@ -66,6 +68,8 @@ struct SetRequest
     QString name;
     std::optional<QColor> background;
     bool keyBlack = false;
+    QString title;
+    QString webPath;
 };
 
 // What writing a set came to, whatever its kind: the files written, in

@@ -82,8 +82,13 @@ QImage fittedAs(const QStringList &inputs, int side)
 struct MadeSet
 {
     QStringList inputs;
+    QStringList options; // beyond --favicon and --background
     QString folder;
     Run run;
+    // The app's name and short name, and the path its lines link the files under.
+    QString name() const { return options.contains(QStringLiteral("--title")) ? QStringLiteral("Logo Maker Pro") : shortName(); }
+    QString shortName() const { return options.contains(QStringLiteral("--name")) ? QStringLiteral("logo maker") : QFileInfo(inputs.first()).completeBaseName(); }
+    QString servedAt() const { return options.contains(QStringLiteral("--web-path")) ? QStringLiteral("/static/icons/") : QStringLiteral("/"); }
     bool drawing() const { return inputs.first().endsWith(QStringLiteral(".svg")); }
     QString file(const QString &name) const { return QDir(folder).filePath(name); }
 };
@@ -129,12 +134,17 @@ void tst_FaviconSet::initTestCase()
     QVERIFY(saveImage(patternImage(16, 16), path(QStringLiteral("hand16.png")), "PNG"));
     QVERIFY(writeFile(path(QStringLiteral("logo.svg")), "<svg xmlns='http://www.w3.org/2000/svg' width='64' height='64'>"
                                                         "<rect width='64' height='64' fill='#2a6fdb'/><circle cx='32' cy='32' r='20' fill='#f0c020'/></svg>"));
-    m_sets.insert(QStringLiteral("a wide picture with transparency"), {{path(QStringLiteral("wide.png"))}, {}, {}});
-    m_sets.insert(QStringLiteral("a drawing"), {{path(QStringLiteral("logo.svg"))}, {}, {}});
-    m_sets.insert(QStringLiteral("a drawing and a hand-drawn 16"), {{path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))}, {}, {}});
+    m_sets.insert(QStringLiteral("a wide picture with transparency"), {{path(QStringLiteral("wide.png"))}, {}, {}, {}});
+    m_sets.insert(QStringLiteral("a drawing"), {{path(QStringLiteral("logo.svg"))}, {}, {}, {}});
+    m_sets.insert(QStringLiteral("a drawing and a hand-drawn 16, named and served under a path"),
+                  {{path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))},
+                   {QStringLiteral("--name"), QStringLiteral("logo maker"), QStringLiteral("--title"), QStringLiteral("Logo Maker Pro"),
+                    QStringLiteral("--web-path"), QStringLiteral("/static/icons")},
+                   {},
+                   {}});
     for (auto set = m_sets.begin(); set != m_sets.end(); ++set) {
         set->folder = path(set.key());
-        set->run = runConverter(QStringList{QStringLiteral("--favicon"), set->folder, QStringLiteral("--background"), QStringLiteral("#204080")} + set->inputs);
+        set->run = runConverter(QStringList{QStringLiteral("--favicon"), set->folder, QStringLiteral("--background"), QStringLiteral("#204080")} + set->options + set->inputs);
         QVERIFY2(set->run.exitCode == 0 && set->run.errorLines.isEmpty(), qPrintable(set->run.errorLines.join(QLatin1Char('\n'))));
     }
 }
@@ -175,17 +185,19 @@ void tst_FaviconSet::setHoldsEveryFile()
     QStringList app;
     for (const char *field : {"name", "short_name", "start_url", "display"})
         app << manifest.value(QLatin1String(field)).toString();
-    QCOMPARE(app, (QStringList{QFileInfo(set.inputs.first()).completeBaseName(), QFileInfo(set.inputs.first()).completeBaseName(),
-                               QStringLiteral("/"), QStringLiteral("standalone")}));
+    QCOMPARE(app, (QStringList{set.name(), set.shortName(), QStringLiteral("/"), QStringLiteral("standalone")}));
+    // The lines link the files under the path they are served under; the
+    // manifest names its icons relative to itself.
     QStringList linked;
-    for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("^<link rel=\"[a-z-]+\" href=\"/([^\"]+)\"[^>]*>$"),
+    const QString served = QRegularExpression::escape(set.servedAt());
+    for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("^<link rel=\"[a-z-]+\" href=\"%1([^\"]+)\"[^>]*>$").arg(served),
                                                                    QRegularExpression::MultilineOption).globalMatch(set.run.out))
         linked << match.captured(1);
     // Each line links a file, but the last, which tints the browser's bar
     // as the manifest does.
     QCOMPARE(linked.size() + 1, set.run.out.count(QLatin1Char('\n')));
     QVERIFY(set.run.out.endsWith(QStringLiteral("<meta name=\"theme-color\" content=\"#204080\">\n")));
-    QVERIFY(set.run.out.contains(QStringLiteral("<link rel=\"apple-touch-icon\" href=\"/apple-touch-icon.png\" sizes=\"180x180\">")));
+    QVERIFY(set.run.out.contains(QStringLiteral("<link rel=\"apple-touch-icon\" href=\"%1apple-touch-icon.png\" sizes=\"180x180\">").arg(set.servedAt())));
     for (const QString &name : linked)
         QVERIFY2(expected.contains(name), qPrintable(name));
     QCOMPARE(linked.contains(QStringLiteral("icon.svg")), set.drawing());

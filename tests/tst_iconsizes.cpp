@@ -295,6 +295,10 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a colour Qt cannot read") << favicon + background("#12345") << "\"#12345\" is none";
     QTest::newRow("a see-through colour") << favicon + background("#80204080") << "\"#80204080\" is see-through";
     QTest::newRow("a favicon set of sizes") << favicon + sizes("16") << "--favicon cannot be used with --sizes";
+    const auto webPath = [](const char *path) { return QStringList{QStringLiteral("--web-path"), QString::fromLatin1(path)}; };
+    QTest::newRow("a web path from no root") << favicon + webPath("static/icons") << "\"static/icons\" does not";
+    QTest::newRow("a web path that ends the attribute") << favicon + webPath("/a\"><script>") << "\"/a\"><script>\" does not";
+    QTest::newRow("a web path with a space") << favicon + webPath("/my icons") << "\"/my icons\" does not";
     const QStringList iconTheme{QStringLiteral("--theme"), path(QStringLiteral("icons"))};
     const auto named = [](const char *name) { return QStringList{QStringLiteral("--name"), QString::fromLatin1(name)}; };
     QTest::newRow("an icon theme without --name") << iconTheme << "--theme needs --name NAME";

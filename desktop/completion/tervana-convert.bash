@@ -23,7 +23,7 @@ _tervana_convert()
             COMPREPLY=($(compgen -W 'all windows favicon' -- "$cur"))
             return
             ;;
-        -j | --jobs | -jobs | --background | -background | --name | -name | -h | --help | -help | -v | --version | -version)
+        -j | --jobs | -jobs | --background | -background | --web-path | -web-path | --name | -name | -h | --help | -help | -v | --version | -version)
             return
             ;;
     esac
@@ -40,7 +40,7 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --app-icons --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
+            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
             -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))
