@@ -186,16 +186,19 @@ std::optional<QString> readIconReport(const QCommandLineParser &parser, Options 
 
 // The kind the options ask for: that of the first option given that names
 // one (--cursor, --theme ...). Else an icon, or, of an output named .icns
-// and no other icon asked for (--mono, --sizes), a macOS icon family.
+// or .iconset and no other icon asked for (--mono, --sizes), a macOS icon
+// family or the folder of its PNGs.
 OutputKind kindAsked(const QCommandLineParser &parser, const std::vector<const OptionEntry *> &given)
 {
     for (const OptionEntry *entry : given)
         if (const std::optional<OutputKind> kind = kindNamedBy(shownOption(*entry)))
             return *kind;
-    const bool otherIcon = parser.isSet(QStringLiteral("mono")) || parser.isSet(QStringLiteral("sizes"));
-    const bool namedIcns = parser.isSet(QStringLiteral("output"))
-                           && QFileInfo(parser.value(QStringLiteral("output"))).suffix().compare(QLatin1String("icns"), Qt::CaseInsensitive) == 0;
-    return namedIcns && !otherIcon ? OutputKind::Icns : OutputKind::Icon;
+    if (parser.isSet(QStringLiteral("mono")) || parser.isSet(QStringLiteral("sizes")) || !parser.isSet(QStringLiteral("output")))
+        return OutputKind::Icon;
+    const QString ending = QFileInfo(parser.value(QStringLiteral("output"))).suffix();
+    if (ending.compare(QLatin1String("icns"), Qt::CaseInsensitive) == 0)
+        return OutputKind::Icns;
+    return ending.compare(QLatin1String("iconset"), Qt::CaseInsensitive) == 0 ? OutputKind::Iconset : OutputKind::Icon;
 }
 
 // Names joined as a sentence lists them: "a", "a or b", "a, b or c".
@@ -217,14 +220,14 @@ QString goesWith(const OptionEntry &entry)
 }
 
 // What asked for `kind`, as messages name it: its option, or an output
-// named .icns, which asks for a macOS icon family without one.
+// named .icns or .iconset, which ask for their kinds without one.
 QString kindAskedBy(OutputKind kind, const std::vector<const OptionEntry *> &given)
 {
     const QString option = QLatin1String(rowOf(kind).option);
     for (const OptionEntry *entry : given)
         if (shownOption(*entry) == option)
             return option;
-    return QStringLiteral("An output named .icns");
+    return kind == OutputKind::Iconset ? QStringLiteral("An output named .iconset") : QStringLiteral("An output named .icns");
 }
 
 // The options given that `kind` does not take, each named in the order

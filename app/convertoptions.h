@@ -32,6 +32,8 @@ struct Options
     bool progress = false;
     std::optional<QColor> background; // --background: under the opaque icons, and the manifest's colours
     QString webPath; // --web-path: where a web set's files are served
+    bool iosAll = false; // --ios-all
+    QStringList platforms; // --platforms, as given; empty for all
 
     OutputKind kind() const { return conversion.kind; }
 };

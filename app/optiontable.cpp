@@ -22,6 +22,9 @@ const QString usage = QStringLiteral(
     "       tervana-convert --favicon DIR [--name NAME] [--title TEXT] [--web-path PATH] [--background COLOUR] [--key-black]\n"
     "                       INPUT...\n"
     "       tervana-convert --theme DIR --name NAME [--key-black] INPUT...\n"
+    "       tervana-convert (--android DIR | --ios DIR [--ios-all] | --msix DIR [--name NAME] [--title TEXT])\n"
+    "                       [--background COLOUR] [--key-black] INPUT...\n"
+    "       tervana-convert --iconset DIR [--key-black] INPUT...     (or -o NAME.iconset)\n"
     "       tervana-convert --app-icons DIR [--name NAME] [--title TEXT] [--web-path PATH] [--background COLOUR]\n"
     "                       [--key-black] INPUT...\n"
     "       tervana-convert --list ICON...\n"
@@ -42,13 +45,17 @@ constexpr unsigned files = kindsOf(K::Icon, K::Bitmap, K::Cursor, K::AnimatedCur
 // Those and the cursor theme, which writes each picture's Linux cursor.
 constexpr unsigned converting = files | kindsOf(K::CursorTheme);
 constexpr unsigned cursors = kindsOf(K::Cursor, K::AnimatedCursor, K::Xcursor, K::CursorTheme);
-constexpr unsigned sets = kindsOf(K::IconTheme, K::FaviconSet, K::AppIcons);
+constexpr unsigned sets = kindsOf(K::IconTheme, K::FaviconSet, K::AppIcons, K::Android, K::Ios, K::Msix, K::Iconset);
+// The sets whose images are opaque over a background colour, or name one.
+constexpr unsigned backgrounds = kindsOf(K::FaviconSet, K::AppIcons, K::Android, K::Ios, K::Msix);
+// The sets that name the app.
+constexpr unsigned apps = kindsOf(K::FaviconSet, K::AppIcons, K::Msix);
 
 // Every option, in the order --help lists them, and the kinds that take it.
 constexpr OptionEntry table[] = {
     {nullptr, "bmp", nullptr, kindsOf(K::Bitmap), "Write the fitted square as a 24-bit bitmap."},
     {nullptr, "mono", nullptr, kindsOf(K::Icon, K::Cursor), "Write a black-and-white (1-bit) icon."},
-    {"o", "output", "file", files,
+    {"o", "output", "file", files | kindsOf(K::Iconset),
      "Write the one input's result to <file> (- for standard output). With --sizes, the inputs make one icon "
      "together."},
     {"d", "directory", "dir", files | kindsOf(K::Extraction), "Write each result into <dir>, named after its input."},
@@ -74,21 +81,48 @@ constexpr OptionEntry table[] = {
      "starting at / and shown standalone, as a browser installs it; then print the <link> and theme-color <meta> "
      "lines for a page's head, <dir> served as the site's root. Several pictures make one set, as with --sizes. "
      "<dir> is made when the folder it would be in is there."},
-    {nullptr, "background", "colour", kindsOf(K::FaviconSet, K::AppIcons),
-     "With --favicon or --app-icons: the colour under the opaque icons, and the manifest's background and theme colour: #rrggbb or a "
-     "name such as white (the default); not see-through."},
+    {nullptr, "background", "colour", backgrounds,
+     "With --favicon, --app-icons, --android, --ios or --msix: the colour under the opaque icons (and Android's "
+     "round ones), the web manifest's background and theme colour, and the background layer of Android's adaptive "
+     "icon: #rrggbb or a name such as white (the default); not see-through."},
     {nullptr, "app-icons", "dir", kindsOf(K::AppIcons),
      "Write every icon a program ships into <dir>, each picture read once: windows/NAME.ico (the sizes of --sizes "
-     "windows), macos/NAME.icns (as --icns), linux/hicolor/... (as --theme) and web/... (as --favicon, with "
-     "--background); then print each file written and the web's <link> lines. NAME is --name's, else the first "
-     "picture's name without its ending."},
+     "windows), macos/NAME.icns (as --icns), linux/hicolor/... (as --theme), web/... (as --favicon), android/res/... "
+     "(as --android), ios/AppIcon.appiconset/... (as --ios) and msix/Assets/... (as --msix), each over --background "
+     "where it is opaque; then print each file written, the web's <link> lines and the package's lines. NAME is "
+     "--name's, else the first picture's name without its ending."},
+    {nullptr, "platforms", "list", kindsOf(K::AppIcons),
+     "With --app-icons: the platforms to write, separated by commas, of windows, macos, linux, web, android, ios "
+     "and msix (default: all)."},
+    {nullptr, "android", "dir", kindsOf(K::Android),
+     "Write an Android app's launcher icons into <dir> (the module's src/main): res/mipmap-*/ic_launcher.png "
+     "(48 dp at mdpi to xxxhdpi), ic_launcher_round.png (the picture on a disc of --background, clear outside), "
+     "ic_launcher_foreground.png and ic_launcher_monochrome.png (the adaptive icon's 108 dp layers, the picture "
+     "within the 66 dp circle every mask keeps), res/mipmap-anydpi-v26/ic_launcher.xml and ic_launcher_round.xml, "
+     "res/values/ic_launcher_background.xml (--background's colour), and ic_launcher-playstore.png (512, opaque); "
+     "then print each file written."},
+    {nullptr, "ios", "dir", kindsOf(K::Ios),
+     "Write an iOS app's icon into <dir>/AppIcon.appiconset (<dir> is the asset catalogue, Assets.xcassets): "
+     "Contents.json and the 1024 image Xcode makes every size of, opaque over --background; then print each file "
+     "written."},
+    {nullptr, "ios-all", nullptr, kindsOf(K::Ios, K::AppIcons),
+     "With --ios or --app-icons: iOS' older list of sizes too, each its own image (iPhone, iPad and the store's)."},
+    {nullptr, "msix", "dir", kindsOf(K::Msix),
+     "Write a Windows package's logos into <dir>/Assets: Square44x44Logo, Square71x71Logo, Square150x150Logo, "
+     "Wide310x150Logo (the picture on --background), Square310x310Logo and StoreLogo, each .scale-100, 125, 150, "
+     "200 and 400; Square44x44Logo.targetsize-16, 24, 32, 48 and 256, plated and _altform-unplated; then print "
+     "the <uap:VisualElements> lines of the package manifest, the app named by --title, else --name, else the "
+     "picture."},
+    {nullptr, "iconset", "dir", kindsOf(K::Iconset),
+     "Make <dir> a macOS .iconset folder, as an output named .iconset does: icon_16x16.png, icon_16x16@2x.png ... "
+     "icon_512x512@2x.png, each size made as with --sizes, for iconutil to make an .icns of."},
     {nullptr, "theme", "dir", kindsOf(K::IconTheme),
      "Lay out the program's icon as a Linux desktop's icon theme looks it up, with <dir> as the icons folder "
      "(~/.local/share/icons, /usr/share/icons): <dir>/hicolor/SIZExSIZE/apps/NAME.png for 16, 22, 24, 32, 48, 64, "
      "128, 256 and 512, each size made as with --sizes (--key-black too); of a drawing, "
      "<dir>/hicolor/scalable/apps/NAME.svg, the drawing itself. The theme's index.theme is the system's, and none is written. "
      "Prints each file written."},
-    {nullptr, "name", "name", kindsOf(K::IconTheme, K::AppIcons, K::FaviconSet),
+    {nullptr, "name", "name", kindsOf(K::IconTheme) | apps,
      "With --theme or --app-icons: the icon's name, as the Icon= of the program's desktop entry gives it. With "
      "--favicon or --app-icons: the app's short name in the web manifest, and its full name unless --title gives "
      "one (default: the first picture's name without its ending)."},
@@ -122,9 +156,9 @@ constexpr OptionEntry table[] = {
      "With --ani, --xcursor or --cursor-theme: how long each frame shows, in milliseconds: one time for every frame, or one for "
      "each, separated by commas. Windows counts it in sixtieths of a second, rounded, at least one. With "
      "--xcursor, the pictures given are the frames of an animation."},
-    {nullptr, "title", "text", kindsOf(K::AnimatedCursor, K::FaviconSet, K::AppIcons),
-     "With --ani: the animated cursor's title. With --favicon or --app-icons: the app's full name in the web "
-     "manifest (default: --name's)."},
+    {nullptr, "title", "text", kindsOf(K::AnimatedCursor) | apps,
+     "With --ani: the animated cursor's title. With --favicon, --app-icons or --msix: the app's full name in the "
+     "web manifest and the package's lines (default: --name's)."},
     {nullptr, "web-path", "path", kindsOf(K::FaviconSet, K::AppIcons),
      "With --favicon or --app-icons: the path the web set is served under, such as /static/icons (default: /, the "
      "site's root), as the printed lines link it; the manifest names its icons relative to itself."},

@@ -2,6 +2,7 @@
 
 #include "nativename.h"
 #include "outputkinds.h"
+#include "appicons.h"
 #include "runplaces.h"
 
 #include <QFileInfo>
@@ -36,6 +37,19 @@ std::optional<QString> nameRefusal(const QString &name)
     return std::nullopt;
 }
 
+std::optional<QString> readPlatforms(const QString &list, QStringList &platforms)
+{
+    for (const QString &platform : list.split(QLatin1Char(','))) {
+        if (!appIconPlatforms().contains(platform))
+            return QStringLiteral("--platforms takes a list of %1, separated by commas; \"%2\" is none of them.")
+                .arg(appIconPlatforms().join(QStringLiteral(", ")), readableName(platform));
+        if (platforms.contains(platform))
+            return QStringLiteral("--platforms names %1 twice.").arg(platform);
+        platforms << platform;
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> webPathRefusal(const QString &path)
 {
     // The path goes into the lines a page's head takes as it stands: it may
@@ -63,14 +77,19 @@ std::optional<QString> readBackground(const QString &given, QColor &background)
 std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options &options)
 {
     const QString kind = QLatin1String(rowOf(options.kind()).option);
-    options.folder = parser.value(kind.mid(2));
+    // A macOS .iconset is asked for by its option or by an output so named.
+    const bool namedOutput = !parser.isSet(kind.mid(2)) && parser.isSet(QStringLiteral("output"));
+    if (parser.isSet(kind.mid(2)) && parser.isSet(QStringLiteral("output")))
+        return QStringLiteral("Give either %1 DIR or -o NAME.iconset.").arg(kind);
+    options.folder = parser.value(namedOutput ? QStringLiteral("output") : kind.mid(2));
     options.inputs = parser.positionalArguments();
     if (options.folder.isEmpty())
         return QStringLiteral("%1 needs the name of a folder.").arg(kind);
     if (std::optional<QString> refusal = picturesRefusal(options.inputs))
         return refusal;
-    // A web app's name names no file: any text will do.
-    if (options.kind() == OutputKind::FaviconSet)
+    // Only the theme's and --app-icons' files are named after the icon; the
+    // other sets take any text for the app's name, or none.
+    if (options.kind() != OutputKind::IconTheme && options.kind() != OutputKind::AppIcons)
         options.name = parser.value(QStringLiteral("name"));
     else if (std::optional<QString> mistake = readName(parser, options))
         return mistake;
@@ -79,6 +98,10 @@ std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options 
             return mistake;
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     options.conversion.title = parser.value(QStringLiteral("title"));
+    options.iosAll = parser.isSet(QStringLiteral("ios-all"));
+    if (parser.isSet(QStringLiteral("platforms")))
+        if (std::optional<QString> mistake = readPlatforms(parser.value(QStringLiteral("platforms")), options.platforms))
+            return mistake;
     options.webPath = parser.value(QStringLiteral("web-path"));
     if (parser.isSet(QStringLiteral("web-path")))
         if (std::optional<QString> mistake = webPathRefusal(options.webPath))

@@ -16,6 +16,10 @@
 // folder, not another folder.
 std::optional<QString> nameRefusal(const QString &name);
 
+// The platforms --platforms names (windows,macos,...), into `platforms` in
+// the order given; or the mistake.
+std::optional<QString> readPlatforms(const QString &list, QStringList &platforms);
+
 // Why `path` cannot be the path a web set is served under (--web-path).
 std::optional<QString> webPathRefusal(const QString &path);
 

@@ -5,8 +5,11 @@
 #include "iconsizes.h"
 #include "icontheme.h"
 #include "openinput.h"
+#include "platformimages.h"
+#include "platformsets.h"
 #include "pictureencoding.h"
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -40,39 +43,101 @@ Made windowsIconOf(const std::vector<Picture> &sources, bool enlarge, bool keyBl
     return {encodeIconSizes(sources, plan.sources, keyBlack), std::nullopt};
 }
 
-// Writes `made` as `name` of the set; or sets the failure.
-bool writeMade(const Made &made, SetWriter &set, const QString &name, const Operand &picture, SetFiles &files)
+// Writes `made` as `name` of the set: what was written, or the failure.
+SetFiles writeMade(const Made &made, SetWriter set, const QString &name, const Operand &picture)
 {
+    SetFiles files;
     if (made.failure) {
         files.failure = RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, *made.failure};
         files.badCombination = true;
-        return false;
+        return files;
     }
     files.failure = set.write(name, made.bytes, picture);
-    return !files.failure;
+    files.written = set.written();
+    return files;
 }
 
-// The Linux theme and the web's set, after the Windows and macOS icons.
-void writeThemeAndWeb(const std::vector<Picture> &sources, const SetRequest &request, const SetWriter &set,
-                      SetFiles &files)
+// What one platform's writer is given: the pictures, read once for all,
+// what was asked, and its own folder.
+struct PlatformWork
 {
-    const Operand picture = Operand::input(request.inputs.first());
-    SetFiles theme =
-        writeIconThemeOf(sources, picture, set.within(QStringLiteral("linux")), request.name, request.keyBlack);
-    files.written << theme.written;
-    files.removed << theme.removed;
-    if (theme.failure) {
-        files.failure = std::move(theme.failure);
-        files.badCombination = theme.badCombination;
-        return;
-    }
-    SetFiles favicons = writeFaviconSetOf(sources, request.inputs, set.within(QStringLiteral("web")),
-                                          webAppOf(request));
-    files.written << favicons.written;
-    files.keptAsItIs = favicons.keptAsItIs;
-    files.links = std::move(favicons.links);
-    files.failure = std::move(favicons.failure);
-    files.badCombination = favicons.badCombination;
+    const std::vector<Picture> &sources;
+    const SetRequest &request;
+    SetWriter set;
+    Operand picture() const { return Operand::input(request.inputs.first()); }
+    bool enlarge() const { return request.inputs.size() == 1; }
+};
+
+SetFiles windowsIcon(const PlatformWork &work)
+{
+    return writeMade(windowsIconOf(work.sources, work.enlarge(), work.request.keyBlack), work.set,
+                     QStringLiteral("%1.ico").arg(work.request.name), work.picture());
+}
+
+SetFiles macosIcon(const PlatformWork &work)
+{
+    return writeMade(icnsOf(work.sources, work.enlarge(), work.request.keyBlack), work.set,
+                     QStringLiteral("%1.icns").arg(work.request.name), work.picture());
+}
+
+SetFiles linuxTheme(const PlatformWork &work)
+{
+    return writeIconThemeOf(work.sources, work.picture(), work.set, work.request.name, work.request.keyBlack);
+}
+
+SetFiles webSet(const PlatformWork &work)
+{
+    return writeFaviconSetOf(work.sources, work.request.inputs, work.set, webAppOf(work.request));
+}
+
+template<PlatformSet platform>
+SetFiles platformSet(const PlatformWork &work)
+{
+    return writePlatformSetOf(platform, work.sources, work.request, work.set);
+}
+
+// Each platform: its name, which is its folder's too, and how it is
+// written.
+struct AppPlatform
+{
+    const char *name;
+    SetFiles (*write)(const PlatformWork &work);
+};
+
+const std::vector<AppPlatform> &appPlatforms()
+{
+    static const std::vector<AppPlatform> platforms = {
+        {"windows", windowsIcon},
+        {"macos", macosIcon},
+        {"linux", linuxTheme},
+        {"web", webSet},
+        {"android", platformSet<PlatformSet::Android>},
+        {"ios", platformSet<PlatformSet::Ios>},
+        {"msix", platformSet<PlatformSet::Msix>},
+    };
+    return platforms;
+}
+
+// The platforms asked for, in the order they are written.
+std::vector<AppPlatform> chosenPlatforms(const QStringList &names)
+{
+    std::vector<AppPlatform> chosen;
+    for (const AppPlatform &platform : appPlatforms())
+        if (names.isEmpty() || names.contains(QLatin1String(platform.name)))
+            chosen.push_back(platform);
+    return chosen;
+}
+
+// Adds what one platform wrote to the whole; false when it failed.
+bool addPlatform(SetFiles &files, SetFiles platform)
+{
+    files.written << platform.written;
+    files.removed << platform.removed;
+    files.keptAsItIs << platform.keptAsItIs;
+    files.links << platform.links;
+    files.failure = std::move(platform.failure);
+    files.badCombination = platform.badCombination;
+    return !files.failure;
 }
 
 } // namespace
@@ -91,26 +156,27 @@ Converted makeIcns(const ConversionOptions &options, const QStringList &inputs)
     return {made.bytes, std::nullopt, false, std::move(load.notes)};
 }
 
+QStringList appIconPlatforms()
+{
+    QStringList names;
+    for (const AppPlatform &platform : appPlatforms())
+        names << QLatin1String(platform.name);
+    return names;
+}
+
 SetFiles writeAppIcons(const SetRequest &request)
 {
     SetFiles files;
-    // Each picture is read once, with detail enough for the largest size of
-    // all, 1024; every file is made from those.
-    SourcesLoad load = loadAllSources(request.inputs, IconSizes::icns().front());
+    const std::vector<AppPlatform> platforms = chosenPlatforms(request.platforms);
+    // Each picture is read once, as each set alone reads it; every file is
+    // made from those.
+    SourcesLoad load = loadAllSources(request.inputs, setReadingSide);
     files.notes = std::move(load.notes);
     if ((files.failure = std::move(load.failure)))
         return files;
-    const bool enlarge = request.inputs.size() == 1;
-    SetWriter set({request.folder, {}}, request.inputs);
-    const Operand picture = Operand::input(request.inputs.first());
-    const QString windows = QStringLiteral("windows/%1.ico").arg(request.name);
-    const QString macos = QStringLiteral("macos/%1.icns").arg(request.name);
-    if ((files.failure = set.firstRefusal({windows, macos})))
-        return files;
-    const bool written = writeMade(windowsIconOf(load.sources, enlarge, request.keyBlack), set, windows, picture, files)
-                         && writeMade(icnsOf(load.sources, enlarge, request.keyBlack), set, macos, picture, files);
-    files.written = set.written();
-    if (written)
-        writeThemeAndWeb(load.sources, request, set, files);
+    const SetWriter set({request.folder, {}}, request.inputs);
+    for (const AppPlatform &platform : platforms)
+        if (!addPlatform(files, platform.write({load.sources, request, set.within(QLatin1String(platform.name))})))
+            break;
     return files;
 }

@@ -14,6 +14,10 @@ enum class OutputKind {
     IconTheme,      // a program's icon laid out in the hicolor theme
     FaviconSet,     // a web site's icons and manifest
     AppIcons,       // every icon a program ships, one folder a platform
+    Android,        // an Android app's launcher icons (res/)
+    Ios,            // an iOS app's icon (AppIcon.appiconset)
+    Msix,           // a Windows package's logos (Assets/)
+    Iconset,        // a folder of PNGs as macOS' iconutil takes it (.iconset)
     Listing,        // what icons hold, listed
     Extraction,     // each image of icons, written as a PNG
 };

@@ -4,6 +4,7 @@
 #include "faviconset.h"
 #include "iconsizes.h"
 #include "icontheme.h"
+#include "platformsets.h"
 
 #include <QFileInfo>
 
@@ -39,6 +40,15 @@ const std::vector<OutputKindRow> &table()
          IconSizes::favicon, nullptr, writeFaviconSet, false},
         {K::AppIcons, "--app-icons", "icons", nullptr, nullptr, "it writes every icon's own sizes into DIR",
          IconSizes::windows, nullptr, writeAppIcons, true},
+        {K::Android, "--android", "Android icons", nullptr, nullptr,
+         "it writes an Android app's launcher icons into DIR/res, at Android's own sizes", nullptr, nullptr,
+         writeAndroidSet, true},
+        {K::Ios, "--ios", "iOS icon", nullptr, nullptr, "it writes an iOS app's icon into DIR/AppIcon.appiconset, at iOS' own sizes",
+         nullptr, nullptr, writeIosSet, true},
+        {K::Msix, "--msix", "package logos", nullptr, nullptr,
+         "it writes a Windows package's logos into DIR/Assets, at their own sizes", nullptr, nullptr, writeMsixSet, false},
+        {K::Iconset, "--iconset", "iconset", nullptr, nullptr, "it writes the PNGs of a macOS .iconset folder, 16 to 1024",
+         nullptr, nullptr, writeIconset, true},
         {K::Listing, "--list", "listing", nullptr, nullptr, "it lists the icons given, and writes nothing", nullptr,
          nullptr, nullptr, false},
         {K::Extraction, "--extract", "images", nullptr, nullptr, "it writes each image of the icons given into -d DIR",

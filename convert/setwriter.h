@@ -70,6 +70,8 @@ struct SetRequest
     bool keyBlack = false;
     QString title;
     QString webPath;
+    bool iosAll = false; // --ios-all: iOS' older list of sizes too
+    QStringList platforms; // --platforms: those --app-icons writes; empty for all
 };
 
 // What writing a set came to, whatever its kind: the files written, in

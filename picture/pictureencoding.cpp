@@ -39,7 +39,7 @@ QByteArray encodeBmp24(const QImage &source)
 QByteArray encodePng(const QImage &image, bool fast)
 {
     constexpr int dotsPerMeterAt100Dpi = 3937;
-    QImage straight = image.convertToFormat(QImage::Format_ARGB32);
+    QImage straight = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     straight.setDotsPerMeterX(dotsPerMeterAt100Dpi);
     straight.setDotsPerMeterY(dotsPerMeterAt100Dpi);
     QByteArray png;

@@ -95,6 +95,7 @@ inline const QString setpriv = QStringLiteral(SETPRIV);
 inline const QString rsvgConvert = QStringLiteral(RSVG_CONVERT);
 inline const QString strace = QStringLiteral(STRACE);
 inline const QString icns2png = QStringLiteral(ICNS2PNG);
+inline const QString aapt2 = QStringLiteral(AAPT2);
 #define QSKIP_UNLESS_TOOL(tool) \
     do { \
         if (testutils::tool.isEmpty()) \

@@ -30,7 +30,13 @@ const QHash<OutputKind, QStringList> kindRuns{
     {OutputKind::CursorTheme, {"--cursor-theme", "ct", "left_ptr.png"}},
     {OutputKind::IconTheme, {"--theme", "th", "--name", "app", "dark.png"}},
     {OutputKind::FaviconSet, {"--favicon", "site", "dark.png"}},
-    {OutputKind::AppIcons, {"--app-icons", "ai", "dark.png"}},
+    // Two platforms, which every option of --app-icons changes, each run
+    // compared with the run of all.
+    {OutputKind::AppIcons, {"--app-icons", "ai", "--platforms", "ios,web", "dark.png"}},
+    {OutputKind::Android, {"--android", "and", "dark.png"}},
+    {OutputKind::Ios, {"--ios", "ios", "dark.png"}},
+    {OutputKind::Msix, {"--msix", "msix", "dark.png"}},
+    {OutputKind::Iconset, {"--iconset", "is", "dark.png"}},
     {OutputKind::Listing, {"--list", "dark.ico"}},
     {OutputKind::Extraction, {"--extract", "dark.ico", "-d", "images"}},
 };
@@ -42,7 +48,9 @@ QString validValueOf(const OptionEntry &entry)
         {"output", "other.ico"}, {"directory", "results"}, {"jobs", "2"},          {"sizes", "16"},
         {"favicon", "site"},     {"background", "red"},    {"app-icons", "ai"},    {"theme", "th"},
         {"name", "other"},       {"hotspot", "1,1"},       {"cursor-theme", "ct"}, {"delay", "50"},
-        {"title", "a title"},    {"author", "an author"},  {"files-from", "list"}};
+        {"title", "a title"},    {"author", "an author"},  {"files-from", "list"},  {"web-path", "/static"},
+        {"platforms", "linux"},  {"android", "and"},       {"ios", "ios"},         {"msix", "msix"},
+        {"iconset", "is"}};
     return values.value(QLatin1String(entry.name));
 }
 

@@ -6,11 +6,19 @@
 #include "picturetestutils.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
+
+#include <cmath>
 
 using namespace testutils;
 
@@ -156,6 +164,10 @@ private slots:
     void everyKindOfFamilyIsRead();
     void damagedFamiliesAreNamed();
     void everyIconOfAProgramIsWhatItsOwnOptionWrites();
+    void phoneAndStoreSetsHoldTheirSizes_data();
+    void phoneAndStoreSetsHoldTheirSizes();
+    void androidsLayersKeepToTheirShapes();
+    void iconsetIsTheFamilysImages();
 };
 
 void tst_PlatformIcons::initTestCase()
@@ -322,10 +334,11 @@ bool showNearlyTheSame(const QImage &a, const QImage &b)
 }
 
 // --app-icons writes, from one reading of a drawing and a hand-drawn 16,
-// the files --sizes windows, --icns, --theme and --favicon write of them,
-// each in its platform's folder, and prints them and the web's <link>
-// lines. All are the same bytes but the web's favicon.ico, whose 32 and 48
-// --favicon draws from a reading for 48, not for 1024: they show the same.
+// the files --sizes windows, --icns, --theme, --favicon, --android, --ios
+// and --msix write of them, each in its platform's folder, and prints them,
+// the web's <link> lines and the package's lines. All are the same bytes
+// but the web's favicon.ico, whose 32 and 48 --favicon draws from a reading
+// for 48, not for 1024: they show the same.
 void tst_PlatformIcons::everyIconOfAProgramIsWhatItsOwnOptionWrites()
 {
     const QStringList pictures{path(QStringLiteral("logo.svg")), path(QStringLiteral("hand16.png"))};
@@ -341,19 +354,32 @@ void tst_PlatformIcons::everyIconOfAProgramIsWhatItsOwnOptionWrites()
         QStringList{QStringLiteral("--icns"), QStringLiteral("-o"), alone.filePath(QStringLiteral("macos/app.icns"))},
         QStringList{QStringLiteral("--theme"), alone.filePath(QStringLiteral("linux")), QStringLiteral("--name"), QStringLiteral("app")},
         QStringList{QStringLiteral("--favicon"), alone.filePath(QStringLiteral("web")), QStringLiteral("--name"), QStringLiteral("app")}
+            + colour,
+        QStringList{QStringLiteral("--android"), alone.filePath(QStringLiteral("android"))} + colour,
+        QStringList{QStringLiteral("--ios"), alone.filePath(QStringLiteral("ios"))} + colour,
+        QStringList{QStringLiteral("--msix"), alone.filePath(QStringLiteral("msix")), QStringLiteral("--name"), QStringLiteral("app")}
             + colour};
     QVERIFY(alone.mkpath(QStringLiteral("windows")) && alone.mkpath(QStringLiteral("macos")));
-    QStringList expected;
+    QStringList lines;
     for (const QStringList &options : own) {
         const Run made = runConverter(options + pictures);
         QCOMPARE(made.exitCode, 0);
-        expected << made.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString &line : made.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (line.trimmed().startsWith(QLatin1Char('<')))
+                lines << line;
     }
     QStringList files;
     for (const QString &written : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        if (!written.startsWith(QLatin1Char('<'))) // the lines of a page's head
+        if (!written.trimmed().startsWith(QLatin1Char('<'))) // the lines of a page's head, or a package's
             files << all.relativeFilePath(written);
-    QCOMPARE(files.size(), 19);
+    QStringList expected;
+    QDirIterator made(alone.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (made.hasNext())
+        expected << alone.relativeFilePath(made.next());
+    expected.sort();
+    files.sort();
+    QCOMPARE(files, expected);
+    QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(files.size()), lines);
     for (const QString &file : files)
         QVERIFY2(file == QLatin1String("web/favicon.ico")
                      || (readFile(all.filePath(file)) == readFile(alone.filePath(file)) && !readFile(all.filePath(file)).isEmpty()),
@@ -364,6 +390,226 @@ void tst_PlatformIcons::everyIconOfAProgramIsWhatItsOwnOptionWrites()
     for (int side : once.keys())
         QVERIFY2(showNearlyTheSame(once.value(side), twice.value(side)), qPrintable(QString::number(side)));
     QVERIFY(run.out.contains(QStringLiteral("<link rel=\"manifest\" href=\"/site.webmanifest\">")));
+}
+
+// The sizes of a platform's images, as its own documentation lists them,
+// by file name.
+using Sizes = QMap<QString, QSize>;
+
+Sizes squares(const QString &pattern, const QList<int> &sides)
+{
+    Sizes sizes;
+    for (int side : sides)
+        sizes.insert(pattern.arg(side), QSize(side, side));
+    return sizes;
+}
+
+Sizes androidSizes()
+{
+    Sizes sizes{{QStringLiteral("ic_launcher-playstore.png"), QSize(512, 512)}};
+    const QStringList densities{"mdpi", "hdpi", "xhdpi", "xxhdpi", "xxxhdpi"};
+    const QList<int> legacy{48, 72, 96, 144, 192};
+    const QList<int> layers{108, 162, 216, 324, 432};
+    for (int i = 0; i < densities.size(); ++i)
+        for (const char *name : {"ic_launcher", "ic_launcher_round", "ic_launcher_foreground", "ic_launcher_monochrome"}) {
+            const int side = QByteArray(name).contains("ground") || QByteArray(name).contains("mono") ? layers[i] : legacy[i];
+            sizes.insert(QStringLiteral("res/mipmap-%1/%2.png").arg(densities[i], QLatin1String(name)), QSize(side, side));
+        }
+    return sizes;
+}
+
+Sizes msixSizes()
+{
+    Sizes sizes;
+    const QList<int> scales{100, 125, 150, 200, 400};
+    const QMap<QString, QList<QSize>> logos{
+        {"Square44x44Logo", {{44, 44}, {55, 55}, {66, 66}, {88, 88}, {176, 176}}},
+        {"Square71x71Logo", {{71, 71}, {89, 89}, {107, 107}, {142, 142}, {284, 284}}},
+        {"Square150x150Logo", {{150, 150}, {188, 188}, {225, 225}, {300, 300}, {600, 600}}},
+        {"Wide310x150Logo", {{310, 150}, {388, 188}, {465, 225}, {620, 300}, {1240, 600}}},
+        {"Square310x310Logo", {{310, 310}, {388, 388}, {465, 465}, {620, 620}, {1240, 1240}}},
+        {"StoreLogo", {{50, 50}, {63, 63}, {75, 75}, {100, 100}, {200, 200}}}};
+    for (auto logo = logos.begin(); logo != logos.end(); ++logo)
+        for (int i = 0; i < scales.size(); ++i)
+            sizes.insert(QStringLiteral("Assets/%1.scale-%2.png").arg(logo.key()).arg(scales[i]), logo.value()[i]);
+    sizes.insert(squares(QStringLiteral("Assets/Square44x44Logo.targetsize-%1.png"), {16, 24, 32, 48, 256}));
+    sizes.insert(squares(QStringLiteral("Assets/Square44x44Logo.targetsize-%1_altform-unplated.png"), {16, 24, 32, 48, 256}));
+    return sizes;
+}
+
+Sizes iconsetSizes()
+{
+    Sizes sizes;
+    for (int points : {16, 32, 128, 256, 512}) {
+        sizes.insert(QStringLiteral("icon_%1x%1.png").arg(points), QSize(points, points));
+        sizes.insert(QStringLiteral("icon_%1x%1@2x.png").arg(points), QSize(2 * points, 2 * points));
+    }
+    return sizes;
+}
+
+// Whether a PNG's pixels have no alpha channel (colour type 2, RGB), as
+// stores ask of opaque icons, and say they are sRGB.
+bool isOpaqueSrgbPng(const QByteArray &png)
+{
+    return png.size() > 25 && png[25] == 2 && png.contains("iCCP") && QImage::fromData(png).colorSpace() == QColorSpace::SRgb;
+}
+
+void tst_PlatformIcons::phoneAndStoreSetsHoldTheirSizes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Sizes>("sizes");
+    QTest::addColumn<QStringList>("opaque"); // how the names of the opaque images begin
+    QTest::addColumn<QString>("printed");
+    const QStringList colour{QStringLiteral("--background"), QStringLiteral("#204080")};
+    QTest::newRow("Android") << QStringList{QStringLiteral("--android"), QStringLiteral("set")} + colour + QStringList{path(QStringLiteral("logo.svg"))}
+                             << androidSizes() << QStringList{QStringLiteral("ic_launcher-playstore.png")} << QString();
+    QTest::newRow("iOS, every size") << QStringList{QStringLiteral("--ios"), QStringLiteral("set"), QStringLiteral("--ios-all"), path(QStringLiteral("wide.png"))}
+                                     << squares(QStringLiteral("AppIcon.appiconset/AppIcon-%1.png"), {20, 29, 40, 58, 60, 76, 80, 87, 120, 152, 167, 180, 1024})
+                                     << QStringList{QStringLiteral("AppIcon")} << QString();
+    QTest::newRow("iOS") << QStringList{QStringLiteral("--ios"), QStringLiteral("set"), path(QStringLiteral("logo.svg"))}
+                         << squares(QStringLiteral("AppIcon.appiconset/AppIcon-%1.png"), {1024}) << QStringList{QStringLiteral("AppIcon")} << QString();
+    QTest::newRow("Windows package") << QStringList{QStringLiteral("--msix"), QStringLiteral("set"), QStringLiteral("--title"), QStringLiteral("Logo & <Co>"),
+                                                    path(QStringLiteral("logo.svg"))}
+                                     << msixSizes() << QStringList{QStringLiteral("Assets/Wide310x150Logo.scale-")}
+                                     << QStringLiteral("<uap:VisualElements DisplayName=\"Logo &amp; &lt;Co&gt;\"");
+    QTest::newRow("macOS .iconset, by the output's name") << QStringList{path(QStringLiteral("logo.svg")), QStringLiteral("-o"), QStringLiteral("set.iconset")}
+                                                          << iconsetSizes() << QStringList() << QString();
+}
+
+// Every image each platform's tools look for, at exactly its size, and no
+// other; the opaque ones without an alpha channel; the text files naming
+// only images of the set; what is printed.
+void tst_PlatformIcons::phoneAndStoreSetsHoldTheirSizes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Sizes, sizes);
+    QFETCH(QStringList, opaque);
+    QFETCH(QString, printed);
+    const QString folder = folderForThisTest(m_dir);
+    QVERIFY(QDir().mkpath(folder));
+    RunSetting setting;
+    setting.workingFolder = folder;
+    const Run run = runConverter(arguments, setting);
+    QVERIFY2(run.exitCode == 0 && run.errorLines.isEmpty(), qPrintable(run.errorLines.join(QLatin1Char('\n'))));
+    const QDir set(QDir(folder).filePath(arguments.contains(QStringLiteral("-o")) ? QStringLiteral("set.iconset") : QStringLiteral("set")));
+    QStringList images;
+    QDirIterator files(set.path(), {QStringLiteral("*.png")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        images << set.relativeFilePath(files.next());
+    images.sort();
+    QCOMPARE(images, sizes.keys());
+    for (const QString &name : images) {
+        const QByteArray png = readFile(set.filePath(name));
+        QCOMPARE(QImage::fromData(png).size(), sizes.value(name));
+        const bool isOpaque = std::any_of(opaque.begin(), opaque.end(), [&name](const QString &start) { return name.startsWith(start); });
+        QVERIFY2(isOpaqueSrgbPng(png) == isOpaque, qPrintable(name));
+    }
+    QVERIFY(printed.isEmpty() ? !run.out.contains(QLatin1Char('<')) : run.out.startsWith(printed));
+    // Xcode's catalogue: each image it names is there, of the points and scale it gives.
+    if (arguments.contains(QStringLiteral("--ios"))) {
+        const QJsonObject contents = QJsonDocument::fromJson(readFile(set.filePath(QStringLiteral("AppIcon.appiconset/Contents.json")))).object();
+        QCOMPARE(contents.value(QStringLiteral("info")).toObject(), (QJsonObject{{"author", "xcode"}, {"version", 1}}));
+        const QJsonArray named = contents.value(QStringLiteral("images")).toArray();
+        QCOMPARE(named.size(), arguments.contains(QStringLiteral("--ios-all")) ? 18 : 1);
+        for (const QJsonValue &value : named) {
+            const QJsonObject image = value.toObject();
+            const double points = image.value(QStringLiteral("size")).toString().section(QLatin1Char('x'), 0, 0).toDouble();
+            const int scale = image.value(QStringLiteral("scale")).toString(QStringLiteral("1x")).chopped(1).toInt();
+            const QImage file(set.filePath(QStringLiteral("AppIcon.appiconset/") + image.value(QStringLiteral("filename")).toString()));
+            QCOMPARE(file.size(), QSize(int(points * scale), int(points * scale)));
+        }
+    }
+    // The package manifest's lines name the logos there are.
+    for (const QRegularExpressionMatch &logo : QRegularExpression(QStringLiteral("=\"Assets\\\\([A-Za-z0-9]+)\\.png\"")).globalMatch(run.out))
+        QVERIFY2(sizes.contains(QStringLiteral("Assets/%1.scale-100.png").arg(logo.captured(1))), qPrintable(logo.captured(1)));
+    QCOMPARE(run.out.count(QStringLiteral("Assets\\")), printed.isEmpty() ? 0 : 5);
+}
+
+// Android's layers: the round icon clear outside its disc; the adaptive
+// foreground's picture within the 66 dp circle every mask keeps, and no
+// smaller than the square that circle holds; the monochrome layer the same
+// shape, white. The adaptive icon's XML names only resources the set has,
+// and Android's resource compiler takes every file.
+void tst_PlatformIcons::androidsLayersKeepToTheirShapes()
+{
+    const QDir set(path(QStringLiteral("android")));
+    // A square picture, opaque to its corners, which reach farthest.
+    QVERIFY(saveImage(patternImage(120, 120), path(QStringLiteral("square.png")), "PNG"));
+    const Run run = runConverter({QStringLiteral("--android"), set.path(), QStringLiteral("--background"), QStringLiteral("#204080"),
+                                  path(QStringLiteral("square.png"))});
+    QCOMPARE(run.exitCode, 0);
+    for (const QString &density : {QStringLiteral("mdpi"), QStringLiteral("xxxhdpi")}) {
+        const QDir mipmap(set.filePath(QStringLiteral("res/mipmap-") + density));
+        const QImage round = QImage(mipmap.filePath(QStringLiteral("ic_launcher_round.png"))).convertToFormat(QImage::Format_ARGB32);
+        const QImage foreground = QImage(mipmap.filePath(QStringLiteral("ic_launcher_foreground.png"))).convertToFormat(QImage::Format_ARGB32);
+        const QImage monochrome = QImage(mipmap.filePath(QStringLiteral("ic_launcher_monochrome.png"))).convertToFormat(QImage::Format_ARGB32);
+        QRect drawn;
+        for (int y = 0; y < foreground.height(); ++y)
+            for (int x = 0; x < foreground.width(); ++x) {
+                const double fromCentre = std::hypot(x + 0.5 - foreground.width() / 2.0, y + 0.5 - foreground.height() / 2.0);
+                const QRgb pixel = foreground.pixel(x, y);
+                if (qAlpha(pixel)) {
+                    drawn |= QRect(x, y, 1, 1);
+                    QVERIFY2(fromCentre <= foreground.width() * 33.0 / 108.0, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                }
+                QCOMPARE(qAlpha(monochrome.pixel(x, y)), qAlpha(pixel));
+                QVERIFY(!qAlpha(pixel) || (monochrome.pixel(x, y) | 0xFF000000) == qRgb(255, 255, 255));
+            }
+        QVERIFY(drawn.width() >= foreground.width() * 0.40 && drawn.height() == drawn.width());
+        // The round icon: nothing outside its disc, the background at its
+        // edge, the picture the largest square the disc holds.
+        const double radius = round.width() / 2.0;
+        QRect picture;
+        for (int y = 0; y < round.height(); ++y)
+            for (int x = 0; x < round.width(); ++x) {
+                const QRgb pixel = round.pixel(x, y);
+                if (std::hypot(x + 0.5 - radius, y + 0.5 - radius) > radius + M_SQRT1_2)
+                    QCOMPARE(qAlpha(pixel), 0);
+                else if (qAlpha(pixel) == 255 && pixel != qRgb(0x20, 0x40, 0x80))
+                    picture |= QRect(x, y, 1, 1);
+            }
+        QCOMPARE(round.pixel(int(radius), 1) | 0xFF000000, qRgb(0x20, 0x40, 0x80));
+        QVERIFY2(picture.width() >= round.width() * 0.66, qPrintable(QString::number(picture.width())));
+    }
+    // The adaptive icon's references: each mipmap in every density, the colour in the values.
+    const QByteArray adaptive = readFile(set.filePath(QStringLiteral("res/mipmap-anydpi-v26/ic_launcher.xml")));
+    QCOMPARE(readFile(set.filePath(QStringLiteral("res/mipmap-anydpi-v26/ic_launcher_round.xml"))), adaptive);
+    QStringList references;
+    for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("@(mipmap|color)/([a-z_]+)")).globalMatch(QString::fromUtf8(adaptive)))
+        references << match.captured(0);
+    QCOMPARE(references, (QStringList{"@color/ic_launcher_background", "@mipmap/ic_launcher_foreground", "@mipmap/ic_launcher_monochrome"}));
+    for (const char *density : {"mdpi", "hdpi", "xhdpi", "xxhdpi", "xxxhdpi"})
+        for (const char *layer : {"ic_launcher_foreground", "ic_launcher_monochrome"})
+            QVERIFY(QFileInfo::exists(set.filePath(QStringLiteral("res/mipmap-%1/%2.png").arg(QLatin1String(density), QLatin1String(layer)))));
+    QVERIFY(readFile(set.filePath(QStringLiteral("res/values/ic_launcher_background.xml")))
+                .contains("<color name=\"ic_launcher_background\">#204080</color>"));
+    QSKIP_UNLESS_TOOL(aapt2);
+    QProcess compiler;
+    compiler.start(aapt2, {QStringLiteral("compile"), QStringLiteral("--dir"), set.filePath(QStringLiteral("res")), QStringLiteral("-o"),
+                           path(QStringLiteral("compiled.zip"))});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAllStandardError().constData());
+    QVERIFY(QFileInfo(path(QStringLiteral("compiled.zip"))).size() > 0);
+}
+
+// A macOS .iconset holds the images of the icon family of the same
+// picture, as iconutil would pack them: each size the family's own PNG.
+void tst_PlatformIcons::iconsetIsTheFamilysImages()
+{
+    const QString iconset = path(QStringLiteral("logo.iconset"));
+    QCOMPARE(runConverter({QStringLiteral("--iconset"), iconset, path(QStringLiteral("logo.svg"))}).exitCode, 0);
+    QCOMPARE(runConverter({path(QStringLiteral("logo.svg")), QStringLiteral("-o"), path(QStringLiteral("logo.icns"))}).exitCode, 0);
+    const QMap<QString, QString> fileOfType{{"icp4", "icon_16x16.png"},         {"ic11", "icon_16x16@2x.png"},
+                                            {"icp5", "icon_32x32.png"},         {"ic12", "icon_32x32@2x.png"},
+                                            {"ic07", "icon_128x128.png"},       {"ic13", "icon_128x128@2x.png"},
+                                            {"ic08", "icon_256x256.png"},       {"ic14", "icon_256x256@2x.png"},
+                                            {"ic09", "icon_512x512.png"},       {"ic10", "icon_512x512@2x.png"}};
+    const QList<Element> elements = elementsOf(readFile(path(QStringLiteral("logo.icns"))));
+    QCOMPARE(elements.size(), fileOfType.size());
+    for (const Element &element : elements)
+        QVERIFY2(showTheSame(QImage::fromData(element.data).convertToFormat(QImage::Format_ARGB32),
+                             QImage(QDir(iconset).filePath(fileOfType.value(element.type))).convertToFormat(QImage::Format_ARGB32)),
+                 qPrintable(element.type));
 }
 
 QTEST_MAIN(tst_PlatformIcons)

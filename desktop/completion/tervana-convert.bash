@@ -15,12 +15,17 @@ _tervana_convert()
             _filedir
             return
             ;;
-        -d | --directory | -directory | --favicon | -favicon | --theme | -theme | --app-icons | -app-icons)
+        -d | --directory | -directory | --favicon | -favicon | --theme | -theme | --app-icons | -app-icons | \
+            --android | -android | --ios | -ios | --msix | -msix | --iconset | -iconset)
             _filedir -d
             return
             ;;
         --sizes | -sizes)
             COMPREPLY=($(compgen -W 'all windows favicon' -- "$cur"))
+            return
+            ;;
+        --platforms | -platforms)
+            COMPREPLY=($(compgen -W 'windows macos linux web android ios msix' -- "$cur"))
             return
             ;;
         -j | --jobs | -jobs | --background | -background | --web-path | -web-path | --name | -name | -h | --help | -help | -v | --version | -version)
@@ -40,7 +45,7 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
+            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --platforms --android --ios --ios-all --msix --iconset --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
             -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))

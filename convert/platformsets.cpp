@@ -1,0 +1,264 @@
+#include "platformsets.h"
+
+#include "openinput.h"
+#include "platformimages.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <set>
+
+namespace {
+
+// What a platform's set holds: the subfolder it goes into, its images,
+// the text files that name them, and the lines to paste into the project.
+struct PlatformPlan
+{
+    QString within;
+    std::vector<PlannedImage> images;
+    std::vector<SetFile> texts;
+    QStringList lines;
+};
+
+// Android's densities, as mipmap folders name them, and their scale in
+// quarters of the baseline's (mdpi, 160 dpi).
+struct Density
+{
+    const char *folder;
+    int quarters;
+};
+constexpr Density densities[] = {{"mdpi", 4}, {"hdpi", 6}, {"xhdpi", 8}, {"xxhdpi", 12}, {"xxxhdpi", 16}};
+
+QByteArray adaptiveIconXml()
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+           "<adaptive-icon xmlns:android=\"http://schemas.android.com/apk/res/android\">\n"
+           "    <background android:drawable=\"@color/ic_launcher_background\"/>\n"
+           "    <foreground android:drawable=\"@mipmap/ic_launcher_foreground\"/>\n"
+           "    <monochrome android:drawable=\"@mipmap/ic_launcher_monochrome\"/>\n"
+           "</adaptive-icon>\n";
+}
+
+PlatformPlan androidPlan(const QColor &background)
+{
+    PlatformPlan plan;
+    for (const Density &density : densities) {
+        const QString folder = QStringLiteral("res/mipmap-%1/").arg(QLatin1String(density.folder));
+        const QSize legacy(48 * density.quarters / 4, 48 * density.quarters / 4);
+        const QSize layer(108 * density.quarters / 4, 108 * density.quarters / 4);
+        plan.images.push_back({folder + QStringLiteral("ic_launcher.png"), legacy, Look::Fitted});
+        plan.images.push_back({folder + QStringLiteral("ic_launcher_round.png"), legacy, Look::Round});
+        plan.images.push_back({folder + QStringLiteral("ic_launcher_foreground.png"), layer, Look::Foreground});
+        plan.images.push_back({folder + QStringLiteral("ic_launcher_monochrome.png"), layer, Look::Monochrome});
+    }
+    // The store's icon: a full square, which the store masks itself.
+    plan.images.push_back({QStringLiteral("ic_launcher-playstore.png"), QSize(512, 512), Look::Opaque});
+    plan.texts.push_back({QStringLiteral("res/mipmap-anydpi-v26/ic_launcher.xml"), adaptiveIconXml()});
+    plan.texts.push_back({QStringLiteral("res/mipmap-anydpi-v26/ic_launcher_round.xml"), adaptiveIconXml()});
+    plan.texts.push_back({QStringLiteral("res/values/ic_launcher_background.xml"),
+                          QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>\n"
+                                         "    <color name=\"ic_launcher_background\">%1</color>\n</resources>\n")
+                              .arg(background.name().toUpper())
+                              .toUtf8()});
+    return plan;
+}
+
+// The sizes of iOS' older list: the idiom, the size in points (as Xcode
+// writes it) and the scales.
+struct IosSize
+{
+    const char *idiom;
+    const char *points;
+    double side;
+    std::vector<int> scales;
+};
+
+const std::vector<IosSize> &olderIosSizes()
+{
+    static const std::vector<IosSize> sizes = {
+        {"iphone", "20x20", 20, {2, 3}},      {"iphone", "29x29", 29, {2, 3}}, {"iphone", "40x40", 40, {2, 3}},
+        {"iphone", "60x60", 60, {2, 3}},      {"ipad", "20x20", 20, {1, 2}},   {"ipad", "29x29", 29, {1, 2}},
+        {"ipad", "40x40", 40, {1, 2}},        {"ipad", "76x76", 76, {1, 2}},   {"ipad", "83.5x83.5", 83.5, {2}},
+        {"ios-marketing", "1024x1024", 1024, {1}},
+    };
+    return sizes;
+}
+
+QString iosImageName(int side)
+{
+    return QStringLiteral("AppIcon-%1.png").arg(side);
+}
+
+PlatformPlan iosPlan(bool everySize)
+{
+    PlatformPlan plan{QStringLiteral("AppIcon.appiconset"), {}, {}, {}};
+    QJsonArray images;
+    std::set<int> sides;
+    if (!everySize) {
+        images.append(QJsonObject{{QStringLiteral("filename"), iosImageName(1024)}, {QStringLiteral("idiom"), QStringLiteral("universal")},
+                                  {QStringLiteral("platform"), QStringLiteral("ios")}, {QStringLiteral("size"), QStringLiteral("1024x1024")}});
+        sides.insert(1024);
+    }
+    for (const IosSize &size : everySize ? olderIosSizes() : std::vector<IosSize>())
+        for (int scale : size.scales) {
+            const int side = int(size.side * scale);
+            images.append(QJsonObject{{QStringLiteral("filename"), iosImageName(side)},
+                                      {QStringLiteral("idiom"), QLatin1String(size.idiom)},
+                                      {QStringLiteral("scale"), QStringLiteral("%1x").arg(scale)},
+                                      {QStringLiteral("size"), QLatin1String(size.points)}});
+            sides.insert(side);
+        }
+    // Each size is one file, however many places name it; App Store Connect
+    // refuses an icon with transparency, so every image is opaque.
+    for (auto side = sides.rbegin(); side != sides.rend(); ++side)
+        plan.images.push_back({iosImageName(*side), QSize(*side, *side), Look::Opaque});
+    const QJsonObject contents{{QStringLiteral("images"), images},
+                               {QStringLiteral("info"), QJsonObject{{QStringLiteral("author"), QStringLiteral("xcode")},
+                                                                    {QStringLiteral("version"), 1}}}};
+    plan.texts.push_back({QStringLiteral("Contents.json"), QJsonDocument(contents).toJson()});
+    return plan;
+}
+
+// A Windows package's logos, each at the scales the package's resources
+// choose among.
+struct MsixLogo
+{
+    const char *name;
+    QSize size;
+    Look look;
+};
+constexpr int msixScales[] = {100, 125, 150, 200, 400};
+constexpr int msixTargetSizes[] = {16, 24, 32, 48, 256};
+
+QString escapedAttribute(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QStringList visualElementsLines(const QString &title)
+{
+    const QString name = escapedAttribute(title);
+    return {QStringLiteral("<uap:VisualElements DisplayName=\"%1\" Description=\"%1\" BackgroundColor=\"transparent\" "
+                           "Square150x150Logo=\"Assets\\Square150x150Logo.png\" Square44x44Logo=\"Assets\\Square44x44Logo.png\">")
+                .arg(name),
+            QStringLiteral("  <uap:DefaultTile Wide310x150Logo=\"Assets\\Wide310x150Logo.png\" "
+                           "Square71x71Logo=\"Assets\\Square71x71Logo.png\" Square310x310Logo=\"Assets\\Square310x310Logo.png\"/>"),
+            QStringLiteral("</uap:VisualElements>")};
+}
+
+PlatformPlan msixPlan(const QString &title)
+{
+    static const MsixLogo logos[] = {
+        {"Square44x44Logo", {44, 44}, Look::Fitted},    {"Square71x71Logo", {71, 71}, Look::Fitted},
+        {"Square150x150Logo", {150, 150}, Look::Fitted}, {"Wide310x150Logo", {310, 150}, Look::Banner},
+        {"Square310x310Logo", {310, 310}, Look::Fitted}, {"StoreLogo", {50, 50}, Look::Fitted},
+    };
+    PlatformPlan plan{QStringLiteral("Assets"), {}, {}, visualElementsLines(title)};
+    // A scale's size is rounded half up, as Windows' own tables give it
+    // (44 at 125 % is 55, 50 at 125 % is 63).
+    const auto scaled = [](int length, int scale) { return (length * scale + 50) / 100; };
+    for (const MsixLogo &logo : logos)
+        for (int scale : msixScales)
+            plan.images.push_back({QStringLiteral("%1.scale-%2.png").arg(QLatin1String(logo.name)).arg(scale),
+                                   QSize(scaled(logo.size.width(), scale), scaled(logo.size.height(), scale)), logo.look});
+    for (const QString &form : {QString(), QStringLiteral("_altform-unplated")})
+        for (int side : msixTargetSizes)
+            plan.images.push_back(
+                {QStringLiteral("Square44x44Logo.targetsize-%1%2.png").arg(side).arg(form), QSize(side, side), Look::Fitted});
+    return plan;
+}
+
+PlatformPlan iconsetPlan()
+{
+    PlatformPlan plan;
+    for (int points : {16, 32, 128, 256, 512}) {
+        plan.images.push_back({QStringLiteral("icon_%1x%1.png").arg(points), QSize(points, points), Look::Fitted});
+        plan.images.push_back({QStringLiteral("icon_%1x%1@2x.png").arg(points), QSize(2 * points, 2 * points), Look::Fitted});
+    }
+    return plan;
+}
+
+// The app's full name: --title's, else the icon's name, else the first
+// picture's.
+QString titleOf(const SetRequest &request)
+{
+    if (!request.title.isEmpty())
+        return request.title;
+    if (!request.name.isEmpty())
+        return request.name;
+    return request.inputs.first() == QLatin1String("-") ? QStringLiteral("app") : QFileInfo(request.inputs.first()).completeBaseName();
+}
+
+PlatformPlan planOf(PlatformSet platform, const SetRequest &request)
+{
+    const QColor background = request.background.value_or(Qt::white);
+    switch (platform) {
+    case PlatformSet::Android:
+        return androidPlan(background);
+    case PlatformSet::Ios:
+        return iosPlan(request.iosAll);
+    case PlatformSet::Msix:
+        return msixPlan(titleOf(request));
+    case PlatformSet::Iconset:
+        return iconsetPlan();
+    }
+    return {};
+}
+
+SetFiles writeFromInputs(PlatformSet platform, const SetRequest &request)
+{
+    SourcesLoad load = loadAllSources(request.inputs, setReadingSide);
+    SetFiles files;
+    if (load.failure)
+        files.failure = std::move(load.failure);
+    else
+        files = writePlatformSetOf(platform, load.sources, request, SetWriter({request.folder, {}}, request.inputs));
+    files.notes = std::move(load.notes);
+    return files;
+}
+
+} // namespace
+
+SetFiles writePlatformSetOf(PlatformSet platform, const std::vector<Picture> &pictures, const SetRequest &request,
+                            SetWriter set)
+{
+    PlatformPlan plan = planOf(platform, request);
+    SetFiles result;
+    const Operand picture = Operand::input(request.inputs.first());
+    // One file's pictures may be enlarged where they must, as for --sizes.
+    MadeImages made = makePlannedImages(pictures, plan.images, request.inputs.size() == 1,
+                                        request.background.value_or(Qt::white), request.keyBlack);
+    if (made.failure) {
+        result.failure = RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*made.failure)};
+        result.badCombination = true;
+        return result;
+    }
+    made.files.insert(made.files.end(), plan.texts.begin(), plan.texts.end());
+    SetWriter within = plan.within.isEmpty() ? set : set.within(plan.within);
+    writeSetFiles(within, made.files, picture, result);
+    if (!result.failure)
+        result.links = plan.lines;
+    return result;
+}
+
+SetFiles writeAndroidSet(const SetRequest &request)
+{
+    return writeFromInputs(PlatformSet::Android, request);
+}
+
+SetFiles writeIosSet(const SetRequest &request)
+{
+    return writeFromInputs(PlatformSet::Ios, request);
+}
+
+SetFiles writeMsixSet(const SetRequest &request)
+{
+    return writeFromInputs(PlatformSet::Msix, request);
+}
+
+SetFiles writeIconset(const SetRequest &request)
+{
+    return writeFromInputs(PlatformSet::Iconset, request);
+}
