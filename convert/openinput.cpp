@@ -6,6 +6,9 @@
 #include "iconimages.h"
 #include "readpicture.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -93,9 +96,53 @@ std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const st
 }
 
 
+namespace {
+
+// Whether `input` names a macOS .iconset folder, which is read as one
+// picture of hand-drawn sizes.
+bool isIconsetFolder(const Operand &input)
+{
+    return !input.isStandard() && input.name().endsWith(QLatin1String(".iconset"), Qt::CaseInsensitive)
+           && QFileInfo(input.name()).isDir();
+}
+
+// The PNGs of an .iconset folder, as iconutil names them, smallest first;
+// of two the same size (icon_16x16@2x.png and icon_32x32.png are both 32
+// pixels), the first is kept. Each is read as a file given alone is.
+std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::vector<Picture> &sources,
+                                      std::vector<PartlyDrawn> &notes)
+{
+    std::vector<Picture> found;
+    for (int points : {16, 32, 128, 256, 512})
+        for (const QString &scale : {QString(), QStringLiteral("@2x")}) {
+            const QString path = QDir(folder.name()).filePath(QStringLiteral("icon_%1x%1%2.png").arg(points).arg(scale));
+            if (!QFileInfo::exists(path))
+                continue;
+            OpenInput input(Operand::input(path));
+            PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
+            if (load.failure)
+                return input.cannotOpen(*load.failure);
+            for (PartlyDrawn &note : partlyDrawn(input, load))
+                notes.push_back(std::move(note));
+            const auto sameSize = [&load](const Picture &other) { return other.size() == load.picture.size(); };
+            if (std::none_of(found.begin(), found.end(), sameSize))
+                found.push_back(std::move(load.picture));
+        }
+    if (found.empty())
+        return RunFailure{RunFailure::Step::Open, folder, std::nullopt,
+                          Failure{Failure::Kind::Unusable, QStringLiteral("the .iconset folder holds no icon_16x16.png ... "
+                                                                          "icon_512x512@2x.png")}};
+    sources.insert(sources.end(), found.begin(), found.end());
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
                                       std::vector<PartlyDrawn> &notes)
 {
+    if (isIconsetFolder(input.operand))
+        return loadIconset(input.operand, largest, sources, notes);
     if (input.failure)
         return input.cannotOpen(*input.failure);
     if (std::optional<CursorAnimation> animation = readCursorAnimation(input.device(), CursorFrames::FirstStep)) {

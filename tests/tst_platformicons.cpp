@@ -594,6 +594,8 @@ void tst_PlatformIcons::androidsLayersKeepToTheirShapes()
 
 // A macOS .iconset holds the images of the icon family of the same
 // picture, as iconutil would pack them: each size the family's own PNG.
+// Given back as a picture, the folder is its hand-drawn sizes, each kept
+// as it is: the family made of it is the first one, byte for byte.
 void tst_PlatformIcons::iconsetIsTheFamilysImages()
 {
     const QString iconset = path(QStringLiteral("logo.iconset"));
@@ -610,6 +612,13 @@ void tst_PlatformIcons::iconsetIsTheFamilysImages()
         QVERIFY2(showTheSame(QImage::fromData(element.data).convertToFormat(QImage::Format_ARGB32),
                              QImage(QDir(iconset).filePath(fileOfType.value(element.type))).convertToFormat(QImage::Format_ARGB32)),
                  qPrintable(element.type));
+    const QString back = path(QStringLiteral("back.icns"));
+    QCOMPARE(runConverter({QStringLiteral("--icns"), iconset, QStringLiteral("-o"), back}).exitCode, 0);
+    QCOMPARE(readFile(back), readFile(path(QStringLiteral("logo.icns"))));
+    QVERIFY(QDir().mkpath(path(QStringLiteral("empty.iconset"))));
+    const Run empty = runConverter({QStringLiteral("--icns"), path(QStringLiteral("empty.iconset")), QStringLiteral("-o"), back});
+    QCOMPARE(empty.exitCode, 1);
+    QVERIFY2(empty.errorLines.value(0).contains(QStringLiteral("holds no icon_16x16.png")), qPrintable(empty.errorLines.value(0)));
 }
 
 QTEST_MAIN(tst_PlatformIcons)
