@@ -13,7 +13,7 @@ QString kindOf(const IcnsElement &element)
     if (hasPngSignature(element.data))
         return QStringLiteral("PNG");
     if (isJpeg2000(element.data))
-        return QStringLiteral("JPEG 2000, not read");
+        return QStringLiteral("JPEG 2000");
     switch (icnsTypeOf(element.type).kind) {
     case IcnsKind::Argb: return QStringLiteral("ARGB");
     case IcnsKind::RunLength24: return QStringLiteral("run-length RGB");
@@ -22,13 +22,16 @@ QString kindOf(const IcnsElement &element)
     }
 }
 
-// An element's size: a PNG stream's own, else its type's.
+// An element's size: a PNG or JPEG 2000 stream's own, else its type's.
 QString sizeOf(const IcnsElement &element)
 {
     const IconImageHeader header = iconImageHeaderOf(element.data);
     const int side = icnsTypeOf(element.type).side;
     if (hasPngSignature(element.data) && header.found)
         return QStringLiteral(", %1 x %2").arg(header.width).arg(header.height);
+    const QSize stated = statedJpeg2000Header(element.data).size;
+    if (stated.isValid())
+        return QStringLiteral(", %1 x %2").arg(stated.width()).arg(stated.height());
     return side > 0 ? QStringLiteral(", %1 x %1").arg(side) : QString();
 }
 
@@ -55,6 +58,11 @@ std::optional<Failure> listIcnsFile(const QString &name, const QByteArray &file,
                       .arg(at));
         if (hasPngSignature(element.data) && !pngIsWhole(element.data))
             damage.add([&] { return QStringLiteral("the PNG of element %1 (%2) is not whole").arg(number).arg(typeName(element.type)); });
+        else if (isJpeg2000(element.data))
+            if (const std::optional<Failure> refused = icnsJpeg2000Refusal(element.data))
+                damage.add([&] {
+                    return QStringLiteral("the JPEG 2000 image of element %1 (%2) %3").arg(number).arg(typeName(element.type), refused->reason);
+                });
     });
     if (elements > maximumListedEntries)
         print(QStringLiteral("... %1 more elements, not listed").arg(elements - maximumListedEntries));

@@ -18,6 +18,10 @@ namespace {
 
 // The largest side an element may decode to: twice the largest entry.
 constexpr int largestSide = 2048;
+// The largest side of a JPEG 2000 element: the largest entry's. Only older
+// tools wrote them, each its type's size, and a few hundred bytes of one
+// can claim a picture that takes a second to decode.
+constexpr int largestJpeg2000Side = 1024;
 
 Failure unreadable(const QString &why)
 {
@@ -34,6 +38,18 @@ std::optional<QImage> pngImage(const QByteArray &data)
     if (image.isNull())
         return std::nullopt;
     return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+// A JPEG 2000 stream, decoded once its own header says it fits.
+std::optional<QImage> jpeg2000Image(const QByteArray &data)
+{
+    const QSize stated = readJpeg2000Header(data).size;
+    if (stated.isEmpty() || stated.width() > largestJpeg2000Side || stated.height() > largestJpeg2000Side)
+        return std::nullopt;
+    Jpeg2000Image decoded = decodeJpeg2000(data, qint64(largestJpeg2000Side) * largestJpeg2000Side);
+    if (decoded.failure)
+        return std::nullopt;
+    return std::move(decoded.image);
 }
 
 // Planes of `side` x `side` bytes (alpha first when there are four) as an
@@ -83,6 +99,8 @@ std::optional<QImage> elementImage(const std::vector<IcnsElement> &elements, con
     const IcnsType type = icnsTypeOf(element.type);
     if (hasPngSignature(element.data))
         return pngImage(element.data);
+    if (isJpeg2000(element.data))
+        return jpeg2000Image(element.data);
     const qint64 plane = qint64(type.side) * type.side;
     if (type.kind == IcnsKind::Argb && element.data.startsWith("ARGB")) {
         const QByteArray planes = unpackIcnsRuns(element.data.mid(4), type.side, 4);
@@ -100,22 +118,7 @@ std::optional<QImage> elementImage(const std::vector<IcnsElement> &elements, con
 bool holdsPixels(const IcnsElement &element)
 {
     const IcnsKind kind = icnsTypeOf(element.type).kind;
-    return (kind == IcnsKind::Png || kind == IcnsKind::Argb || kind == IcnsKind::RunLength24) && !isJpeg2000(element.data);
-}
-
-// The pixels an element would decode to, as its own header or its type
-// says, before it is decoded; nothing when a PNG stream is not whole, which
-// no count of pixels can make readable.
-std::optional<qint64> claimedPixels(const IcnsElement &element)
-{
-    if (!hasPngSignature(element.data)) {
-        const qint64 side = icnsTypeOf(element.type).side;
-        return side * side;
-    }
-    const IconImageHeader header = iconImageHeaderOf(element.data);
-    if (!header.found || !pngIsWhole(element.data))
-        return std::nullopt;
-    return std::min<qint64>(header.width, largestSide + 1) * std::min<qint64>(header.height, largestSide + 1);
+    return kind == IcnsKind::Png || kind == IcnsKind::Argb || kind == IcnsKind::RunLength24;
 }
 
 QString typeName(const QByteArray &type)
@@ -123,14 +126,49 @@ QString typeName(const QByteArray &type)
     return QString::fromLatin1(type.toPercentEncoding(" "));
 }
 
-Failure notWhole(const QByteArray &type)
-{
-    return unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large").arg(typeName(type)));
-}
-
 Failure pngNotWhole(const QByteArray &type)
 {
     return unreadable(QStringLiteral("holds an element \"%1\" whose PNG stream is not whole").arg(typeName(type)));
+}
+
+// The pixels an element would decode to, as its own header or its type
+// says, before it is decoded (a side counted up to one past the largest
+// read); or why it cannot be read whatever its count: a PNG stream is not
+// whole, a JPEG 2000 header is damaged or holds what is not read.
+struct Claim
+{
+    qint64 pixels = 0;
+    std::optional<Failure> failure;
+};
+
+Claim claimOf(const IcnsElement &element)
+{
+    const auto counted = [](QSize size) {
+        return std::min<qint64>(size.width(), largestSide + 1) * std::min<qint64>(size.height(), largestSide + 1);
+    };
+    if (isJpeg2000(element.data)) {
+        std::optional<Failure> refused = icnsJpeg2000Refusal(element.data);
+        const Jpeg2000Header header = refused ? Jpeg2000Header{} : readJpeg2000Header(element.data);
+        if (header.failure)
+            refused = header.failure;
+        if (refused)
+            return {0, Failure{refused->kind, QStringLiteral("the icon family holds an element \"%1\" whose JPEG 2000 image %2")
+                                                  .arg(typeName(element.type), refused->reason)}};
+        return {counted(header.size), std::nullopt};
+    }
+    if (!hasPngSignature(element.data)) {
+        const qint64 side = icnsTypeOf(element.type).side;
+        return {side * side, std::nullopt};
+    }
+    const IconImageHeader header = iconImageHeaderOf(element.data);
+    if (!header.found || !pngIsWhole(element.data))
+        return {0, pngNotWhole(element.type)};
+    return {counted(QSize(int(header.width), int(header.height))), std::nullopt};
+}
+
+Failure notWhole(const QByteArray &type)
+{
+    return unreadable(QStringLiteral("holds an element \"%1\" whose pixels are not whole or too large").arg(typeName(type)));
 }
 
 // The elements whose pixels are read, and the first mask of each size, as
@@ -159,10 +197,10 @@ PixelElements pixelElementsOf(const QByteArray &file, qint64 pixelLimit)
         }
         if (!holdsPixels(element))
             return;
-        const std::optional<qint64> claimed = claimedPixels(element);
-        pixels += claimed.value_or(0);
-        if (!claimed)
-            found.failure = pngNotWhole(element.type);
+        Claim claimed = claimOf(element);
+        pixels += claimed.pixels;
+        if (claimed.failure)
+            found.failure = std::move(claimed.failure);
         else if (pixels > pixelLimit || found.elements.size() >= size_t(maximumIcnsImages))
             found.failure = Failure{Failure::Kind::TooLarge,
                                     pixels > pixelLimit ? QStringLiteral("the icon family holds more than %1 pixels").arg(pixelCountInWords(pixelLimit))
@@ -179,13 +217,6 @@ PixelElements pixelElementsOf(const QByteArray &file, qint64 pixelLimit)
 }
 
 } // namespace
-
-bool isJpeg2000(const QByteArray &data)
-{
-    // The JPEG 2000 file signature box (length 12, "jP  "), or a bare
-    // codestream (its SOC and SIZ markers).
-    return data.startsWith(QByteArray("\0\0\0\x0cjP  ", 8)) || data.startsWith("\xFF\x4F\xFF\x51");
-}
 
 IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit)
 {
@@ -204,7 +235,7 @@ IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit)
         load.images.push_back({QByteArray(element.type.constData(), element.type.size()), std::move(*image)});
     }
     if (load.images.empty())
-        load.failure = unreadable(QStringLiteral("holds no image Tervana reads (JPEG 2000 and 1- to 8-bit icons are not read)"));
+        load.failure = unreadable(QStringLiteral("holds no image Tervana reads (1- to 8-bit icons are not read)"));
     return load;
 }
 
@@ -219,6 +250,19 @@ std::vector<Picture> icnsPicturesOfEachSize(const std::vector<IcnsImage> &images
                 pictures.emplace_back(image.image);
             }
     return pictures;
+}
+
+std::optional<Failure> icnsJpeg2000Refusal(const QByteArray &data)
+{
+    const Jpeg2000Header header = statedJpeg2000Header(data);
+    if (header.failure)
+        return header.failure;
+    if (header.size.width() <= largestJpeg2000Side && header.size.height() <= largestJpeg2000Side)
+        return std::nullopt;
+    return Failure{Failure::Kind::TooLarge, QStringLiteral("is %1 x %2 pixels (at most %3 x %3 are read)")
+                                                .arg(header.size.width())
+                                                .arg(header.size.height())
+                                                .arg(largestJpeg2000Side)};
 }
 
 std::optional<IcnsPictures> readIcnsPictures(QIODevice &device)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jpeg2000.h"
 #include "picture.h"
 
 #include <QByteArray>
@@ -10,10 +11,11 @@
 #include <vector>
 
 // macOS icon families (.icns) read as pictures: the elements Tervana reads
-// are PNG streams (the entries of today's macOS, 16 to 1024 pixels), ARGB
+// are PNG streams (the entries of today's macOS, 16 to 1024 pixels), JPEG
+// 2000 streams in their place (as older tools store the large sizes), ARGB
 // pixels (ic04, ic05), and the oldest run-length RGB pixels with their 8-bit
-// masks (is32, il32, ih32, it32); JPEG 2000 streams, which Qt does not
-// decode, and the 1-, 4- and 8-bit icons of classic Mac OS are left out.
+// masks (is32, il32, ih32, it32); the 1-, 4- and 8-bit icons of classic Mac
+// OS are left out.
 
 // An icon family is read whole into memory: at most this many bytes.
 constexpr qint64 maximumIcnsBytes = 64 * 1024 * 1024;
@@ -42,6 +44,12 @@ struct IcnsImagesLoad
 };
 IcnsImagesLoad readIcnsImages(const QByteArray &file, qint64 pixelLimit = maximumIcnsPixels);
 
+// Why a JPEG 2000 element's image is not read, as far as what it states
+// tells without the decoder (statedJpeg2000Header), said of the image ("is
+// not whole (...)"), or why it is larger than the largest entry. Nothing
+// when it may be read.
+std::optional<Failure> icnsJpeg2000Refusal(const QByteArray &data);
+
 // Of the images, one of each size: of several, a PNG stream's, else the first.
 std::vector<Picture> icnsPicturesOfEachSize(const std::vector<IcnsImage> &images);
 
@@ -54,6 +62,3 @@ struct IcnsPictures
 };
 std::optional<IcnsPictures> readIcnsPictures(QIODevice &device);
 
-// Whether an element's data is a JPEG 2000 stream, which Tervana does not
-// decode.
-bool isJpeg2000(const QByteArray &data);

@@ -163,6 +163,7 @@ private slots:
     void otherReadersSeeTheSamePixels();
     void everyKindOfFamilyIsRead();
     void damagedFamiliesAreNamed();
+    void jpeg2000ElementsAreRead();
     void everyIconOfAProgramIsWhatItsOwnOptionWrites();
     void phoneAndStoreSetsHoldTheirSizes_data();
     void phoneAndStoreSetsHoldTheirSizes();
@@ -272,13 +273,11 @@ void tst_PlatformIcons::everyKindOfFamilyIsRead()
     QVERIFY(buffer.open(QIODevice::WriteOnly) && thirtyTwo.save(&buffer, "PNG"));
     const QString icns = path(QStringLiteral("old.icns"));
     QVERIFY(writeFile(icns, family(element("ih32", runs(planes(opaque, false))) + element("h8mk", mask)
-                                   + element("ic04", "ARGB" + runs(planes(sixteen, true))) + element("icp5", png)
-                                   + element("ic09", QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12) + QByteArray(40, 'j')))));
+                                   + element("ic04", "ARGB" + runs(planes(sixteen, true))) + element("icp5", png))));
     const Run listed = runConverter({QStringLiteral("--list"), icns});
     QCOMPARE(listed.exitCode, 0);
     const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("%1: macOS icon, 5 elements").arg(icns));
-    QVERIFY2(lines.value(5).startsWith(QStringLiteral("5: ic09, 512 x 512, JPEG 2000, not read, ")), qPrintable(lines.value(5)));
+    QCOMPARE(lines.value(0), QStringLiteral("%1: macOS icon, 4 elements").arg(icns));
     QVERIFY2(lines.value(1).startsWith(QStringLiteral("1: ih32, 48 x 48, run-length RGB, ")) && lines.value(2).startsWith(QStringLiteral("2: h8mk, 48 x 48, 8-bit mask, "))
                  && lines.value(3).startsWith(QStringLiteral("3: ic04, 16 x 16, ARGB, ")) && lines.value(4).startsWith(QStringLiteral("4: icp5, 32 x 32, PNG, ")),
              qPrintable(lines.join(QLatin1Char('\n'))));
@@ -314,6 +313,45 @@ void tst_PlatformIcons::damagedFamiliesAreNamed()
     QCOMPARE(converted.exitCode, 1);
     QVERIFY2(converted.errorLines.value(0).contains(QStringLiteral("whose pixels are not whole")), qPrintable(converted.errorLines.value(0)));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("short.ico"))));
+    QVERIFY(writeFile(path(QStringLiteral("junk.icns")), family(element("ic09", QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12) + QByteArray(40, 'j')))));
+    const Run junk = runConverter({QStringLiteral("--icns"), path(QStringLiteral("junk.icns")), QStringLiteral("-o"), path(QStringLiteral("junk.ico"))});
+    QCOMPARE(junk.exitCode, 1);
+    QVERIFY2(junk.errorLines.value(0).contains(QStringLiteral("holds an element \"ic09\" whose JPEG 2000 image is damaged")),
+             qPrintable(junk.errorLines.value(0)));
+}
+
+// The large sizes older tools store as JPEG 2000 (icnsutils' png2icns: 256
+// and 512) are listed with their size, extracted as stored (losslessly
+// here), and an icon family made of the family keeps them, not the 128
+// enlarged.
+void tst_PlatformIcons::jpeg2000ElementsAreRead()
+{
+    const QString png2icns = icns2png.isEmpty() ? QString() : QFileInfo(icns2png).dir().filePath(QStringLiteral("png2icns"));
+    if (png2icns.isEmpty() || !QFileInfo(png2icns).isExecutable())
+        QSKIP_MISSING("png2icns (icnsutils)");
+    const QString folder = path(QStringLiteral("jpeg2000"));
+    QVERIFY(QDir().mkpath(folder));
+    QStringList arguments{QDir(folder).filePath(QStringLiteral("old.icns"))};
+    for (int side : {128, 256, 512}) {
+        arguments << QDir(folder).filePath(QStringLiteral("p%1.png").arg(side));
+        QVERIFY(saveImage(withAlpha(side), arguments.last(), "PNG"));
+    }
+    QProcess maker;
+    maker.start(png2icns, arguments);
+    QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == 0);
+    const Run listed = runConverter({QStringLiteral("--list"), arguments.first()});
+    QVERIFY2(listed.out.contains(QStringLiteral(": ic08, 256 x 256, JPEG 2000, ")) && listed.out.contains(QStringLiteral(": ic09, 512 x 512, JPEG 2000, ")),
+             qPrintable(listed.out));
+    const QMap<int, QImage> stored = extractedImages(arguments.first(), QDir(folder).filePath(QStringLiteral("parts")));
+    QCOMPARE(stored.keys(), (QList<int>{128, 256, 512}));
+    for (int side : {256, 512})
+        QVERIFY2(showTheSame(stored.value(side), withAlpha(side)), qPrintable(QString::number(side)));
+    const QString remade = QDir(folder).filePath(QStringLiteral("new.icns"));
+    QCOMPARE(runConverter({QStringLiteral("--icns"), arguments.first(), QStringLiteral("-o"), remade}).exitCode, 0);
+    for (const Element &element : elementsOf(readFile(remade)))
+        if (element.type == QLatin1String("ic08") || element.type == QLatin1String("ic09"))
+            QVERIFY2(showTheSame(QImage::fromData(element.data).convertToFormat(QImage::Format_ARGB32), stored.value(element.type == QLatin1String("ic08") ? 256 : 512)),
+                     qPrintable(element.type));
 }
 
 // Whether two images show the same within 2 levels of each premultiplied

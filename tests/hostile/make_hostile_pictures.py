@@ -736,6 +736,33 @@ def cursor_files(small):
     ]) + animated_cursor_files(small) + linux_cursor_files(small)
 
 
+def jpeg2000_claiming(width, height, tile):
+    # A 64 x 64 codestream whose SIZ marker claims another size and tiling.
+    stream = bytearray(encoded(Image.new("RGBA", (64, 64), (10, 200, 30, 255)), "JPEG2000", no_jp2=True))
+    struct.pack_into(">IIIIIIII", stream, stream.index(b"\xff\x51") + 6, width, height, 0, 0, tile, tile, 0, 0)
+    return bytes(stream)
+
+
+def jpeg2000_files():
+    # The JPEG 2000 elements of icon families, checked before the decoder
+    # sets up what their header claims.
+    whole = encoded(Image.new("RGBA", (64, 64), (10, 200, 30, 255)), "JPEG2000")
+    return [
+        ("refused", "128,2000", "icns of a jpeg 2000 element claiming 65535 x 65535.icns",
+         icns_of([icns_element(b"ic09", jpeg2000_claiming(65535, 65535, 65535))])),
+        ("refused", "128,2000", "icns of a jpeg 2000 element of 4194304 tiles.icns",
+         icns_of([icns_element(b"ic09", jpeg2000_claiming(2048, 2048, 1))])),
+        ("refused", "128,2000", "icns of a jpeg 2000 element of 40000 tiles.icns",
+         icns_of([icns_element(b"ic09", jpeg2000_claiming(200, 200, 1))])),
+        ("refused", "128,2000", "icns of a jpeg 2000 file cut in half.icns",
+         icns_of([icns_element(b"ic09", whole[: len(whole) // 2])])),
+        ("ok", "128,2000", "icns of a jpeg 2000 file.icns", icns_of([icns_element(b"ic09", whole)])),
+        # A few hundred bytes decode to a megapixel: the most an element may claim.
+        ("ok", "128,2000", "icns of a 192-byte jpeg 2000 element claiming 1024 x 1024.icns",
+         icns_of([icns_element(b"ic10", jpeg2000_claiming(1024, 1024, 1024))])),
+    ]
+
+
 def third_look_files(small):
     # Files whose listing, steps, times or screen once grew with the file:
     # each is listed, extracted or converted, or refused in one line,
@@ -795,7 +822,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small) + icns_files(small) + third_look_files(small)
+    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files()
 
 
 def main():
