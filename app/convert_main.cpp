@@ -135,7 +135,7 @@ int packIntoOne(const Options &options)
         say(lineFor(*failure, result));
         return SomeFailed;
     }
-    for (const PartlyDrawn &note : packed.notes)
+    for (const RunNote &note : packed.notes)
         say(lineFor(note));
     advance.done = 1;
     return AllConverted;
@@ -162,7 +162,7 @@ int writeSet(const Options &options)
     }
     for (const QString &line : set.links)
         printLine(stdout, line);
-    for (const PartlyDrawn &note : set.notes)
+    for (const RunNote &note : set.notes)
         say(lineFor(note));
     sayKept(set.keptAsItIs);
     return AllConverted;
@@ -201,7 +201,7 @@ int convertEach(const Options &options)
         report.failure = [&progress, result](const RunFailure &failure) {
             progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(failure, result));
         };
-        report.note = [&](const PartlyDrawn &note) { progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(note)); };
+        report.note = [&](const RunNote &note) { progress.printAbove(QStringLiteral("tervana-convert: ") + lineFor(note)); };
     }
     report.progress = [&](const RunCounts &counts) {
         progress.update(counts);

@@ -42,10 +42,26 @@ QString lineFor(const RunFailure &failure, const QString &result)
     return reason;
 }
 
-QString lineFor(const PartlyDrawn &note)
+QString lineFor(const RunNote &note)
 {
-    return QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).")
-        .arg(note.picture.shown(), note.what);
+    if (note.kind == RunNote::Kind::PartlyDrawn)
+        return QStringLiteral("\"%1\" is drawn in part: librsvg could not draw all of it (%2).").arg(note.picture.shown(), note.what);
+    // A few sizes are named; the many of a set's images (their squares among
+    // them) are counted.
+    constexpr size_t namedSizes = 5;
+    QStringList sides;
+    for (int side : note.sides)
+        sides << QString::number(side);
+    const QString last = sides.takeLast();
+    const QString which = sides.isEmpty() ? QStringLiteral("the %1-pixel size").arg(last)
+                          : note.sides.size() <= namedSizes
+                              ? QStringLiteral("the %1 and %2-pixel sizes").arg(sides.join(QStringLiteral(", ")), last)
+                              : QStringLiteral("%1 sizes, %2 to %3 pixels").arg(note.sides.size()).arg(last, sides.first());
+    return QStringLiteral("\"%1\" is enlarged for %2 (it is %3 x %4); a larger picture or a drawing makes %5 sharp.")
+        .arg(note.picture.shown(), which)
+        .arg(note.from.width())
+        .arg(note.from.height())
+        .arg(sides.isEmpty() ? QStringLiteral("it") : QStringLiteral("them"));
 }
 
 QString lineFor(const FormatMismatch &mismatch)

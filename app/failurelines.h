@@ -11,6 +11,6 @@
 // do, or will not do, with a file: "Tervana cannot write "x.ico" for "x.jpg": the disk is full."
 QString lineFor(const RunFailure &failure, const QString &result = QStringLiteral("icon"));
 // The line for what of a drawing could not be drawn.
-QString lineFor(const PartlyDrawn &note);
+QString lineFor(const RunNote &note);
 // The warning for an -o name that promises another format.
 QString lineFor(const FormatMismatch &mismatch);

@@ -169,7 +169,7 @@ QByteArray encodeXcursorFrames(const std::vector<std::vector<XcursorImage>> &fra
     return encodeXcursor(images);
 }
 
-Converted written(const ConversionOptions &options, const MadeFrames &made, std::vector<PartlyDrawn> notes)
+Converted written(const ConversionOptions &options, const MadeFrames &made, std::vector<RunNote> notes)
 {
     const QByteArray bytes = isXcursor(options.kind) ? encodeXcursorFrames(made.xcursorFrames)
                                              : encodeAniCursor(made.cursors, made.steps, options.title, options.author);
@@ -214,7 +214,7 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
     if (inputs.size() > 1 && mismatch())
         return failed(RunFailure{RunFailure::Step::MakeIcon, Operand::input(inputs.first()), std::nullopt, *mismatch()}, true);
     MadeFrames made;
-    std::vector<PartlyDrawn> notes;
+    std::vector<RunNote> notes;
     for (const QString &name : inputs) {
         OpenInput input(Operand::input(name));
         if (input.failure)
@@ -226,7 +226,7 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
         PictureLoad load = loadInput(input, QSize(options.sizes.front(), options.sizes.front()), DrawDetail::Light);
         if (load.failure)
             return failed(input.cannotOpen(*load.failure));
-        for (PartlyDrawn &note : partlyDrawn(input, load))
+        for (RunNote &note : partlyDrawn(input, load))
             notes.push_back(std::move(note));
         const int milliseconds = delayOf(options, made.steps.size() + made.xcursorFrames.size(), shownForShortFrames);
         if (std::optional<Failure> failure = makeFrame(options, {load.picture}, milliseconds, std::nullopt, made))

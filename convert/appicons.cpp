@@ -14,33 +14,36 @@
 
 namespace {
 
-// A whole file made of the sources, or why the pictures cannot make it.
+// A whole file made of the sources, or why the pictures cannot make it;
+// the sizes enlarged for it.
 struct Made
 {
     QByteArray bytes;
     std::optional<Failure> failure;
+    std::optional<RunNote> enlarged;
 };
 
-Made icnsOf(const std::vector<Picture> &sources, bool enlarge, bool keyBlack)
+// One file's pictures may be enlarged where they must, as for --sizes.
+Made icnsOf(const std::vector<Picture> &sources, const QStringList &inputs, bool keyBlack)
 {
-    IconSizePlan plan = planIconSizes(sources, IconSizes::icns(), enlarge);
+    IconSizePlan plan = planIconSizes(sources, IconSizes::icns(), inputs.size() == 1);
     if (plan.failure)
-        return {QByteArray(), std::move(plan.failure)};
+        return {QByteArray(), std::move(plan.failure), std::nullopt};
     std::map<int, QByteArray> pngOfSide;
     for (const QImage &square : squareImagesOf(sources, plan.sources, keyBlack))
         pngOfSide[square.width()] = encodePng(square);
     std::vector<IcnsElement> elements;
     for (const IcnsPngType &type : icnsPngTypes())
         elements.push_back({QByteArray(type.type), pngOfSide.at(type.side)});
-    return {encodeIcns(elements), std::nullopt};
+    return {encodeIcns(elements), std::nullopt, enlargedNote(sources, plan.sources, inputs)};
 }
 
-Made windowsIconOf(const std::vector<Picture> &sources, bool enlarge, bool keyBlack)
+Made windowsIconOf(const std::vector<Picture> &sources, const QStringList &inputs, bool keyBlack)
 {
-    IconSizePlan plan = planIconSizes(sources, IconSizes::windows(), enlarge);
+    IconSizePlan plan = planIconSizes(sources, IconSizes::windows(), inputs.size() == 1);
     if (plan.failure)
-        return {QByteArray(), std::move(plan.failure)};
-    return {encodeIconSizes(sources, plan.sources, keyBlack), std::nullopt};
+        return {QByteArray(), std::move(plan.failure), std::nullopt};
+    return {encodeIconSizes(sources, plan.sources, keyBlack), std::nullopt, enlargedNote(sources, plan.sources, inputs)};
 }
 
 // Writes `made` as `name` of the set: what was written, or the failure.
@@ -54,6 +57,8 @@ SetFiles writeMade(const Made &made, SetWriter set, const QString &name, const O
     }
     files.failure = set.write(name, made.bytes, picture);
     files.written = set.written();
+    if (made.enlarged)
+        files.notes.push_back(*made.enlarged);
     return files;
 }
 
@@ -65,18 +70,17 @@ struct PlatformWork
     const SetRequest &request;
     SetWriter set;
     Operand picture() const { return Operand::input(request.inputs.first()); }
-    bool enlarge() const { return request.inputs.size() == 1; }
 };
 
 SetFiles windowsIcon(const PlatformWork &work)
 {
-    return writeMade(windowsIconOf(work.sources, work.enlarge(), work.request.keyBlack), work.set,
+    return writeMade(windowsIconOf(work.sources, work.request.inputs, work.request.keyBlack), work.set,
                      QStringLiteral("%1.ico").arg(work.request.name), work.picture());
 }
 
 SetFiles macosIcon(const PlatformWork &work)
 {
-    return writeMade(icnsOf(work.sources, work.enlarge(), work.request.keyBlack), work.set,
+    return writeMade(icnsOf(work.sources, work.request.inputs, work.request.keyBlack), work.set,
                      QStringLiteral("%1.icns").arg(work.request.name), work.picture());
 }
 
@@ -135,6 +139,8 @@ bool addPlatform(SetFiles &files, SetFiles platform)
     files.removed << platform.removed;
     files.keptAsItIs << platform.keptAsItIs;
     files.links << platform.links;
+    for (RunNote &note : platform.notes)
+        addNote(files.notes, std::move(note));
     files.failure = std::move(platform.failure);
     files.badCombination = platform.badCombination;
     return !files.failure;
@@ -147,12 +153,13 @@ Converted makeIcns(const ConversionOptions &options, const QStringList &inputs)
     SourcesLoad load = loadAllSources(inputs, IconSizes::icns().front());
     if (load.failure)
         return {QByteArray(), std::move(load.failure), false, {}};
-    // One file's pictures may be enlarged where they must, as for --sizes.
-    Made made = icnsOf(load.sources, inputs.size() == 1, options.keyBlack);
+    Made made = icnsOf(load.sources, inputs, options.keyBlack);
     if (made.failure)
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, Operand::input(inputs.first()), std::nullopt,
                                          std::move(*made.failure)},
                 true, {}};
+    if (made.enlarged)
+        addNote(load.notes, std::move(*made.enlarged));
     return {made.bytes, std::nullopt, false, std::move(load.notes)};
 }
 

@@ -35,7 +35,7 @@ std::optional<Failure> writeToStandardOutput(const QByteArray &bytes)
 struct Outcome
 {
     std::optional<RunFailure> failure;
-    std::vector<PartlyDrawn> notes;
+    std::vector<RunNote> notes;
 };
 
 // A picture taken from the inputs, in the order they come.
@@ -234,7 +234,7 @@ RunCounts reportInOrder(Run &run, const RunReport &report)
             ++(outcome.failure ? counts.failed : counts.converted);
             if (outcome.failure && report.failure)
                 report.failure(*outcome.failure);
-            for (const PartlyDrawn &note : outcome.notes)
+            for (const RunNote &note : outcome.notes)
                 if (report.note)
                     report.note(note);
         }

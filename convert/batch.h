@@ -30,7 +30,7 @@ struct RunReport
     // Why a picture failed, in the order of the pictures.
     std::function<void(const RunFailure &)> failure;
     // What of a converted picture could not be drawn, in the same order.
-    std::function<void(const PartlyDrawn &)> note;
+    std::function<void(const RunNote &)> note;
     // The counts, after each picture and a few times a second in between.
     std::function<void(const RunCounts &)> progress;
     // Called on the converting threads as each result is whole in its place,

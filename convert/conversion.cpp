@@ -9,6 +9,8 @@
 
 #include <QFileInfo>
 
+#include <set>
+
 namespace {
 
 // The window's square has the background of the classic colour scheme's
@@ -71,12 +73,40 @@ Converted makeXcursor(const ConversionOptions &options, const QStringList &input
     return options.delays.empty() ? packPictures(options, inputs) : animateCursor(options, inputs);
 }
 
+std::optional<RunNote> enlargedNote(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                    const QStringList &inputs)
+{
+    std::optional<RunNote> note;
+    for (const SizeSource &source : plan) {
+        if (!source.enlarged)
+            continue;
+        if (!note)
+            note = RunNote{RunNote::Kind::Enlarged, Operand::input(inputs.first()), QString(), pictures[source.picture].size(), {}};
+        note->sides.push_back(source.side);
+    }
+    if (note)
+        std::sort(note->sides.begin(), note->sides.end(), std::greater<int>());
+    return note;
+}
+
+void addNote(std::vector<RunNote> &notes, RunNote note)
+{
+    for (RunNote &earlier : notes)
+        if (note.kind == RunNote::Kind::Enlarged && earlier.kind == note.kind && earlier.picture.name() == note.picture.name()) {
+            std::set<int, std::greater<int>> sides(earlier.sides.begin(), earlier.sides.end());
+            sides.insert(note.sides.begin(), note.sides.end());
+            earlier.sides.assign(sides.begin(), sides.end());
+            return;
+        }
+    notes.push_back(std::move(note));
+}
+
 Converted packPictures(const ConversionOptions &options, const QStringList &inputs)
 {
     // Each read once, with detail enough for the largest size; every size is
     // made from those.
     std::vector<Picture> sources;
-    std::vector<PartlyDrawn> notes;
+    std::vector<RunNote> notes;
     for (const QString &name : inputs) {
         OpenInput input(Operand::input(name));
         // A Linux cursor of one animation is animated too.
@@ -94,6 +124,8 @@ Converted packPictures(const ConversionOptions &options, const QStringList &inpu
     }
     if (std::optional<Failure> outside = hotSpotRefusal(options, sources))
         return {QByteArray(), RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*outside)}, false, {}};
+    if (std::optional<RunNote> enlarged = enlargedNote(sources, plan.sources, inputs))
+        addNote(notes, std::move(*enlarged));
     if (isXcursor(options.kind)) {
         const std::vector<QPoint> hotSpots = cursorHotSpots(sources, plan.sources, options.hotSpot);
         return {encodeXcursorSizes(sources, plan.sources, options.keyBlack, hotSpots), std::nullopt, false, notes};

@@ -3,10 +3,12 @@
 #include "operand.h"
 #include "outputkind.h"
 #include "runfailure.h"
+#include "iconsizes.h"
 #include "square.h"
 
 #include <QByteArray>
 #include <QPointF>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -56,12 +58,28 @@ struct ConversionOptions
 // promise.
 bool endsAsAPicture(const QString &name);
 
-// What of a drawing could not be drawn: the picture, and librsvg's words.
-struct PartlyDrawn
+// What a run says of a picture beside its result: what of a drawing could
+// not be drawn (librsvg's words), or which sizes were enlarged from it, as
+// no picture given is that large.
+struct RunNote
 {
+    enum class Kind { PartlyDrawn, Enlarged };
+    Kind kind;
     Operand picture;
-    QString what;
+    QString what;           // PartlyDrawn: librsvg's words
+    QSize from;             // Enlarged: the picture's size
+    std::vector<int> sides; // Enlarged: the sizes made from it, largest first
 };
+
+// The note that `plan` enlarges the picture it makes a size of, when it
+// does: only one file's pictures are enlarged, so the note is of the first
+// of `inputs`.
+std::optional<RunNote> enlargedNote(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                                    const QStringList &inputs);
+
+// Adds `note` to `notes`: the sizes enlarged from one picture are said in
+// one note, however many files of a set are made of them.
+void addNote(std::vector<RunNote> &notes, RunNote note);
 
 // One picture (a file, or the picture file standard input holds) made into
 // the bytes of its result, or why it cannot be; `badCombination` when the pictures given cannot make the
@@ -71,9 +89,9 @@ struct Converted
     QByteArray bytes;
     std::optional<RunFailure> failure;
     bool badCombination = false;
-    // What of the pictures could not be drawn; the result is made all the
-    // same.
-    std::vector<PartlyDrawn> notes;
+    // What of the pictures could not be drawn, or was enlarged; the result
+    // is made all the same.
+    std::vector<RunNote> notes;
 };
 
 // The makers of the kinds that are one file, each a row's (outputkinds.h).

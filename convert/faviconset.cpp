@@ -43,14 +43,14 @@ struct Sources
 {
     std::vector<Picture> small;
     std::vector<Picture> large;
-    std::vector<PartlyDrawn> notes;
+    std::vector<RunNote> notes;
     std::optional<RunFailure> failure;
 };
 
 Sources loadSourcesTwice(const QStringList &inputs)
 {
     Sources sources;
-    std::vector<PartlyDrawn> sameNotes;
+    std::vector<RunNote> sameNotes;
     for (const QString &name : inputs) {
         OpenInput input(Operand::input(name));
         if ((sources.failure = loadSources(input, icoSizes.front(), sources.small, sources.notes)))
@@ -171,6 +171,7 @@ struct MadeFiles
     std::vector<NamedFile> files;
     QString themeColour; // as the manifest written gives it
     std::optional<Failure> failure;
+    std::vector<RunNote> enlarged;
 };
 
 // The colour the manifest tints the app with, as #rrggbb; of one left as
@@ -182,14 +183,15 @@ QString themeColourOf(const std::optional<QJsonObject> &manifest, const std::opt
     return written.isValid() ? written.name() : given.value_or(Qt::white).name();
 }
 
-MadeFiles makeFiles(const Sources &sources, bool enlarge, const WebApp &app, const QByteArray &manifest)
+MadeFiles makeFiles(const Sources &sources, const QStringList &inputs, const WebApp &app, const QByteArray &manifest)
 {
+    const bool enlarge = inputs.size() == 1;
     const QColor background = app.background.value_or(Qt::white);
     const bool keyBlack = app.keyBlack;
     IconSizePlan icoPlan = planIconSizes(sources.small, icoSizes, enlarge);
     IconSizePlan pngPlan = planIconSizes(sources.large, pngSizes, enlarge);
     if (icoPlan.failure || pngPlan.failure)
-        return {{}, {}, icoPlan.failure ? std::move(icoPlan.failure) : std::move(pngPlan.failure)};
+        return {{}, {}, icoPlan.failure ? std::move(icoPlan.failure) : std::move(pngPlan.failure), {}};
     const std::vector<QImage> squares = squareImagesOf(sources.large, pngPlan.sources, keyBlack);
     std::vector<NamedFile> files{{QStringLiteral("favicon.ico"), encodeIconSizes(sources.small, icoPlan.sources, keyBlack)}};
     // The picture the largest size is made from is the set's source.
@@ -205,7 +207,11 @@ MadeFiles makeFiles(const Sources &sources, bool enlarge, const WebApp &app, con
     const std::optional<QJsonObject> merged = manifestOf(manifest, app);
     if (merged)
         files.push_back({manifestName, QJsonDocument(*merged).toJson()});
-    return {std::move(files), themeColourOf(merged, app.background), std::nullopt};
+    std::vector<RunNote> enlarged;
+    for (const auto &[pictures, plan] : {std::pair(&sources.small, &icoPlan), std::pair(&sources.large, &pngPlan)})
+        if (std::optional<RunNote> note = enlargedNote(*pictures, plan->sources, inputs))
+            addNote(enlarged, std::move(*note));
+    return {std::move(files), themeColourOf(merged, app.background), std::nullopt, std::move(enlarged)};
 }
 
 // Writes the set of `sources` (the inputs' pictures, with detail for the
@@ -221,7 +227,7 @@ SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter
     if (app.title.isEmpty())
         app.title = app.name;
     // One file's pictures may be enlarged where they must, as for --sizes.
-    MadeFiles made = makeFiles(sources, inputs.size() == 1, app, earlierManifest(set.pathOf(manifestName)));
+    MadeFiles made = makeFiles(sources, inputs, app, earlierManifest(set.pathOf(manifestName)));
     const Operand first = Operand::input(inputs.first());
     if (made.failure) {
         result.failure = RunFailure{RunFailure::Step::MakeIcon, first, std::nullopt, std::move(*made.failure)};
@@ -239,6 +245,7 @@ SetFiles writeSetOf(const Sources &sources, const QStringList &inputs, SetWriter
         if ((result.failure = set.write(file.name, file.bytes, first)))
             break;
     result.written = set.written();
+    result.notes = std::move(made.enlarged);
     if (!names.contains(manifestName))
         result.keptAsItIs << set.pathOf(manifestName);
     if (!result.failure)
@@ -263,7 +270,8 @@ SetFiles writeFaviconSet(const SetRequest &request)
         set = writeSetOf(sources, request.inputs, SetWriter({request.folder, {}}, request.inputs),
                          webAppOf(request));
     }
-    set.notes = std::move(sources.notes);
+    for (RunNote &note : sources.notes)
+        addNote(set.notes, std::move(note));
     return set;
 }
 

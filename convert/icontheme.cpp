@@ -56,7 +56,8 @@ SetFiles writeIconTheme(const SetRequest &request)
     else
         theme = writeIconThemeOf(load.sources, Operand::input(request.inputs.first()),
                                  SetWriter({request.folder, {}}, request.inputs), request.name, request.keyBlack);
-    theme.notes = std::move(load.notes);
+    for (RunNote &note : load.notes)
+        addNote(theme.notes, std::move(note));
     return theme;
 }
 
@@ -83,6 +84,8 @@ SetFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &pi
         theme.failure = std::move(failure);
         return theme;
     };
+    if (std::optional<RunNote> enlarged = enlargedNote(sources, plan.sources, {picture.name()}))
+        theme.notes.push_back(std::move(*enlarged));
     for (const QImage &square : squareImagesOf(sources, plan.sources, keyBlack))
         if (std::optional<RunFailure> failure = set.write(
                 QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(square.width()), name), encodePng(square), picture))

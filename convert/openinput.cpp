@@ -66,11 +66,11 @@ PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
 }
 
 // What of a drawing could not be drawn, when something could not be.
-std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load)
+std::vector<RunNote> partlyDrawn(const OpenInput &input, const PictureLoad &load)
 {
     if (load.note.isEmpty())
         return {};
-    return {PartlyDrawn{input.operand, load.note}};
+    return {RunNote{RunNote::Kind::PartlyDrawn, input.operand, load.note, {}, {}}};
 }
 
 std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const std::vector<Picture> &pictures)
@@ -110,7 +110,7 @@ bool isIconsetFolder(const Operand &input)
 // of two the same size (icon_16x16@2x.png and icon_32x32.png are both 32
 // pixels), the first is kept. Each is read as a file given alone is.
 std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::vector<Picture> &sources,
-                                      std::vector<PartlyDrawn> &notes)
+                                      std::vector<RunNote> &notes)
 {
     std::vector<Picture> found;
     for (int points : {16, 32, 128, 256, 512})
@@ -122,7 +122,7 @@ std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::v
             PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
             if (load.failure)
                 return input.cannotOpen(*load.failure);
-            for (PartlyDrawn &note : partlyDrawn(input, load))
+            for (RunNote &note : partlyDrawn(input, load))
                 notes.push_back(std::move(note));
             const auto sameSize = [&load](const Picture &other) { return other.size() == load.picture.size(); };
             if (std::none_of(found.begin(), found.end(), sameSize))
@@ -139,7 +139,7 @@ std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::v
 } // namespace
 
 std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
-                                      std::vector<PartlyDrawn> &notes)
+                                      std::vector<RunNote> &notes)
 {
     if (isIconsetFolder(input.operand))
         return loadIconset(input.operand, largest, sources, notes);
@@ -171,7 +171,7 @@ std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector
     PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (load.failure)
         return input.cannotOpen(*load.failure);
-    for (PartlyDrawn &note : partlyDrawn(input, load))
+    for (RunNote &note : partlyDrawn(input, load))
         notes.push_back(std::move(note));
     sources.push_back(std::move(load.picture));
     return std::nullopt;

@@ -29,7 +29,7 @@ struct OpenInput
 PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail);
 
 // What of a drawing could not be drawn, when something could not be.
-std::vector<PartlyDrawn> partlyDrawn(const OpenInput &input, const PictureLoad &load);
+std::vector<RunNote> partlyDrawn(const OpenInput &input, const PictureLoad &load);
 
 // Why a cursor of `pictures` cannot point where it is asked: the hot spot
 // given is outside the first picture; or, without one, a drawing's marker
@@ -43,13 +43,13 @@ std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const st
 // picture; or why it cannot be read. What of a drawing could not be drawn
 // is added to `notes`.
 std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
-                                      std::vector<PartlyDrawn> &notes);
+                                      std::vector<RunNote> &notes);
 
 // The pictures of all `inputs`, as above, in order; the first failure ends it.
 struct SourcesLoad
 {
     std::vector<Picture> sources;
-    std::vector<PartlyDrawn> notes;
+    std::vector<RunNote> notes;
     std::optional<RunFailure> failure;
 };
 SourcesLoad loadAllSources(const QStringList &inputs, int largest);

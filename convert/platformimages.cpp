@@ -136,6 +136,7 @@ struct Squares
 {
     std::map<int, QImage> ofSide;
     std::optional<Failure> failure;
+    std::vector<SizeSource> planned; // of the pictures read
 };
 
 const Picture *firstDrawing(const std::vector<Picture> &pictures)
@@ -156,6 +157,7 @@ void addSquares(Squares &squares, const std::vector<Picture> &pictures, const st
     }
     for (QImage &square : squareImagesOf(pictures, plan.sources, keyBlack))
         squares.ofSide[square.width()] = std::move(square);
+    squares.planned.insert(squares.planned.end(), plan.sources.begin(), plan.sources.end());
 }
 
 Squares squaresOf(const std::vector<Picture> &pictures, const std::set<int, std::greater<int>> &sides, bool enlarge,
@@ -177,7 +179,9 @@ Squares squaresOf(const std::vector<Picture> &pictures, const std::set<int, std:
             squares.failure = std::move(fresh.failure);
             return squares;
         }
-        addSquares(squares, {std::move(fresh.picture)}, {side}, true, keyBlack);
+        Squares drawn;
+        addSquares(drawn, {std::move(fresh.picture)}, {side}, true, keyBlack);
+        squares.ofSide.merge(drawn.ofSide);
     }
     if (!squares.failure)
         addSquares(squares, pictures, read, enlarge, keyBlack);
@@ -186,17 +190,19 @@ Squares squaresOf(const std::vector<Picture> &pictures, const std::set<int, std:
 
 } // namespace
 
-MadeImages makePlannedImages(const std::vector<Picture> &pictures, const std::vector<PlannedImage> &plan, bool enlarge,
-                             const QColor &background, bool keyBlack)
+MadeImages makePlannedImages(const std::vector<Picture> &pictures, const std::vector<PlannedImage> &plan,
+                             const QStringList &inputs, const QColor &background, bool keyBlack)
 {
+    const bool enlarge = inputs.size() == 1;
     const double aspect = aspectOf(pictures);
     std::set<int, std::greater<int>> sides;
     for (const PlannedImage &image : plan)
         sides.insert(squareSideFor(image, aspect));
     Squares squares = squaresOf(pictures, sides, enlarge, keyBlack);
     if (squares.failure)
-        return {{}, std::move(squares.failure)};
+        return {{}, std::move(squares.failure), std::nullopt};
     MadeImages made;
+    made.enlarged = enlargedNote(pictures, squares.planned, inputs);
     for (const PlannedImage &image : plan)
         made.files.push_back(
             {image.name, encodePng(composed(image, squares.ofSide.at(squareSideFor(image, aspect)), background))});

@@ -46,6 +46,7 @@ struct MadeImages
 {
     std::vector<SetFile> files;
     std::optional<Failure> failure;
+    std::optional<RunNote> enlarged; // the sizes enlarged from a picture
 };
 
 // Every set's pictures are read with detail for this side, the largest of
@@ -55,9 +56,10 @@ constexpr int setReadingSide = 1024;
 
 // The images `plan` asks for, of `pictures` read with detail for
 // setReadingSide; a drawing is drawn afresh for each side beyond it. One
-// picture (`enlarge`) may be enlarged where it must be.
-MadeImages makePlannedImages(const std::vector<Picture> &pictures, const std::vector<PlannedImage> &plan, bool enlarge,
-                             const QColor &background, bool keyBlack);
+// file's pictures (`inputs` names those given) may be enlarged where they
+// must be.
+MadeImages makePlannedImages(const std::vector<Picture> &pictures, const std::vector<PlannedImage> &plan,
+                             const QStringList &inputs, const QColor &background, bool keyBlack);
 
 // Writes `files` into `set` for `picture`: none when one of them would
 // replace a picture of the run, else each in turn until one cannot be.

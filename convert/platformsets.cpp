@@ -215,7 +215,8 @@ SetFiles writeFromInputs(PlatformSet platform, const SetRequest &request)
         files.failure = std::move(load.failure);
     else
         files = writePlatformSetOf(platform, load.sources, request, SetWriter({request.folder, {}}, request.inputs));
-    files.notes = std::move(load.notes);
+    for (RunNote &note : load.notes)
+        addNote(files.notes, std::move(note));
     return files;
 }
 
@@ -227,9 +228,8 @@ SetFiles writePlatformSetOf(PlatformSet platform, const std::vector<Picture> &pi
     PlatformPlan plan = planOf(platform, request);
     SetFiles result;
     const Operand picture = Operand::input(request.inputs.first());
-    // One file's pictures may be enlarged where they must, as for --sizes.
-    MadeImages made = makePlannedImages(pictures, plan.images, request.inputs.size() == 1,
-                                        request.background.value_or(Qt::white), request.keyBlack);
+    MadeImages made = makePlannedImages(pictures, plan.images, request.inputs, request.background.value_or(Qt::white),
+                                        request.keyBlack);
     if (made.failure) {
         result.failure = RunFailure{RunFailure::Step::MakeIcon, picture, std::nullopt, std::move(*made.failure)};
         result.badCombination = true;
@@ -240,6 +240,8 @@ SetFiles writePlatformSetOf(PlatformSet platform, const std::vector<Picture> &pi
     writeSetFiles(within, made.files, picture, result);
     if (!result.failure)
         result.links = plan.lines;
+    if (made.enlarged)
+        result.notes.push_back(std::move(*made.enlarged));
     return result;
 }
 

@@ -85,7 +85,7 @@ struct SetFiles
 {
     QStringList written;
     QStringList links;
-    std::vector<PartlyDrawn> notes;
+    std::vector<RunNote> notes;
     QStringList removed;
     QStringList keptAsItIs;
     std::optional<RunFailure> failure;

@@ -175,7 +175,8 @@ IconSizePlan planIconSizes(const std::vector<Picture> &pictures, const std::vect
         if (exact.size() == 1) {
             plan.push_back({side, exact.front(), true});
         } else if (const std::optional<size_t> source = sourceToDraw(pictures, side, enlarge)) {
-            plan.push_back({side, *source, false});
+            const Picture &picture = pictures[*source];
+            plan.push_back({side, *source, false, !picture.isDrawing() && longerSide(picture) < side});
         } else {
             return {{}, Failure{Failure::Kind::Unusable,
                                 QStringLiteral("no picture is %1 pixels or larger, so the %1 x %1 image would be "

@@ -54,6 +54,7 @@ struct SizeSource
     int side = 0;
     size_t picture = 0;
     bool asItIs = false;
+    bool enlarged = false; // the picture, no drawing, is smaller than the size
 };
 
 // The picture each of `sizes` is made from. A picture exactly that size

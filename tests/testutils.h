@@ -267,7 +267,10 @@ struct Run
     int exitCode = -1;
     QByteArray outBytes;
     QString out;
+    // Its messages: what went wrong, and apart, the notes that sizes were
+    // enlarged from a small picture, which the tests of those check.
     QStringList errorLines;
+    QStringList enlargedNotes;
     qint64 milliseconds = 0;
     // Its peak resident memory and the processor time it and its helpers
     // took, when measured (RunSetting::measurePeak).
@@ -334,7 +337,8 @@ inline Run runConverter(const QStringList &arguments, const RunSetting &setting 
     run.exitCode = converter.exitCode();
     run.outBytes = converter.readAllStandardOutput();
     run.out = QString::fromUtf8(run.outBytes);
-    run.errorLines = QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : QString::fromUtf8(converter.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        (line.contains(QStringLiteral("\" is enlarged for ")) ? run.enlargedNotes : run.errorLines) << line;
     if (setting.measurePeak) { // 0 when it was not measured
         const QList<QByteArray> measured = readFile(peakFile).split(' ');
         run.peakKilobytes = measured.value(0).toLongLong();

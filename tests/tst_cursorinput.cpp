@@ -379,8 +379,9 @@ void tst_CursorInput::themeRunsSideBySideBothSucceed()
     QVERIFY(QFile::copy(path(QStringLiteral("a.png")), path(QStringLiteral("hand2.png")))
             || QFileInfo::exists(path(QStringLiteral("hand2.png"))));
     for (int pair = 0; pair < 12; ++pair) {
+        // Sizes the 64 x 48 picture holds: nothing is said of enlarging it.
         const QStringList make{QStringLiteral("--cursor-theme"), path(QStringLiteral("raced %1").arg(pair)),
-                               path(QStringLiteral("hand2.png"))};
+                               QStringLiteral("--sizes"), QStringLiteral("48,32"), path(QStringLiteral("hand2.png"))};
         QProcess first, second;
         first.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), make);
         second.start(QStringLiteral(TERVANA_CONVERT_EXECUTABLE), make);

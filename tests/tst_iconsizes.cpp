@@ -113,6 +113,8 @@ private slots:
     void iconsAreListedAndExtracted();
     void iconsOfOneNameAreAllExtracted();
     void damagedIconsAreReportedAndNotExtracted();
+    void enlargedSizesAreSaidOnce_data();
+    void enlargedSizesAreSaidOnce();
 };
 
 void tst_IconSizes::readsBackInEveryReader_data()
@@ -535,6 +537,45 @@ void tst_IconSizes::damagedIconsAreReportedAndNotExtracted()
     const Run extracted = runConverter({QStringLiteral("--extract"), cut, QStringLiteral("-d"), out});
     QCOMPARE(extracted.exitCode, 1);
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
+}
+
+void tst_IconSizes::enlargedSizesAreSaidOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("said"); // the one message line; empty: none
+    QVERIFY(saveImage(patternImage(32, 21), path(QStringLiteral("small.png")), "PNG"));
+    QVERIFY(writeFile(path(QStringLiteral("small.svg")), "<svg xmlns='http://www.w3.org/2000/svg' width='32' height='21'>"
+                                                         "<rect width='32' height='21' fill='teal'/></svg>"));
+    const QString small = path(QStringLiteral("small.png"));
+    const QString ending = QStringLiteral(" (it is 32 x 21); a larger picture or a drawing makes them sharp.");
+    QTest::newRow("icon of every size") << QStringList{QStringLiteral("--sizes"), QStringLiteral("all"), small, QStringLiteral("-o"), path(QStringLiteral("all.ico"))}
+                                        << QStringLiteral("\"%1\" is enlarged for the 256, 128, 64 and 48-pixel sizes").arg(small) + ending;
+    QTest::newRow("cursor") << QStringList{QStringLiteral("--cursor"), small, QStringLiteral("-o"), path(QStringLiteral("small.cur"))}
+                            << QStringLiteral("\"%1\" is enlarged for the 128, 96, 64 and 48-pixel sizes").arg(small) + ending;
+    QTest::newRow("every platform, one line") << QStringList{QStringLiteral("--app-icons"), path(QStringLiteral("set")), small}
+                                              << QStringLiteral("\"%1\" is enlarged for 49 sizes, 40 to 1240 pixels").arg(small) + ending;
+    QTest::newRow("sizes no larger than the picture") << QStringList{QStringLiteral("--sizes"), QStringLiteral("32,16"), small, QStringLiteral("-o"), path(QStringLiteral("two.ico"))}
+                                                      << QString();
+    QTest::newRow("the window's 32 x 32, which fits by design") << QStringList{path(QStringLiteral("small.png")), QStringLiteral("-o"), path(QStringLiteral("plain.ico"))}
+                                                                << QString();
+    QTest::newRow("a drawing, drawn at each size") << QStringList{QStringLiteral("--sizes"), QStringLiteral("all"), path(QStringLiteral("small.svg")),
+                                                                  QStringLiteral("-o"), path(QStringLiteral("drawn.ico"))}
+                                                   << QString();
+    QTest::newRow("quiet") << QStringList{QStringLiteral("-q"), QStringLiteral("--sizes"), QStringLiteral("all"), small, QStringLiteral("-o"), path(QStringLiteral("quiet.ico"))}
+                           << QString();
+}
+
+// A size larger than every picture given is enlarged, blurred: one line
+// says which sizes and from what, once however many files of a set are
+// made of them; a drawing, the window's square and -q say nothing.
+void tst_IconSizes::enlargedSizesAreSaidOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, said);
+    const Run run = runConverter(arguments);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errorLines, QStringList());
+    QCOMPARE(run.enlargedNotes, said.isEmpty() ? QStringList() : QStringList{QStringLiteral("tervana-convert: ") + said});
 }
 
 QTEST_MAIN(tst_IconSizes)
