@@ -211,6 +211,9 @@ int convertEach(const Options &options)
     };
     report.resultWritten = [] { ++advance.done; };
     const bool theme = options.kind() == OutputKind::CursorTheme;
+    // A theme's files are printed as they are written, as an icon theme's are.
+    if (theme)
+        report.written = [&progress](const Operand &cursor) { progress.printAbove(shownPath(cursor.name()), stdout); };
     const Destination destination{options.outputFile, resultExtension(options.kind()), options.folder,
                                   theme ? OwnLink(isOwnLink) : OwnLink()};
     const RunCounts counts =
@@ -298,11 +301,15 @@ int run(const Options &options)
     if (!rowOf(options.kind()).makeFile)
         return ended(options, reportIcons(options));
     int status = ended(options, packsIntoOne(options) ? packIntoOne(options) : convertEach(options));
-    if (options.kind() == OutputKind::CursorTheme && !stopRequested)
-        if (const std::optional<Failure> failure = completeCursorTheme(options.folder)) {
-            say(failure->reason);
+    if (options.kind() == OutputKind::CursorTheme && !stopRequested) {
+        const ThemeCompletion completed = completeCursorTheme(options.folder);
+        for (const QString &made : completed.made)
+            printLine(stdout, shownPath(made));
+        if (completed.failure) {
+            say(completed.failure->reason);
             status = SomeFailed;
         }
+    }
     // Said of a file written, after it is.
     const std::optional<FormatMismatch> mismatch = formatMismatch(Operand::output(options.outputFile), options.kind());
     if (status == AllConverted && mismatch)

@@ -145,8 +145,8 @@ constexpr OptionEntry table[] = {
     {nullptr, "cursor-theme", "dir", kindsOf(K::CursorTheme),
      "Make <dir> a Linux cursor theme: each picture a Linux cursor (as --xcursor makes it) in <dir>/cursors, named "
      "after the picture without its ending (left_ptr.png becomes left_ptr); a link under each other name desktops "
-     "look that shape up by (left_ptr: default, arrow ...) where nothing of that name is there; and "
-     "<dir>/index.theme, when there is none, naming the theme after <dir>."},
+     "look that shape up by (left_ptr: default, arrow ...; every name Adwaita has) where nothing of that name is "
+     "there; and <dir>/index.theme, when there is none, naming the theme after <dir>. Prints each file written."},
     {nullptr, "ani", nullptr, kindsOf(K::AnimatedCursor),
      "Write an animated cursor (.ani): of an animated GIF or WebP, its frames as a browser shows them, each for "
      "its own time (a frame of 10 ms or less, 0 among them, for 100 ms, as browsers show it); of an animated cursor "

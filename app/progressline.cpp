@@ -74,11 +74,14 @@ void ProgressLine::clear()
     m_onScreen = false;
 }
 
-void ProgressLine::printAbove(const QString &line)
+void ProgressLine::printAbove(const QString &line, FILE *stream)
 {
     const bool wasOnScreen = m_onScreen;
     clear();
-    printLine(m_stream, line);
+    printLine(stream ? stream : m_stream, line);
+    // Another stream reaches the screen before the line is drawn again.
+    if (stream && wasOnScreen)
+        std::fflush(stream);
     if (wasOnScreen)
         draw();
 }

@@ -18,8 +18,9 @@ public:
     ProgressLine(FILE *stream, Shown shown);
 
     void update(const RunCounts &counts);
-    // A line that stays, printed above the progress line.
-    void printAbove(const QString &line);
+    // A line that stays, printed above the progress line: on its stream,
+    // or on `stream` (standard output, for the files a run writes).
+    void printAbove(const QString &line, FILE *stream = nullptr);
     // Takes the progress line away, before the run's last words.
     void clear();
     qint64 elapsedMs() const { return m_clock.elapsed(); }

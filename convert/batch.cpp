@@ -36,6 +36,7 @@ struct Outcome
 {
     std::optional<RunFailure> failure;
     std::vector<RunNote> notes;
+    std::optional<Operand> written;
 };
 
 // A picture taken from the inputs, in the order they come.
@@ -193,14 +194,14 @@ Outcome convertOne(const Taken &taken, const Destination &destination, const Con
         return makeResult(options.forPicture(taken.input.named), QStringList{taken.input.input.name()});
     }();
     if (converted.failure)
-        return {converted.failure, {}};
+        return {converted.failure, {}, std::nullopt};
     if (std::optional<RunFailure> failure = destination.outputFile.isEmpty()
                                                 ? writeIntoFolder(converted.bytes, taken, destination)
                                                 : writeResult(converted.bytes, taken.output, taken.input.input))
-        return {std::move(failure), {}};
+        return {std::move(failure), {}, std::nullopt};
     if (report.resultWritten)
         report.resultWritten();
-    return {std::nullopt, converted.notes};
+    return {std::nullopt, converted.notes, taken.output};
 }
 
 // Starts `work` on four threads for each job: a thread waiting for its
@@ -237,6 +238,8 @@ RunCounts reportInOrder(Run &run, const RunReport &report)
             for (const RunNote &note : outcome.notes)
                 if (report.note)
                     report.note(note);
+            if (outcome.written && report.written)
+                report.written(*outcome.written);
         }
         if (report.progress)
             report.progress(counts);
@@ -259,7 +262,7 @@ RunCounts convertStream(const InputChoice &choice, const Destination &destinatio
             const std::optional<Taken> taken = run.take();
             if (!taken)
                 break;
-            run.finish(taken->number, taken->input.failure ? Outcome{taken->input.failure, {}}
+            run.finish(taken->number, taken->input.failure ? Outcome{taken->input.failure, {}, std::nullopt}
                                                            : convertOne(*taken, destination, options, report));
         }
         run.close();

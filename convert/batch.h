@@ -31,6 +31,8 @@ struct RunReport
     std::function<void(const RunFailure &)> failure;
     // What of a converted picture could not be drawn, in the same order.
     std::function<void(const RunNote &)> note;
+    // Each result written, in the same order.
+    std::function<void(const Operand &)> written;
     // The counts, after each picture and a few times a second in between.
     std::function<void(const RunCounts &)> progress;
     // Called on the converting threads as each result is whole in its place,

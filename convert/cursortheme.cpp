@@ -18,34 +18,41 @@
 
 namespace {
 
-// Names that stand for one shape, as cursor themes link them: the CSS name
-// first, then the X11 names and the other toolkits' names.
+// Names that stand for one shape, as cursor themes link them, in the
+// order a missing name is linked to the first given: the CSS name, the X11
+// name desktops try next, the other toolkits' names, and the hashes older
+// toolkits (Qt 4, early GTK) look a shape up by. Adwaita's groups, as
+// Debian's adwaita-icon-theme 43 links them.
 const QList<QStringList> &shapes()
 {
     static const QList<QStringList> names = {
         {"default", "left_ptr", "arrow", "top_left_arrow", "left-arrow"},
-        {"pointer", "hand2", "hand1", "hand", "pointing_hand"},
+        {"pointer", "hand2", "hand", "pointing_hand", "9d800788f1b08800ae810202380a0822", "e29285e634086352946a0e7090d73106"},
         {"text", "xterm", "ibeam"},
         {"vertical-text"},
         {"wait", "watch"},
-        {"progress", "left_ptr_watch", "half-busy"},
-        {"help", "question_arrow", "whats_this"},
-        {"crosshair", "cross", "tcross"},
-        {"move", "fleur", "all-scroll", "size_all"},
-        {"not-allowed", "crossed_circle", "circle", "forbidden"},
-        {"no-drop"},
-        {"grab", "openhand"},
+        {"progress", "left_ptr_watch", "half-busy", "08e8e1c95fe2fc01f976f1e063a24ccd", "3ecb610c1bf2410f44200f48c40d3599"},
+        {"help", "question_arrow", "whats_this", "left_ptr_help", "5c6cd98b3f3ebcb1f9c7f1c204630408",
+         "d9ce0ab605698f320427677b458ad60b"},
+        {"crosshair", "cross", "tcross", "cross_reverse", "diamond_cross"},
+        {"move", "4498f0e0c1937ffe01fd06f973665830", "9081237383d90e509aa00f00170e968f"},
+        {"all-scroll", "fleur", "size_all"},
+        {"not-allowed", "crossed_circle", "circle", "forbidden", "03b6e0fcb3499374a867c041f52298f0"},
+        {"no-drop", "dnd-no-drop"},
+        {"grab", "hand1", "openhand"},
         {"grabbing", "closedhand"},
-        {"copy", "dnd-copy"},
-        {"alias", "dnd-link", "link"},
+        {"copy", "dnd-copy", "1081e37283d90000800003c07f3ef6bf", "6407b0e94181790501fd1e167b474872"},
+        {"alias", "dnd-link", "link", "3085a0e285430894940527032f8b26df", "640fb0e74195791501fd1ed57b41487f"},
         {"context-menu"},
         {"cell", "plus"},
         {"zoom-in"},
         {"zoom-out"},
-        {"ns-resize", "sb_v_double_arrow", "v_double_arrow", "size_ver", "row-resize"},
-        {"ew-resize", "sb_h_double_arrow", "h_double_arrow", "size_hor", "col-resize"},
-        {"nwse-resize", "size_fdiag", "bd_double_arrow"},
-        {"nesw-resize", "size_bdiag", "fd_double_arrow"},
+        {"ns-resize", "sb_v_double_arrow", "v_double_arrow", "size_ver", "double_arrow", "row-resize",
+         "2870a09082c103050810ffdffffe0204", "00008160000006810000408080010102"},
+        {"ew-resize", "sb_h_double_arrow", "h_double_arrow", "size_hor", "col-resize", "14fef782d02440884392942c11205230",
+         "028006030e0e7ebffc7f7070c0600140"},
+        {"nwse-resize", "bd_double_arrow", "size_fdiag", "c7088f0f3e6c8088236ef8e1e3e70000"},
+        {"nesw-resize", "fd_double_arrow", "size_bdiag", "fcf1c3c7cd4491d801f1e1c78f100000"},
         {"n-resize", "top_side"},
         {"s-resize", "bottom_side"},
         {"e-resize", "right_side"},
@@ -54,6 +61,9 @@ const QList<QStringList> &shapes()
         {"ne-resize", "top_right_corner"},
         {"sw-resize", "bottom_left_corner"},
         {"se-resize", "bottom_right_corner"},
+        {"dotbox", "dot_box_mask", "draped_box", "icon", "target"},
+        {"right_ptr", "draft_large", "draft_small"},
+        {"X_cursor", "pirate"},
     };
     return names;
 }
@@ -181,6 +191,16 @@ std::optional<Failure> writeIndex(const QDir &theme)
     return std::nullopt;
 }
 
+// The name of `shape` a missing name links to: the first, in the shape's
+// order, that is a cursor file in `cursors`; none when none is.
+std::optional<QString> linkTarget(const QStringList &shape, const QDir &cursors)
+{
+    for (const QString &name : shape)
+        if (isCursorFile(cursors.filePath(name)))
+            return name;
+    return std::nullopt;
+}
+
 } // namespace
 
 QStringList cursorAliases(const QString &name)
@@ -199,32 +219,40 @@ bool isOwnLink(const QString &name, const QString &target)
     return cursorAliases(name).contains(target);
 }
 
-std::optional<Failure> completeCursorTheme(const QString &folder)
+ThemeCompletion completeCursorTheme(const QString &folder)
 {
     const QDir theme(folder);
     const QDir cursors(theme.filePath(QStringLiteral("cursors")));
+    ThemeCompletion done;
     // A theme is made of cursors: with none written, nothing else is.
     const QFileInfo cursorsInfo(cursors.path());
     if (cursorsInfo.isSymLink() || !cursorsInfo.isDir())
-        return std::nullopt;
+        return done;
     const QStringList names = cursors.entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
     if (std::none_of(names.begin(), names.end(), [&cursors](const QString &name) { return isCursorFile(cursors.filePath(name)); }))
-        return std::nullopt;
-    if (std::optional<Failure> failure = writeIndex(theme))
-        return failure;
+        return done;
+    const bool indexThere = somethingAt(theme.filePath(QStringLiteral("index.theme")));
+    if ((done.failure = writeIndex(theme)))
+        return done;
+    if (!indexThere)
+        done.made << theme.filePath(QStringLiteral("index.theme"));
     const CursorsFolder held(theme, cursors);
-    if (std::optional<Failure> failure = held.failure())
-        return Failure{failure->kind, QStringLiteral("Tervana cannot open \"%1\": %2.").arg(readableName(cursors.path()), failure->reason)};
-    for (const QString &name : names) {
-        if (!isCursorFile(cursors.filePath(name)))
-            continue;
-        for (const QString &alias : cursorAliases(name)) {
+    if (std::optional<Failure> failure = held.failure()) {
+        done.failure = Failure{failure->kind, QStringLiteral("Tervana cannot open \"%1\": %2.").arg(readableName(cursors.path()), failure->reason)};
+        return done;
+    }
+    for (const QStringList &shape : shapes()) {
+        const std::optional<QString> target = linkTarget(shape, cursors);
+        for (const QString &alias : target ? shape : QStringList()) {
             if (somethingAt(cursors.filePath(alias)))
                 continue;
-            if (std::optional<Failure> failure = held.link(name, alias))
-                return Failure{failure->kind, QStringLiteral("Tervana cannot link \"%1\" to \"%2\": %3.")
-                                                  .arg(readableName(cursors.filePath(alias)), name, failure->reason)};
+            if (std::optional<Failure> failure = held.link(*target, alias)) {
+                done.failure = Failure{failure->kind, QStringLiteral("Tervana cannot link \"%1\" to \"%2\": %3.")
+                                                          .arg(readableName(cursors.filePath(alias)), *target, failure->reason)};
+                return done;
+            }
+            done.made << cursors.filePath(alias);
         }
     }
-    return std::nullopt;
+    return done;
 }

@@ -22,9 +22,15 @@ QStringList cursorAliases(const QString &name);
 bool isOwnLink(const QString &name, const QString &target);
 
 // Completes the theme in `folder`, when "cursors/" (a folder, not a link)
-// holds a cursor: its "index.theme" when there is none, and, for each
-// cursor file in "cursors/", a link under each of its other
-// names where nothing of that name is there yet (a link to another cursor
-// of the same shape, or a file of the user's, stays as it is). Returns
-// why it could not, in words of a whole message.
-std::optional<Failure> completeCursorTheme(const QString &folder);
+// holds a cursor: its "index.theme" when there is none, and for each shape
+// a cursor is given for, a link under each of its names where nothing of
+// that name is there yet, to the first of its names given in the shape's
+// order (a link to another cursor of the same shape, or a file of the
+// user's, stays as it is). Says what it made, in order, and why it could
+// not go on, in words of a whole message.
+struct ThemeCompletion
+{
+    QStringList made;
+    std::optional<Failure> failure;
+};
+ThemeCompletion completeCursorTheme(const QString &folder);

@@ -89,15 +89,17 @@ IconSizeList parseIconSizes(const QString &list)
 
 namespace {
 
-// The square with alpha no longer premultiplied; with `keyBlack`, pure
-// black made transparent.
+// The square with alpha no longer premultiplied, every fully transparent
+// pixel 0 whatever colour a picture used as it is had there (it shows
+// nowhere, and so two frames or images that show the same are the same
+// bytes, stored once); with `keyBlack`, pure black made transparent.
 QImage straightSquare(const QImage &square, bool keyBlack)
 {
     QImage straight = square.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; keyBlack && y < straight.height(); ++y) {
+    for (int y = 0; y < straight.height(); ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(straight.scanLine(y));
         for (int x = 0; x < straight.width(); ++x)
-            if ((line[x] & 0x00FFFFFF) == 0)
+            if (qAlpha(line[x]) == 0 || (keyBlack && (line[x] & 0x00FFFFFF) == 0))
                 line[x] = 0;
     }
     return straight;

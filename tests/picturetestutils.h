@@ -32,6 +32,18 @@ inline QImage solidImage(int width, int height, quint32 bgr)
 }
 
 // A picture whose every pixel differs, so copies and flips show.
+// `image` as an icon stores it when it is used as it is: every wholly
+// clear pixel 0, whatever colour it held.
+inline QImage storedAsItIs(QImage image)
+{
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) == 0)
+                image.setPixel(x, y, 0);
+    return image;
+}
+
 inline QImage patternImage(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);

@@ -62,6 +62,7 @@ private slots:
     void animationFramesAreWhatBrowsersShow();
     void cursorThemesAreFoundByLibXcursor();
     void aThemesNameCannotAddToItsIndex();
+    void themeHasAdwaitasNamesAndPrintsThem();
     void themeRunsSideBySideBothSucceed();
     void anIconFamilysBrokenPngsAreSaidToBe();
     void timesAreHeldToOneRange();
@@ -370,6 +371,48 @@ void tst_CursorInput::cursorThemesAreFoundByLibXcursor()
     QCOMPARE(runConverter({QStringLiteral("--cursor-theme"), themes.filePath(QStringLiteral("None")),
                            path(QStringLiteral("broken.png"))}).exitCode, 1);
     QVERIFY(!QFileInfo::exists(themes.filePath(QStringLiteral("None"))));
+}
+
+// A theme of a cursor for each of Adwaita's own (Debian's
+// adwaita-icon-theme) has every name Adwaita has, its hashed names among
+// them; a missing name links to the cursor its shape is first looked up
+// by (ew-resize to sb_h_double_arrow, not to col-resize, which comes first
+// by name); and the run prints each file it writes, the cursors in the
+// order given, then the index and the links.
+void tst_CursorInput::themeHasAdwaitasNamesAndPrintsThem()
+{
+    const QDir adwaita(QStringLiteral("/usr/share/icons/Adwaita/cursors"));
+    if (!adwaita.exists())
+        QSKIP_MISSING("adwaita-icon-theme");
+    const QDir pictures(path(QStringLiteral("adwaita pictures")));
+    QVERIFY(pictures.mkpath(QStringLiteral(".")));
+    QStringList given;
+    for (const QFileInfo &cursor : adwaita.entryInfoList(QDir::Files | QDir::System, QDir::Name))
+        if (!cursor.isSymLink()) {
+            given << pictures.filePath(cursor.fileName() + QStringLiteral(".png"));
+            QVERIFY(QFile::copy(path(QStringLiteral("a.png")), given.last()));
+        }
+    QVERIFY(given.size() > 40);
+    const QDir theme(path(QStringLiteral("themes/Like Adwaita")));
+    const Run run = runConverter(QStringList{QStringLiteral("--cursor-theme"), theme.path(), QStringLiteral("--sizes"), QStringLiteral("24")} + given);
+    QCOMPARE(run.exitCode, 0);
+    const QDir cursors(theme.filePath(QStringLiteral("cursors")));
+    QStringList missing;
+    for (const QString &name : adwaita.entryList(QDir::Files | QDir::System, QDir::Name))
+        if (!QFileInfo(cursors.filePath(name)).exists())
+            missing << name;
+    QCOMPARE(missing, QStringList());
+    QCOMPARE(QFileInfo(cursors.filePath(QStringLiteral("ew-resize"))).symLinkTarget(), cursors.absoluteFilePath(QStringLiteral("sb_h_double_arrow")));
+    QCOMPARE(QFileInfo(cursors.filePath(QStringLiteral("left_ptr_help"))).symLinkTarget(), cursors.absoluteFilePath(QStringLiteral("question_arrow")));
+    const QStringList printed = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList expected;
+    for (const QString &picture : given)
+        expected << cursors.filePath(QFileInfo(picture).completeBaseName());
+    expected << theme.filePath(QStringLiteral("index.theme"));
+    QCOMPARE(printed.mid(0, expected.size()), expected);
+    QCOMPARE(printed.size(), cursors.entryList(QDir::Files | QDir::System).size() + 1);
+    for (const QString &link : printed.mid(expected.size()))
+        QVERIFY2(QFileInfo(link).isSymLink() && QFileInfo(link).exists(), qPrintable(link));
 }
 
 // Two runs that make one theme at the same time both succeed: a link one

@@ -105,6 +105,15 @@ void tst_Cursors::initTestCase()
         for (int x = 0; x < clear.width(); ++x)
             clear.setPixel(x, y, qRgba(200, 4 * x, 5 * y, (x * 4 + y) % 256));
     QVERIFY(clear.save(path(QStringLiteral("clear.png"))));
+    // One disc over pixels wholly clear, their colour green in one picture
+    // and magenta in the other: they show the same.
+    for (const QRgb under : {qRgba(0, 255, 0, 0), qRgba(255, 0, 255, 0)}) {
+        QImage disc(32, 32, QImage::Format_ARGB32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                disc.setPixel(x, y, (x - 16) * (x - 16) + (y - 16) * (y - 16) < 144 ? qRgb(200, 30, 30) : under);
+        QVERIFY(disc.save(path(QStringLiteral("disc over %1.png").arg(qGreen(under) ? QStringLiteral("green") : QStringLiteral("magenta")))));
+    }
     // 100 pixels wide, its view box 200 units: the marker's centre, 10,10,
     // is at 5,5.
     QVERIFY(writeFile(path(QStringLiteral("marked.svg")),
@@ -307,6 +316,12 @@ void tst_Cursors::animatedCursorsShowEachFrameForItsTime_data()
     QTest::newRow("pictures, 100 ms each") << QStringList{QStringLiteral("small.png"), QStringLiteral("square.png"), QStringLiteral("small.png")}
                                            << QStringList{} << QStringList{QStringLiteral("small.png"), QStringLiteral("square.png")}
                                            << QList<quint32>{6} << QList<quint32>{0, 1, 0};
+    // Pictures that show the same are one frame, whatever colour their clear
+    // pixels hold.
+    QTest::newRow("a picture again, other colours under its clear pixels")
+        << QStringList{QStringLiteral("disc over green.png"), QStringLiteral("small.png"), QStringLiteral("disc over magenta.png")}
+        << QStringList{} << QStringList{QStringLiteral("disc over green.png"), QStringLiteral("small.png")}
+        << QList<quint32>{6} << QList<quint32>{0, 1, 0};
     if (!writeGif(path(QStringLiteral("anim.gif")), {QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("red")}, {200, 0, 1000})
         || !writeGif(path(QStringLiteral("red.gif")), {QStringLiteral("red")}, {100})
         || !writeGif(path(QStringLiteral("blue.gif")), {QStringLiteral("blue")}, {100})) {
