@@ -152,7 +152,8 @@ int writeSet(const Options &options)
     const WorkThreads::Held working; // this thread, and as many more as -j allows
     const SetFiles set =
         row.writeSet({options.inputs, options.folder, options.name, options.background, options.conversion.keyBlack,
-                      options.conversion.title, options.webPath, options.iosAll, options.platforms});
+                      options.conversion.title, options.webPath, options.iosAll, options.platforms,
+                      options.backgroundPicture});
     for (const QString &file : row.listsWritten ? set.written : QStringList())
         printLine(stdout, shownPath(file));
     sayRemoved(set.removed); // gone, whether the set was written whole or not

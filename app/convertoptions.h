@@ -34,6 +34,7 @@ struct Options
     QString webPath; // --web-path: where a web set's files are served
     bool iosAll = false; // --ios-all
     QStringList platforms; // --platforms, as given; empty for all
+    QString backgroundPicture; // --background-picture
 
     OutputKind kind() const { return conversion.kind; }
 };

@@ -101,6 +101,9 @@ constexpr OptionEntry table[] = {
      "within the 66 dp circle every mask keeps), res/mipmap-anydpi-v26/ic_launcher.xml and ic_launcher_round.xml, "
      "res/values/ic_launcher_background.xml (--background's colour), and ic_launcher-playstore.png (512, opaque); "
      "then print each file written."},
+    {nullptr, "background-picture", "file", kindsOf(K::Android, K::AppIcons),
+     "With --android or --app-icons: the background layer of Android's adaptive icon, res/mipmap-*/"
+     "ic_launcher_background.png, the picture's middle covering each whole, instead of --background's colour."},
     {nullptr, "ios", "dir", kindsOf(K::Ios),
      "Write an iOS app's icon into <dir>/AppIcon.appiconset (<dir> is the asset catalogue, Assets.xcassets): "
      "Contents.json and the 1024 image Xcode makes every size of, opaque over --background; then print each file "

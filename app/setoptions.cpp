@@ -99,6 +99,9 @@ std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options 
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
     options.conversion.title = parser.value(QStringLiteral("title"));
     options.iosAll = parser.isSet(QStringLiteral("ios-all"));
+    options.backgroundPicture = parser.value(QStringLiteral("background-picture"));
+    if (parser.isSet(QStringLiteral("background-picture")) && (options.backgroundPicture.isEmpty() || options.backgroundPicture == QLatin1String("-")))
+        return QStringLiteral("--background-picture takes a picture file (not standard input).");
     if (parser.isSet(QStringLiteral("platforms")))
         if (std::optional<QString> mistake = readPlatforms(parser.value(QStringLiteral("platforms")), options.platforms))
             return mistake;

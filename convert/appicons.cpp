@@ -181,7 +181,7 @@ SetFiles writeAppIcons(const SetRequest &request)
     files.notes = std::move(load.notes);
     if ((files.failure = std::move(load.failure)))
         return files;
-    const SetWriter set({request.folder, {}}, request.inputs);
+    const SetWriter set({request.folder, {}}, picturesOf(request));
     for (const AppPlatform &platform : platforms)
         if (!addPlatform(files, platform.write({load.sources, request, set.within(QLatin1String(platform.name))})))
             break;

@@ -20,6 +20,8 @@ struct PlatformPlan
     std::vector<PlannedImage> images;
     std::vector<SetFile> texts;
     QStringList lines;
+    // The images made of the background picture, which each cover whole.
+    std::vector<PlannedImage> backgroundImages;
 };
 
 // Android's densities, as mipmap folders name them, and their scale in
@@ -31,17 +33,43 @@ struct Density
 };
 constexpr Density densities[] = {{"mdpi", 4}, {"hdpi", 6}, {"xhdpi", 8}, {"xxhdpi", 12}, {"xxxhdpi", 16}};
 
-QByteArray adaptiveIconXml()
+// The adaptive icon: its background (a colour's or a picture's resource),
+// its foreground and its monochrome layer.
+QByteArray adaptiveIconXml(const QString &background)
 {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-           "<adaptive-icon xmlns:android=\"http://schemas.android.com/apk/res/android\">\n"
-           "    <background android:drawable=\"@color/ic_launcher_background\"/>\n"
-           "    <foreground android:drawable=\"@mipmap/ic_launcher_foreground\"/>\n"
-           "    <monochrome android:drawable=\"@mipmap/ic_launcher_monochrome\"/>\n"
-           "</adaptive-icon>\n";
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                          "<adaptive-icon xmlns:android=\"http://schemas.android.com/apk/res/android\">\n"
+                          "    <background android:drawable=\"%1\"/>\n"
+                          "    <foreground android:drawable=\"@mipmap/ic_launcher_foreground\"/>\n"
+                          "    <monochrome android:drawable=\"@mipmap/ic_launcher_monochrome\"/>\n"
+                          "</adaptive-icon>\n")
+        .arg(background)
+        .toUtf8();
 }
 
-PlatformPlan androidPlan(const QColor &background)
+// The adaptive icon's background: the colour, in the values; or, of a
+// background picture, a layer of each density.
+void addAndroidBackground(PlatformPlan &plan, const QColor &background, bool picture)
+{
+    const QString drawable = picture ? QStringLiteral("@mipmap/ic_launcher_background") : QStringLiteral("@color/ic_launcher_background");
+    plan.texts.push_back({QStringLiteral("res/mipmap-anydpi-v26/ic_launcher.xml"), adaptiveIconXml(drawable)});
+    plan.texts.push_back({QStringLiteral("res/mipmap-anydpi-v26/ic_launcher_round.xml"), adaptiveIconXml(drawable)});
+    if (!picture) {
+        plan.texts.push_back({QStringLiteral("res/values/ic_launcher_background.xml"),
+                              QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>\n"
+                                             "    <color name=\"ic_launcher_background\">%1</color>\n</resources>\n")
+                                  .arg(background.name().toUpper())
+                                  .toUtf8()});
+        return;
+    }
+    for (const Density &density : densities) {
+        const int side = 108 * density.quarters / 4;
+        plan.backgroundImages.push_back({QStringLiteral("res/mipmap-%1/ic_launcher_background.png").arg(QLatin1String(density.folder)),
+                                         QSize(side, side), Look::Fitted});
+    }
+}
+
+PlatformPlan androidPlan(const QColor &background, bool backgroundPicture)
 {
     PlatformPlan plan;
     for (const Density &density : densities) {
@@ -55,13 +83,7 @@ PlatformPlan androidPlan(const QColor &background)
     }
     // The store's icon: a full square, which the store masks itself.
     plan.images.push_back({QStringLiteral("ic_launcher-playstore.png"), QSize(512, 512), Look::Opaque});
-    plan.texts.push_back({QStringLiteral("res/mipmap-anydpi-v26/ic_launcher.xml"), adaptiveIconXml()});
-    plan.texts.push_back({QStringLiteral("res/mipmap-anydpi-v26/ic_launcher_round.xml"), adaptiveIconXml()});
-    plan.texts.push_back({QStringLiteral("res/values/ic_launcher_background.xml"),
-                          QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>\n"
-                                         "    <color name=\"ic_launcher_background\">%1</color>\n</resources>\n")
-                              .arg(background.name().toUpper())
-                              .toUtf8()});
+    addAndroidBackground(plan, background, backgroundPicture);
     return plan;
 }
 
@@ -93,7 +115,7 @@ QString iosImageName(int side)
 
 PlatformPlan iosPlan(bool everySize)
 {
-    PlatformPlan plan{QStringLiteral("AppIcon.appiconset"), {}, {}, {}};
+    PlatformPlan plan{QStringLiteral("AppIcon.appiconset"), {}, {}, {}, {}};
     QJsonArray images;
     std::set<int> sides;
     if (!everySize) {
@@ -155,7 +177,7 @@ PlatformPlan msixPlan(const QString &title)
         {"Square150x150Logo", {150, 150}, Look::Fitted}, {"Wide310x150Logo", {310, 150}, Look::Banner},
         {"Square310x310Logo", {310, 310}, Look::Fitted}, {"StoreLogo", {50, 50}, Look::Fitted},
     };
-    PlatformPlan plan{QStringLiteral("Assets"), {}, {}, visualElementsLines(title)};
+    PlatformPlan plan{QStringLiteral("Assets"), {}, {}, visualElementsLines(title), {}};
     // A scale's size is rounded half up, as Windows' own tables give it
     // (44 at 125 % is 55, 50 at 125 % is 63).
     const auto scaled = [](int length, int scale) { return (length * scale + 50) / 100; };
@@ -196,7 +218,7 @@ PlatformPlan planOf(PlatformSet platform, const SetRequest &request)
     const QColor background = request.background.value_or(Qt::white);
     switch (platform) {
     case PlatformSet::Android:
-        return androidPlan(background);
+        return androidPlan(background, !request.backgroundPicture.isEmpty());
     case PlatformSet::Ios:
         return iosPlan(request.iosAll);
     case PlatformSet::Msix:
@@ -207,6 +229,28 @@ PlatformPlan planOf(PlatformSet platform, const SetRequest &request)
     return {};
 }
 
+// The middle square of a picture's pixels, as a picture: fitted into a
+// square, it covers it whole.
+Picture middleSquareOf(const Picture &picture)
+{
+    const QImage &image = picture.image();
+    const int side = std::min(image.width(), image.height());
+    return Picture(image.copy((image.width() - side) / 2, (image.height() - side) / 2, side, side));
+}
+
+// The images of the background picture, each covered whole by its middle;
+// of an icon's several images, the largest.
+MadeImages backgroundImagesOf(const std::vector<PlannedImage> &images, const SetRequest &request,
+                              std::optional<RunFailure> &failure)
+{
+    SourcesLoad load = loadAllSources({request.backgroundPicture}, setReadingSide);
+    if ((failure = std::move(load.failure)))
+        return {};
+    const auto larger = [](const Picture &a, const Picture &b) { return a.image().width() * qint64(a.image().height()) < b.image().width() * qint64(b.image().height()); };
+    const Picture &largest = *std::max_element(load.sources.begin(), load.sources.end(), larger);
+    return makePlannedImages({middleSquareOf(largest)}, images, {request.backgroundPicture}, Qt::white, false);
+}
+
 SetFiles writeFromInputs(PlatformSet platform, const SetRequest &request)
 {
     SourcesLoad load = loadAllSources(request.inputs, setReadingSide);
@@ -214,7 +258,7 @@ SetFiles writeFromInputs(PlatformSet platform, const SetRequest &request)
     if (load.failure)
         files.failure = std::move(load.failure);
     else
-        files = writePlatformSetOf(platform, load.sources, request, SetWriter({request.folder, {}}, request.inputs));
+        files = writePlatformSetOf(platform, load.sources, request, SetWriter({request.folder, {}}, picturesOf(request)));
     for (RunNote &note : load.notes)
         addNote(files.notes, std::move(note));
     return files;
@@ -236,6 +280,12 @@ SetFiles writePlatformSetOf(PlatformSet platform, const std::vector<Picture> &pi
         return result;
     }
     made.files.insert(made.files.end(), plan.texts.begin(), plan.texts.end());
+    if (!plan.backgroundImages.empty()) {
+        MadeImages layer = backgroundImagesOf(plan.backgroundImages, request, result.failure);
+        if (result.failure)
+            return result;
+        made.files.insert(made.files.end(), layer.files.begin(), layer.files.end());
+    }
     SetWriter within = plan.within.isEmpty() ? set : set.within(plan.within);
     writeSetFiles(within, made.files, picture, result);
     if (!result.failure)

@@ -34,6 +34,11 @@ std::optional<RunFailure> SetWriter::firstRefusal(const QStringList &names) cons
     return std::nullopt;
 }
 
+QStringList picturesOf(const SetRequest &request)
+{
+    return request.backgroundPicture.isEmpty() ? request.inputs : request.inputs + QStringList{request.backgroundPicture};
+}
+
 std::optional<RunFailure> SetWriter::write(const QString &name, const QByteArray &bytes, const Operand &picture)
 {
     if (std::optional<RunFailure> refused = refusal(name))

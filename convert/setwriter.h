@@ -72,7 +72,12 @@ struct SetRequest
     QString webPath;
     bool iosAll = false; // --ios-all: iOS' older list of sizes too
     QStringList platforms; // --platforms: those --app-icons writes; empty for all
+    QString backgroundPicture; // --background-picture: the layer under Android's adaptive icon
 };
+
+// The pictures a set is made of, which none of its files may replace: the
+// inputs, and the background picture.
+QStringList picturesOf(const SetRequest &request);
 
 // What writing a set came to, whatever its kind: the files written, in
 // order; the lines a page links the web's icons with; what of a drawing

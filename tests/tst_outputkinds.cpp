@@ -30,9 +30,9 @@ const QHash<OutputKind, QStringList> kindRuns{
     {OutputKind::CursorTheme, {"--cursor-theme", "ct", "left_ptr.png"}},
     {OutputKind::IconTheme, {"--theme", "th", "--name", "app", "dark.png"}},
     {OutputKind::FaviconSet, {"--favicon", "site", "dark.png"}},
-    // Two platforms, which every option of --app-icons changes, each run
+    // Three platforms, which every option of --app-icons changes, each run
     // compared with the run of all.
-    {OutputKind::AppIcons, {"--app-icons", "ai", "--platforms", "ios,web", "dark.png"}},
+    {OutputKind::AppIcons, {"--app-icons", "ai", "--platforms", "android,ios,web", "dark.png"}},
     {OutputKind::Android, {"--android", "and", "dark.png"}},
     {OutputKind::Ios, {"--ios", "ios", "dark.png"}},
     {OutputKind::Msix, {"--msix", "msix", "dark.png"}},
@@ -50,7 +50,7 @@ QString validValueOf(const OptionEntry &entry)
         {"name", "other"},       {"hotspot", "1,1"},       {"cursor-theme", "ct"}, {"delay", "50"},
         {"title", "a title"},    {"author", "an author"},  {"files-from", "list"},  {"web-path", "/static"},
         {"platforms", "linux"},  {"android", "and"},       {"ios", "ios"},         {"msix", "msix"},
-        {"iconset", "is"}};
+        {"iconset", "is"},       {"background-picture", "light.png"}};
     return values.value(QLatin1String(entry.name));
 }
 

@@ -168,6 +168,7 @@ private slots:
     void phoneAndStoreSetsHoldTheirSizes_data();
     void phoneAndStoreSetsHoldTheirSizes();
     void androidsLayersKeepToTheirShapes();
+    void theBackgroundPictureIsNeverReplaced();
     void iconsetIsTheFamilysImages();
 };
 
@@ -501,6 +502,12 @@ void tst_PlatformIcons::phoneAndStoreSetsHoldTheirSizes_data()
     const QStringList colour{QStringLiteral("--background"), QStringLiteral("#204080")};
     QTest::newRow("Android") << QStringList{QStringLiteral("--android"), QStringLiteral("set")} + colour + QStringList{path(QStringLiteral("logo.svg"))}
                              << androidSizes() << QStringList{QStringLiteral("ic_launcher-playstore.png")} << QString();
+    Sizes overPicture = androidSizes();
+    for (const auto &[density, side] : {std::pair("mdpi", 108), {"hdpi", 162}, {"xhdpi", 216}, {"xxhdpi", 324}, {"xxxhdpi", 432}})
+        overPicture.insert(QStringLiteral("res/mipmap-%1/ic_launcher_background.png").arg(QLatin1String(density)), QSize(side, side));
+    QTest::newRow("Android over a picture") << QStringList{QStringLiteral("--android"), QStringLiteral("set"), QStringLiteral("--background-picture"),
+                                                           path(QStringLiteral("wide.png")), path(QStringLiteral("logo.svg"))}
+                                            << overPicture << QStringList{QStringLiteral("ic_launcher-playstore.png")} << QString();
     QTest::newRow("iOS, every size") << QStringList{QStringLiteral("--ios"), QStringLiteral("set"), QStringLiteral("--ios-all"), path(QStringLiteral("wide.png"))}
                                      << squares(QStringLiteral("AppIcon.appiconset/AppIcon-%1.png"), {20, 29, 40, 58, 60, 76, 80, 87, 120, 152, 167, 180, 1024})
                                      << QStringList{QStringLiteral("AppIcon")} << QString();
@@ -543,6 +550,14 @@ void tst_PlatformIcons::phoneAndStoreSetsHoldTheirSizes()
         QVERIFY2(isOpaqueSrgbPng(png) == isOpaque, qPrintable(name));
     }
     QVERIFY(printed.isEmpty() ? !run.out.contains(QLatin1Char('<')) : run.out.startsWith(printed));
+    // Over a picture, Android's adaptive icon names its layer, covered
+    // whole by the picture's middle, and no colour.
+    if (arguments.contains(QStringLiteral("--background-picture"))) {
+        QVERIFY(readFile(set.filePath(QStringLiteral("res/mipmap-anydpi-v26/ic_launcher.xml"))).contains("\"@mipmap/ic_launcher_background\""));
+        QVERIFY(!QFileInfo::exists(set.filePath(QStringLiteral("res/values/ic_launcher_background.xml"))));
+        const QImage layer(set.filePath(QStringLiteral("res/mipmap-mdpi/ic_launcher_background.png")));
+        QCOMPARE(layer.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32), layer.convertToFormat(QImage::Format_ARGB32));
+    }
     // Xcode's catalogue: each image it names is there, of the points and scale it gives.
     if (arguments.contains(QStringLiteral("--ios"))) {
         const QJsonObject contents = QJsonDocument::fromJson(readFile(set.filePath(QStringLiteral("AppIcon.appiconset/Contents.json")))).object();
@@ -628,6 +643,20 @@ void tst_PlatformIcons::androidsLayersKeepToTheirShapes()
     QVERIFY(compiler.waitForFinished(60000));
     QVERIFY2(compiler.exitCode() == 0, compiler.readAllStandardError().constData());
     QVERIFY(QFileInfo(path(QStringLiteral("compiled.zip"))).size() > 0);
+}
+
+// The background picture is one of the set's pictures: a set whose layer
+// would replace it is refused, the picture left as it was.
+void tst_PlatformIcons::theBackgroundPictureIsNeverReplaced()
+{
+    const QDir set(path(QStringLiteral("android over itself")));
+    QVERIFY(set.mkpath(QStringLiteral("res/mipmap-mdpi")));
+    const QString layer = set.filePath(QStringLiteral("res/mipmap-mdpi/ic_launcher_background.png"));
+    QVERIFY(QFile::copy(path(QStringLiteral("wide.png")), layer));
+    const Run run = runConverter({QStringLiteral("--android"), set.path(), QStringLiteral("--background-picture"), layer, path(QStringLiteral("logo.svg"))});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(readFile(layer), readFile(path(QStringLiteral("wide.png"))));
+    QVERIFY(!QFileInfo::exists(set.filePath(QStringLiteral("res/mipmap-mdpi/ic_launcher.png"))));
 }
 
 // A macOS .iconset holds the images of the icon family of the same

@@ -45,7 +45,7 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --platforms --android --ios --ios-all --msix --iconset --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
+            --jobs --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --platforms --android --background-picture --ios --ios-all --msix --iconset --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
             -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))
