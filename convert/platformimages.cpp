@@ -3,6 +3,7 @@
 #include "iconsizes.h"
 #include "pictureencoding.h"
 #include "readpicture.h"
+#include "workthreads.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -203,9 +204,18 @@ MadeImages makePlannedImages(const std::vector<Picture> &pictures, const std::ve
         return {{}, std::move(squares.failure), std::nullopt};
     MadeImages made;
     made.enlarged = enlargedNote(pictures, squares.planned, inputs);
-    for (const PlannedImage &image : plan)
-        made.files.push_back(
-            {image.name, encodePng(composed(image, squares.ofSide.at(squareSideFor(image, aspect)), background))});
+    // Each image is laid out and encoded side by side with the others, as
+    // threads are free (-j); zlib's fastest level, as a phone's or a store's
+    // tools pack the images again themselves.
+    std::vector<std::future<QByteArray>> encoded;
+    for (const PlannedImage &image : plan) {
+        const QImage &square = squares.ofSide.at(squareSideFor(image, aspect));
+        encoded.push_back(WorkThreads::startSideBySide([&image, &square, background] {
+            return encodePng(composed(image, square, background), true);
+        }));
+    }
+    for (size_t i = 0; i < plan.size(); ++i)
+        made.files.push_back({plan[i].name, encoded[i].get()});
     return made;
 }
 

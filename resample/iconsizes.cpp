@@ -217,19 +217,7 @@ std::vector<IconImage> iconImagesOf(const std::vector<Picture> &pictures, const 
         const auto make = [&picture, source, keyBlack, pngAtLargest] {
             return iconImageOf(picture, source.side, source.asItIs, keyBlack, pngAtLargest);
         };
-        if (small || !WorkThreads::tryTake()) {
-            made.push_back(std::async(std::launch::deferred, make));
-            continue;
-        }
-        try {
-            made.push_back(std::async(std::launch::async, [make] {
-                const WorkThreads::Held held(true);
-                return make();
-            }));
-        } catch (const std::system_error &) {
-            WorkThreads::giveBack();
-            made.push_back(std::async(std::launch::deferred, make));
-        }
+        made.push_back(small ? std::async(std::launch::deferred, make) : WorkThreads::startSideBySide(make));
     }
     std::vector<IconImage> images;
     for (std::future<IconImage> &image : made)

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <future>
+#include <system_error>
+#include <utility>
+
 // The threads a process works on at once. A run's pictures converted side
 // by side and the sizes of one icon made side by side take their threads
 // from the same count, so that the converter's -j bounds all the work it
@@ -29,5 +33,24 @@ public:
     Held(const Held &) = delete;
     Held &operator=(const Held &) = delete;
 };
+
+// `make` started on a thread of its own when one of the count is free,
+// else left to be done when its result is asked for (as also when no
+// thread can be started).
+template<typename Make>
+auto startSideBySide(Make make) -> std::future<decltype(make())>
+{
+    if (!tryTake())
+        return std::async(std::launch::deferred, std::move(make));
+    try {
+        return std::async(std::launch::async, [make] {
+            const Held held(true);
+            return make();
+        });
+    } catch (const std::system_error &) {
+        giveBack();
+        return std::async(std::launch::deferred, std::move(make));
+    }
+}
 
 } // namespace WorkThreads
