@@ -26,6 +26,20 @@ std::optional<QString> readName(const QCommandLineParser &parser, Options &optio
     return nameRefusal(options.name);
 }
 
+// `text` with each half of a surrogate pair that has no other half (what
+// bytes that are no UTF-8 become) replaced by U+FFFD, as a manifest and a
+// package's lines can hold only whole characters.
+QString wholeCharacters(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 } // namespace
 
 std::optional<QString> nameRefusal(const QString &name)
@@ -54,7 +68,8 @@ std::optional<QString> webPathRefusal(const QString &path)
 {
     // The path goes into the lines a page's head takes as it stands: it may
     // hold nothing an attribute or a URL would read otherwise.
-    static const QRegularExpression plainPath(QStringLiteral("^/[!$()*+,\\-./0-9:;=@A-Z_a-z~%]*$"));
+    // "//" would begin a link to another host.
+    static const QRegularExpression plainPath(QStringLiteral("^/(?!/)[!$()*+,\\-./0-9:;=@A-Z_a-z~%]*$"));
     if (!plainPath.match(path).hasMatch())
         return QStringLiteral("--web-path takes the path the set is served under, such as /static/icons: it begins with "
                               "/ and holds letters, digits and - . _ ~ / and the like, without spaces, quotes, <, >, &, "
@@ -90,14 +105,14 @@ std::optional<QString> readSetOptions(const QCommandLineParser &parser, Options 
     // Only the theme's and --app-icons' files are named after the icon; the
     // other sets take any text for the app's name, or none.
     if (options.kind() != OutputKind::IconTheme && options.kind() != OutputKind::AppIcons)
-        options.name = parser.value(QStringLiteral("name"));
+        options.name = wholeCharacters(parser.value(QStringLiteral("name")));
     else if (std::optional<QString> mistake = readName(parser, options))
         return mistake;
     if (parser.isSet(QStringLiteral("background")))
         if (std::optional<QString> mistake = readBackground(parser.value(QStringLiteral("background")), options.background.emplace()))
             return mistake;
     options.conversion.keyBlack = parser.isSet(QStringLiteral("key-black"));
-    options.conversion.title = parser.value(QStringLiteral("title"));
+    options.conversion.title = wholeCharacters(parser.value(QStringLiteral("title")));
     options.iosAll = parser.isSet(QStringLiteral("ios-all"));
     options.backgroundPicture = parser.value(QStringLiteral("background-picture"));
     if (parser.isSet(QStringLiteral("background-picture")) && (options.backgroundPicture.isEmpty() || options.backgroundPicture == QLatin1String("-")))

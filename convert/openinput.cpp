@@ -96,38 +96,47 @@ std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const st
 }
 
 
-namespace {
-
-// Whether `input` names a macOS .iconset folder, which is read as one
-// picture of hand-drawn sizes.
-bool isIconsetFolder(const Operand &input)
+bool isIconsetFolder(const QString &name)
 {
-    return !input.isStandard() && input.name().endsWith(QLatin1String(".iconset"), Qt::CaseInsensitive)
-           && QFileInfo(input.name()).isDir();
+    QString folder = name;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return name != QLatin1String("-") && folder.endsWith(QLatin1String(".iconset"), Qt::CaseInsensitive) && QFileInfo(folder).isDir();
 }
+
+QStringList iconsetMembers(const QString &folder)
+{
+    QStringList members;
+    for (int points : {16, 32, 128, 256, 512})
+        for (const QString &scale : {QString(), QStringLiteral("@2x")}) {
+            const QString path = QDir(folder).filePath(QStringLiteral("icon_%1x%1%2.png").arg(points).arg(scale));
+            if (QFileInfo(path).isSymLink() || QFileInfo::exists(path))
+                members << path;
+        }
+    return members;
+}
+
+namespace {
 
 // The PNGs of an .iconset folder, as iconutil names them, smallest first;
 // of two the same size (icon_16x16@2x.png and icon_32x32.png are both 32
-// pixels), the first is kept. Each is read as a file given alone is.
+// pixels), the first is kept. Each is read as a file given alone is (a
+// link that leads nowhere is refused as one would be).
 std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::vector<Picture> &sources,
                                       std::vector<RunNote> &notes)
 {
     std::vector<Picture> found;
-    for (int points : {16, 32, 128, 256, 512})
-        for (const QString &scale : {QString(), QStringLiteral("@2x")}) {
-            const QString path = QDir(folder.name()).filePath(QStringLiteral("icon_%1x%1%2.png").arg(points).arg(scale));
-            if (!QFileInfo::exists(path))
-                continue;
-            OpenInput input(Operand::input(path));
-            PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
-            if (load.failure)
-                return input.cannotOpen(*load.failure);
-            for (RunNote &note : partlyDrawn(input, load))
-                notes.push_back(std::move(note));
-            const auto sameSize = [&load](const Picture &other) { return other.size() == load.picture.size(); };
-            if (std::none_of(found.begin(), found.end(), sameSize))
-                found.push_back(std::move(load.picture));
-        }
+    for (const QString &path : iconsetMembers(folder.name())) {
+        OpenInput input(Operand::input(path));
+        PictureLoad load = loadInput(input, QSize(largest, largest), DrawDetail::Light);
+        if (load.failure)
+            return input.cannotOpen(*load.failure);
+        for (RunNote &note : partlyDrawn(input, load))
+            notes.push_back(std::move(note));
+        const auto sameSize = [&load](const Picture &other) { return other.size() == load.picture.size(); };
+        if (std::none_of(found.begin(), found.end(), sameSize))
+            found.push_back(std::move(load.picture));
+    }
     if (found.empty())
         return RunFailure{RunFailure::Step::Open, folder, std::nullopt,
                           Failure{Failure::Kind::Unusable, QStringLiteral("the .iconset folder holds no icon_16x16.png ... "
@@ -141,7 +150,7 @@ std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::v
 std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
                                       std::vector<RunNote> &notes)
 {
-    if (isIconsetFolder(input.operand))
+    if (isIconsetFolder(input.operand.name()))
         return loadIconset(input.operand, largest, sources, notes);
     if (input.failure)
         return input.cannotOpen(*input.failure);

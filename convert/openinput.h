@@ -45,6 +45,12 @@ std::optional<Failure> hotSpotRefusal(const ConversionOptions &options, const st
 std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
                                       std::vector<RunNote> &notes);
 
+// Whether `name` is a macOS .iconset folder (a trailing "/" or not), which
+// is read as one picture of hand-drawn sizes: the PNGs iconutil names,
+// those there (or a link there), in order.
+bool isIconsetFolder(const QString &name);
+QStringList iconsetMembers(const QString &folder);
+
 // The pictures of all `inputs`, as above, in order; the first failure ends it.
 struct SourcesLoad
 {

@@ -2,6 +2,7 @@
 
 #include "fileaccess.h"
 #include "folderlisting.h"
+#include "openinput.h"
 
 #include <QCryptographicHash>
 
@@ -19,6 +20,14 @@ QString locationOfOutput(const Operand &output)
     return canonicalLocation(output.name());
 }
 
+QList<Operand> operandsOf(const QStringList &names)
+{
+    QList<Operand> operands;
+    for (const QString &name : names)
+        operands << Operand::input(name);
+    return operands;
+}
+
 } // namespace
 
 OutputClaims::Digest OutputClaims::digestOf(const QString &identity)
@@ -31,8 +40,11 @@ OutputClaims::Digest OutputClaims::digestOf(const QString &identity)
 
 void OutputClaims::addInput(const Operand &input)
 {
-    if (const std::optional<QString> identity = input.identity())
-        m_inputs.insert(digestOf(*identity));
+    // An .iconset folder is its pictures.
+    const QStringList members = isIconsetFolder(input.name()) ? iconsetMembers(input.name()) : QStringList();
+    for (const Operand &picture : members.isEmpty() ? QList<Operand>{input} : operandsOf(members))
+        if (const std::optional<QString> identity = picture.identity())
+            m_inputs.insert(digestOf(*identity));
 }
 
 std::optional<RunFailure> OutputClaims::refusedInput(const Operand &input) const

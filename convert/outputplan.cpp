@@ -1,5 +1,7 @@
 #include "outputplan.h"
 
+#include "openinput.h"
+
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,8 +18,9 @@ QHash<QString, QString> inputsByFile(const QStringList &inputs)
 {
     QHash<QString, QString> byFile;
     for (const QString &input : inputs)
-        if (const std::optional<QString> key = Operand::input(input).identity(); key && !byFile.contains(*key))
-            byFile.insert(*key, input);
+        for (const QString &picture : isIconsetFolder(input) ? iconsetMembers(input) : QStringList{input})
+            if (const std::optional<QString> key = Operand::input(picture).identity(); key && !byFile.contains(*key))
+                byFile.insert(*key, picture);
     return byFile;
 }
 

@@ -154,9 +154,23 @@ struct MsixLogo
 constexpr int msixScales[] = {100, 125, 150, 200, 400};
 constexpr int msixTargetSizes[] = {16, 24, 32, 48, 256};
 
+// `text` as an XML attribute's value: the markup characters escaped, the
+// white space an attribute would fold written as references, and what XML
+// cannot hold (other control characters, U+FFFE, U+FFFF, a lone half of a
+// surrogate pair) left out.
 QString escapedAttribute(const QString &text)
 {
-    return text.toHtmlEscaped();
+    QString value;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool paired = c.isHighSurrogate() ? i + 1 < text.size() && text[i + 1].isLowSurrogate()
+                                                : c.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            value += QStringLiteral("&#%1;").arg(c.unicode());
+        else if (c.isSurrogate() ? paired : c.unicode() >= 0x20 && c.unicode() != 0xFFFE && c.unicode() != 0xFFFF)
+            value += QString(c).toHtmlEscaped();
+    }
+    return value;
 }
 
 QStringList visualElementsLines(const QString &title)
@@ -243,7 +257,11 @@ Picture middleSquareOf(const Picture &picture)
 MadeImages backgroundImagesOf(const std::vector<PlannedImage> &images, const SetRequest &request,
                               std::optional<RunFailure> &failure)
 {
-    SourcesLoad load = loadAllSources({request.backgroundPicture}, setReadingSide);
+    // Read with the detail its largest layer needs: it is no other image.
+    int side = 1;
+    for (const PlannedImage &image : images)
+        side = std::max(side, image.size.width());
+    SourcesLoad load = loadAllSources({request.backgroundPicture}, side);
     if ((failure = std::move(load.failure)))
         return {};
     const auto larger = [](const Picture &a, const Picture &b) { return a.image().width() * qint64(a.image().height()) < b.image().width() * qint64(b.image().height()); };

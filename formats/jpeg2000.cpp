@@ -44,12 +44,17 @@ qsizetype codestreamStart(const QByteArray &data)
 
 // What the codestream's SIZ marker states, read before the decoder sees
 // it: the decoder sets up every tile and channel it states as it reads the
-// header (40,000 tiles took it half a gigabyte).
+// header (40,000 tiles took it half a gigabyte). Its size, tiles and
+// channels, and the deepest channel's bits; whether its own length and its
+// geometry are sound, and whether any channel is subsampled.
 struct SizMarker
 {
     QSize size;
     quint64 tiles = 0;
     int channels = 0;
+    int deepest = 0;
+    bool subsampled = false;
+    bool sound = false;
 };
 
 // Whether the codestream ends with its EOC marker, as a whole one does:
@@ -66,23 +71,31 @@ bool endsWhole(const QByteArray &data, qsizetype start)
     return end - start >= 4 && data.mid(end - 2, 2) == "\xFF\xD9";
 }
 
+// SOC, SIZ, its length Lsiz and capabilities, the eight numbers of its
+// geometry, Csiz, then three bytes for each channel: Ssiz, XRsiz, YRsiz.
 std::optional<SizMarker> sizMarkerOf(const QByteArray &data)
 {
     const qsizetype at = codestreamStart(data);
-    // SOC, SIZ, its length and capabilities, then eight numbers and Csiz.
     if (at < 0 || at + 42 > data.size() || data.mid(at, 4) != "\xFF\x4F\xFF\x51")
         return std::nullopt;
     quint32 field[8];
     for (int i = 0; i < 8; ++i)
         field[i] = bigEndian32(data, at + 8 + 4 * i);
     const auto [right, bottom, left, top, tileWidth, tileHeight, tileLeft, tileTop] = field;
-    if (right <= left || bottom <= top || tileWidth == 0 || tileHeight == 0 || tileLeft > left || tileTop > top)
-        return std::nullopt;
-    const auto across = [](quint64 end, quint64 start, quint64 tile) { return (end - start + tile - 1) / tile; };
     SizMarker siz;
+    siz.channels = uchar(data[at + 40]) << 8 | uchar(data[at + 41]);
+    const int length = uchar(data[at + 4]) << 8 | uchar(data[at + 5]);
+    siz.sound = length == 38 + 3 * siz.channels && at + 4 + length <= data.size() && right > left && bottom > top
+                && tileWidth > 0 && tileHeight > 0 && tileLeft <= left && tileTop <= top;
+    if (!siz.sound)
+        return siz;
+    for (int c = 0; c < siz.channels; ++c) {
+        siz.deepest = std::max(siz.deepest, (uchar(data[at + 42 + 3 * c]) & 0x7F) + 1);
+        siz.subsampled = siz.subsampled || data[at + 43 + 3 * c] != 1 || data[at + 44 + 3 * c] != 1;
+    }
+    const auto across = [](quint64 end, quint64 start, quint64 tile) { return (end - start + tile - 1) / tile; };
     siz.size = QSize(int(std::min<quint32>(right - left, 1u << 30)), int(std::min<quint32>(bottom - top, 1u << 30)));
     siz.tiles = across(right, tileLeft, tileWidth) * across(bottom, tileTop, tileHeight);
-    siz.channels = uchar(data[at + 40]) << 8 | uchar(data[at + 41]);
     return siz;
 }
 
@@ -257,9 +270,15 @@ Jpeg2000Header statedJpeg2000Header(const QByteArray &data)
 {
     const std::optional<SizMarker> siz = sizMarkerOf(data);
     if (!siz)
-        return {QSize(), notRead(QStringLiteral("is damaged (no size is stated)"))};
+        return {QSize(), notRead(QStringLiteral("is damaged (its codestream has no size marker)"))};
     if (siz->channels < 1 || siz->channels > 4)
         return {siz->size, notRead(QStringLiteral("has %1 channels (grey or RGB, with or without alpha, are read)").arg(siz->channels))};
+    if (!siz->sound)
+        return {QSize(), notRead(QStringLiteral("is damaged (its size marker states an impossible size, tiling or length)"))};
+    if (siz->deepest > 16)
+        return {siz->size, notRead(QStringLiteral("has %1-bit samples (1 to 16 are read)").arg(siz->deepest))};
+    if (siz->subsampled)
+        return {siz->size, notRead(QStringLiteral("has channels of different sizes, which are not read"))};
     if (siz->tiles > maximumTiles)
         return {siz->size, notRead(QStringLiteral("is cut into %1 tiles (at most %2 are read)").arg(siz->tiles).arg(maximumTiles))};
     if (!endsWhole(data, codestreamStart(data)))

@@ -301,6 +301,7 @@ void tst_IconSizes::badOptionsAreRefused_data()
     QTest::newRow("a web path from no root") << favicon + webPath("static/icons") << "\"static/icons\" does not";
     QTest::newRow("a web path that ends the attribute") << favicon + webPath("/a\"><script>") << "\"/a\"><script>\" does not";
     QTest::newRow("a web path with a space") << favicon + webPath("/my icons") << "\"/my icons\" does not";
+    QTest::newRow("a web path to another host") << favicon + webPath("//evil.example") << "\"//evil.example\" does not";
     const QStringList iconTheme{QStringLiteral("--theme"), path(QStringLiteral("icons"))};
     const auto named = [](const char *name) { return QStringList{QStringLiteral("--name"), QString::fromLatin1(name)}; };
     QTest::newRow("an icon theme without --name") << iconTheme << "--theme needs --name NAME";

@@ -513,10 +513,12 @@ void tst_PlatformIcons::phoneAndStoreSetsHoldTheirSizes_data()
                                      << QStringList{QStringLiteral("AppIcon")} << QString();
     QTest::newRow("iOS") << QStringList{QStringLiteral("--ios"), QStringLiteral("set"), path(QStringLiteral("logo.svg"))}
                          << squares(QStringLiteral("AppIcon.appiconset/AppIcon-%1.png"), {1024}) << QStringList{QStringLiteral("AppIcon")} << QString();
-    QTest::newRow("Windows package") << QStringList{QStringLiteral("--msix"), QStringLiteral("set"), QStringLiteral("--title"), QStringLiteral("Logo & <Co>"),
+    // The title's markup escaped, its tab kept as a reference, its control
+    // character (which XML cannot hold) left out.
+    QTest::newRow("Windows package") << QStringList{QStringLiteral("--msix"), QStringLiteral("set"), QStringLiteral("--title"), QStringLiteral("Logo & <Co>\t\x01"),
                                                     path(QStringLiteral("logo.svg"))}
                                      << msixSizes() << QStringList{QStringLiteral("Assets/Wide310x150Logo.scale-")}
-                                     << QStringLiteral("<uap:VisualElements DisplayName=\"Logo &amp; &lt;Co&gt;\"");
+                                     << QStringLiteral("<uap:VisualElements DisplayName=\"Logo &amp; &lt;Co&gt;&#9;\"");
     QTest::newRow("macOS .iconset, by the output's name") << QStringList{path(QStringLiteral("logo.svg")), QStringLiteral("-o"), QStringLiteral("set.iconset")}
                                                           << iconsetSizes() << QStringList() << QString();
 }
@@ -682,6 +684,11 @@ void tst_PlatformIcons::iconsetIsTheFamilysImages()
     const QString back = path(QStringLiteral("back.icns"));
     QCOMPARE(runConverter({QStringLiteral("--icns"), iconset, QStringLiteral("-o"), back}).exitCode, 0);
     QCOMPARE(readFile(back), readFile(path(QStringLiteral("logo.icns"))));
+    // Its pictures are the run's: a set written over them is refused.
+    const QByteArray before = readFile(QDir(iconset).filePath(QStringLiteral("icon_16x16.png")));
+    QCOMPARE(runConverter({QStringLiteral("--iconset"), iconset, iconset + QLatin1Char('/')}).exitCode, 1);
+    QCOMPARE(runConverter({QStringLiteral("--icns"), iconset, QStringLiteral("-o"), QDir(iconset).filePath(QStringLiteral("icon_16x16.png"))}).exitCode, 1);
+    QCOMPARE(readFile(QDir(iconset).filePath(QStringLiteral("icon_16x16.png"))), before);
     QVERIFY(QDir().mkpath(path(QStringLiteral("empty.iconset"))));
     const Run empty = runConverter({QStringLiteral("--icns"), path(QStringLiteral("empty.iconset")), QStringLiteral("-o"), back});
     QCOMPARE(empty.exitCode, 1);

@@ -743,10 +743,20 @@ def jpeg2000_claiming(width, height, tile):
     return bytes(stream)
 
 
-def jpeg2000_files():
+def jpeg2000_with(offset, layout, value):
+    # A 64 x 64 codestream with one field of its SIZ marker changed.
+    stream = bytearray(encoded(Image.new("RGBA", (64, 64), (10, 200, 30, 255)), "JPEG2000", no_jp2=True))
+    struct.pack_into(layout, stream, stream.index(b"\xff\x4f\xff\x51") + offset, value)
+    return bytes(stream)
+
+
+def jpeg2000_files(small):
     # The JPEG 2000 elements of icon families, checked before the decoder
     # sets up what their header claims.
     whole = encoded(Image.new("RGBA", (64, 64), (10, 200, 30, 255)), "JPEG2000")
+    side = 128 if small else 1024
+    small_tiles = encoded(Image.new("RGBA", (side, side), (10, 200, 30, 255)), "JPEG2000", no_jp2=True,
+                          tile_size=(16, 16), codeblock_size=(4, 4))
     return [
         ("refused", "128,2000", "icns of a jpeg 2000 element claiming 65535 x 65535.icns",
          icns_of([icns_element(b"ic09", jpeg2000_claiming(65535, 65535, 65535))])),
@@ -757,6 +767,12 @@ def jpeg2000_files():
         ("refused", "128,2000", "icns of a jpeg 2000 file cut in half.icns",
          icns_of([icns_element(b"ic09", whole[: len(whole) // 2])])),
         ("ok", "128,2000", "icns of a jpeg 2000 file.icns", icns_of([icns_element(b"ic09", whole)])),
+        ("refused", "128,2000", "icns of a jpeg 2000 element of 38-bit samples.icns",
+         icns_of([icns_element(b"ic09", jpeg2000_with(42, ">B", 37))])),
+        # Seven megapixels in small tiles and code blocks took 3.8 s; refused
+        # but for the listing, which decodes nothing.
+        ("either", "128,2000", f"icns of seven {side} x {side} jpeg 2000 elements in small tiles.icns",
+         icns_of([icns_element(kind, small_tiles) for kind in (b"ic10", b"ic09", b"ic08", b"ic07", b"ic14", b"ic13", b"ic12")])),
         # A few hundred bytes decode to a megapixel: the most an element may claim.
         ("ok", "128,2000", "icns of a 192-byte jpeg 2000 element claiming 1024 x 1024.icns",
          icns_of([icns_element(b"ic10", jpeg2000_claiming(1024, 1024, 1024))])),
@@ -822,7 +838,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files()
+    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small)
 
 
 def main():
