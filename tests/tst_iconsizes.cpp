@@ -553,8 +553,9 @@ void tst_IconSizes::enlargedSizesAreSaidOnce_data()
                                         << QStringLiteral("\"%1\" is enlarged for the 256, 128, 64 and 48-pixel sizes").arg(small) + ending;
     QTest::newRow("cursor") << QStringList{QStringLiteral("--cursor"), small, QStringLiteral("-o"), path(QStringLiteral("small.cur"))}
                             << QStringLiteral("\"%1\" is enlarged for the 128, 96, 64 and 48-pixel sizes").arg(small) + ending;
-    QTest::newRow("every platform, one line") << QStringList{QStringLiteral("--app-icons"), path(QStringLiteral("set")), small}
-                                              << QStringLiteral("\"%1\" is enlarged for 49 sizes, 40 to 1240 pixels").arg(small) + ending;
+    QTest::newRow("two platforms, one line") << QStringList{QStringLiteral("--app-icons"), path(QStringLiteral("set")), QStringLiteral("--platforms"),
+                                                            QStringLiteral("macos,linux"), small}
+                                             << QStringLiteral("\"%1\" is enlarged for 6 sizes, 48 to 1024 pixels").arg(small) + ending;
     QTest::newRow("sizes no larger than the picture") << QStringList{QStringLiteral("--sizes"), QStringLiteral("32,16"), small, QStringLiteral("-o"), path(QStringLiteral("two.ico"))}
                                                       << QString();
     QTest::newRow("the window's 32 x 32, which fits by design") << QStringList{path(QStringLiteral("small.png")), QStringLiteral("-o"), path(QStringLiteral("plain.ico"))}

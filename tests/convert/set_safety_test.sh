@@ -39,7 +39,6 @@ kinds=(
     "favicon|--favicon out @IN|pic.ppm|favicon.ico|-|out/icon-192.png|pic32.png"
     "app-icons|--app-icons out --name app @IN|pic.ppm|web/favicon.ico|linux/hicolor/16x16|out/linux/hicolor/32x32/apps/app.png|pic32.png"
     "android|--android out @IN|pic.ppm|res/mipmap-mdpi/ic_launcher.png|res/mipmap-hdpi|out/res/mipmap-mdpi/ic_launcher.png|pic32.png"
-    "iconset|--iconset out @IN|pic.ppm|icon_32x32.png|-|out/icon_32x32.png|pic32.png"
 )
 cases=(a b c d e f-file f-folder f-parent g h i)
 declare -A result=() why=()
