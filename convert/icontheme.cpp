@@ -17,15 +17,6 @@ QString sizeFolder(int side)
 
 const QString scalableFolder = QStringLiteral("scalable/apps");
 
-// The drawing the sizes are drawn from, when one of the pictures is one.
-const Picture *firstDrawing(const std::vector<Picture> &pictures)
-{
-    for (const Picture &picture : pictures)
-        if (picture.isDrawing())
-            return &picture;
-    return nullptr;
-}
-
 // The first line of the index.theme earlier versions wrote into hicolor,
 // which tells it from the one the system's hicolor-icon-theme installs.
 const QByteArray earlierIndexMark = "# Written by Tervana, as no index.theme was here";

@@ -186,6 +186,14 @@ std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector
     return std::nullopt;
 }
 
+const Picture *firstDrawing(const std::vector<Picture> &pictures)
+{
+    for (const Picture &picture : pictures)
+        if (picture.isDrawing())
+            return &picture;
+    return nullptr;
+}
+
 SourcesLoad loadAllSources(const QStringList &inputs, int largest)
 {
     SourcesLoad load;

@@ -51,6 +51,10 @@ std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector
 bool isIconsetFolder(const QString &name);
 QStringList iconsetMembers(const QString &folder);
 
+// The first of `pictures` that is a drawing, which sizes are drawn from;
+// none when none is.
+const Picture *firstDrawing(const std::vector<Picture> &pictures);
+
 // The pictures of all `inputs`, as above, in order; the first failure ends it.
 struct SourcesLoad
 {

@@ -1,6 +1,7 @@
 #include "platformimages.h"
 
 #include "iconsizes.h"
+#include "openinput.h"
 #include "pictureencoding.h"
 #include "readpicture.h"
 #include "workthreads.h"
@@ -139,14 +140,6 @@ struct Squares
     std::optional<Failure> failure;
     std::vector<SizeSource> planned; // of the pictures read
 };
-
-const Picture *firstDrawing(const std::vector<Picture> &pictures)
-{
-    for (const Picture &picture : pictures)
-        if (picture.isDrawing())
-            return &picture;
-    return nullptr;
-}
 
 void addSquares(Squares &squares, const std::vector<Picture> &pictures, const std::vector<int> &sides, bool enlarge,
                 bool keyBlack)
