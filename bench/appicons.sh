@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The program-icons benchmark: every icon a program ships, made from one SVG
-# logo (a 512-unit rounded square), by tervana-convert and by the usual way
-# (bench/appicons_peer.py: librsvg renders once at 1024, Pillow shrinks with
-# Lanczos and writes the .ico and the .icns), each timed as a whole; then
-# each size's PSNR against the exact coverage of the logo (bench/appicons.py).
+# logo (a 512-unit rounded square), by tervana-convert (--app-icons: Windows,
+# macOS, Linux, the web, Android, iOS and an MSIX package, 85 files) and by
+# the usual way (bench/appicons_peer.py: librsvg renders once at 1024, Pillow
+# shrinks with Lanczos, lays out and writes the same 85 files), each timed as
+# a whole; then each size's PSNR of the .ico and .icns against the exact
+# coverage of the logo (bench/appicons.py).
 #   bench/appicons.sh CONVERTER FOLDER   (BENCH_RUNS=N runs per figure, default 5)
 # bench/run.sh runs it last; on its own it needs the benchmark's packages
 # (scripts/install-deps.sh bench) and a built converter.
@@ -99,8 +101,8 @@ done
     "peer=$work/peer/app.icns,$work/peer/app.ico" >"$work/psnr"
 
 {
-    echo "set tervana-convert $(find "$work/tervana" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
-    echo "set rsvg+pillow $(find "$work/peer" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
+    echo "set tervana-convert $(find "$work/tervana" -type f -printf '%s\n' | awk '{ s += $1 } END { print NR, s }')"
+    echo "set rsvg+pillow $(find "$work/peer" -type f -printf '%s\n' | awk '{ s += $1 } END { print NR, s }')"
 } >"$work/bytes"
 
 echo
@@ -110,18 +112,20 @@ else
     echo "A program's icons from the logo, median of $runs runs. tervana-convert: --icns (16 to 1024) and then"
     echo "--sizes windows (16 to 256), two processes;"
 fi
-echo "rsvg+pillow: rsvg-convert at 1024 and Pillow's Lanczos to each size, the .ico of the nine Windows sizes"
-echo "and Pillow's .icns (32 to 1024). A script of several processes counts them all: wall time of the whole,"
-echo "processor time summed, the largest process's peak memory; bytes: all the files written."
+echo "rsvg+pillow: rsvg-convert at 1024 and Pillow's Lanczos to each size, laid out and written as the"
+echo "same platforms' files (the .ico of the nine Windows sizes, Pillow's .icns of 32 to 1024, the theme,"
+echo "the web, Android, iOS and MSIX sets). A script of several processes counts them all: wall time of"
+echo "the whole, processor time summed, the largest process's peak memory; files and bytes: all written."
 awk '
-    FILENAME ~ /bytes$/ { bytes[$1, $2] = $3; next }
+    FILENAME ~ /bytes$/ { files[$1, $2] = $3; bytes[$1, $2] = $4; next }
     { sec[$1, $2] = $3; kb[$1, $2] = $4; cpu[$1, $2] = $5; tool[++n] = $2; task[n] = $1 }
     END {
-        fmt = "%-5s %-18s %9s %8s %12s %10s\n"
-        printf fmt, "task", "tool", "median s", "peak MB", "processor s", "bytes"
+        fmt = "%-5s %-18s %9s %8s %12s %6s %10s\n"
+        printf fmt, "task", "tool", "median s", "peak MB", "processor s", "files", "bytes"
         for (i = 1; i <= n; i++)
             printf fmt, task[i] == task[i - 1] ? "" : task[i], tool[i], sprintf("%.3f", sec[task[i], tool[i]]),
-                   sprintf("%.1f", kb[task[i], tool[i]] / 1024), sprintf("%.2f", cpu[task[i], tool[i]]), bytes[task[i], tool[i]]
+                   sprintf("%.1f", kb[task[i], tool[i]] / 1024), sprintf("%.2f", cpu[task[i], tool[i]]),
+                   files[task[i], tool[i]], bytes[task[i], tool[i]]
     }' "$work/bytes" "$work/results"
 echo
 echo "PSNR per size (dB) against the exact coverage of the logo: librsvg at 8192 (6144 for 24 and 48),"

@@ -30,8 +30,9 @@ Made icnsOf(const std::vector<Picture> &sources, const QStringList &inputs, bool
     if (plan.failure)
         return {QByteArray(), std::move(plan.failure), std::nullopt};
     std::map<int, QByteArray> pngOfSide;
-    for (const QImage &square : squareImagesOf(sources, plan.sources, keyBlack))
-        pngOfSide[square.width()] = encodePng(square);
+    const std::vector<QByteArray> pngs = squarePngsOf(sources, plan.sources, keyBlack);
+    for (size_t i = 0; i < pngs.size(); ++i)
+        pngOfSide[plan.sources[i].side] = pngs[i];
     std::vector<IcnsElement> elements;
     for (const IcnsPngType &type : icnsPngTypes())
         elements.push_back({QByteArray(type.type), pngOfSide.at(type.side)});

@@ -198,8 +198,11 @@ MadeFiles makeFiles(const Sources &sources, const QStringList &inputs, const Web
     const Picture &source = sources.large.at(pngPlan.sources.front().picture);
     if (source.isDrawing())
         files.push_back({QStringLiteral("icon.svg"), source.svg()});
-    files.push_back({QStringLiteral("icon-192.png"), encodePng(squareOfSide(squares, manifestSide))});
-    files.push_back({QStringLiteral("icon-512.png"), encodePng(squareOfSide(squares, largeSide))});
+    // The plain squares' PNGs are those of the same sizes elsewhere in a run.
+    const std::vector<QByteArray> plain =
+        squarePngsOf(sources.large, planIconSizes(sources.large, {manifestSide, largeSide}, enlarge).sources, keyBlack);
+    files.push_back({QStringLiteral("icon-192.png"), plain.at(0)});
+    files.push_back({QStringLiteral("icon-512.png"), plain.at(1)});
     files.push_back({QStringLiteral("apple-touch-icon.png"),
                      encodePng(onBackground(squareOfSide(squares, touchSide), touchSide, background))});
     files.push_back({QStringLiteral("icon-maskable-512.png"),

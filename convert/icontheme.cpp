@@ -77,9 +77,10 @@ SetFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &pi
     };
     if (std::optional<RunNote> enlarged = enlargedNote(sources, plan.sources, {picture.name()}))
         theme.notes.push_back(std::move(*enlarged));
-    for (const QImage &square : squareImagesOf(sources, plan.sources, keyBlack))
+    const std::vector<QByteArray> pngs = squarePngsOf(sources, plan.sources, keyBlack);
+    for (size_t i = 0; i < pngs.size(); ++i)
         if (std::optional<RunFailure> failure = set.write(
-                QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(square.width()), name), encodePng(square), picture))
+                QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(plan.sources[i].side), name), pngs[i], picture))
             return finish(std::move(failure));
     if (const Picture *drawing = firstDrawing(sources))
         if (std::optional<RunFailure> failure =

@@ -154,31 +154,48 @@ void addSquares(Squares &squares, const std::vector<Picture> &pictures, const st
     squares.planned.insert(squares.planned.end(), plan.sources.begin(), plan.sources.end());
 }
 
+// A square of `side` of the drawing drawn afresh at that side.
+Squares freshSquare(const Picture &drawing, int side, bool keyBlack)
+{
+    QByteArray document = drawing.svg();
+    QBuffer buffer(&document);
+    buffer.open(QIODevice::ReadOnly);
+    PictureLoad fresh = readPicture(buffer, QSize(side, side));
+    Squares drawn;
+    if (fresh.failure)
+        drawn.failure = std::move(fresh.failure);
+    else
+        addSquares(drawn, {std::move(fresh.picture)}, {side}, true, keyBlack);
+    return drawn;
+}
+
 Squares squaresOf(const std::vector<Picture> &pictures, const std::set<int, std::greater<int>> &sides, bool enlarge,
                   bool keyBlack)
 {
-    Squares squares;
     std::vector<int> read;
+    std::vector<std::future<Squares>> fresh;
     const Picture *drawing = firstDrawing(pictures);
     for (int side : sides) {
-        if (side <= setReadingSide || !drawing) {
+        if (side <= setReadingSide || !drawing)
             read.push_back(side);
-            continue;
-        }
-        QByteArray document = drawing->svg();
-        QBuffer buffer(&document);
-        buffer.open(QIODevice::ReadOnly);
-        PictureLoad fresh = readPicture(buffer, QSize(side, side));
-        if (fresh.failure) {
-            squares.failure = std::move(fresh.failure);
-            return squares;
-        }
-        Squares drawn;
-        addSquares(drawn, {std::move(fresh.picture)}, {side}, true, keyBlack);
-        squares.ofSide.merge(drawn.ofSide);
+        else // drawn by the renderer while the sizes read are made here
+            fresh.push_back(WorkThreads::startSideBySide([drawing, side, keyBlack] {
+                return freshSquare(*drawing, side, keyBlack);
+            }));
     }
-    if (!squares.failure)
-        addSquares(squares, pictures, read, enlarge, keyBlack);
+    Squares squares;
+    addSquares(squares, pictures, read, enlarge, keyBlack);
+    // A drawing that cannot be drawn afresh is the failure told, as the
+    // largest side's.
+    std::optional<Failure> drawingFailure;
+    for (std::future<Squares> &drawn : fresh) {
+        Squares one = drawn.get();
+        if (one.failure && !drawingFailure)
+            drawingFailure = std::move(one.failure);
+        squares.ofSide.merge(one.ofSide);
+    }
+    if (drawingFailure)
+        squares.failure = std::move(drawingFailure);
     return squares;
 }
 

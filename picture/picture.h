@@ -9,6 +9,9 @@
 #include <QSizeF>
 #include <QString>
 
+#include <any>
+#include <functional>
+#include <memory>
 #include <optional>
 
 // A picture value, as a picture box holds it. The pixels may have been decoded
@@ -39,12 +42,28 @@ public:
     std::optional<QPointF> hotSpot() const { return m_hotSpot; }
     void setHotSpot(QPointF spot) { m_hotSpot = spot; }
 
+    // What `make` makes of the picture (an image, its bytes ...), kept under
+    // `key`, the maker's own numbering, so that every file of a run made of
+    // the picture asks for it and it is made once. Copies of the picture
+    // share what is kept; threads may ask at once (one makes, the others
+    // wait). `make` must give the same value of type T for a key every time.
+    template<typename T>
+    T madeOnce(quint64 key, const std::function<T()> &make) const
+    {
+        return std::any_cast<T>(madeOnceAny(key, [&make] { return std::any(make()); }));
+    }
+
+
 private:
+    std::any madeOnceAny(quint64 key, const std::function<std::any()> &make) const;
+
     QImage m_image;
     QSize m_size;
     QSizeF m_extent;
     QByteArray m_svg;
     std::optional<QPointF> m_hotSpot;
+    struct MadeImages;
+    std::shared_ptr<MadeImages> m_made;
 };
 
 // The outcome of reading a picture file: the picture, or why it cannot be

@@ -116,14 +116,33 @@ std::vector<quint32> pixelsOf(const QImage &straight)
     return pixels;
 }
 
-IconImage iconImageOf(const Picture &picture, int side, bool asItIs, bool keyBlack, bool pngAtLargest)
+// What a run keeps of a picture under the picture (Picture::madeOnce): the
+// straight square of a size, and its PNG.
+enum class Kept : quint64 { Square, Png };
+
+quint64 keyOf(Kept what, const SizeSource &source, bool keyBlack)
 {
-    const QImage straight = straightSquare(asItIs ? picture.image() : fitIntoClearSquare(picture, side), keyBlack);
+    return quint64(source.side) << 4 | quint64(what) << 2 | quint64(source.asItIs) << 1 | quint64(keyBlack);
+}
+
+// The straight square of one size of `source`. Every file of a run that has
+// that size (the Windows icon, the macOS family, the theme ...) asks for
+// the same square: it is made once.
+QImage straightSquareOf(const Picture &picture, const SizeSource &source, bool keyBlack)
+{
+    return picture.madeOnce<QImage>(keyOf(Kept::Square, source, keyBlack), [&] {
+        return straightSquare(source.asItIs ? picture.image() : fitIntoClearSquare(picture, source.side), keyBlack);
+    });
+}
+
+IconImage iconImageOf(const Picture &picture, const SizeSource &source, bool keyBlack, bool pngAtLargest)
+{
+    const QImage straight = straightSquareOf(picture, source, keyBlack);
     IconImage image;
-    image.side = side;
+    image.side = source.side;
     // A 256 x 256 bitmap takes 264 KB; an icon allows PNG there (and should
     // the PNG writer fail, the bitmap stays).
-    if (side == IconSizes::largest && pngAtLargest)
+    if (source.side == IconSizes::largest && pngAtLargest)
         image.png = encodePng(straight, true);
     if (image.png.isEmpty())
         image.pixels = pixelsOf(straight);
@@ -201,28 +220,36 @@ QByteArray encodeIconSizes(const Picture &picture, const std::vector<int> &sizes
 
 namespace {
 
+// What `make` gives for each size of `plan`, the sizes made side by side,
+// as many as the work threads free allow (-j): each reads its whole
+// picture. When none is free, or no thread can be started, a size is made
+// when it is asked for.
+template<typename Made>
+std::vector<Made> sideBySide(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
+                             const std::function<Made(const Picture &, const SizeSource &)> &make)
+{
+    std::vector<std::future<Made>> made;
+    for (const SizeSource &source : plan) {
+        const Picture &picture = pictures[source.picture];
+        const QSize read = picture.image().size();
+        const bool small = qint64(read.width()) * read.height() <= smallPicturePixels;
+        const auto one = [&picture, source, &make] { return make(picture, source); };
+        made.push_back(small ? std::async(std::launch::deferred, one) : WorkThreads::startSideBySide(one));
+    }
+    std::vector<Made> results;
+    for (std::future<Made> &one : made)
+        results.push_back(one.get());
+    return results;
+}
+
 // The image of each size of `plan`, its pixels straight; the 256 image as
 // PNG when `pngAtLargest`.
 std::vector<IconImage> iconImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan,
                                     bool keyBlack, bool pngAtLargest)
 {
-    // The sizes are made side by side, as many as the work threads free
-    // allow (-j): each reads its whole picture. When none is free, or no
-    // thread can be started, a size is made when it is asked for.
-    std::vector<std::future<IconImage>> made;
-    for (const SizeSource &source : plan) {
-        const Picture &picture = pictures[source.picture];
-        const QSize read = picture.image().size();
-        const bool small = qint64(read.width()) * read.height() <= smallPicturePixels;
-        const auto make = [&picture, source, keyBlack, pngAtLargest] {
-            return iconImageOf(picture, source.side, source.asItIs, keyBlack, pngAtLargest);
-        };
-        made.push_back(small ? std::async(std::launch::deferred, make) : WorkThreads::startSideBySide(make));
-    }
-    std::vector<IconImage> images;
-    for (std::future<IconImage> &image : made)
-        images.push_back(image.get());
-    return images;
+    return sideBySide<IconImage>(pictures, plan, [keyBlack, pngAtLargest](const Picture &picture, const SizeSource &source) {
+        return iconImageOf(picture, source, keyBlack, pngAtLargest);
+    });
 }
 
 } // namespace
@@ -234,14 +261,18 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
 
 std::vector<QImage> squareImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)
 {
-    std::vector<QImage> squares;
-    for (const IconImage &image : iconImagesOf(pictures, plan, keyBlack, false)) {
-        QImage square(image.side, image.side, QImage::Format_ARGB32);
-        for (int y = 0; y < image.side; ++y)
-            std::copy_n(image.pixels.begin() + qsizetype(y) * image.side, image.side, reinterpret_cast<QRgb *>(square.scanLine(y)));
-        squares.push_back(std::move(square));
-    }
-    return squares;
+    return sideBySide<QImage>(pictures, plan, [keyBlack](const Picture &picture, const SizeSource &source) {
+        return straightSquareOf(picture, source, keyBlack);
+    });
+}
+
+std::vector<QByteArray> squarePngsOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack)
+{
+    return sideBySide<QByteArray>(pictures, plan, [keyBlack](const Picture &picture, const SizeSource &source) {
+        return picture.madeOnce<QByteArray>(keyOf(Kept::Png, source, keyBlack), [&] {
+            return encodePng(straightSquareOf(picture, source, keyBlack));
+        });
+    });
 }
 
 QByteArray encodeXcursorSizes(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack,

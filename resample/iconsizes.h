@@ -85,6 +85,8 @@ QByteArray encodeIconSizes(const std::vector<Picture> &pictures, const std::vect
 // straight alpha (ARGB32), whatever the size: for the formats of other
 // platforms, whose images go up to 1024 pixels.
 std::vector<QImage> squareImagesOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);
+// The same images as PNG files, at zlib's usual level.
+std::vector<QByteArray> squarePngsOf(const std::vector<Picture> &pictures, const std::vector<SizeSource> &plan, bool keyBlack);
 
 // A Linux cursor (Xcursor) of the same images, each of nominal size its
 // side, premultiplied, pointing at `hotSpots` (one a size; cursorHotSpots).

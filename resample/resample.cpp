@@ -270,6 +270,34 @@ private:
     int m_next = 0;
 };
 
+// The source at 1:1, when its pixels are premultiplied as they stand: each
+// pixel is itself, as the sums would give it, a channel above its alpha
+// (which a premultiplied pixel cannot have) cut to it as they cut it. A
+// drawing made at exactly a size of a run is copied, not summed.
+std::optional<QImage> copiedOneToOne(const QImage &source, QSize size, QSizeF extent)
+{
+    const bool oneToOne = size == source.size() && extent == QSizeF(source.size());
+    const QImage::Format format = source.format();
+    if (!oneToOne || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied))
+        return std::nullopt;
+    QImage target(size, QImage::Format_ARGB32_Premultiplied);
+    if (target.isNull())
+        return target;
+    for (int y = 0; y < size.height(); ++y) {
+        const QRgb *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
+        QRgb *out = reinterpret_cast<QRgb *>(target.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            if (format == QImage::Format_RGB32) {
+                out[x] = in[x] | 0xFF000000u;
+                continue;
+            }
+            const int a = qAlpha(in[x]);
+            out[x] = qRgba(std::min(qRed(in[x]), a), std::min(qGreen(in[x]), a), std::min(qBlue(in[x]), a), a);
+        }
+    }
+    return target;
+}
+
 } // namespace
 
 QImage resamplableImage(QImage image)
@@ -283,6 +311,8 @@ QImage resampleImage(const QImage &source, QSize size, QSizeF extent)
 {
     if (!extent.isValid())
         extent = QSizeF(source.size());
+    if (std::optional<QImage> copied = copiedOneToOne(source, size, extent))
+        return *copied;
     QImage target(size, QImage::Format_ARGB32_Premultiplied);
     if (source.isNull() || target.isNull())
         return target;
