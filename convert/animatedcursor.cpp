@@ -7,6 +7,7 @@
 #include "anicursor.h"
 #include "animation.h"
 #include "cursoranimation.h"
+#include "cursorconfig.h"
 #include "iconset.h"
 #include "iconsizes.h"
 #include "openinput.h"
@@ -153,6 +154,12 @@ bool isAnimationFile(QIODevice &device)
 // The frames of one input that is an animation.
 std::optional<RunFailure> addInputFrames(const ConversionOptions &options, OpenInput &input, MadeFrames &made)
 {
+    if (isCursorConfig(input.device())) {
+        CursorConfigLoad config = readCursorConfig(input, CursorFrames::All, options.sizes.front());
+        if (config.failure)
+            return config.failure;
+        return addCursorSteps(options, input, config.animation, made);
+    }
     if (std::optional<CursorAnimation> animation = readCursorAnimation(input.device(), CursorFrames::All))
         return addCursorSteps(options, input, *animation, made);
     return addAnimationFrames(options, input, made);
@@ -190,7 +197,10 @@ int animationSteps(OpenInput &input)
     QIODevice &device = input.device();
     const qint64 start = device.pos();
     int steps = 1;
-    if (std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::FirstStep))
+    if (isCursorConfig(device)) {
+        const CursorConfigPlan config = planCursorConfig(device, input.operand.name());
+        steps = config.failure ? 1 : int(config.steps.size());
+    } else if (std::optional<CursorAnimation> animation = readCursorAnimation(device, CursorFrames::FirstStep))
         steps = animation->failure ? 1 : int(animation->steps.size());
     else if (isAnimationFile(device))
         steps = AnimationReader(device).frameCount();
@@ -219,7 +229,8 @@ Converted animateCursor(const ConversionOptions &options, const QStringList &inp
         OpenInput input(Operand::input(name));
         if (input.failure)
             return failed(input.cannotOpen(*input.failure));
-        if (inputs.size() == 1 && (isAnimationFile(input.device()) || isCursorAnimation(input.device().peek(12))))
+        if (inputs.size() == 1 && (isAnimationFile(input.device()) || isCursorAnimation(input.device().peek(12))
+                                   || isCursorConfig(input.device())))
             return animateInput(options, input);
         if (mismatch())
             return failed(input.cannotMake(std::move(*mismatch())), true);

@@ -1,6 +1,7 @@
 #include "openinput.h"
 
 #include "cursoranimation.h"
+#include "cursorconfig.h"
 #include "fileaccess.h"
 #include "icnsformat.h"
 #include "iconimages.h"
@@ -145,7 +146,101 @@ std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::v
     return std::nullopt;
 }
 
+// The picture of one line of a cursor configuration, pointing where the
+// line says; or why it cannot be read or point there.
+std::optional<RunFailure> readConfigPicture(const CursorConfigPicture &line, int largest, Picture &picture,
+                                            std::vector<RunNote> &notes)
+{
+    OpenInput input(Operand::input(line.path));
+    if (line.refusal)
+        return input.cannotOpen(*line.refusal);
+    PictureLoad read = loadInput(input, QSize(largest, largest), DrawDetail::Light);
+    if (read.failure)
+        return input.cannotOpen(*read.failure);
+    for (RunNote &note : partlyDrawn(input, read))
+        notes.push_back(std::move(note));
+    const QSize size = read.picture.size();
+    const QPoint spot = line.line.hotSpot;
+    if (spot.x() >= size.width() || spot.y() >= size.height())
+        return input.cannotMake(Failure{Failure::Kind::Unusable,
+                                        QStringLiteral("line %1 of the cursor configuration points at %2,%3, which is "
+                                                       "not within the picture, %4 x %5 pixels")
+                                            .arg(line.line.number).arg(spot.x()).arg(spot.y())
+                                            .arg(size.width()).arg(size.height())});
+    picture = std::move(read.picture);
+    picture.setHotSpot(QPointF(spot));
+    return std::nullopt;
+}
+
+// Each frame's pictures of a configuration, those of the frames `which`
+// asks for; no more pixels than a cursor file's frames may hold.
+std::optional<RunFailure> readConfigFrames(const Operand &config, const CursorConfigPlan &plan, CursorFrames which,
+                                           int largest, CursorConfigLoad &load)
+{
+    load.animation.frames.assign(plan.frames.size(), {});
+    qint64 pixels = 0;
+    for (size_t frame = 0; frame < (which == CursorFrames::All ? plan.frames.size() : 1); ++frame)
+        for (const CursorConfigPicture &line : plan.frames[frame]) {
+            Picture picture;
+            if (std::optional<RunFailure> failure = readConfigPicture(line, largest, picture, load.notes))
+                return failure;
+            pixels += qint64(picture.image().width()) * picture.image().height();
+            if (pixels > maximumCursorPixels)
+                return RunFailure{RunFailure::Step::Open, config, std::nullopt,
+                                  Failure{Failure::Kind::TooLarge, QStringLiteral("its pictures hold more than %1 "
+                                                                                  "million pixels together")
+                                                                       .arg(maximumCursorPixels >> 20)}};
+            load.animation.frames[frame].push_back(std::move(picture));
+        }
+    return std::nullopt;
+}
+
 } // namespace
+
+CursorConfigLoad readCursorConfig(OpenInput &input, CursorFrames which, int largest)
+{
+    CursorConfigLoad load;
+    if (input.operand.isStandard()) {
+        load.failure = input.cannotOpen(Failure{Failure::Kind::Unusable,
+                                                QStringLiteral("a cursor configuration finds its pictures in its folder, "
+                                                               "which standard input has not; give it as a file")});
+        return load;
+    }
+    const CursorConfigPlan plan = planCursorConfig(input.device(), input.operand.name());
+    if (plan.failure) {
+        load.failure = input.cannotOpen(*plan.failure);
+        return load;
+    }
+    load.animation.steps = plan.steps;
+    load.failure = readConfigFrames(input.operand, plan, which, largest, load);
+    return load;
+}
+
+namespace {
+
+// A cursor configuration's pictures of its first frame.
+std::optional<RunFailure> loadConfigSources(OpenInput &input, int largest, std::vector<Picture> &sources,
+                                            std::vector<RunNote> &notes)
+{
+    CursorConfigLoad config = readCursorConfig(input, CursorFrames::FirstStep, largest);
+    notes.insert(notes.end(), config.notes.begin(), config.notes.end());
+    if (config.failure)
+        return config.failure;
+    const std::vector<Picture> &first = config.animation.frames.front();
+    sources.insert(sources.end(), first.begin(), first.end());
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringList filesOfInput(const QString &input)
+{
+    if (input == QLatin1String("-"))
+        return {input};
+    if (isIconsetFolder(input))
+        return iconsetMembers(input);
+    return QStringList{input} + cursorConfigPictures(input);
+}
 
 std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector<Picture> &sources,
                                       std::vector<RunNote> &notes)
@@ -154,6 +249,8 @@ std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector
         return loadIconset(input.operand, largest, sources, notes);
     if (input.failure)
         return input.cannotOpen(*input.failure);
+    if (isCursorConfig(input.device()))
+        return loadConfigSources(input, largest, sources, notes);
     if (std::optional<CursorAnimation> animation = readCursorAnimation(input.device(), CursorFrames::FirstStep)) {
         if (animation->failure)
             return input.cannotOpen(*animation->failure);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion.h"
+#include "cursorframes.h"
 #include "picture.h"
 
 #include <QBuffer>
@@ -50,6 +51,24 @@ std::optional<RunFailure> loadSources(OpenInput &input, int largest, std::vector
 // those there (or a link there), in order.
 bool isIconsetFolder(const QString &name);
 QStringList iconsetMembers(const QString &folder);
+
+// The files one input reads: an .iconset folder's pictures; a cursor
+// configuration (cursorconfig.h) and the pictures it names; else the input.
+// A result must never replace one of them.
+QStringList filesOfInput(const QString &input);
+
+// The cursor the xcursorgen configuration in `input` draws (cursorconfig.h),
+// each picture read with detail for `largest` and pointing where its line
+// says: its frames (only the first's pictures with FirstStep) and its steps;
+// or why it cannot be made, naming the file that failed. What of a drawing
+// could not be drawn goes into `notes`.
+struct CursorConfigLoad
+{
+    CursorAnimation animation;
+    std::optional<RunFailure> failure;
+    std::vector<RunNote> notes;
+};
+CursorConfigLoad readCursorConfig(OpenInput &input, CursorFrames which, int largest);
 
 // The first of `pictures` that is a drawing, which sizes are drawn from;
 // none when none is.

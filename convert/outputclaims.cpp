@@ -40,9 +40,10 @@ OutputClaims::Digest OutputClaims::digestOf(const QString &identity)
 
 void OutputClaims::addInput(const Operand &input)
 {
-    // An .iconset folder is its pictures.
-    const QStringList members = isIconsetFolder(input.name()) ? iconsetMembers(input.name()) : QStringList();
-    for (const Operand &picture : members.isEmpty() ? QList<Operand>{input} : operandsOf(members))
+    // An .iconset folder is its pictures; a cursor configuration, itself
+    // and its pictures.
+    const QStringList files = input.isStandard() ? QStringList() : filesOfInput(input.name());
+    for (const Operand &picture : files.isEmpty() ? QList<Operand>{input} : operandsOf(files))
         if (const std::optional<QString> identity = picture.identity())
             m_inputs.insert(digestOf(*identity));
 }

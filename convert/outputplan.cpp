@@ -18,7 +18,7 @@ QHash<QString, QString> inputsByFile(const QStringList &inputs)
 {
     QHash<QString, QString> byFile;
     for (const QString &input : inputs)
-        for (const QString &picture : isIconsetFolder(input) ? iconsetMembers(input) : QStringList{input})
+        for (const QString &picture : filesOfInput(input))
             if (const std::optional<QString> key = Operand::input(picture).identity(); key && !byFile.contains(*key))
                 byFile.insert(*key, picture);
     return byFile;

@@ -13,7 +13,7 @@ test_packages=(xvfb xdotool x11-utils imagemagick icoutils icnsutils python3-pil
                desktop-file-utils appstream shellcheck dpkg-dev file lintian librsvg2-bin python3-numpy
                wine wine64 gcc-mingw-w64-x86-64 bash-completion zsh parallel strace libxcursor-dev
                gtk-update-icon-cache hicolor-icon-theme python3-gi gir1.2-gtk-3.0 chromium chromium-driver
-               python3-selenium aapt adwaita-icon-theme)
+               python3-selenium aapt adwaita-icon-theme x11-apps)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
 bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools x11-apps icnsutils)
 

@@ -66,6 +66,9 @@ private slots:
     void themeRunsSideBySideBothSucceed();
     void anIconFamilysBrokenPngsAreSaidToBe();
     void timesAreHeldToOneRange();
+    void configurationsMakeWhatXcursorgenMakes();
+    void configurationsThatCannotBeUsedAreRefused_data();
+    void configurationsThatCannotBeUsedAreRefused();
 };
 
 // An animated cursor and an animated Xcursor of the same three steps: a,
@@ -464,6 +467,102 @@ void tst_CursorInput::timesAreHeldToOneRange()
         QVERIFY2(xcursor.contains(QLatin1String(delay)), qPrintable(xcursor));
     const QString ani = listed(QStringLiteral("held.ani"));
     QVERIFY2(ani.contains(QStringLiteral("\nrates: 3600, 6, 3600 jiffies\n")), qPrintable(ani));
+}
+
+
+namespace {
+
+// A folder of xcursorgen's kind: 24 and 32-pixel pictures, two frames of
+// each, and the configurations of a still pointer and an animated watch,
+// each size with a hot spot of its own.
+bool writeCursorConfigs(const QDir &folder)
+{
+    bool written = folder.mkpath(QStringLiteral("24")) && folder.mkpath(QStringLiteral("32"));
+    for (int side : {24, 32})
+        for (int frame : {0, 1})
+            written = written && saveImage(frame ? patternImage(side, side).mirrored() : patternImage(side, side),
+                                           folder.filePath(QStringLiteral("%1/f%2.png").arg(side).arg(frame)), "PNG");
+    return written && writeFile(folder.filePath(QStringLiteral("left_ptr.cursor")), "# the pointer\n24 3 4 24/f0.png\n32 5 6 32/f0.png\n")
+           && writeFile(folder.filePath(QStringLiteral("watch.cursor")),
+                        "24 12 11 24/f0.png 100\n24 12 11 24/f1.png 250\n32 16 15 32/f0.png 100\n32 16 15 32/f1.png 250\n");
+}
+
+// What libXcursor reads of a cursor, a line an image, in order of the lines;
+// a still cursor's without its delay, which shows nowhere.
+QStringList xcursorImages(const QString &cursor, bool still)
+{
+    QStringList images = outputOf(QStringLiteral(XCURSOR_READER), {cursor}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString &image : images)
+        if (still)
+            image = image.section(QLatin1Char(' '), 0, 4) + QLatin1Char(' ') + image.section(QLatin1Char(' '), 6);
+    images.sort();
+    return images;
+}
+
+} // namespace
+
+// A theme made of xcursorgen's configurations: libXcursor reads each of its
+// cursors as it reads the one xcursorgen makes of the same configuration,
+// every size pointing where its line says and each frame showing its time.
+void tst_CursorInput::configurationsMakeWhatXcursorgenMakes()
+{
+    const QString xcursorgen = QStringLiteral(XCURSORGEN);
+    if (QStringLiteral(XCURSOR_READER).isEmpty() || xcursorgen.isEmpty())
+        QSKIP_MISSING("libXcursor or xcursorgen");
+    const QDir config(path(QStringLiteral("config")));
+    QVERIFY(writeCursorConfigs(config));
+    const QDir theme(path(QStringLiteral("config theme")));
+    QCOMPARE(runConverter({QStringLiteral("--cursor-theme"), theme.path(), QStringLiteral("--sizes"), QStringLiteral("32,24"),
+                           config.filePath(QStringLiteral("left_ptr.cursor")), config.filePath(QStringLiteral("watch.cursor"))})
+                 .exitCode, 0);
+    for (const QString &name : {QStringLiteral("left_ptr"), QStringLiteral("watch")}) {
+        const QString made = path(name + QStringLiteral(" by xcursorgen"));
+        QCOMPARE(QProcess::execute(xcursorgen, {QStringLiteral("-p"), config.path(), config.filePath(name + QStringLiteral(".cursor")), made}), 0);
+        const bool still = name == QStringLiteral("left_ptr");
+        const QStringList ours = xcursorImages(theme.filePath(QStringLiteral("cursors/") + name), still);
+        QCOMPARE(ours.size(), still ? 2 : 4);
+        QCOMPARE(ours, xcursorImages(made, still));
+    }
+}
+
+void tst_CursorInput::configurationsThatCannotBeUsedAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("configuration");
+    QTest::addColumn<QString>("output"); // within the configuration's folder
+    QTest::addColumn<QString>("refusal"); // the message's end
+    const auto row = [](const char *name, const QByteArray &configuration, const QString &refusal, const QString &output = QStringLiteral("made")) {
+        QTest::newRow(name) << configuration << output << refusal;
+    };
+    row("a name outside its folder", "24 0 0 ../outside.png\n", QStringLiteral("line 1 of the cursor configuration names \"../outside.png\", which is not within its folder."));
+    row("an absolute name", "24 0 0 24/f0.png\n32 0 0 /etc/passwd\n", QStringLiteral("line 2 of the cursor configuration names \"/etc/passwd\", which is not within its folder."));
+    row("a link that leads out", "24 0 0 out.png\n", QStringLiteral("out.png\": it leads out of the cursor configuration's folder."));
+    row("a hot spot off its picture", "24 0 0 24/f0.png\n32 12 32 32/f0.png\n",
+        QStringLiteral("32/f0.png\": line 2 of the cursor configuration points at 12,32, which is not within the picture, 32 x 32 pixels"));
+    row("sizes of unlike frames", "24 0 0 24/f0.png 50\n24 0 0 24/f1.png 50\n32 0 0 32/f0.png\n",
+        QStringLiteral("the cursor configuration's size 24 has 2 frames and its size 32 1; an animation has a picture of each size in each frame."));
+    row("a line of another shape", "24 0 0 24/f0.png\n24 0 0\n", QStringLiteral("line 2 of the cursor configuration is not \"SIZE XHOT YHOT FILE\" or \"SIZE XHOT YHOT FILE MS\"."));
+    row("a time out of range", "24 0 0 24/f0.png 0\n", QStringLiteral("line 1 of the cursor configuration gives the time \"0\"; a frame shows 1 to 60000 milliseconds."));
+    row("written over its own picture", "24 0 0 24/f0.png\n", QStringLiteral("it is one of the pictures being converted."), QStringLiteral("24/f0.png"));
+}
+
+// A configuration that names a file outside its folder, a hot spot off its
+// picture or frames that cannot be one animation is refused in one line
+// that says where, and nothing is written.
+void tst_CursorInput::configurationsThatCannotBeUsedAreRefused()
+{
+    QFETCH(QByteArray, configuration);
+    QFETCH(QString, output);
+    QFETCH(QString, refusal);
+    const QDir config(path(QStringLiteral("refused config")));
+    QVERIFY(writeCursorConfigs(config));
+    QVERIFY(QFile::link(path(QStringLiteral("a.png")), config.filePath(QStringLiteral("out.png"))) || QFileInfo(config.filePath(QStringLiteral("out.png"))).isSymLink());
+    QVERIFY(writeFile(config.filePath(QStringLiteral("refused.cursor")), configuration));
+    const QByteArray kept = readFile(config.filePath(output));
+    const Run run = runConverter({QStringLiteral("--xcursor"), config.filePath(QStringLiteral("refused.cursor")), QStringLiteral("-o"), config.filePath(output)});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errorLines.size(), 1);
+    QVERIFY2(run.errorLines.first().endsWith(refusal), qPrintable(run.errorLines.first()));
+    QCOMPARE(readFile(config.filePath(output)), kept);
 }
 
 QTEST_MAIN(tst_CursorInput)
