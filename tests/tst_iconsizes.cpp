@@ -103,6 +103,8 @@ private slots:
     void keyBlackMakesPureBlackTransparent();
     void longPicturesShrinkWhole_data();
     void longPicturesShrinkWhole();
+    void oneToOneKeepsEveryPixel_data();
+    void oneToOneKeepsEveryPixel();
     void badOptionsAreRefused_data();
     void badOptionsAreRefused();
     void handDrawnSizesComeOutAsTheyAre_data();
@@ -243,6 +245,41 @@ void tst_IconSizes::longPicturesShrinkWhole()
     picture.fill(qRgb(255, 250, 245));
     const QImage one = resampleImage(picture, QSize(1, 1));
     QCOMPARE(one.pixel(0, 0), qRgba(255, 250, 245, 255));
+}
+
+void tst_IconSizes::oneToOneKeepsEveryPixel_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QImage>("expected");
+    QImage opaque(7, 5, QImage::Format_RGB32), premultiplied(7, 5, QImage::Format_ARGB32_Premultiplied);
+    QImage opaqueExpected(7, 5, QImage::Format_ARGB32_Premultiplied);
+    const auto at = [](QImage &image, int x, int y) -> QRgb & { return reinterpret_cast<QRgb *>(image.scanLine(y))[x]; };
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) {
+            at(opaque, x, y) = (qRgb(x * 37, y * 51, x * y * 7) & 0x00FFFFFFu) | quint32(x * 5) << 24; // the unused byte set
+            at(opaqueExpected, x, y) = at(opaque, x, y) | 0xFF000000u;
+            at(premultiplied, x, y) = qPremultiply(qRgba(x * 37, y * 51, 200, (x + y) * 25));
+        }
+    QTest::newRow("opaque") << opaque << opaqueExpected;
+    QTest::newRow("premultiplied") << premultiplied << premultiplied;
+    // A channel above its alpha, which no premultiplied pixel has, is cut
+    // to it, as the sums of a larger picture cut it.
+    QImage above = premultiplied.copy(), cut = premultiplied.copy();
+    at(above, 3, 2) = qRgba(250, 10, 120, 100);
+    at(cut, 3, 2) = qRgba(100, 10, 100, 100);
+    QTest::newRow("a channel above its alpha") << above << cut;
+}
+
+// At 1:1 every pixel comes out as it went in, premultiplied, byte for byte.
+void tst_IconSizes::oneToOneKeepsEveryPixel()
+{
+    QFETCH(QImage, picture);
+    QFETCH(QImage, expected);
+    const QImage same = resampleImage(picture, picture.size());
+    QCOMPARE(same.format(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < picture.height(); ++y)
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(same.constScanLine(y)), picture.width() * 4).toHex(),
+                 QByteArray(reinterpret_cast<const char *>(expected.constScanLine(y)), picture.width() * 4).toHex());
 }
 
 void tst_IconSizes::badOptionsAreRefused_data()
