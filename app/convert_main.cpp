@@ -116,7 +116,7 @@ int reportIcons(const Options &options)
 int packIntoOne(const Options &options)
 {
     const Operand output = Operand::output(options.outputFile);
-    if (const std::optional<RunFailure> refusal = packingRefusal(options.inputs, output)) {
+    if (const std::optional<RunFailure> refusal = packingRefusal(inputFilesOf(options.inputs), output)) {
         say(lineFor(*refusal));
         return SomeFailed;
     }

@@ -79,7 +79,12 @@ std::optional<Failure> makeFrame(const ConversionOptions &options, const std::ve
     }
     if (std::optional<Failure> outside = hotSpotRefusal(options, pictures))
         return outside;
-    const std::vector<SizeSource> plan = planIconSizes(pictures, options.sizes, true).sources;
+    // A frame whose pictures cannot make the sizes (two of one size) is
+    // refused as a still cursor of them is; each frame has every size.
+    IconSizePlan sizes = planIconSizes(pictures, options.sizes, true);
+    if (sizes.failure)
+        return sizes.failure;
+    const std::vector<SizeSource> &plan = sizes.sources;
     const std::vector<QPoint> hotSpots = cursorHotSpots(pictures, plan, options.hotSpot);
     if (isXcursor(options.kind)) {
         made.xcursorFrames.push_back(xcursorImagesOf(pictures, plan, options.keyBlack, hotSpots, quint32(milliseconds)));

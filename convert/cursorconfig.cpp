@@ -1,6 +1,7 @@
 #include "cursorconfig.h"
 
 #include "fileaccess.h"
+#include "animation.h"
 #include "iconsizes.h"
 
 #include <QDir>
@@ -100,17 +101,19 @@ CursorConfigLines parseCursorConfig(const QByteArray &text)
 
 bool isCursorConfig(QIODevice &device)
 {
-    const QByteArray head = device.peek(4096);
+    // Far enough for a long comment at the top; no picture format begins
+    // with a line of a number and three more words.
+    const QByteArray head = device.peek(64 * 1024);
     if (head.contains('\0'))
         return false;
     for (const QByteArray &line : head.split('\n')) {
         const QByteArray trimmed = line.trimmed();
         if (isSkipped(trimmed))
             continue;
-        // A line of four or five fields that begins with a size is one, its
+        // A line of four fields or more that begins with a size is one, its
         // faults told when it is read.
         const QList<QByteArray> fields = trimmed.simplified().split(' ');
-        return (fields.size() == 4 || fields.size() == 5) && numberOf(fields[0]);
+        return fields.size() >= 4 && numberOf(fields[0]);
     }
     return false;
 }
@@ -134,14 +137,27 @@ QString folderOf(const QString &config)
     return QFileInfo(QFileInfo(config).canonicalFilePath()).path();
 }
 
+} // namespace
+
+bool isWithin(const QString &folder, const QString &location)
+{
+    // One that is not there is refused when it is opened; the folder itself,
+    // as the folder it is.
+    return location.isEmpty() || location == folder || location.startsWith(folder + QLatin1Char('/'));
+}
+
+Failure leadsOut()
+{
+    return unusable(QStringLiteral("it leads out of the cursor configuration's folder"));
+}
+
+namespace {
+
 // Why the file a line names cannot be read as a picture of the
 // configuration: it leads out of the folder, through a link.
 std::optional<Failure> outsideRefusal(const QString &folder, const QString &path)
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    if (canonical.isEmpty() || canonical.startsWith(folder + QLatin1Char('/')))
-        return std::nullopt; // one that is not there is refused when it is opened
-    return unusable(QStringLiteral("it leads out of the cursor configuration's folder"));
+    return isWithin(folder, QFileInfo(path).canonicalFilePath()) ? std::nullopt : std::optional<Failure>(leadsOut());
 }
 
 } // namespace
@@ -211,13 +227,20 @@ CursorConfigPlan planCursorConfig(QIODevice &device, const QString &path)
     const LinesOfSize sizes = linesOfSize(config.lines);
     if ((plan.failure = framesMismatch(sizes)))
         return plan;
+    if (sizes.front().second.size() > size_t(maximumAnimationFrames)) {
+        plan.failure = unusable(QStringLiteral("the cursor configuration has %1 frames; an animation has at most %2")
+                                    .arg(sizes.front().second.size()).arg(maximumAnimationFrames));
+        return plan;
+    }
     plan.steps = stepsOf(sizes);
-    const QString folder = folderOf(path);
+    // Its pictures are found beside the file the configuration is, also
+    // when it is given through a link.
+    plan.folder = folderOf(path);
     plan.frames.assign(sizes.front().second.size(), {});
     for (size_t frame = 0; frame < plan.frames.size(); ++frame)
         for (const auto &[size, lines] : sizes) {
-            const QString file = QDir(QFileInfo(path).path()).filePath(lines[frame]->file);
-            plan.frames[frame].push_back({*lines[frame], file, outsideRefusal(folder, file)});
+            const QString file = QDir(plan.folder).filePath(lines[frame]->file);
+            plan.frames[frame].push_back({*lines[frame], file, outsideRefusal(plan.folder, file)});
         }
     return plan;
 }

@@ -61,11 +61,19 @@ struct CursorConfigPicture
 // frame's picture of each size, in the order of the lines, and the steps
 // that show the frames; or why it cannot be one cursor (it is no
 // configuration that can be used; its sizes have different numbers of
-// frames). The pictures are read by the caller (openinput.h).
+// frames, or more than an animation has). The pictures are read by the caller (openinput.h).
 struct CursorConfigPlan
 {
+    QString folder; // where its pictures are, every link followed
     std::vector<std::vector<CursorConfigPicture>> frames;
     std::vector<CursorStep> steps;
     std::optional<Failure> failure;
 };
 CursorConfigPlan planCursorConfig(QIODevice &device, const QString &path);
+
+// Whether `location`, a file's path with every link followed, lies within
+// `folder` (a configuration's): the check made again on the file as it is
+// opened, so that a link changed meanwhile leads nowhere else.
+bool isWithin(const QString &folder, const QString &location);
+// Why a file that is not within it is refused.
+Failure leadsOut();

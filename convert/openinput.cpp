@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <cstdio>
 
@@ -63,6 +64,12 @@ PictureLoad loadInput(OpenInput &input, QSize drawSize, DrawDetail detail)
 {
     if (input.failure)
         return {Picture(), input.failure};
+    if (isCursorConfig(input.device()))
+        return {Picture(), Failure{Failure::Kind::Unusable,
+                                   QStringLiteral("it is a cursor configuration, which makes Linux cursors, cursors, "
+                                                  "animated cursors and icons of several sizes (--xcursor, "
+                                                  "--cursor-theme, --cursor, --ani, --sizes), not one 32 x 32 icon or "
+                                                  "bitmap")}};
     return readPicture(input.device(), drawSize, detail);
 }
 
@@ -146,51 +153,73 @@ std::optional<RunFailure> loadIconset(const Operand &folder, int largest, std::v
     return std::nullopt;
 }
 
-// The picture of one line of a cursor configuration, pointing where the
-// line says; or why it cannot be read or point there.
-std::optional<RunFailure> readConfigPicture(const CursorConfigPicture &line, int largest, Picture &picture,
-                                            std::vector<RunNote> &notes)
+// The picture a line of a cursor configuration names, read as a file given
+// alone is; or why it cannot be. The file is checked again as it is open,
+// so that a link changed since the configuration was read cannot lead
+// elsewhere.
+std::optional<RunFailure> readConfigFile(const CursorConfigPicture &line, const QString &folder, int largest,
+                                         Picture &picture, std::vector<RunNote> &notes)
 {
     OpenInput input(Operand::input(line.path));
     if (line.refusal)
         return input.cannotOpen(*line.refusal);
+    if (!input.failure && !isWithin(folder, openedFileLocation(input.file)))
+        return input.cannotOpen(leadsOut());
     PictureLoad read = loadInput(input, QSize(largest, largest), DrawDetail::Light);
     if (read.failure)
         return input.cannotOpen(*read.failure);
     for (RunNote &note : partlyDrawn(input, read))
         notes.push_back(std::move(note));
-    const QSize size = read.picture.size();
-    const QPoint spot = line.line.hotSpot;
-    if (spot.x() >= size.width() || spot.y() >= size.height())
-        return input.cannotMake(Failure{Failure::Kind::Unusable,
-                                        QStringLiteral("line %1 of the cursor configuration points at %2,%3, which is "
-                                                       "not within the picture, %4 x %5 pixels")
-                                            .arg(line.line.number).arg(spot.x()).arg(spot.y())
-                                            .arg(size.width()).arg(size.height())});
     picture = std::move(read.picture);
-    picture.setHotSpot(QPointF(spot));
     return std::nullopt;
 }
 
+// Why a line's hot spot cannot be its picture's.
+std::optional<RunFailure> hotSpotOutside(const CursorConfigPicture &line, const Picture &picture)
+{
+    const QSize size = picture.size();
+    const QPoint spot = line.line.hotSpot;
+    if (spot.x() < size.width() && spot.y() < size.height())
+        return std::nullopt;
+    return RunFailure{RunFailure::Step::MakeIcon, Operand::input(line.path), std::nullopt,
+                      Failure{Failure::Kind::Unusable,
+                              QStringLiteral("line %1 of the cursor configuration points at %2,%3, which is not within "
+                                             "the picture, %4 x %5 pixels")
+                                  .arg(line.line.number).arg(spot.x()).arg(spot.y()).arg(size.width()).arg(size.height())}};
+}
+
+Failure configTooLarge()
+{
+    return Failure{Failure::Kind::TooLarge,
+                   QStringLiteral("its pictures hold more than %1 million pixels together").arg(maximumCursorPixels >> 20)};
+}
+
 // Each frame's pictures of a configuration, those of the frames `which`
-// asks for; no more pixels than a cursor file's frames may hold.
+// asks for, each pointing where its line says. A file named by several
+// lines is read once; the files read hold no more pixels together than a
+// cursor file's frames may.
 std::optional<RunFailure> readConfigFrames(const Operand &config, const CursorConfigPlan &plan, CursorFrames which,
                                            int largest, CursorConfigLoad &load)
 {
     load.animation.frames.assign(plan.frames.size(), {});
+    std::map<QString, Picture> read;
     qint64 pixels = 0;
     for (size_t frame = 0; frame < (which == CursorFrames::All ? plan.frames.size() : 1); ++frame)
         for (const CursorConfigPicture &line : plan.frames[frame]) {
-            Picture picture;
-            if (std::optional<RunFailure> failure = readConfigPicture(line, largest, picture, load.notes))
-                return failure;
-            pixels += qint64(picture.image().width()) * picture.image().height();
-            if (pixels > maximumCursorPixels)
-                return RunFailure{RunFailure::Step::Open, config, std::nullopt,
-                                  Failure{Failure::Kind::TooLarge, QStringLiteral("its pictures hold more than %1 "
-                                                                                  "million pixels together")
-                                                                       .arg(maximumCursorPixels >> 20)}};
-            load.animation.frames[frame].push_back(std::move(picture));
+            auto known = read.find(line.path);
+            if (known == read.end()) {
+                Picture picture;
+                if (std::optional<RunFailure> failure = readConfigFile(line, plan.folder, largest, picture, load.notes))
+                    return failure;
+                pixels += qint64(picture.image().width()) * picture.image().height();
+                if (pixels > maximumCursorPixels)
+                    return RunFailure{RunFailure::Step::Open, config, std::nullopt, configTooLarge()};
+                known = read.emplace(line.path, std::move(picture)).first;
+            }
+            if (std::optional<RunFailure> outside = hotSpotOutside(line, known->second))
+                return outside;
+            load.animation.frames[frame].push_back(known->second);
+            load.animation.frames[frame].back().setHotSpot(QPointF(line.line.hotSpot));
         }
     return std::nullopt;
 }

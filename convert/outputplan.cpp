@@ -9,12 +9,9 @@
 
 #include <optional>
 
-namespace {
-
-// The pictures of the run by the file each is, the first of any that are
-// one file: a result must never replace a picture being converted,
-// whatever name it goes by. A picture that is not there is no file to keep.
-QHash<QString, QString> inputsByFile(const QStringList &inputs)
+// A result must never replace a picture being converted, whatever name it
+// goes by. A picture that is not there is no file to keep.
+InputFiles inputFilesOf(const QStringList &inputs)
 {
     QHash<QString, QString> byFile;
     for (const QString &input : inputs)
@@ -24,8 +21,6 @@ QHash<QString, QString> inputsByFile(const QStringList &inputs)
     return byFile;
 }
 
-} // namespace
-
 Operand Destination::outputFor(const QString &input, const QString &resultFolder) const
 {
     if (!outputFile.isEmpty())
@@ -33,10 +28,10 @@ Operand Destination::outputFor(const QString &input, const QString &resultFolder
     return Operand::output(QDir(resultFolder).filePath(QFileInfo(input).completeBaseName() + extension));
 }
 
-std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operand &output)
+std::optional<RunFailure> packingRefusal(const InputFiles &inputs, const Operand &output)
 {
     const std::optional<QString> key = output.identity();
-    const QString input = key ? inputsByFile(inputs).value(*key) : QString();
+    const QString input = key ? inputs.value(*key) : QString();
     if (input.isEmpty())
         return std::nullopt;
     return RunFailure{RunFailure::Step::RefusePacking, output, Operand::input(input), RunFailure::isAPictureOfTheRun()};

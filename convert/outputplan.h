@@ -4,6 +4,7 @@
 #include "runfailure.h"
 #include "setfiles.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +30,12 @@ struct Destination
     Operand outputFor(const QString &input, const QString &resultFolder) const;
 };
 
+// The pictures of a run by the file each is (filesOfInput: an .iconset's
+// PNGs, a cursor configuration's pictures), the first of any that are one
+// file, told once for the whole run.
+using InputFiles = QHash<QString, QString>;
+InputFiles inputFilesOf(const QStringList &inputs);
+
 // Why the one icon several pictures make cannot be written to `output`: it
 // is one of them. Nothing when it can.
-std::optional<RunFailure> packingRefusal(const QStringList &inputs, const Operand &output);
+std::optional<RunFailure> packingRefusal(const InputFiles &inputs, const Operand &output);

@@ -6,14 +6,16 @@
 
 SetWriter::SetWriter(SetPlace place, QStringList inputs, OwnLink ownLink)
     : m_place(std::move(place))
-    , m_inputs(std::move(inputs))
+    , m_inputs(inputFilesOf(inputs))
     , m_ownLink(std::move(ownLink))
 {
 }
 
 SetWriter SetWriter::within(const QString &subfolder) const
 {
-    return SetWriter({m_place.folder, m_place.within + subfolder + QLatin1Char('/')}, m_inputs, m_ownLink);
+    SetWriter inside = *this;
+    inside.m_place.within += subfolder + QLatin1Char('/');
+    return inside;
 }
 
 QString SetWriter::pathOf(const QString &name) const

@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "operand.h"
+#include "outputplan.h"
 #include "runfailure.h"
 #include "setfiles.h"
 
@@ -50,7 +51,7 @@ public:
 
 private:
     SetPlace m_place;
-    QStringList m_inputs;
+    InputFiles m_inputs; // told once: a set writes many files
     OwnLink m_ownLink;
     QStringList m_written;
 };

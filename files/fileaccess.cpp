@@ -291,6 +291,17 @@ FileIdentity fileIdentity(const QString &path)
     return {info.absoluteFilePath(), false};
 }
 
+QString openedFileLocation(const QFile &file)
+{
+#ifdef Q_OS_LINUX
+    const QString link = QStringLiteral("/proc/self/fd/%1").arg(file.handle());
+    const QString opened = QFileInfo(link).symLinkTarget();
+    if (file.handle() >= 0 && !opened.isEmpty())
+        return opened;
+#endif
+    return QFileInfo(file.fileName()).canonicalFilePath();
+}
+
 namespace {
 
 // The identity of the file a descriptor of the process is open on.

@@ -57,6 +57,11 @@ struct FileIdentity
 };
 FileIdentity fileIdentity(const QString &path);
 
+// Where the file `file` is open on lies, every link followed, as the
+// system opened it (so that a link changed after a check cannot lead a
+// read elsewhere); its canonical path where the system cannot tell.
+QString openedFileLocation(const QFile &file);
+
 // The identity of the file the process's standard output is open on (as
 // with "> file" or "1<> file"), when it can be told.
 std::optional<QString> standardOutputIdentity();

@@ -542,6 +542,10 @@ void tst_CursorInput::configurationsThatCannotBeUsedAreRefused_data()
         QStringLiteral("the cursor configuration's size 24 has 2 frames and its size 32 1; an animation has a picture of each size in each frame."));
     row("a line of another shape", "24 0 0 24/f0.png\n24 0 0\n", QStringLiteral("line 2 of the cursor configuration is not \"SIZE XHOT YHOT FILE\" or \"SIZE XHOT YHOT FILE MS\"."));
     row("a time out of range", "24 0 0 24/f0.png 0\n", QStringLiteral("line 1 of the cursor configuration gives the time \"0\"; a frame shows 1 to 60000 milliseconds."));
+    row("a frame of two pictures of one size", "24 0 0 24/f0.png 50\n32 0 0 32/f0.png 50\n24 0 0 24/f1.png 50\n32 0 0 24/f0.png 50\n",
+        QStringLiteral("two pictures are 24 x 24; give one picture of each size."));
+    row("more frames than an animation has", QByteArray("24 0 0 24/f0.png 50\n").repeated(1001),
+        QStringLiteral("the cursor configuration has 1001 frames; an animation has at most 1000."));
     row("written over its own picture", "24 0 0 24/f0.png\n", QStringLiteral("it is one of the pictures being converted."), QStringLiteral("24/f0.png"));
 }
 
