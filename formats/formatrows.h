@@ -34,5 +34,7 @@ bool isXcursorFile(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openCursorAnimationReader(QIODevice &device, const QByteArray &head);
 bool isIcnsFile(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openIcnsReader(QIODevice &device, const QByteArray &head);
+bool isJpeg2000File(QIODevice &device, const QByteArray &head);
+std::unique_ptr<FormatReader> openJpeg2000Reader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);

@@ -53,6 +53,9 @@ const std::vector<PictureFormat> &pictureFormats()
          {}, isPnm, openPnmReader},
         {QStringLiteral("SVG"), {"svg", "svgz"}, {"image/svg+xml", "image/svg+xml-compressed"}, {}, isSvg,
          openSvgReader},
+        {QStringLiteral("JPEG 2000"), {"jp2", "j2k", "j2c", "jpc"}, {"image/jp2", "image/x-jp2-codestream"},
+         {QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12), QByteArray("\xFF\x4F\xFF\x51")}, isJpeg2000File,
+         openJpeg2000Reader},
         {QStringLiteral("TGA"), {"tga"}, {"image/x-tga"}, {}, isTga, openTgaReader},
     };
     return formats;

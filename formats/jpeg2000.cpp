@@ -190,12 +190,35 @@ public:
         return channelsRefusal(size);
     }
 
-    std::optional<Failure> decode()
+    // Decodes at `halvings` levels below the full resolution, as many as
+    // every channel of the codestream has; the size it will have in `size`.
+    void reduce(int halvings, QSize &size)
+    {
+        opj_codestream_info_v2_t *info = opj_get_cstr_info(m_codec);
+        OPJ_UINT32 levels = 1;
+        if (info && info->m_default_tile_info.tccp_info) {
+            levels = 33;
+            for (OPJ_UINT32 c = 0; c < info->nbcomps; ++c)
+                levels = std::min(levels, info->m_default_tile_info.tccp_info[c].numresolutions);
+        }
+        opj_destroy_cstr_info(&info);
+        const OPJ_UINT32 factor = std::min<OPJ_UINT32>(OPJ_UINT32(std::max(halvings, 0)), levels > 0 ? levels - 1 : 0);
+        if (factor == 0 || !opj_set_decoded_resolution_factor(m_codec, factor))
+            return;
+        const auto reduced = [factor](OPJ_UINT32 end, OPJ_UINT32 start) {
+            const OPJ_UINT64 step = OPJ_UINT64(1) << factor;
+            return int((end + step - 1) / step - (start + step - 1) / step);
+        };
+        size = QSize(reduced(m_image->x1, m_image->x0), reduced(m_image->y1, m_image->y0));
+    }
+
+    std::optional<Failure> decode(QSize size)
     {
         if (!opj_decode(m_codec, m_stream, m_image) || !opj_end_decompress(m_codec, m_stream))
             return notRead(QStringLiteral("is not whole (%1)").arg(m_error.isEmpty() ? QStringLiteral("its data ends early") : m_error));
         for (OPJ_UINT32 c = 0; c < m_image->numcomps; ++c)
-            if (!m_image->comps[c].data)
+            if (!m_image->comps[c].data || m_image->comps[c].w != OPJ_UINT32(size.width())
+                || m_image->comps[c].h != OPJ_UINT32(size.height()))
                 return notRead(QStringLiteral("is not whole"));
         return std::nullopt;
     }
@@ -294,15 +317,16 @@ Jpeg2000Header readJpeg2000Header(const QByteArray &data)
     return header;
 }
 
-Jpeg2000Image decodeJpeg2000(const QByteArray &data, qint64 pixelLimit)
+Jpeg2000Image decodeJpeg2000(const QByteArray &data, qint64 pixelLimit, int halvings)
 {
     Decoder decoder(data);
     QSize size;
     if (std::optional<Failure> failure = decoder.readHeader(data, size))
         return {QImage(), std::move(failure)};
+    decoder.reduce(halvings, size);
     if (qint64(size.width()) * size.height() > pixelLimit)
         return {QImage(), tooLargeFailure(size, pixelLimit)};
-    if (std::optional<Failure> failure = decoder.decode())
+    if (std::optional<Failure> failure = decoder.decode(size))
         return {QImage(), std::move(failure)};
     QImage image = imageOf(decoder.image(), size);
     if (image.isNull())

@@ -35,11 +35,13 @@ Jpeg2000Header statedJpeg2000Header(const QByteArray &data);
 Jpeg2000Header readJpeg2000Header(const QByteArray &data);
 
 // The pixels of the stream, ARGB32 with straight alpha; or why not: as
-// above, or its header claims more than `pixelLimit` pixels (known before
-// anything is decoded), or its data is not whole.
+// above, or the image decoded would hold more than `pixelLimit` pixels
+// (known before anything is decoded), or its data is not whole. With
+// `halvings`, it is decoded at a coarser resolution level, each halving its
+// sides (rounded up), as far as the codestream has such levels.
 struct Jpeg2000Image
 {
     QImage image;
     std::optional<Failure> failure;
 };
-Jpeg2000Image decodeJpeg2000(const QByteArray &data, qint64 pixelLimit);
+Jpeg2000Image decodeJpeg2000(const QByteArray &data, qint64 pixelLimit, int halvings = 0);

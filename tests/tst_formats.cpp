@@ -80,7 +80,7 @@ QStringList tableNames()
 QStringList namesIn(const QString &list)
 {
     QStringList names;
-    static const QRegularExpression name(QStringLiteral("\\b([A-Z]{3,4}|WebP|Xcursor)\\b"));
+    static const QRegularExpression name(QStringLiteral("\\b(JPEG 2000|[A-Z]{3,4}|WebP|Xcursor)\\b"));
     for (const QRegularExpressionMatch &match : name.globalMatch(list))
         names += match.captured(1);
     names.sort();

@@ -88,6 +88,11 @@ def main():
     save("gif", "transparent.gif", pattern("RGB").quantize(64), "GIF", transparency=0)
     save("gif", "two-frames.gif", pattern("RGB"), "GIF", save_all=True,
          append_images=[pattern("L").convert("RGB")], duration=100)
+    # JPEG 2000, lossless (Pillow's default): a .jp2 file of each kind of
+    # pixel, and a bare codestream.
+    save("jpeg 2000", "colour.jp2", pattern("RGB"), "JPEG2000")
+    save("jpeg 2000", "alpha.jp2", pattern("RGBA"), "JPEG2000")
+    save("jpeg 2000", "grey.j2k", pattern("L"), "JPEG2000", no_jp2=True)
     save("png", "alpha.png", pattern("RGBA"), "PNG")
     save("png", "grey.png", pattern("L"), "PNG")
     save("png", "palette.png", pattern("RGB").quantize(100), "PNG")

@@ -778,6 +778,15 @@ def jpeg2000_files(small):
         # A few hundred bytes decode to a megapixel: the most an element may claim.
         ("ok", "128,2000", "icns of a 192-byte jpeg 2000 element claiming 1024 x 1024.icns",
          icns_of([icns_element(b"ic10", jpeg2000_claiming(1024, 1024, 1024))])),
+        # The same claims made by a picture of its own, which may be far
+        # larger than an element, and is decoded at a coarser level.
+        ("refused", "128,2000", "jpeg 2000 claiming 65535 x 65535.j2k", jpeg2000_claiming(65535, 65535, 65535)),
+        ("refused", "128,2000", "jpeg 2000 of 40000 tiles.j2k", jpeg2000_claiming(200, 200, 1)),
+        ("refused", "128,2000", "jpeg 2000 of a few hundred bytes claiming 16000 x 16000.j2k",
+         jpeg2000_claiming(16000, 16000, 16000)),
+        ("either", "128,2000", "jpeg 2000 of a few hundred bytes claiming 10000 x 10000.j2k",
+         jpeg2000_claiming(10000, 10000, 10000)),
+        ("refused", "128,2000", "jpeg 2000 cut in half.jp2", whole[: len(whole) // 2]),
     ]
 
 
