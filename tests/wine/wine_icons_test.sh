@@ -29,6 +29,10 @@ done
 /usr/bin/python3 -c "import PIL" 2>/dev/null || missing_tool Pillow
 
 work=$(mktemp -d)
+# Wine keeps its server's socket in a folder of the temporary folder, which
+# it leaves behind: under the test's own, it goes with it.
+mkdir "$work/tmp"
+export TMPDIR=$work/tmp
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 trap 'timeout 30 wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
