@@ -12,6 +12,10 @@ namespace {
 // A legitimate picture has a tile or a few; each tile costs the decoder
 // its own work however small, so a stream of millions is refused.
 constexpr OPJ_UINT32 maximumTiles = 4096;
+// Each code block of each channel costs the decoder a kilobyte or so as it
+// sets up, whatever is decoded: a 100-megapixel RGB picture in the usual
+// 64 x 64 blocks has 73,242.
+constexpr quint64 maximumCodeBlocks = 131072;
 
 Failure notRead(const QString &why)
 {
@@ -32,12 +36,15 @@ qsizetype codestreamStart(const QByteArray &data)
         return 0;
     qsizetype at = 0;
     for (int boxes = 0; boxes < 64 && at + 8 <= data.size(); ++boxes) {
+        // A length of 1 is followed by the box's length in 64 bits.
         const quint32 length = bigEndian32(data, at);
+        const bool extended = length == 1 && at + 16 <= data.size();
+        const quint64 whole = extended ? quint64(bigEndian32(data, at + 8)) << 32 | bigEndian32(data, at + 12) : length;
         if (data.mid(at + 4, 4) == "jp2c")
-            return at + 8;
-        if (length < 8)
+            return at + (extended ? 16 : 8);
+        if (whole < (extended ? 16u : 8u) || whole > quint64(data.size() - at))
             return -1;
-        at += length;
+        at += qsizetype(whole);
     }
     return -1;
 }
@@ -97,6 +104,66 @@ std::optional<SizMarker> sizMarkerOf(const QByteArray &data)
     siz.size = QSize(int(std::min<quint32>(right - left, 1u << 30)), int(std::min<quint32>(bottom - top, 1u << 30)));
     siz.tiles = across(right, tileLeft, tileWidth) * across(bottom, tileTop, tileHeight);
     return siz;
+}
+
+// What the coding style segments (COD, COC) of the main header and of every
+// tile-part header state: the fewest resolution levels of any channel, and
+// the narrowest and the lowest code block. The decoder sets up every code
+// block of the stated size whatever level it decodes (a 64 x 64 stream of
+// 4 x 4 blocks stating 9999 x 9999 took 7 GB), and fails a reduction past
+// any tile's levels.
+struct CodingStyle
+{
+    int fewestResolutions = 33;
+    int narrowestBlock = 10; // exponents of two
+    int lowestBlock = 10;
+};
+
+quint16 bigEndian16(const QByteArray &data, qsizetype at)
+{
+    return quint16(uchar(data[at]) << 8 | uchar(data[at + 1]));
+}
+
+// One COD or COC segment's levels and code block, its body (after the
+// length) at `at`, `levelsAt` bytes in.
+void addCodingStyle(const QByteArray &data, qsizetype at, qsizetype end, qsizetype levelsAt, CodingStyle &style)
+{
+    if (at + levelsAt + 3 > end)
+        return;
+    style.fewestResolutions = std::min(style.fewestResolutions, uchar(data[at + levelsAt]) + 1);
+    style.narrowestBlock = std::min(style.narrowestBlock, (uchar(data[at + levelsAt + 1]) & 0x0F) + 2);
+    style.lowestBlock = std::min(style.lowestBlock, (uchar(data[at + levelsAt + 2]) & 0x0F) + 2);
+}
+
+// Walks the marker segments from SIZ on, through each tile-part's header
+// (skipping its data by its stated length), up to the end or the first
+// marker that is not sound.
+CodingStyle codingStyleOf(const QByteArray &data, qsizetype start, int channels)
+{
+    CodingStyle style;
+    qsizetype at = start + 2, tilePartEnd = -1;
+    while (at + 4 <= data.size()) {
+        const quint16 marker = bigEndian16(data, at);
+        if (marker == 0xFF93) { // SOD: the tile-part's data, to its end
+            if (tilePartEnd <= at)
+                break;
+            at = tilePartEnd;
+            continue;
+        }
+        const quint16 length = bigEndian16(data, at + 2);
+        if ((marker >> 8) != 0xFF || marker == 0xFFD9 || length < 2 || at + 2 + length > data.size())
+            break;
+        if (marker == 0xFF90 && length >= 10) { // SOT: Isot, then the tile-part's length from here
+            const quint32 tilePart = bigEndian32(data, at + 6);
+            tilePartEnd = tilePart >= 14 ? at + qsizetype(std::min<quint64>(tilePart, quint64(data.size() - at))) : -1;
+        }
+        if (marker == 0xFF52) // COD: Scod, SGcod, then SPcod
+            addCodingStyle(data, at + 4, at + 2 + length, 5, style);
+        if (marker == 0xFF53) // COC: its channel, Scoc, then SPcoc
+            addCodingStyle(data, at + 4, at + 2 + length, channels < 257 ? 2 : 3, style);
+        at += 2 + length;
+    }
+    return style;
 }
 
 // The stream OpenJPEG reads: the bytes in memory, and where it stands.
@@ -192,17 +259,11 @@ public:
 
     // Decodes at `halvings` levels below the full resolution, as many as
     // every channel of the codestream has; the size it will have in `size`.
-    void reduce(int halvings, QSize &size)
+    void reduce(const QByteArray &data, int halvings, QSize &size)
     {
-        opj_codestream_info_v2_t *info = opj_get_cstr_info(m_codec);
-        OPJ_UINT32 levels = 1;
-        if (info && info->m_default_tile_info.tccp_info) {
-            levels = 33;
-            for (OPJ_UINT32 c = 0; c < info->nbcomps; ++c)
-                levels = std::min(levels, info->m_default_tile_info.tccp_info[c].numresolutions);
-        }
-        opj_destroy_cstr_info(&info);
-        const OPJ_UINT32 factor = std::min<OPJ_UINT32>(OPJ_UINT32(std::max(halvings, 0)), levels > 0 ? levels - 1 : 0);
+        // Every tile's and channel's levels, its own header's included.
+        const int levels = codingStyleOf(data, codestreamStart(data), int(m_image->numcomps)).fewestResolutions;
+        const OPJ_UINT32 factor = OPJ_UINT32(std::clamp(halvings, 0, std::max(levels - 1, 0)));
         if (factor == 0 || !opj_set_decoded_resolution_factor(m_codec, factor))
             return;
         const auto reduced = [factor](OPJ_UINT32 end, OPJ_UINT32 start) {
@@ -304,6 +365,12 @@ Jpeg2000Header statedJpeg2000Header(const QByteArray &data)
         return {siz->size, notRead(QStringLiteral("has channels of different sizes, which are not read"))};
     if (siz->tiles > maximumTiles)
         return {siz->size, notRead(QStringLiteral("is cut into %1 tiles (at most %2 are read)").arg(siz->tiles).arg(maximumTiles))};
+    const CodingStyle style = codingStyleOf(data, codestreamStart(data), siz->channels);
+    const auto blocksAcross = [](int length, int exponent) { return (quint64(length) + (quint64(1) << exponent) - 1) >> exponent; };
+    const quint64 blocks = blocksAcross(siz->size.width(), style.narrowestBlock) * blocksAcross(siz->size.height(), style.lowestBlock)
+                           * quint64(siz->channels);
+    if (blocks > maximumCodeBlocks)
+        return {siz->size, notRead(QStringLiteral("is cut into %1 code blocks (at most %2 are read)").arg(blocks).arg(maximumCodeBlocks))};
     if (!endsWhole(data, codestreamStart(data)))
         return {siz->size, notRead(QStringLiteral("is not whole (its codestream does not end)"))};
     return {siz->size, std::nullopt};
@@ -323,7 +390,7 @@ Jpeg2000Image decodeJpeg2000(const QByteArray &data, qint64 pixelLimit, int halv
     QSize size;
     if (std::optional<Failure> failure = decoder.readHeader(data, size))
         return {QImage(), std::move(failure)};
-    decoder.reduce(halvings, size);
+    decoder.reduce(data, halvings, size);
     if (qint64(size.width()) * size.height() > pixelLimit)
         return {QImage(), tooLargeFailure(size, pixelLimit)};
     if (std::optional<Failure> failure = decoder.decode(size))

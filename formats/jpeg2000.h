@@ -25,8 +25,9 @@ struct Jpeg2000Header
 // The size the codestream states (its SIZ marker, in a .jp2 file in its
 // codestream box), found without the decoder, which is cheap enough for
 // listing many; and why it is not read, as far as that tells: no size is
-// stated, more than four channels or too many tiles are, or the codestream
-// does not end. A failure's reason is said of the image: "is damaged (...)".
+// stated, more than four channels, too many tiles or too many code blocks
+// (counted from every coding style segment, tile-parts' too) are, or the
+// codestream does not end. A failure's reason is said of the image: "is damaged (...)".
 Jpeg2000Header statedJpeg2000Header(const QByteArray &data);
 
 // The same, then the header as the decoder reads it: also why not, when it

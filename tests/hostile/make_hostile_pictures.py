@@ -736,9 +736,9 @@ def cursor_files(small):
     ]) + animated_cursor_files(small) + linux_cursor_files(small)
 
 
-def jpeg2000_claiming(width, height, tile):
+def jpeg2000_claiming(width, height, tile, **options):
     # A 64 x 64 codestream whose SIZ marker claims another size and tiling.
-    stream = bytearray(encoded(Image.new("RGBA", (64, 64), (10, 200, 30, 255)), "JPEG2000", no_jp2=True))
+    stream = bytearray(encoded(Image.new("RGBA", (64, 64), (10, 200, 30, 255)), "JPEG2000", no_jp2=True, **options))
     struct.pack_into(">IIIIIIII", stream, stream.index(b"\xff\x51") + 6, width, height, 0, 0, tile, tile, 0, 0)
     return bytes(stream)
 
@@ -787,6 +787,10 @@ def jpeg2000_files(small):
         ("either", "128,2000", "jpeg 2000 of a few hundred bytes claiming 10000 x 10000.j2k",
          jpeg2000_claiming(10000, 10000, 10000)),
         ("refused", "128,2000", "jpeg 2000 cut in half.jp2", whole[: len(whole) // 2]),
+        # The decoder sets up every code block of the stated size: 4 x 4
+        # blocks stating 9999 x 9999 took 7 GB.
+        ("refused", "128,2000", "jpeg 2000 of 4 x 4 code blocks claiming 9999 x 9999.j2k",
+         jpeg2000_claiming(9999, 9999, 9999, codeblock_size=(4, 4))),
     ]
 
 
