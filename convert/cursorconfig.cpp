@@ -101,6 +101,11 @@ CursorConfigLines parseCursorConfig(const QByteArray &text)
 
 bool isCursorConfig(QIODevice &device)
 {
+    // Every input of a run is asked (its files are kept from being written
+    // over): a picture's signature, not text, ends it after a few bytes.
+    const QByteArray start = device.peek(64);
+    if (start.isEmpty() || !QByteArrayLiteral("#0123456789 \t\r\n").contains(start.front()))
+        return false;
     // Far enough for a long comment at the top; no picture format begins
     // with a line of a number and three more words.
     const QByteArray head = device.peek(64 * 1024);
