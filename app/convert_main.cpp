@@ -20,6 +20,7 @@
 #include "outputplan.h"
 #include "progressline.h"
 #include "stopping.h"
+#include "svgrendering.h"
 #include "workthreads.h"
 
 #include <QCoreApplication>
@@ -292,6 +293,7 @@ int run(const Options &options)
 {
     silenced = options.quiet;
     WorkThreads::setLimit(options.jobs);
+    setDrawingBudget(options.drawingBudget);
     const bool onTerminal = progressShown(options) == ProgressLine::Shown::OnTerminal;
     if (!options.quiet)
         endAtOnceWhenStopping(messages, [&options, onTerminal] {

@@ -111,6 +111,20 @@ std::optional<QString> readJobs(const QCommandLineParser &parser, Options &optio
     return std::nullopt;
 }
 
+// The processor time each drawing may take (--drawing-budget), in
+// seconds, decimals allowed.
+std::optional<QString> readDrawingBudget(const QCommandLineParser &parser, Options &options)
+{
+    if (!parser.isSet(QStringLiteral("drawing-budget")))
+        return std::nullopt;
+    bool number = false;
+    const double seconds = parser.value(QStringLiteral("drawing-budget")).toDouble(&number);
+    if (!number || !(seconds >= 0.1 && seconds <= 600))
+        return QStringLiteral("--drawing-budget takes a number of seconds from 0.1 to 600.");
+    options.drawingBudget = std::chrono::milliseconds(qRound64(seconds * 1000));
+    return std::nullopt;
+}
+
 // Where the results go: all to the one file of -o.
 std::optional<QString> readOutputFile(const Options &options)
 {
@@ -300,6 +314,8 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
         return repeated;
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (std::optional<QString> mistake = readJobs(parser, options))
+        return mistake;
+    if (std::optional<QString> mistake = readDrawingBudget(parser, options))
         return mistake;
     if (rowOf(options.kind()).writeSet)
         return readSetOptions(parser, options);

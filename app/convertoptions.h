@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 // The converter's command line: its options, declared once in a table, and
@@ -24,6 +25,8 @@ struct Options
     QString folder;
     QString name; // --name: the name desktops look the icon up by
     int jobs = 1;
+    // --drawing-budget: the processor time each SVG drawing may take.
+    std::chrono::milliseconds drawingBudget{1500};
     QString list; // --files-from
     bool nulSeparated = false;
     bool recursive = false;

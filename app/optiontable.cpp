@@ -60,6 +60,9 @@ constexpr OptionEntry table[] = {
      "together."},
     {"d", "directory", "dir", files | kindsOf(K::Extraction), "Write each result into <dir>, named after its input."},
     {"j", "jobs", "n", converting | sets, "Work on <n> threads at a time: pictures converted side by side, and the sizes of an icon or a set made side by side (default: one per processor)."},
+    {nullptr, "drawing-budget", "seconds", converting | sets,
+     "Give each SVG drawing up to <seconds> of processor time to draw (default 1.5, at most 600); one that takes "
+     "longer is refused. How fine a drawing is drawn never depends on it."},
     {nullptr, "sizes", "list", kindsOf(K::Icon) | cursors,
      "Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated by commas; "
      "\"all\" for 16,24,32,48,64,128,256, \"windows\" for 16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), "

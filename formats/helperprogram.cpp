@@ -1,4 +1,5 @@
 #include "helperprogram.h"
+#include "helperprocess.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,29 +38,11 @@ QString programFolder()
 #endif
 }
 
+} // namespace
+
 #ifdef Q_OS_UNIX
 
-using Clock = std::chrono::steady_clock;
-
-// A file descriptor closed when it goes.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+namespace helperprocess {
 
 // The input as a file with no name, which the helper reads as its standard
 // input: nothing to write into a pipe while it may not read, so neither
@@ -91,8 +74,7 @@ int inputFile(const QByteArray &input)
     return fd;
 }
 
-// Starts the helper with its standard input, output and error given; its
-// own process group, so that the terminal's Ctrl-C reaches the caller,
+// Its own process group, so that the terminal's Ctrl-C reaches the caller,
 // which decides; every signal at its default and none blocked.
 pid_t spawn(const QByteArray &path, const QStringList &arguments, int in, int out, int err)
 {
@@ -131,8 +113,6 @@ pid_t spawn(const QByteArray &path, const QStringList &arguments, int in, int ou
     return pid;
 }
 
-// Reads what is there on `fd` into `into`, up to `limit` bytes kept;
-// false once the other end is closed.
 bool readAvailable(int fd, QByteArray &into, qint64 limit, bool &overflowed)
 {
     char piece[64 * 1024];
@@ -148,8 +128,6 @@ bool readAvailable(int fd, QByteArray &into, qint64 limit, bool &overflowed)
     return true;
 }
 
-// The processor time the process has used so far, or -1 where the system
-// does not tell it.
 std::chrono::milliseconds workDoneBy(pid_t pid)
 {
 #ifdef Q_OS_LINUX
@@ -176,19 +154,15 @@ std::chrono::milliseconds workDoneBy(pid_t pid)
 #endif
 }
 
-// Whether the helper has used up its budget: its work, or its time on the
-// clock.
-bool budgetSpent(pid_t pid, Clock::time_point started, HelperBudget budget)
+bool budgetSpent(pid_t pid, Clock::time_point started, HelperBudget budget, std::chrono::milliseconds workBefore)
 {
     const auto onTheClock = Clock::now() - started;
     if (onTheClock >= budget.clock)
         return true;
     const std::chrono::milliseconds work = workDoneBy(pid);
-    return work.count() >= 0 ? work >= budget.work : onTheClock >= budget.work;
+    return work.count() >= 0 ? work - workBefore >= budget.work : onTheClock >= budget.work;
 }
 
-// Waits for the helper to end; ends it at once when told to, or when its
-// budget is spent.
 int reap(pid_t pid, bool endNow, Clock::time_point started, HelperBudget budget, bool &timedOut)
 {
     int status = 0;
@@ -209,9 +183,11 @@ int reap(pid_t pid, bool endNow, Clock::time_point started, HelperBudget budget,
     }
 }
 
-#endif
+} // namespace helperprocess
 
-} // namespace
+using namespace helperprocess;
+
+#endif
 
 QString helperPath(const char *name)
 {

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <memory>
 
 // Tervana's helper programs, which do work that must not harm the program
 // that asks for it (drawing an SVG whose cost cannot be told in advance):
@@ -51,3 +52,37 @@ HelperRun runHelper(const char *name, const QStringList &arguments, const QByteA
 // running program's (libexec/tervana/ as installed, or in the build tree),
 // or empty when it is not there.
 QString helperPath(const char *name);
+
+// A helper program started once for many requests, each answered in turn:
+// a program that draws a hundred drawings starts its helper once, not a
+// hundred times. Each request is held to its own budget, counted from
+// when it is sent; a helper that overruns it, crashes, or says more than
+// it may is ended, and the next request starts a fresh one. Requests and
+// answers are framed alike: the length in decimal digits, a line feed,
+// then that many bytes. Used by one thread at a time.
+class HelperSession
+{
+public:
+    HelperSession(const char *name, QStringList arguments);
+    ~HelperSession();
+    HelperSession(const HelperSession &) = delete;
+    HelperSession &operator=(const HelperSession &) = delete;
+
+    // Sends `request` and waits for its answer, which the run's output
+    // holds alone (Finished, exit code 0); any other ending says what went
+    // wrong, and the helper is gone.
+    HelperRun ask(const QByteArray &request, HelperBudget budget, qint64 outputLimit);
+    // Whether the next request goes to a helper that has answered none.
+    bool isFresh() const { return m_answered == 0; }
+    // Ends the helper: the next request starts a fresh one.
+    void restart();
+
+private:
+    struct Process;
+    bool start();
+
+    const char *m_name;
+    QStringList m_arguments;
+    std::unique_ptr<Process> m_process;
+    int m_answered = 0;
+};

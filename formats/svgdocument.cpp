@@ -31,9 +31,22 @@ std::optional<Failure> documentTypeRefusal(const QXmlStreamReader &reader)
     return std::nullopt;
 }
 
-// Walks the whole document as XML, before the renderer sees it.
-std::optional<Failure> documentRefusal(const QByteArray &xml, bool &hotSpotBeyondReach)
+// A drawing counts as costly for each pixel when its elements, each
+// offscreen step counted as 100 elements, come to more than this, or when
+// it is longer than a megabyte. A logo with a drop shadow or two stays
+// below; thirty soft shadows do not.
+constexpr qint64 costlyWeight = 2000;
+constexpr qint64 costlyDocumentBytes = 1024 * 1024;
+
+bool isCostlyPerPixel(const QByteArray &xml, qint64 drawn, int offscreenSteps)
 {
+    return xml.size() > costlyDocumentBytes || drawn + 100 * qint64(offscreenSteps) > costlyWeight;
+}
+
+// Walks the whole document as XML, before the renderer sees it.
+std::optional<Failure> documentRefusal(SvgRead &read)
+{
+    const QByteArray &xml = read.xml;
     if (std::optional<Failure> refused = tagRefusal(xml))
         return refused;
     QXmlStreamReader reader(xml);
@@ -55,8 +68,10 @@ std::optional<Failure> documentRefusal(const QByteArray &xml, bool &hotSpotBeyon
     }
     if (reader.hasError())
         return unusableSvg(reader.errorString());
-    hotSpotBeyondReach = elements.hotSpotBeyondReach();
-    if (elements.drawn() > maximumDrawnElements)
+    read.hotSpotBeyondReach = elements.hotSpotBeyondReach();
+    const qint64 drawn = elements.drawn();
+    read.costlyPerPixel = isCostlyPerPixel(xml, drawn, elements.offscreenSteps());
+    if (drawn > maximumDrawnElements)
         return unusableSvg(QStringLiteral("it draws more than %1 elements once its <use> elements are expanded")
                                .arg(maximumDrawnElements));
     return std::nullopt;
@@ -90,6 +105,6 @@ SvgRead readSvgDocument(QIODevice &device)
     SvgRead read;
     if ((read.failure = readXml(device, read.xml)))
         return read;
-    read.failure = documentRefusal(read.xml, read.hotSpotBeyondReach);
+    read.failure = documentRefusal(read);
     return read;
 }

@@ -21,5 +21,10 @@ struct SvgRead
     std::optional<Failure> failure;
     // Its hot spot marker lies farther than the renderer measures.
     bool hotSpotBeyondReach = false;
+    // Its cost grows with every pixel drawn more than a few shapes' does:
+    // many filter steps, masks or patterns, many elements, or a long
+    // document. Such a drawing is drawn no finer than the largest size it
+    // is for (svgformat.cpp).
+    bool costlyPerPixel = false;
 };
 SvgRead readSvgDocument(QIODevice &device);

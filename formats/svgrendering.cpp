@@ -2,7 +2,11 @@
 
 #include "helperprogram.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<qint64> budgetMilliseconds{SvgBudget::milliseconds};
 
 constexpr char renderer[] = "tervana-svg-render";
 // What the renderer writes before the pixels: a few short lines.
@@ -23,7 +27,7 @@ Failure failureOf(const HelperRun &run, int memoryMegabytes)
                 QStringLiteral("the SVG renderer, %1, is missing from Tervana's installation").arg(QLatin1String(renderer))};
     case HelperRun::Ending::TimedOut:
         return {Failure::Kind::TooLarge, QStringLiteral("the drawing takes longer than %1 s to draw")
-                                             .arg(SvgBudget::milliseconds / 1000.0)};
+                                             .arg(double(drawingBudget().count()) / 1000.0)};
     case HelperRun::Ending::Crashed:
         // Said by the allocators of librsvg ("memory allocation of N bytes
         // failed") and of GLib ("failed to allocate N bytes"), and by the
@@ -114,23 +118,70 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
 
 } // namespace
 
+void setDrawingBudget(std::chrono::milliseconds work)
+{
+    budgetMilliseconds = work.count();
+}
+
+std::chrono::milliseconds drawingBudget()
+{
+    return std::chrono::milliseconds(budgetMilliseconds.load());
+}
+
+namespace {
+
+// The request the renderer serves (tervana-svg-render --serve): the rule
+// and side, then the document.
+QByteArray drawingRequest(const QByteArray &xml, SvgSize size)
+{
+    const QByteArray rule = size.rule == SvgSize::Rule::Fit ? "fit " : "at-most ";
+    return rule + QByteArray::number(size.side) + '\n' + xml;
+}
+
+// Whether the renderer's answer is a drawing, and one it drew whole or
+// could not for reasons of the document's own.
+bool isDrawn(const HelperRun &run)
+{
+    return run.ending == HelperRun::Ending::Finished && run.exitCode == 0 && !run.output.startsWith("refused ")
+           && !run.output.contains("\nshort-of-memory\n");
+}
+
+// Asks the session for the drawing; one refused by a renderer that has
+// drawn others is asked again of a fresh one, so that no drawing's result
+// depends on those drawn before it.
+HelperRun drawIn(HelperSession &session, const QByteArray &request, int side)
+{
+    const HelperBudget budget{drawingBudget(), std::max(std::chrono::milliseconds(SvgBudget::clockMilliseconds),
+                                                        20 * drawingBudget())};
+    const qint64 outputLimit = headerBytes + qint64(side) * side * 4;
+    const bool fresh = session.isFresh();
+    HelperRun run = session.ask(request, budget, outputLimit);
+    if (isDrawn(run) || fresh)
+        return run;
+    session.restart();
+    return session.ask(request, budget, outputLimit);
+}
+
+QStringList rendererArguments(int memoryMegabytes)
+{
+    return {QStringLiteral("--serve"), QStringLiteral("--memory-mb"), QString::number(memoryMegabytes)};
+}
+
+} // namespace
+
 SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes)
 {
-    const int side = size.side;
-    const QStringList arguments = {
-        size.rule == SvgSize::Rule::Fit ? QStringLiteral("--fit") : QStringLiteral("--at-most"), QString::number(side),
-        QStringLiteral("--at-least"), QString::number(size.leastSide),
-        QStringLiteral("--memory-mb"), QString::number(memoryMegabytes),
-        // A second line of defence, should the time budget not be kept.
-        QStringLiteral("--cpu-seconds"), QString::number(SvgBudget::milliseconds / 1000 + 2)};
-    const HelperBudget budget{std::chrono::milliseconds(SvgBudget::milliseconds),
-                              std::chrono::milliseconds(SvgBudget::clockMilliseconds)};
-    const HelperRun run = runHelper(renderer, arguments, xml, budget, headerBytes + qint64(side) * side * 4);
+    // Each thread that draws keeps a renderer of its own, started once for
+    // all the drawings it draws: starting one costs more than drawing a
+    // small logo.
+    thread_local HelperSession usual(renderer, rendererArguments(SvgBudget::memoryMegabytes));
+    HelperSession other(renderer, rendererArguments(memoryMegabytes));
+    HelperSession &session = memoryMegabytes == SvgBudget::memoryMegabytes ? usual : other;
+    const HelperRun run = drawIn(session, drawingRequest(xml, size), size.side);
     if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
         SvgRendering failed;
         failed.failure = failureOf(run, memoryMegabytes);
         return failed;
     }
-
-    return readRendering(run.output, side);
+    return readRendering(run.output, size.side);
 }

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 // SVG drawings drawn by librsvg, the renderer desktops and image tools
@@ -23,6 +24,12 @@ constexpr int milliseconds = 1500;
 constexpr int clockMilliseconds = 30'000;
 constexpr int memoryMegabytes = 48;
 }
+
+// The processor time each drawing may take: SvgBudget::milliseconds unless
+// the converter is told otherwise (--drawing-budget), once, for its whole
+// run. It only refuses: what is drawn never depends on it.
+void setDrawingBudget(std::chrono::milliseconds work);
+std::chrono::milliseconds drawingBudget();
 
 // A drawing drawn once, at the size it is needed at: `image` holds the
 // whole drawing, premultiplied, proportions kept; `naturalSize` is its own
@@ -40,15 +47,12 @@ struct SvgRendering
 };
 
 // How large a drawing is drawn: to fit a square of `side` pixels, or at its
-// own size up to that; and, should a drawing that large not fit in its
-// memory, at half the size and so on, down to `leastSide` along its longer
-// side.
+// own size up to that. It is drawn at exactly that size or not at all.
 struct SvgSize
 {
     enum class Rule { Fit, AtMost };
     Rule rule = Rule::Fit;
     int side = 0;
-    int leastSide = 1;
 };
 
 // Draws the checked document (svgdocument.h) within `memoryMegabytes`.

@@ -334,6 +334,10 @@ std::optional<Failure> ElementWalk::start(const QXmlStreamReader &reader)
         m_styleDepth = m_depth;
     m_expansion.start(reader.name(), attributes);
     noteReach(attributes);
+    const QStringView name = reader.name();
+    if ((name.startsWith(QLatin1String("fe")) && name.size() > 2 && name[2].isUpper()) || name == QLatin1String("mask")
+        || name == QLatin1String("pattern"))
+        ++m_offscreenSteps;
     return std::nullopt;
 }
 

@@ -71,6 +71,10 @@ public:
     // round beyond 2^23 pixels, and a marker 16,777,226 pixels away would
     // seem to lie 10 pixels in.
     bool hotSpotBeyondReach() const { return m_hotSpotBeyondReach; }
+    // How many elements draw offscreen and then over the whole region they
+    // cover: filter steps (fe...), masks and patterns. Their cost grows with
+    // every pixel drawn, where a shape's grows mostly with its outline.
+    int offscreenSteps() const { return m_offscreenSteps; }
 
 private:
     void noteReach(const QXmlStreamAttributes &attributes);
@@ -81,6 +85,7 @@ private:
     int m_elements = 0;
     int m_styleDepth = -1; // the depth of the <style> element being read
     int m_farDepth = -1;   // the depth of the outermost element moved beyond reach
+    int m_offscreenSteps = 0;
     bool m_hotSpotBeyondReach = false;
     QString m_styleText;
 };

@@ -2,24 +2,31 @@
 // own. The program that runs it bounds its time and memory, and a drawing
 // that would take too long, crash or eat memory harms nothing else.
 //
-//   tervana-svg-render --fit N | --at-most N [--at-least L] [--memory-mb M]
-//                      [--cpu-seconds S]
+//   tervana-svg-render --fit N | --at-most N [--memory-mb M] [--cpu-seconds S]
+//   tervana-svg-render --serve [--memory-mb M]
 //
 // Standard input holds the SVG document (uncompressed, already checked by
 // the caller). librsvg is given no base file, so it reads nothing but the
 // document: it refuses every address that is not a data: address.
 // --fit N draws the whole view box scaled to fit an N x N square, its
 // proportions kept; --at-most N draws it at its own size, shrunk to fit N x
-// N when it is larger. When the memory it is given does not hold a drawing
-// that large (a filter of many steps over all of it), it is drawn at half
-// the size, and so on down to L pixels along its longer side.
+// N when it is larger. It is drawn at that size or refused: never at
+// another size for want of memory, so that what is drawn depends on the
+// document and the size asked alone.
 //
-// Standard output, lines of text and then the pixels:
+// With --serve it draws one drawing after another, each asked for on
+// standard input as its length in decimal digits, a line feed, and then
+// that many bytes: a line "fit N" or "at-most N", then the document. Each
+// answer is framed alike. It ends when its input does, or after a minute
+// with nothing asked: its caller starts another when it needs one.
+//
+// Standard output (an answer), lines of text and then the pixels:
 //   natural W H        the drawing's own size in pixels (decimals)
 //   hotspot X Y        the centre of the element whose id is "hotspot",
 //                      when there is one: where a cursor made of the
 //                      drawing points, in the same pixels
 //   note TEXT          what librsvg said it could not draw (at most one)
+//   short-of-memory    when that was for want of memory
 //   pixels W H         then W x H x 4 bytes: premultiplied ARGB in the
 //                      machine's byte order, row after row, top first
 // or "refused TEXT" alone when the document cannot be drawn. The exit
@@ -28,6 +35,7 @@
 #include <librsvg/rsvg.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +44,8 @@
 #include <vector>
 
 #ifdef __linux__
+#include <poll.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -51,23 +61,28 @@ constexpr int largestSide = 8192;
 
 struct Request
 {
+    bool serve = false;
     bool fit = true;
     int side = 0;
-    int smallestSide = 1;
     long memoryMegabytes = 0;
     long cpuSeconds = 0;
 };
 
 bool readRequest(int argc, char *argv[], Request &request)
 {
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; i += 2) {
         const std::string option = argv[i];
+        if (option == "--serve") {
+            request.serve = true;
+            --i;
+            continue;
+        }
+        if (i + 1 == argc)
+            return false;
         const long value = std::strtol(argv[i + 1], nullptr, 10);
         if (option == "--fit" || option == "--at-most") {
             request.fit = option == "--fit";
             request.side = int(std::clamp(value, 0L, long(largestSide)));
-        } else if (option == "--at-least") {
-            request.smallestSide = int(std::clamp(value, 1L, long(largestSide)));
         } else if (option == "--memory-mb") {
             request.memoryMegabytes = value;
         } else if (option == "--cpu-seconds") {
@@ -76,7 +91,7 @@ bool readRequest(int argc, char *argv[], Request &request)
             return false;
         }
     }
-    return request.side > 0;
+    return request.serve || request.side > 0;
 }
 
 // Limits the process to what the caller allows it, and ends it with the
@@ -128,10 +143,32 @@ std::string oneLine(const char *text)
     return line;
 }
 
-int refuse(const std::string &why)
+// An answer: its lines, then, for a drawing, its pixels.
+struct Answer
 {
-    std::printf("refused %s\n", oneLine(why.c_str()).c_str());
-    return 0;
+    std::string lines;
+    cairo_surface_t *surface = nullptr;
+    int width = 0;
+    int height = 0;
+
+    Answer() = default;
+    Answer(const Answer &) = delete;
+    Answer &operator=(const Answer &) = delete;
+    ~Answer() { cairo_surface_destroy(surface); }
+};
+
+// One line of the answer, as printf would write it.
+template<typename... Values>
+void addLine(std::string &lines, const char *format, Values... values)
+{
+    char line[1024];
+    std::snprintf(line, sizeof line, format, values...);
+    lines += line;
+}
+
+void refuse(Answer &answer, const std::string &why)
+{
+    answer.lines = "refused " + oneLine(why.c_str()).substr(0, 900) + "\n";
 }
 
 // The drawing's own size: its width and height in pixels, or where those
@@ -227,37 +264,143 @@ bool writeAll(const void *data, size_t size)
     return std::fwrite(data, 1, size, stdout) == size;
 }
 
-// Draws at the size asked; where there is not memory enough, at half that,
-// and half again, down to the smallest side the caller can use.
-Drawing drawWithinMemory(RsvgHandle *handle, Request request, double width, double height)
+// The answer for a drawing: the natural size, the hot spot, what could
+// not be drawn, the drawn size, then the pixels.
+void setDrawing(Answer &answer, RsvgHandle *handle, Drawing &drawing, double width, double height)
 {
-    Drawing drawing = draw(handle, request, width, height);
-    while (drawing.lacksMemory && std::max(drawing.width, drawing.height) / 2 >= request.smallestSide) {
-        request.side = std::max(drawing.width, drawing.height) / 2;
-        cairo_surface_destroy(drawing.surface);
-        drawing = draw(handle, request, width, height);
-    }
-    return drawing;
-}
-
-// The answer on standard output: the natural size, the hot spot, what could
-// not be drawn, the drawn size, then the pixels row by row.
-int writeDrawing(RsvgHandle *handle, const Drawing &drawing, double width, double height)
-{
-    std::printf("natural %.17g %.17g\n", width, height);
+    addLine(answer.lines, "natural %.17g %.17g\n", width, height);
     double x = 0;
     double y = 0;
     if (hotSpotOf(handle, width, height, x, y))
-        std::printf("hotspot %.17g %.17g\n", x, y);
+        addLine(answer.lines, "hotspot %.17g %.17g\n", x, y);
     if (!drawing.note.empty())
-        std::printf("note %s\n", oneLine(drawing.note.c_str()).c_str());
-    std::printf("pixels %d %d\n", drawing.width, drawing.height);
-    const unsigned char *pixels = cairo_image_surface_get_data(drawing.surface);
-    const int stride = cairo_image_surface_get_stride(drawing.surface);
-    for (int y = 0; y < drawing.height; ++y)
-        if (!writeAll(pixels + size_t(y) * size_t(stride), size_t(drawing.width) * 4))
+        answer.lines += "note " + oneLine(drawing.note.c_str()).substr(0, 900) + "\n";
+    // Drawn in part for want of memory, which a renderer that has drawn
+    // others may have less of than a fresh one: its caller asks a fresh one.
+    if (drawing.lacksMemory)
+        answer.lines += "short-of-memory\n";
+    addLine(answer.lines, "pixels %d %d\n", drawing.width, drawing.height);
+    answer.surface = drawing.surface;
+    drawing.surface = nullptr;
+    answer.width = drawing.width;
+    answer.height = drawing.height;
+}
+
+// Writes the answer on standard output, row after row, framed by its
+// length when it is one of several.
+bool writeAnswer(const Answer &answer, bool framed)
+{
+    const size_t rowBytes = size_t(answer.width) * 4;
+    if (framed)
+        std::printf("%zu\n", answer.lines.size() + rowBytes * size_t(answer.height));
+    if (!writeAll(answer.lines.data(), answer.lines.size()))
+        return false;
+    const unsigned char *pixels = answer.surface ? cairo_image_surface_get_data(answer.surface) : nullptr;
+    const size_t stride = answer.surface ? size_t(cairo_image_surface_get_stride(answer.surface)) : 0;
+    for (int y = 0; y < answer.height; ++y)
+        if (!writeAll(pixels + size_t(y) * stride, rowBytes))
+            return false;
+    return std::fflush(stdout) == 0;
+}
+
+// Draws the document as the request asks.
+void answerTo(Answer &answer, const Request &request, const std::vector<char> &document)
+{
+    if (document.size() > maximumDocumentBytes)
+        return refuse(answer, "the drawing is too long");
+    GError *error = nullptr;
+    RsvgHandle *handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8 *>(document.data()),
+                                                   document.size(), &error);
+    if (!handle) {
+        refuse(answer, error ? error->message : "the drawing cannot be read");
+        g_clear_error(&error);
+        return;
+    }
+    // Lengths in physical units (mm, pt ...) are taken at the screen's usual
+    // 96 pixels an inch, as other converters take them.
+    rsvg_handle_set_dpi(handle, 96.0);
+    double width = 0;
+    double height = 0;
+    if (!naturalSizeOf(handle, width, height)) {
+        refuse(answer, "the drawing has no size");
+    } else {
+        Drawing drawing = draw(handle, request, width, height);
+        if (!drawing.surface)
+            refuse(answer, "there is not memory enough to draw it");
+        else
+            setDrawing(answer, handle, drawing, width, height);
+        cairo_surface_destroy(drawing.surface);
+    }
+    g_object_unref(handle);
+}
+
+// Reads exactly `size` bytes from standard input; false when it ends first.
+bool readExactly(char *into, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::read(STDIN_FILENO, into, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        into += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// The next framed request's bytes, once one is asked within `idleSeconds`;
+// false at the end of the input, after that long with nothing, or for a
+// request that is not framed as it must be.
+bool nextRequest(std::string &bytes, int idleSeconds)
+{
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&input, 1, idleSeconds * 1000) <= 0)
+        return false;
+    std::string length;
+    char c = 0;
+    while (length.size() <= 20 && readExactly(&c, 1) && c != '\n')
+        length += c;
+    if (c != '\n' || length.empty() || length.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long long size = std::strtoull(length.c_str(), nullptr, 10);
+    if (size > maximumDocumentBytes + 64)
+        return false;
+    bytes.resize(size_t(size));
+    return readExactly(bytes.data(), bytes.size());
+}
+
+// Reads "fit N" or "at-most N" and the document that follows the line.
+bool readDrawingRequest(const std::string &bytes, Request &request, std::vector<char> &document)
+{
+    const size_t end = bytes.find('\n');
+    if (end == std::string::npos)
+        return false;
+    const std::string line = bytes.substr(0, end);
+    const size_t space = line.find(' ');
+    const std::string rule = line.substr(0, space);
+    if (space == std::string::npos || (rule != "fit" && rule != "at-most"))
+        return false;
+    request.fit = rule == "fit";
+    request.side = int(std::clamp(std::strtol(line.c_str() + space + 1, nullptr, 10), 0L, long(largestSide)));
+    document.assign(bytes.begin() + long(end) + 1, bytes.end());
+    return request.side > 0;
+}
+
+// Answers one request after another, until the input ends or stays idle.
+int serve(Request request)
+{
+    std::string bytes;
+    std::vector<char> document;
+    while (nextRequest(bytes, 60)) {
+        if (!readDrawingRequest(bytes, request, document))
+            return 2;
+        Answer answer;
+        answerTo(answer, request, document);
+        if (!writeAnswer(answer, true))
             return 1;
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -266,30 +409,28 @@ int main(int argc, char *argv[])
 {
     Request request;
     if (!readRequest(argc, argv, request)) {
-        std::fprintf(stderr, "usage: tervana-svg-render --fit N | --at-most N [--at-least L] [--memory-mb M] "
-                             "[--cpu-seconds S]\n");
+        std::fprintf(stderr, "usage: tervana-svg-render --fit N | --at-most N [--memory-mb M] [--cpu-seconds S]\n"
+                             "       tervana-svg-render --serve [--memory-mb M]\n");
         return 2;
     }
     limitThisProcess(request);
-    const std::vector<char> document = readDocument();
-    if (document.size() > maximumDocumentBytes)
-        return refuse("the drawing is too long");
-
-    GError *error = nullptr;
-    RsvgHandle *handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8 *>(document.data()),
-                                                   document.size(), &error);
-    if (!handle)
-        return refuse(error ? error->message : "the drawing cannot be read");
-    // Lengths in physical units (mm, pt ...) are taken at the screen's usual
-    // 96 pixels an inch, as other converters take them.
-    rsvg_handle_set_dpi(handle, 96.0);
-
-    double width = 0;
-    double height = 0;
-    if (!naturalSizeOf(handle, width, height))
-        return refuse("the drawing has no size");
-    const Drawing drawing = drawWithinMemory(handle, request, width, height);
-    if (!drawing.surface)
-        return refuse("there is not memory enough to draw it");
-    return writeDrawing(handle, drawing, width, height);
+    // librsvg's filters share their work among a pool of threads, one a
+    // core, which wait for work by spinning: on a busy machine they spend
+    // processor time for nothing, and a drawing's cost, which its budget
+    // counts, would depend on what else runs. One thread does the same work.
+    setenv("RAYON_NUM_THREADS", "1", 1);
+    // The answer goes out in large pieces, not a system call for every
+    // few rows.
+    static char outputBuffer[256 * 1024];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    if (request.serve) {
+        // Freed drawings' memory is kept for the next drawing, not handed
+        // back and faulted in again page by page.
+        mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+        return serve(request);
+    }
+    Answer answer;
+    answerTo(answer, request, readDocument());
+    return writeAnswer(answer, false) ? 0 : 1;
 }

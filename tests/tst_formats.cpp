@@ -140,6 +140,8 @@ private slots:
     void drawingsTooBigForTheirMemory_data();
     void drawingsTooBigForTheirMemory();
     void aRendererOutOfMemorySaysSo();
+    void drawingsAreDrawnAsAloneWithinARun();
+    void theDrawingBudgetOnlyRefuses();
     void completionsOfferTheTablesEndings_data();
     void completionsOfferTheTablesEndings();
     void documentsNameTheTablesFormats_data();
@@ -280,14 +282,14 @@ void tst_Formats::drawingsTooBigForTheirMemory_data()
 {
     QTest::addColumn<int>("steps");
     QTest::addColumn<bool>("drawnWhole");
-    QTest::newRow("drawn coarser, whole") << 40 << true;
+    QTest::newRow("drawn whole") << 40 << true;
     QTest::newRow("drawn in part, and said so") << 400 << false;
 }
 
-// A filter of many steps over the whole drawing needs more memory than a
-// drawing is given at the size the 256 x 256 image is drawn at: it is drawn
-// coarser, down to 256 pixels, and where even that is too much librsvg says
-// what it cannot draw, and the icon is written with a line that says so.
+// A filter of many steps over the whole drawing costs more for every pixel
+// drawn: it is drawn at the size of the 256 x 256 image, and where even
+// that needs more memory than a drawing is given librsvg says what it
+// cannot draw, and the icon is written with a line that says so.
 void tst_Formats::drawingsTooBigForTheirMemory()
 {
     QSKIP_UNLESS_TOOL(python3WithPillow);
@@ -328,10 +330,99 @@ void tst_Formats::aRendererOutOfMemorySaysSo()
     const QByteArray blurred("<svg xmlns='http://www.w3.org/2000/svg' width='64' height='64'>"
                              "<filter id='f'><feGaussianBlur stdDeviation='3'/></filter>"
                              "<circle cx='32' cy='32' r='20' filter='url(#f)'/></svg>");
-    const SvgRendering rendering = renderSvg(blurred, SvgSize{SvgSize::Rule::Fit, 256, 1}, 3);
+    const SvgRendering rendering = renderSvg(blurred, SvgSize{SvgSize::Rule::Fit, 256}, 3);
     QVERIFY(rendering.failure);
     QCOMPARE(rendering.failure->reason, QStringLiteral("the drawing needs more than 3 MB to draw"));
-    QVERIFY(!renderSvg(blurred, SvgSize{SvgSize::Rule::Fit, 256, 1}).failure);
+    QVERIFY(!renderSvg(blurred, SvgSize{SvgSize::Rule::Fit, 256}).failure);
+}
+
+namespace {
+
+// A drawing of `count` rectangles, each with a soft shadow of its own: a
+// filter of five steps, whose cost grows with every pixel drawn.
+QByteArray softShadows(int count)
+{
+    QByteArray defs;
+    QByteArray shapes;
+    for (int i = 0; i < count; ++i) {
+        defs += QStringLiteral("<filter id='s%1' x='-50%' y='-50%' width='200%' height='200%'><feGaussianBlur "
+                               "in='SourceAlpha' stdDeviation='%2'/><feOffset dx='2' dy='3' result='b'/><feFlood "
+                               "flood-opacity='0.4'/><feComposite in2='b' operator='in'/><feMerge><feMergeNode/>"
+                               "<feMergeNode in='SourceGraphic'/></feMerge></filter>")
+                    .arg(i)
+                    .arg(2 + i % 5)
+                    .toUtf8();
+        shapes += QStringLiteral("<rect x='%1' y='%2' width='50' height='40' rx='8' fill='hsl(%3,70%,55%)' "
+                                 "filter='url(#s%4)'/>")
+                      .arg(10 + i * 37 % 180)
+                      .arg(10 + i * 53 % 180)
+                      .arg(i * 47 % 360)
+                      .arg(i)
+                      .toUtf8();
+    }
+    return "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 256 256' width='256' height='256'><defs>" + defs
+           + "</defs>" + shapes + "</svg>";
+}
+
+} // namespace
+
+// One renderer draws every drawing of a thread in turn: each drawing is
+// still what a run of it alone makes, whatever was drawn before it: a
+// plain one, one costly for every pixel, and one drawn in part for want of
+// memory after them.
+void tst_Formats::drawingsAreDrawnAsAloneWithinARun()
+{
+    const QString folder = folderForThisTest(m_dir);
+    QString steps;
+    for (int i = 0; i < 400; ++i)
+        steps += QStringLiteral("<feOffset dx='0' result='r%1'/>").arg(i);
+    const QList<QPair<QString, QByteArray>> drawings = {
+        {QStringLiteral("3 hungry.svg"), QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='64' height='64'>"
+                                                         "<filter id='f' x='0' y='0' width='1' height='1'>%1</filter>"
+                                                         "<rect width='64' height='16' fill='#00f' filter='url(#f)'/></svg>")
+                                              .arg(steps)
+                                              .toUtf8()},
+        {QStringLiteral("1 plain.svg"), "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'>"
+                                        "<circle cx='5' cy='5' r='4.3' fill='#c33'/></svg>"},
+        {QStringLiteral("2 shadows.svg"), softShadows(30)}};
+    QStringList inputs;
+    for (const auto &[name, content] : drawings) {
+        inputs << QDir(folder).filePath(name);
+        QVERIFY(writeFile(inputs.last(), content));
+    }
+    const QString together = QDir(folder).filePath(QStringLiteral("together"));
+    QVERIFY(QDir().mkpath(together));
+    QCOMPARE(runConverter(QStringList{QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("--sizes"), QStringLiteral("all")}
+                          + inputs + QStringList{QStringLiteral("-d"), together}).exitCode, 0);
+    for (const QString &input : inputs) {
+        const QString alone = QDir(folder).filePath(QStringLiteral("alone.ico"));
+        QCOMPARE(runConverter({QStringLiteral("--sizes"), QStringLiteral("all"), input, QStringLiteral("-o"), alone}).exitCode, 0);
+        const QString made = QDir(together).filePath(QFileInfo(input).completeBaseName() + QStringLiteral(".ico"));
+        QVERIFY2(readFile(made) == readFile(alone) && !readFile(alone).isEmpty(), qPrintable(input));
+    }
+}
+
+// The budget refuses what takes longer and changes nothing else: 240 soft
+// shadows, drawn at the 256's own size as a drawing this costly is, take
+// about 0.3 s; a tenth of a second refuses them in one line.
+void tst_Formats::theDrawingBudgetOnlyRefuses()
+{
+    const QString folder = folderForThisTest(m_dir);
+    const QString drawing = QDir(folder).filePath(QStringLiteral("shadows.svg"));
+    QVERIFY(writeFile(drawing, softShadows(240)));
+    const QString icon = QDir(folder).filePath(QStringLiteral("shadows.ico"));
+    const Run tight = runConverter({QStringLiteral("--drawing-budget"), QStringLiteral("0.1"), QStringLiteral("--sizes"),
+                                    QStringLiteral("all"), drawing, QStringLiteral("-o"), icon});
+    QCOMPARE(tight.exitCode, 1);
+    QCOMPARE(tight.errorLines, QStringList{QStringLiteral("tervana-convert: Tervana cannot open \"%1\": the drawing takes "
+                                                          "longer than 0.1 s to draw.").arg(drawing)});
+    QVERIFY(!QFileInfo::exists(icon));
+    const Run usual = runConverter({QStringLiteral("--sizes"), QStringLiteral("all"), drawing, QStringLiteral("-o"), icon});
+    QVERIFY2(usual.exitCode == 0 && usual.errorLines.isEmpty(), qPrintable(usual.errorLines.join(QLatin1Char('\n'))));
+    const QByteArray made = readFile(icon);
+    QCOMPARE(runConverter({QStringLiteral("--drawing-budget"), QStringLiteral("60"), QStringLiteral("--sizes"),
+                           QStringLiteral("all"), drawing, QStringLiteral("-o"), icon}).exitCode, 0);
+    QCOMPARE(readFile(icon), made);
 }
 
 QTEST_MAIN(tst_Formats)
