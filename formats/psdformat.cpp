@@ -1,0 +1,123 @@
+// Photoshop files (.psd, and .psb for large documents): the picture all
+// their layers make together, the composite each file keeps after its
+// layers, read here (psdrows.h) whole, or for a small drawing of a big
+// picture averaged into blocks as it is read.
+
+#include "formatrows.h"
+#include "picturelimits.h"
+#include "psdlayout.h"
+#include "psdrows.h"
+#include "qtdecode.h"
+#include "reducedpicture.h"
+
+#include <vector>
+
+namespace {
+
+Failure notReadPsd(const QString &why)
+{
+    return Failure{Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read (%1)").arg(why)};
+}
+
+Failure damagedPsd()
+{
+    return notReadPsd(QStringLiteral("the data of its composite is damaged"));
+}
+
+// The rows summed into blocks of `block` pixels.
+ReducedPicture sumPsdRows(PsdRows &rows, QSize size, QSize block)
+{
+    BlockAverager blocks(size, block);
+    std::vector<QRgb> row(size_t(size.width()));
+    for (int y = 0; y < size.height(); ++y) {
+        if (!rows.next(row.data()))
+            return {};
+        for (QRgb &pixel : row)
+            pixel = qPremultiply(pixel);
+        blocks.addRow(y, row.data());
+    }
+    return blocks.result();
+}
+
+// Every row of the picture into `image`; false when its data is damaged.
+bool readWholePsd(PsdRows &rows, QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        if (!rows.next(reinterpret_cast<QRgb *>(image.scanLine(y))))
+            return false;
+    return true;
+}
+
+class PsdReader : public FormatReader
+{
+public:
+    explicit PsdReader(QIODevice &device, const QByteArray &head)
+    {
+        claim(psdStatedSize(head), isLargePsd(head) ? psbLongestSide : psdLongestSide);
+        const qint64 start = device.pos();
+        DeviceReader in(device, start);
+        m_parse = parsePsd(in);
+        device.seek(start);
+    }
+
+    bool isCutShort(QIODevice &device) override
+    {
+        if (m_parse.cutShort)
+            return true;
+        return m_parse.layout
+               && walksCutShort(device, [this](DeviceReader &in) { return walkPsdComposite(in, *m_parse.layout); });
+    }
+
+    // Unpacking costs more than summing, as reading a PNG does.
+    std::optional<Picture> readReduced(QIODevice &device, QSize drawSize, DrawDetail detail) override
+    {
+        if (!m_parse.layout)
+            return std::nullopt;
+        const QSize readerSize = readerDrawSize(claimedSize(), drawSize, detail, 6, 16);
+        // Read whole, the picture takes 32 bits a pixel.
+        const QSize block = streamingBlock(m_parse.layout->size, readerSize, 8, false, streamedDecodeBytes);
+        if (!block.isValid())
+            return std::nullopt;
+        const qint64 start = device.pos();
+        PsdRows rows(device, start, *m_parse.layout);
+        ReducedPicture reduced = sumPsdRows(rows, m_parse.layout->size, block);
+        device.seek(start);
+        if (reduced.image.isNull())
+            return std::nullopt; // the whole read says what is wrong
+        return Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent);
+    }
+
+    PictureLoad decodeWhole(QIODevice &device, QSize, DrawDetail) override
+    {
+        if (!m_parse.layout)
+            return {Picture(), m_parse.cutShort ? Failure::cutShort() : notReadPsd(m_parse.refusal)};
+        if (isTooLarge(m_parse.layout->size, maximumFullDecodePixels))
+            return {Picture(), tooLargeFailure(m_parse.layout->size, maximumFullDecodePixels)};
+        const BigDecodeTurn turn(pixelsOf(m_parse.layout->size));
+        QImage image(m_parse.layout->size, m_parse.layout->alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (image.isNull())
+            return {Picture(), tooLargeFailure(m_parse.layout->size)};
+        const qint64 start = device.pos();
+        PsdRows rows(device, start, *m_parse.layout);
+        const bool whole = readWholePsd(rows, image);
+        device.seek(start);
+        if (!whole)
+            return {Picture(), damagedPsd()};
+        return {Picture(std::move(image)), std::nullopt};
+    }
+
+private:
+    PsdParse m_parse;
+};
+
+} // namespace
+
+bool isPsd(QIODevice &, const QByteArray &head)
+{
+    return head.startsWith("8BPS");
+}
+
+std::unique_ptr<FormatReader> openPsdReader(QIODevice &device, const QByteArray &head)
+{
+    return std::make_unique<PsdReader>(device, head);
+}
