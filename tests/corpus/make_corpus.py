@@ -123,6 +123,15 @@ def main():
     rounded = Image.frombytes("RGB", (48, 32), bytes((v * 255 + 32767) // 65535 for v in deep))
     photoshop("16-bit.psd", os.path.join(work, "deep.ppm"), "-depth", "16", expected=known("rounded.png", rounded))
     photoshop("16-bit.psb", os.path.join(work, "deep.ppm"), "-depth", "16", "-compress", "RLE", expected=known("rounded.png", rounded))
+    photoshop("indexed.psd", known("indexed.png", pattern("RGB", 48, 32).quantize(50).convert("RGB")),
+              "-type", "Palette")
+    # ImageMagick writes no bitmap (1 bit a pixel, 1 for black): one by
+    # hand, raw, with empty sections.
+    ink = pattern("L", 48, 32).convert("1")
+    with open(os.path.join(work, "bitmap.psd"), "wb") as handle:
+        handle.write(b"8BPS" + struct.pack(">H6xHIIHH", 1, 1, 32, 48, 1, 0) + bytes(12) + struct.pack(">H", 0)
+                     + bytes(b ^ 0xFF for b in ink.tobytes()))
+    take("psd", os.path.join(work, "bitmap.psd"), "bitmap.psd", known("bitmap.png", ink.convert("RGB")))
     save("png", "alpha.png", pattern("RGBA"), "PNG")
     save("png", "grey.png", pattern("L"), "PNG")
     save("png", "palette.png", pattern("RGB").quantize(100), "PNG")
