@@ -10,6 +10,7 @@
 #include "qtdecode.h"
 #include "reducedpicture.h"
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -24,16 +25,37 @@ Failure damagedPsd()
     return notReadPsd(QStringLiteral("the data of its composite is damaged"));
 }
 
-// The rows summed into blocks of `block` pixels.
-ReducedPicture sumPsdRows(PsdRows &rows, QSize size, QSize block)
+// The premultiplied colours a picture of one channel without transparency
+// is summed through: its grey levels, or an indexed picture's colours.
+std::array<QRgb, 256> psdPaletteOf(const PsdLayout &layout)
 {
-    BlockAverager blocks(size, block);
-    std::vector<QRgb> row(size_t(size.width()));
-    for (int y = 0; y < size.height(); ++y) {
-        if (!rows.next(row.data()))
+    if (layout.mode == PsdIndexed)
+        return layout.palette;
+    std::array<QRgb, 256> greys{};
+    for (int i = 0; i < 256; ++i)
+        greys[size_t(i)] = qRgb(i, i, i);
+    return greys;
+}
+
+// The rows summed into blocks of `block` pixels.
+ReducedPicture sumPsdRows(PsdRows &rows, const PsdLayout &layout, QSize block)
+{
+    BlockAverager blocks(layout.size, block);
+    const bool throughPalette = layout.colourChannels == 1 && !layout.alpha;
+    const std::array<QRgb, 256> palette = psdPaletteOf(layout);
+    blocks.setPalette(palette.data());
+    std::vector<QRgb> row(throughPalette ? 0 : size_t(layout.size.width()));
+    for (int y = 0; y < layout.size.height(); ++y) {
+        if (!rows.next())
             return {};
-        for (QRgb &pixel : row)
-            pixel = qPremultiply(pixel);
+        if (throughPalette) {
+            blocks.addIndexedRow(y, rows.levels(0));
+            continue;
+        }
+        rows.pixels(row.data());
+        if (layout.alpha)
+            for (QRgb &pixel : row)
+                pixel = qPremultiply(pixel);
         blocks.addRow(y, row.data());
     }
     return blocks.result();
@@ -42,9 +64,11 @@ ReducedPicture sumPsdRows(PsdRows &rows, QSize size, QSize block)
 // Every row of the picture into `image`; false when its data is damaged.
 bool readWholePsd(PsdRows &rows, QImage &image)
 {
-    for (int y = 0; y < image.height(); ++y)
-        if (!rows.next(reinterpret_cast<QRgb *>(image.scanLine(y))))
+    for (int y = 0; y < image.height(); ++y) {
+        if (!rows.next())
             return false;
+        rows.pixels(reinterpret_cast<QRgb *>(image.scanLine(y)));
+    }
     return true;
 }
 
@@ -80,7 +104,7 @@ public:
             return std::nullopt;
         const qint64 start = device.pos();
         PsdRows rows(device, start, *m_parse.layout);
-        ReducedPicture reduced = sumPsdRows(rows, m_parse.layout->size, block);
+        ReducedPicture reduced = sumPsdRows(rows, *m_parse.layout, block);
         device.seek(start);
         if (reduced.image.isNull())
             return std::nullopt; // the whole read says what is wrong

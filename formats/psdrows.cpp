@@ -115,7 +115,7 @@ void PsdRows::toLevels(const uchar *row, uchar *levels) const
 }
 
 // The channels' levels as pixels, by the colour mode.
-void PsdRows::combine(QRgb *pixels) const
+void PsdRows::pixels(QRgb *pixels) const
 {
     const int width = m_layout.size.width();
     const auto level = [this](int channel, int x) { return m_levels[size_t(channel)][size_t(x)]; };
@@ -135,14 +135,13 @@ void PsdRows::combine(QRgb *pixels) const
     }
 }
 
-bool PsdRows::next(QRgb *pixels)
+bool PsdRows::next()
 {
     for (size_t c = 0; c < m_channels.size(); ++c) {
         if (!readRow(m_channels[c], m_row.data()))
             return false;
         toLevels(m_row.data(), m_levels[c].data());
     }
-    combine(pixels);
     return true;
 }
 

@@ -26,11 +26,15 @@ public:
     // Reads the composite of the file starting at `start` in the device.
     PsdRows(QIODevice &device, qint64 start, const PsdLayout &layout);
 
-    // The next row, `layout.size.width()` pixels of unpremultiplied ARGB;
-    // false when its data is damaged: a run-length row that makes less than
-    // a row, or a row the file does not hold. A run longer than what is left
-    // of its row is cut at the row's end.
-    bool next(QRgb *pixels);
+    // Reads the next row of every channel; false when its data is damaged:
+    // a run-length row that makes less than a row, or a row the file does
+    // not hold. A run longer than what is left of its row is cut at the
+    // row's end.
+    bool next();
+    // The row read, `layout.size.width()` pixels of unpremultiplied ARGB.
+    void pixels(QRgb *pixels) const;
+    // The row read of one channel, a level of 8 bits a pixel.
+    const uchar *levels(int channel) const { return m_levels[size_t(channel)].data(); }
 
 private:
     struct Channel
@@ -42,7 +46,6 @@ private:
     void openChannels(QIODevice &device, qint64 start);
     bool readRow(Channel &channel, uchar *row);
     void toLevels(const uchar *row, uchar *levels) const;
-    void combine(QRgb *pixels) const;
 
     const PsdLayout &m_layout;
     std::vector<Channel> m_channels;
