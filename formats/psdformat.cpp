@@ -106,8 +106,9 @@ public:
         PsdRows rows(device, start, *m_parse.layout);
         ReducedPicture reduced = sumPsdRows(rows, *m_parse.layout, block);
         device.seek(start);
-        if (reduced.image.isNull())
-            return std::nullopt; // the whole read says what is wrong
+        m_damaged = reduced.image.isNull(); // said by the whole decode, which reads nothing again
+        if (m_damaged)
+            return std::nullopt;
         return Picture(std::move(reduced.image), reduced.naturalSize, reduced.extent);
     }
 
@@ -115,6 +116,8 @@ public:
     {
         if (!m_parse.layout)
             return {Picture(), m_parse.cutShort ? Failure::cutShort() : notReadPsd(m_parse.refusal)};
+        if (m_damaged)
+            return {Picture(), damagedPsd()};
         if (isTooLarge(m_parse.layout->size, maximumFullDecodePixels))
             return {Picture(), tooLargeFailure(m_parse.layout->size, maximumFullDecodePixels)};
         const BigDecodeTurn turn(pixelsOf(m_parse.layout->size));
@@ -132,6 +135,7 @@ public:
 
 private:
     PsdParse m_parse;
+    bool m_damaged = false; // found damaged as it was read reduced
 };
 
 } // namespace

@@ -862,6 +862,12 @@ def psd_files(small):
          psd_of(8, 8, channels=4, layer_count=-1, data=psd_rows(8, 8, 4, psd_zeros(8)))),
         ("ok", "64,2000", f"psd of {side} x {side} grey pixels.psd",
          psd_of(side, side, channels=1, mode=1, data=psd_rows(side, side, 1, psd_zeros(side)))),
+        # Its last row unpacks to half its runs' bytes: refused as damaged
+        # once read reduced, not decoded again whole.
+        ("refused", "64,2000", f"psd of {side} x {side} grey pixels whose last row comes out short.psd",
+         psd_of(side, side, channels=1, mode=1,
+                data=psd_rows(side, side, 1, psd_zeros(side))[:-len(psd_zeros(side))]
+                + b"\x00\x07" * (len(psd_zeros(side)) // 2))),
         ("ok", "64,2000", f"psd of {coloured} x {coloured} transparent pixels.psd",
          psd_of(coloured, coloured, channels=4, layer_count=-1,
                 data=psd_rows(coloured, coloured, 4, psd_zeros(coloured)))),
