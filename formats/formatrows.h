@@ -38,3 +38,5 @@ bool isJpeg2000File(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openJpeg2000Reader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);
+bool isPsd(QIODevice &device, const QByteArray &head);
+std::unique_ptr<FormatReader> openPsdReader(QIODevice &device, const QByteArray &head);

@@ -56,6 +56,10 @@ const std::vector<PictureFormat> &pictureFormats()
         {QStringLiteral("JPEG 2000"), {"jp2", "j2k", "j2c", "jpc"}, {"image/jp2", "image/x-jp2-codestream"},
          {QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12), QByteArray("\xFF\x4F\xFF\x51")}, isJpeg2000File,
          openJpeg2000Reader},
+        // Photoshop documents, .psb the large ones; most programs still
+        // send the older of the two types.
+        {QStringLiteral("PSD"), {"psd", "psb"}, {"image/vnd.adobe.photoshop", "image/x-psd"}, {"8BPS"}, isPsd,
+         openPsdReader},
         {QStringLiteral("TGA"), {"tga"}, {"image/x-tga"}, {}, isTga, openTgaReader},
     };
     return formats;

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <unordered_map>
 
@@ -493,6 +495,37 @@ int worstDifference(const QImage &a, const QImage &b)
     return worst;
 }
 
+// A Photoshop file of `image` with its composite in run lengths (every run
+// bytes as they are): grey, or red, green and blue, and when `alpha` the
+// transparency a layer count of -1 says the fourth channel is.
+QByteArray psdBytes(const QImage &image, bool grey, bool alpha)
+{
+    const int channels = grey ? 1 : alpha ? 4 : 3;
+    QByteArray head("8BPS");
+    const auto add16 = [](QByteArray &bytes, int value) { bytes += char(value >> 8 & 0xFF); bytes += char(value & 0xFF); };
+    const auto add32 = [&add16](QByteArray &bytes, quint32 value) { add16(bytes, int(value >> 16)); add16(bytes, int(value & 0xFFFF)); };
+    for (int field : {1, 0, 0, 0, channels})
+        add16(head, field);
+    add32(head, quint32(image.height()));
+    add32(head, quint32(image.width()));
+    for (int field : {8, grey ? 1 : 3, 0, 0, 0, 0, 0, 6, 0, 2, alpha ? 0xFFFF : 0, 1})
+        add16(head, field);
+    QByteArray data;
+    for (int channel = 0; channel < channels; ++channel)
+        for (int y = 0; y < image.height(); ++y) {
+            QByteArray row;
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                if (x % 128 == 0)
+                    row += char(std::min(128, image.width() - x) - 1);
+                row += char(grey ? qGray(p) : std::array<int, 4>{qRed(p), qGreen(p), qBlue(p), qAlpha(p)}[size_t(channel)]);
+            }
+            add16(head, int(row.size()));
+            data += row;
+        }
+    return head + data;
+}
+
 PictureLoad readBytes(QByteArray bytes, QSize drawSize)
 {
     QBuffer device(&bytes);
@@ -529,6 +562,8 @@ private slots:
     void tiffMatchesWhatWasWritten();
     void pnmMatchesTheFullDecode_data();
     void pnmMatchesTheFullDecode();
+    void psdMatchesTheFullDecode_data();
+    void psdMatchesTheFullDecode();
 };
 
 void tst_ReducedPicture::matchesTheFullDecode_data()
@@ -1050,6 +1085,37 @@ void tst_ReducedPicture::pnmMatchesTheFullDecode()
     QVERIFY(cutShort.open(QIODevice::ReadOnly));
     QVERIFY(readReducedPnm(cutShort, QSize(8, 8), 0).image.isNull()); // left to Qt's reader
     QCOMPARE(cutShort.pos(), qint64(0));
+}
+
+void tst_ReducedPicture::psdMatchesTheFullDecode_data()
+{
+    QTest::addColumn<bool>("grey");
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("grey") << true << false;
+    QTest::newRow("colour") << false << false;
+    QTest::newRow("colour with transparency") << false << true;
+}
+
+// A Photoshop picture too big to decode whole for a small drawing is summed
+// into blocks as it is read, and draws as the whole picture does.
+void tst_ReducedPicture::psdMatchesTheFullDecode()
+{
+    QFETCH(bool, grey);
+    QFETCH(bool, alpha);
+    QImage image = detailedImage(3001, 2999).convertToFormat(QImage::Format_ARGB32);
+    if (alpha)
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, (image.pixel(x, y) & 0xFFFFFF) | QRgb((x / 7 + y / 5) % 256) << 24);
+    const QByteArray bytes = psdBytes(image, grey, alpha);
+    const PictureLoad reduced = readBytes(bytes, QSize(32, 32));
+    QVERIFY2(!reduced.failure, qPrintable(reasonOf(reduced.failure)));
+    QCOMPARE(reduced.picture.size(), image.size());
+    QVERIFY(reduced.picture.image().width() <= image.width() / 2);
+    const PictureLoad full = readBytes(bytes, QSize());
+    QVERIFY(!full.failure);
+    QCOMPARE(full.picture.image().size(), image.size());
+    verifyDrawingsAgree(reduced.picture, full.picture);
 }
 
 QTEST_MAIN(tst_ReducedPicture)

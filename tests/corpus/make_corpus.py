@@ -93,6 +93,45 @@ def main():
     save("jpeg 2000", "colour.jp2", pattern("RGB"), "JPEG2000")
     save("jpeg 2000", "alpha.jp2", pattern("RGBA"), "JPEG2000")
     save("jpeg 2000", "grey.j2k", pattern("L"), "JPEG2000", no_jp2=True)
+    # Photoshop files, written by ImageMagick from a known picture, each
+    # read as that picture: in run lengths (ImageMagick's default) and raw,
+    # grey, CMYK, with transparency, of 16 bits a sample, and a large
+    # document (.psb).
+    def photoshop(name, source, *options, expected=None):
+        path = os.path.join(work, name)
+        subprocess.run([convert, source, *options, ("PSB:" if name.endswith(".psb") else "") + path], check=True)
+        take("psd", path, name, expected or source)
+
+    def known(name, image):
+        path = os.path.join(work, name)
+        image.save(path)
+        return path
+
+    colour, grey, alpha = (known(f"{mode}.png", pattern(mode, 48, 32)) for mode in ("RGB", "L", "RGBA"))
+    photoshop("colour.psd", colour)
+    photoshop("raw.psd", colour, "-compress", "none")
+    photoshop("grey.psd", grey)
+    photoshop("alpha.psd", alpha)
+    photoshop("grey-alpha.psd", known("LA.png", pattern("RGBA", 48, 32).convert("LA")))
+    photoshop("cmyk.psd", colour, "-colorspace", "CMYK")
+    photoshop("colour.psb", colour)
+    # 16-bit samples that are not 8-bit ones repeated, read rounded to the
+    # nearest 8-bit level.
+    deep = [min(65535, max(0, v * 257 + (i * 97) % 257 - 128)) for i, v in enumerate(pattern("RGB", 48, 32).tobytes())]
+    with open(os.path.join(work, "deep.ppm"), "wb") as handle:
+        handle.write(b"P6 48 32 65535\n" + struct.pack(f">{len(deep)}H", *deep))
+    rounded = Image.frombytes("RGB", (48, 32), bytes((v * 255 + 32767) // 65535 for v in deep))
+    photoshop("16-bit.psd", os.path.join(work, "deep.ppm"), "-depth", "16", expected=known("rounded.png", rounded))
+    photoshop("16-bit.psb", os.path.join(work, "deep.ppm"), "-depth", "16", "-compress", "RLE", expected=known("rounded.png", rounded))
+    photoshop("indexed.psd", known("indexed.png", pattern("RGB", 48, 32).quantize(50).convert("RGB")),
+              "-type", "Palette")
+    # ImageMagick writes no bitmap (1 bit a pixel, 1 for black): one by
+    # hand, raw, with empty sections.
+    ink = pattern("L", 48, 32).convert("1")
+    with open(os.path.join(work, "bitmap.psd"), "wb") as handle:
+        handle.write(b"8BPS" + struct.pack(">H6xHIIHH", 1, 1, 32, 48, 1, 0) + bytes(12) + struct.pack(">H", 0)
+                     + bytes(b ^ 0xFF for b in ink.tobytes()))
+    take("psd", os.path.join(work, "bitmap.psd"), "bitmap.psd", known("bitmap.png", ink.convert("RGB")))
     save("png", "alpha.png", pattern("RGBA"), "PNG")
     save("png", "grey.png", pattern("L"), "PNG")
     save("png", "palette.png", pattern("RGB").quantize(100), "PNG")

@@ -148,6 +148,8 @@ def cut_set():
         ("gif", "gif", gif, len(gif) - 1),  # the trailer follows the one image
         ("png", "png", encoded(picture, "PNG"), None),
         ("icon", "ico", small_icon.getvalue(), None),
+        ("psd", "psd", psd_of(40, 24, channels=4, layer_count=-1, data=psd_rows(40, 24, 4, psd_zeros(40))), None),
+        ("raw psb", "psb", psd_of(40, 24, large=True, data=b"\x00\x00" + bytes(40 * 24 * 3)), None),
     ]
     files = []
     for name, extension, data, whole_from in samples:
@@ -794,6 +796,84 @@ def jpeg2000_files(small):
     ]
 
 
+def psd_of(width, height, channels=3, depth=8, mode=3, large=False, lengths=(0, 0, 0), layer_count=None, data=b""):
+    # A Photoshop file: its header, its three sections' lengths (colour
+    # data, resources, layers) with as many zeros after each, or a layer
+    # section stating only its count of layers, then `data` (compression
+    # and the composite).
+    header = b"8BPS" + struct.pack(">H6xHIIHH", 2 if large else 1, channels, height, width, depth, mode)
+    layer_length = ">Q" if large else ">I"
+    colour, resources, layers = lengths
+    if layer_count is not None:
+        info = struct.pack(layer_length + "h", 2, layer_count)
+        layers = struct.pack(layer_length, len(info)) + info
+    else:
+        layers = struct.pack(layer_length, layers) + bytes(min(layers, 64))
+    return (header + struct.pack(">I", colour) + bytes(min(colour, 64)) + struct.pack(">I", resources)
+            + bytes(min(resources, 64)) + layers + data)
+
+
+def psd_rows(width, height, channels, row, large=False, length=None):
+    # A composite in run lengths whose every row is `row`, its length stated
+    # as `length` when given.
+    stated = len(row) if length is None else length
+    count = struct.pack(">I" if large else ">H", stated)
+    return b"\x00\x01" + count * (channels * height) + row * (channels * height)
+
+
+def psd_zeros(width):
+    # A row of zeros in run lengths: runs of 128, and the rest.
+    whole, rest = divmod(width, 128)
+    return b"\x81\x00" * whole + (bytes((257 - rest, 0)) if rest else b"")
+
+
+def psd_files(small):
+    # Photoshop files that lie about their channels, sections, sides and
+    # run lengths: refused in one line, or read, within 128 MB and 2 s.
+    # The big pictures are read reduced, a row at a time.
+    side, coloured = (256, 128) if small else (20000, 11000)
+    return [
+        ("refused", "128,2000", "psd claiming 56 channels in a tiny file.psd",
+         psd_of(64, 64, channels=56, data=psd_rows(64, 1, 1, psd_zeros(64)))),
+        ("refused", "128,2000", "psd of 0 channels.psd", psd_of(64, 64, channels=0, data=b"\x00\x00" + bytes(256))),
+        ("refused", "128,2000", "psd whose row lengths claim more than the file.psd",
+         psd_of(64, 64, data=psd_rows(64, 64, 3, psd_zeros(64), length=65535))),
+        ("refused", "128,2000", "psb whose row lengths claim 4 GB each.psb",
+         psd_of(64, 64, large=True, data=psd_rows(64, 64, 3, psd_zeros(64), True, 0xFFFFFFFF))),
+        ("ok", "128,2000", "psd whose runs overrun their rows.psd", psd_of(64, 64, data=psd_rows(64, 64, 3, b"\x81\x07" * 2))),
+        ("refused", "128,2000", "psd whose rows come out short.psd", psd_of(64, 64, data=psd_rows(64, 64, 3, b"\x00\x07"))),
+        ("refused", "128,2000", "psb claiming 300000 x 300000.psb",
+         psd_of(300000, 300000, large=True, data=psd_rows(1, 1, 3, b"\x00\x07", True))),
+        ("refused", "128,2000", "psb claiming 300001 x 1.psb",
+         psd_of(300001, 1, large=True, data=psd_rows(300001, 1, 3, psd_zeros(300001), True))),
+        ("ok", "128,2000", "psb of 300000 x 1 pixels.psb",
+         psd_of(300000, 1, large=True, data=psd_rows(300000, 1, 3, psd_zeros(300000), True))),
+        ("refused", "128,2000", "psd claiming 40000 x 10.psd", psd_of(40000, 10, data=psd_rows(1, 1, 3, b"\x00\x07"))),
+        ("refused", "128,2000", "psd claiming 30000 x 30000 in a small file.psd",
+         psd_of(30000, 30000, data=psd_rows(30000, 2, 3, psd_zeros(30000)))),
+        ("refused", "128,2000", "psd claiming 20000 x 20000 in a small file.psd",
+         psd_of(20000, 20000, data=psd_rows(20000, 2, 3, psd_zeros(20000)))),
+        ("refused", "128,2000", "psd whose colour data claims 4 GB.psd", psd_of(8, 8, lengths=(0xFFFFFFF0, 0, 0))),
+        ("refused", "128,2000", "psd whose resources claim 2 GB.psd", psd_of(8, 8, lengths=(0, 0x7FFFFFFF, 0))),
+        ("refused", "128,2000", "psb whose layers claim 2^64 bytes.psb",
+         psd_of(8, 8, large=True, lengths=(0, 0, 0xFFFFFFFFFFFFFFF0), data=psd_rows(8, 8, 3, psd_zeros(8), True))),
+        ("refused", "128,2000", "psd of lab colours.psd", psd_of(8, 8, mode=9, data=psd_rows(8, 8, 3, psd_zeros(8)))),
+        ("ok", "128,2000", "psd of transparency stated by a negative layer count.psd",
+         psd_of(8, 8, channels=4, layer_count=-1, data=psd_rows(8, 8, 4, psd_zeros(8)))),
+        ("ok", "64,2000", f"psd of {side} x {side} grey pixels.psd",
+         psd_of(side, side, channels=1, mode=1, data=psd_rows(side, side, 1, psd_zeros(side)))),
+        # Its last row unpacks to half its runs' bytes: refused as damaged
+        # once read reduced, not decoded again whole.
+        ("refused", "64,2000", f"psd of {side} x {side} grey pixels whose last row comes out short.psd",
+         psd_of(side, side, channels=1, mode=1,
+                data=psd_rows(side, side, 1, psd_zeros(side))[:-len(psd_zeros(side))]
+                + b"\x00\x07" * (len(psd_zeros(side)) // 2))),
+        ("ok", "64,2000", f"psd of {coloured} x {coloured} transparent pixels.psd",
+         psd_of(coloured, coloured, channels=4, layer_count=-1,
+                data=psd_rows(coloured, coloured, 4, psd_zeros(coloured)))),
+    ]
+
+
 def third_look_files(small):
     # Files whose listing, steps, times or screen once grew with the file:
     # each is listed, extracted or converted, or refused in one line,
@@ -853,7 +933,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small)
+    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small) + psd_files(small)
 
 
 def main():
