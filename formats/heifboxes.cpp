@@ -10,6 +10,12 @@ namespace {
 
 // At most this many boxes at the top of a file; a picture has a handful.
 constexpr int maximumTopLevelBoxes = 4096;
+// At most this many items, and property associations and references
+// together, are kept of the meta box (a phone photo has about a hundred of
+// each): 16 MB of them would otherwise take a gigabyte as the walk keeps
+// them.
+constexpr int maximumItems = 65536;
+constexpr int maximumEntries = 1 << 20;
 
 // Big-endian numbers read from a block of bytes, up to `end`: a number that
 // would run past it reads as 0 and leaves the reading unsound.
@@ -41,7 +47,11 @@ public:
         number(4);
         return m_sound ? m_data.mid(qsizetype(at), 4) : QByteArray();
     }
-    void skip(qsizetype bytes) { m_sound = m_sound && bytes <= m_end - m_at, m_at = std::min(m_at + bytes, m_end); }
+    void skip(qsizetype bytes)
+    {
+        m_sound = m_sound && bytes <= m_end - m_at;
+        m_at = std::min(m_at + bytes, m_end);
+    }
     bool sound() const { return m_sound; }
     qsizetype at() const { return m_at; }
 
@@ -145,11 +155,26 @@ struct Meta
     QList<QSize> propertySizes;
     qsizetype idatBody = -1, idatEnd = -1;
     bool sound = true;
+    int entries = 0;
+
+    // The item of `id`, added when new; nothing once the meta box holds
+    // more items, or more entries, than the walk keeps.
+    Item *item(quint32 id, int newEntries = 0)
+    {
+        entries += newEntries;
+        if (entries > maximumEntries || (!items.contains(id) && items.size() >= maximumItems)) {
+            sound = false;
+            return nullptr;
+        }
+        return &items[id];
+    }
 };
 
-Failure damaged(const QString &what)
+// The words of a part of the file that cannot be read, and why, if known.
+Failure damaged(const QString &what, const QString &why = QString())
 {
-    return Failure{Failure::Kind::NotAPicture, QStringLiteral("the picture's %1 is damaged").arg(what)};
+    return Failure{Failure::Kind::NotAPicture, why.isEmpty() ? QStringLiteral("the picture's %1 is damaged").arg(what)
+                                                             : QStringLiteral("the picture's %1 is damaged (%2)").arg(what, why)};
 }
 
 void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
@@ -164,7 +189,9 @@ void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
         if (infe->type == "infe" && version >= 2) {
             const quint32 id = quint32(in.number(version == 2 ? 2 : 4));
             in.skip(2);
-            meta.items[id].type = in.fourCc();
+            const QByteArray type = in.fourCc();
+            if (Item *item = meta.item(id); item && in.sound())
+                item->type = type;
             meta.sound = meta.sound && in.sound();
         }
         at = infe->end;
@@ -175,7 +202,10 @@ void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
 bool readLocation(Bytes &in, int version, const int sizes[4], Meta &meta)
 {
     const quint32 id = quint32(in.number(version < 2 ? 2 : 4));
-    Item &item = meta.items[id];
+    Item *found = meta.item(id);
+    if (!found)
+        return false;
+    Item &item = *found;
     item.construction = version >= 1 ? int(in.number(2) & 0x0F) : 0;
     in.skip(2);
     const quint64 base = in.number(sizes[2]);
@@ -199,8 +229,8 @@ void readLocations(const QByteArray &data, const Box &iloc, Meta &meta)
     // Offsets, lengths, base offsets and extent indexes: 0, 4 or 8 bytes each.
     const int sizes[4] = {packed >> 12, (packed >> 8) & 0x0F, (packed >> 4) & 0x0F, version >= 1 ? packed & 0x0F : 0};
     const quint64 count = in.number(version < 2 ? 2 : 4);
-    for (quint64 i = 0; i < count && in.sound(); ++i)
-        readLocation(in, version, sizes, meta);
+    for (quint64 i = 0; i < count && in.sound() && meta.sound; ++i)
+        meta.sound = readLocation(in, version, sizes, meta);
     meta.sound = meta.sound && in.sound();
 }
 
@@ -210,11 +240,12 @@ void readAssociations(const QByteArray &data, const Box &ipma, Meta &meta)
     const int version = int(in.number(1));
     const bool wide = in.number(3) & 1;
     const quint64 entries = in.number(4);
-    for (quint64 i = 0; i < entries && in.sound(); ++i) {
+    for (quint64 i = 0; i < entries && in.sound() && meta.sound; ++i) {
         const quint32 id = quint32(in.number(version < 1 ? 2 : 4));
         const int count = int(in.number(1));
-        for (int a = 0; a < count && in.sound(); ++a)
-            meta.items[id].properties.append(quint32(in.number(wide ? 2 : 1) & (wide ? 0x7FFF : 0x7F)));
+        Item *item = meta.item(id, count);
+        for (int a = 0; a < count && in.sound() && item; ++a)
+            item->properties.append(quint32(in.number(wide ? 2 : 1) & (wide ? 0x7FFF : 0x7F)));
     }
     meta.sound = meta.sound && in.sound();
 }
@@ -255,8 +286,9 @@ void readReferences(const QByteArray &data, const Box &iref, Meta &meta)
         QList<quint32> to;
         for (int i = 0; i < count && in.sound(); ++i)
             to.append(quint32(in.number(idBytes)));
-        if (box->type == "dimg")
-            meta.items[from].cells += to;
+        Item *item = box->type == "dimg" ? meta.item(from, count) : nullptr;
+        if (item)
+            item->cells += to;
         meta.sound = meta.sound && in.sound();
         at = box->end;
     }
@@ -272,7 +304,7 @@ void readMetaBox(const QByteArray &data, const Box &metaBox, Meta &meta)
         if (box->type == "hdlr")
             meta.picture = (in.skip(4), in.fourCc() == "pict");
         else if (box->type == "pitm")
-            meta.primary = quint32(in.number(data[box->body] == 0 ? 2 : 4));
+            meta.primary = quint32(in.number(box->body < box->end && data[box->body] == 0 ? 2 : 4));
         else if (box->type == "iinf")
             readItemInfo(data, *box, meta);
         else if (box->type == "iloc")
@@ -308,7 +340,7 @@ TopLevel walkTopLevel(QIODevice &device, qint64 start)
     qint64 at = 0;
     for (int boxes = 0; at < size; ++boxes) {
         if (boxes == maximumTopLevelBoxes) {
-            top.refusal = damaged(QStringLiteral("structure (more than %1 boxes)").arg(maximumTopLevelBoxes));
+            top.refusal = damaged(QStringLiteral("structure"), QStringLiteral("more than %1 boxes").arg(maximumTopLevelBoxes));
             return top;
         }
         device.seek(start + at);
@@ -525,8 +557,8 @@ void readMeta(const Source &source, bool sequence, HeifLayout &layout)
     const QByteArray &bytes = source.metaBytes;
     const std::optional<Box> box = boxAt(bytes, 0, bytes.size());
     if (!box || !nestsSoundly(bytes, box->body + 4, box->end, 1))
-        return void(layout.refusal = damaged(QStringLiteral("description (its boxes overrun one another or nest more "
-                                                            "than %1 deep)").arg(maximumHeifNesting)));
+        return void(layout.refusal = damaged(QStringLiteral("description"), QStringLiteral("its boxes overrun one "
+                                                            "another or nest more than %1 deep").arg(maximumHeifNesting)));
     Meta meta;
     readMetaBox(bytes, *box, meta);
     if (!meta.sound)
@@ -537,7 +569,8 @@ void readMeta(const Source &source, bool sequence, HeifLayout &layout)
         return void(layout.refusal = meta.picture ? noPrimaryPicture(sequence)
                                                   : Failure{Failure::Kind::NotAPicture, QStringLiteral("it holds no picture")});
     if (meta.items.value(*meta.primary).type.isEmpty())
-        return void(layout.refusal = damaged(QStringLiteral("description (its primary picture is not among its items)")));
+        return void(layout.refusal = damaged(QStringLiteral("description"), QStringLiteral("its primary picture is "
+                                                                                   "not among its items")));
     layout.refusal = derivationRefusal(meta);
     if (!layout.refusal)
         layout.refusal = sizeRefusal(source, meta, layout.stated);
