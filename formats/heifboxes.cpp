@@ -583,7 +583,7 @@ void readMeta(const Source &source, bool sequence, HeifLayout &layout)
 
 bool heifBrandsInclude(const QByteArray &head, const QList<QByteArray> &brands)
 {
-    if (head.size() < 16 || head.mid(4, 4) != "ftyp")
+    if (head.size() < 12 || head.mid(4, 4) != "ftyp")
         return false;
     const qsizetype length = std::min<qsizetype>(head.size(), qsizetype(quint32(uchar(head[0]) << 24 | uchar(head[1]) << 16
                                                                                | uchar(head[2]) << 8 | uchar(head[3]))));
@@ -603,7 +603,11 @@ HeifLayout walkHeif(QIODevice &device)
     layout.walk = top.walk;
     layout.refusal = top.refusal;
     if (top.walk == Walk::Whole && !top.refusal) {
-        if (top.metaAt < 0)
+        // A file of no meta box and no image sequence is one cut short
+        // after its first boxes.
+        if (top.metaAt < 0 && !top.sequence)
+            layout.walk = Walk::CutShort;
+        else if (top.metaAt < 0)
             layout.refusal = noPrimaryPicture(top.sequence);
         else if (top.metaLength > maximumHeifMetaBytes)
             layout.refusal = Failure{Failure::Kind::TooLarge, QStringLiteral("its description of its items holds more "

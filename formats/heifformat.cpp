@@ -187,6 +187,21 @@ private:
 
 } // namespace
 
+namespace {
+
+// Whether the file ends within its file type box, before any brand it
+// names is one neither row reads: the reader then finds it cut short.
+bool endsWithinFileType(const QByteArray &head)
+{
+    if (head.size() < 5 || !head.startsWith(QByteArray("\0\0", 2)) || !QByteArray("ftyp").startsWith(head.mid(4, 4)))
+        return false;
+    const quint32 length = quint32(uchar(head[2]) << 8 | uchar(head[3]));
+    return length >= 16 && length > quint32(head.size())
+           && (head.size() < 12 || heifBrandsInclude(head, heicBrands + avifBrands));
+}
+
+} // namespace
+
 bool isAvif(QIODevice &device, const QByteArray &)
 {
     // The brands may run past the first 64 bytes.
@@ -196,7 +211,7 @@ bool isAvif(QIODevice &device, const QByteArray &)
 bool isHeic(QIODevice &device, const QByteArray &)
 {
     const QByteArray head = device.peek(1024);
-    return heifBrandsInclude(head, heicBrands) && !heifBrandsInclude(head, avifBrands);
+    return (heifBrandsInclude(head, heicBrands) && !heifBrandsInclude(head, avifBrands)) || endsWithinFileType(head);
 }
 
 std::unique_ptr<FormatReader> openHeifReader(QIODevice &device, const QByteArray &)

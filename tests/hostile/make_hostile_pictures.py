@@ -148,7 +148,7 @@ def cut_set():
         ("gif", "gif", gif, len(gif) - 1),  # the trailer follows the one image
         ("png", "png", encoded(picture, "PNG"), None),
         ("icon", "ico", small_icon.getvalue(), None),
-    ]
+    ] + [(name, name, heif_corpus(f"{name}/opaque.{name}"), None) for name in ("heic", "avif")]
     files = []
     for name, extension, data, whole_from in samples:
         files += [("cut", cut_name, cut) for cut_name, cut in cuts(data, name, extension, whole_from)]
@@ -836,14 +836,19 @@ def heif_boxes_in(data):
     return found
 
 
+def heif_corpus(name):
+    # A file of the committed corpus: heif-enc is not needed to run the tests.
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "corpus", name), "rb") as handle:
+        return handle.read()
+
+
 def heif_files():
     # Each refused in one line before libheif decodes anything.
     one_grid = lambda rows, columns: struct.pack(">BBBBHH", 0, 0, rows - 1, columns - 1, 64 * columns, 64 * rows)  # noqa: E731
     nested = b""
     for _ in range(10000):
         nested = heif_box(b"ipco", nested)
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "corpus", "heic", "alpha.heic"), "rb") as handle:
-        whole = handle.read()
+    whole = heif_corpus("heic/alpha.heic")
     return [
         ("refused", "128,2000", "heic grid of 4096 cells naming one 64 x 64 picture.heic",
          heif_of({1: b"hvc1", 2: b"grid"}, 2, {1: (64, 64), 2: (4096, 4096)}, [(2, [1] * 4096)], one_grid(64, 64))),
