@@ -320,7 +320,7 @@ std::vector<OptionPlace> placesOf(const QStringList &arguments, const char *opti
 void declareOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, JPEG 2000, PSD, ICO, CUR, ANI, Xcursor, ICNS, SVG) into "
+        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, JPEG 2000, HEIC, AVIF, PSD, ICO, CUR, ANI, Xcursor, ICNS, SVG) into "
         "32 x 32 "
         "icons, as "
         "Tervana's window does: fitted with proportions kept and centred, pure black transparent; a picture with a "

@@ -36,6 +36,10 @@ bool isIcnsFile(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openIcnsReader(QIODevice &device, const QByteArray &head);
 bool isJpeg2000File(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openJpeg2000Reader(QIODevice &device, const QByteArray &head);
+bool isAvif(QIODevice &device, const QByteArray &head);
+bool isHeic(QIODevice &device, const QByteArray &head);
+// HEIC and AVIF files share one reader, libheif's (heifformat.cpp).
+std::unique_ptr<FormatReader> openHeifReader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);
 bool isPsd(QIODevice &device, const QByteArray &head);

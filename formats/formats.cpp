@@ -56,6 +56,11 @@ const std::vector<PictureFormat> &pictureFormats()
         {QStringLiteral("JPEG 2000"), {"jp2", "j2k", "j2c", "jpc"}, {"image/jp2", "image/x-jp2-codestream"},
          {QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12), QByteArray("\xFF\x4F\xFF\x51")}, isJpeg2000File,
          openJpeg2000Reader},
+        // Told by the brands their file type box names, AVIF's first: a
+        // file may name both kinds of brand, and only the AVIF ones say AV1.
+        {QStringLiteral("AVIF"), {"avif"}, {"image/avif"}, {}, isAvif, openHeifReader},
+        {QStringLiteral("HEIC"), {"heic", "heif", "hif"},
+         {"image/heic", "image/heif", "image/heic-sequence", "image/heif-sequence"}, {}, isHeic, openHeifReader},
         // Photoshop documents, .psb the large ones; most programs still
         // send the older of the two types.
         {QStringLiteral("PSD"), {"psd", "psb"}, {"image/vnd.adobe.photoshop", "image/x-psd"}, {"8BPS"}, isPsd,

@@ -5,7 +5,9 @@
 // and the formats the help, the manual pages, the README, docs/using.md and
 // the completions name, and the MIME types the desktop entry and the
 // AppStream description offer, held to the table of formats; and a few files
-// of every format, committed (tests/corpus/), read as the pictures beside them.
+// of every format, committed (tests/corpus/), read as the pictures beside them;
+// HEIC files whose boxes state what would cost too much refused before they
+// are decoded, and their thumbnails read, upright, for small drawings.
 
 #include "picturetestutils.h"
 
@@ -15,6 +17,7 @@
 #include "readpicture.h"
 #include "svgrendering.h"
 
+#include <QBuffer>
 #include <QRegularExpression>
 
 #include <QDir>
@@ -150,6 +153,10 @@ private slots:
     void desktopFilesOfferTheTablesMimeTypes();
     void corpusReadsAsItsPictures_data();
     void corpusReadsAsItsPictures();
+    void heifRefusedBeforeDecoding_data();
+    void heifRefusedBeforeDecoding();
+    void heifThumbnailForSmallDrawings_data();
+    void heifThumbnailForSmallDrawings();
 };
 
 void tst_Formats::readsAsPillowDoes_data()
@@ -544,6 +551,74 @@ void tst_Formats::corpusReadsAsItsPictures()
         QVERIFY(actual.save(kept, "PNG"));
         QFAIL(qPrintable(difference + QStringLiteral("; read as ") + kept));
     }
+}
+
+// The corpus's HEIC files, each with its bytes `from` (first found)
+// changed to `to`, or cut to half, refused with the words `says`.
+void tst_Formats::heifRefusedBeforeDecoding_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("says");
+    const QByteArray grid("\0\0\0\0\0\x30\0\x20", 8); // version, flags, one row, one column, 48 x 32
+    const QByteArray ispe("ispe\0\0\0\0\0\0\0\x30\0\0\0\x20", 16);
+    QTest::newRow("cut short") << "alpha.heic" << QByteArray() << QByteArray() << "the file is cut short";
+    QTest::newRow("a grid of 65,536 cells") << "alpha.heic" << grid << QByteArray("\0\0\xff\xff\0\x30\0\x20", 8)
+                                            << "a grid of 65536 cells, more than 1024";
+    QTest::newRow("stating 65535 x 65535") << "alpha.heic" << ispe << QByteArray("ispe\0\0\0\0\0\0\xff\xff\0\0\xff\xff", 16)
+                                           << "too large (65535 x 65535";
+    // The primary grid (item 2) made of item 2 instead of its cell, item 1.
+    QTest::newRow("a grid made of itself") << "turned.heic" << QByteArray("dimg\0\x02\0\x01\0\x01", 10)
+                                           << QByteArray("dimg\0\x02\0\x01\0\x02", 10) << "made of itself";
+    QTest::newRow("no primary picture") << "turned.heic" << QByteArray("pitm") << QByteArray("free")
+                                        << "names no primary picture";
+}
+
+void tst_Formats::heifRefusedBeforeDecoding()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, says);
+    QFile file(corpus + QStringLiteral("/heic/") + name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray data = file.readAll();
+    const qsizetype at = data.indexOf(from);
+    QVERIFY2(at >= 0, "the bytes to change are not in the file");
+    data = from.isEmpty() ? data.left(data.size() / 2) : data.replace(at, from.size(), to);
+    QBuffer buffer(&data);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const PictureLoad load = readPicture(buffer, QSize(32, 32));
+    QVERIFY2(load.failure && load.failure->reason.contains(says), qPrintable(reasonOf(load.failure)));
+}
+
+// The turned HEIC (32 x 48 upright, its thumbnail 16 x 24) read for a
+// drawing of each size: the thumbnail where it keeps the detail asked,
+// upright too; the picture's own size is its primary picture's.
+void tst_Formats::heifThumbnailForSmallDrawings_data()
+{
+    QTest::addColumn<QSize>("drawSize");
+    QTest::addColumn<bool>("fine");
+    QTest::addColumn<QSize>("decoded");
+    QTest::newRow("4 x 4, light") << QSize(4, 4) << false << QSize(16, 24);
+    QTest::newRow("2 x 2, fine") << QSize(2, 2) << true << QSize(16, 24);
+    QTest::newRow("4 x 4, fine") << QSize(4, 4) << true << QSize(32, 48);
+    QTest::newRow("256 x 256") << QSize(256, 256) << false << QSize(32, 48);
+    QTest::newRow("its own size") << QSize() << true << QSize(32, 48);
+}
+
+void tst_Formats::heifThumbnailForSmallDrawings()
+{
+    QFETCH(QSize, drawSize);
+    QFETCH(bool, fine);
+    QFETCH(QSize, decoded);
+    QFile file(corpus + QStringLiteral("/heic/turned.heic"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const PictureLoad load = readPicture(file, drawSize, fine ? DrawDetail::Fine : DrawDetail::Light);
+    QVERIFY2(!load.failure, qPrintable(reasonOf(load.failure)));
+    QCOMPARE(load.picture.image().size(), decoded);
+    QCOMPARE(load.picture.size(), QSize(32, 48));
 }
 
 #include "tst_formats.moc"

@@ -54,7 +54,7 @@ _tervana_convert()
 
     # The converter goes by a file's content, but offers what is named as a
     # picture it reads, whatever the case of the extension, and folders.
-    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur ani icns svg svgz jp2 j2k j2c jpc psd psb"
+    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur ani icns svg svgz jp2 j2k j2c jpc heic heif hif avif psd psb"
     $icons && extensions="ico cur ani icns"
     local extension letter pattern="" i
     for extension in $extensions; do

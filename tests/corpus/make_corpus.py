@@ -13,6 +13,7 @@ Each expected picture is Pillow's reading of the file, or where Pillow
 cannot read it, the picture the file was made from. Prints, for each file,
 what its expected picture comes from."""
 import io
+import math
 import os
 import shutil
 import struct
@@ -35,11 +36,93 @@ def pattern(mode, width=23, height=17):
     return image.convert(mode)
 
 
+def blocks(mode, width=48, height=32):
+    # Flat areas of distinct colours on a gentle gradient, and in RGBA a
+    # clear corner and a half-clear one: what lossy coding keeps well.
+    image = Image.new("RGBA", (width, height))
+    image.putdata([(x * 5, y * 7, 128, 255) for y in range(height) for x in range(width)])
+    draw = ImageDraw.Draw(image)
+    draw.rectangle([8, 8, 23, 15], fill=(220, 30, 40, 255))
+    draw.rectangle([24, 16, 39, 31], fill=(30, 160, 60, 255))
+    if mode == "RGBA":
+        draw.rectangle([32, 0, 47, 7], fill=(0, 0, 0, 0))
+        draw.rectangle([0, 24, 15, 31], fill=(40, 60, 200, 128))
+    return image.convert(mode)
+
+
 def keyed(width, height):
     # Opaque colours and clear pixels only, which every cursor format keeps exactly.
     image = pattern("RGB", width, height).convert("RGBA")
     ImageDraw.Draw(image).rectangle([0, 0, width // 3, height // 3], fill=(0, 0, 0, 0))
     return image
+
+
+def heif_boxes(data):
+    # The boxes of an ISOBMFF block as (type, body), 32-bit lengths only.
+    found, at = [], 0
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        found.append((kind, data[at + 8:at + length]))
+        at += length
+    return found
+
+
+def heif_box(kind, body):
+    return struct.pack(">I4s", 8 + len(body), kind) + body
+
+
+def heif_moved(iloc, delta):
+    # The item locations with every offset into the file moved by `delta`.
+    version, sizes, base_size, count = iloc[0], iloc[4], iloc[5], struct.unpack(">H", iloc[6:8])[0]
+    offset_size, length_size, base_size, index_size = sizes >> 4, sizes & 15, base_size >> 4, base_size & 15
+    out, at = bytearray(iloc[:8]), 8
+    field = lambda width, value: value.to_bytes(width, "big")  # noqa: E731
+    for _ in range(count):
+        head = 6 if version else 4
+        item_id, construction = iloc[at:at + 2], iloc[at + 3] & 15 if version else 0
+        shift = delta if construction == 0 else 0
+        out += iloc[at:at + head]
+        at += head
+        base = int.from_bytes(iloc[at:at + base_size], "big")
+        out += field(base_size, base + shift if base_size else 0)
+        at += base_size
+        extents = struct.unpack(">H", iloc[at:at + 2])[0]
+        out += iloc[at:at + 2]
+        at += 2
+        for _ in range(extents):
+            index = index_size if version else 0
+            offset = int.from_bytes(iloc[at + index:at + index + offset_size], "big")
+            out += iloc[at:at + index] + field(offset_size, offset + (0 if base_size else shift))
+            at += index + offset_size
+            out += iloc[at:at + length_size]
+            at += length_size
+    return bytes(out)
+
+
+def heif_turned(data, quarter_turns):
+    """The file with an irot property (turned `quarter_turns` anticlockwise)
+    given to its primary picture and its thumbnails; the data after the
+    meta box moved by the bytes added."""
+    top = heif_boxes(data)
+    meta = dict(top)[b"meta"]
+    children = heif_boxes(meta[4:])
+    primary = struct.unpack(">H", dict(children)[b"pitm"][4:6])[0]
+    iref = heif_boxes(dict(children)[b"iref"][4:])
+    turned = {primary} | {struct.unpack(">H", body[:2])[0] for kind, body in iref if kind == b"thmb"}
+    ipco, ipma = dict(heif_boxes(dict(children)[b"iprp"]))[b"ipco"], dict(heif_boxes(dict(children)[b"iprp"]))[b"ipma"]
+    index = len(heif_boxes(ipco)) + 1
+    ipco += heif_box(b"irot", bytes([quarter_turns]))
+    entries, at, out = struct.unpack(">I", ipma[4:8])[0], 8, bytearray(ipma[:8])
+    for _ in range(entries):
+        item, count = struct.unpack(">HB", ipma[at:at + 3])
+        out += struct.pack(">HB", item, count + (item in turned)) + ipma[at + 3:at + 3 + count]
+        out += bytes([0x80 | index]) if item in turned else b""
+        at += 3 + count
+    iprp = heif_box(b"ipco", ipco) + heif_box(b"ipma", bytes(out))
+    grown = len(iprp) + 8 - len(dict(children)[b"iprp"]) - 8
+    rebuilt = b"".join(heif_box(kind, iprp if kind == b"iprp" else heif_moved(body, grown) if kind == b"iloc" else body)
+                       for kind, body in children)
+    return b"".join(heif_box(kind, meta[:4] + rebuilt if kind == b"meta" else body) for kind, body in top)
 
 
 def main():
@@ -132,6 +215,36 @@ def main():
         handle.write(b"8BPS" + struct.pack(">H6xHIIHH", 1, 1, 32, 48, 1, 0) + bytes(12) + struct.pack(">H", 0)
                      + bytes(b ^ 0xFF for b in ink.tobytes()))
     take("psd", os.path.join(work, "bitmap.psd"), "bitmap.psd", known("bitmap.png", ink.convert("RGB")))
+
+    # HEIC and AVIF, written by libheif's heif-enc (x265 and aom): "lossless"
+    # ones in RGB without subsampling, a turned one with a thumbnail (an
+    # irot property added), which reads upright, and lossy ones. Each
+    # expected picture is libheif's reading (heif-convert), at least 40 dB
+    # from the picture the file was made from, turned as it says.
+    def heif(folder, name, image, options, quarter_turns=0):
+        source, path, decoded = (os.path.join(work, name + ending) for ending in (".png", "", ".decoded.png"))
+        image.save(source)
+        subprocess.run(["heif-enc", *options, "-o", path, source], check=True, stdout=subprocess.DEVNULL)
+        if quarter_turns:
+            with open(path, "rb") as handle:
+                turned = heif_turned(handle.read(), quarter_turns)
+            with open(path, "wb") as handle:
+                handle.write(turned)
+        subprocess.run(["heif-convert", path, decoded], check=True, stdout=subprocess.DEVNULL)
+        made = image.rotate(90 * quarter_turns, expand=True).convert("RGBA").convert("RGBa").tobytes()
+        read = Image.open(decoded).convert("RGBA").convert("RGBa").tobytes()
+        mean = sum((a - b) ** 2 for a, b in zip(made, read)) / len(made) if len(made) == len(read) else 255 ** 2
+        psnr = 10 * math.log10(255 ** 2 / max(mean, 1e-9))
+        assert psnr >= 40, f"{name} is {psnr:.1f} dB from its picture"
+        print(f"{folder}/{name}\t{psnr:.1f} dB from the picture it was made from")
+        take(folder, path, name, decoded)
+
+    lossless = ["-L", "-p", "chroma=444", "--matrix_coefficients=0"]
+    heif("heic", "alpha.heic", blocks("RGBA"), lossless)
+    heif("avif", "alpha.avif", blocks("RGBA"), lossless + ["-A"])
+    heif("heic", "turned.heic", blocks("RGB"), lossless + ["-t", "24"], quarter_turns=1)
+    heif("heic", "opaque.heic", blocks("RGB"), ["-q", "90"])
+    heif("avif", "opaque.avif", blocks("RGB"), ["-q", "90", "-A"])
     save("png", "alpha.png", pattern("RGBA"), "PNG")
     save("png", "grey.png", pattern("L"), "PNG")
     save("png", "palette.png", pattern("RGB").quantize(100), "PNG")

@@ -150,7 +150,7 @@ def cut_set():
         ("icon", "ico", small_icon.getvalue(), None),
         ("psd", "psd", psd_of(40, 24, channels=4, layer_count=-1, data=psd_rows(40, 24, 4, psd_zeros(40))), None),
         ("raw psb", "psb", psd_of(40, 24, large=True, data=b"\x00\x00" + bytes(40 * 24 * 3)), None),
-    ]
+    ] + [(name, name, heif_corpus(f"{name}/opaque.{name}"), None) for name in ("heic", "avif")]
     files = []
     for name, extension, data, whole_from in samples:
         files += [("cut", cut_name, cut) for cut_name, cut in cuts(data, name, extension, whole_from)]
@@ -874,6 +874,73 @@ def psd_files(small):
     ]
 
 
+def heif_box(kind, body, version=None, flags=0):
+    # A box, or with a version a full box (its version and flags first).
+    head = b"" if version is None else bytes([version]) + flags.to_bytes(3, "big")
+    return struct.pack(">I", 8 + len(head) + len(body)) + kind + head + body
+
+
+def heif_of(items, primary, sizes, cells=(), idat=b"", mdat=b"\0" * 64, ipco=b""):
+    """A HEIC file of `items` ({id: type}), each coded one's data the whole
+    of `mdat`, a grid's its 8 bytes of `idat`; `sizes` ({id: (w, h)}) as
+    ispe properties, `cells` the dimg references (from, [to ...]), `ipco`
+    boxes put in the property container before them."""
+    def meta(mdat_at):
+        infe = b"".join(heif_box(b"infe", struct.pack(">HH", item, 0) + kind + b"\0", 2) for item, kind in items.items())
+        located = [(item, 1 if kind == b"grid" else 0, 0 if kind == b"grid" else mdat_at,
+                    8 if kind == b"grid" else len(mdat)) for item, kind in items.items()]
+        iloc = struct.pack(">BBH", 0x44, 0, len(located)) + b"".join(
+            struct.pack(">HHHHII", item, method, 0, 1, offset, length) for item, method, offset, length in located)
+        ispe = b"".join(heif_box(b"ispe", struct.pack(">II", *size), 0) for size in sizes.values())
+        first = len(heif_boxes_in(ipco)) + 1
+        ipma = struct.pack(">I", len(sizes)) + b"".join(struct.pack(">HBB", item, 1, 0x80 | (first + n))
+                                                        for n, item in enumerate(sizes))
+        iref = b"".join(heif_box(b"dimg", struct.pack(">HH", item, len(to)) + b"".join(struct.pack(">H", t) for t in to))
+                        for item, to in cells)
+        return heif_box(b"meta", heif_box(b"hdlr", b"\0" * 4 + b"pict" + b"\0" * 13, 0)
+                        + heif_box(b"pitm", struct.pack(">H", primary), 0)
+                        + heif_box(b"iinf", struct.pack(">H", len(items)) + infe, 0)
+                        + heif_box(b"iloc", iloc, 1) + heif_box(b"idat", idat)
+                        + heif_box(b"iprp", heif_box(b"ipco", ipco + ispe) + heif_box(b"ipma", ipma, 0))
+                        + heif_box(b"iref", iref, 0), 0)
+    ftyp = heif_box(b"ftyp", b"heic" + b"\0" * 4 + b"mif1heic")
+    at = len(ftyp) + len(meta(0)) + 8
+    return ftyp + meta(at) + heif_box(b"mdat", mdat)
+
+
+def heif_boxes_in(data):
+    found, at = [], 0
+    while at + 8 <= len(data):
+        found.append(data[at:at + struct.unpack(">I", data[at:at + 4])[0]])
+        at += len(found[-1])
+    return found
+
+
+def heif_corpus(name):
+    # A file of the committed corpus: heif-enc is not needed to run the tests.
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "corpus", name), "rb") as handle:
+        return handle.read()
+
+
+def heif_files():
+    # Each refused in one line before libheif decodes anything.
+    one_grid = lambda rows, columns: struct.pack(">BBBBHH", 0, 0, rows - 1, columns - 1, 64 * columns, 64 * rows)  # noqa: E731
+    nested = b""
+    for _ in range(10000):
+        nested = heif_box(b"ipco", nested)
+    whole = heif_corpus("heic/alpha.heic")
+    return [
+        ("refused", "128,2000", "heic grid of 4096 cells naming one 64 x 64 picture.heic",
+         heif_of({1: b"hvc1", 2: b"grid"}, 2, {1: (64, 64), 2: (4096, 4096)}, [(2, [1] * 4096)], one_grid(64, 64))),
+        ("refused", "128,2000", "heic claiming 65535 x 65535.heic", heif_of({1: b"hvc1"}, 1, {1: (65535, 65535)})),
+        ("refused", "128,2000", "heic cut in half.heic", whole[: len(whole) // 2]),
+        ("refused", "128,2000", "heic grid made of itself.heic",
+         heif_of({1: b"hvc1", 2: b"grid"}, 2, {1: (64, 64), 2: (64, 64)}, [(2, [2])], one_grid(1, 1))),
+        ("refused", "128,2000", "heic of property boxes nested 10000 deep.heic",
+         heif_of({1: b"hvc1"}, 1, {1: (64, 64)}, ipco=nested)),
+    ]
+
+
 def third_look_files(small):
     # Files whose listing, steps, times or screen once grew with the file:
     # each is listed, extracted or converted, or refused in one line,
@@ -933,7 +1000,7 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small) + psd_files(small)
+    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small) + psd_files(small) + heif_files()
 
 
 def main():
