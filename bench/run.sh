@@ -4,7 +4,9 @@
 # job, each as a whole process, on big single pictures and on a batch of 300
 # photos, and measures how close our square is to the exact area average of
 # the picture; then animated cursors from an animated GIF (bench/cursors.sh);
-# every icon a program ships, from an SVG logo (bench/appicons.sh); last,
+# every icon a program ships, from an SVG logo (bench/appicons.sh); SVG
+# drawings' icons and their sameness on a busy machine (bench/svgsizes.sh);
+# last,
 # the listing of a macOS icon family of a million elements (bench/listing.sh).
 #   bench/run.sh            (BENCH_RUNS=N for N runs per figure, default 5)
 set -euo pipefail
@@ -276,6 +278,9 @@ BENCH_RUNS=$runs bench/cursors.sh "$converter" "$work/cursors"
 
 echo
 BENCH_RUNS=$runs bench/appicons.sh "$converter" "$work/appicons"
+
+echo
+BENCH_RUNS=$runs bench/svgsizes.sh "$converter" "$work/svgsizes"
 
 echo
 BENCH_RUNS=$runs bench/listing.sh "$converter" "$work/listing"

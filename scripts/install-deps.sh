@@ -15,7 +15,7 @@ test_packages=(xvfb xdotool x11-utils imagemagick icoutils icnsutils python3-pil
                gtk-update-icon-cache hicolor-icon-theme python3-gi gir1.2-gtk-3.0 chromium chromium-driver
                python3-selenium aapt adwaita-icon-theme x11-apps libheif-examples)
 package_packages=(dpkg-dev file desktop-file-utils appstream lintian)
-bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools x11-apps icnsutils)
+bench_packages=(imagemagick python3-pil python3-numpy time librsvg2-bin libvips-tools x11-apps icnsutils stress-ng)
 
 wanted=("${build_packages[@]}")
 case "${1:-build}" in
