@@ -107,7 +107,7 @@ void PsdRows::toLevels(const uchar *row, uchar *levels) const
         std::memcpy(levels, row, size_t(width));
     } else if (m_layout.depth == 16) {
         // round(v * 255 / 65535) is ((v + 128) * 65281) >> 24 for every v of
-        // 16 bits: arithmetic of 32 bits, done for many samples at once.
+        // 16 bits: a multiplication of 32 bits instead of a division.
         for (int x = 0; x < width; ++x)
             levels[x] = uchar(((quint32(row[2 * x]) << 8 | row[2 * x + 1]) + 128) * 65281u >> 24);
     } else {
