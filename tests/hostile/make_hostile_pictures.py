@@ -832,6 +832,7 @@ def psd_files(small):
     # run lengths: refused in one line, or read, within 128 MB and 2 s.
     # The big pictures are read reduced, a row at a time.
     side, coloured = (256, 128) if small else (20000, 11000)
+    tall = 3000 if small else 300000
     return [
         ("refused", "128,2000", "psd claiming 56 channels in a tiny file.psd",
          psd_of(64, 64, channels=56, data=psd_rows(64, 1, 1, psd_zeros(64)))),
@@ -871,6 +872,19 @@ def psd_files(small):
         ("ok", "64,2000", f"psd of {coloured} x {coloured} transparent pixels.psd",
          psd_of(coloured, coloured, channels=4, layer_count=-1,
                 data=psd_rows(coloured, coloured, 4, psd_zeros(coloured)))),
+        # Four inks, transparency and 16-bit samples: the most work a pixel.
+        ("ok", "64,2000", f"psd of {coloured} x {coloured} 16-bit CMYK pixels with transparency.psd",
+         psd_of(coloured, coloured, channels=5, depth=16, mode=4, layer_count=-1,
+                data=psd_rows(2 * coloured, coloured, 5, psd_zeros(2 * coloured)))),
+        ("refused", "128,2000", f"psb of 1 x {tall} pixels whose rows are stated empty.psb",
+         psd_of(1, tall, large=True, data=psd_rows(1, tall, 3, b"", True))),
+        ("refused", "128,2000", "psd whose rows are only bytes of 128, which say nothing.psd",
+         psd_of(8, 4, data=psd_rows(8, 4, 3, b"\x80" * 40))),
+        # Rows of 7 samples of 16 bits, 14 bytes, unpacked from runs of 13.
+        ("refused", "128,2000", "psd of 16-bit rows a byte short.psd",
+         psd_of(7, 3, depth=16, data=psd_rows(14, 3, 3, b"\xf4\x11"))),
+        ("ok", "128,2000", "psd of 13 x 7 bitmap pixels with transparency.psd",
+         psd_of(13, 7, channels=2, depth=1, mode=0, layer_count=-1, data=psd_rows(2, 7, 2, b"\x01\xaa\xff"))),
     ]
 
 
