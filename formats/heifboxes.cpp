@@ -190,9 +190,12 @@ void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
             const quint32 id = quint32(in.number(version == 2 ? 2 : 4));
             in.skip(2);
             const QByteArray type = in.fourCc();
-            if (Item *item = meta.item(id); item && in.sound())
+            // libheif keeps an item's first description, the walk would
+            // keep its last: an item described twice is refused.
+            Item *item = meta.item(id);
+            meta.sound = meta.sound && in.sound() && item && item->type.isEmpty();
+            if (meta.sound)
                 item->type = type;
-            meta.sound = meta.sound && in.sound();
         }
         at = infe->end;
     }
@@ -202,14 +205,17 @@ void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
 bool readLocation(Bytes &in, int version, const int sizes[4], Meta &meta)
 {
     const quint32 id = quint32(in.number(version < 2 ? 2 : 4));
-    Item *found = meta.item(id);
-    if (!found)
-        return false;
-    Item &item = *found;
-    item.construction = version >= 1 ? int(in.number(2) & 0x0F) : 0;
+    const int construction = version >= 1 ? int(in.number(2) & 0x0F) : 0;
     in.skip(2);
     const quint64 base = in.number(sizes[2]);
     const int extents = int(in.number(2));
+    // Extents of no bytes each (offsets and lengths 0 bytes wide) cost
+    // nothing to state: each counts as an entry the walk keeps.
+    Item *found = meta.item(id, extents);
+    if (!found)
+        return false;
+    Item &item = *found;
+    item.construction = construction;
     item.located = true;
     item.extents.clear();
     for (int e = 0; e < extents && in.sound(); ++e) {
@@ -252,9 +258,11 @@ void readAssociations(const QByteArray &data, const Box &ipma, Meta &meta)
 
 void readProperties(const QByteArray &data, const Box &iprp, Meta &meta)
 {
+    int containers = 0;
     for (qsizetype at = iprp.body; at < iprp.end;) {
         const std::optional<Box> box = boxAt(data, at, iprp.end);
-        if (!box)
+        // libheif reads the first property container only.
+        if (!box || (box->type == "ipco" && containers++ > 0))
             return void(meta.sound = false);
         if (box->type == "ipma")
             readAssociations(data, *box, meta);
@@ -296,10 +304,15 @@ void readReferences(const QByteArray &data, const Box &iref, Meta &meta)
 
 void readMetaBox(const QByteArray &data, const Box &metaBox, Meta &meta)
 {
+    // libheif reads the first of each of these boxes, the walk every one:
+    // a second would let the two see different items.
+    static const QList<QByteArray> once = {"hdlr", "pitm", "iinf", "iloc", "iprp", "iref", "idat"};
+    QSet<QByteArray> seen;
     for (qsizetype at = metaBox.body + 4; at < metaBox.end;) {
         const std::optional<Box> box = boxAt(data, at, metaBox.end);
-        if (!box)
+        if (!box || (once.contains(box->type) && seen.contains(box->type)))
             return void(meta.sound = false);
+        seen.insert(box->type);
         Bytes in(data, box->body + 4, box->end);
         if (box->type == "hdlr")
             meta.picture = (in.skip(4), in.fourCc() == "pict");
