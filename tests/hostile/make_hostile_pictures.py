@@ -936,9 +936,23 @@ GREY_DATA = bytes.fromhex(
     "0000030000030000030011700000030000030000030000030017f0")
 
 
-def heif_grey(items, primary, properties, associations, references, descriptions=b"", infe=b"", iloc=None):
+def grey_in_band():
+    # The grey picture's data led by its parameter sets, each led by its
+    # length in 4 bytes as the data's units are.
+    units, at = [], 23
+    for _ in range(GREY_HVCC[22]):
+        at += 3
+        for _ in range(struct.unpack(">H", GREY_HVCC[at - 2:at])[0]):
+            length = struct.unpack(">H", GREY_HVCC[at:at + 2])[0]
+            units.append(struct.pack(">I", length) + GREY_HVCC[at + 2:at + 2 + length])
+            at += 2 + length
+    return b"".join(units) + GREY_DATA
+
+
+def heif_grey(items, primary, properties, associations, references, descriptions=b"", infe=b"", iloc=None,
+              data=GREY_DATA):
     """A HEIC file whose coded items ("hvc1" in `items`) are each the grey
-    picture, the others' descriptions 8 bytes each of `descriptions` in
+    picture (its `data`), the others' descriptions 8 bytes each of `descriptions` in
     turn; `properties` boxes, `associations` {item: [index from 1]},
     `references` [(type, from, [to])]; `infe` more item descriptions, `iloc`
     (of where the coded data starts) location boxes in place of the one made."""
@@ -946,7 +960,7 @@ def heif_grey(items, primary, properties, associations, references, descriptions
     described = [item for item in items if item not in coded]
 
     def meta(at):
-        located = [struct.pack(">HHHHII", item, 0, 0, 1, at, len(GREY_DATA)) for item in coded] + [
+        located = [struct.pack(">HHHHII", item, 0, 0, 1, at, len(data)) for item in coded] + [
             struct.pack(">HHHHII", item, 1, 0, 1, 8 * n, 8) for n, item in enumerate(described)]
         entries = [heif_box(b"infe", struct.pack(">HH", item, 0) + kind + b"\0", 2) for item, kind in items.items()]
         refs = b"".join(heif_box(kind, struct.pack(">HH", source, len(to)) + b"".join(struct.pack(">H", t) for t in to))
@@ -962,7 +976,7 @@ def heif_grey(items, primary, properties, associations, references, descriptions
                         + heif_box(b"iref", refs, 0), 0)
     ftyp = heif_box(b"ftyp", b"heic" + b"\0" * 4 + b"mif1heic")
     at = len(ftyp) + len(meta(0)) + 8
-    return ftyp + meta(at) + heif_box(b"mdat", GREY_DATA)
+    return ftyp + meta(at) + heif_box(b"mdat", data)
 
 
 def heif_grey_files():
@@ -989,6 +1003,13 @@ def heif_grey_files():
          grid_on(64, descriptions=grid(1, 1, 20000, 20000), infe=twice)),
         ("refused", "128,2000", "heic locating its grid twice, first on a 20000 x 20000 canvas.heic",
          grid_on(64, descriptions=grid(1, 1, 64, 64) + grid(1, 1, 20000, 20000), iloc=lambda at: location(at, 8) + location(at, 0))),
+        ("refused", "128,2000", "heic grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024.heic",
+         heif_grey({1: b"hvc1", 2: b"grid"}, 2, [hvcc, ispe(32, 32), ispe(1024, 1024)], {1: [1, 2], 2: [3]},
+                   [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024))),
+        # Its hvcC property holds no parameter sets: its data does.
+        ("refused", "128,2000", "heic grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024 as its data says.heic",
+         heif_grey({1: b"hvc1", 2: b"grid"}, 2, [heif_box(b"hvcC", GREY_HVCC[:22] + b"\0"), ispe(32, 32), ispe(1024, 1024)],
+                   {1: [1, 2], 2: [3]}, [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024), data=grey_in_band())),
         ("refused", "128,2000", "heic locating one picture 5000 times in 65535 empty extents.heic",
          heif_grey({1: b"hvc1"}, 1, on_canvas(64)[:2], {1: [1, 2]}, [], iloc=lambda at: empty_extents)),
     ]
