@@ -259,16 +259,18 @@ void readAssociations(const QByteArray &data, const Box &ipma, Meta &meta)
     meta.sound = meta.sound && in.sound();
 }
 
-// The bits of an HEVC parameter set, its emulation prevention bytes (a 3
-// after two zero bytes) taken out; a read past its end leaves it unsound.
+// The bits of an HEVC parameter set, after its 2-byte header and with
+// its emulation prevention bytes (a 3 after two zero bytes) taken out, or
+// of an AV1 sequence header as they are; a read past the end leaves it
+// unsound.
 class Bits
 {
 public:
-    explicit Bits(const QByteArray &unit)
+    explicit Bits(const QByteArray &unit, bool hevc = true)
     {
         int zeros = 0;
-        for (qsizetype i = 2; i < unit.size(); ++i) {
-            if (zeros >= 2 && unit[i] == 3) {
+        for (qsizetype i = hevc ? 2 : 0; i < unit.size(); ++i) {
+            if (hevc && zeros >= 2 && unit[i] == 3) {
                 zeros = 0;
                 continue;
             }
@@ -606,6 +608,64 @@ struct Source
     QByteArray metaBytes;
 };
 
+// The largest picture an AV1 sequence header lets its frames have: after
+// its profile, timing and each operating point's level and models.
+QSize av1CodedSize(const QByteArray &header)
+{
+    Bits in(header, false);
+    in.skip(4);
+    if (in.bits(1)) {
+        in.skip(5); // a still picture's header: its level only
+    } else {
+        const bool timing = in.bits(1);
+        if (timing && (in.skip(64), in.bits(1)))
+            in.golomb();
+        const bool models = timing && in.bits(1);
+        const int delayBits = models ? int(in.bits(5)) + 1 : 0;
+        in.skip(models ? 42 : 0);
+        const bool displayDelay = in.bits(1);
+        const int points = int(in.bits(5)) + 1;
+        for (int i = 0; i < points && in.sound(); ++i) {
+            in.skip(12);
+            if (in.bits(5) > 7)
+                in.skip(1);
+            if (models && in.bits(1))
+                in.skip(2 * delayBits + 1);
+            if (displayDelay && in.bits(1))
+                in.skip(4);
+        }
+    }
+    const int widthBits = int(in.bits(4)) + 1, heightBits = int(in.bits(4)) + 1;
+    const quint32 width = in.bits(widthBits) + 1, height = in.bits(heightBits) + 1;
+    return in.sound() ? QSize(int(std::min<quint32>(width, INT_MAX)), int(std::min<quint32>(height, INT_MAX))) : QSize();
+}
+
+// The largest picture the sequence headers among AV1 data's units (each
+// stating its length) let frames have; invalid when it holds none.
+QSize av1InBandCodedSize(const QByteArray &data)
+{
+    QSize largest;
+    Bytes in(data, 0, data.size());
+    while (in.at() < data.size()) {
+        const int header = int(in.number(1));
+        in.skip(header & 4 ? 1 : 0);
+        quint64 length = header & 2 ? 0 : quint64(data.size() - in.at());
+        for (int shift = 0; header & 2 && shift < 56; shift += 7) {
+            const quint64 byte = in.number(1);
+            length |= (byte & 0x7F) << shift;
+            if (!(byte & 0x80))
+                break;
+        }
+        const qsizetype at = in.at();
+        in.skip(qsizetype(std::min<quint64>(length, quint64(data.size()))));
+        if (!in.sound())
+            break;
+        if ((header >> 3 & 0x0F) == 1)
+            largest = largest.expandedTo(av1CodedSize(data.mid(at, in.at() - at)));
+    }
+    return largest;
+}
+
 // The largest picture the sequence parameter sets among coded data's
 // units (each led by its length in 4 bytes, as libheif reads them) code;
 // invalid when it holds none.
@@ -658,7 +718,7 @@ public:
         m_budget -= data.size();
         if (m_budget < 0)
             return std::nullopt;
-        return *m_sizes.insert(key, inBandCodedSize(data));
+        return *m_sizes.insert(key, item.type == "av01" ? av1InBandCodedSize(data) : inBandCodedSize(data));
     }
 
 private:
@@ -673,8 +733,8 @@ private:
 constexpr int codedOverhang = 64;
 
 // Why an item's coded picture is refused: its parameter sets (in its
-// hvcC property or its data) code a picture larger than its properties
-// state (`stated`, made its coded size
+// hvcC property or its data) or its AV1 sequence headers code a picture
+// larger than its properties state (`stated`, made its coded size
 // when invalid). libheif decodes the picture at its coded size whatever
 // is stated, so a grid of cells stated small would otherwise decode a
 // large picture for each.
@@ -684,7 +744,7 @@ std::optional<Failure> codedRefusal(const Meta &meta, const Item &item, InBandSi
     for (const quint32 index : item.properties)
         if (index >= 1 && index <= quint32(meta.codedSizes.size()) && !coded.isValid())
             coded = meta.codedSizes[index - 1];
-    if (item.type == "hvc1") {
+    if (item.type == "hvc1" || item.type == "av01") {
         const std::optional<QSize> found = inBand.of(item);
         if (!found)
             return damaged(QStringLiteral("description"), QStringLiteral("its pictures' data overlap"));

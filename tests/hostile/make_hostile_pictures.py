@@ -936,6 +936,12 @@ GREY_DATA = bytes.fromhex(
     "0000030000030000030011700000030000030000030000030017f0")
 
 
+# The same picture as libheif codes it in AV1: its av1C property's body and
+# its data, which holds its sequence header.
+GREY_AV1C = bytes.fromhex("81051c00")
+GREY_AV1 = bytes.fromhex("12000a0719667fffff8540322513903ffc40f4d0cd3c3200c87a4070e3b3cdd0e49c50c45cbd5bfbe801997d24609499131e")
+
+
 def grey_in_band():
     # The grey picture's data led by its parameter sets, each led by its
     # length in 4 bytes as the data's units are.
@@ -950,13 +956,13 @@ def grey_in_band():
 
 
 def heif_grey(items, primary, properties, associations, references, descriptions=b"", infe=b"", iloc=None,
-              data=GREY_DATA):
+              data=GREY_DATA, brand=b"heic"):
     """A HEIC file whose coded items ("hvc1" in `items`) are each the grey
     picture (its `data`), the others' descriptions 8 bytes each of `descriptions` in
     turn; `properties` boxes, `associations` {item: [index from 1]},
     `references` [(type, from, [to])]; `infe` more item descriptions, `iloc`
     (of where the coded data starts) location boxes in place of the one made."""
-    coded = [item for item, kind in items.items() if kind == b"hvc1"]
+    coded = [item for item, kind in items.items() if kind in (b"hvc1", b"av01")]
     described = [item for item in items if item not in coded]
 
     def meta(at):
@@ -974,7 +980,7 @@ def heif_grey(items, primary, properties, associations, references, descriptions
                         + heif_box(b"idat", descriptions)
                         + heif_box(b"iprp", heif_box(b"ipco", b"".join(properties)) + heif_box(b"ipma", ipma, 0))
                         + heif_box(b"iref", refs, 0), 0)
-    ftyp = heif_box(b"ftyp", b"heic" + b"\0" * 4 + b"mif1heic")
+    ftyp = heif_box(b"ftyp", brand + b"\0" * 4 + b"mif1" + brand)
     at = len(ftyp) + len(meta(0)) + 8
     return ftyp + meta(at) + heif_box(b"mdat", data)
 
@@ -1010,6 +1016,9 @@ def heif_grey_files():
         ("refused", "128,2000", "heic grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024 as its data says.heic",
          heif_grey({1: b"hvc1", 2: b"grid"}, 2, [heif_box(b"hvcC", GREY_HVCC[:22] + b"\0"), ispe(32, 32), ispe(1024, 1024)],
                    {1: [1, 2], 2: [3]}, [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024), data=grey_in_band())),
+        ("refused", "128,2000", "avif grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024.avif",
+         heif_grey({1: b"av01", 2: b"grid"}, 2, [heif_box(b"av1C", GREY_AV1C), ispe(32, 32), ispe(1024, 1024)],
+                   {1: [1, 2], 2: [3]}, [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024), data=GREY_AV1, brand=b"avif")),
         ("refused", "128,2000", "heic locating one picture 5000 times in 65535 empty extents.heic",
          heif_grey({1: b"hvc1"}, 1, on_canvas(64)[:2], {1: [1, 2]}, [], iloc=lambda at: empty_extents)),
     ]
