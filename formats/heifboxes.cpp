@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
