@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -153,6 +154,9 @@ struct Meta
     QHash<quint32, Item> items;
     // ispe sizes by property index (from 1); invalid for other properties.
     QList<QSize> propertySizes;
+    // The sizes hvcC properties' parameter sets code pictures at, by the
+    // same index; invalid for other properties.
+    QList<QSize> codedSizes;
     qsizetype idatBody = -1, idatEnd = -1;
     bool sound = true;
     int entries = 0;
@@ -190,9 +194,12 @@ void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
             const quint32 id = quint32(in.number(version == 2 ? 2 : 4));
             in.skip(2);
             const QByteArray type = in.fourCc();
-            if (Item *item = meta.item(id); item && in.sound())
+            // libheif keeps an item's first description, the walk would
+            // keep its last: an item described twice is refused.
+            Item *item = meta.item(id);
+            meta.sound = meta.sound && in.sound() && item && item->type.isEmpty();
+            if (meta.sound)
                 item->type = type;
-            meta.sound = meta.sound && in.sound();
         }
         at = infe->end;
     }
@@ -202,14 +209,17 @@ void readItemInfo(const QByteArray &data, const Box &iinf, Meta &meta)
 bool readLocation(Bytes &in, int version, const int sizes[4], Meta &meta)
 {
     const quint32 id = quint32(in.number(version < 2 ? 2 : 4));
-    Item *found = meta.item(id);
-    if (!found)
-        return false;
-    Item &item = *found;
-    item.construction = version >= 1 ? int(in.number(2) & 0x0F) : 0;
+    const int construction = version >= 1 ? int(in.number(2) & 0x0F) : 0;
     in.skip(2);
     const quint64 base = in.number(sizes[2]);
     const int extents = int(in.number(2));
+    // Extents of no bytes each (offsets and lengths 0 bytes wide) cost
+    // nothing to state: each counts as an entry the walk keeps.
+    Item *found = meta.item(id, extents);
+    if (!found)
+        return false;
+    Item &item = *found;
+    item.construction = construction;
     item.located = true;
     item.extents.clear();
     for (int e = 0; e < extents && in.sound(); ++e) {
@@ -250,11 +260,104 @@ void readAssociations(const QByteArray &data, const Box &ipma, Meta &meta)
     meta.sound = meta.sound && in.sound();
 }
 
+// The bits of an HEVC parameter set, after its 2-byte header and with
+// its emulation prevention bytes (a 3 after two zero bytes) taken out, or
+// of an AV1 sequence header as they are; a read past the end leaves it
+// unsound.
+class Bits
+{
+public:
+    explicit Bits(const QByteArray &unit, bool hevc = true)
+    {
+        int zeros = 0;
+        for (qsizetype i = hevc ? 2 : 0; i < unit.size(); ++i) {
+            if (hevc && zeros >= 2 && unit[i] == 3) {
+                zeros = 0;
+                continue;
+            }
+            zeros = unit[i] == 0 ? zeros + 1 : 0;
+            m_bytes.append(unit[i]);
+        }
+    }
+    quint32 bits(int count)
+    {
+        quint32 value = 0;
+        for (int i = 0; i < count; ++i, ++m_at) {
+            if (m_at >= m_bytes.size() * 8) {
+                m_sound = false;
+                return 0;
+            }
+            value = value << 1 | ((uchar(m_bytes[m_at / 8]) >> (7 - m_at % 8)) & 1);
+        }
+        return value;
+    }
+    void skip(int count) { m_at += count; }
+    quint32 golomb()
+    {
+        int zeros = 0;
+        while (zeros < 32 && bits(1) == 0 && m_sound)
+            ++zeros;
+        m_sound = m_sound && zeros < 32;
+        return m_sound ? (1u << zeros) - 1 + bits(zeros) : 0;
+    }
+    bool sound() const { return m_sound && m_at <= m_bytes.size() * 8; }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_at = 0;
+    bool m_sound = true;
+};
+
+// The size a sequence parameter set codes pictures at: after its
+// profile, tier and level for each of its sub-layers, its own number and
+// its chroma format.
+QSize spsCodedSize(const QByteArray &unit)
+{
+    Bits in(unit);
+    in.skip(4);
+    const int subLayers = int(in.bits(3));
+    in.skip(1 + 96);
+    int present[8] = {};
+    for (int i = 0; i < subLayers; ++i)
+        present[i] = int(in.bits(2));
+    in.skip(subLayers > 0 ? 2 * (8 - subLayers) : 0);
+    for (int i = 0; i < subLayers; ++i)
+        in.skip((present[i] & 2 ? 88 : 0) + (present[i] & 1 ? 8 : 0));
+    in.golomb();
+    if (in.golomb() == 3)
+        in.skip(1);
+    const quint32 width = in.golomb(), height = in.golomb();
+    return in.sound() ? QSize(int(std::min<quint32>(width, INT_MAX)), int(std::min<quint32>(height, INT_MAX))) : QSize();
+}
+
+// The largest picture the sequence parameter sets of an hvcC property
+// (from `body` to `end`) code: any of them may be the one the data names;
+// invalid when it holds none.
+QSize hevcCodedSize(const QByteArray &data, qsizetype body, qsizetype end)
+{
+    QSize largest;
+    Bytes in(data, body + 22, end);
+    const int arrays = int(in.number(1));
+    for (int a = 0; a < arrays && in.sound(); ++a) {
+        const int type = int(in.number(1) & 0x3F);
+        const int units = int(in.number(2));
+        for (int n = 0; n < units && in.sound(); ++n) {
+            const qsizetype length = qsizetype(in.number(2)), at = in.at();
+            in.skip(length);
+            if (type == 33 && in.sound())
+                largest = largest.expandedTo(spsCodedSize(data.mid(at, length)));
+        }
+    }
+    return largest;
+}
+
 void readProperties(const QByteArray &data, const Box &iprp, Meta &meta)
 {
+    int containers = 0;
     for (qsizetype at = iprp.body; at < iprp.end;) {
         const std::optional<Box> box = boxAt(data, at, iprp.end);
-        if (!box)
+        // libheif reads the first property container only.
+        if (!box || (box->type == "ipco" && containers++ > 0))
             return void(meta.sound = false);
         if (box->type == "ipma")
             readAssociations(data, *box, meta);
@@ -267,6 +370,7 @@ void readProperties(const QByteArray &data, const Box &iprp, Meta &meta)
             const bool ispe = property->type == "ispe" && in.sound();
             meta.propertySizes.append(ispe ? QSize(int(std::min<quint64>(width, INT_MAX)),
                                                    int(std::min<quint64>(height, INT_MAX))) : QSize());
+            meta.codedSizes.append(property->type == "hvcC" ? hevcCodedSize(data, property->body, property->end) : QSize());
             p = property->end;
         }
         at = box->end;
@@ -296,10 +400,15 @@ void readReferences(const QByteArray &data, const Box &iref, Meta &meta)
 
 void readMetaBox(const QByteArray &data, const Box &metaBox, Meta &meta)
 {
+    // libheif reads the first of each of these boxes, the walk every one:
+    // a second would let the two see different items.
+    static const QList<QByteArray> once = {"hdlr", "pitm", "iinf", "iloc", "iprp", "iref", "idat"};
+    QSet<QByteArray> seen;
     for (qsizetype at = metaBox.body + 4; at < metaBox.end;) {
         const std::optional<Box> box = boxAt(data, at, metaBox.end);
-        if (!box)
+        if (!box || (once.contains(box->type) && seen.contains(box->type)))
             return void(meta.sound = false);
+        seen.insert(box->type);
         Bytes in(data, box->body + 4, box->end);
         if (box->type == "hdlr")
             meta.picture = (in.skip(4), in.fourCc() == "pict");
@@ -500,16 +609,176 @@ struct Source
     QByteArray metaBytes;
 };
 
+// The largest picture an AV1 sequence header lets its frames have: after
+// its profile, timing and each operating point's level and models.
+QSize av1CodedSize(const QByteArray &header)
+{
+    Bits in(header, false);
+    in.skip(4);
+    if (in.bits(1)) {
+        in.skip(5); // a still picture's header: its level only
+    } else {
+        const bool timing = in.bits(1);
+        if (timing && (in.skip(64), in.bits(1)))
+            in.golomb();
+        const bool models = timing && in.bits(1);
+        const int delayBits = models ? int(in.bits(5)) + 1 : 0;
+        in.skip(models ? 42 : 0);
+        const bool displayDelay = in.bits(1);
+        const int points = int(in.bits(5)) + 1;
+        for (int i = 0; i < points && in.sound(); ++i) {
+            in.skip(12);
+            if (in.bits(5) > 7)
+                in.skip(1);
+            if (models && in.bits(1))
+                in.skip(2 * delayBits + 1);
+            if (displayDelay && in.bits(1))
+                in.skip(4);
+        }
+    }
+    const int widthBits = int(in.bits(4)) + 1, heightBits = int(in.bits(4)) + 1;
+    const quint32 width = in.bits(widthBits) + 1, height = in.bits(heightBits) + 1;
+    return in.sound() ? QSize(int(std::min<quint32>(width, INT_MAX)), int(std::min<quint32>(height, INT_MAX))) : QSize();
+}
+
+// The largest picture the sequence headers among AV1 data's units (each
+// stating its length) let frames have; invalid when it holds none.
+QSize av1InBandCodedSize(const QByteArray &data)
+{
+    QSize largest;
+    Bytes in(data, 0, data.size());
+    while (in.at() < data.size()) {
+        const int header = int(in.number(1));
+        in.skip(header & 4 ? 1 : 0);
+        quint64 length = header & 2 ? 0 : quint64(data.size() - in.at());
+        for (int shift = 0; header & 2 && shift < 56; shift += 7) {
+            const quint64 byte = in.number(1);
+            length |= (byte & 0x7F) << shift;
+            if (!(byte & 0x80))
+                break;
+        }
+        const qsizetype at = in.at();
+        in.skip(qsizetype(std::min<quint64>(length, quint64(data.size()))));
+        if (!in.sound())
+            break;
+        if ((header >> 3 & 0x0F) == 1)
+            largest = largest.expandedTo(av1CodedSize(data.mid(at, in.at() - at)));
+    }
+    return largest;
+}
+
+// The largest picture the sequence parameter sets among coded data's
+// units (each led by its length in 4 bytes, as libheif reads them) code;
+// invalid when it holds none.
+QSize inBandCodedSize(const QByteArray &data)
+{
+    QSize largest;
+    Bytes in(data, 0, data.size());
+    while (in.at() < data.size()) {
+        const qsizetype length = qsizetype(in.number(4)), at = in.at();
+        in.skip(length);
+        if (!in.sound())
+            break;
+        if (length >= 2 && (uchar(data[at]) >> 1 & 0x3F) == 33)
+            largest = largest.expandedTo(spsCodedSize(data.mid(at, length)));
+    }
+    return largest;
+}
+
+// The sizes the parameter sets within coded items' data code pictures
+// at: libheif hands them to the decoder after the hvcC property's, and a
+// later one codes the picture. Each item's data is read once (items that
+// share theirs, once for all); all the data read at most as many bytes as
+// the file and its idat hold, as items whose data do not overlap have.
+class InBandSizes
+{
+public:
+    InBandSizes(const Source &source, const Meta &meta)
+        : m_source(source)
+        , m_meta(meta)
+        , m_budget(source.device.size() - source.start + std::max<qint64>(meta.idatEnd - meta.idatBody, 0))
+    {
+    }
+
+    // The size `item`'s data codes (invalid when none); nothing once the
+    // data read passes the budget.
+    std::optional<QSize> of(const Item &item)
+    {
+        QByteArray key = QByteArray::number(item.construction);
+        for (const Extent &extent : item.extents)
+            key += ';' + QByteArray::number(extent.offset) + ',' + QByteArray::number(extent.length);
+        if (const auto found = m_sizes.constFind(key); found != m_sizes.cend())
+            return *found;
+        QByteArray data;
+        for (const Extent &extent : item.extents) {
+            Item one = item;
+            one.extents = {extent};
+            data += itemData(m_source.device, m_source.start, m_source.metaBytes, m_meta, one,
+                             std::max<qint64>(m_budget - data.size(), 0) + 1);
+        }
+        m_budget -= data.size();
+        if (m_budget < 0)
+            return std::nullopt;
+        return *m_sizes.insert(key, item.type == "av01" ? av1InBandCodedSize(data) : inBandCodedSize(data));
+    }
+
+private:
+    const Source &m_source;
+    const Meta &m_meta;
+    qint64 m_budget;
+    QHash<QByteArray, QSize> m_sizes;
+};
+
+// How much wider and higher than its ispe property states an item's
+// coded picture may be: its coding blocks (at most 64 x 64) may overhang.
+constexpr int codedOverhang = 64;
+
+// Why an item's coded picture is refused: its parameter sets (in its
+// hvcC property or its data) or its AV1 sequence headers code a picture
+// larger than its properties state (`stated`, made its coded size
+// when invalid). libheif decodes the picture at its coded size whatever
+// is stated, so a grid of cells stated small would otherwise decode a
+// large picture for each.
+std::optional<Failure> codedRefusal(const Meta &meta, const Item &item, InBandSizes &inBand, QSize &stated)
+{
+    QSize coded;
+    for (const quint32 index : item.properties)
+        if (index >= 1 && index <= quint32(meta.codedSizes.size()) && !coded.isValid())
+            coded = meta.codedSizes[index - 1];
+    if (item.type == "hvc1" || item.type == "av01") {
+        const std::optional<QSize> found = inBand.of(item);
+        if (!found)
+            return damaged(QStringLiteral("description"), QStringLiteral("its pictures' data overlap"));
+        coded = coded.expandedTo(*found);
+    }
+    if (!coded.isValid())
+        return std::nullopt;
+    if (isTooLarge(coded, maximumFullDecodePixels))
+        return tooLargeFailure(coded, maximumFullDecodePixels);
+    if (!stated.isValid())
+        stated = coded;
+    if (qint64(coded.width()) > qint64(stated.width()) + codedOverhang
+        || qint64(coded.height()) > qint64(stated.height()) + codedOverhang)
+        return damaged(QStringLiteral("description"), QStringLiteral("a picture coded at %1 x %2 is stated to be %3 x %4")
+                                                          .arg(coded.width()).arg(coded.height())
+                                                          .arg(stated.width()).arg(stated.height()));
+    return std::nullopt;
+}
+
+
 // Why the sizes stated are refused: any item's, or any grid's or
 // overlay's canvas, more than a picture decoded whole may have, or a grid
 // of more than maximumHeifCells cells. The primary picture's size goes to
 // `stated`.
 std::optional<Failure> sizeRefusal(const Source &source, const Meta &meta, QSize &stated)
 {
+    InBandSizes inBand(source, meta);
     for (auto item = meta.items.cbegin(); item != meta.items.cend(); ++item) {
         QSize size = statedSizeOf(meta, *item);
         if (isTooLarge(size, maximumFullDecodePixels))
             return tooLargeFailure(size, maximumFullDecodePixels);
+        if (std::optional<Failure> refusal = codedRefusal(meta, *item, inBand, size))
+            return refusal;
         if (item->type == "grid" || item->type == "iovl") {
             const QByteArray description = itemData(source.device, source.start, source.metaBytes, meta, *item, 32);
             const std::optional<Canvas> canvas = canvasOf(description, item->type == "grid");

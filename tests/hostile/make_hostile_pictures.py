@@ -936,6 +936,108 @@ def heif_corpus(name):
         return handle.read()
 
 
+# A grey 1024 x 1024 picture as heif-enc codes it: its hvcC property's body
+# and its coded data.
+GREY_HVCC = bytes.fromhex(
+    "01040800000000000000000078f000fcfcf8f800000f03200001001740010c01ffff0408000003009ff8000003000078ba0240210001"
+    "00284201010408000003009ff8000003000078c008020040165ba924a6b9b0200000030020000003002122000100074401c172b06240")
+GREY_DATA = bytes.fromhex(
+    "0000011c2801ae082102e6528c5ef7b9ce739ce8f12a14fce56b86106c1fa21c5f9a000003000003000003001e90aa126029c8ab20"
+    "000003000003000003000185931687f000000300000300000300000300bd80870000030000030000030000030000030322000003"
+    "00000300000300000300000300ed8000000300000300000300000300000cf800000300000300000300000300004a400000030000"
+    "030000030000030000e5800000030000030000030000030001bf0000030000030000030000030003160000030000030000030000"
+    "030004340000030000030000030000030006b4000003000003000003000003000998000003000003000003000003000d68000003"
+    "0000030000030000030011700000030000030000030000030017f0")
+
+
+# The same picture as libheif codes it in AV1: its av1C property's body and
+# its data, which holds its sequence header.
+GREY_AV1C = bytes.fromhex("81051c00")
+GREY_AV1 = bytes.fromhex("12000a0719667fffff8540322513903ffc40f4d0cd3c3200c87a4070e3b3cdd0e49c50c45cbd5bfbe801997d24609499131e")
+
+
+def grey_in_band():
+    # The grey picture's data led by its parameter sets, each led by its
+    # length in 4 bytes as the data's units are.
+    units, at = [], 23
+    for _ in range(GREY_HVCC[22]):
+        at += 3
+        for _ in range(struct.unpack(">H", GREY_HVCC[at - 2:at])[0]):
+            length = struct.unpack(">H", GREY_HVCC[at:at + 2])[0]
+            units.append(struct.pack(">I", length) + GREY_HVCC[at + 2:at + 2 + length])
+            at += 2 + length
+    return b"".join(units) + GREY_DATA
+
+
+def heif_grey(items, primary, properties, associations, references, descriptions=b"", infe=b"", iloc=None,
+              data=GREY_DATA, brand=b"heic"):
+    """A HEIC file whose coded items ("hvc1" in `items`) are each the grey
+    picture (its `data`), the others' descriptions 8 bytes each of `descriptions` in
+    turn; `properties` boxes, `associations` {item: [index from 1]},
+    `references` [(type, from, [to])]; `infe` more item descriptions, `iloc`
+    (of where the coded data starts) location boxes in place of the one made."""
+    coded = [item for item, kind in items.items() if kind in (b"hvc1", b"av01")]
+    described = [item for item in items if item not in coded]
+
+    def meta(at):
+        located = [struct.pack(">HHHHII", item, 0, 0, 1, at, len(data)) for item in coded] + [
+            struct.pack(">HHHHII", item, 1, 0, 1, 8 * n, 8) for n, item in enumerate(described)]
+        entries = [heif_box(b"infe", struct.pack(">HH", item, 0) + kind + b"\0", 2) for item, kind in items.items()]
+        refs = b"".join(heif_box(kind, struct.pack(">HH", source, len(to)) + b"".join(struct.pack(">H", t) for t in to))
+                        for kind, source, to in references)
+        ipma = struct.pack(">I", len(associations)) + b"".join(
+            struct.pack(">HB", item, len(indexes)) + bytes(0x80 | i for i in indexes) for item, indexes in associations.items())
+        return heif_box(b"meta", heif_box(b"hdlr", b"\0" * 4 + b"pict" + b"\0" * 13, 0)
+                        + heif_box(b"pitm", struct.pack(">H", primary), 0)
+                        + heif_box(b"iinf", struct.pack(">H", len(entries) + len(heif_boxes_in(infe))) + b"".join(entries) + infe, 0)
+                        + (iloc(at) if iloc is not None else heif_box(b"iloc", struct.pack(">BBH", 0x44, 0, len(located)) + b"".join(located), 1))
+                        + heif_box(b"idat", descriptions)
+                        + heif_box(b"iprp", heif_box(b"ipco", b"".join(properties)) + heif_box(b"ipma", ipma, 0))
+                        + heif_box(b"iref", refs, 0), 0)
+    ftyp = heif_box(b"ftyp", brand + b"\0" * 4 + b"mif1" + brand)
+    at = len(ftyp) + len(meta(0)) + 8
+    return ftyp + meta(at) + heif_box(b"mdat", data)
+
+
+def heif_grey_files():
+    # Each would have libheif decode far more than the walk let through
+    # (seconds, or gigabytes), or the walk itself spend seconds; refused.
+    grid = lambda rows, columns, width, height: struct.pack(">BBBBHH", 0, 0, rows - 1, columns - 1, width, height)  # noqa: E731
+    ispe = lambda width, height: heif_box(b"ispe", struct.pack(">II", width, height), 0)  # noqa: E731
+    hvcc = heif_box(b"hvcC", GREY_HVCC)
+    on_canvas = lambda side: [hvcc, ispe(1024, 1024), ispe(side, side)]  # noqa: E731
+    grid_on = lambda side, **more: heif_grey({1: b"hvc1", 2: b"grid"}, 2, on_canvas(side), {1: [1, 2], 2: [3]},  # noqa: E731
+                                             [(b"dimg", 2, [1])], **more)
+    # The first description of item 2 (a grid, as libheif takes it) and a
+    # second (a coded picture, as the walk took it).
+    twice = heif_box(b"infe", struct.pack(">HH", 2, 0) + b"hvc1\0", 2)
+    # Located twice: its description on a 20000 x 20000 canvas, as libheif
+    # takes it, then on one of 64 x 64.
+    location = lambda at, description: heif_box(b"iloc", struct.pack(">BBH", 0x44, 0, 2)  # noqa: E731
+                                                + struct.pack(">HHHHII", 1, 0, 0, 1, at, len(GREY_DATA))
+                                                + struct.pack(">HHHHII", 2, 1, 0, 1, description, 8), 1)
+    # One item located again and again, each time in 65,535 extents of no bytes.
+    empty_extents = heif_box(b"iloc", struct.pack(">BBI", 0, 0, 5000) + struct.pack(">IHHH", 1, 0, 0, 65535) * 5000, 2)
+    return [
+        ("refused", "128,2000", "heic describing its grid twice, first on a 20000 x 20000 canvas.heic",
+         grid_on(64, descriptions=grid(1, 1, 20000, 20000), infe=twice)),
+        ("refused", "128,2000", "heic locating its grid twice, first on a 20000 x 20000 canvas.heic",
+         grid_on(64, descriptions=grid(1, 1, 64, 64) + grid(1, 1, 20000, 20000), iloc=lambda at: location(at, 8) + location(at, 0))),
+        ("refused", "128,2000", "heic grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024.heic",
+         heif_grey({1: b"hvc1", 2: b"grid"}, 2, [hvcc, ispe(32, 32), ispe(1024, 1024)], {1: [1, 2], 2: [3]},
+                   [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024))),
+        # Its hvcC property holds no parameter sets: its data does.
+        ("refused", "128,2000", "heic grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024 as its data says.heic",
+         heif_grey({1: b"hvc1", 2: b"grid"}, 2, [heif_box(b"hvcC", GREY_HVCC[:22] + b"\0"), ispe(32, 32), ispe(1024, 1024)],
+                   {1: [1, 2], 2: [3]}, [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024), data=grey_in_band())),
+        ("refused", "128,2000", "avif grid of 1024 cells stated 32 x 32, each coded at 1024 x 1024.avif",
+         heif_grey({1: b"av01", 2: b"grid"}, 2, [heif_box(b"av1C", GREY_AV1C), ispe(32, 32), ispe(1024, 1024)],
+                   {1: [1, 2], 2: [3]}, [(b"dimg", 2, [1] * 1024)], grid(32, 32, 1024, 1024), data=GREY_AV1, brand=b"avif")),
+        ("refused", "128,2000", "heic locating one picture 5000 times in 65535 empty extents.heic",
+         heif_grey({1: b"hvc1"}, 1, on_canvas(64)[:2], {1: [1, 2]}, [], iloc=lambda at: empty_extents)),
+    ]
+
+
 def heif_files():
     # Each refused in one line before libheif decodes anything.
     one_grid = lambda rows, columns: struct.pack(">BBBBHH", 0, 0, rows - 1, columns - 1, 64 * columns, 64 * rows)  # noqa: E731
@@ -952,7 +1054,7 @@ def heif_files():
          heif_of({1: b"hvc1", 2: b"grid"}, 2, {1: (64, 64), 2: (64, 64)}, [(2, [2])], one_grid(1, 1))),
         ("refused", "128,2000", "heic of property boxes nested 10000 deep.heic",
          heif_of({1: b"hvc1"}, 1, {1: (64, 64)}, ipco=nested)),
-    ]
+    ] + heif_grey_files()
 
 
 def third_look_files(small):
