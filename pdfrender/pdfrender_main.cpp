@@ -19,17 +19,23 @@
 //   pixels W H         then W x H x 4 bytes: premultiplied ARGB, row
 //                      after row, top first
 // or "refused TEXT" alone: a document that cannot be read, one that needs
-// a password, or one without the page asked ("the document has no page N;
-// it has M").
+// a password, one without the page asked ("the document has no page N;
+// it has M"), or one whose drawing waits on itself (then the renderer
+// ends after its answer).
 
 #include "drawingserver.h"
 
 #include <poppler.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
+#include <pthread.h>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -48,6 +54,44 @@ struct Request
     int side = 0;
     int page = 1;
 };
+
+// Whether a page is being drawn, until the drawing or the watch below
+// claims its end.
+std::atomic<bool> drawingNow{false};
+
+// The processor time the thread of `clock` has spent.
+double processorSeconds(clockid_t clock)
+{
+    timespec spent{};
+    clock_gettime(clock, &spent);
+    return double(spent.tv_sec) + double(spent.tv_nsec) / 1e9;
+}
+
+// poppler can wait on itself for ever (a Type 3 glyph that draws itself
+// takes a lock it already holds), spending no processor time, so that the
+// caller's budget of processor time never runs out. A drawing that spends
+// none for three seconds (the drawing thread, `drawer`, counted alone) is
+// waiting, not working: it is refused, and the renderer ends, its caller
+// starting another for the next.
+void watchForWaiting(clockid_t drawer)
+{
+    constexpr auto step = std::chrono::milliseconds(250);
+    constexpr int stepsStill = 12;
+    double before = processorSeconds(drawer);
+    int still = 0;
+    for (;;) {
+        std::this_thread::sleep_for(step);
+        const double now = processorSeconds(drawer);
+        still = drawingNow && now - before < 1e-6 ? still + 1 : 0;
+        before = now;
+        if (still >= stepsStill && drawingNow.exchange(false)) {
+            Answer answer;
+            refuse(answer, "the page waits on itself and is never drawn");
+            drawingserver::writeAnswer(answer, true);
+            std::_Exit(0);
+        }
+    }
+}
 
 // Reads "fit N PAGE" or "at-most N PAGE"; the document follows the line.
 bool readPageRequest(const std::string &bytes, Request &request, size_t &documentStart)
@@ -94,7 +138,11 @@ void drawPage(Answer &answer, PopplerPage *page, const Request &request, double 
     }
     cairo_t *cairo = cairo_create(surface);
     cairo_scale(cairo, drawnWidth / width, drawnHeight / height);
+    drawingNow = true;
     poppler_page_render(page, cairo);
+    // Ended by the watch, which answers: nothing more is said.
+    while (!drawingNow.exchange(false))
+        std::this_thread::sleep_for(std::chrono::seconds(1));
     const cairo_status_t status = cairo_status(cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface);
@@ -180,5 +228,8 @@ int main(int argc, char *argv[])
     }
     drawingserver::limitThisProcess(memoryMegabytes, 0);
     drawingserver::prepareToServe();
+    clockid_t drawer{};
+    if (pthread_getcpuclockid(pthread_self(), &drawer) == 0)
+        std::thread(watchForWaiting, drawer).detach();
     return serve();
 }
