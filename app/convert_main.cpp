@@ -294,6 +294,7 @@ int run(const Options &options)
     silenced = options.quiet;
     WorkThreads::setLimit(options.jobs);
     setDrawingBudget(options.drawingBudget);
+    setDocumentPage(options.page);
     const bool onTerminal = progressShown(options) == ProgressLine::Shown::OnTerminal;
     if (!options.quiet)
         endAtOnceWhenStopping(messages, [&options, onTerminal] {

@@ -125,6 +125,18 @@ std::optional<QString> readDrawingBudget(const QCommandLineParser &parser, Optio
     return std::nullopt;
 }
 
+// The page of each PDF document read (--page), counted from 1.
+std::optional<QString> readPage(const QCommandLineParser &parser, Options &options)
+{
+    if (!parser.isSet(QStringLiteral("page")))
+        return std::nullopt;
+    bool whole = false;
+    options.page = parser.value(QStringLiteral("page")).toInt(&whole);
+    if (!whole || options.page < 1 || options.page > 1'000'000)
+        return QStringLiteral("--page takes a whole number from 1 to 1000000.");
+    return std::nullopt;
+}
+
 // Where the results go: all to the one file of -o.
 std::optional<QString> readOutputFile(const Options &options)
 {
@@ -316,6 +328,8 @@ std::optional<QString> readCommandLine(QCommandLineParser &parser, const QString
     if (std::optional<QString> mistake = readJobs(parser, options))
         return mistake;
     if (std::optional<QString> mistake = readDrawingBudget(parser, options))
+        return mistake;
+    if (std::optional<QString> mistake = readPage(parser, options))
         return mistake;
     if (rowOf(options.kind()).writeSet)
         return readSetOptions(parser, options);

@@ -27,6 +27,8 @@ struct Options
     int jobs = 1;
     // --drawing-budget: the processor time each SVG drawing may take.
     std::chrono::milliseconds drawingBudget{1500};
+    // --page: the page of each PDF document read, counted from 1.
+    int page = 1;
     QString list; // --files-from
     bool nulSeparated = false;
     bool recursive = false;

@@ -63,6 +63,9 @@ constexpr OptionEntry table[] = {
     {nullptr, "drawing-budget", "seconds", converting | sets,
      "Give each SVG drawing up to <seconds> of processor time to draw (default 1.5, at most 600); one that takes "
      "longer is refused. How fine a drawing is drawn never depends on it."},
+    {nullptr, "page", "n", converting | sets,
+     "Read page <n> of each PDF document (and Illustrator file), counted from 1 (default 1); a document without it "
+     "is refused."},
     {nullptr, "sizes", "list", kindsOf(K::Icon) | cursors,
      "Write one icon holding an image of each size in <list> (whole numbers from 1 to 256 separated by commas; "
      "\"all\" for 16,24,32,48,64,128,256, \"windows\" for 16,20,24,32,40,48,64,96,256, \"favicon\" for 16,32,48), "
@@ -320,7 +323,7 @@ std::vector<OptionPlace> placesOf(const QStringList &arguments, const char *opti
 void declareOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, JPEG 2000, HEIC, AVIF, PSD, ICO, CUR, ANI, Xcursor, ICNS, SVG) into "
+        "Turns pictures (JPEG, GIF, BMP, PNG, WebP, TIFF, TGA, PBM/PGM/PPM, JPEG 2000, HEIC, AVIF, PSD, ICO, CUR, ANI, Xcursor, ICNS, SVG, PDF) into "
         "32 x 32 "
         "icons, as "
         "Tervana's window does: fitted with proportions kept and centred, pure black transparent; a picture with a "

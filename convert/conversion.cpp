@@ -37,6 +37,12 @@ bool endsAsAPicture(const QString &name)
     return endings.contains(QFileInfo(name).suffix().toLower());
 }
 
+bool isConvertedInFolders(const QString &name)
+{
+    static const QStringList endings = folderPictureEndings();
+    return endings.contains(QFileInfo(name).suffix().toLower());
+}
+
 namespace {
 
 // The window's 32 x 32 square of one picture, as an icon, a bitmap or a

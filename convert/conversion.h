@@ -57,6 +57,10 @@ struct ConversionOptions
 // ...): what a recursive run converts, and what an output's name may
 // promise.
 bool endsAsAPicture(const QString &name);
+// Whether a recursive run converts the file of this name: it ends as a
+// picture of a format read in folders (a PDF document is read only when
+// it is named).
+bool isConvertedInFolders(const QString &name);
 
 // What a run says of a picture beside its result: what of a drawing could
 // not be drawn (librsvg's words), or which sizes were enlarged from it, as

@@ -196,7 +196,7 @@ MadeFiles makeFiles(const Sources &sources, const QStringList &inputs, const Web
     std::vector<NamedFile> files{{QStringLiteral("favicon.ico"), encodeIconSizes(sources.small, icoPlan.sources, keyBlack)}};
     // The picture the largest size is made from is the set's source.
     const Picture &source = sources.large.at(pngPlan.sources.front().picture);
-    if (source.isDrawing())
+    if (!source.svg().isEmpty())
         files.push_back({QStringLiteral("icon.svg"), source.svg()});
     // The plain squares' PNGs are those of the same sizes elsewhere in a run.
     const std::vector<QByteArray> plain =

@@ -82,7 +82,7 @@ SetFiles writeIconThemeOf(const std::vector<Picture> &sources, const Operand &pi
         if (std::optional<RunFailure> failure = set.write(
                 QStringLiteral("hicolor/%1/%2.png").arg(sizeFolder(plan.sources[i].side), name), pngs[i], picture))
             return finish(std::move(failure));
-    if (const Picture *drawing = firstDrawing(sources))
+    if (const Picture *drawing = firstDrawing(sources); drawing && !drawing->svg().isEmpty())
         if (std::optional<RunFailure> failure =
                 set.write(QStringLiteral("hicolor/%1/%2.svg").arg(scalableFolder, name), drawing->svg(), picture))
             return finish(std::move(failure));

@@ -245,7 +245,7 @@ std::optional<RunInput> InputStream::enter(const QString &folder, const QString 
         return RunInput{unread, resultFolder, RunFailure{RunFailure::Step::ReadFolder, unread, std::nullopt, *failure}};
     }
     for (const FolderEntry &entry : walked.entries)
-        if (entry.kind == FolderEntry::Kind::File && endsAsAPicture(entry.name))
+        if (entry.kind == FolderEntry::Kind::File && isConvertedInFolders(entry.name))
             m_claims.addInput(Operand::input(QDir(folder).filePath(entry.name)));
     m_walk.push_back(std::move(walked));
     return std::nullopt;
@@ -269,7 +269,7 @@ std::optional<RunInput> InputStream::nextFromWalk()
     case FolderEntry::Kind::Folder:
         return enter(path, folder.resultFolder.isEmpty() ? QString() : QDir(folder.resultFolder).filePath(entry.name));
     case FolderEntry::Kind::File:
-        if (endsAsAPicture(entry.name)) {
+        if (isConvertedInFolders(entry.name)) {
             ++m_given;
             return RunInput{input, folder.resultFolder, m_claims.refusedInput(input)};
         }

@@ -157,7 +157,7 @@ void addSquares(Squares &squares, const std::vector<Picture> &pictures, const st
 // A square of `side` of the drawing drawn afresh at that side.
 Squares freshSquare(const Picture &drawing, int side, bool keyBlack)
 {
-    QByteArray document = drawing.svg();
+    QByteArray document = drawing.document();
     QBuffer buffer(&document);
     buffer.open(QIODevice::ReadOnly);
     PictureLoad fresh = readPicture(buffer, QSize(side, side));

@@ -40,6 +40,8 @@ bool isAvif(QIODevice &device, const QByteArray &head);
 bool isHeic(QIODevice &device, const QByteArray &head);
 // HEIC and AVIF files share one reader, libheif's (heifformat.cpp).
 std::unique_ptr<FormatReader> openHeifReader(QIODevice &device, const QByteArray &head);
+bool isPdf(QIODevice &device, const QByteArray &head);
+std::unique_ptr<FormatReader> openPdfReader(QIODevice &device, const QByteArray &head);
 bool isTga(QIODevice &device, const QByteArray &head);
 std::unique_ptr<FormatReader> openTgaReader(QIODevice &device, const QByteArray &head);
 bool isPsd(QIODevice &device, const QByteArray &head);

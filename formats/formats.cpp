@@ -65,6 +65,12 @@ const std::vector<PictureFormat> &pictureFormats()
         // send the older of the two types.
         {QStringLiteral("PSD"), {"psd", "psb"}, {"image/vnd.adobe.photoshop", "image/x-psd"}, {"8BPS"}, isPsd,
          openPsdReader},
+        // PDF documents and Illustrator files, which current Illustrator
+        // writes as PDF. A PDF viewer, not Tervana, should be what opens
+        // them from the desktop, and converting every PDF under a folder
+        // would be a surprise: only those named are read.
+        {QStringLiteral("PDF"), {"pdf", "ai"}, {"application/pdf", "application/illustrator"}, {"%PDF-"}, isPdf,
+         openPdfReader, false, false},
         {QStringLiteral("TGA"), {"tga"}, {"image/x-tga"}, {}, isTga, openTgaReader},
     };
     return formats;
@@ -79,6 +85,15 @@ std::unique_ptr<FormatReader> openPictureReader(QIODevice &device)
         if (format.recognises(device, head))
             return format.open(device, head);
     return std::make_unique<FormatReader>();
+}
+
+QStringList folderPictureEndings()
+{
+    QStringList endings;
+    for (const PictureFormat &format : pictureFormats())
+        if (format.readInFolders)
+            endings += format.endings;
+    return endings;
 }
 
 QStringList pictureEndings()

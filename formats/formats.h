@@ -22,3 +22,6 @@ std::unique_ptr<FormatReader> openPictureReader(QIODevice &device);
 
 // The endings of every format's files, in the table's order.
 QStringList pictureEndings();
+// The endings of the formats whose files a walk through folders reads
+// (PictureFormat::readInFolders).
+QStringList folderPictureEndings();

@@ -71,4 +71,10 @@ struct PictureFormat
     // The reader of one picture of this format, its header parsed; `head`
     // as above.
     std::unique_ptr<FormatReader> (*open)(QIODevice &device, const QByteArray &head);
+    // Whether the desktop offers Tervana to open its files ("Open with"),
+    // as the desktop entry's MIME types and the AppStream description list.
+    bool offeredToOpen = true;
+    // Whether `-r FOLDER` reads its files; a file named on the command
+    // line is read either way.
+    bool readInFolders = true;
 };

@@ -9,8 +9,6 @@
 
 #include <QXmlStreamReader>
 
-#include <algorithm>
-
 namespace {
 
 // Whether the XML's first element is <svg>.
@@ -33,41 +31,12 @@ QByteArray headOf(QIODevice &device)
     return gunzip(device.peek(64 * 1024), 4096).bytes;
 }
 
-// An SVG drawing is drawn once, fine enough for every size drawn of it,
-// and each size area-averaged from that, so that each pixel holds how much
-// of it each shape covers. How fine is decided from the document and the
-// largest size asked, before drawing, so that a command gives the same
-// result however busy the machine:
-// - sixteen times finer along each side than the largest size, up to 1024
-//   pixels, never coarser than that size. Every size from 64 to 1024 is
-//   drawn from the same 1024 pixels, so that a size made within a set is
-//   the size made alone, byte for byte.
-// - a drawing whose cost grows with every pixel drawn (costlyPerPixel) no
-//   finer than the largest size, or 128 pixels where that is larger: it
-//   costs what librsvg's own drawing at the largest size costs, and the
-//   small sizes still get several drawn pixels for each of theirs.
-// Shown as it is, a drawing is drawn at its own size, up to 1024.
-constexpr int drawingFineness = 16;
-constexpr int drawingFineSide = 1024;
-constexpr int costlyFineSide = 128;
-
-int drawnSide(int longer, bool costlyPerPixel)
-{
-    const int finer = drawingFineness * longer;
-    if (costlyPerPixel)
-        return std::max(longer, std::min(finer, costlyFineSide));
-    return std::min(finer, std::max(drawingFineSide, longer));
-}
-
 PictureLoad decodeSvg(QIODevice &file, QSize drawSize)
 {
     SvgRead svg = readSvgDocument(file);
     if (svg.failure)
         return {Picture(), std::move(svg.failure)};
-    const int longer = drawSize.isValid() ? std::max(drawSize.width(), drawSize.height()) : 0;
-    const SvgSize size = longer > 0 ? SvgSize{SvgSize::Rule::Fit, drawnSide(longer, svg.costlyPerPixel)}
-                                    : SvgSize{SvgSize::Rule::AtMost, drawingFineSide};
-    SvgRendering drawn = renderSvg(svg.xml, size);
+    SvgRendering drawn = renderSvg(svg.xml, drawnSize(drawSize, svg.costlyPerPixel));
     if (drawn.failure)
         return {Picture(), std::move(drawn.failure)};
     if (isTooLarge(drawn.naturalSize))

@@ -2,13 +2,16 @@
 
 #include "helperprogram.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
 
 std::atomic<qint64> budgetMilliseconds{SvgBudget::milliseconds};
+std::atomic<int> pageRead{1};
 
-constexpr char renderer[] = "tervana-svg-render";
+constexpr char svgRenderer[] = "tervana-svg-render";
+constexpr char pdfRenderer[] = "tervana-pdf-render";
 // What the renderer writes before the pixels: a few short lines.
 constexpr qint64 headerBytes = 64 * 1024;
 
@@ -17,14 +20,14 @@ Failure cannotDraw(const QString &why)
     return {Failure::Kind::NotAPicture, QStringLiteral("it is not a picture Tervana can read (%1)").arg(why)};
 }
 
-// Why a run of the renderer gave no drawing, in the user's words, when it
+// Why a run of `renderer` gave no drawing, in the user's words, when it
 // had `memoryMegabytes` to draw in.
-Failure failureOf(const HelperRun &run, int memoryMegabytes)
+Failure failureOf(const HelperRun &run, const char *renderer, int memoryMegabytes)
 {
     switch (run.ending) {
     case HelperRun::Ending::Missing:
         return {Failure::Kind::Unusable,
-                QStringLiteral("the SVG renderer, %1, is missing from Tervana's installation").arg(QLatin1String(renderer))};
+                QStringLiteral("the drawing renderer, %1, is missing from Tervana's installation").arg(QLatin1String(renderer))};
     case HelperRun::Ending::TimedOut:
         return {Failure::Kind::TooLarge, QStringLiteral("the drawing takes longer than %1 s to draw")
                                              .arg(double(drawingBudget().count()) / 1000.0)};
@@ -41,7 +44,7 @@ Failure failureOf(const HelperRun &run, int memoryMegabytes)
         // It ends with 0 after a drawing or a refusal: any other status is
         // the renderer's own fault (a library missing, say), not the file's.
         if (run.exitCode != 0)
-            return {Failure::Kind::Unusable, QStringLiteral("the SVG renderer, %1, cannot run (exit status %2)")
+            return {Failure::Kind::Unusable, QStringLiteral("the drawing renderer, %1, cannot run (exit status %2)")
                                                  .arg(QLatin1String(renderer))
                                                  .arg(run.exitCode)};
         break;
@@ -66,6 +69,17 @@ bool nextLine(const QByteArray &output, qsizetype &at, QByteArray &word, QByteAr
     return true;
 }
 
+// Why the renderer refused, in the user's words: a document without the
+// page asked is no fault of the file's.
+Failure refusalOf(const QByteArray &value)
+{
+    if (value.contains("no size"))
+        return cannotDraw(QStringLiteral("the drawing has no size"));
+    if (value.startsWith("the document has no page "))
+        return {Failure::Kind::Unusable, QStringLiteral("it ") + QString::fromUtf8(value.mid(int(qstrlen("the document ")))).left(100)};
+    return cannotDraw(QString::fromUtf8(value).left(300));
+}
+
 // A point the renderer tells, or nothing when it is no number.
 std::optional<QPointF> finitePoint(double x, double y)
 {
@@ -84,8 +98,7 @@ SvgRendering readRendering(const QByteArray &output, int largestSide)
     while (nextLine(output, at, word, value)) {
         const QList<QByteArray> numbers = value.split(' ');
         if (word == "refused") {
-            rendering.failure = value.contains("no size") ? cannotDraw(QStringLiteral("the drawing has no size"))
-                                                          : cannotDraw(QString::fromUtf8(value).left(300));
+            rendering.failure = refusalOf(value);
             return rendering;
         }
         if (word == "natural" && numbers.size() == 2) {
@@ -128,6 +141,54 @@ std::chrono::milliseconds drawingBudget()
     return std::chrono::milliseconds(budgetMilliseconds.load());
 }
 
+void setDocumentPage(int page)
+{
+    pageRead = std::max(page, 1);
+}
+
+int documentPage()
+{
+    return pageRead.load();
+}
+
+namespace {
+
+// A drawing (an SVG drawing, or a page of a PDF document) is drawn once, fine enough for every size drawn of it,
+// and each size area-averaged from that, so that each pixel holds how much
+// of it each shape covers. How fine is decided from the document and the
+// largest size asked, before drawing, so that a command gives the same
+// result however busy the machine:
+// - sixteen times finer along each side than the largest size, up to 1024
+//   pixels, never coarser than that size. Every size from 64 to 1024 is
+//   drawn from the same 1024 pixels, so that a size made within a set is
+//   the size made alone, byte for byte.
+// - a drawing whose cost grows with every pixel drawn (costlyPerPixel) no
+//   finer than the largest size, or 128 pixels where that is larger: it
+//   costs what librsvg's own drawing at the largest size costs, and the
+//   small sizes still get several drawn pixels for each of theirs.
+// Shown as it is, a drawing is drawn at its own size, up to 1024.
+constexpr int drawingFineness = 16;
+constexpr int drawingFineSide = 1024;
+constexpr int costlyFineSide = 128;
+
+int drawnSide(int longer, bool costlyPerPixel)
+{
+    const int finer = drawingFineness * longer;
+    if (costlyPerPixel)
+        return std::max(longer, std::min(finer, costlyFineSide));
+    return std::min(finer, std::max(drawingFineSide, longer));
+}
+
+} // namespace
+
+SvgSize drawnSize(QSize drawSize, bool costlyPerPixel)
+{
+    const int longer = drawSize.isValid() ? std::max(drawSize.width(), drawSize.height()) : 0;
+    if (longer <= 0)
+        return {SvgSize::Rule::AtMost, drawingFineSide};
+    return {SvgSize::Rule::Fit, drawnSide(longer, costlyPerPixel)};
+}
+
 namespace {
 
 // The request the renderer serves (tervana-svg-render --serve): the rule
@@ -167,6 +228,19 @@ QStringList rendererArguments(int memoryMegabytes)
     return {QStringLiteral("--serve"), QStringLiteral("--memory-mb"), QString::number(memoryMegabytes)};
 }
 
+// The drawing `renderer` makes of `request`, asked of `session`.
+SvgRendering renderIn(HelperSession &session, const char *renderer, const QByteArray &request, int side,
+                      int memoryMegabytes)
+{
+    const HelperRun run = drawIn(session, request, side);
+    if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
+        SvgRendering failed;
+        failed.failure = failureOf(run, renderer, memoryMegabytes);
+        return failed;
+    }
+    return readRendering(run.output, side);
+}
+
 } // namespace
 
 SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes)
@@ -174,14 +248,16 @@ SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes)
     // Each thread that draws keeps a renderer of its own, started once for
     // all the drawings it draws: starting one costs more than drawing a
     // small logo.
-    thread_local HelperSession usual(renderer, rendererArguments(SvgBudget::memoryMegabytes));
-    HelperSession other(renderer, rendererArguments(memoryMegabytes));
+    thread_local HelperSession usual(svgRenderer, rendererArguments(SvgBudget::memoryMegabytes));
+    HelperSession other(svgRenderer, rendererArguments(memoryMegabytes));
     HelperSession &session = memoryMegabytes == SvgBudget::memoryMegabytes ? usual : other;
-    const HelperRun run = drawIn(session, drawingRequest(xml, size), size.side);
-    if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
-        SvgRendering failed;
-        failed.failure = failureOf(run, memoryMegabytes);
-        return failed;
-    }
-    return readRendering(run.output, size.side);
+    return renderIn(session, svgRenderer, drawingRequest(xml, size), size.side, memoryMegabytes);
+}
+
+SvgRendering renderPdfPage(const QByteArray &pdf, SvgSize size, int page)
+{
+    thread_local HelperSession session(pdfRenderer, rendererArguments(SvgBudget::memoryMegabytes));
+    const QByteArray rule = size.rule == SvgSize::Rule::Fit ? "fit " : "at-most ";
+    const QByteArray request = rule + QByteArray::number(size.side) + ' ' + QByteArray::number(page) + '\n' + pdf;
+    return renderIn(session, pdfRenderer, request, size.side, SvgBudget::memoryMegabytes);
 }

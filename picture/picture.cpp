@@ -45,10 +45,11 @@ std::any Picture::madeOnceAny(quint64 key, const std::function<std::any()> &make
     return made.get();
 }
 
-Picture Picture::drawing(QByteArray svg, QImage drawn, QSize naturalSize)
+Picture Picture::drawing(QByteArray document, QImage drawn, QSize naturalSize, DrawingKind kind)
 {
     Picture picture(std::move(drawn), naturalSize);
-    picture.m_svg = std::move(svg);
+    picture.m_document = std::move(document);
+    picture.m_isSvg = kind == DrawingKind::Svg;
     return picture;
 }
 

@@ -20,22 +20,27 @@
 // `extent()` is how much of the pixels the picture covers: all of them, or,
 // when the last reduced row and column stand for only part of a block of the
 // original, a little less.
-// A picture made of shapes (an SVG drawing) also keeps its document; its
-// pixels are the drawing drawn once, fine enough for every size it is
-// drawn at.
+// A picture made of shapes (an SVG drawing, or a page of a PDF document)
+// also keeps its document; its pixels are the drawing drawn once, fine
+// enough for every size it is drawn at.
 class Picture
 {
 public:
     Picture() = default;
     explicit Picture(QImage image, QSize naturalSize = QSize(), QSizeF extent = QSizeF());
-    static Picture drawing(QByteArray svg, QImage drawn, QSize naturalSize);
+    enum class DrawingKind { Svg, Pdf };
+    static Picture drawing(QByteArray document, QImage drawn, QSize naturalSize, DrawingKind kind = DrawingKind::Svg);
 
     bool isNull() const { return m_image.isNull(); }
     QSize size() const { return m_size; }
     const QImage &image() const { return m_image; }
     QSizeF extent() const { return m_extent; }
-    bool isDrawing() const { return !m_svg.isEmpty(); }
-    const QByteArray &svg() const { return m_svg; }
+    bool isDrawing() const { return !m_document.isEmpty(); }
+    // The drawing's document, which reads as the drawing again.
+    const QByteArray &document() const { return m_document; }
+    // The document when it is an SVG drawing, which can be saved as one;
+    // empty for a picture or a page of a PDF document.
+    QByteArray svg() const { return m_isSvg ? m_document : QByteArray(); }
     // A cursor's hot spot, in the picture's pixels from its top-left corner:
     // the point it points with (a drawing's may lie between pixels).
     // Nothing for a picture that is no cursor and marks none.
@@ -60,7 +65,8 @@ private:
     QImage m_image;
     QSize m_size;
     QSizeF m_extent;
-    QByteArray m_svg;
+    QByteArray m_document;
+    bool m_isSvg = false;
     std::optional<QPointF> m_hotSpot;
     struct MadeImages;
     std::shared_ptr<MadeImages> m_made;

@@ -32,28 +32,22 @@
 // or "refused TEXT" alone when the document cannot be drawn. The exit
 // status is 0 after either.
 
+#include "drawingserver.h"
+
 #include <librsvg/rsvg.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#ifdef __linux__
-#include <poll.h>
-#include <malloc.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
 namespace {
+
+using drawingserver::Answer;
+using drawingserver::oneLine;
+using drawingserver::refuse;
 
 // The caller checks that a document is no longer than this.
 constexpr size_t maximumDocumentBytes = 8 * 1024 * 1024;
@@ -94,36 +88,6 @@ bool readRequest(int argc, char *argv[], Request &request)
     return request.serve || request.side > 0;
 }
 
-// Limits the process to what the caller allows it, and ends it with the
-// caller: a drawing nobody waits for is not drawn on.
-void limitThisProcess(const Request &request)
-{
-#ifdef __linux__
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() == 1)
-        std::_Exit(3);
-    if (request.memoryMegabytes > 0) {
-        // A thread's stack counts against the limit too: the threads pango
-        // starts to sort fonts get 1 MB, not the 8 MB a thread gets by
-        // default, which would leave a drawing with text too little.
-        pthread_attr_t smallStacks;
-        pthread_attr_init(&smallStacks);
-        pthread_attr_setstacksize(&smallStacks, 1024 * 1024);
-        pthread_setattr_default_np(&smallStacks);
-        pthread_attr_destroy(&smallStacks);
-        const rlim_t bytes = rlim_t(request.memoryMegabytes) * 1024 * 1024;
-        const rlimit data{bytes, bytes};
-        setrlimit(RLIMIT_DATA, &data);
-    }
-    if (request.cpuSeconds > 0) {
-        const rlimit cpu{rlim_t(request.cpuSeconds), rlim_t(request.cpuSeconds)};
-        setrlimit(RLIMIT_CPU, &cpu);
-    }
-#else
-    (void)request;
-#endif
-}
-
 std::vector<char> readDocument()
 {
     std::vector<char> document;
@@ -134,29 +98,6 @@ std::vector<char> readDocument()
     return document;
 }
 
-// One line of text with no line breaks in it.
-std::string oneLine(const char *text)
-{
-    std::string line = text ? text : "";
-    std::replace(line.begin(), line.end(), '\n', ' ');
-    std::replace(line.begin(), line.end(), '\r', ' ');
-    return line;
-}
-
-// An answer: its lines, then, for a drawing, its pixels.
-struct Answer
-{
-    std::string lines;
-    cairo_surface_t *surface = nullptr;
-    int width = 0;
-    int height = 0;
-
-    Answer() = default;
-    Answer(const Answer &) = delete;
-    Answer &operator=(const Answer &) = delete;
-    ~Answer() { cairo_surface_destroy(surface); }
-};
-
 // One line of the answer, as printf would write it.
 template<typename... Values>
 void addLine(std::string &lines, const char *format, Values... values)
@@ -164,11 +105,6 @@ void addLine(std::string &lines, const char *format, Values... values)
     char line[1024];
     std::snprintf(line, sizeof line, format, values...);
     lines += line;
-}
-
-void refuse(Answer &answer, const std::string &why)
-{
-    answer.lines = "refused " + oneLine(why.c_str()).substr(0, 900) + "\n";
 }
 
 // The drawing's own size: its width and height in pixels, or where those
@@ -259,11 +195,6 @@ Drawing draw(RsvgHandle *handle, const Request &request, double width, double he
     return drawing;
 }
 
-bool writeAll(const void *data, size_t size)
-{
-    return std::fwrite(data, 1, size, stdout) == size;
-}
-
 // The answer for a drawing: the natural size, the hot spot, what could
 // not be drawn, the drawn size, then the pixels.
 void setDrawing(Answer &answer, RsvgHandle *handle, Drawing &drawing, double width, double height)
@@ -274,7 +205,7 @@ void setDrawing(Answer &answer, RsvgHandle *handle, Drawing &drawing, double wid
     if (hotSpotOf(handle, width, height, x, y))
         addLine(answer.lines, "hotspot %.17g %.17g\n", x, y);
     if (!drawing.note.empty())
-        answer.lines += "note " + oneLine(drawing.note.c_str()).substr(0, 900) + "\n";
+        answer.lines += "note " + oneLine(drawing.note.c_str()) + "\n";
     // Drawn in part for want of memory, which a renderer that has drawn
     // others may have less of than a fresh one: its caller asks a fresh one.
     if (drawing.lacksMemory)
@@ -284,23 +215,6 @@ void setDrawing(Answer &answer, RsvgHandle *handle, Drawing &drawing, double wid
     drawing.surface = nullptr;
     answer.width = drawing.width;
     answer.height = drawing.height;
-}
-
-// Writes the answer on standard output, row after row, framed by its
-// length when it is one of several.
-bool writeAnswer(const Answer &answer, bool framed)
-{
-    const size_t rowBytes = size_t(answer.width) * 4;
-    if (framed)
-        std::printf("%zu\n", answer.lines.size() + rowBytes * size_t(answer.height));
-    if (!writeAll(answer.lines.data(), answer.lines.size()))
-        return false;
-    const unsigned char *pixels = answer.surface ? cairo_image_surface_get_data(answer.surface) : nullptr;
-    const size_t stride = answer.surface ? size_t(cairo_image_surface_get_stride(answer.surface)) : 0;
-    for (int y = 0; y < answer.height; ++y)
-        if (!writeAll(pixels + size_t(y) * stride, rowBytes))
-            return false;
-    return std::fflush(stdout) == 0;
 }
 
 // Draws the document as the request asks.
@@ -334,42 +248,6 @@ void answerTo(Answer &answer, const Request &request, const std::vector<char> &d
     g_object_unref(handle);
 }
 
-// Reads exactly `size` bytes from standard input; false when it ends first.
-bool readExactly(char *into, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::read(STDIN_FILENO, into, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        into += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-// The next framed request's bytes, once one is asked within `idleSeconds`;
-// false at the end of the input, after that long with nothing, or for a
-// request that is not framed as it must be.
-bool nextRequest(std::string &bytes, int idleSeconds)
-{
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&input, 1, idleSeconds * 1000) <= 0)
-        return false;
-    std::string length;
-    char c = 0;
-    while (length.size() <= 20 && readExactly(&c, 1) && c != '\n')
-        length += c;
-    if (c != '\n' || length.empty() || length.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const unsigned long long size = std::strtoull(length.c_str(), nullptr, 10);
-    if (size > maximumDocumentBytes + 64)
-        return false;
-    bytes.resize(size_t(size));
-    return readExactly(bytes.data(), bytes.size());
-}
-
 // Reads "fit N" or "at-most N" and the document that follows the line.
 bool readDrawingRequest(const std::string &bytes, Request &request, std::vector<char> &document)
 {
@@ -392,12 +270,12 @@ int serve(Request request)
 {
     std::string bytes;
     std::vector<char> document;
-    while (nextRequest(bytes, 60)) {
+    while (drawingserver::nextRequest(bytes, 60, maximumDocumentBytes + 64)) {
         if (!readDrawingRequest(bytes, request, document))
             return 2;
         Answer answer;
         answerTo(answer, request, document);
-        if (!writeAnswer(answer, true))
+        if (!drawingserver::writeAnswer(answer, true))
             return 1;
     }
     return 0;
@@ -413,24 +291,16 @@ int main(int argc, char *argv[])
                              "       tervana-svg-render --serve [--memory-mb M]\n");
         return 2;
     }
-    limitThisProcess(request);
+    drawingserver::limitThisProcess(request.memoryMegabytes, request.cpuSeconds);
     // librsvg's filters share their work among a pool of threads, one a
     // core, which wait for work by spinning: on a busy machine they spend
     // processor time for nothing, and a drawing's cost, which its budget
     // counts, would depend on what else runs. One thread does the same work.
     setenv("RAYON_NUM_THREADS", "1", 1);
-    // The answer goes out in large pieces, not a system call for every
-    // few rows.
-    static char outputBuffer[256 * 1024];
-    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-    if (request.serve) {
-        // Freed drawings' memory is kept for the next drawing, not handed
-        // back and faulted in again page by page.
-        mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+    drawingserver::prepareToServe();
+    if (request.serve)
         return serve(request);
-    }
     Answer answer;
     answerTo(answer, request, readDocument());
-    return writeAnswer(answer, false) ? 0 : 1;
+    return drawingserver::writeAnswer(answer, false) ? 0 : 1;
 }

@@ -145,6 +145,10 @@ private slots:
     void aRendererOutOfMemorySaysSo();
     void drawingsAreDrawnAsAloneWithinARun();
     void theDrawingBudgetOnlyRefuses();
+    void pdfPagesMatchTheirDrawingsAtEverySize();
+    void pdfPagesReadAsAsked_data();
+    void pdfPagesReadAsAsked();
+    void foldersLeaveDocumentsOut();
     void completionsOfferTheTablesEndings_data();
     void completionsOfferTheTablesEndings();
     void documentsNameTheTablesFormats_data();
@@ -433,6 +437,87 @@ void tst_Formats::theDrawingBudgetOnlyRefuses()
 }
 
 QTEST_MAIN(tst_Formats)
+// A PDF logo cairo wrote from an SVG drawing's shapes makes the icons the
+// drawing makes: within 45 dB of them at every size.
+void tst_Formats::pdfPagesMatchTheirDrawingsAtEverySize()
+{
+    QSKIP_UNLESS_TOOL(python3WithPillow);
+    const QString folder = folderForThisTest(m_dir);
+    const QString fromSvg = QDir(folder).filePath(QStringLiteral("svg.ico"));
+    const QString fromPdf = QDir(folder).filePath(QStringLiteral("pdf.ico"));
+    const QStringList sizes{QStringLiteral("--sizes"), QStringLiteral("16,32,48,256")};
+    QCOMPARE(runConverter(sizes + QStringList{QStringLiteral(TESTS_SOURCE_DIR "/formats/logo.svg"), QStringLiteral("-o"), fromSvg})
+                 .errorLines,
+             QStringList());
+    QCOMPARE(runConverter(sizes + QStringList{corpus + QStringLiteral("/pdf/logo.pdf"), QStringLiteral("-o"), fromPdf})
+                 .errorLines,
+             QStringList());
+    QProcess measure;
+    measure.start(python3WithPillow, {QStringLiteral(TESTS_SOURCE_DIR "/formats/icons_psnr.py"), fromSvg, fromPdf});
+    QVERIFY(measure.waitForFinished(60000));
+    if (measure.exitCode() == 77)
+        QSKIP_MISSING("numpy");
+    const QStringList lines = QString::fromUtf8(measure.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    for (const QString &line : lines)
+        QVERIFY2(line.section(QLatin1Char(' '), 1).toDouble() >= 45.0, qPrintable(QStringLiteral("size %1 dB").arg(line)));
+}
+
+void tst_Formats::pdfPagesReadAsAsked_data()
+{
+    QTest::addColumn<QStringList>("page"); // the options that choose it
+    QTest::addColumn<QRgb>("centre"); // the icon's centre, when it is read
+    QTest::addColumn<QString>("failure"); // or the one line that says why not
+    QTest::newRow("the first unless told") << QStringList() << qRgb(0xff, 0xd2, 0x3f) << QString();
+    QTest::newRow("--page 2") << QStringList{QStringLiteral("--page"), QStringLiteral("2")} << qRgb(0x20, 0xa0, 0x40)
+                              << QString();
+    QTest::newRow("--page 3 of 2") << QStringList{QStringLiteral("--page"), QStringLiteral("3")} << QRgb(0)
+                                   << QStringLiteral("it has no page 3; it has 2.");
+}
+
+// The page --page names is the one read (the corpus's two pages: squares,
+// then a green circle); a document without it is refused in one line.
+void tst_Formats::pdfPagesReadAsAsked()
+{
+    QFETCH(QStringList, page);
+    QFETCH(QRgb, centre);
+    QFETCH(QString, failure);
+    const QString icon = QDir(folderForThisTest(m_dir)).filePath(QStringLiteral("page.ico"));
+    const Run run = runConverter(page + QStringList{QStringLiteral("--sizes"), QStringLiteral("32"),
+                                                    corpus + QStringLiteral("/pdf/two-pages.pdf"), QStringLiteral("-o"), icon});
+    if (!failure.isEmpty()) {
+        QCOMPARE(run.errorLines.size(), 1);
+        QVERIFY2(run.errorLines.front().endsWith(failure), qPrintable(run.errorLines.front()));
+        QVERIFY(!QFileInfo::exists(icon));
+        return;
+    }
+    QCOMPARE(run.errorLines, QStringList());
+    const PictureLoad load = LoadPicture(icon);
+    QVERIFY2(!load.failure, qPrintable(reasonOf(load.failure)));
+    const QRgb read = load.picture.image().pixel(16, 16);
+    const int off = qMax(qMax(qAbs(qRed(read) - qRed(centre)), qAbs(qGreen(read) - qGreen(centre))),
+                         qAbs(qBlue(read) - qBlue(centre)));
+    QVERIFY2(off <= 2 && qAlpha(read) == 255, qPrintable(QString::number(read, 16)));
+}
+
+// -r converts the pictures under a folder but not a PDF document among
+// them; named, the same document is read.
+void tst_Formats::foldersLeaveDocumentsOut()
+{
+    const QDir folder(folderForThisTest(m_dir));
+    QVERIFY(folder.mkpath(QStringLiteral("in")) && folder.mkpath(QStringLiteral("out")));
+    QVERIFY(QFile::copy(corpus + QStringLiteral("/png/alpha.png"), folder.filePath(QStringLiteral("in/alpha.png"))));
+    QVERIFY(QFile::copy(corpus + QStringLiteral("/pdf/logo.pdf"), folder.filePath(QStringLiteral("in/logo.pdf"))));
+    QVERIFY(QFile::copy(corpus + QStringLiteral("/pdf/logo.ai"), folder.filePath(QStringLiteral("in/logo.ai"))));
+    const QString out = folder.filePath(QStringLiteral("out"));
+    QCOMPARE(runConverter({QStringLiteral("-r"), folder.filePath(QStringLiteral("in")), QStringLiteral("-d"), out}).errorLines,
+             QStringList{QStringLiteral("tervana-convert: 2 files were not a picture, left alone.")});
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("alpha.ico")});
+    QCOMPARE(runConverter({folder.filePath(QStringLiteral("in/logo.pdf")), QStringLiteral("-d"), out}).errorLines,
+             QStringList());
+    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{QStringLiteral("alpha.ico"), QStringLiteral("logo.ico")}));
+}
+
 void tst_Formats::completionsOfferTheTablesEndings_data()
 {
     QTest::addColumn<QString>("script");
@@ -493,8 +578,9 @@ void tst_Formats::desktopFilesOfferTheTablesMimeTypes_data()
                                << QStringLiteral("<mediatype>([^<]*)</mediatype>");
 }
 
-// A file manager offers Tervana for exactly the files it reads: every MIME
-// type of the table, and none it lacks.
+// A file manager offers Tervana for exactly the files it reads and should
+// open: every MIME type of the table's rows offered to open, and none else
+// (not application/pdf, which a PDF viewer should own).
 void tst_Formats::desktopFilesOfferTheTablesMimeTypes()
 {
     QFETCH(QString, file);
@@ -505,7 +591,8 @@ void tst_Formats::desktopFilesOfferTheTablesMimeTypes()
         offered += match.captured(1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     QStringList types;
     for (const PictureFormat &format : pictureFormats())
-        types += format.mimeTypes;
+        if (format.offeredToOpen)
+            types += format.mimeTypes;
     offered.sort();
     types.sort();
     QCOMPARE(offered, types);

@@ -28,7 +28,7 @@ _tervana_convert()
             COMPREPLY=($(compgen -W 'windows macos linux web android ios msix' -- "$cur"))
             return
             ;;
-        -j | --jobs | -jobs | --drawing-budget | -drawing-budget | --background | -background | --web-path | -web-path | --name | -name | -h | --help | -help | -v | --version | -version)
+        -j | --jobs | -jobs | --drawing-budget | -drawing-budget | --page | -page | --background | -background | --web-path | -web-path | --name | -name | -h | --help | -help | -v | --version | -version)
             return
             ;;
     esac
@@ -45,7 +45,7 @@ _tervana_convert()
 
     if $options && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--bmp --mono -o --output -d --directory -j
-            --jobs --drawing-budget --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --platforms --android --background-picture --ios --ios-all --msix --iconset --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
+            --jobs --drawing-budget --page --sizes --key-black --cursor --xcursor --ani --icns --favicon --background --web-path --app-icons --platforms --android --background-picture --ios --ios-all --msix --iconset --theme --name --cursor-theme --delay --title --author --hotspot --classic --list --extract
             -r --recursive -L
             --follow-links --files-from -0 --null --progress -q --quiet -h
             --help -v --version' -- "$cur"))
@@ -54,7 +54,7 @@ _tervana_convert()
 
     # The converter goes by a file's content, but offers what is named as a
     # picture it reads, whatever the case of the extension, and folders.
-    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur ani icns svg svgz jp2 j2k j2c jpc heic heif hif avif psd psb"
+    local extensions="jpg jpeg jpe jfif gif bmp dib png webp tif tiff tga pbm pgm ppm pnm ico cur ani icns svg svgz jp2 j2k j2c jpc heic heif hif avif psd psb pdf ai"
     $icons && extensions="ico cur ani icns"
     local extension letter pattern="" i
     for extension in $extensions; do

@@ -10,7 +10,8 @@ The pictures come from the generators the tests already use
 Pillow and ImageMagick (CONVERT), and, for the kinds no other tool here
 writes or reads (animated cursors, Xcursor files), from TERVANA_CONVERT.
 Each expected picture is Pillow's reading of the file, or where Pillow
-cannot read it, the picture the file was made from. Prints, for each file,
+cannot read it, the picture the file was made from; for PDF documents,
+poppler's pdftocairo's drawing of the first page. Prints, for each file,
 what its expected picture comes from."""
 import io
 import math
@@ -123,6 +124,26 @@ def heif_turned(data, quarter_turns):
     rebuilt = b"".join(heif_box(kind, iprp if kind == b"iprp" else heif_moved(body, grown) if kind == b"iloc" else body)
                        for kind, body in children)
     return b"".join(heif_box(kind, meta[:4] + rebuilt if kind == b"meta" else body) for kind, body in top)
+
+
+def make_pdf_documents(work, take):
+    """PDF documents drawn by cairo (rsvg-convert -f pdf): the logo of
+    tests/formats/logo.svg, the same bytes named as an Illustrator file, and
+    two pages, one a drawing. Each is expected as pdftocairo draws its first
+    page at 96 pixels an inch, what it leaves unpainted transparent."""
+    second = os.path.join(work, "green.svg")
+    with open(second, "w") as handle:
+        handle.write("<svg xmlns='http://www.w3.org/2000/svg' width='30' height='30'>"
+                     "<circle cx='15' cy='15' r='12' fill='#20a040'/></svg>")
+    first = os.path.join(work, "squares.svg")
+    for name, drawings in [("logo.pdf", [os.path.join(FORMATS, "logo.svg")]), ("two pages.pdf", [first, second])]:
+        document = os.path.join(work, name)
+        subprocess.run(["rsvg-convert", "-f", "pdf", "-o", document] + drawings, check=True)
+        expected = os.path.join(work, name + "-page1")
+        subprocess.run(["pdftocairo", "-png", "-transp", "-r", "96", "-singlefile", "-f", "1", "-l", "1",
+                        document, expected], check=True)
+        take("pdf", document, name.replace(" ", "-"), expected + ".png")
+    take("pdf", os.path.join(work, "logo.pdf"), "logo.ai", os.path.join(work, "logo.pdf-page1.png"))
 
 
 def main():
@@ -290,6 +311,7 @@ def main():
     rendered = os.path.join(work, "squares-rsvg.png")
     subprocess.run(["rsvg-convert", drawing, "-o", rendered], check=True)
     take("svg", drawing, "squares.svg", rendered)
+    make_pdf_documents(work, take)
 
     for folder, name, expected in made:
         target = os.path.join(out, folder, name + ".expected.png")

@@ -1087,6 +1087,86 @@ def third_look_files(small):
     ]
 
 
+def pdf_of(objects, trailer=b""):
+    # A PDF document of `objects`, numbered from 1 (each the bytes between
+    # "N 0 obj" and "endobj"), the first its catalogue, with a
+    # cross-reference table that finds each where it is.
+    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
+    table = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R %s>>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, trailer, table)
+    return bytes(out)
+
+
+def pdf_stream(data, entries=b"", length=None):
+    return (b"<< /Length %d %s>>\nstream\n" % (len(data) if length is None else length, entries) + data
+            + b"\nendstream")
+
+
+def pdf_page(content, box=b"0 0 72 72", resources=b"", more=()):
+    # One page of `box` that draws `content`, with `resources`; `more`
+    # objects follow from number 5.
+    return pdf_of([b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                   b"<< /Type /Page /Parent 2 0 R /MediaBox [%s] /Contents 4 0 R /Resources << %s >> >>"
+                   % (box, resources), pdf_stream(content)] + list(more))
+
+
+def pdf_forms_fanning_out(levels):
+    # Form n draws form n + 1 twice: 2^levels forms drawn from a few KB.
+    forms = [pdf_stream(b"q 0.5 0 0 0.5 0 0 cm /F Do Q q 0.5 0 0 0.5 36 36 cm /F Do Q" if n + 1 < levels
+                        else b"0 0 72 72 re f",
+                        b"/Type /XObject /Subtype /Form /BBox [0 0 72 72] /Resources << /XObject << /F %d 0 R >> >>"
+                        % (6 + n)) for n in range(levels)]
+    return pdf_page(b"/F Do", resources=b"/XObject << /F 5 0 R >>", more=forms)
+
+
+def pdf_files(small):
+    # PDF documents, drawn by their helper within its budget of time and
+    # memory, or refused.
+    rectangles = 1000 if small else 100_000
+    content = b"0 0 1 rg\n" + b"".join(b"%d %d 0.4 0.4 re f\n" % (n % 300 * 0.24, n // 300 * 0.24)
+                                        for n in range(rectangles))
+    type3 = (b"/Font << /T 5 0 R >>", [
+        b"<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1 1] /FontMatrix [1 0 0 1 0 0] /CharProcs << /a 6 0 R >> "
+        b"/Encoding << /Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [1] /Resources << /Font << /T 5 0 R >> >> >>",
+        pdf_stream(b"1 0 0 0 1 1 d1 BT /T 1 Tf 0 0 Td (aa) Tj ET 0 0 1 1 re f")])
+    looped = bytearray(pdf_page(b"0 0 72 72 re f"))
+    looped[looped.rindex(b"/Root 1 0 R"):looped.rindex(b"/Root 1 0 R")] = b"/Prev %d " % looped.rindex(b"xref")
+    return [
+        ("either", "128,2000", f"pdf of {rectangles} rectangles.pdf", pdf_page(content)),
+        ("either", "128,2000", "pdf page of 14400 x 14400 points.pdf", pdf_page(b"0 0 14400 14400 re f", b"0 0 14400 14400")),
+        ("refused", "128,2000", "pdf page of 200000 x 200000 points.pdf",
+         pdf_page(b"0 0 9 9 re f", b"0 0 200000 200000")),
+        ("either", "128,2000", "pdf page of 1e30 points.pdf", pdf_page(b"0 0 9 9 re f", b"0 0 1e30 1e30")),
+        ("either", "128,2000", "pdf whose cross-references lead back to themselves.pdf", bytes(looped)),
+        ("either", "128,2000", "pdf whose page tree holds itself.pdf",
+         pdf_of([b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>",
+                 b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 72 72] >>"])),
+        ("either", "128,2000", "pdf of an object stream holding itself.pdf",
+         pdf_page(b"0 0 72 72 re f", more=[pdf_stream(b"5 0 ", b"/Type /ObjStm /N 1 /First 4 /Extends 5 0 R")])
+         .replace(b"/Contents 4 0 R", b"/Contents 5 0 R")),
+        ("either", "128,2000", "pdf of a stream claiming 1 GB.pdf",
+         pdf_page(b"0 0 72 72 re f").replace(b"/Length 14 ", b"/Length 1073741824 ")),
+        ("either", "128,2000", "pdf of a type 3 glyph that draws itself.pdf",
+         pdf_page(b"BT /T 50 Tf 0 0 Td (aaaa) Tj ET", resources=type3[0], more=type3[1])),
+        ("either", "128,2000", "pdf of a form that draws itself.pdf",
+         pdf_page(b"/F Do", resources=b"/XObject << /F 5 0 R >>",
+                  more=[pdf_stream(b"/F Do 0 0 9 9 re f",
+                                   b"/Type /XObject /Subtype /Form /BBox [0 0 72 72] /Resources << /XObject << /F 5 0 R >> >>")])),
+        ("refused", "128,2000", "pdf of forms fanning out 2^40 times.pdf", pdf_forms_fanning_out(40)),
+        ("refused", "128,2000", "pdf locked with a password.pdf",
+         pdf_page(b"0 0 72 72 re f", more=[b"<< /Filter /Standard /V 1 /R 2 /O <%s> /U <%s> /P -4 >>"
+                                           % (b"11" * 32, b"22" * 32)])
+         .replace(b"/Root 1 0 R", b"/Root 1 0 R /Encrypt 5 0 R /ID [<0123456789abcdef0123456789abcdef> "
+                                  b"<0123456789abcdef0123456789abcdef>]")),
+    ]
+
+
 def costly_files(small):
     # (expect, megabytes, name, bytes). Copies for fuzzing are a few KB; the
     # JPEGs that claim their size are that already.
@@ -1116,7 +1196,8 @@ def costly_files(small):
          progressive_claiming_sampled(10000, 10000, 2)),
         ("refused", 64, "progressive jpeg claiming 10000 x 10000 in full colour.jpg",
          progressive_claiming_sampled(10000, 10000, 0)),
-    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small) + psd_files(small) + heif_files()
+    ] + cursor_files(small) + icns_files(small) + third_look_files(small) + jpeg2000_files(small) + psd_files(small) + heif_files() \
+        + pdf_files(small)
 
 
 def main():

@@ -37,7 +37,7 @@ fail() {
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >/dev/null
 root=$work/root/usr
 
-for program in bin/tervana bin/tervana-convert libexec/tervana/tervana-svg-render; do
+for program in bin/tervana bin/tervana-convert libexec/tervana/tervana-svg-render libexec/tervana/tervana-pdf-render; do
     { [ -f "$root/$program" ] && [ -x "$root/$program" ]; } || fail "$program is not installed as a program"
 done
 for file in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
@@ -81,6 +81,9 @@ releases=$(grep -o '<release version="[^"]*"' "$root/share/metainfo/$id.metainfo
 # drawn into an icon.
 "$root/bin/tervana-convert" --sizes 48 "$root/share/icons/hicolor/scalable/apps/$id.svg" -o "$work/drawn.ico" ||
     fail "the installed tervana-convert cannot draw the installed SVG icon"
+# And its PDF renderer: the corpus's logo, a PDF document, is drawn too.
+"$root/bin/tervana-convert" --sizes 48 "$(dirname "$0")/../corpus/pdf/logo.pdf" -o "$work/page.ico" ||
+    fail "the installed tervana-convert cannot draw a PDF document"
 
 missing=()
 if command -v desktop-file-validate >/dev/null; then
