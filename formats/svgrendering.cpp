@@ -36,8 +36,10 @@ Failure failureOf(const HelperRun &run, const char *renderer, int memoryMegabyte
         // failed") and of GLib ("failed to allocate N bytes"), and by the
         // pool of threads librsvg's filters start, whose threads' stacks a
         // drawing near the limit leaves no room for ("The global thread pool
-        // has not been initialized").
-        if (run.errors.contains("memory") || run.errors.contains("allocate") || run.errors.contains("thread pool"))
+        // has not been initialized"), and by C++'s ("std::bad_alloc"), which
+        // poppler meets reading a long page tree.
+        if (run.errors.contains("memory") || run.errors.contains("allocate") || run.errors.contains("thread pool")
+            || run.errors.contains("bad_alloc"))
             return {Failure::Kind::TooLarge, QStringLiteral("the drawing needs more than %1 MB to draw").arg(memoryMegabytes)};
         return cannotDraw(QStringLiteral("the renderer stopped while drawing it"));
     case HelperRun::Ending::Finished:
@@ -256,8 +258,17 @@ SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes)
 
 SvgRendering renderPdfPage(const QByteArray &pdf, SvgSize size, int page)
 {
-    thread_local HelperSession session(pdfRenderer, rendererArguments(SvgBudget::memoryMegabytes));
+    // The renderer holds the whole document while it draws the page: a
+    // document of more than a few MB gets a renderer of its own with room
+    // for the document beside the drawing's usual memory, so that a long
+    // document is drawn within the same budget as a short one.
+    constexpr qsizetype shortDocumentBytes = 4 * 1024 * 1024;
+    const bool isShort = pdf.size() < shortDocumentBytes;
+    const int memoryMegabytes = SvgBudget::memoryMegabytes + (isShort ? 0 : int(pdf.size() >> 20) + 1);
+    thread_local HelperSession usual(pdfRenderer, rendererArguments(SvgBudget::memoryMegabytes));
+    HelperSession other(pdfRenderer, rendererArguments(memoryMegabytes));
+    HelperSession &session = isShort ? usual : other;
     const QByteArray rule = size.rule == SvgSize::Rule::Fit ? "fit " : "at-most ";
     const QByteArray request = rule + QByteArray::number(size.side) + ' ' + QByteArray::number(page) + '\n' + pdf;
-    return renderIn(session, pdfRenderer, request, size.side, SvgBudget::memoryMegabytes);
+    return renderIn(session, pdfRenderer, request, size.side, memoryMegabytes);
 }

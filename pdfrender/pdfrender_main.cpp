@@ -159,10 +159,12 @@ void drawPage(Answer &answer, PopplerPage *page, const Request &request, double 
 }
 
 // Opens the document from its bytes, with no password: one that needs
-// one is refused.
+// one is refused. The bytes are used where they are, not copied: a copy
+// would leave a document of half the memory limit no room to be drawn.
+// `bytes` outlives the document, which is freed before the next request.
 PopplerDocument *openDocument(Answer &answer, const std::string &bytes, size_t start)
 {
-    GBytes *data = g_bytes_new(bytes.data() + start, bytes.size() - start);
+    GBytes *data = g_bytes_new_static(bytes.data() + start, bytes.size() - start);
     GError *error = nullptr;
     PopplerDocument *document = poppler_document_new_from_bytes(data, nullptr, &error);
     g_bytes_unref(data);
@@ -183,7 +185,10 @@ void answerTo(Answer &answer, const Request &request, const std::string &bytes, 
         return;
     const int pages = poppler_document_get_n_pages(document);
     PopplerPage *page = request.page <= pages ? poppler_document_get_page(document, request.page - 1) : nullptr;
-    if (!page) {
+    if (!page && request.page <= pages) {
+        // Counted, yet not found: a page tree that leads round, say.
+        refuse(answer, "the document's page " + std::to_string(request.page) + " cannot be read");
+    } else if (!page) {
         refuse(answer, "the document has no page " + std::to_string(request.page) + "; it has " + std::to_string(pages));
     } else {
         double width = 0;
@@ -200,8 +205,11 @@ void answerTo(Answer &answer, const Request &request, const std::string &bytes, 
 
 int serve()
 {
-    std::string bytes;
-    while (drawingserver::nextRequest(bytes, 60, maximumDocumentBytes + 64)) {
+    for (;;) {
+        // A request's bytes are freed with it, not kept for the next.
+        std::string bytes;
+        if (!drawingserver::nextRequest(bytes, 60, maximumDocumentBytes + 64))
+            return 0;
         Request request;
         size_t start = 0;
         if (!readPageRequest(bytes, request, start))
@@ -211,7 +219,6 @@ int serve()
         if (!drawingserver::writeAnswer(answer, true))
             return 1;
     }
-    return 0;
 }
 
 } // namespace
