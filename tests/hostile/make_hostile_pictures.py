@@ -1136,6 +1136,10 @@ def pdf_files(small):
         b"/Encoding << /Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [1] /Resources << /Font << /T 5 0 R >> >> >>",
         pdf_stream(b"1 0 0 0 1 1 d1 BT /T 1 Tf 0 0 Td (aa) Tj ET 0 0 1 1 re f")])
     looped = bytearray(pdf_page(b"0 0 72 72 re f"))
+    # A document whose length alone is more than half the renderer's memory:
+    # drawn from the bytes sent, not from a copy of them.
+    long_document = pdf_page(b"0 0 1 rg 0 0 72 72 re f")
+    long_document += b"%" * ((1 << 10 if small else 24 << 20) - len(long_document))
     looped[looped.rindex(b"/Root 1 0 R"):looped.rindex(b"/Root 1 0 R")] = b"/Prev %d " % looped.rindex(b"xref")
     return [
         ("either", "128,2000", f"pdf of {rectangles} rectangles.pdf", pdf_page(content)),
@@ -1159,6 +1163,11 @@ def pdf_files(small):
                   more=[pdf_stream(b"/F Do 0 0 9 9 re f",
                                    b"/Type /XObject /Subtype /Form /BBox [0 0 72 72] /Resources << /XObject << /F 5 0 R >> >>")])),
         ("refused", "128,2000", "pdf of forms fanning out 2^40 times.pdf", pdf_forms_fanning_out(40)),
+        ("ok", "128,2000", f"pdf of a page and {'1 KB' if small else '24 MB'} of comment.pdf",
+         long_document),
+        ("refused", "128,2000", "pdf whose pages node holds itself.pdf",
+         pdf_of([b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                 b"<< /Type /Pages /Kids [2 0 R] /Count 1 >>"])),
         ("refused", "128,2000", "pdf locked with a password.pdf",
          pdf_page(b"0 0 72 72 re f", more=[b"<< /Filter /Standard /V 1 /R 2 /O <%s> /U <%s> /P -4 >>"
                                            % (b"11" * 32, b"22" * 32)])
