@@ -9,7 +9,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ dpkg-dev qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
                 libjpeg-dev libpng-dev libtiff-dev zlib1g-dev librsvg2-dev libopenjp2-7-dev libheif-dev libpoppler-glib-dev pkg-config)
-test_packages=(xvfb xdotool x11-utils imagemagick icoutils icnsutils python3-pil clang libclang-rt-14-dev
+test_packages=(xvfb libopenjp2-tools xdotool x11-utils imagemagick icoutils icnsutils python3-pil clang libclang-rt-14-dev
                desktop-file-utils appstream shellcheck dpkg-dev file lintian librsvg2-bin python3-numpy
                wine wine64 gcc-mingw-w64-x86-64 bash-completion zsh parallel strace libxcursor-dev
                gtk-update-icon-cache hicolor-icon-theme python3-gi gir1.2-gtk-3.0 chromium chromium-driver

@@ -197,6 +197,13 @@ def main():
     save("jpeg 2000", "colour.jp2", pattern("RGB"), "JPEG2000")
     save("jpeg 2000", "alpha.jp2", pattern("RGBA"), "JPEG2000")
     save("jpeg 2000", "grey.j2k", pattern("L"), "JPEG2000", no_jp2=True)
+    # And one written by OpenJPEG's own encoder, lossless (its default), read
+    # as the picture it was made from.
+    known = os.path.join(work, "opj-source.png")
+    pattern("RGB", 48, 32).save(known)
+    subprocess.run(["opj_compress", "-i", known, "-o", os.path.join(work, "opj-compress.jp2")], check=True,
+                   stdout=subprocess.DEVNULL)
+    take("jpeg 2000", os.path.join(work, "opj-compress.jp2"), "opj-compress.jp2", known)
     # Photoshop files, written by ImageMagick from a known picture, each
     # read as that picture: in run lengths (ImageMagick's default) and raw,
     # grey, CMYK, with transparency, of 16 bits a sample, and a large
