@@ -113,16 +113,6 @@ bool readPageRequest(const std::string &bytes, Request &request, size_t &documen
     return request.side > 0 && request.page > 0;
 }
 
-// The size the page is drawn at, in whole pixels, never less than one.
-void drawnSize(const Request &request, double width, double height, int &drawnWidth, int &drawnHeight)
-{
-    double scale = request.side / std::max(width, height);
-    if (!request.fit)
-        scale = std::min(scale, 1.0);
-    drawnWidth = int(std::clamp(std::lround(width * scale), 1L, long(request.side)));
-    drawnHeight = int(std::clamp(std::lround(height * scale), 1L, long(request.side)));
-}
-
 // Draws the page (its crop box, as poppler_page_render places it, `width`
 // x `height` points) over exactly the pixels drawn, on a surface that
 // starts transparent.
@@ -130,7 +120,8 @@ void drawPage(Answer &answer, PopplerPage *page, const Request &request, double 
 {
     int drawnWidth = 0;
     int drawnHeight = 0;
-    drawnSize(request, width * pixelsPerPoint, height * pixelsPerPoint, drawnWidth, drawnHeight);
+    drawingserver::drawnSize(request.fit, request.side, width * pixelsPerPoint, height * pixelsPerPoint, drawnWidth,
+                             drawnHeight);
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, drawnWidth, drawnHeight);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -128,6 +129,15 @@ bool writeAnswer(const Answer &answer, bool framed)
         if (!writeAll(pixels + size_t(y) * stride, rowBytes))
             return false;
     return std::fflush(stdout) == 0;
+}
+
+void drawnSize(bool fit, int side, double width, double height, int &drawnWidth, int &drawnHeight)
+{
+    double scale = side / std::max(width, height);
+    if (!fit)
+        scale = std::min(scale, 1.0);
+    drawnWidth = int(std::clamp(std::lround(width * scale), 1L, long(side)));
+    drawnHeight = int(std::clamp(std::lround(height * scale), 1L, long(side)));
 }
 
 } // namespace drawingserver

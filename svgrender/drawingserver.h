@@ -45,6 +45,11 @@ struct Answer
     ~Answer() { cairo_surface_destroy(surface); }
 };
 
+// The size a drawing of `width` x `height` is drawn at, in whole pixels,
+// never less than one: fitted into `side` x `side`, its proportions kept,
+// or with `fit` false shrunk to fit only when it is larger.
+void drawnSize(bool fit, int side, double width, double height, int &drawnWidth, int &drawnHeight);
+
 // Makes the answer a refusal: "refused WHY" alone.
 void refuse(Answer &answer, const std::string &why);
 

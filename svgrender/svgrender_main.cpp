@@ -144,16 +144,6 @@ bool hotSpotOf(RsvgHandle *handle, double width, double height, double &x, doubl
     return std::isfinite(x) && std::isfinite(y);
 }
 
-// The size it is drawn at, in whole pixels, never less than one.
-void drawnSize(const Request &request, double width, double height, int &drawnWidth, int &drawnHeight)
-{
-    double scale = request.side / std::max(width, height);
-    if (!request.fit)
-        scale = std::min(scale, 1.0);
-    drawnWidth = int(std::clamp(std::lround(width * scale), 1L, long(request.side)));
-    drawnHeight = int(std::clamp(std::lround(height * scale), 1L, long(request.side)));
-}
-
 // A drawing drawn: its pixels (none when there was not memory for them),
 // what librsvg said it could not draw, and whether that was for want of
 // memory.
@@ -169,7 +159,7 @@ struct Drawing
 Drawing draw(RsvgHandle *handle, const Request &request, double width, double height)
 {
     Drawing drawing;
-    drawnSize(request, width, height, drawing.width, drawing.height);
+    drawingserver::drawnSize(request.fit, request.side, width, height, drawing.width, drawing.height);
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, drawing.width, drawing.height);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
