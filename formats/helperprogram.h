@@ -68,10 +68,11 @@ public:
     HelperSession(const HelperSession &) = delete;
     HelperSession &operator=(const HelperSession &) = delete;
 
-    // Sends `request` and waits for its answer, which the run's output
-    // holds alone (Finished, exit code 0); any other ending says what went
-    // wrong, and the helper is gone.
-    HelperRun ask(const QByteArray &request, HelperBudget budget, qint64 outputLimit);
+    // Sends a request, `head` then `body` (a long document, sent as it
+    // stands rather than copied into one message), and waits for its
+    // answer, which the run's output holds alone (Finished, exit code 0);
+    // any other ending says what went wrong, and the helper is gone.
+    HelperRun ask(const QByteArray &head, const QByteArray &body, HelperBudget budget, qint64 outputLimit);
     // Whether the next request goes to a helper that has answered none.
     bool isFresh() const { return m_answered == 0; }
     // Ends the helper: the next request starts a fresh one.

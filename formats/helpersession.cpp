@@ -16,11 +16,11 @@
 
 namespace {
 
-// A message as the helper and its caller frame it: its length, a line
-// feed, then its bytes.
-QByteArray framed(const QByteArray &message)
+// The start of a message of `head` then `body` as the helper and its
+// caller frame it: its length, a line feed, then its bytes.
+QByteArray framedHead(const QByteArray &head, const QByteArray &body)
 {
-    return QByteArray::number(message.size()) + '\n' + message;
+    return QByteArray::number(head.size() + body.size()) + '\n' + head;
 }
 
 // The longest length line: 19 digits and its line feed.
@@ -67,8 +67,10 @@ namespace {
 // One request sent and its answer read, as they go.
 struct Exchange
 {
-    QByteArray request;
-    qint64 sent = 0;
+    // The framed head, then the body, sent in turn.
+    QByteArray request[2];
+    int sending = 0;
+    qint64 sent = 0; // of the piece being sent
     QByteArray answer;
     qint64 length = -1; // of the answer's message, once its line is read
     qsizetype messageStart = 0;
@@ -102,22 +104,33 @@ void makeRoom(Exchange &exchange, qint64 outputLimit)
         exchange.answer.reserve(exchange.messageStart + exchange.length);
 }
 
+// Whether some of the request is still to be sent.
+bool isSending(const Exchange &exchange)
+{
+    return exchange.sending < 2;
+}
+
 // Sends what the socket takes of the rest of the request.
 void sendSome(int channel, Exchange &exchange)
 {
-    const ssize_t n = ::send(channel, exchange.request.constData() + exchange.sent,
-                             size_t(exchange.request.size() - exchange.sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0)
+    const QByteArray &piece = exchange.request[exchange.sending];
+    const ssize_t n = ::send(channel, piece.constData() + exchange.sent, size_t(piece.size() - exchange.sent),
+                             MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0)
         exchange.sent += n;
-    else if (n < 0 && errno != EINTR && errno != EAGAIN)
+    else if (errno != EINTR && errno != EAGAIN)
         exchange.closed = true;
+    while (isSending(exchange) && exchange.sent == exchange.request[exchange.sending].size()) {
+        ++exchange.sending;
+        exchange.sent = 0;
+    }
 }
 
 // One look at the socket and the error pipe: sends, reads, and notes what
 // ended the exchange.
 void stepExchange(int channel, int errors, Exchange &exchange, qint64 outputLimit, HelperRun &run)
 {
-    const bool sending = exchange.sent < exchange.request.size();
+    const bool sending = isSending(exchange);
     pollfd fds[2] = {{channel, short(POLLIN | (sending ? POLLOUT : 0)), 0}, {errors, POLLIN, 0}};
     if (::poll(fds, 2, 10) <= 0)
         return;
@@ -172,7 +185,7 @@ void HelperSession::restart()
     m_answered = 0;
 }
 
-HelperRun HelperSession::ask(const QByteArray &request, HelperBudget budget, qint64 outputLimit)
+HelperRun HelperSession::ask(const QByteArray &head, const QByteArray &body, HelperBudget budget, qint64 outputLimit)
 {
     HelperRun run;
     if (m_process && m_process->hasEnded())
@@ -183,7 +196,8 @@ HelperRun HelperSession::ask(const QByteArray &request, HelperBudget budget, qin
     const Clock::time_point started = Clock::now();
     const std::chrono::milliseconds before = workDoneBy(process.pid);
     Exchange exchange;
-    exchange.request = framed(request);
+    exchange.request[0] = framedHead(head, body);
+    exchange.request[1] = body;
     while (!exchange.isAnswered() && !exchange.closed && !exchange.overflowed
            && !(exchange.spent = budgetSpent(process.pid, started, budget, before)))
         stepExchange(process.channel.get(), process.errors.get(), exchange, outputLimit, run);
@@ -252,9 +266,9 @@ bool HelperSession::start()
 
 // Elsewhere each request starts a helper of its own, which answers it and
 // ends when its input does.
-HelperRun HelperSession::ask(const QByteArray &request, HelperBudget budget, qint64 outputLimit)
+HelperRun HelperSession::ask(const QByteArray &head, const QByteArray &body, HelperBudget budget, qint64 outputLimit)
 {
-    HelperRun run = runHelper(m_name, m_arguments, framed(request), budget, outputLimit + longestLengthLine);
+    HelperRun run = runHelper(m_name, m_arguments, framedHead(head, body) + body, budget, outputLimit + longestLengthLine);
     const qsizetype end = run.output.indexOf('\n');
     if (run.ending == HelperRun::Ending::Finished && end >= 0)
         run.output = run.output.mid(end + 1);

@@ -193,12 +193,12 @@ SvgSize drawnSize(QSize drawSize, bool costlyPerPixel)
 
 namespace {
 
-// The request the renderer serves (tervana-svg-render --serve): the rule
-// and side, then the document.
-QByteArray drawingRequest(const QByteArray &xml, SvgSize size)
+// The line a renderer's request starts with, before the document: the
+// rule and side, then what else the renderer is told (a page).
+QByteArray requestLine(SvgSize size, const QByteArray &more = QByteArray())
 {
     const QByteArray rule = size.rule == SvgSize::Rule::Fit ? "fit " : "at-most ";
-    return rule + QByteArray::number(size.side) + '\n' + xml;
+    return rule + QByteArray::number(size.side) + more + '\n';
 }
 
 // Whether the renderer's answer is a drawing, and one it drew whole or
@@ -212,17 +212,17 @@ bool isDrawn(const HelperRun &run)
 // Asks the session for the drawing; one refused by a renderer that has
 // drawn others is asked again of a fresh one, so that no drawing's result
 // depends on those drawn before it.
-HelperRun drawIn(HelperSession &session, const QByteArray &request, int side)
+HelperRun drawIn(HelperSession &session, const QByteArray &line, const QByteArray &document, int side)
 {
     const HelperBudget budget{drawingBudget(), std::max(std::chrono::milliseconds(SvgBudget::clockMilliseconds),
                                                         20 * drawingBudget())};
     const qint64 outputLimit = headerBytes + qint64(side) * side * 4;
     const bool fresh = session.isFresh();
-    HelperRun run = session.ask(request, budget, outputLimit);
+    HelperRun run = session.ask(line, document, budget, outputLimit);
     if (isDrawn(run) || fresh)
         return run;
     session.restart();
-    return session.ask(request, budget, outputLimit);
+    return session.ask(line, document, budget, outputLimit);
 }
 
 QStringList rendererArguments(int memoryMegabytes)
@@ -230,11 +230,12 @@ QStringList rendererArguments(int memoryMegabytes)
     return {QStringLiteral("--serve"), QStringLiteral("--memory-mb"), QString::number(memoryMegabytes)};
 }
 
-// The drawing `renderer` makes of `request`, asked of `session`.
-SvgRendering renderIn(HelperSession &session, const char *renderer, const QByteArray &request, int side,
-                      int memoryMegabytes)
+// The drawing `renderer` makes of `document` as `line` asks, asked of
+// `session`.
+SvgRendering renderIn(HelperSession &session, const char *renderer, const QByteArray &line, const QByteArray &document,
+                      int side, int memoryMegabytes)
 {
-    const HelperRun run = drawIn(session, request, side);
+    const HelperRun run = drawIn(session, line, document, side);
     if (run.ending != HelperRun::Ending::Finished || run.exitCode != 0) {
         SvgRendering failed;
         failed.failure = failureOf(run, renderer, memoryMegabytes);
@@ -253,7 +254,7 @@ SvgRendering renderSvg(const QByteArray &xml, SvgSize size, int memoryMegabytes)
     thread_local HelperSession usual(svgRenderer, rendererArguments(SvgBudget::memoryMegabytes));
     HelperSession other(svgRenderer, rendererArguments(memoryMegabytes));
     HelperSession &session = memoryMegabytes == SvgBudget::memoryMegabytes ? usual : other;
-    return renderIn(session, svgRenderer, drawingRequest(xml, size), size.side, memoryMegabytes);
+    return renderIn(session, svgRenderer, requestLine(size), xml, size.side, memoryMegabytes);
 }
 
 SvgRendering renderPdfPage(const QByteArray &pdf, SvgSize size, int page)
@@ -268,7 +269,6 @@ SvgRendering renderPdfPage(const QByteArray &pdf, SvgSize size, int page)
     thread_local HelperSession usual(pdfRenderer, rendererArguments(SvgBudget::memoryMegabytes));
     HelperSession other(pdfRenderer, rendererArguments(memoryMegabytes));
     HelperSession &session = isShort ? usual : other;
-    const QByteArray rule = size.rule == SvgSize::Rule::Fit ? "fit " : "at-most ";
-    const QByteArray request = rule + QByteArray::number(size.side) + ' ' + QByteArray::number(page) + '\n' + pdf;
-    return renderIn(session, pdfRenderer, request, size.side, memoryMegabytes);
+    return renderIn(session, pdfRenderer, requestLine(size, ' ' + QByteArray::number(page)), pdf, size.side,
+                    memoryMegabytes);
 }
